@@ -20,7 +20,7 @@ public:
     void writeFile(const QString& name, const QByteArray& content) const;
     QByteArray readFile(const QString& name) const;
 
-    // Copies a file from tests/data into the workspace.
+    // Copies a file from tests/fixtures into the workspace.
     void seedFromTestData(const QString& name) const;
 
 private:
