@@ -3,10 +3,10 @@
 #include "data/DataType.h"
 #include "data/Variant.h"
 
+#include <memory>
 #include <QList>
 #include <QString>
 #include <QStringList>
-#include <memory>
 
 namespace glimora::data {
 
@@ -16,9 +16,9 @@ struct FieldInfo
     QString name;
     DataType type = DataType::Empty;
     int definedSize = 0; // characters or bytes; 0 when unbounded
-    int precision = 0;   // decimal and numeric
-    int scale = 0;       // decimal and numeric
-    QString baseTable;   // table the column comes from, when known (updatable record sets)
+    int precision = 0; // decimal and numeric
+    int scale = 0; // decimal and numeric
+    QString baseTable; // table the column comes from, when known (updatable record sets)
     QString baseColumn;
 };
 
@@ -36,7 +36,7 @@ public:
 struct ExecuteResult
 {
     std::unique_ptr<BackendCursor> cursor; // null when the batch returned no result set
-    qint64 rowsAffected = -1;              // of the last statement that changed rows, -1 if none
+    qint64 rowsAffected = -1; // of the last statement that changed rows, -1 if none
 };
 
 // One open connection (a session of the server). Not used by two threads at once.
@@ -56,7 +56,9 @@ class Backend
 public:
     virtual ~Backend() = default;
     // Opens a session with the connection string as the login built it. Throws DbError.
-    virtual std::unique_ptr<BackendSession> open(const QString& connectionString, int connectionTimeoutSeconds) = 0;
+    virtual std::unique_ptr<BackendSession> open(
+        const QString& connectionString, int connectionTimeoutSeconds)
+        = 0;
 };
 
 } // namespace glimora::data

@@ -12,7 +12,7 @@ class DbError : public std::runtime_error
 public:
     // HRESULT-style codes that the data layer raises itself.
     static constexpr long InvalidPointer = static_cast<long>(0x80004003); // E_POINTER
-    static constexpr long OutOfMemory = static_cast<long>(0x8007000E);    // E_OUTOFMEMORY
+    static constexpr long OutOfMemory = static_cast<long>(0x8007000E); // E_OUTOFMEMORY
     static constexpr long ProviderFailure = static_cast<long>(0x80004005); // E_FAIL: the provider's own error
 
     DbError(long code, const QString& description, int nativeError = 0, int severity = 16, int state = 1);

@@ -13,7 +13,20 @@ namespace glimora::data {
 class Variant
 {
 public:
-    enum class Kind { Empty, Null, Int16, Int32, Int64, Single, Double, Decimal, DateTime, String, Boolean, Bytes };
+    enum class Kind {
+        Empty,
+        Null,
+        Int16,
+        Int32,
+        Int64,
+        Single,
+        Double,
+        Decimal,
+        DateTime,
+        String,
+        Boolean,
+        Bytes
+    };
 
     Variant() = default; // Empty
     static Variant null();
@@ -33,8 +46,8 @@ public:
     bool isEmpty() const { return m_kind == Kind::Empty; }
 
     // Accessors for the stored kind; asking for another kind gives a zero value.
-    qint64 toInt64() const;   // Int16, Int32, Int64, Boolean
-    double toDouble() const;  // every numeric kind
+    qint64 toInt64() const; // Int16, Int32, Int64, Boolean
+    double toDouble() const; // every numeric kind
     Decimal toDecimal() const;
     QDateTime toDateTime() const;
     QString toString() const; // String only
