@@ -1,8 +1,8 @@
 #include "tests/support/TempWorkspace.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QFile>
+#include <QFileInfo>
 #include <stdexcept>
 
 #ifndef GLIMORA_TEST_DATA_DIR

@@ -1,5 +1,5 @@
-#include <QApplication>
 #include <gtest/gtest.h>
+#include <QApplication>
 
 // One QApplication for the whole test binary; widget tests need it and the others do not mind.
 int main(int argc, char** argv)

@@ -1,0 +1,29 @@
+#include "app/DefaultScreenFactory.h"
+
+#include "backoffice/AdminDialog.h"
+#include "backoffice/LoginDialog.h"
+#include "query/QueryDialog.h"
+
+namespace glimora::app {
+
+std::unique_ptr<QDialog> DefaultScreenFactory::createLoginDialog()
+{
+    return std::make_unique<backoffice::LoginDialog>();
+}
+
+bool DefaultScreenFactory::backOfficeChosen(const QDialog& login) const
+{
+    return static_cast<const backoffice::LoginDialog&>(login).backOfficeChosen();
+}
+
+std::unique_ptr<QDialog> DefaultScreenFactory::createAdminDialog()
+{
+    return std::make_unique<backoffice::AdminDialog>();
+}
+
+std::unique_ptr<QDialog> DefaultScreenFactory::createQueryDialog()
+{
+    return std::make_unique<query::QueryDialog>();
+}
+
+} // namespace glimora::app

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "app/ScreenFactory.h"
+
+namespace glimora::app {
+
+// The program's real screens.
+class DefaultScreenFactory : public ScreenFactory
+{
+public:
+    std::unique_ptr<QDialog> createLoginDialog() override;
+    bool backOfficeChosen(const QDialog& login) const override;
+    std::unique_ptr<QDialog> createAdminDialog() override;
+    std::unique_ptr<QDialog> createQueryDialog() override;
+};
+
+} // namespace glimora::app

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+namespace glimora::app {
+
+// The text of one settings file in the Windows profile format, read and edited line by
+// line so that a write keeps every other line, comment and the order of the file.
+class IniDocument
+{
+public:
+    enum class Encoding { Utf8, Gbk };
+
+    // Decodes as UTF-8, or as GBK when the bytes are not valid UTF-8.
+    static IniDocument fromBytes(const QByteArray& bytes);
+    QByteArray toBytes() const;
+
+    Encoding encoding() const { return m_encoding; }
+
+    // The value after the first "=", blanks around it removed; a null string when the
+    // section or key is missing. Names match case-insensitively; the first match wins.
+    QString value(const QString& section, const QString& key) const;
+
+    // Replaces the line of the key, or appends the key to its section, or the section
+    // to the end of the document.
+    void setValue(const QString& section, const QString& key, const QString& value);
+
+private:
+    struct KeyLine
+    {
+        qsizetype index = -1;
+        QString value;
+    };
+    // Index of the line "[section]", or -1.
+    qsizetype findSection(const QString& section) const;
+    // One past the last line that belongs to the section starting at sectionIndex.
+    qsizetype sectionEnd(qsizetype sectionIndex) const;
+    KeyLine findKey(qsizetype sectionIndex, const QString& key) const;
+    qsizetype insertionPoint(qsizetype sectionIndex) const;
+
+    QStringList m_lines;
+    QString m_lineEnding = QStringLiteral("\n");
+    Encoding m_encoding = Encoding::Utf8;
+    bool m_hasBom = false;
+    bool m_endsWithNewline = true;
+};
+
+} // namespace glimora::app

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QIcon>
+#include <QPointer>
+#include <QWidget>
+
+namespace glimora::app {
+
+class ScreenFactory;
+
+// The order of the run: settings, fonts, login, then exactly one main screen.
+class QueryApp
+{
+public:
+    explicit QueryApp(ScreenFactory& screens);
+
+    // Runs the whole program; always false, as the run ends when the main screen closes.
+    bool InitInstance();
+
+    // The running main screen (back office or query screen); a finished restore closes it.
+    static QWidget* mainScreen();
+    static const QIcon& applicationIcon();
+
+private:
+    ScreenFactory& m_screens;
+};
+
+} // namespace glimora::app

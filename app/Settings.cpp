@@ -1,0 +1,23 @@
+#include "app/Settings.h"
+
+#include "app/SettingsFile.h"
+
+#include <QDir>
+
+namespace glimora::app {
+
+Settings& Settings::instance()
+{
+    static Settings settings;
+    return settings;
+}
+
+void Settings::load()
+{
+    directory = QDir::currentPath();
+    setSettingsDirectory(directory);
+    database = ReadSetting(QStringLiteral("system"), QStringLiteral("database"), QStringLiteral("nivo"));
+    server = ReadSetting(QStringLiteral("system"), QStringLiteral("sqlserver"), QString());
+}
+
+} // namespace glimora::app

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+
+namespace glimora::app {
+
+// The start-up values of uinfo.ini, loaded once before the login opens.
+struct Settings
+{
+    QString directory; // working directory at start-up; uinfo.ini lives here
+    QString database; // system/database, "nivo" by default
+    QString server; // system/sqlserver; the login replaces it with the server it used
+
+    static Settings& instance();
+    // Captures the working directory and reads the section "system".
+    void load();
+};
+
+} // namespace glimora::app

@@ -1,0 +1,117 @@
+#include "app/SettingsFile.h"
+
+#include "app/IniDocument.h"
+
+#include <limits>
+#include <QDir>
+#include <QFile>
+#include <QMutex>
+#include <QSaveFile>
+
+namespace glimora::app {
+
+namespace {
+
+constexpr qsizetype maximumValueLength = 3999;
+
+QMutex& settingsMutex()
+{
+    static QMutex mutex;
+    return mutex;
+}
+
+QString& capturedDirectory()
+{
+    static QString directory;
+    return directory;
+}
+
+// Caller holds settingsMutex().
+QString directoryLocked()
+{
+    return capturedDirectory().isEmpty() ? QDir::currentPath() : capturedDirectory();
+}
+
+IniDocument readDocument()
+{
+    QFile file(settingsFilePath());
+    if (!file.open(QIODevice::ReadOnly))
+        return IniDocument::fromBytes({});
+    return IniDocument::fromBytes(file.readAll());
+}
+
+} // namespace
+
+void setSettingsDirectory(const QString& directory)
+{
+    QMutexLocker lock(&settingsMutex());
+    capturedDirectory() = directory;
+}
+
+QString settingsDirectory()
+{
+    QMutexLocker lock(&settingsMutex());
+    return directoryLocked();
+}
+
+QString settingsFilePath()
+{
+    return QDir(settingsDirectory()).filePath(QStringLiteral("uinfo.ini"));
+}
+
+QString ReadSetting(const QString& section, const QString& key, const QString& defaultValue)
+{
+    const QString value = readDocument().value(section, key);
+    if (value.isEmpty())
+        return defaultValue;
+    return value.left(maximumValueLength);
+}
+
+int ReadSettingInt(const QString& section, const QString& key, const QString& defaultValue)
+{
+    return leadingInteger(ReadSetting(section, key, defaultValue));
+}
+
+void WriteSetting(const QString& section, const QString& key, const QString& value)
+{
+    // Readers and writers of this process must not interleave a read with a half-done edit.
+    QMutexLocker lock(&settingsMutex());
+    const QString path = QDir(directoryLocked()).filePath(QStringLiteral("uinfo.ini"));
+    QByteArray bytes;
+    {
+        QFile existing(path);
+        if (existing.open(QIODevice::ReadOnly))
+            bytes = existing.readAll();
+    }
+    IniDocument document = IniDocument::fromBytes(bytes);
+    document.setValue(section, key, value);
+
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return;
+    file.write(document.toBytes());
+    file.commit();
+}
+
+int leadingInteger(const QString& text)
+{
+    qsizetype i = 0;
+    while (i < text.size()
+        && (text[i] == u' ' || text[i] == u'\t' || text[i] == u'\n' || text[i] == u'\r' || text[i] == u'\v'
+            || text[i] == u'\f'))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) {
+        negative = text[i] == u'-';
+        ++i;
+    }
+    qint64 value = 0;
+    for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i) {
+        value = value * 10 + (text[i].unicode() - u'0');
+        if (value > std::numeric_limits<int>::max())
+            return negative ? std::numeric_limits<int>::min() : std::numeric_limits<int>::max();
+    }
+    return static_cast<int>(negative ? -value : value);
+}
+
+} // namespace glimora::app

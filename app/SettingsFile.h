@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+
+namespace glimora::app {
+
+// The only access to uinfo.ini. Every read goes to the file (no caching), so a value
+// changed by the configuration screen takes effect at the next read.
+
+// Fixes the folder of uinfo.ini; start-up passes the working directory of that moment.
+// Until it is set, the current working directory is used.
+void setSettingsDirectory(const QString& directory);
+QString settingsDirectory();
+QString settingsFilePath();
+
+// The value of a key, cut to 3999 characters; `defaultValue` when the file, section or
+// key is missing or the value is empty.
+QString ReadSetting(const QString& section, const QString& key, const QString& defaultValue);
+
+// The value converted as the C library's decimal conversion does: leading digits, else 0.
+int ReadSettingInt(const QString& section, const QString& key, const QString& defaultValue);
+
+// Writes one key, creating the file, section or key as needed. The file is replaced
+// atomically so that a crash never leaves half of it. Failures are not reported.
+void WriteSetting(const QString& section, const QString& key, const QString& value);
+
+// atoi on a text: optional blanks and sign, then leading digits; 0 when there are none.
+int leadingInteger(const QString& text);
+
+} // namespace glimora::app

@@ -1,0 +1,165 @@
+#include "app/SettingsFile.h"
+#include "app/IniDocument.h"
+#include "app/Settings.h"
+#include "tests/support/TempWorkspace.h"
+
+#include <gtest/gtest.h>
+#include <QDir>
+#include <QStringEncoder>
+
+using namespace glimora::app;
+
+namespace {
+
+QString system()
+{
+    return QStringLiteral("system");
+}
+
+class SettingsFileTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { setSettingsDirectory(QString()); }
+    void TearDown() override { setSettingsDirectory(QString()); }
+    TempWorkspace workspace;
+};
+
+QByteArray gbk(const QString& text)
+{
+    QStringEncoder encoder("GBK");
+    return encoder.encode(text);
+}
+
+} // namespace
+
+TEST_F(SettingsFileTest, MissingFileSectionOrKeyGivesTheDefault)
+{
+    EXPECT_EQ(ReadSetting(system(), "database", "nivo"), "nivo");
+    workspace.writeFile("uinfo.ini", "[show]\nf1h=12\n");
+    EXPECT_EQ(ReadSetting(system(), "database", "nivo"), "nivo");
+    EXPECT_EQ(ReadSetting("show", "f2h", "20"), "20");
+    EXPECT_EQ(ReadSetting("show", "f1h", "17"), "12");
+}
+
+TEST_F(SettingsFileTest, EmptyValueCountsAsMissing)
+{
+    workspace.writeFile("uinfo.ini", "[system]\ndatabase=\nsqlserver=   \n");
+    EXPECT_EQ(ReadSetting(system(), "database", "nivo"), "nivo");
+    EXPECT_EQ(ReadSetting(system(), "sqlserver", "x"), "x");
+}
+
+TEST_F(SettingsFileTest, NamesMatchCaseInsensitivelyAndValueIsTextAfterFirstEquals)
+{
+    workspace.writeFile("uinfo.ini",
+        "; comment = not a key\r\n[SYSTEM]\r\n  DataBase  =  shop = 2  \r\n[select]\r\nselect=d1,d2\r\n");
+    EXPECT_EQ(ReadSetting(system(), "database", ""), "shop = 2");
+    EXPECT_EQ(ReadSetting("Select", "SELECT", ""), "d1,d2");
+    EXPECT_EQ(ReadSetting(system(), "; comment", "none"), "none");
+}
+
+TEST_F(SettingsFileTest, FirstOfRepeatedKeysAndSectionsWins)
+{
+    workspace.writeFile("uinfo.ini", "[a]\nk=1\nk=2\n[b]\nk=3\n[a]\nk=4\n");
+    EXPECT_EQ(ReadSetting("a", "k", ""), "1");
+    EXPECT_EQ(ReadSetting("b", "k", ""), "3");
+}
+
+TEST_F(SettingsFileTest, LongValuesAreCutTo3999Characters)
+{
+    const QByteArray longValue(5000, 'x');
+    workspace.writeFile("uinfo.ini", "[insert]\ninserttext=" + longValue + "\n");
+    const QString value = ReadSetting("insert", "inserttext", "");
+    EXPECT_EQ(value.size(), 3999);
+}
+
+TEST_F(SettingsFileTest, IntegersFollowTheCLibraryConversion)
+{
+    workspace.writeFile("uinfo.ini", "[show]\na=12px\nb=abc\nc=-7\nd= +9\ne=99999999999\n");
+    EXPECT_EQ(ReadSettingInt("show", "a", "0"), 12);
+    EXPECT_EQ(ReadSettingInt("show", "b", "5"), 0);
+    EXPECT_EQ(ReadSettingInt("show", "c", "0"), -7);
+    EXPECT_EQ(ReadSettingInt("show", "d", "0"), 9);
+    EXPECT_EQ(ReadSettingInt("show", "missing", "5"), 5);
+    EXPECT_EQ(ReadSettingInt("show", "e", "0"), 2147483647);
+}
+
+TEST_F(SettingsFileTest, ReadsAreNotCached)
+{
+    workspace.writeFile("uinfo.ini", "[system]\ntime=2\n");
+    EXPECT_EQ(ReadSetting(system(), "time", ""), "2");
+    workspace.writeFile("uinfo.ini", "[system]\ntime=7\n");
+    EXPECT_EQ(ReadSetting(system(), "time", ""), "7");
+}
+
+TEST_F(SettingsFileTest, WriteChangesOnlyItsLineAndKeepsTheRest)
+{
+    const QByteArray original = "; station settings\r\n[system]\r\nsqlserver=OLD\r\nuser1=ann\r\n\r\n"
+                                "[show]\r\n; geometry\r\nf1h=17\r\n";
+    workspace.writeFile("uinfo.ini", original);
+    WriteSetting(system(), "SQLSERVER", "NEW");
+    WriteSetting(system(), "user2", "bob");
+    WriteSetting("comfil", "com1", "d3");
+    EXPECT_EQ(workspace.readFile("uinfo.ini"),
+        QByteArray("; station settings\r\n[system]\r\nSQLSERVER=NEW\r\nuser1=ann\r\nuser2=bob\r\n\r\n"
+                   "[show]\r\n; geometry\r\nf1h=17\r\n[comfil]\r\ncom1=d3\r\n"));
+}
+
+TEST_F(SettingsFileTest, WriteCreatesTheFile)
+{
+    WriteSetting(system(), "sqlserver", "HOST");
+    EXPECT_EQ(workspace.readFile("uinfo.ini"), QByteArray("[system]\nsqlserver=HOST\n"));
+    EXPECT_EQ(ReadSetting(system(), "sqlserver", ""), "HOST");
+    // No temporary file is left behind by the atomic replace.
+    EXPECT_EQ(QDir(workspace.path()).entryList(QDir::Files), QStringList { "uinfo.ini" });
+}
+
+TEST_F(SettingsFileTest, GbkFileIsReadAndWrittenBackInGbk)
+{
+    const QString company = QString::fromUtf8("人民医院");
+    workspace.writeFile(
+        "uinfo.ini", gbk(QString::fromUtf8("[system]\r\ntitle=") + company + "\r\nuser1=ann\r\n"));
+    EXPECT_EQ(ReadSetting(system(), "title", ""), company);
+    WriteSetting(system(), "user1", QString::fromUtf8("张三"));
+    EXPECT_EQ(workspace.readFile("uinfo.ini"),
+        gbk(QString::fromUtf8("[system]\r\ntitle=人民医院\r\nuser1=张三\r\n")));
+}
+
+TEST_F(SettingsFileTest, Utf8FileStaysUtf8)
+{
+    workspace.writeFile("uinfo.ini", QString::fromUtf8("[system]\nuser1=李四\n").toUtf8());
+    WriteSetting(system(), "user2", QString::fromUtf8("王五"));
+    EXPECT_EQ(
+        workspace.readFile("uinfo.ini"), QString::fromUtf8("[system]\nuser1=李四\nuser2=王五\n").toUtf8());
+}
+
+TEST_F(SettingsFileTest, StartUpReadsTheWorkingDirectoryNotTheExecutableFolder)
+{
+    workspace.writeFile("uinfo.ini", "[system]\ndatabase=shop\nsqlserver=db1\n");
+    Settings settings;
+    settings.load();
+    EXPECT_EQ(settings.directory, QDir::currentPath());
+    EXPECT_EQ(settings.database, "shop");
+    EXPECT_EQ(settings.server, "db1");
+
+    // Later changes of the working directory do not move the settings file.
+    TempWorkspace elsewhere;
+    EXPECT_EQ(ReadSetting(system(), "database", "nivo"), "shop");
+    WriteSetting(system(), "user1", "ann");
+    EXPECT_TRUE(elsewhere.readFile("uinfo.ini").isEmpty());
+}
+
+TEST_F(SettingsFileTest, StartUpDefaultsWithoutAFile)
+{
+    Settings settings;
+    settings.load();
+    EXPECT_EQ(settings.database, "nivo");
+    EXPECT_TRUE(settings.server.isEmpty());
+}
+
+TEST(IniDocumentTest, KeyAppendedBeforeTheBlankLinesThatEndItsSection)
+{
+    IniDocument document = IniDocument::fromBytes("[a]\nx=1\n\n\n[b]\ny=2");
+    document.setValue("a", "z", "3");
+    document.setValue("b", "y", "4");
+    EXPECT_EQ(document.toBytes(), QByteArray("[a]\nx=1\nz=3\n\n\n[b]\ny=4"));
+}
