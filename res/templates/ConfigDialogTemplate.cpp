@@ -1,0 +1,34 @@
+#include "res/DialogTemplate.h"
+
+namespace glimora::res {
+
+namespace {
+
+using K = ControlKind;
+constexpr bool Notifies = true;
+constexpr bool Sorted = true;
+
+// clang-format off
+// id, kind, text, shown, x, y, width, height [, bitmap, notifies, sorted]
+constexpr ControlTemplate controls[] = {
+    {1103, K::MultiLineEdit, "", true, 116, 111, 325, 89},
+    {1104, K::Text, "", true, 117, 209, 322, 23},
+    {1105, K::DataControl, "", false, 251, 12, 75, 15},
+    {1024, K::DataControl, "", false, 389, 10, 58, 15},
+    {1106, K::DataGrid, "", false, 116, 112, 324, 90},
+    {1152, K::CentredText, "晴岚查询软件 系统配置", false, 78, 7, 239, 22},
+    {1102, K::TabControl, "", true, 115, 99, 322, 13},
+    {1004, K::OwnerDrawnButton, "保存", true, 127, 231, 37, 35},
+    {1005, K::OwnerDrawnButton, "取消", true, 196, 231, 37, 35},
+    {1006, K::OwnerDrawnButton, "退出", true, 334, 231, 37, 35},
+    {1003, K::OwnerDrawnButton, "执行", true, 265, 231, 37, 35},
+    {1007, K::OwnerDrawnButton, "帮助", true, 402, 231, 37, 35},
+};
+// clang-format on
+
+} // namespace
+
+const DialogTemplate configDialogTemplate { 131, "ConfigDialog", WindowStyle::CaptionModalFrame, "对话",
+    { "System", 10, 8, 16, 14 }, 447, 280, controls };
+
+} // namespace glimora::res

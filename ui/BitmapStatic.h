@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QWidget>
+
+namespace glimora::ui {
+
+// A static picture showing a skin bitmap stretched over its rectangle. One that notifies
+// reports a click on the press of the left button and a double click, as the platform's
+// notifying statics do.
+class BitmapStatic : public QWidget
+{
+    Q_OBJECT
+public:
+    BitmapStatic(int bitmapId, bool notifies, QWidget* parent = nullptr);
+
+    int bitmapId() const { return m_bitmapId; }
+    void setBitmapId(int id);
+    bool notifies() const { return m_notifies; }
+
+    // The bitmap's own size; the template rectangle when it cannot be loaded.
+    QSize bitmapSize() const;
+
+signals:
+    void clicked();
+    void doubleClicked();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+private:
+    int m_bitmapId;
+    bool m_notifies;
+};
+
+} // namespace glimora::ui

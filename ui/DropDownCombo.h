@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QComboBox>
+
+namespace glimora::ui {
+
+// The editable drop-down list of the templates. A sorted one keeps the entries that
+// addString() adds in Chinese collation order (ICU's "zh" collation: pinyin order for
+// Chinese characters, digits first). insertString() puts an entry where it is told,
+// sorted or not, as the platform's combo box does.
+class DropDownCombo : public QComboBox
+{
+    Q_OBJECT
+public:
+    explicit DropDownCombo(bool sorted, QWidget* parent = nullptr);
+
+    bool isSorted() const { return m_sorted; }
+
+    // Adds an entry (at its sorted place when sorted) and returns its index.
+    int addString(const QString& text);
+    void insertString(int index, const QString& text);
+
+    // The order a sorted list keeps: negative when `a` comes before `b`.
+    static int compare(const QString& a, const QString& b);
+
+signals:
+    // Just before the list drops down; a handler may refill it.
+    void dropDownOpening();
+
+public:
+    void showPopup() override;
+
+private:
+    bool m_sorted;
+};
+
+} // namespace glimora::ui

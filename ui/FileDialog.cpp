@@ -1,0 +1,87 @@
+#include "ui/FileDialog.h"
+
+#include <QFileDialog>
+#include <QStringList>
+
+#include <optional>
+
+namespace glimora::ui {
+
+namespace {
+
+struct Injected
+{
+    std::optional<QString> nextFileName;
+    QString lastFilter;
+    QString lastDirectory;
+};
+
+Injected& injected()
+{
+    static Injected value;
+    return value;
+}
+
+// The platform matched patterns without regard to case; list both cases.
+QString bothCases(const QString& patterns)
+{
+    QStringList result;
+    for (const QString& pattern : patterns.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        const QString trimmed = pattern.trimmed();
+        for (const QString& variant : { trimmed, trimmed.toUpper(), trimmed.toLower() }) {
+            if (!result.contains(variant))
+                result.append(variant);
+        }
+    }
+    return result.join(QLatin1Char(' '));
+}
+
+} // namespace
+
+QString FileDialog::getOpenFileName(QWidget* parent, const QString& filter, const QString& directory)
+{
+    Injected& state = injected();
+    state.lastFilter = filter;
+    state.lastDirectory = directory;
+    if (state.nextFileName) {
+        const QString answer = *state.nextFileName;
+        state.nextFileName.reset();
+        return answer;
+    }
+    return QFileDialog::getOpenFileName(parent, QString(), directory, toNameFilters(filter));
+}
+
+void FileDialog::setNextFileName(const QString& fileName)
+{
+    injected().nextFileName = fileName;
+}
+
+QString FileDialog::lastFilter()
+{
+    return injected().lastFilter;
+}
+
+QString FileDialog::lastDirectory()
+{
+    return injected().lastDirectory;
+}
+
+QString FileDialog::toNameFilters(const QString& filter)
+{
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList filters;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        const QString description = parts.at(i);
+        const QString patterns = parts.at(i + 1);
+        if (description.isEmpty() && patterns.isEmpty())
+            break;
+        QString label = description;
+        // "jpg File(*.jpg)" already names its pattern; do not repeat it.
+        if (label.endsWith(QLatin1Char(')')) && label.contains(QLatin1Char('(')))
+            label.truncate(label.lastIndexOf(QLatin1Char('(')));
+        filters.append(QStringLiteral("%1(%2)").arg(label, bothCases(patterns)));
+    }
+    return filters.join(QStringLiteral(";;"));
+}
+
+} // namespace glimora::ui

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+namespace glimora::ui {
+
+// The common open-file dialog. Filters are given in the platform form the screens quote,
+// "description|pattern|description|pattern||", and matched without regard to case.
+// Tests inject the next file name instead of showing the dialog.
+class FileDialog
+{
+public:
+    // The chosen file, or an empty text when the dialog was cancelled.
+    static QString getOpenFileName(QWidget* parent, const QString& filter, const QString& directory = {});
+
+    // The next call returns `fileName` at once (an empty name answers as a cancel).
+    static void setNextFileName(const QString& fileName);
+
+    // What the last call asked for, answered or not.
+    static QString lastFilter();
+    static QString lastDirectory();
+
+    // "(*.XLS)|*.XLS||" -> "(*.XLS *.xls)"; several filters are joined with ";;".
+    static QString toNameFilters(const QString& filter);
+};
+
+} // namespace glimora::ui

@@ -1,0 +1,61 @@
+#include "ui/OkMessageBox.h"
+
+#include "ui/ApplicationTitle.h"
+
+namespace glimora::ui {
+
+namespace {
+
+struct Injected
+{
+    QMessageBox::StandardButton next = QMessageBox::NoButton;
+    QMessageBox::StandardButton automatic = QMessageBox::NoButton;
+    QStringList texts;
+};
+
+Injected& injected()
+{
+    static Injected value;
+    return value;
+}
+
+} // namespace
+
+QMessageBox::StandardButton OkMessageBox::show(QWidget* parent, const QString& text)
+{
+    Injected& state = injected();
+    state.texts.append(text);
+    if (state.next != QMessageBox::NoButton) {
+        const QMessageBox::StandardButton answer = state.next;
+        state.next = QMessageBox::NoButton;
+        return answer;
+    }
+    if (state.automatic != QMessageBox::NoButton)
+        return state.automatic;
+
+    QMessageBox box(QMessageBox::Warning, applicationTitle(), text, QMessageBox::Ok, parent);
+    box.exec();
+    return QMessageBox::Ok;
+}
+
+void OkMessageBox::setNextAnswer(QMessageBox::StandardButton answer)
+{
+    injected().next = answer;
+}
+
+void OkMessageBox::setAutoAnswer(QMessageBox::StandardButton answer)
+{
+    injected().automatic = answer;
+}
+
+QStringList OkMessageBox::shownTexts()
+{
+    return injected().texts;
+}
+
+void OkMessageBox::clearShownTexts()
+{
+    injected().texts.clear();
+}
+
+} // namespace glimora::ui

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QMessageBox>
+#include <QStringList>
+
+namespace glimora::ui {
+
+// The one message box of the system: warning icon, an OK button only, the application's
+// title as caption. Tests inject the answer so that a flow runs without a person; every
+// text is recorded either way.
+class OkMessageBox
+{
+public:
+    static QMessageBox::StandardButton show(QWidget* parent, const QString& text);
+
+    // Answers the next box with `answer` without showing it.
+    static void setNextAnswer(QMessageBox::StandardButton answer);
+    // Answers every box with `answer` until called with QMessageBox::NoButton.
+    static void setAutoAnswer(QMessageBox::StandardButton answer);
+
+    static QStringList shownTexts();
+    static void clearShownTexts();
+};
+
+} // namespace glimora::ui

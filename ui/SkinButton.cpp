@@ -1,0 +1,147 @@
+#include "ui/SkinButton.h"
+
+#include "app/SettingsFile.h"
+#include "app/SharedFonts.h"
+#include "res/SkinTable.h"
+#include "ui/SkinStore.h"
+
+#include <QFontMetrics>
+#include <QMouseEvent>
+#include <QPainter>
+
+namespace glimora::ui {
+
+namespace {
+
+constexpr int Font6 = 6;
+
+} // namespace
+
+SkinButton::SkinButton(const QString& windowText, QWidget* parent)
+    : QPushButton(windowText, parent)
+{
+}
+
+void SkinButton::setCaption(const QString& caption)
+{
+    m_caption = caption;
+    update();
+}
+
+void SkinButton::setBitmapId(int id)
+{
+    m_bitmapId = id;
+    update();
+}
+
+void SkinButton::setCaptionFont(int sharedFontIndex)
+{
+    m_fontIndex = sharedFontIndex;
+    update();
+}
+
+void SkinButton::setTextColor(const QColor& color)
+{
+    m_textColor = color;
+    update();
+}
+
+int SkinButton::gbkLength(const QString& text)
+{
+    int bytes = 0;
+    for (const char32_t codePoint : text.toUcs4())
+        bytes += codePoint < 0x80 ? 1 : 2;
+    return bytes;
+}
+
+QColor SkinButton::captionColor() const
+{
+    if (isEnabled())
+        return m_textColor;
+    return m_fontIndex == Font6 ? QColor(0xC8, 0xC8, 0xC8) : QColor(0x88, 0x88, 0x88);
+}
+
+SkinButton::CaptionLayout SkinButton::captionLayout() const
+{
+    CaptionLayout layout;
+    layout.rect = rect();
+    const QString text = m_caption.isEmpty() ? QStringLiteral("x") : m_caption;
+
+    // A width of 0 or no number at all leaves nothing to divide by: wrap.
+    const int charWidth
+        = app::ReadSettingInt(QStringLiteral("show"), QStringLiteral("f1w"), QStringLiteral("7"));
+    if (charWidth != 0 && gbkLength(text) < 75 / charWidth && m_bitmapId == DefaultSkin) {
+        layout.oneLine = true;
+        return layout;
+    }
+
+    const QFontMetrics metrics(app::sharedFont(m_fontIndex));
+    const QRect bounds = metrics.boundingRect(
+        QRect(0, 0, layout.rect.width(), 0), Qt::AlignHCenter | Qt::TextWordWrap, text);
+    layout.rect.setTop(layout.rect.top() + (layout.rect.height() - bounds.height()) / 2);
+    if (m_fontIndex == Font6)
+        layout.rect.setLeft(7);
+    return layout;
+}
+
+bool SkinButton::shouldTurnPlain() const
+{
+    if (m_bitmapId != DefaultSkin)
+        return false;
+    if (m_caption == QString::fromUtf8("上翻") || m_caption == QString::fromUtf8("下翻"))
+        return false;
+    return app::ReadSetting(QStringLiteral("show"), QStringLiteral("ower"), QStringLiteral("1"))
+        == QLatin1String("0");
+}
+
+void SkinButton::turnPlain()
+{
+    m_plain = true;
+    setFont(app::sharedFont(m_fontIndex));
+    update();
+}
+
+void SkinButton::paintEvent(QPaintEvent* event)
+{
+    if (!m_plain && shouldTurnPlain())
+        turnPlain();
+    if (m_plain) {
+        QPushButton::paintEvent(event);
+        return;
+    }
+
+    QPainter painter(this);
+    const QPixmap skin = SkinStore::load(m_pressed ? res::PressedSkinId : m_bitmapId);
+    if (!skin.isNull()) {
+        painter.setBrushOrigin(0, 0);
+        painter.fillRect(rect(), QBrush(skin));
+    }
+    if (m_pressed)
+        return;
+
+    if (m_caption.isEmpty())
+        m_caption = QStringLiteral("x");
+    painter.setFont(app::sharedFont(m_fontIndex));
+    painter.setPen(captionColor());
+    const CaptionLayout layout = captionLayout();
+    if (layout.oneLine)
+        painter.drawText(layout.rect, Qt::AlignCenter | Qt::TextSingleLine, m_caption);
+    else
+        painter.drawText(layout.rect, Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, m_caption);
+}
+
+void SkinButton::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton)
+        m_pressed = true;
+    QPushButton::mousePressEvent(event);
+}
+
+void SkinButton::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton)
+        m_pressed = false;
+    QPushButton::mouseReleaseEvent(event);
+}
+
+} // namespace glimora::ui

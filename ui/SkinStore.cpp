@@ -1,0 +1,30 @@
+#include "ui/SkinStore.h"
+
+#include "app/SettingsFile.h"
+#include "res/SkinTable.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace glimora::ui {
+
+QPixmap SkinStore::load(int id)
+{
+    const QDir folder(overrideFolder());
+    for (const QString& suffix : { QStringLiteral("png"), QStringLiteral("bmp") }) {
+        const QString path = folder.filePath(QStringLiteral("%1.%2").arg(id).arg(suffix));
+        if (!QFileInfo::exists(path))
+            continue;
+        QPixmap replacement(path);
+        if (!replacement.isNull())
+            return replacement;
+    }
+    return QPixmap(res::skinResourcePath(id));
+}
+
+QString SkinStore::overrideFolder()
+{
+    return QDir(app::settingsDirectory()).filePath(QStringLiteral("skins"));
+}
+
+} // namespace glimora::ui
