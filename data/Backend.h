@@ -31,6 +31,9 @@ public:
     virtual const QList<FieldInfo>& fields() const = 0;
     // Reads the next row into `row` (one value per field); false when there is none left.
     virtual bool fetchRow(QList<Variant>& row) = 0;
+    // Moves on to the next result set of the batch, dropping unread rows; fields() then
+    // describes it. False when the batch has no further result set (and by default).
+    virtual bool nextResultSet() { return false; }
 };
 
 struct ExecuteResult

@@ -1,0 +1,245 @@
+#include "data/Recordset.h"
+
+#include "data/Connection.h"
+#include "data/DbError.h"
+#include "data/RecordsetData.h"
+#include "data/SelectStatement.h"
+#include "data/Session.h"
+#include "data/StatementRecorder.h"
+
+namespace glimora::data {
+
+namespace {
+
+bool containsColumn(const QStringList& columns, const QString& column)
+{
+    return columns.contains(column, Qt::CaseInsensitive);
+}
+
+} // namespace
+
+Recordset Recordset::create()
+{
+    return Recordset(std::make_shared<RecordsetData>());
+}
+
+Recordset::Recordset(std::shared_ptr<RecordsetData> data)
+    : m_data(std::move(data))
+{
+}
+
+void Recordset::Open(const QString& source, const Connection& connection)
+{
+    if (!m_data)
+        throw DbError::invalidPointer();
+    if (m_data->isOpen())
+        throw DbError::objectOpen();
+    const std::shared_ptr<Session> session = connection.session();
+    const int timeout = connection.CommandTimeout();
+
+    const SelectStatement select = SelectStatement::parse(source);
+    QStringList keys;
+    QString notUpdatable = QStringLiteral("the statement does not read one table");
+    if (select.isSingleTable()) {
+        try {
+            keys = session->primaryKeyColumns(select.tableName());
+        } catch (const DbError&) {
+            keys.clear(); // without key information the record set is still readable
+        }
+        if (keys.isEmpty())
+            notUpdatable = QStringLiteral("table %1 has no primary key").arg(select.table());
+    }
+
+    QStringList selected;
+    for (int i = 0; i < select.items().size(); ++i)
+        selected.append(select.itemColumn(i));
+    QStringList hidden;
+    if (!select.selectsAllColumns()) {
+        for (const QString& key : keys) {
+            if (!containsColumn(selected, key))
+                hidden.append(key);
+        }
+    }
+    const QString statement = select.withExtraColumns(hidden);
+    StatementRecorder::record(source);
+    ExecuteResult result = session->execute(statement, timeout);
+
+    std::optional<RecordsetData::UpdateTarget> target;
+    if (!keys.isEmpty() && result.cursor) {
+        const QList<FieldInfo>& fields = result.cursor->fields();
+        const qsizetype visible = fields.size() - hidden.size();
+        const bool onlyStar = select.items().size() == 1 && select.selectsAllColumns();
+        RecordsetData::UpdateTarget candidate;
+        candidate.table = select.table();
+        candidate.hiddenFieldCount = int(hidden.size());
+        candidate.refetchPrefix = QStringLiteral("SELECT ") + (select.items() + hidden).join(QLatin1Char(','))
+            + QStringLiteral(" FROM ") + select.table();
+        for (qsizetype i = 0; i < fields.size(); ++i) {
+            if (!fields[i].baseColumn.isEmpty())
+                candidate.baseColumns.append(fields[i].baseColumn);
+            else if (i >= visible)
+                candidate.baseColumns.append(hidden[i - visible]);
+            else if (onlyStar)
+                candidate.baseColumns.append(fields[i].name);
+            else if (!select.selectsAllColumns() && select.items().size() == visible)
+                candidate.baseColumns.append(select.itemColumn(int(i)));
+            else
+                candidate.baseColumns.append(QString());
+        }
+        for (const QString& key : keys) {
+            qsizetype found = -1;
+            for (qsizetype i = 0; i < candidate.baseColumns.size() && found < 0; ++i) {
+                if (candidate.baseColumns[i].compare(key, Qt::CaseInsensitive) == 0)
+                    found = i;
+            }
+            if (found < 0) {
+                candidate.keyFields.clear();
+                break;
+            }
+            candidate.keyFields.append(int(found));
+        }
+        if (candidate.keyFields.size() == keys.size())
+            target = std::move(candidate);
+        else
+            notUpdatable = QStringLiteral("the key of %1 is not among the fields").arg(select.table());
+    }
+    m_data->setNotUpdatable(notUpdatable);
+    m_data->openResult(session, std::move(result), timeout, std::move(target));
+}
+
+long Recordset::State() const
+{
+    return data().isOpen() ? StateOpen : StateClosed;
+}
+
+void Recordset::Close()
+{
+    data().close();
+}
+
+bool Recordset::BOF() const
+{
+    return data().bof();
+}
+
+bool Recordset::EndOfFile() const
+{
+    return data().eof();
+}
+
+void Recordset::MoveFirst()
+{
+    data().moveFirst();
+}
+
+void Recordset::MoveNext()
+{
+    data().moveNext();
+}
+
+void Recordset::MovePrevious()
+{
+    data().movePrevious();
+}
+
+void Recordset::MoveLast()
+{
+    data().moveLast();
+}
+
+long Recordset::AbsolutePosition() const
+{
+    return data().absolutePosition();
+}
+
+void Recordset::SetAbsolutePosition(long position)
+{
+    data().setAbsolutePosition(position);
+}
+
+long Recordset::RecordCount() const
+{
+    return data().recordCount();
+}
+
+int Recordset::FieldCount() const
+{
+    return data().fieldCount();
+}
+
+Field Recordset::Item(int index) const
+{
+    data().field(index); // raises itemNotFound for a bad ordinal
+    return Field(m_data, index);
+}
+
+Field Recordset::Item(const QString& name) const
+{
+    const int index = data().fieldIndex(name);
+    if (index < 0)
+        throw DbError::itemNotFound();
+    return Field(m_data, index);
+}
+
+bool Recordset::isUpdatable() const
+{
+    return data().isUpdatable();
+}
+
+void Recordset::AddNew(const QStringList& fieldList, const QList<Variant>& values)
+{
+    data().addNew(fieldList, values);
+}
+
+void Recordset::AddNew(const QString& field, const Variant& value)
+{
+    data().addNew(QStringList { field }, QList<Variant> { value });
+}
+
+void Recordset::Delete(int affectRecords)
+{
+    if (affectRecords != AffectCurrent)
+        throw DbError::invalidArgument(QStringLiteral("only the current record can be deleted"));
+    data().deleteCurrent();
+}
+
+void Recordset::UpdateBatch(int affectRecords)
+{
+    if (affectRecords != AffectCurrent)
+        throw DbError::invalidArgument(QStringLiteral("only the current record can be written"));
+    data().updateCurrent();
+}
+
+void Recordset::CancelUpdate()
+{
+    data().cancelUpdate();
+}
+
+long Recordset::fetchedRecordCount() const
+{
+    return data().fetchedCount();
+}
+
+bool Recordset::allRecordsFetched() const
+{
+    return data().allFetched();
+}
+
+long Recordset::fetchMore(long count)
+{
+    return data().fetchMore(count);
+}
+
+Variant Recordset::valueAt(long record, int field) const
+{
+    return data().valueAt(record, field);
+}
+
+RecordsetData& Recordset::data() const
+{
+    if (!m_data)
+        throw DbError::invalidPointer();
+    return *m_data;
+}
+
+} // namespace glimora::data

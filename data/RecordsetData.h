@@ -1,0 +1,121 @@
+#pragma once
+
+#include "data/Backend.h"
+#include "data/DbError.h"
+#include "data/Variant.h"
+
+#include <memory>
+#include <optional>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace glimora::data {
+
+class Session;
+
+// The record set object behind the Recordset handle: the fields, the rows fetched so far,
+// the cursor position and, for a record set opened on a single table, what it takes to
+// write rows back by the table's primary key.
+//
+// Rows are fetched as the position needs them and kept, so moving back costs nothing.
+// Positions run from -1 (BOF) through the fetched rows; a position equal to the number of
+// rows is EOF and is reached only once the cursor has run out.
+class RecordsetData : public std::enable_shared_from_this<RecordsetData>
+{
+public:
+    // Where write-back goes; built when the record set is opened on a single table.
+    struct UpdateTarget
+    {
+        QString table; // as written in the statement
+        QStringList baseColumns; // per field (hidden ones included); empty when not a column
+        QList<int> keyFields; // fields that hold the primary key, in key order
+        QString refetchPrefix; // "SELECT <list> FROM <table>"
+        int hiddenFieldCount = 0; // key columns added to the select list, not shown
+    };
+
+    // Takes the result of a batch and reads its first row; a result without a cursor gives a
+    // closed record set. Write-back statements use `commandTimeoutSeconds`.
+    static std::shared_ptr<RecordsetData> open(std::shared_ptr<Session> session, ExecuteResult result,
+        int commandTimeoutSeconds, std::optional<UpdateTarget> target = std::nullopt);
+
+    // A closed record set.
+    RecordsetData() = default;
+    ~RecordsetData();
+
+    // Opens this (closed) record set on a result, as `open` does.
+    void openResult(std::shared_ptr<Session> session, ExecuteResult result, int commandTimeoutSeconds,
+        std::optional<UpdateTarget> target);
+    RecordsetData(const RecordsetData&) = delete;
+    RecordsetData& operator=(const RecordsetData&) = delete;
+
+    void setNotUpdatable(const QString& reason) { m_notUpdatableReason = reason; }
+    bool isUpdatable() const { return m_target.has_value(); }
+
+    bool isOpen() const { return m_open; }
+    void close();
+
+    int fieldCount() const;
+    const FieldInfo& field(int index) const; // throws itemNotFound
+    int fieldIndex(const QString& name) const; // -1 when there is none
+
+    bool bof() const;
+    bool eof() const;
+    void moveFirst();
+    void moveNext();
+    void movePrevious();
+    void moveLast();
+    // 1-based; -2 at BOF and -3 at EOF, as ADO's adPosBOF and adPosEOF.
+    long absolutePosition() const;
+    void setAbsolutePosition(long position);
+    long recordCount(); // reads every row
+
+    Variant value(int field) const;
+    Variant valueAt(long record, int field); // 0-based record, fetched as needed
+    void setValue(int field, const Variant& value);
+    void addNew(const QStringList& fieldNames, const QList<Variant>& values);
+    void deleteCurrent();
+    void updateCurrent();
+    void cancelUpdate();
+
+    long fetchedCount() const { return long(m_rows.size()); }
+    bool allFetched() const { return m_cursor == nullptr; }
+    long fetchMore(long count);
+
+    // The session is about to run another batch: read the rest of the rows now.
+    void completeBeforeNextBatch();
+
+private:
+    void checkOpen() const;
+    void checkCurrent() const;
+    void checkUpdatable() const;
+    // Fetches until row `row` exists; false when the result ends first.
+    bool fetchUpTo(qsizetype row);
+    void fetchAll();
+    void releaseCursor();
+    const QList<Variant>& currentRow() const;
+    void flushEdit();
+    ExecuteResult writeStatement(const QString& statement);
+    QString keyCriteria(const QList<Variant>& row) const;
+    QString rowCriteria(const QList<Variant>& row) const;
+    QList<Variant> refetch(const QList<Variant>& keyValues);
+
+    std::shared_ptr<Session> m_session;
+    int m_commandTimeout = 30;
+    bool m_open = false;
+    QList<FieldInfo> m_fields;
+    std::unique_ptr<BackendCursor> m_cursor; // declared after m_session: released first
+    QList<QList<Variant>> m_rows;
+    std::optional<DbError> m_deferredError;
+    qsizetype m_position = -1;
+
+    qsizetype m_editRow = -1;
+    QList<Variant> m_editValues;
+    QList<bool> m_changed;
+
+    std::optional<UpdateTarget> m_target;
+    QString m_notUpdatableReason
+        = QStringLiteral("the result does not come from one table with a primary key");
+};
+
+} // namespace glimora::data

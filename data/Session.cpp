@@ -1,0 +1,56 @@
+#include "data/Session.h"
+
+#include "data/DbError.h"
+#include "data/RecordsetData.h"
+
+namespace glimora::data {
+
+Session::Session(std::unique_ptr<BackendSession> backendSession)
+    : m_backendSession(std::move(backendSession))
+{
+}
+
+Session::~Session() = default;
+
+void Session::close()
+{
+    completeReader();
+    m_backendSession.reset();
+}
+
+ExecuteResult Session::execute(const QString& batch, int commandTimeoutSeconds)
+{
+    if (!m_backendSession)
+        throw DbError::connectionInvalid();
+    completeReader();
+    return m_backendSession->execute(batch, commandTimeoutSeconds);
+}
+
+QStringList Session::primaryKeyColumns(const QString& table)
+{
+    if (!m_backendSession)
+        throw DbError::connectionInvalid();
+    completeReader();
+    return m_backendSession->primaryKeyColumns(table);
+}
+
+void Session::setReader(const std::shared_ptr<RecordsetData>& reader)
+{
+    m_reader = reader;
+}
+
+void Session::clearReader(const RecordsetData* reader)
+{
+    if (m_reader.lock().get() == reader)
+        m_reader.reset();
+}
+
+void Session::completeReader()
+{
+    std::shared_ptr<RecordsetData> reader = m_reader.lock();
+    m_reader.reset();
+    if (reader)
+        reader->completeBeforeNextBatch();
+}
+
+} // namespace glimora::data

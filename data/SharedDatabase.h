@@ -1,0 +1,32 @@
+#pragma once
+
+#include "data/Command.h"
+#include "data/Connection.h"
+#include "data/LoginValues.h"
+#include "data/Recordset.h"
+
+namespace glimora::data {
+
+// The process-wide objects of the database access: one connection, one command and one
+// record set, and the login values. The objects are unset until createObjects() (the login
+// dialog calls it), and any use of an unset one raises the invalid-pointer error. They are
+// not tied to a thread: the worker of a long job uses the command while the screen waits.
+class SharedDatabase
+{
+public:
+    // Creates the three objects, in the order record set, connection, command.
+    static void createObjects();
+    // Closes and drops them (tests; the program keeps them until it ends).
+    static void releaseObjects();
+
+    static Connection& connection();
+    static Command& command();
+    // A screen replaces it with a new result after closing it: recordset() = command().Execute().
+    static Recordset& recordset();
+    static LoginValues& login();
+
+    // Closes the shared record set when it is open, then makes `result` the shared one.
+    static void setRecordset(const Recordset& result);
+};
+
+} // namespace glimora::data

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "data/Variant.h"
+
+#include <QString>
+
+namespace glimora::data {
+
+// T-SQL text for values and names in the statements that the data layer writes itself
+// (record set write-back). Unlike the screens' statements, these are always escaped.
+class SqlLiteral
+{
+public:
+    // NULL, numbers, N'text' with doubled quotes, 0x... for bytes, '2024-01-31T08:00:00.000'.
+    // Throws DbError for a value that has no literal (an infinite or NaN float).
+    static QString value(const Variant& value);
+    // The name as it is when it is a plain identifier, otherwise [name] with "]" doubled.
+    static QString identifier(const QString& name);
+};
+
+} // namespace glimora::data
