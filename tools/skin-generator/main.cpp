@@ -1,0 +1,38 @@
+// skin-generator <folder>: paints every skin bitmap and the icon into <folder>/<id>.png.
+// The pictures are committed under res/skins, so the build never runs this.
+
+#include "res/SkinTable.h"
+#include "tools/skin-generator/SkinPainter.h"
+
+#include <QDir>
+#include <QGuiApplication>
+#include <QTextStream>
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    QTextStream err(stderr);
+    if (argc != 2) {
+        err << "usage: skin-generator <folder>\n";
+        return 2;
+    }
+    const QDir folder(QString::fromLocal8Bit(argv[1]));
+    if (!folder.exists() && !QDir().mkpath(folder.path())) {
+        err << "cannot create " << folder.path() << "\n";
+        return 1;
+    }
+
+    const glimora::tools::SkinPainter painter;
+    int failures = 0;
+    for (const glimora::res::SkinSpec& spec : glimora::res::skinSpecs()) {
+        const QImage image = painter.paint(spec.id);
+        const QString path = folder.filePath(QStringLiteral("%1.png").arg(spec.id));
+        if (image.size() != spec.size() || !image.save(path, "PNG")) {
+            err << "cannot paint skin " << spec.id << "\n";
+            ++failures;
+        }
+    }
+    return failures == 0 ? 0 : 1;
+}
