@@ -1,0 +1,62 @@
+#include "platform/HelpBrowser.h"
+
+#include "platform/ChmFile.h"
+
+#include <QStringDecoder>
+
+namespace glimora::platform {
+
+namespace {
+
+const QString chmScheme = QStringLiteral("chm");
+
+} // namespace
+
+HelpBrowser::HelpBrowser(QWidget* parent)
+    : QTextBrowser(parent)
+{
+    setOpenExternalLinks(true);
+}
+
+void HelpBrowser::setFile(const ChmFile* file)
+{
+    m_file = file;
+}
+
+void HelpBrowser::showPage(const QString& path)
+{
+    // A page already shown would not be read again from a new file.
+    if (source() == pageUrl(path))
+        setSource(QUrl());
+    setSource(pageUrl(path));
+}
+
+QUrl HelpBrowser::pageUrl(const QString& path)
+{
+    QUrl url;
+    url.setScheme(chmScheme);
+    url.setPath(path.startsWith(QLatin1Char('/')) ? path : QLatin1Char('/') + path);
+    return url;
+}
+
+QString HelpBrowser::decodePage(const QByteArray& bytes)
+{
+    QStringDecoder decoder = QStringDecoder::decoderForHtml(bytes);
+    if (!decoder.isValid())
+        decoder = QStringDecoder(QStringDecoder::Utf8);
+    return decoder.decode(bytes);
+}
+
+QVariant HelpBrowser::loadResource(int type, const QUrl& name)
+{
+    if (name.scheme() != chmScheme || !m_file)
+        return QTextBrowser::loadResource(type, name);
+    const QByteArray bytes = m_file->read(name.path());
+    if (bytes.isNull())
+        return QVariant();
+    if (type == QTextDocument::HtmlResource || type == QTextDocument::StyleSheetResource)
+        return decodePage(bytes);
+    return bytes;
+}
+
+} // namespace glimora::platform
