@@ -1,0 +1,129 @@
+#include "FakeBackend.h"
+#include "tests/support/TempWorkspace.h"
+
+#include "app/SettingsFile.h"
+#include "data/BackendRouter.h"
+#include "data/DbError.h"
+#include "data/SharedDatabase.h"
+#include "data/StatementRecorder.h"
+#include "data/ValueReaders.h"
+
+#include <gtest/gtest.h>
+#include <QSysInfo>
+
+using namespace glimora::data;
+using namespace glimora::data::test;
+
+namespace {
+
+class SharedDatabaseTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        SharedDatabase::releaseObjects();
+        FakeResult catalogue;
+        catalogue.fields = FakeServer::fieldsOf({ { QStringLiteral("engl"), DataType::VarChar },
+            { QStringLiteral("withe"), DataType::Integer } });
+        catalogue.rows = { { Variant::fromString(QStringLiteral("d1 ")), Variant::fromInt32(80) } };
+        m_server->answers.insert(QStringLiteral("select engl,withe from contrast"), catalogue);
+        BackendRouter::setOdbcBackend(std::make_shared<FakeBackend>(m_server));
+    }
+
+    void TearDown() override
+    {
+        StatementRecorder::stop();
+        SharedDatabase::releaseObjects();
+        BackendRouter::setOdbcBackend(nullptr);
+        BackendRouter::setEmbeddedBackend(nullptr);
+    }
+
+    TempWorkspace m_workspace; // no uinfo.ini: the settings take their defaults
+    std::shared_ptr<FakeServer> m_server = std::make_shared<FakeServer>();
+};
+
+} // namespace
+
+TEST_F(SharedDatabaseTest, ObjectsAreUnsetUntilCreated)
+{
+    EXPECT_THROW(SharedDatabase::connection().State(), DbError);
+    EXPECT_THROW(SharedDatabase::command().Execute(), DbError);
+    try {
+        ValueText(0);
+        FAIL();
+    } catch (const DbError& error) {
+        EXPECT_EQ(error.code(), DbError::InvalidPointer);
+    }
+    SharedDatabase::createObjects();
+    EXPECT_EQ(SharedDatabase::connection().State(), Connection::StateClosed);
+    EXPECT_EQ(SharedDatabase::recordset().State(), Recordset::StateClosed);
+}
+
+TEST_F(SharedDatabaseTest, StatementsAreRecordedAndRowsReadThroughTheSharedObjects)
+{
+    SharedDatabase::createObjects();
+    Connection& connection = SharedDatabase::connection();
+    connection.SetConnectionTimeout(5);
+    connection.SetCommandTimeout(5);
+    connection.Open(QStringLiteral("Driver={SQL Server};Server=FAR;Database=;Uid=sa;pwd=x"));
+    EXPECT_EQ(m_server->connectionStrings,
+        QStringList { QStringLiteral("Driver={SQL Server};Server=FAR;Database=;Uid=sa;pwd=x") });
+    SharedDatabase::command().SetActiveConnection(connection);
+
+    StatementRecorder::start();
+    SharedDatabase::command().SetCommandText(QStringLiteral("select engl,withe from contrast"));
+    SharedDatabase::setRecordset(SharedDatabase::command().Execute());
+    SharedDatabase::command().SetCommandText(QStringLiteral("update contrast set withe=1 where engl='it's'"));
+    EXPECT_NO_THROW(SharedDatabase::command().Execute());
+    EXPECT_EQ(StatementRecorder::statements(),
+        (QStringList { QStringLiteral("select engl,withe from contrast"),
+            QStringLiteral("update contrast set withe=1 where engl='it's'") }));
+
+    EXPECT_EQ(ValueText(0), QStringLiteral("d1"));
+    EXPECT_EQ(ValueText(QStringLiteral("withe")), QStringLiteral("80.000000"));
+    EXPECT_DOUBLE_EQ(ValueNumber(1), 80);
+
+    Recordset previous = SharedDatabase::recordset();
+    SharedDatabase::setRecordset(Recordset::create());
+    EXPECT_EQ(previous.State(), Recordset::StateClosed);
+}
+
+TEST(BackendRouterTest, ChoosesByServerNameAndSettings)
+{
+    using Route = BackendRouter::Route;
+    const QString host = QSysInfo::machineHostName();
+    EXPECT_EQ(BackendRouter::route(host.toUpper(), QString(), QStringLiteral("auto")), Route::Embedded);
+    for (const char* local : { "(LOCAL)", ".", "LOCALHOST", "(local)" })
+        EXPECT_EQ(BackendRouter::route(QString::fromLatin1(local), QString(), QStringLiteral("auto")),
+            Route::Embedded)
+            << local;
+    EXPECT_EQ(BackendRouter::route(QStringLiteral("DBHOST"), QString(), QStringLiteral("auto")), Route::Odbc);
+    EXPECT_EQ(
+        BackendRouter::route(QStringLiteral("(LOCAL)"), QStringLiteral("DSN=x"), QStringLiteral("auto")),
+        Route::Odbc);
+    EXPECT_EQ(
+        BackendRouter::route(QStringLiteral("(LOCAL)"), QString(), QStringLiteral("odbc")), Route::Odbc);
+    EXPECT_EQ(
+        BackendRouter::route(QStringLiteral("DBHOST"), QStringLiteral("DSN=x"), QStringLiteral("embedded")),
+        Route::Embedded);
+}
+
+TEST_F(SharedDatabaseTest, EmbeddedServerThatIsNotRegisteredFailsClearly)
+{
+    glimora::app::WriteSetting(
+        QStringLiteral("system"), QStringLiteral("engine"), QStringLiteral("embedded"));
+    Connection connection = Connection::create();
+    try {
+        connection.Open(QStringLiteral("Driver={SQL Server};Server=FAR;Database=;Uid=sa;pwd=x"));
+        FAIL();
+    } catch (const DbError& error) {
+        EXPECT_TRUE(error.description().contains(QStringLiteral("embedded server"))) << error.what();
+    }
+    EXPECT_TRUE(m_server->connectionStrings.isEmpty());
+
+    auto embedded = std::make_shared<FakeServer>();
+    setEmbeddedBackend(std::make_shared<FakeBackend>(embedded));
+    connection.Open(QStringLiteral("Driver={SQL Server};Server=FAR;Database=;Uid=sa;pwd=x"));
+    EXPECT_EQ(embedded->connectionStrings.size(), 1);
+    EXPECT_THROW(connection.Open(QStringLiteral("again")), DbError); // already open
+}
