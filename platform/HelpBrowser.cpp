@@ -2,6 +2,7 @@
 
 #include "platform/ChmFile.h"
 
+#include <QDesktopServices>
 #include <QStringDecoder>
 
 namespace glimora::platform {
@@ -15,7 +16,8 @@ const QString chmScheme = QStringLiteral("chm");
 HelpBrowser::HelpBrowser(QWidget* parent)
     : QTextBrowser(parent)
 {
-    setOpenExternalLinks(true);
+    // Left off: it would send our own chm: links to the desktop as well.
+    setOpenExternalLinks(false);
 }
 
 void HelpBrowser::setFile(const ChmFile* file)
@@ -57,6 +59,15 @@ QVariant HelpBrowser::loadResource(int type, const QUrl& name)
     if (type == QTextDocument::HtmlResource || type == QTextDocument::StyleSheetResource)
         return decodePage(bytes);
     return bytes;
+}
+
+void HelpBrowser::doSetSource(const QUrl& name, QTextDocument::ResourceType type)
+{
+    if (!name.isEmpty() && name.scheme() != chmScheme) {
+        QDesktopServices::openUrl(name);
+        return;
+    }
+    QTextBrowser::doSetSource(name, type);
 }
 
 } // namespace glimora::platform

@@ -24,6 +24,10 @@ public:
 
     QVariant loadResource(int type, const QUrl& name) override;
 
+protected:
+    // Pages of the file open here; any other address goes to the desktop's browser.
+    void doSetSource(const QUrl& name, QTextDocument::ResourceType type) override;
+
 private:
     const ChmFile* m_file = nullptr;
 };

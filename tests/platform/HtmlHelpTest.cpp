@@ -10,6 +10,8 @@
 #include <QDialog>
 #include <QFile>
 #include <QImage>
+#include <QTest>
+#include <QTextCursor>
 #include <QTextDocument>
 
 using namespace glimora::platform;
@@ -141,6 +143,23 @@ TEST_F(HtmlHelpTest, PicturesComeOutOfTheHelpFile)
     const QVariant picture = browser->loadResource(
         QTextDocument::ImageResource, browser->source().resolved(QUrl("images/login.png")));
     EXPECT_FALSE(QImage::fromData(picture.toByteArray()).isNull());
+}
+
+TEST_F(HtmlHelpTest, LinksBetweenPagesStayInTheHelpWindow)
+{
+    seedHelp();
+    ASSERT_NE(HtmlHelpA(0, "help.chm", HH_HELP_CONTEXT, 0x20065), WId(0));
+    HelpWindow* window = helpWindows().first();
+    HelpBrowser* browser = window->browser();
+    window->resize(760, 560);
+    const QTextCursor link = browser->document()->find(QString::fromUtf8("帮助目录"));
+    ASSERT_FALSE(link.isNull());
+    QTextCursor middle(browser->document());
+    middle.setPosition((link.selectionStart() + link.selectionEnd()) / 2);
+    const QPoint where = browser->cursorRect(middle).center();
+    QTest::mouseClick(browser->viewport(), Qt::LeftButton, Qt::NoModifier, where);
+    EXPECT_EQ(browser->source(), HelpBrowser::pageUrl(QStringLiteral("index.htm")));
+    EXPECT_TRUE(window->windowTitle().contains(QString::fromUtf8("帮助")));
 }
 
 TEST_F(HtmlHelpTest, OneWindowFollowsTheRequestsOfTheSameOwner)
