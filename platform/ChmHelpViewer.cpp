@@ -44,7 +44,9 @@ WId ChmHelpViewer::display(WId caller, const char* file, unsigned int command, q
         return 0;
 
     // A window of the modal dialog that asks for help, or the modal dialog would block it.
-    QWidget* owner = caller ? QWidget::find(caller) : QApplication::activeModalWidget();
+    QWidget* owner = caller ? QWidget::find(caller) : nullptr;
+    if (!owner)
+        owner = QApplication::activeModalWidget();
     if (m_window && m_window->parentWidget() != owner) {
         m_window->close();
         m_window = nullptr;

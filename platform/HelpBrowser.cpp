@@ -27,10 +27,12 @@ void HelpBrowser::setFile(const ChmFile* file)
 
 void HelpBrowser::showPage(const QString& path)
 {
-    // A page already shown would not be read again from a new file.
-    if (source() == pageUrl(path))
-        setSource(QUrl());
-    setSource(pageUrl(path));
+    const QUrl url = pageUrl(path);
+    // setSource() would keep a page already shown, even when its file has changed.
+    if (source() == url)
+        reload();
+    else
+        setSource(url);
 }
 
 QUrl HelpBrowser::pageUrl(const QString& path)

@@ -50,8 +50,8 @@ HelpWindow::~HelpWindow()
 void HelpWindow::showTopic(std::unique_ptr<ChmFile> file, const QString& page)
 {
     m_browser->setFile(file.get());
-    m_browser->clearHistory();
     m_browser->showPage(page);
+    m_browser->clearHistory();
     m_file = std::move(file);
 }
 

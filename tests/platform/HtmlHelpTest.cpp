@@ -167,9 +167,11 @@ TEST_F(HtmlHelpTest, OneWindowFollowsTheRequestsOfTheSameOwner)
     seedHelp();
     HtmlHelpA(0, "help.chm", HH_HELP_CONTEXT, 0x20065);
     HtmlHelpA(0, "help.chm", HH_HELP_CONTEXT, 0x20082);
+    HtmlHelpA(0, "help.chm", HH_HELP_CONTEXT, 0x20082);
     const QList<HelpWindow*> windows = helpWindows();
     ASSERT_EQ(windows.size(), 1);
     EXPECT_TRUE(windows.first()->windowTitle().contains(QString::fromUtf8("数据管理")));
+    EXPECT_TRUE(windows.first()->browser()->toPlainText().contains(QString::fromUtf8("上传图片")));
 }
 
 TEST_F(HtmlHelpTest, WithoutAnOwnerTheWindowBelongsToTheModalDialog)
