@@ -79,9 +79,15 @@ function rewriteStream(fileBuffer, rewrite) {
 function recodeBiff5ToGbk(workbook, stream) {
   const records = readRecords(stream);
   let sheetIndex = -2; // the first BOF opens the workbook globals
+  let boundSheets = 0;
   for (const record of records) {
     if (record.type === RECORD_BOF) sheetIndex += 1;
     if (record.type === RECORD_CODEPAGE) record.data.writeUInt16LE(936, 0);
+    if (record.type === RECORD_BOUNDSHEET) {
+      const name = Buffer.from(codepage.utils.encode(936, workbook.SheetNames[boundSheets]));
+      boundSheets += 1;
+      record.data = Buffer.concat([record.data.subarray(0, 6), Buffer.from([name.length]), name]);
+    }
     if (record.type !== RECORD_LABEL || sheetIndex < 0) continue;
     const row = record.data.readUInt16LE(0);
     const column = record.data.readUInt16LE(2);
@@ -120,8 +126,9 @@ function writeXls(workbook, filePath, { biff5 = false, passwordProtected = false
   return file;
 }
 
-function writeXlsx(workbook, filePath) {
-  const file = Buffer.from(XLSX.write(workbook, { bookType: 'xlsx', type: 'buffer', compression: true }));
+// Excel keeps texts in the shared-strings part; other writers put them in the cells.
+function writeXlsx(workbook, filePath, { sharedStrings = true } = {}) {
+  const file = Buffer.from(XLSX.write(workbook, { bookType: 'xlsx', type: 'buffer', compression: true, bookSST: sharedStrings }));
   writeFile(filePath, file);
   return file;
 }

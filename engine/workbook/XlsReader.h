@@ -1,0 +1,28 @@
+#pragma once
+
+#include "engine/workbook/WorkbookReader.h"
+
+#include <QString>
+
+namespace glimora::engine {
+
+// Reads a worksheet of a BIFF5 or BIFF8 workbook (.xls) through libfreexl. That library
+// has a history of memory-safety bugs, and the workbooks come from wherever an
+// administrator found them, so by default it runs in a child process with limits on
+// memory, processor time and file writes: a hostile file can kill the child, never the
+// server. The child streams the cells back through a pipe.
+class XlsReader
+{
+public:
+    enum class Isolation { ChildProcess, InProcess };
+
+    explicit XlsReader(const QString& path, Isolation isolation = Isolation::ChildProcess);
+
+    WorkbookTable read(const QString& sheetName, bool headerRow);
+
+private:
+    QString m_path;
+    Isolation m_isolation;
+};
+
+} // namespace glimora::engine

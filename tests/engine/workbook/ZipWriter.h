@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// Writes zip packages for tests: hand-made hostile packages, or a fixture with one part replaced.
+namespace ZipWriter {
+
+// Adds (or replaces) a part of the package at path, creating the package if needed.
+// compress false stores the part as is.
+void putPart(const QString& path, const QString& part, const QByteArray& content, bool compress = true);
+
+QByteArray readPart(const QString& path, const QString& part);
+
+} // namespace ZipWriter
