@@ -72,6 +72,15 @@ TEST_F(HtmlHelpTest, AMissingLibraryIsTriedOnceAndThenHelpDoesNothing)
     EXPECT_TRUE(helpWindows().isEmpty());
 }
 
+TEST_F(HtmlHelpTest, ALibraryWithoutTheEntryPointsCountsAsMissing)
+{
+    seedHelp();
+    HelpLoader::instance().setLibraryName(QStringLiteral("libc.so.6"));
+    EXPECT_EQ(HtmlHelpA(0, "help.chm", HH_HELP_CONTEXT, 0x20084), WId(0));
+    HelpLoader::instance().setLibraryName(QString());
+    EXPECT_EQ(HtmlHelpA(0, "help.chm", HH_HELP_CONTEXT, 0x20084), WId(0));
+}
+
 TEST_F(HtmlHelpTest, AMissingFileShowsNothingButIsNotRemembered)
 {
     EXPECT_EQ(HtmlHelpA(0, "help.chm", HH_HELP_CONTEXT, 0x20065), WId(0));
