@@ -9,9 +9,7 @@
 
 namespace glimora::data {
 
-namespace {
-
-DataType adoType(SQLSMALLINT sqlType)
+DataType OdbcCursor::adoType(short sqlType)
 {
     switch (sqlType) {
     case SQL_SMALLINT:
@@ -53,8 +51,6 @@ DataType adoType(SQLSMALLINT sqlType)
         return DataType::VarWChar; // SQL_WCHAR, SQL_WVARCHAR, GUIDs and whatever else reads as text
     }
 }
-
-} // namespace
 
 OdbcCursor::OdbcCursor(std::shared_ptr<OdbcHandle> connection, std::unique_ptr<OdbcHandle> statement)
     : m_connection(std::move(connection))

@@ -24,6 +24,8 @@ public:
     // Moves `statement` past results without columns (counting the rows they changed) to the
     // first result set; false when the batch ends first.
     static bool skipToResultSet(OdbcHandle& statement, qint64& rowsAffected);
+    // The ADO type code of an ODBC SQL type.
+    static DataType adoType(short sqlType);
 
 private:
     void describe();
