@@ -31,7 +31,7 @@ QDateTime fromSerial(double serial, bool date1904)
     const QDate date = epoch.addDays(days);
     if (!date.isValid() || date.year() > 9999)
         return {};
-    return QDateTime(date, QTime::fromMSecsSinceStartOfDay(int(milliseconds)));
+    return QDateTime(date, QTime::fromMSecsSinceStartOfDay(int(milliseconds)), Qt::UTC);
 }
 
 } // namespace glimora::engine::ExcelDate

@@ -243,18 +243,26 @@ void produceCells(const QByteArray& path, const QString& sheetName, MessageWrite
 
 // libfreexl writes dates as "YYYY-MM-DD", "YYYY-MM-DD HH:MM:SS" or "HH:MM:SS", and Excel's
 // phantom 1900-02-29 as such; it becomes the 28th, the day that serial is counted on.
-Variant dateValue(QString text)
+Variant dateValue(const QString& text)
 {
-    if (text.startsWith(QLatin1String("1900-02-29")))
-        text.replace(8, 2, QStringLiteral("28"));
-    QDateTime dateTime;
-    if (text.size() == 10)
-        dateTime = QDateTime(QDate::fromString(text, QStringLiteral("yyyy-MM-dd")), QTime(0, 0));
-    else if (text.size() == 19)
-        dateTime = QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-    else if (text.size() == 8)
-        dateTime = QDateTime(QDate(1899, 12, 30), QTime::fromString(text, QStringLiteral("HH:mm:ss")));
-    return dateTime.isValid() ? Variant::fromDateTime(dateTime) : Variant::fromString(text);
+    const auto number
+        = [&text](qsizetype at, qsizetype length) { return QStringView(text).mid(at, length).toInt(); };
+    QDate date(1899, 12, 30);
+    QTime time(0, 0);
+    if (text.size() == 10 || text.size() == 19) {
+        const int year = number(0, 4);
+        const int month = number(5, 2);
+        const int day = number(8, 2);
+        date = (year == 1900 && month == 2 && day == 29) ? QDate(1900, 2, 28) : QDate(year, month, day);
+    }
+    if (text.size() == 19 || text.size() == 8) {
+        const qsizetype at = text.size() - 8;
+        time = QTime(number(at, 2), number(at + 3, 2), number(at + 6, 2));
+    }
+    const bool known = text.size() == 10 || text.size() == 19 || text.size() == 8;
+    if (!known || !date.isValid() || !time.isValid())
+        return Variant::fromString(text);
+    return Variant::fromDateTime(QDateTime(date, time, Qt::UTC));
 }
 
 // Decodes the messages of produceCells into the table builder.

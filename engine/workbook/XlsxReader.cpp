@@ -308,8 +308,12 @@ Variant XlsxReader::cellValue(const QString& type, int style, const QString& tex
     if (type == u"e")
         return Variant::null();
     if (type == u"d") {
-        const QDateTime dateTime = QDateTime::fromString(text.trimmed(), Qt::ISODateWithMs);
-        return dateTime.isValid() ? Variant::fromDateTime(dateTime) : Variant::fromString(text);
+        QDateTime dateTime = QDateTime::fromString(text.trimmed(), Qt::ISODateWithMs);
+        if (!dateTime.isValid())
+            return Variant::fromString(text);
+        if (dateTime.timeSpec() == Qt::LocalTime)
+            dateTime = QDateTime(dateTime.date(), dateTime.time(), Qt::UTC);
+        return Variant::fromDateTime(dateTime);
     }
     bool ok = false;
     const double number = text.trimmed().toDouble(&ok);

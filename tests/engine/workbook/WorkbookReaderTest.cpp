@@ -11,7 +11,7 @@ namespace {
 
 QDateTime dateTime(int year, int month, int day, int hour = 0, int minute = 0)
 {
-    return QDateTime(QDate(year, month, day), QTime(hour, minute));
+    return QDateTime(QDate(year, month, day), QTime(hour, minute), Qt::UTC);
 }
 
 // The same catalogue written as BIFF8, as BIFF5 (in code page 936) and as .xlsx.

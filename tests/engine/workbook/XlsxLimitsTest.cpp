@@ -104,7 +104,7 @@ TEST(XlsxCells, readInlineAndFormulaTextsBooleansErrorsAndImplicitPositions)
     EXPECT_TRUE(table.rows[0][0].isNull());
     const QList<Variant> expected
         = { Variant::fromString("价格"), Variant::fromString("0012"), Variant::fromDouble(1), Variant::null(),
-              Variant::fromDateTime(QDateTime(QDate(2012, 12, 31), QTime(8, 0))), Variant::null(),
+              Variant::fromDateTime(QDateTime(QDate(2012, 12, 31), QTime(8, 0), Qt::UTC)), Variant::null(),
               Variant::fromDouble(3.5) };
     EXPECT_EQ(table.rows[1], expected);
 }
