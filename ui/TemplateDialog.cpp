@@ -105,7 +105,8 @@ TemplateDialog::TemplateDialog(int templateId, QWidget* parent)
 
 TemplateDialog::~TemplateDialog()
 {
-    qApp->removeEventFilter(this);
+    if (qApp)
+        qApp->removeEventFilter(this);
 }
 
 SkinButton* TemplateDialog::skinButton(int id) const
@@ -411,11 +412,23 @@ bool TemplateDialog::belongsToThisScreen(const QWidget* widget) const
     return false;
 }
 
+QWidget* TemplateDialog::owningControl(QWidget* widget) const
+{
+    for (QWidget* current = widget; current; current = current->parentWidget()) {
+        if (current->parentWidget() == this)
+            return current;
+    }
+    return widget;
+}
+
 bool TemplateDialog::isPropagatedCopy(QWidget* receiver, const QEvent* event)
 {
-    // An event a widget ignores travels on to its parents: the same key event, or a copy
-    // of a mouse event with the same time stamp and position. Pre-translate it only once.
-    LastInput input;
+    // An event a widget ignores travels on to its parents (the same key event, or a copy of
+    // a mouse event with the same time stamp and position), and a scroll area hands a wheel
+    // turn on to its scroll bar. Pre-translate each input only once: a delivery belongs to
+    // the last input when it looks the same and goes to a widget not yet reached, up from
+    // the first receiver or inside the same control.
+    InputChain input;
     input.type = event->type();
     if (const auto* key = dynamic_cast<const QKeyEvent*>(event)) {
         input.timestamp = key->timestamp();
@@ -425,13 +438,19 @@ bool TemplateDialog::isPropagatedCopy(QWidget* receiver, const QEvent* event)
         input.detail = static_cast<int>(pointer->button());
         input.globalPosition = pointer->globalPosition();
     }
-    const bool copy = m_lastInput.receiver && m_lastInput.type == input.type
+    const bool sameInput = m_lastInput.firstReceiver && m_lastInput.type == input.type
         && m_lastInput.timestamp == input.timestamp && m_lastInput.detail == input.detail
-        && m_lastInput.globalPosition == input.globalPosition && receiver != m_lastInput.receiver
-        && receiver->isAncestorOf(m_lastInput.receiver);
-    input.receiver = receiver;
+        && m_lastInput.globalPosition == input.globalPosition;
+    if (sameInput && !m_lastInput.reached.contains(receiver)
+        && (receiver->isAncestorOf(m_lastInput.firstReceiver)
+            || owningControl(receiver) == owningControl(m_lastInput.firstReceiver))) {
+        m_lastInput.reached.append(receiver);
+        return true;
+    }
+    input.firstReceiver = receiver;
+    input.reached = { receiver };
     m_lastInput = input;
-    return copy;
+    return false;
 }
 
 bool TemplateDialog::preTranslate(QWidget* receiver, QEvent* event)

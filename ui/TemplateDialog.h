@@ -182,6 +182,7 @@ private:
 
     bool belongsToThisScreen(const QWidget* widget) const;
     bool isPropagatedCopy(QWidget* receiver, const QEvent* event);
+    QWidget* owningControl(QWidget* widget) const;
     bool preTranslate(QWidget* receiver, QEvent* event);
     bool notifyFromViewport(QObject* watched, QEvent* event);
 
@@ -207,16 +208,17 @@ private:
 
     QHash<int, int> m_qtTimerIds; // screen timer id -> Qt timer id
 
-    // The last input event pre-translated, to recognise its copies travelling up to parents.
-    struct LastInput
+    // The last input pre-translated and the widgets it has reached so far.
+    struct InputChain
     {
         QEvent::Type type = QEvent::None;
         quint64 timestamp = 0;
         int detail = 0;
         QPointF globalPosition;
-        QPointer<QWidget> receiver;
+        QPointer<QWidget> firstReceiver;
+        QList<QWidget*> reached;
     };
-    LastInput m_lastInput;
+    InputChain m_lastInput;
 };
 
 } // namespace glimora::ui

@@ -280,11 +280,17 @@ const KindText kindTexts[] = {
     { "web browser", ControlKind::WebBrowser },
 };
 
-// One dialog per template for the whole run; building the query screen 111 times is slow.
-ui::TemplateDialog& builtDialog(int templateId)
+// One dialog per template and suite; building the query screen 111 times is slow. They
+// must go before the application object does.
+std::map<int, std::unique_ptr<ui::TemplateDialog>>& builtDialogs()
 {
     static std::map<int, std::unique_ptr<ui::TemplateDialog>> dialogs;
-    auto& dialog = dialogs[templateId];
+    return dialogs;
+}
+
+ui::TemplateDialog& builtDialog(int templateId)
+{
+    auto& dialog = builtDialogs()[templateId];
     if (!dialog)
         dialog = std::make_unique<ui::TemplateDialog>(templateId);
     return *dialog;
@@ -292,6 +298,8 @@ ui::TemplateDialog& builtDialog(int templateId)
 
 class TemplateRowTest : public ::testing::TestWithParam<Row>
 {
+protected:
+    static void TearDownTestSuite() { builtDialogs().clear(); }
 };
 
 TEST_P(TemplateRowTest, TableHoldsTheControl)
@@ -457,6 +465,8 @@ struct Header
 
 class TemplateHeaderTest : public ::testing::TestWithParam<Header>
 {
+protected:
+    static void TearDownTestSuite() { builtDialogs().clear(); }
 };
 
 TEST_P(TemplateHeaderTest, WindowStyleCaptionFontAndSize)

@@ -1,0 +1,102 @@
+#include "ui/ApplicationTitle.h"
+#include "ui/FileDialog.h"
+#include "ui/OkMessageBox.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+using namespace glimora::ui;
+
+namespace {
+
+class OkMessageBoxTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { OkMessageBox::clearShownTexts(); }
+    void TearDown() override
+    {
+        OkMessageBox::setAutoAnswer(QMessageBox::NoButton);
+        OkMessageBox::setNextAnswer(QMessageBox::NoButton);
+        setApplicationTitle(QStringLiteral("glimora"));
+    }
+};
+
+TEST_F(OkMessageBoxTest, WarningIconOkOnlyAndTheApplicationTitle)
+{
+    setApplicationTitle(QStringLiteral("Station"));
+    QString title;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QMessageBox::StandardButtons buttons;
+    QTimer::singleShot(0, [&]() {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        title = box->windowTitle();
+        icon = box->icon();
+        buttons = box->standardButtons();
+        box->button(QMessageBox::Ok)->click();
+    });
+    EXPECT_EQ(OkMessageBox::show(nullptr, QString::fromUtf8("数据库异常，请稍后再试。")), QMessageBox::Ok);
+    EXPECT_EQ(title, QStringLiteral("Station"));
+    EXPECT_EQ(icon, QMessageBox::Warning);
+    EXPECT_EQ(buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+}
+
+TEST_F(OkMessageBoxTest, InjectedAnswersShowNothingButRecordTheText)
+{
+    OkMessageBox::setNextAnswer(QMessageBox::Ok);
+    EXPECT_EQ(OkMessageBox::show(nullptr, QStringLiteral("first")), QMessageBox::Ok);
+    OkMessageBox::setAutoAnswer(QMessageBox::Ok);
+    OkMessageBox::show(nullptr, QStringLiteral("second"));
+    OkMessageBox::show(nullptr, QStringLiteral("third"));
+    EXPECT_EQ(OkMessageBox::shownTexts(),
+        QStringList({ QStringLiteral("first"), QStringLiteral("second"), QStringLiteral("third") }));
+}
+
+TEST(ApplicationTitle, DefaultsToTheProgramName)
+{
+    EXPECT_EQ(applicationTitle(), QStringLiteral("glimora"));
+}
+
+TEST(FileDialog, InjectedNameAnswersOnceAndTheRequestIsKept)
+{
+    FileDialog::setNextFileName(QStringLiteral("/data/records.xls"));
+    EXPECT_EQ(
+        FileDialog::getOpenFileName(nullptr, QStringLiteral("(*.XLS)|*.XLS||"), QStringLiteral("/data")),
+        QStringLiteral("/data/records.xls"));
+    EXPECT_EQ(FileDialog::lastFilter(), QStringLiteral("(*.XLS)|*.XLS||"));
+    EXPECT_EQ(FileDialog::lastDirectory(), QStringLiteral("/data"));
+
+    FileDialog::setNextFileName(QString());
+    EXPECT_EQ(FileDialog::getOpenFileName(nullptr, QStringLiteral("morvex(*.dbk)|*.dbk||")), QString());
+}
+
+struct FilterCase
+{
+    const char* name;
+    const char* platform;
+    const char* names;
+};
+
+class FileDialogFilterTest : public ::testing::TestWithParam<FilterCase>
+{
+};
+
+TEST_P(FileDialogFilterTest, PlatformFiltersBecomeNameFiltersOfBothCases)
+{
+    EXPECT_EQ(FileDialog::toNameFilters(QString::fromUtf8(GetParam().platform)),
+        QString::fromUtf8(GetParam().names));
+}
+
+INSTANTIATE_TEST_SUITE_P(Screens, FileDialogFilterTest,
+    ::testing::Values(FilterCase { "workbook", "(*.XLS)|*.XLS||", "(*.XLS *.xls)" },
+        FilterCase { "backup", "morvex(*.dbk)|*.dbk||", "morvex(*.dbk *.DBK)" },
+        FilterCase { "pictures", "jpg File(*.jpg)|*.jpg|word File(*.doc)|*.doc||",
+            "jpg File(*.jpg *.JPG);;word File(*.doc *.DOC)" },
+        FilterCase { "twoPatterns", "All|*.a;*.b||", "All(*.a *.A *.b *.B)" }, FilterCase { "none", "", "" }),
+    [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
