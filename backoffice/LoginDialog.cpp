@@ -1,27 +1,172 @@
 #include "backoffice/LoginDialog.h"
 
+#include "app/Settings.h"
+#include "app/SettingsFile.h"
+#include "app/SharedFonts.h"
+#include "backoffice/LoginStatements.h"
+#include "backoffice/RecentUsers.h"
+#include "backoffice/WaitCursor.h"
+#include "data/Command.h"
+#include "data/Connection.h"
+#include "data/ConnectionString.h"
+#include "data/DbError.h"
+#include "data/SharedDatabase.h"
+#include "platform/ComputerName.h"
+#include "platform/HtmlHelp.h"
+#include "ui/DropDownCombo.h"
+#include "ui/OkMessageBox.h"
+#include "ui/SkinButton.h"
+
 #include <QCheckBox>
-#include <QDialogButtonBox>
-#include <QVBoxLayout>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
 
 namespace glimora::backoffice {
 
-LoginDialog::LoginDialog(QWidget* parent)
-    : QDialog(parent)
-    , m_backOffice(new QCheckBox(QString::fromUtf8("后台"), this))
+namespace {
+
+constexpr int ServerBox = 1000;
+constexpr int UserBox = 1001;
+constexpr int PasswordBox = 1002;
+constexpr int BackOfficeCheck = 1128;
+constexpr int LoginButton = 1;
+constexpr int CancelButton = 2;
+constexpr int HelpButton = 140;
+constexpr quintptr LoginHelpContext = 0x20065;
+
+QString withoutTrailingBlanks(QString text)
 {
-    setObjectName(QStringLiteral("loginDialog"));
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(m_backOffice);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    layout->addWidget(buttons);
+    qsizetype end = text.size();
+    while (end > 0 && text[end - 1].isSpace())
+        --end;
+    text.truncate(end);
+    return text;
 }
 
-bool LoginDialog::backOfficeChosen() const
+const QString system = QStringLiteral("system");
+
+} // namespace
+
+LoginDialog::LoginDialog(QWidget* parent)
+    : TemplateDialog(129, parent)
 {
-    return m_backOffice->isChecked();
+    data::SharedDatabase::createObjects();
+    onClicked(LoginButton, &LoginDialog::OnLogin);
+    onClicked(HelpButton, &LoginDialog::OnHelp);
+    enableEnterAsTab({ LoginButton });
+    OnInitDialog();
+}
+
+void LoginDialog::OnInitDialog()
+{
+    const struct
+    {
+        int id;
+        const char* caption;
+    } buttons[] = { { LoginButton, "登入" }, { CancelButton, "取消" }, { HelpButton, "帮助" } };
+    for (const auto& button : buttons) {
+        ui::SkinButton* skinButton = this->skinButton(button.id);
+        skinButton->setCaption(QString::fromUtf8(button.caption));
+        skinButton->setBitmapId(162);
+        skinButton->setCaptionFont(4);
+    }
+    // 1003 has no owner-draw style, so it stays an ordinary push button whatever its skin.
+    if (ui::SkinButton* reset = skinButton(1003)) {
+        reset->setBitmapId(178);
+        reset->setCaptionFont(4);
+    }
+    setColors(ui::SkinnedDialogColors::pattern(171));
+    for (int id : { 1164, 1165, 1166, BackOfficeCheck })
+        control(id)->setFont(app::sharedFont(4));
+    for (int id : { ServerBox, UserBox, PasswordBox })
+        control(id)->setFont(app::sharedFont(5));
+
+    auto* serverBox = control<ui::DropDownCombo>(ServerBox);
+    serverBox->clear();
+    QString server = app::ReadSetting(system, QStringLiteral("sqlserver"), QString());
+    data::SharedDatabase::login().computerName = platform::computerName();
+    if (server.isEmpty())
+        server = data::SharedDatabase::login().computerName;
+    serverBox->setCurrentIndex(serverBox->addString(server));
+
+    auto* userBox = control<ui::DropDownCombo>(UserBox);
+    userBox->clear();
+    for (int n = 1; n <= 3; ++n)
+        userBox->insertString(n - 1, app::ReadSetting(system, QStringLiteral("user%1").arg(n), QString()));
+    userBox->setCurrentIndex(0);
+}
+
+void LoginDialog::OnLogin()
+{
+    m_backOffice = control<QCheckBox>(BackOfficeCheck)->isChecked();
+
+    data::LoginValues& login = data::SharedDatabase::login();
+    login.serverName = withoutTrailingBlanks(control<QComboBox>(ServerBox)->currentText()).toUpper();
+    login.userName = withoutTrailingBlanks(control<QComboBox>(UserBox)->currentText());
+    login.password = withoutTrailingBlanks(control<QLineEdit>(PasswordBox)->text());
+    login.databaseName = app::Settings::instance().database;
+    app::Settings::instance().server = login.serverName;
+
+    if (login.serverName.isEmpty()) {
+        ui::OkMessageBox::show(this, QString::fromUtf8("服务器不应为空,请重新输入"));
+        return;
+    }
+    if (login.userName.isEmpty()) {
+        ui::OkMessageBox::show(this, QString::fromUtf8("用户名不应为空,请重新输入"));
+        return;
+    }
+
+    login.timeout = app::ReadSettingInt(system, QStringLiteral("outtim"), QStringLiteral("5"));
+    data::Connection& connection = data::SharedDatabase::connection();
+    {
+        WaitCursor wait;
+        try {
+            connection.SetConnectionTimeout(login.timeout);
+            connection.SetCommandTimeout(login.timeout);
+            if (connection.State() != data::Connection::StateClosed)
+                connection.Close();
+            login.connectionString = data::ConnectionString::fromTemplate(
+                app::ReadSetting(system, QStringLiteral("connect"), QString()), login.userName,
+                login.password, login.serverName, QString());
+            connection.Open(login.connectionString);
+            data::SharedDatabase::command().SetActiveConnection(connection);
+        } catch (const data::DbError&) {
+            wait.release();
+            ui::OkMessageBox::show(this, QString::fromUtf8("登录失败。密码错误/服务器不可用。"));
+            return;
+        }
+        app::WriteSetting(system, QStringLiteral("sqlserver"), login.serverName);
+        RecentUsers::remember(login.userName);
+    }
+    createDatabaseIfNew();
+    endDialog(ui::IDOK);
+}
+
+// Sent after every login: on a server that has the database and tables, both batches fail
+// harmlessly, and no message reports their outcome either way.
+void LoginDialog::createDatabaseIfNew()
+{
+    QString workbook = app::ReadSetting(system, QStringLiteral("excelpath"), QString());
+    if (workbook.isEmpty())
+        workbook
+            = QDir::toNativeSeparators(app::Settings::instance().directory + QStringLiteral("/Contrast.XLS"));
+
+    const QString database = app::Settings::instance().database;
+    for (const QString& batch :
+        { LoginStatements::createDatabase(database), LoginStatements::createTables(database, workbook) }) {
+        try {
+            data::Command& command = data::SharedDatabase::command();
+            command.SetCommandText(batch);
+            command.Execute();
+        } catch (const data::DbError&) {
+        }
+    }
+}
+
+void LoginDialog::OnHelp()
+{
+    platform::HtmlHelpA(0, "help.chm", platform::HH_HELP_CONTEXT, LoginHelpContext);
 }
 
 } // namespace glimora::backoffice

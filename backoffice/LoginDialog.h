@@ -1,21 +1,28 @@
 #pragma once
 
-#include <QDialog>
-
-class QCheckBox;
+#include "ui/TemplateDialog.h"
 
 namespace glimora::backoffice {
 
-// The login: server, user and password, and whether to open the back office.
-class LoginDialog : public QDialog
+// The first screen of every run: a server, a login and its password, and whether to open
+// the back office. A successful login remembers the server and recent users and makes
+// sure the database and its tables exist.
+class LoginDialog : public ui::TemplateDialog
 {
     Q_OBJECT
 public:
     explicit LoginDialog(QWidget* parent = nullptr);
-    bool backOfficeChosen() const;
+
+    // Whether "后台" was ticked when the login was confirmed.
+    bool backOfficeChosen() const { return m_backOffice; }
 
 private:
-    QCheckBox* m_backOffice;
+    void OnInitDialog();
+    void OnLogin();
+    void OnHelp();
+    void createDatabaseIfNew();
+
+    bool m_backOffice = false;
 };
 
 } // namespace glimora::backoffice

@@ -1,0 +1,140 @@
+#include "backoffice/LoginDialog.h"
+#include "app/Settings.h"
+#include "app/SettingsFile.h"
+#include "data/BackendRouter.h"
+#include "data/SharedDatabase.h"
+#include "platform/ComputerName.h"
+#include "tests/backoffice/FakeServer.h"
+#include "tests/support/TempWorkspace.h"
+#include "ui/DropDownCombo.h"
+#include "ui/OkMessageBox.h"
+#include "ui/SkinButton.h"
+
+#include <gtest/gtest.h>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QTest>
+
+using namespace glimora;
+using backoffice::LoginDialog;
+
+namespace {
+
+class LoginDialogTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        workspace.writeFile("uinfo.ini", "[system]\nuser1=ann\nuser2=bob\nuser3=cy\nengine=odbc\n");
+        app::Settings::instance().load();
+        data::BackendRouter::setOdbcBackend(server);
+        ui::OkMessageBox::clearShownTexts();
+        ui::OkMessageBox::setAutoAnswer(QMessageBox::Ok);
+    }
+    void TearDown() override
+    {
+        ui::OkMessageBox::setAutoAnswer(QMessageBox::NoButton);
+        data::BackendRouter::setOdbcBackend(nullptr);
+        data::SharedDatabase::releaseObjects();
+        app::setSettingsDirectory(QString());
+    }
+
+    void logIn(LoginDialog& dialog, const QString& server, const QString& user, const QString& password,
+        bool backOffice = false)
+    {
+        dialog.control<QComboBox>(1000)->setEditText(server);
+        dialog.control<QComboBox>(1001)->setEditText(user);
+        dialog.control<QLineEdit>(1002)->setText(password);
+        dialog.control<QCheckBox>(1128)->setChecked(backOffice);
+        QTest::mouseClick(dialog.control(1), Qt::LeftButton);
+    }
+
+    TempWorkspace workspace;
+    std::shared_ptr<FakeServer> server = std::make_shared<FakeServer>();
+};
+
+} // namespace
+
+TEST_F(LoginDialogTest, OpensWithTheComputerNameAndTheRecentUsers)
+{
+    LoginDialog dialog;
+    auto* servers = dialog.control<QComboBox>(1000);
+    ASSERT_EQ(servers->count(), 1);
+    EXPECT_EQ(servers->currentText(), platform::computerName());
+    auto* users = dialog.control<QComboBox>(1001);
+    ASSERT_EQ(users->count(), 3);
+    EXPECT_EQ(users->itemText(0), "ann");
+    EXPECT_EQ(users->itemText(2), "cy");
+    EXPECT_EQ(users->currentText(), "ann");
+    EXPECT_EQ(dialog.skinButton(1)->caption(), QString::fromUtf8("登入"));
+    EXPECT_EQ(dialog.skinButton(2)->caption(), QString::fromUtf8("取消"));
+    EXPECT_EQ(dialog.skinButton(140)->bitmapId(), 162);
+}
+
+TEST_F(LoginDialogTest, EmptyServerOrUserIsRefusedBeforeConnecting)
+{
+    LoginDialog dialog;
+    logIn(dialog, "   ", "sa", "secret");
+    logIn(dialog, "host", "  ", "secret");
+    EXPECT_EQ(ui::OkMessageBox::shownTexts(),
+        (QStringList { QString::fromUtf8("服务器不应为空,请重新输入"),
+            QString::fromUtf8("用户名不应为空,请重新输入") }));
+    EXPECT_TRUE(server->connectionStrings.isEmpty());
+    EXPECT_NE(dialog.result(), ui::IDOK);
+}
+
+TEST_F(LoginDialogTest, WrongPasswordWritesNothing)
+{
+    const QByteArray before = workspace.readFile("uinfo.ini");
+    LoginDialog dialog;
+    logIn(dialog, "dbhost", "sa", "wrong");
+    EXPECT_EQ(ui::OkMessageBox::shownTexts(),
+        QStringList { QString::fromUtf8("登录失败。密码错误/服务器不可用。") });
+    EXPECT_EQ(workspace.readFile("uinfo.ini"), before);
+    EXPECT_NE(dialog.result(), ui::IDOK);
+    EXPECT_EQ(data::SharedDatabase::login().password, "wrong"); // the typed texts stay
+}
+
+TEST_F(LoginDialogTest, SuccessStoresTheServerRotatesUsersAndSetsUpTheDatabase)
+{
+    LoginDialog dialog;
+    logIn(dialog, "dbhost  ", "sa", "secret  ", true);
+    EXPECT_TRUE(ui::OkMessageBox::shownTexts().isEmpty());
+    EXPECT_EQ(dialog.result(), ui::IDOK);
+    EXPECT_TRUE(dialog.backOfficeChosen());
+    EXPECT_EQ(server->connectionStrings,
+        QStringList { "Driver={SQL Server};Server=DBHOST;Database=;Uid=sa;pwd=secret" });
+    EXPECT_EQ(app::ReadSetting("system", "sqlserver", ""), "DBHOST");
+    EXPECT_EQ(app::ReadSetting("system", "user1", ""), "sa");
+    EXPECT_EQ(app::ReadSetting("system", "user2", ""), "ann");
+    EXPECT_EQ(app::ReadSetting("system", "user3", ""), "bob");
+    ASSERT_EQ(server->batches.size(), 2);
+    EXPECT_EQ(server->batches[0], "create database nivo");
+    EXPECT_TRUE(server->batches[1].startsWith("use nivo  CREATE TABLE inquiry(d1 nvarchar(255) NULL ,"));
+    EXPECT_TRUE(server->batches[1].endsWith(workspace.path()
+        + "/Contrast.XLS',contrast$) where f1<>'chna' and f1 is not null and f2 is not null"));
+}
+
+TEST_F(LoginDialogTest, FailuresOfTheCreationBatchesAreIgnored)
+{
+    server->databaseExists = true;
+    workspace.writeFile("uinfo.ini", "[system]\nexcelpath=/data/book.xls\nengine=odbc\n");
+    LoginDialog dialog;
+    logIn(dialog, "dbhost", "sa", "secret");
+    EXPECT_EQ(dialog.result(), ui::IDOK);
+    EXPECT_FALSE(dialog.backOfficeChosen());
+    ASSERT_EQ(server->batches.size(), 2);
+    EXPECT_TRUE(server->batches[1].contains("Database=/data/book.xls',contrast$)"));
+    EXPECT_TRUE(ui::OkMessageBox::shownTexts().isEmpty());
+}
+
+TEST_F(LoginDialogTest, EnterMovesOnExceptOnTheLoginButton)
+{
+    LoginDialog dialog;
+    dialog.show();
+    dialog.activateWindow();
+    dialog.control(1000)->setFocus();
+    QTest::keyClick(dialog.control(1000), Qt::Key_Return);
+    EXPECT_TRUE(server->connectionStrings.isEmpty());
+    EXPECT_NE(dialog.control(1000)->hasFocus(), true);
+}
