@@ -466,6 +466,17 @@ private:
 
 } // namespace
 
+namespace {
+
+XlsReader::ChildHook childHook = nullptr;
+
+} // namespace
+
+void XlsReader::setChildHookForTesting(ChildHook hook)
+{
+    childHook = hook;
+}
+
 XlsReader::XlsReader(const QString& path, Isolation isolation)
     : m_path(path)
     , m_isolation(isolation)
@@ -508,6 +519,8 @@ WorkbookTable XlsReader::read(const QString& sheetName, bool headerRow)
     if (pid == 0) {
         readEnd.reset();
         limitChild();
+        if (childHook != nullptr)
+            childHook();
         int fd = writeEnd.get();
         MessageWriter writer(writeToPipe, &fd);
         produceCells(nativePath, sheetName, writer);

@@ -20,6 +20,11 @@ public:
 
     WorkbookTable read(const QString& sheetName, bool headerRow);
 
+    // Runs in the child just before it reads; tests put a crash or an abort there to stand
+    // in for a failing library. Null (the default) runs nothing.
+    using ChildHook = void (*)();
+    static void setChildHookForTesting(ChildHook hook);
+
 private:
     QString m_path;
     Isolation m_isolation;

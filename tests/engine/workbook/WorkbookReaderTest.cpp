@@ -1,8 +1,12 @@
 #include "engine/workbook/WorkbookReader.h"
+#include "engine/workbook/XlsReader.h"
 #include "tests/engine/workbook/WorkbookFixtures.h"
 #include "tests/support/TempWorkspace.h"
 
+#include <csignal>
 #include <gtest/gtest.h>
+#include <QFile>
+#include <unistd.h>
 
 using namespace glimora::engine;
 using glimora::data::Variant;
@@ -184,6 +188,56 @@ TEST(WorkbookRefusals, messagesCarryNonAsciiPathsIntact)
         EXPECT_EQ(QString::fromUtf8(error.what()),
             QStringLiteral("The workbook '%1' has no worksheet named '工作表'.").arg(path));
     }
+}
+
+} // namespace
+
+namespace {
+
+class XlsChildFailureTest : public testing::Test
+{
+protected:
+    void TearDown() override { XlsReader::setChildHookForTesting(nullptr); }
+
+    std::string refusal()
+    {
+        try {
+            readWorkbookSheet(fixturePath("contrast.xls"), "contrast", false);
+        } catch (const WorkbookError& error) {
+            EXPECT_EQ(error.reason(), WorkbookError::Reason::Damaged);
+            return error.what();
+        }
+        ADD_FAILURE() << "read although the reader died";
+        return {};
+    }
+};
+
+TEST_F(XlsChildFailureTest, aCrashOfTheLibraryBecomesAnErrorOfTheWorkbook)
+{
+    XlsReader::setChildHookForTesting([] { std::raise(SIGSEGV); });
+    EXPECT_NE(refusal().find("signal 11"), std::string::npos);
+    XlsReader::setChildHookForTesting([] { std::abort(); });
+    EXPECT_NE(refusal().find("signal 6"), std::string::npos);
+    XlsReader::setChildHookForTesting([] { _exit(0); });
+    EXPECT_NE(refusal().find("stopped unexpectedly"), std::string::npos);
+
+    // The parent carries on as before.
+    XlsReader::setChildHookForTesting(nullptr);
+    EXPECT_EQ(readWorkbookSheet(fixturePath("contrast.xls"), "contrast", false).rows.size(), 19);
+}
+
+TEST_F(XlsChildFailureTest, theChildCannotWriteFiles)
+{
+    TempWorkspace workspace;
+    static QByteArray target;
+    target = QFile::encodeName(workspace.filePath("written"));
+    XlsReader::setChildHookForTesting([] {
+        FILE* file = fopen(target.constData(), "w");
+        const bool written = file != nullptr && fputs("x", file) >= 0 && fflush(file) == 0;
+        _exit(written ? 3 : 4);
+    });
+    refusal();
+    EXPECT_TRUE(workspace.readFile("written").isEmpty());
 }
 
 } // namespace

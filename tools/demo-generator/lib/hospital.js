@@ -71,6 +71,16 @@ const WESTERN = [
   ['左氧氟沙星氯化钠注射液', '注射剂', [['100ml:0.5g', '瓶', 27.4]]],
   ['胰岛素注射液', '注射剂', [['10ml:400单位', '支', 56.8]]],
   ['注射用奥美拉唑钠', '注射剂', [['40mg', '支', 18.5]]],
+  ['厄贝沙坦片', '片剂', [['0.15g×7片', '盒', 19.6], ['75mg×12片', '盒', 16.8]]],
+  ['缬沙坦胶囊', '胶囊剂', [['80mg×7粒', '盒', 23.4]]],
+  ['格列美脲片', '片剂', [['2mg×15片', '盒', 22.1]]],
+  ['瑞舒伐他汀钙片', '片剂', [['10mg×7片', '盒', 27.9]]],
+  ['氯吡格雷片', '片剂', [['75mg×7片', '盒', 45.6]]],
+  ['孟鲁司特钠片', '片剂', [['10mg×5片', '盒', 32.5]]],
+  ['阿奇霉素颗粒', '颗粒剂', [['0.1g×6袋', '盒', 15.8]]],
+  ['双氯芬酸钠缓释片', '片剂', [['75mg×10片', '盒', 11.2]]],
+  ['碳酸钙D3片', '片剂', [['0.6g×60片', '瓶', 29.8]]],
+  ['复方氨基酸注射液', '注射剂', [['250ml:12.5g', '瓶', 36.5]]],
 ];
 const PATENT = [
   ['连花清瘟胶囊', '胶囊剂', [['0.35g×24粒', '盒', 14.8], ['0.35g×36粒', '盒', 21.5]]],
@@ -86,6 +96,11 @@ const PATENT = [
   ['银黄含化片', '片剂', [['0.65g×24片', '盒', 9.9]]],
   ['云南白药气雾剂', '气雾剂', [['85g+30g', '盒', 49.8]]],
   ['通心络胶囊', '胶囊剂', [['0.26g×30粒', '盒', 33.8]]],
+  ['血塞通软胶囊', '胶囊剂', [['0.33g×24粒', '盒', 38.5]]],
+  ['舒肝解郁胶囊', '胶囊剂', [['0.36g×28粒', '盒', 42.0]]],
+  ['小柴胡颗粒', '颗粒剂', [['10g×10袋', '盒', 15.6]]],
+  ['气滞胃痛颗粒', '颗粒剂', [['5g×9袋', '盒', 24.3]]],
+  ['清开灵注射液', '注射剂', [['10ml', '支', 6.8]]],
 ];
 const HERBS = [
   ['黄芪', '切片'], ['当归', '切片'], ['党参', '段'], ['枸杞子', '统货'], ['金银花', '统货'],
@@ -165,7 +180,7 @@ function buildRecords({ seed = 20240601, target = 0 } = {}) {
     for (const [name, form, specs] of list) {
       const insurance = random.pick(INSURANCE);
       for (const [spec, unit, basePrice] of specs) {
-        const makerCount = random.integer(2, 4);
+        const makerCount = random.integer(3, 6);
         const start = random.integer(0, makers.length - 1);
         for (let i = 0; i < makerCount; i += 1) {
           const factor = 0.85 + random.next() * 0.35;
@@ -178,9 +193,13 @@ function buildRecords({ seed = 20240601, target = 0 } = {}) {
   medicines('中成药', PATENT, PATENT_MAKERS);
   for (const [name, cut] of HERBS) {
     const basePrice = 0.8 + random.next() * 6;
-    for (const maker of HERB_MAKERS) {
-      if (random.next() < 0.25) continue;
-      add('中草药', '饮片', name, cut, '10克', maker, random.pick(['甲类', '乙类']), basePrice * (0.9 + random.next() * 0.2));
+    for (const [grade, gradeFactor] of [['', 1], ['精选', 1.6]]) {
+      for (const maker of HERB_MAKERS) {
+        if (random.next() < 0.25) continue;
+        const spec = grade ? `${cut}（${grade}）` : cut;
+        const price = basePrice * gradeFactor * (0.9 + random.next() * 0.2);
+        add('中草药', '饮片', name, spec, '10克', maker, random.pick(['甲类', '乙类']), price);
+      }
     }
   }
   for (const [category, form, department, items] of SERVICES) {
