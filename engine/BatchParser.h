@@ -1,0 +1,81 @@
+#pragma once
+
+#include "engine/Ast.h"
+#include "engine/Token.h"
+
+#include <QList>
+#include <QString>
+
+namespace glimora::engine {
+
+// Parses a T-SQL batch into its statements. Statements need no separator: as in SQL
+// Server, one ends where its grammar ends and the next begins with its own keyword.
+// Any syntax error throws ServerError before a single statement has run.
+class BatchParser
+{
+public:
+    static QList<ast::StatementPtr> parse(const QString& batch);
+    // One expression on its own, for example the text of exec('...').
+    static ast::ExprPtr parseExpression(const QString& text);
+
+private:
+    explicit BatchParser(QList<Token> tokens);
+
+    // statements
+    QList<ast::StatementPtr> parseStatements();
+    ast::StatementPtr parseStatement(bool firstInBatch);
+    ast::StatementPtr parseSelectStatement();
+    ast::StatementPtr parseInsert();
+    ast::StatementPtr parseUpdate();
+    ast::StatementPtr parseDelete();
+    ast::StatementPtr parseCreate();
+    ast::StatementPtr parseDrop();
+    ast::StatementPtr parseUse();
+    ast::StatementPtr parseExec(bool keywordSeen);
+    ast::StatementPtr parseSet();
+    ast::StatementPtr parseDeclare();
+    ast::StatementPtr parseIf();
+    ast::StatementPtr parseWhile();
+    ast::StatementPtr parseBegin();
+    ast::StatementPtr parseTransactionEnd(ast::Statement::Kind kind);
+    ast::ColumnDefinition parseColumnDefinition();
+    QStringList parseNameList();
+
+    // select
+    ast::SelectPtr parseSelect();
+    ast::SelectPtr parseSelectCore();
+    ast::SelectPtr parseSubqueryBody();
+    ast::TableSource parseTableSource();
+    QString parseAlias();
+    QString parseObjectName(QString* database = nullptr);
+    SqlType parseType();
+
+    // expressions
+    ast::ExprPtr parseExpr();
+    ast::ExprPtr parseAnd();
+    ast::ExprPtr parseNot();
+    ast::ExprPtr parsePredicate();
+    ast::ExprPtr parseAdditive();
+    ast::ExprPtr parseMultiplicative();
+    ast::ExprPtr parseUnary();
+    ast::ExprPtr parsePrimary();
+    ast::ExprPtr parseFunction(const QString& name, int position);
+    ast::ExprPtr parseCase(int position);
+
+    // tokens
+    const Token& peek(int ahead = 0) const;
+    const Token& next();
+    bool acceptWord(const char* word);
+    bool acceptSymbol(const char* symbol);
+    void expectWord(const char* word);
+    void expectSymbol(const char* symbol);
+    QString expectName();
+    bool atStatementStart() const;
+    [[noreturn]] void fail() const;
+    static bool isReserved(const QString& word);
+
+    QList<Token> m_tokens;
+    int m_index = 0;
+};
+
+} // namespace glimora::engine

@@ -1,0 +1,78 @@
+#pragma once
+
+#include "engine/DatabaseConnection.h"
+
+#include <memory>
+#include <optional>
+#include <QHash>
+#include <QRecursiveMutex>
+#include <QString>
+#include <QStringList>
+
+namespace glimora::engine {
+
+struct LoginInfo
+{
+    QString name; // as created
+    QString defaultDatabase;
+    bool sysadmin = false;
+};
+
+// The server's catalogue file: logins with their Argon2id password hashes, server role
+// members, databases and their files, and the live sessions. Shared by every session of
+// a process (thread-safe) and by every process through SQLite's locking.
+class Catalogue
+{
+public:
+    explicit Catalogue(const QString& dataDirectory);
+    ~Catalogue();
+
+    QString dataDirectory() const { return m_directory; }
+
+    // Checks a login. On a fresh server the first login must be "sa" with a non-empty
+    // password, which becomes sa's password. Every refusal is the same error 18456.
+    LoginInfo authenticate(const QString& login, const QString& password);
+    std::optional<LoginInfo> login(const QString& name);
+    void createLogin(const QString& name, const QString& password, const QString& defaultDatabase);
+    void dropLogin(const QString& name);
+    bool verifyPassword(const QString& name, const QString& password);
+    void setPassword(const QString& name, const QString& password);
+
+    static bool isServerRole(const QString& role);
+    bool isServerRoleMember(const QString& login, const QString& role);
+    void addServerRoleMember(const QString& login, const QString& role);
+    void dropServerRoleMember(const QString& login, const QString& role);
+
+    struct DatabaseEntry
+    {
+        QString name;
+        QString path;
+    };
+    std::optional<DatabaseEntry> database(const QString& name);
+    void createDatabase(const QString& name, const QString& ownerLogin);
+    void dropDatabase(const QString& name);
+    QStringList databaseNames();
+
+    // Sessions, numbered from 51 as SQL Server numbers its user sessions.
+    int registerSession(const QString& login, const QString& host, const QString& database);
+    void updateSession(int spid, const QString& database);
+    void removeSession(int spid);
+    QList<int> sessionsUsing(const QString& database);
+
+private:
+    void openFile(bool create);
+    void bootstrap(const QString& password);
+    QString hashPassword(const QString& password) const;
+    bool checkHash(const QString& login, const QString& hash, const QString& password);
+
+    QString m_directory;
+    QString m_path;
+    std::shared_ptr<DatabaseConnection> m_connection;
+    QRecursiveMutex m_mutex;
+    // Verified passwords of this process, as keyed digests, so that repeated logins do not
+    // pay for Argon2id every time.
+    QHash<QString, std::pair<QString, QByteArray>> m_verified;
+    QByteArray m_digestKey;
+};
+
+} // namespace glimora::engine

@@ -1,0 +1,83 @@
+#pragma once
+
+#include "engine/Ast.h"
+#include "engine/ServerError.h"
+#include "engine/TableInfo.h"
+
+#include <memory>
+#include <optional>
+#include <QHash>
+#include <QString>
+#include <QStringList>
+
+struct sqlite3;
+
+namespace glimora::engine {
+
+// One session's connection to one database file: the SQLite handle with the engine's
+// collation and functions, the T-SQL types of the tables, and the database's users
+// and roles, which live in the file so that they travel with its backups.
+class DatabaseConnection
+{
+public:
+    // Creates a new database file, readable by its owner only, owned by `ownerLogin`.
+    static void createFile(const QString& path, const QString& ownerLogin);
+    static std::shared_ptr<DatabaseConnection> open(
+        const QString& name, const QString& path, int busyTimeoutMs);
+    ~DatabaseConnection();
+    DatabaseConnection(const DatabaseConnection&) = delete;
+    DatabaseConnection& operator=(const DatabaseConnection&) = delete;
+
+    sqlite3* handle() const { return m_db; }
+    QString name() const { return m_name; }
+    QString path() const { return m_path; }
+    void setBusyTimeout(int milliseconds);
+
+    void execute(const QString& sql);
+    // SQLite's failure `rc`, in SQL Server's words.
+    ServerError error(int rc) const;
+    // The verb that a NOT NULL failure names ("INSERT", "UPDATE").
+    void setStatementVerb(const QString& verb) { m_verb = verb; }
+
+    // Writes run in one transaction each, begun immediately, or in a savepoint inside
+    // an explicit transaction.
+    void beginWrite();
+    void commitWrite();
+    void rollbackWrite();
+    void beginTransaction();
+    void commitTransaction();
+    void rollbackTransaction();
+    bool inTransaction() const { return m_transactionDepth > 0; }
+
+    // Forgets the cached table descriptions when another connection changed the schema.
+    void refreshSchema();
+    std::optional<TableInfo> table(const QString& name);
+    QStringList tableNames();
+    void createTable(const ast::Statement& statement);
+    void dropTable(const QString& name);
+
+    // Database users and roles.
+    static bool isFixedRole(const QString& role);
+    std::optional<QString> userOfLogin(const QString& login);
+    std::optional<QString> loginOfUser(const QString& user);
+    bool userExists(const QString& user);
+    void addUser(const QString& user, const QString& login);
+    void dropUser(const QString& user);
+    QStringList rolesOf(const QString& user);
+    void addRoleMember(const QString& role, const QString& member);
+    void dropRoleMember(const QString& role, const QString& member);
+
+private:
+    DatabaseConnection(const QString& name, const QString& path);
+    static bool isReservedName(const QString& name);
+
+    sqlite3* m_db = nullptr;
+    QString m_name;
+    QString m_path;
+    QString m_verb = QStringLiteral("INSERT");
+    qint64 m_schemaVersion = -1;
+    QHash<QString, TableInfo> m_tables;
+    int m_transactionDepth = 0;
+};
+
+} // namespace glimora::engine

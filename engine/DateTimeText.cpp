@@ -1,0 +1,163 @@
+#include "engine/DateTimeText.h"
+
+#include <cmath>
+#include <QRegularExpression>
+
+namespace glimora::engine {
+
+namespace {
+
+bool parseTime(const QString& text, QTime& time)
+{
+    static const QRegularExpression pattern(
+        QStringLiteral("^(\\d{1,2}):(\\d{1,2})(?::(\\d{1,2})(?:[.:](\\d{1,3}))?)?\\s*([AaPp][Mm])?$"));
+    const QRegularExpressionMatch match = pattern.match(text.trimmed());
+    if (!match.hasMatch())
+        return false;
+    int hour = match.captured(1).toInt();
+    const int minute = match.captured(2).toInt();
+    const int second = match.captured(3).isEmpty() ? 0 : match.captured(3).toInt();
+    QString fraction = match.captured(4);
+    int millisecond = 0;
+    if (!fraction.isEmpty()) {
+        while (fraction.size() < 3)
+            fraction += QLatin1Char('0');
+        millisecond = fraction.toInt();
+    }
+    const QString meridiem = match.captured(5).toLower();
+    if (!meridiem.isEmpty()) {
+        if (hour < 1 || hour > 12)
+            return false;
+        if (meridiem == QLatin1String("pm") && hour != 12)
+            hour += 12;
+        if (meridiem == QLatin1String("am") && hour == 12)
+            hour = 0;
+    }
+    time = QTime(hour, minute, second, millisecond);
+    return time.isValid();
+}
+
+} // namespace
+
+DateTimeText::ParseResult DateTimeText::parse(const QString& input, QDateTime& result)
+{
+    const QString text = input.trimmed();
+    static const QRegularExpression ymd(
+        QStringLiteral("^(\\d{4})[-/.](\\d{1,2})[-/.](\\d{1,2})(?:[ T]+(.*))?$"));
+    static const QRegularExpression compact(QStringLiteral("^(\\d{4})(\\d{2})(\\d{2})(?:[ T]+(.*))?$"));
+    static const QRegularExpression mdy(
+        QStringLiteral("^(\\d{1,2})[-/.](\\d{1,2})[-/.](\\d{2,4})(?:[ T]+(.*))?$"));
+    static const QRegularExpression timeOnly(QStringLiteral("^\\d{1,2}:\\d{1,2}.*$"));
+
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    QString timeText;
+    QRegularExpressionMatch match;
+    if ((match = ymd.match(text)).hasMatch() || (match = compact.match(text)).hasMatch()) {
+        year = match.captured(1).toInt();
+        month = match.captured(2).toInt();
+        day = match.captured(3).toInt();
+        timeText = match.captured(4);
+    } else if ((match = mdy.match(text)).hasMatch()) {
+        month = match.captured(1).toInt();
+        day = match.captured(2).toInt();
+        year = match.captured(3).toInt();
+        if (match.captured(3).size() == 2)
+            year += year < 50 ? 2000 : 1900;
+        else if (match.captured(3).size() != 4)
+            return ParseResult::Invalid;
+        timeText = match.captured(4);
+    } else if (timeOnly.match(text).hasMatch()) {
+        year = 1900;
+        month = 1;
+        day = 1;
+        timeText = text;
+    } else {
+        return ParseResult::Invalid;
+    }
+    const QDate date(year, month, day);
+    if (!date.isValid())
+        return ParseResult::Invalid;
+    QTime time(0, 0);
+    if (!timeText.isEmpty() && !parseTime(timeText, time))
+        return ParseResult::Invalid;
+    if (year < 1753)
+        return ParseResult::OutOfRange;
+    result = QDateTime(date, time);
+    return ParseResult::Ok;
+}
+
+QString DateTimeText::format(const QDateTime& value)
+{
+    return value.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+}
+
+bool DateTimeText::fromStored(const QString& text, QDateTime& result)
+{
+    if (text.size() == 23 && text[4] == QLatin1Char('-') && text[10] == QLatin1Char(' ')) {
+        const QDate date(text.mid(0, 4).toInt(), text.mid(5, 2).toInt(), text.mid(8, 2).toInt());
+        const QTime time(text.mid(11, 2).toInt(), text.mid(14, 2).toInt(), text.mid(17, 2).toInt(),
+            text.mid(20, 3).toInt());
+        result = QDateTime(date, time);
+        return date.isValid() && time.isValid();
+    }
+    return parse(text, result) == ParseResult::Ok;
+}
+
+QDateTime DateTimeText::fromDays(double days)
+{
+    const double whole = std::floor(days);
+    const qint64 milliseconds = qint64(std::llround((days - whole) * 86400000.0));
+    return QDateTime(QDate(1900, 1, 1).addDays(qint64(whole)), QTime(0, 0)).addMSecs(milliseconds);
+}
+
+QString DateTimeText::formatStyle(const QDateTime& value, int style)
+{
+    switch (style) {
+    case 1:
+    case 101:
+        return value.toString(style == 1 ? QStringLiteral("MM/dd/yy") : QStringLiteral("MM/dd/yyyy"));
+    case 2:
+    case 102:
+        return value.toString(style == 2 ? QStringLiteral("yy.MM.dd") : QStringLiteral("yyyy.MM.dd"));
+    case 11:
+    case 111:
+        return value.toString(style == 11 ? QStringLiteral("yy/MM/dd") : QStringLiteral("yyyy/MM/dd"));
+    case 12:
+    case 112:
+        return value.toString(style == 12 ? QStringLiteral("yyMMdd") : QStringLiteral("yyyyMMdd"));
+    case 8:
+    case 108:
+        return value.toString(QStringLiteral("HH:mm:ss"));
+    case 20:
+    case 120:
+        return value.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    case 21:
+    case 121:
+        return format(value);
+    case 23:
+        return value.toString(QStringLiteral("yyyy-MM-dd"));
+    case 126:
+        return value.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz"));
+    default: {
+        // Style 0: "Dec 31 2012 12:00AM"
+        static const char* const months[]
+            = { "Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec" };
+        const QDate date = value.date();
+        const QTime time = value.time();
+        int hour = time.hour() % 12;
+        if (hour == 0)
+            hour = 12;
+        return QStringLiteral("%1 %2 %3 %4:%5%6")
+            .arg(QLatin1String(months[date.month() - 1]))
+            .arg(date.day(), 2)
+            .arg(date.year())
+            .arg(hour, 2)
+            .arg(time.minute(), 2, 10, QLatin1Char('0'))
+            .arg(time.hour() < 12 ? QStringLiteral("AM") : QStringLiteral("PM"));
+    }
+    }
+}
+
+} // namespace glimora::engine

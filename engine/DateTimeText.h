@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+namespace glimora::engine {
+
+// Dates and times as the engine stores them: text "yyyy-MM-dd HH:mm:ss.zzz", which
+// sorts and compares by time. Reads the literal forms that SQL Server accepts.
+class DateTimeText
+{
+public:
+    enum class ParseResult { Ok, Invalid, OutOfRange };
+
+    // '2012-12-31', '2012/12/31', '20121231', '12/31/2012', 'yyyy-mm-ddThh:mm:ss',
+    // each with or without a time ('13:05', '13:05:10', '13:05:10.123', '1:05PM').
+    static ParseResult parse(const QString& text, QDateTime& result);
+    static QString format(const QDateTime& value);
+    static bool fromStored(const QString& text, QDateTime& result);
+    // SQL Server counts datetime numbers in days from 1900-01-01.
+    static QDateTime fromDays(double days);
+    // The CONVERT styles that SQL Server offers for dates: 0, 100, 101, 102, 111, 112, 120, 121, 23, 108.
+    static QString formatStyle(const QDateTime& value, int style);
+};
+
+} // namespace glimora::engine

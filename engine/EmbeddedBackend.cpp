@@ -1,0 +1,70 @@
+#include "engine/EmbeddedBackend.h"
+
+#include "data/DbError.h"
+#include "engine/Catalogue.h"
+#include "engine/ConnectionString.h"
+#include "engine/EmbeddedSession.h"
+#include "engine/WorkbookRowset.h"
+
+namespace glimora::engine {
+
+EmbeddedBackend::EmbeddedBackend(const QString& dataDirectory)
+    : m_catalogue(std::make_shared<Catalogue>(dataDirectory))
+    , m_rowsetReader(&WorkbookRowset::read)
+{
+}
+
+EmbeddedBackend::~EmbeddedBackend() = default;
+
+void EmbeddedBackend::setRowsetReader(RowsetReader reader)
+{
+    m_rowsetReader = std::move(reader);
+}
+
+QString EmbeddedBackend::dataDirectory() const
+{
+    return m_catalogue->dataDirectory();
+}
+
+std::unique_ptr<data::BackendSession> EmbeddedBackend::open(
+    const QString& connectionString, int connectionTimeoutSeconds)
+{
+    const QHash<QString, QString> keys = ConnectionString::parse(connectionString);
+    const QString user = keys.value(QStringLiteral("uid"), keys.value(QStringLiteral("user id")));
+    const QString password = keys.value(QStringLiteral("pwd"), keys.value(QStringLiteral("password")));
+    const QString requested
+        = keys.value(QStringLiteral("database"), keys.value(QStringLiteral("initial catalog"))).trimmed();
+    const int busyTimeoutMs = connectionTimeoutSeconds > 0 ? connectionTimeoutSeconds * 1000 : 0;
+    try {
+        const LoginInfo login = m_catalogue->authenticate(user, password);
+        QString database = requested;
+        if (database.isEmpty()) {
+            database = login.defaultDatabase.isEmpty() ? QStringLiteral("master") : login.defaultDatabase;
+            try {
+                return std::make_unique<EmbeddedSession>(
+                    m_catalogue, m_rowsetReader, login, database, busyTimeoutMs);
+            } catch (const ServerError& error) {
+                if (error.number() == 911 || error.number() == 916)
+                    throw ServerError(
+                        4064, QStringLiteral("Cannot open user default database. Login failed."), 11, 1);
+                throw;
+            }
+        }
+        try {
+            return std::make_unique<EmbeddedSession>(
+                m_catalogue, m_rowsetReader, login, database, busyTimeoutMs);
+        } catch (const ServerError& error) {
+            if (error.number() == 911 || error.number() == 916)
+                throw ServerError(4060,
+                    QStringLiteral("Cannot open database \"%1\" requested by the login. The login failed.")
+                        .arg(database),
+                    11, 1);
+            throw;
+        }
+    } catch (const ServerError& error) {
+        throw data::DbError(
+            data::DbError::ProviderFailure, error.message(), error.number(), error.severity(), error.state());
+    }
+}
+
+} // namespace glimora::engine

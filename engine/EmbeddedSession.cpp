@@ -1,0 +1,600 @@
+#include "engine/EmbeddedSession.h"
+
+#include "data/DbError.h"
+#include "engine/BatchParser.h"
+#include "engine/DateTimeText.h"
+#include "engine/SessionCursor.h"
+#include "engine/SqliteStatement.h"
+#include "engine/SystemProcedures.h"
+#include "engine/Translator.h"
+
+#include <QSysInfo>
+#include <QtGlobal>
+#include <sqlite3.h>
+
+namespace glimora::engine {
+
+using namespace ast;
+using Base = SqlType::Base;
+
+namespace {
+
+data::DbError toDbError(const ServerError& error)
+{
+    return data::DbError(
+        data::DbError::ProviderFailure, error.message(), error.number(), error.severity(), error.state());
+}
+
+int progressCheck(void* deadline)
+{
+    return static_cast<QDeadlineTimer*>(deadline)->hasExpired() ? 1 : 0;
+}
+
+QString literalOf(sqlite3_stmt* statement, int column)
+{
+    switch (sqlite3_column_type(statement, column)) {
+    case SQLITE_NULL:
+        return QStringLiteral("NULL");
+    case SQLITE_INTEGER:
+        return QString::number(sqlite3_column_int64(statement, column));
+    case SQLITE_FLOAT:
+        return QString::number(sqlite3_column_double(statement, column), 'g', 17);
+    case SQLITE_BLOB: {
+        const QByteArray bytes(static_cast<const char*>(sqlite3_column_blob(statement, column)),
+            sqlite3_column_bytes(statement, column));
+        return QStringLiteral("X'%1'").arg(QString::fromLatin1(bytes.toHex()));
+    }
+    default:
+        return Translator::quoteText(
+            QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement, column)),
+                sqlite3_column_bytes(statement, column)));
+    }
+}
+
+} // namespace
+
+EmbeddedSession::EmbeddedSession(std::shared_ptr<Catalogue> catalogue, RowsetReader rowsetReader,
+    const LoginInfo& login, const QString& database, int busyTimeoutMs)
+    : m_catalogue(std::move(catalogue))
+    , m_rowsetReader(std::move(rowsetReader))
+    , m_login(login)
+    , m_host(QSysInfo::machineHostName())
+    , m_busyTimeoutMs(busyTimeoutMs)
+{
+    switchDatabase(database);
+    m_spid = m_catalogue->registerSession(m_login.name, m_host, m_database->name());
+}
+
+EmbeddedSession::~EmbeddedSession()
+{
+    try {
+        if (auto cursor = m_openCursor.lock())
+            cursor->drain();
+        dropRowsets();
+        m_catalogue->removeSession(m_spid);
+    } catch (const std::exception&) {
+        // A session that ends must not throw; the catalogue entry goes with the process.
+    }
+}
+
+QString EmbeddedSession::currentDatabase() const
+{
+    return m_database->name();
+}
+
+data::ExecuteResult EmbeddedSession::execute(const QString& batch, int commandTimeoutSeconds)
+{
+    // The previous result set gives up its read transaction before anything else runs.
+    if (auto cursor = m_openCursor.lock()) {
+        try {
+            cursor->drain();
+        } catch (const ServerError&) {
+        }
+    }
+    m_openCursor.reset();
+
+    QList<StatementPtr> statements;
+    try {
+        dropRowsets();
+        statements = BatchParser::parse(batch);
+        m_database->refreshSchema();
+        refreshRoles();
+    } catch (const ServerError& error) {
+        m_lastError = error.number();
+        throw toDbError(error);
+    }
+
+    m_deadline = commandTimeoutSeconds > 0 ? QDeadlineTimer(qint64(commandTimeoutSeconds) * 1000)
+                                           : QDeadlineTimer(QDeadlineTimer::Forever);
+    BatchState state;
+    for (int i = 0; i < statements.size(); ++i) {
+        sqlite3_progress_handler(m_database->handle(), 10000, progressCheck, &m_deadline);
+        try {
+            runStatement(*statements[i], state, i == statements.size() - 1);
+            m_lastError = 0;
+        } catch (const ServerError& error) {
+            m_lastError = error.number();
+            if (!state.error)
+                state.error = error;
+            if (error.abortsBatch())
+                break;
+        } catch (const std::exception& error) {
+            const ServerError failure(50000, QString::fromUtf8(error.what()), 16);
+            if (!state.error)
+                state.error = failure;
+        }
+    }
+    sqlite3_progress_handler(m_database->handle(), 0, nullptr, nullptr);
+    if (state.error) {
+        if (state.cursor)
+            state.cursor->drain();
+        throw toDbError(*state.error);
+    }
+    data::ExecuteResult result;
+    result.rowsAffected = state.rowsAffected;
+    if (state.cursor) {
+        m_openCursor = state.cursor;
+        result.cursor = std::make_unique<SessionCursor>(state.cursor);
+    }
+    return result;
+}
+
+QStringList EmbeddedSession::primaryKeyColumns(const QString& table)
+{
+    try {
+        const std::optional<TableInfo> info = m_database->table(table);
+        if (!info)
+            return {};
+        SqliteStatement pragma(
+            *m_database, QStringLiteral("PRAGMA table_info(%1)").arg(Translator::quoteText(info->name)));
+        QMap<qint64, QString> keys;
+        while (pragma.step()) {
+            if (pragma.intColumn(5) > 0)
+                keys.insert(pragma.intColumn(5), pragma.textColumn(1));
+        }
+        return keys.values();
+    } catch (const ServerError& error) {
+        throw toDbError(error);
+    }
+}
+
+void EmbeddedSession::runStatement(const Statement& statement, BatchState& state, bool lastInBatch)
+{
+    switch (statement.kind) {
+    case Statement::Kind::Select:
+        return runSelect(statement, state, lastInBatch);
+    case Statement::Kind::Insert:
+    case Statement::Kind::Update:
+    case Statement::Kind::Delete:
+        return runChange(statement, state);
+    case Statement::Kind::CreateTable:
+        requireDdl(QStringLiteral("CREATE TABLE"));
+        if (!statement.name.isEmpty() && statement.name.compare(m_database->name(), Qt::CaseInsensitive) != 0)
+            throw ServerError::notSupported(QStringLiteral("a table in another database"));
+        m_database->createTable(statement);
+        return;
+    case Statement::Kind::DropTable:
+        requireDdl(QStringLiteral("DROP TABLE"));
+        for (const QString& table : statement.tables)
+            m_database->dropTable(table);
+        return;
+    case Statement::Kind::CreateDatabase:
+        if (!m_login.sysadmin && !m_catalogue->isServerRoleMember(m_login.name, QStringLiteral("dbcreator")))
+            throw ServerError(
+                262, QStringLiteral("CREATE DATABASE permission denied in database 'master'."), 14);
+        m_catalogue->createDatabase(statement.name, m_login.name);
+        return;
+    case Statement::Kind::DropDatabase: {
+        if (!m_login.sysadmin)
+            throw ServerError(3701,
+                QStringLiteral(
+                    "Cannot drop the database '%1', because it does not exist or you do not have permission.")
+                    .arg(statement.name),
+                14);
+        if (m_database->name().compare(statement.name, Qt::CaseInsensitive) == 0
+            || !m_catalogue->sessionsUsing(statement.name).isEmpty())
+            throw ServerError(3702,
+                QStringLiteral("Cannot drop database \"%1\" because it is currently in use.")
+                    .arg(statement.name),
+                16);
+        m_catalogue->dropDatabase(statement.name);
+        return;
+    }
+    case Statement::Kind::Use:
+        switchDatabase(statement.name);
+        return;
+    case Statement::Kind::Exec:
+        return runExec(statement);
+    case Statement::Kind::SetOption:
+    case Statement::Kind::Print:
+        return;
+    case Statement::Kind::Declare:
+        for (const ColumnDefinition& definition : statement.columnDefinitions) {
+            if (m_variables.contains(definition.name.toLower()))
+                throw ServerError(134,
+                    QStringLiteral("The variable name '%1' has already been declared. Variable names must be "
+                                   "unique within a query batch or stored procedure.")
+                        .arg(definition.name),
+                    15);
+            Variable variable { definition.type, QStringLiteral("NULL") };
+            if (definition.defaultValue)
+                variable = evaluate(definition.defaultValue, definition.type);
+            m_variables.insert(definition.name.toLower(), variable);
+        }
+        return;
+    case Statement::Kind::SetVariable: {
+        auto found = m_variables.find(statement.name.toLower());
+        if (found == m_variables.end())
+            throw ServerError(
+                137, QStringLiteral("Must declare the scalar variable \"%1\".").arg(statement.name), 15);
+        *found = evaluate(statement.expr, found->type);
+        return;
+    }
+    case Statement::Kind::Block:
+        for (const StatementPtr& inner : statement.body)
+            runStatement(*inner, state, false);
+        return;
+    case Statement::Kind::If:
+        for (const StatementPtr& inner :
+            evaluateCondition(statement.expr) ? statement.body : statement.elseBody)
+            runStatement(*inner, state, false);
+        return;
+    case Statement::Kind::While:
+        while (evaluateCondition(statement.expr)) {
+            for (const StatementPtr& inner : statement.body)
+                runStatement(*inner, state, false);
+        }
+        return;
+    case Statement::Kind::BeginTransaction:
+        m_database->beginTransaction();
+        return;
+    case Statement::Kind::CommitTransaction:
+        m_database->commitTransaction();
+        return;
+    case Statement::Kind::RollbackTransaction:
+        m_database->rollbackTransaction();
+        return;
+    }
+}
+
+void EmbeddedSession::runSelect(const Statement& statement, BatchState& state, bool lastInBatch)
+{
+    requireRead(*statement.select);
+    Translator translator(*this);
+    const Translator::Query query = translator.select(*statement.select);
+    auto cursor = std::make_shared<SqliteCursor>(m_database, query.sql, query.columns);
+    if (state.cursor) {
+        cursor->discard();
+        return;
+    }
+    // Only the last statement may stream: what follows it must not run under its read.
+    if (!lastInBatch)
+        cursor->drain();
+    state.cursor = cursor;
+}
+
+void EmbeddedSession::runChange(const Statement& statement, BatchState& state)
+{
+    const bool insert = statement.kind == Statement::Kind::Insert;
+    const QString verb = insert                     ? QStringLiteral("INSERT")
+        : statement.kind == Statement::Kind::Update ? QStringLiteral("UPDATE")
+                                                    : QStringLiteral("DELETE");
+    requireWrite(verb, statement.table);
+    if (insert && statement.select)
+        requireRead(*statement.select);
+    if (!statement.name.isEmpty() && statement.name.compare(m_database->name(), Qt::CaseInsensitive) != 0)
+        throw ServerError::notSupported(QStringLiteral("a table in another database"));
+
+    Translator translator(*this);
+    const QString sql = insert                      ? translator.insert(statement)
+        : statement.kind == Statement::Kind::Update ? translator.update(statement)
+                                                    : translator.remove(statement);
+    m_database->setStatementVerb(verb);
+    m_database->beginWrite();
+    try {
+        SqliteStatement change(*m_database, sql);
+        change.step();
+        m_database->commitWrite();
+    } catch (...) {
+        m_database->rollbackWrite();
+        dropRowsets();
+        throw;
+    }
+    dropRowsets();
+    m_rowCount = sqlite3_changes(m_database->handle());
+    state.rowsAffected = m_rowCount;
+}
+
+void EmbeddedSession::runExec(const Statement& statement)
+{
+    if (statement.dynamicText) {
+        const Variable text
+            = evaluate(statement.dynamicText, SqlType::of(Base::NVarChar, SqlType::MaxLength));
+        SqliteStatement read(*m_database, QStringLiteral("SELECT ") + text.sql);
+        read.step();
+        const QString batch = read.textColumn(0);
+        BatchState inner;
+        const QList<StatementPtr> statements = BatchParser::parse(batch);
+        for (const StatementPtr& innerStatement : statements)
+            runStatement(*innerStatement, inner, false);
+        if (inner.error)
+            throw *inner.error;
+        return;
+    }
+    if (!SystemProcedures::exists(statement.name))
+        throw ServerError(
+            2812, QStringLiteral("Could not find stored procedure '%1'.").arg(statement.name), 16, 62);
+    QList<SystemProcedures::Argument> arguments;
+    for (const auto& [parameter, value] : statement.arguments) {
+        SystemProcedures::Argument argument;
+        argument.parameter = parameter;
+        if (value && value->kind != Expr::Kind::Null) {
+            if (value->kind == Expr::Kind::String || value->kind == Expr::Kind::Number) {
+                argument.value = value->text;
+            } else {
+                const Variable evaluated = evaluate(value, SqlType::of(Base::NVarChar, 4000));
+                SqliteStatement read(*m_database, QStringLiteral("SELECT ") + evaluated.sql);
+                read.step();
+                if (sqlite3_column_type(read.handle(), 0) != SQLITE_NULL)
+                    argument.value = read.textColumn(0);
+            }
+        }
+        arguments.append(argument);
+    }
+    SystemProcedures procedures(*m_catalogue, *m_database, m_login, m_roles);
+    procedures.run(statement.name, arguments);
+    // A user or role added to this database changes what this session may do.
+    refreshRoles();
+}
+
+void EmbeddedSession::switchDatabase(const QString& name)
+{
+    const std::optional<Catalogue::DatabaseEntry> entry = m_catalogue->database(name);
+    if (!entry)
+        throw ServerError::databaseMissing(name);
+    std::shared_ptr<DatabaseConnection> connection
+        = DatabaseConnection::open(entry->name, entry->path, m_busyTimeoutMs);
+    QString user = QStringLiteral("dbo");
+    if (!m_login.sysadmin) {
+        const std::optional<QString> mapped = connection->userOfLogin(m_login.name);
+        if (!mapped)
+            throw ServerError(916,
+                QStringLiteral("The server principal \"%1\" is not able to access the database \"%2\" under "
+                               "the current security context.")
+                    .arg(m_login.name, entry->name),
+                14, 1)
+                .setAbortsBatch();
+        user = *mapped;
+    }
+    if (m_database)
+        dropRowsets();
+    m_database = connection;
+    m_user = user;
+    refreshRoles();
+    if (m_spid)
+        m_catalogue->updateSession(m_spid, entry->name);
+}
+
+void EmbeddedSession::refreshRoles()
+{
+    m_roles = m_database->rolesOf(m_user);
+}
+
+void EmbeddedSession::requireRead(const Select& select)
+{
+    if (m_login.sysadmin || !select.hasFrom || m_roles.contains(QStringLiteral("db_owner"))
+        || m_roles.contains(QStringLiteral("db_datareader")))
+        return;
+    const QString object = select.from.first.kind == TableSource::Kind::Table ? select.from.first.name
+                                                                              : QStringLiteral("OPENROWSET");
+    throw ServerError(229,
+        QStringLiteral("The SELECT permission was denied on the object '%1', database '%2', schema 'dbo'.")
+            .arg(object, m_database->name()),
+        14, 5);
+}
+
+void EmbeddedSession::requireWrite(const QString& verb, const QString& table)
+{
+    if (m_login.sysadmin || m_roles.contains(QStringLiteral("db_owner"))
+        || m_roles.contains(QStringLiteral("db_datawriter")))
+        return;
+    throw ServerError(229,
+        QStringLiteral("The %1 permission was denied on the object '%2', database '%3', schema 'dbo'.")
+            .arg(verb, table, m_database->name()),
+        14, 5);
+}
+
+void EmbeddedSession::requireDdl(const QString& action)
+{
+    if (m_login.sysadmin || m_roles.contains(QStringLiteral("db_owner"))
+        || m_roles.contains(QStringLiteral("db_ddladmin")))
+        return;
+    throw ServerError(
+        262, QStringLiteral("%1 permission denied in database '%2'.").arg(action, m_database->name()), 14, 1);
+}
+
+void EmbeddedSession::dropRowsets()
+{
+    for (const QString& table : std::as_const(m_rowsets))
+        sqlite3_exec(m_database->handle(),
+            QStringLiteral("DROP TABLE IF EXISTS temp.%1").arg(table).toUtf8().constData(), nullptr, nullptr,
+            nullptr);
+    m_rowsets.clear();
+}
+
+EmbeddedSession::Variable EmbeddedSession::evaluate(const ExprPtr& expr, const SqlType& type)
+{
+    Translator translator(*this);
+    const Translator::Query query = translator.expression(expr);
+    const QString sql = QStringLiteral("SELECT ") + Translator::convertCall(query.sql.mid(7), type, false);
+    SqliteStatement statement(*m_database, sql);
+    statement.step();
+    return { type, literalOf(statement.handle(), 0) };
+}
+
+bool EmbeddedSession::evaluateCondition(const ExprPtr& expr)
+{
+    if (m_deadline.hasExpired())
+        throw ServerError(0, QStringLiteral("Query timeout expired"), 16).setAbortsBatch();
+    Translator translator(*this);
+    const Translator::Query query = translator.expression(expr);
+    SqliteStatement statement(*m_database, query.sql);
+    statement.step();
+    return sqlite3_column_type(statement.handle(), 0) != SQLITE_NULL && statement.intColumn(0) != 0;
+}
+
+// ---- TranslationContext ----
+
+std::optional<TableInfo> EmbeddedSession::findTable(const QString& database, const QString& name)
+{
+    if (!database.isEmpty() && database.compare(m_database->name(), Qt::CaseInsensitive) != 0)
+        throw ServerError::notSupported(QStringLiteral("a table in another database"));
+    if (name.startsWith(QLatin1Char('#')))
+        throw ServerError::notSupported(QStringLiteral("temporary tables"));
+    return m_database->table(name);
+}
+
+TableInfo EmbeddedSession::openRowset(const TableSource& source)
+{
+    const QString provider = source.provider.trimmed();
+    if (provider.compare(QLatin1String("Microsoft.Jet.OLEDB.4.0"), Qt::CaseInsensitive) != 0
+        && provider.compare(QLatin1String("Microsoft.ACE.OLEDB.12.0"), Qt::CaseInsensitive) != 0)
+        throw ServerError(
+            7403, QStringLiteral("The OLE DB provider \"%1\" has not been registered.").arg(provider), 16);
+    QString path;
+    bool header = true; // Jet reads a heading row unless HDR=no
+    for (const QString& part : source.options.split(QLatin1Char(';'))) {
+        const QString key = part.section(QLatin1Char('='), 0, 0).trimmed();
+        const QString value = part.section(QLatin1Char('='), 1).trimmed();
+        if (key.compare(QLatin1String("Database"), Qt::CaseInsensitive) == 0)
+            path = value;
+        else if (key.compare(QLatin1String("HDR"), Qt::CaseInsensitive) == 0)
+            header = value.compare(QLatin1String("no"), Qt::CaseInsensitive) != 0;
+    }
+    QString sheet = source.object;
+    if (sheet.endsWith(QLatin1Char('$')))
+        sheet.chop(1);
+    const QString failure
+        = QStringLiteral("The OLE DB provider \"%1\" for linked server \"(null)\" reported an error. %2");
+    if (path.isEmpty())
+        throw ServerError(
+            7399, failure.arg(provider, QStringLiteral("No workbook was named (Database=...).")), 16);
+    RowsetTable rows;
+    try {
+        rows = m_rowsetReader(path, sheet, header);
+    } catch (const std::exception& error) {
+        throw ServerError(7399, failure.arg(provider, QString::fromUtf8(error.what())), 16);
+    }
+
+    TableInfo info;
+    info.name = QStringLiteral("openrowset");
+    const QString table = QStringLiteral("\"__rowset_%1\"").arg(++m_rowsetCounter);
+    info.sqlName = QStringLiteral("temp.") + table;
+    QStringList columns;
+    QStringList marks;
+    for (int c = 0; c < rows.columnNames.size(); ++c) {
+        // A column takes a type when all its values agree, as Jet guesses one.
+        SqlType type;
+        bool mixed = false;
+        for (const QList<data::Variant>& row : std::as_const(rows.rows)) {
+            if (c >= row.size() || row[c].isNull() || row[c].isEmpty())
+                continue;
+            const data::Variant::Kind kind = row[c].kind();
+            const SqlType cellType = kind == data::Variant::Kind::String ? SqlType::of(Base::NVarChar, 255)
+                : kind == data::Variant::Kind::DateTime                  ? SqlType::of(Base::DateTime)
+                                                                         : SqlType::of(Base::Float, 0, 53);
+            if (type.isKnown() && type.base != cellType.base)
+                mixed = true;
+            type = cellType;
+        }
+        info.columns.append({ rows.columnNames[c], mixed ? SqlType() : type, false, false, false });
+        columns.append(Translator::quoteName(rows.columnNames[c]));
+        marks.append(QStringLiteral("?"));
+    }
+    m_database->execute(
+        QStringLiteral("CREATE TEMP TABLE %1(%2)").arg(table, columns.join(QStringLiteral(", "))));
+    m_rowsets.append(table);
+    if (columns.isEmpty())
+        return info;
+    m_database->execute(QStringLiteral("SAVEPOINT rowset"));
+    try {
+        SqliteStatement insert(*m_database,
+            QStringLiteral("INSERT INTO temp.%1 VALUES(%2)").arg(table, marks.join(QStringLiteral(","))));
+        for (const QList<data::Variant>& row : std::as_const(rows.rows)) {
+            for (int c = 0; c < columns.size(); ++c) {
+                const data::Variant value = c < row.size() ? row[c] : data::Variant::null();
+                switch (value.kind()) {
+                case data::Variant::Kind::String:
+                    insert.bindText(c + 1, value.toString());
+                    break;
+                case data::Variant::Kind::DateTime:
+                    insert.bindText(c + 1, DateTimeText::format(value.toDateTime()));
+                    break;
+                case data::Variant::Kind::Null:
+                case data::Variant::Kind::Empty:
+                    sqlite3_bind_null(insert.handle(), c + 1);
+                    break;
+                case data::Variant::Kind::Int16:
+                case data::Variant::Kind::Int32:
+                case data::Variant::Kind::Int64:
+                case data::Variant::Kind::Boolean:
+                    insert.bindInt(c + 1, value.toInt64());
+                    break;
+                default:
+                    sqlite3_bind_double(insert.handle(), c + 1, value.toDouble());
+                    break;
+                }
+            }
+            insert.step();
+            sqlite3_reset(insert.handle());
+        }
+        m_database->execute(QStringLiteral("RELEASE rowset"));
+    } catch (...) {
+        sqlite3_exec(m_database->handle(), "ROLLBACK TO rowset; RELEASE rowset", nullptr, nullptr, nullptr);
+        throw;
+    }
+    return info;
+}
+
+std::optional<TranslationContext::Value> EmbeddedSession::variable(const QString& name)
+{
+    const QString lower = name.toLower();
+    if (lower == QLatin1String("@@identity"))
+        return Value { QStringLiteral("tsql_identity()"), SqlType::of(Base::Numeric, 0, 38, 0) };
+    if (lower == QLatin1String("@@rowcount"))
+        return Value { QString::number(m_rowCount), SqlType::of(Base::Int) };
+    if (lower == QLatin1String("@@error"))
+        return Value { QString::number(m_lastError), SqlType::of(Base::Int) };
+    if (lower == QLatin1String("@@spid"))
+        return Value { QString::number(m_spid), SqlType::of(Base::SmallInt) };
+    if (lower == QLatin1String("@@trancount"))
+        return Value { m_database->inTransaction() ? QStringLiteral("1") : QStringLiteral("0"),
+            SqlType::of(Base::Int) };
+    if (lower == QLatin1String("@@servername"))
+        return Value { Translator::quoteText(m_host), SqlType::of(Base::NVarChar, 128) };
+    if (lower == QLatin1String("@@version"))
+        return Value { Translator::quoteText(QStringLiteral("glimora embedded server on SQLite %1")
+                                                 .arg(QLatin1String(sqlite3_libversion()))),
+            SqlType::of(Base::NVarChar, 300) };
+    auto found = m_variables.constFind(lower);
+    if (found == m_variables.constEnd())
+        return std::nullopt;
+    return Value { found->sql, found->type };
+}
+
+std::optional<TranslationContext::Value> EmbeddedSession::serverFunction(const QString& name)
+{
+    const SqlType text = SqlType::of(Base::NVarChar, 128);
+    if (name == QLatin1String("db_name"))
+        return Value { Translator::quoteText(m_database->name()), text };
+    if (name == QLatin1String("user_name") || name == QLatin1String("current_user"))
+        return Value { Translator::quoteText(m_user), text };
+    if (name == QLatin1String("suser_sname") || name == QLatin1String("suser_name")
+        || name == QLatin1String("system_user"))
+        return Value { Translator::quoteText(m_login.name), text };
+    if (name == QLatin1String("host_name"))
+        return Value { Translator::quoteText(m_host), text };
+    return std::nullopt;
+}
+
+} // namespace glimora::engine

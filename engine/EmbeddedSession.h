@@ -1,0 +1,84 @@
+#pragma once
+
+#include "data/Backend.h"
+#include "engine/Catalogue.h"
+#include "engine/DatabaseConnection.h"
+#include "engine/RowsetTable.h"
+#include "engine/SqliteCursor.h"
+#include "engine/TranslationContext.h"
+
+#include <memory>
+#include <optional>
+#include <QDeadlineTimer>
+#include <QHash>
+
+namespace glimora::engine {
+
+// One connection to the embedded server: a login, a current database and a spid.
+// Runs batches statement by statement as SQL Server does: a syntax error stops the
+// batch before anything runs; a run-time error ends its statement with nothing changed
+// and the batch goes on; the client receives the first error and the first result set.
+class EmbeddedSession : public data::BackendSession, private TranslationContext
+{
+public:
+    EmbeddedSession(std::shared_ptr<Catalogue> catalogue, RowsetReader rowsetReader, const LoginInfo& login,
+        const QString& database, int busyTimeoutMs);
+    ~EmbeddedSession() override;
+
+    data::ExecuteResult execute(const QString& batch, int commandTimeoutSeconds) override;
+    QStringList primaryKeyColumns(const QString& table) override;
+
+    int spid() const { return m_spid; }
+    QString currentDatabase() const;
+
+private:
+    struct BatchState
+    {
+        std::optional<ServerError> error;
+        std::shared_ptr<SqliteCursor> cursor;
+        qint64 rowsAffected = -1;
+    };
+    struct Variable
+    {
+        SqlType type;
+        QString sql; // its value as an SQLite literal
+    };
+
+    void runStatement(const ast::Statement& statement, BatchState& state, bool lastInBatch);
+    void runSelect(const ast::Statement& statement, BatchState& state, bool lastInBatch);
+    void runChange(const ast::Statement& statement, BatchState& state);
+    void runExec(const ast::Statement& statement);
+    void switchDatabase(const QString& name);
+    void refreshRoles();
+    void requireRead(const ast::Select& select);
+    void requireWrite(const QString& verb, const QString& table);
+    void requireDdl(const QString& action);
+    void dropRowsets();
+    Variable evaluate(const ast::ExprPtr& expr, const SqlType& type);
+    bool evaluateCondition(const ast::ExprPtr& expr);
+
+    // TranslationContext
+    std::optional<TableInfo> findTable(const QString& database, const QString& name) override;
+    TableInfo openRowset(const ast::TableSource& source) override;
+    std::optional<Value> variable(const QString& name) override;
+    std::optional<Value> serverFunction(const QString& name) override;
+
+    std::shared_ptr<Catalogue> m_catalogue;
+    RowsetReader m_rowsetReader;
+    LoginInfo m_login;
+    QString m_host;
+    int m_spid = 0;
+    int m_busyTimeoutMs = 0;
+    std::shared_ptr<DatabaseConnection> m_database;
+    QString m_user;
+    QStringList m_roles;
+    std::weak_ptr<SqliteCursor> m_openCursor;
+    QStringList m_rowsets;
+    int m_rowsetCounter = 0;
+    qint64 m_rowCount = 0;
+    int m_lastError = 0;
+    QHash<QString, Variable> m_variables;
+    QDeadlineTimer m_deadline;
+};
+
+} // namespace glimora::engine

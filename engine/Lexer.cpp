@@ -1,0 +1,190 @@
+#include "engine/Lexer.h"
+
+#include "engine/ServerError.h"
+
+namespace glimora::engine {
+
+namespace {
+
+bool isNameStart(QChar c)
+{
+    return c.isLetter() || c == QLatin1Char('_') || c == QLatin1Char('#');
+}
+
+bool isNamePart(QChar c)
+{
+    return c.isLetterOrNumber() || c == QLatin1Char('_') || c == QLatin1Char('#') || c == QLatin1Char('$')
+        || c == QLatin1Char('@');
+}
+
+bool isDigit(QChar c)
+{
+    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+}
+
+} // namespace
+
+QList<Token> Lexer::tokenize(const QString& batch)
+{
+    QList<Token> tokens;
+    const int size = batch.size();
+    int i = 0;
+    auto at = [&](int index) { return index < size ? batch[index] : QChar(); };
+
+    while (i < size) {
+        const QChar c = batch[i];
+        if (c.isSpace()) {
+            ++i;
+            continue;
+        }
+        if (c == QLatin1Char('-') && at(i + 1) == QLatin1Char('-')) {
+            while (i < size && batch[i] != QLatin1Char('\n'))
+                ++i;
+            continue;
+        }
+        if (c == QLatin1Char('/') && at(i + 1) == QLatin1Char('*')) {
+            // Block comments nest in T-SQL.
+            int depth = 0;
+            do {
+                if (batch.mid(i, 2) == QLatin1String("/*")) {
+                    ++depth;
+                    i += 2;
+                } else if (batch.mid(i, 2) == QLatin1String("*/")) {
+                    --depth;
+                    i += 2;
+                } else {
+                    ++i;
+                }
+            } while (depth > 0 && i < size);
+            if (depth > 0)
+                throw ServerError(113, QStringLiteral("Missing end comment mark '*/'."), 15);
+            continue;
+        }
+
+        Token token;
+        token.position = i;
+        const bool national
+            = (c == QLatin1Char('N') || c == QLatin1Char('n')) && at(i + 1) == QLatin1Char('\'');
+        if (c == QLatin1Char('\'') || national) {
+            int j = national ? i + 2 : i + 1;
+            QString text;
+            bool closed = false;
+            while (j < size) {
+                if (batch[j] == QLatin1Char('\'')) {
+                    if (at(j + 1) == QLatin1Char('\'')) {
+                        text += QLatin1Char('\'');
+                        j += 2;
+                        continue;
+                    }
+                    closed = true;
+                    ++j;
+                    break;
+                }
+                text += batch[j++];
+            }
+            if (!closed)
+                throw ServerError(105,
+                    QStringLiteral("Unclosed quotation mark after the character string '%1'.").arg(text), 15);
+            token.kind = national ? Token::Kind::NationalString : Token::Kind::String;
+            token.text = text;
+            i = j;
+        } else if (c == QLatin1Char('[')) {
+            int j = i + 1;
+            QString text;
+            bool closed = false;
+            while (j < size) {
+                if (batch[j] == QLatin1Char(']')) {
+                    if (at(j + 1) == QLatin1Char(']')) {
+                        text += QLatin1Char(']');
+                        j += 2;
+                        continue;
+                    }
+                    closed = true;
+                    ++j;
+                    break;
+                }
+                text += batch[j++];
+            }
+            if (!closed)
+                throw ServerError(105,
+                    QStringLiteral("Unclosed quotation mark after the character string '%1'.").arg(text), 15);
+            token.kind = Token::Kind::QuotedName;
+            token.text = text;
+            i = j;
+        } else if (c == QLatin1Char('"')) {
+            const int end = batch.indexOf(QLatin1Char('"'), i + 1);
+            if (end < 0)
+                throw ServerError(105,
+                    QStringLiteral("Unclosed quotation mark after the character string '%1'.")
+                        .arg(batch.mid(i + 1)),
+                    15);
+            token.kind = Token::Kind::QuotedName;
+            token.text = batch.mid(i + 1, end - i - 1);
+            i = end + 1;
+        } else if (c == QLatin1Char('0')
+            && (at(i + 1) == QLatin1Char('x') || at(i + 1) == QLatin1Char('X'))) {
+            int j = i + 2;
+            while (j < size && isxdigit(batch[j].toLatin1()) && batch[j].unicode() < 128)
+                ++j;
+            token.kind = Token::Kind::Binary;
+            token.text = batch.mid(i + 2, j - i - 2);
+            i = j;
+        } else if (isDigit(c) || (c == QLatin1Char('.') && isDigit(at(i + 1)))) {
+            int j = i;
+            while (j < size && isDigit(batch[j]))
+                ++j;
+            if (at(j) == QLatin1Char('.')) {
+                ++j;
+                while (j < size && isDigit(batch[j]))
+                    ++j;
+            }
+            if ((at(j) == QLatin1Char('e') || at(j) == QLatin1Char('E'))
+                && (isDigit(at(j + 1))
+                    || ((at(j + 1) == QLatin1Char('+') || at(j + 1) == QLatin1Char('-'))
+                        && isDigit(at(j + 2))))) {
+                j += 2;
+                while (j < size && isDigit(batch[j]))
+                    ++j;
+            }
+            token.kind = Token::Kind::Number;
+            token.text = batch.mid(i, j - i);
+            i = j;
+        } else if (c == QLatin1Char('@')) {
+            int j = i + 1;
+            if (at(j) == QLatin1Char('@'))
+                ++j;
+            while (j < size && isNamePart(batch[j]))
+                ++j;
+            token.kind = Token::Kind::Variable;
+            token.text = batch.mid(i, j - i);
+            i = j;
+        } else if (isNameStart(c)) {
+            int j = i + 1;
+            while (j < size && isNamePart(batch[j]))
+                ++j;
+            token.kind = Token::Kind::Word;
+            token.text = batch.mid(i, j - i);
+            i = j;
+        } else {
+            static const char* const twoCharacter[]
+                = { "<>", "!=", "<=", ">=", "!<", "!>", "+=", "-=", "*=", "/=", "||" };
+            token.kind = Token::Kind::Symbol;
+            token.text = QString(c);
+            for (const char* symbol : twoCharacter) {
+                if (batch.mid(i, 2) == QLatin1String(symbol)) {
+                    token.text = QLatin1String(symbol);
+                    break;
+                }
+            }
+            i += token.text.size();
+        }
+        tokens.append(token);
+    }
+    Token end;
+    end.kind = Token::Kind::End;
+    end.position = size;
+    tokens.append(end);
+    return tokens;
+}
+
+} // namespace glimora::engine

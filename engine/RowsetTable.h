@@ -1,0 +1,22 @@
+#pragma once
+
+#include "data/Variant.h"
+
+#include <functional>
+#include <QList>
+#include <QStringList>
+
+namespace glimora::engine {
+
+// The rows of an OPENROWSET source: column names and one value per column in each row.
+struct RowsetTable
+{
+    QStringList columnNames;
+    QList<QList<data::Variant>> rows;
+};
+
+// Reads one worksheet: path, sheet name, whether the first row holds the column names.
+// Throws std::exception with a message that names the file.
+using RowsetReader = std::function<RowsetTable(const QString& path, const QString& sheet, bool headerRow)>;
+
+} // namespace glimora::engine

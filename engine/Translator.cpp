@@ -1,0 +1,929 @@
+#include "engine/Translator.h"
+
+#include "engine/ServerError.h"
+
+#include <limits>
+#include <QHash>
+
+namespace glimora::engine {
+
+using namespace ast;
+using Base = SqlType::Base;
+
+namespace {
+
+bool isTextLike(const SqlType& type)
+{
+    return !type.isNumeric() && !type.isDateTime() && !type.isBinary();
+}
+
+SqlType numericResult(const SqlType& left, const SqlType& right)
+{
+    if (left.base == Base::Float || right.base == Base::Float || left.base == Base::Real
+        || right.base == Base::Real)
+        return SqlType::of(Base::Float, 0, 53);
+    if (left.isExactNumeric() || right.isExactNumeric()) {
+        const int scale = qMax(left.scale, right.scale);
+        return SqlType::of(Base::Numeric, 0, 38, scale);
+    }
+    if (left.base == Base::BigInt || right.base == Base::BigInt)
+        return SqlType::of(Base::BigInt);
+    if (left.isInteger() || right.isInteger())
+        return SqlType::of(Base::Int);
+    return SqlType();
+}
+
+QString hexLiteral(QString digits)
+{
+    if (digits.size() % 2)
+        digits.prepend(QLatin1Char('0'));
+    return QStringLiteral("X'%1'").arg(digits);
+}
+
+} // namespace
+
+Translator::Translator(TranslationContext& context)
+    : m_context(context)
+{
+}
+
+QString Translator::quoteText(const QString& text)
+{
+    QString quoted = text;
+    quoted.replace(QLatin1Char('\''), QLatin1String("''"));
+    return QLatin1Char('\'') + quoted + QLatin1Char('\'');
+}
+
+QString Translator::quoteName(const QString& name)
+{
+    QString quoted = name;
+    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+QString Translator::convertCall(const QString& sql, const SqlType& type, bool store, int style)
+{
+    return QStringLiteral("tsql_convert(%1,%2,%3,%4,%5,%6,%7)")
+        .arg(sql)
+        .arg(type.code())
+        .arg(type.length)
+        .arg(type.precision)
+        .arg(type.scale)
+        .arg(style)
+        .arg(store ? 1 : 0);
+}
+
+TableInfo Translator::resolveTable(const QString& database, const QString& name)
+{
+    std::optional<TableInfo> table = m_context.findTable(database, name);
+    if (!table)
+        throw ServerError::invalidObject(
+            database.isEmpty() ? name : database + QStringLiteral(".dbo.") + name);
+    return *table;
+}
+
+// ---- select ----
+
+Translator::Query Translator::select(const Select& select)
+{
+    return selectWithNames(select, nullptr, {});
+}
+
+Translator::Query Translator::expression(const ExprPtr& value)
+{
+    Scope scope;
+    scope.columnsAllowed = false;
+    const Fragment fragment = expr(value, scope);
+    Query query;
+    query.sql = QStringLiteral("SELECT ") + fragment.sql;
+    query.columns.append({ QString(), fragment.type, QString(), QString() });
+    return query;
+}
+
+Translator::Query Translator::selectWithNames(
+    const Select& select, const Scope* parent, const QStringList& forcedNames)
+{
+    Scope scope;
+    Query query = selectCore(select, parent, forcedNames, scope);
+    for (const auto& [kind, branch] : select.unions) {
+        if (branch->top)
+            throw ServerError::notSupported(QStringLiteral("TOP in a UNION"));
+        Scope branchScope;
+        const Query part = selectCore(*branch, parent, forcedNames, branchScope);
+        if (part.columns.size() != query.columns.size())
+            throw ServerError(205,
+                QStringLiteral("All queries combined using a UNION, INTERSECT or EXCEPT operator must have "
+                               "an equal number of expressions in their target lists."),
+                16);
+        query.sql += QLatin1Char(' ') + kind.toUpper() + QLatin1Char(' ') + part.sql;
+    }
+    if (!select.orderBy.isEmpty()) {
+        QStringList items;
+        for (const OrderItem& item : select.orderBy) {
+            QString sql;
+            SqlType type;
+            const Expr& e = *item.expr;
+            bool done = false;
+            if (e.kind == Expr::Kind::Number && !e.text.contains(QLatin1Char('.'))) {
+                const int ordinal = e.text.toInt();
+                if (ordinal < 1 || ordinal > query.columns.size())
+                    throw ServerError(108,
+                        QStringLiteral("The ORDER BY position number %1 is out of range of the number of "
+                                       "items in the select list.")
+                            .arg(e.text),
+                        16);
+                sql = e.text;
+                type = query.columns[ordinal - 1].type;
+                done = true;
+            }
+            if (!done && e.kind == Expr::Kind::Column && e.qualifier.isEmpty()) {
+                for (const ResultColumn& column : query.columns) {
+                    if (!column.name.isEmpty() && column.name.compare(e.text, Qt::CaseInsensitive) == 0
+                        && (select.unions.isEmpty() == false || scope.sources.isEmpty()
+                            || column.baseColumn.compare(e.text, Qt::CaseInsensitive) != 0)) {
+                        sql = quoteName(column.name);
+                        type = column.type;
+                        done = true;
+                        break;
+                    }
+                }
+            }
+            if (!done) {
+                if (!select.unions.isEmpty())
+                    throw ServerError(104,
+                        QStringLiteral("ORDER BY items must appear in the select list if the statement "
+                                       "contains a UNION, INTERSECT or EXCEPT operator."),
+                        16);
+                const Fragment fragment = expr(item.expr, scope);
+                if (select.distinct) {
+                    bool listed = false;
+                    for (const ResultColumn& column : query.columns) {
+                        if (!fragment.baseColumn.isEmpty() && column.baseColumn == fragment.baseColumn
+                            && column.baseTable == fragment.baseTable)
+                            listed = true;
+                    }
+                    if (!listed)
+                        throw ServerError(145,
+                            QStringLiteral("ORDER BY items must appear in the select list if SELECT DISTINCT "
+                                           "is specified."),
+                            15);
+                }
+                sql = fragment.sql;
+                type = fragment.type;
+            }
+            if (isTextLike(type) && !(e.kind == Expr::Kind::Number))
+                sql += QStringLiteral(" COLLATE TSQL");
+            items.append(sql + (item.descending ? QStringLiteral(" DESC") : QStringLiteral(" ASC")));
+        }
+        query.sql += QStringLiteral(" ORDER BY ") + items.join(QStringLiteral(", "));
+    }
+    if (select.top) {
+        Scope empty;
+        empty.columnsAllowed = false;
+        const Fragment top = expr(select.top, empty);
+        query.sql += QStringLiteral(" LIMIT ") + top.sql;
+    }
+    return query;
+}
+
+Translator::Query Translator::selectCore(
+    const Select& select, const Scope* parent, const QStringList& forcedNames, Scope& scope)
+{
+    scope.parent = parent;
+    QString from;
+    if (select.hasFrom)
+        from = fromClause(select.from, scope);
+
+    Query query;
+    QStringList items;
+    for (const SelectItem& item : select.items) {
+        if (!item.assignTo.isEmpty())
+            throw ServerError::notSupported(QStringLiteral("SELECT @variable ="));
+        if (item.expr->kind == Expr::Kind::Star) {
+            bool matched = false;
+            for (const Source& source : scope.sources) {
+                if (!item.expr->qualifier.isEmpty()
+                    && source.alias.compare(item.expr->qualifier, Qt::CaseInsensitive) != 0)
+                    continue;
+                matched = true;
+                for (const ColumnInfo& column : source.table.columns) {
+                    items.append(source.sqlQualifier + QLatin1Char('.') + quoteName(column.name));
+                    query.columns.append(
+                        { column.name, column.type, source.isTable ? source.table.name : QString(),
+                            source.isTable ? column.name : QString() });
+                }
+            }
+            if (!matched) {
+                if (item.expr->qualifier.isEmpty())
+                    throw ServerError(263, QStringLiteral("Must specify table to select from."), 16);
+                throw ServerError(4104,
+                    QStringLiteral("The multi-part identifier \"%1\" could not be bound.")
+                        .arg(item.expr->qualifier),
+                    16);
+            }
+            continue;
+        }
+        const Fragment fragment = expr(item.expr, scope);
+        QString name = item.alias;
+        if (name.isEmpty() && item.expr->kind == Expr::Kind::Column)
+            name = fragment.baseColumn.isEmpty() ? item.expr->text : fragment.baseColumn;
+        items.append(fragment.sql);
+        query.columns.append({ name, fragment.type, fragment.baseTable, fragment.baseColumn });
+    }
+    for (int i = 0; i < items.size(); ++i) {
+        const QString name = i < forcedNames.size() ? forcedNames[i] : query.columns[i].name;
+        items[i] += QStringLiteral(" AS ") + quoteName(name);
+    }
+
+    query.sql = QStringLiteral("SELECT ");
+    if (select.distinct)
+        query.sql += QStringLiteral("DISTINCT ");
+    query.sql += items.join(QStringLiteral(", "));
+    if (!from.isEmpty())
+        query.sql += QStringLiteral(" FROM ") + from;
+    if (select.where)
+        query.sql += QStringLiteral(" WHERE ") + expr(select.where, scope).sql;
+    if (!select.groupBy.isEmpty()) {
+        QStringList groups;
+        for (const ExprPtr& group : select.groupBy) {
+            const Fragment fragment = expr(group, scope);
+            groups.append(
+                isTextLike(fragment.type) ? fragment.sql + QStringLiteral(" COLLATE TSQL") : fragment.sql);
+        }
+        query.sql += QStringLiteral(" GROUP BY ") + groups.join(QStringLiteral(", "));
+    }
+    if (select.having)
+        query.sql += QStringLiteral(" HAVING ") + expr(select.having, scope).sql;
+    scope.outputColumns = query.columns;
+    return query;
+}
+
+QString Translator::fromClause(const FromClause& from, Scope& scope)
+{
+    Source first = tableSource(from.first, scope);
+    QString sql = first.isTable ? first.table.sqlName + QStringLiteral(" AS ") + first.sqlQualifier
+                                : first.table.sqlName + QStringLiteral(" AS ") + first.sqlQualifier;
+    scope.sources.append(first);
+    for (const Join& join : from.joins) {
+        Source source = tableSource(join.source, scope);
+        for (const Source& existing : scope.sources) {
+            if (existing.alias.compare(source.alias, Qt::CaseInsensitive) == 0)
+                throw ServerError(1013,
+                    QStringLiteral("The objects \"%1\" and \"%1\" in the FROM clause have the same exposed "
+                                   "names. Use correlation names to distinguish them.")
+                        .arg(source.alias),
+                    16);
+        }
+        scope.sources.append(source);
+        const QString target = source.table.sqlName + QStringLiteral(" AS ") + source.sqlQualifier;
+        if (join.type == QLatin1String(","))
+            sql += QStringLiteral(", ") + target;
+        else if (join.type == QLatin1String("cross"))
+            sql += QStringLiteral(" CROSS JOIN ") + target;
+        else
+            sql += QLatin1Char(' ') + join.type.toUpper() + QStringLiteral(" JOIN ") + target
+                + QStringLiteral(" ON ") + expr(join.condition, scope).sql;
+    }
+    return sql;
+}
+
+Translator::Source Translator::tableSource(const TableSource& tableSource, const Scope& scope)
+{
+    Source source;
+    switch (tableSource.kind) {
+    case TableSource::Kind::Table:
+        source.table = resolveTable(tableSource.database, tableSource.name);
+        source.alias = tableSource.alias.isEmpty() ? source.table.name : tableSource.alias;
+        source.isTable = true;
+        break;
+    case TableSource::Kind::Rowset:
+        source.table = m_context.openRowset(tableSource);
+        source.alias = tableSource.alias.isEmpty() ? source.table.name : tableSource.alias;
+        break;
+    case TableSource::Kind::Subquery: {
+        const Query inner = selectWithNames(*tableSource.select, scope.parent, {});
+        for (const ResultColumn& column : inner.columns) {
+            if (column.name.isEmpty())
+                throw ServerError(8155,
+                    QStringLiteral("No column name was specified for column of '%1'.").arg(tableSource.alias),
+                    16);
+            source.table.columns.append({ column.name, column.type, false, false, false });
+        }
+        source.table.name = tableSource.alias;
+        source.table.sqlName = QLatin1Char('(') + inner.sql + QLatin1Char(')');
+        source.alias = tableSource.alias;
+        break;
+    }
+    }
+    source.sqlQualifier = quoteName(source.alias);
+    return source;
+}
+
+// ---- data changes ----
+
+QString Translator::insert(const Statement& statement)
+{
+    const TableInfo table = resolveTable(statement.name, statement.table);
+    QList<int> targets;
+    if (statement.columns.isEmpty()) {
+        for (int i = 0; i < table.columns.size(); ++i) {
+            if (!table.columns[i].identity)
+                targets.append(i);
+        }
+    } else {
+        for (const QString& name : statement.columns) {
+            const int index = table.indexOf(name);
+            if (index < 0)
+                throw ServerError::invalidColumn(name);
+            if (table.columns[index].identity)
+                throw ServerError(544,
+                    QStringLiteral("Cannot insert explicit value for identity column in table '%1' when "
+                                   "IDENTITY_INSERT is set to OFF.")
+                        .arg(table.name),
+                    16);
+            targets.append(index);
+        }
+    }
+    QStringList names;
+    for (int index : targets)
+        names.append(quoteName(table.columns[index].name));
+    QString sql = QStringLiteral("INSERT INTO ") + table.sqlName;
+    if (statement.defaultValues)
+        return sql + QStringLiteral(" DEFAULT VALUES");
+    sql += QStringLiteral(" (") + names.join(QStringLiteral(", ")) + QStringLiteral(") ");
+
+    auto countMismatch = [&](int values) {
+        if (statement.columns.isEmpty())
+            return ServerError(213,
+                QStringLiteral("Column name or number of supplied values does not match table definition."),
+                16);
+        if (values < targets.size())
+            return ServerError(109,
+                QStringLiteral("There are more columns in the INSERT statement than values specified in the "
+                               "VALUES clause. The number of values in the VALUES clause must match the "
+                               "number of columns specified in the INSERT statement."),
+                15);
+        return ServerError(110,
+            QStringLiteral("There are fewer columns in the INSERT statement than values specified in the "
+                           "VALUES clause. The number of values in the VALUES clause must match the number "
+                           "of columns specified in the INSERT statement."),
+            15);
+    };
+
+    if (!statement.rows.isEmpty()) {
+        Scope scope;
+        scope.columnsAllowed = false;
+        QStringList rows;
+        for (const QList<ExprPtr>& row : statement.rows) {
+            if (row.size() != targets.size())
+                throw countMismatch(int(row.size()));
+            QStringList values;
+            for (int i = 0; i < row.size(); ++i)
+                values.append(convertCall(expr(row[i], scope).sql, table.columns[targets[i]].type, true));
+            rows.append(QLatin1Char('(') + values.join(QStringLiteral(", ")) + QLatin1Char(')'));
+        }
+        return sql + QStringLiteral("VALUES ") + rows.join(QStringLiteral(", "));
+    }
+    if (statement.select) {
+        QStringList forced;
+        for (int i = 0; i < targets.size(); ++i)
+            forced.append(QStringLiteral("__v%1").arg(i + 1));
+        const Query inner = selectWithNames(*statement.select, nullptr, forced);
+        if (inner.columns.size() != targets.size()) {
+            if (inner.columns.size() < targets.size())
+                throw ServerError(120,
+                    QStringLiteral(
+                        "The select list for the INSERT statement contains fewer items than the insert list. "
+                        "The number of SELECT values must match the number of INSERT columns."),
+                    15);
+            throw ServerError(121,
+                QStringLiteral("The select list for the INSERT statement contains more items than the insert "
+                               "list. The number of SELECT values must match the number of INSERT columns."),
+                15);
+        }
+        QStringList values;
+        for (int i = 0; i < targets.size(); ++i)
+            values.append(convertCall(quoteName(forced[i]), table.columns[targets[i]].type, true));
+        return sql + QStringLiteral("SELECT ") + values.join(QStringLiteral(", ")) + QStringLiteral(" FROM (")
+            + inner.sql + QStringLiteral(")");
+    }
+    throw ServerError::notSupported(QStringLiteral("INSERT ... EXEC"));
+}
+
+QString Translator::update(const Statement& statement)
+{
+    const TableInfo table = resolveTable(statement.name, statement.table);
+    Scope scope;
+    Source source;
+    source.table = table;
+    source.alias = table.name;
+    source.sqlQualifier = table.sqlName;
+    source.isTable = true;
+    scope.sources.append(source);
+    QStringList sets;
+    for (const auto& [name, value] : statement.assignments) {
+        const int index = table.indexOf(name);
+        if (index < 0)
+            throw ServerError::invalidColumn(name);
+        if (table.columns[index].identity)
+            throw ServerError(8102,
+                QStringLiteral("Cannot update identity column '%1'.").arg(table.columns[index].name), 16);
+        sets.append(quoteName(table.columns[index].name) + QStringLiteral(" = ")
+            + convertCall(expr(value, scope).sql, table.columns[index].type, true));
+    }
+    QString sql = QStringLiteral("UPDATE ") + table.sqlName + QStringLiteral(" SET ")
+        + sets.join(QStringLiteral(", "));
+    if (statement.where)
+        sql += QStringLiteral(" WHERE ") + expr(statement.where, scope).sql;
+    return sql;
+}
+
+QString Translator::remove(const Statement& statement)
+{
+    const TableInfo table = resolveTable(statement.name, statement.table);
+    Scope scope;
+    Source source;
+    source.table = table;
+    source.alias = table.name;
+    source.sqlQualifier = table.sqlName;
+    source.isTable = true;
+    scope.sources.append(source);
+    QString sql = QStringLiteral("DELETE FROM ") + table.sqlName;
+    if (statement.where)
+        sql += QStringLiteral(" WHERE ") + expr(statement.where, scope).sql;
+    return sql;
+}
+
+// ---- expressions ----
+
+Translator::Fragment Translator::literal(const Expr& e)
+{
+    Fragment fragment;
+    switch (e.kind) {
+    case Expr::Kind::Null:
+        fragment.sql = QStringLiteral("NULL");
+        break;
+    case Expr::Kind::String:
+        fragment.sql = quoteText(e.text);
+        fragment.type = SqlType::of(e.national ? Base::NVarChar : Base::VarChar, qMax(1, int(e.text.size())));
+        break;
+    case Expr::Kind::Number: {
+        fragment.sql = e.text;
+        if (e.text.contains(QLatin1Char('e')) || e.text.contains(QLatin1Char('E'))) {
+            fragment.type = SqlType::of(Base::Float, 0, 53);
+        } else if (e.text.contains(QLatin1Char('.'))) {
+            const int point = e.text.indexOf(QLatin1Char('.'));
+            const int scale = int(e.text.size()) - point - 1;
+            fragment.type = SqlType::of(Base::Numeric, 0, qMax(1, int(e.text.size()) - 1), scale);
+        } else {
+            bool ok = false;
+            const qint64 value = e.text.toLongLong(&ok);
+            if (!ok)
+                throw ServerError(1007,
+                    QStringLiteral("The number '%1' is out of the range for numeric representation (maximum "
+                                   "precision 38).")
+                        .arg(e.text),
+                    15);
+            fragment.type
+                = value >= std::numeric_limits<qint32>::min() && value <= std::numeric_limits<qint32>::max()
+                ? SqlType::of(Base::Int)
+                : SqlType::of(Base::Numeric, 0, int(e.text.size()), 0);
+        }
+        break;
+    }
+    case Expr::Kind::Binary:
+        fragment.sql = hexLiteral(e.text);
+        fragment.type = SqlType::of(Base::VarBinary, qMax(1, int(e.text.size() + 1) / 2));
+        break;
+    default:
+        break;
+    }
+    return fragment;
+}
+
+Translator::Fragment Translator::expr(const ExprPtr& pointer, const Scope& scope)
+{
+    const Expr& e = *pointer;
+    switch (e.kind) {
+    case Expr::Kind::Null:
+    case Expr::Kind::String:
+    case Expr::Kind::Number:
+    case Expr::Kind::Binary:
+        return literal(e);
+    case Expr::Kind::Column:
+        return column(e, scope);
+    case Expr::Kind::Star:
+        throw ServerError::syntaxNear(QStringLiteral("*"));
+    case Expr::Kind::Variable: {
+        std::optional<TranslationContext::Value> value = m_context.variable(e.text);
+        if (!value) {
+            if (e.text.startsWith(QLatin1String("@@")))
+                throw ServerError::notSupported(e.text.toUpper());
+            throw ServerError(
+                137, QStringLiteral("Must declare the scalar variable \"%1\".").arg(e.text), 15);
+        }
+        return { value->sql, value->type, QString(), QString() };
+    }
+    case Expr::Kind::Unary: {
+        const Fragment operand = expr(e.args[0], scope);
+        if (e.text == QLatin1String("not"))
+            return { QStringLiteral("(NOT ") + operand.sql + QLatin1Char(')'), SqlType::of(Base::Bit), {},
+                {} };
+        if (e.text == QLatin1String("+"))
+            return operand;
+        return { QStringLiteral("(") + e.text + operand.sql + QLatin1Char(')'), operand.type, {}, {} };
+    }
+    case Expr::Kind::Binary_:
+        return binary(e, scope);
+    case Expr::Kind::Function:
+        return function(e, scope);
+    case Expr::Kind::Cast: {
+        Fragment value = expr(e.args[0], scope);
+        int style = 0;
+        if (e.args.size() > 1) {
+            Scope empty;
+            empty.columnsAllowed = false;
+            style = expr(e.args[1], empty).sql.toInt();
+        }
+        SqlType target = e.type;
+        if (target.isText() && value.type.isDateTime())
+            value.sql = QStringLiteral("tsql_format_datetime(%1,%2)").arg(value.sql).arg(style);
+        return { convertCall(value.sql, target, false, style), target, {}, {} };
+    }
+    case Expr::Kind::Case: {
+        QString sql = QStringLiteral("CASE");
+        int index = 0;
+        Fragment operand;
+        if (e.hasOperand) {
+            operand = expr(e.args[0], scope);
+            index = 1;
+        }
+        SqlType type;
+        const int whenEnd = int(e.args.size()) - (e.hasElse ? 1 : 0);
+        for (; index + 1 < whenEnd; index += 2) {
+            QString condition;
+            if (e.hasOperand)
+                condition = comparison(QStringLiteral("="), operand, expr(e.args[index], scope));
+            else
+                condition = expr(e.args[index], scope).sql;
+            const Fragment result = expr(e.args[index + 1], scope);
+            if (!type.isKnown())
+                type = result.type;
+            sql += QStringLiteral(" WHEN ") + condition + QStringLiteral(" THEN ") + result.sql;
+        }
+        if (e.hasElse) {
+            const Fragment otherwise = expr(e.args.last(), scope);
+            if (!type.isKnown())
+                type = otherwise.type;
+            sql += QStringLiteral(" ELSE ") + otherwise.sql;
+        }
+        return { sql + QStringLiteral(" END"), type, {}, {} };
+    }
+    case Expr::Kind::Subquery: {
+        const Query inner = selectWithNames(*e.select, &scope, {});
+        if (inner.columns.size() != 1)
+            throw ServerError(116,
+                QStringLiteral("Only one expression can be specified in the select list when the subquery is "
+                               "not introduced with EXISTS."),
+                16);
+        return { QLatin1Char('(') + inner.sql + QLatin1Char(')'), inner.columns.first().type, {}, {} };
+    }
+    case Expr::Kind::Exists: {
+        const Query inner = selectWithNames(*e.select, &scope, {});
+        return { QStringLiteral("EXISTS (") + inner.sql + QLatin1Char(')'), SqlType::of(Base::Bit), {}, {} };
+    }
+    case Expr::Kind::In: {
+        Fragment left = expr(e.args[0], scope);
+        QString list;
+        if (e.select) {
+            const Query inner = selectWithNames(*e.select, &scope, {});
+            if (inner.columns.size() != 1)
+                throw ServerError(116,
+                    QStringLiteral("Only one expression can be specified in the select list when the "
+                                   "subquery is not introduced with EXISTS."),
+                    16);
+            list = inner.sql;
+        } else {
+            QStringList items;
+            for (int i = 1; i < e.args.size(); ++i) {
+                Fragment item = expr(e.args[i], scope);
+                Fragment probe = left;
+                alignForComparison(probe, item);
+                items.append(item.sql);
+            }
+            list = items.join(QStringLiteral(", "));
+        }
+        QString leftSql = left.sql;
+        if (isTextLike(left.type))
+            leftSql = QLatin1Char('(') + leftSql + QStringLiteral(") COLLATE TSQL");
+        return { QLatin1Char('(') + leftSql
+                + (e.negated ? QStringLiteral(" NOT IN (") : QStringLiteral(" IN (")) + list
+                + QStringLiteral("))"),
+            SqlType::of(Base::Bit), {}, {} };
+    }
+    case Expr::Kind::Between: {
+        Fragment value = expr(e.args[0], scope);
+        Fragment low = expr(e.args[1], scope);
+        Fragment high = expr(e.args[2], scope);
+        Fragment probe = value;
+        alignForComparison(value, low);
+        alignForComparison(probe, high);
+        const bool text = isTextLike(value.type) && isTextLike(low.type) && isTextLike(high.type);
+        const QString collate = text ? QStringLiteral(" COLLATE TSQL") : QString();
+        return { QStringLiteral("(%1 %2BETWEEN (%3)%4 AND (%5)%4)")
+                     .arg(value.sql, e.negated ? QStringLiteral("NOT ") : QString(), low.sql, collate,
+                         high.sql),
+            SqlType::of(Base::Bit), {}, {} };
+    }
+    case Expr::Kind::Like: {
+        const Fragment value = expr(e.args[0], scope);
+        const Fragment pattern = expr(e.args[1], scope);
+        QString valueSql = value.sql;
+        if (value.type.isDateTime())
+            valueSql = QStringLiteral("tsql_format_datetime(%1,0)").arg(valueSql);
+        QString sql = QStringLiteral("(") + valueSql
+            + (e.negated ? QStringLiteral(" NOT LIKE ") : QStringLiteral(" LIKE ")) + pattern.sql;
+        if (e.args.size() > 2)
+            sql += QStringLiteral(" ESCAPE ") + expr(e.args[2], scope).sql;
+        return { sql + QLatin1Char(')'), SqlType::of(Base::Bit), {}, {} };
+    }
+    case Expr::Kind::IsNull: {
+        const Fragment value = expr(e.args[0], scope);
+        return { QLatin1Char('(') + value.sql
+                + (e.negated ? QStringLiteral(" IS NOT NULL)") : QStringLiteral(" IS NULL)")),
+            SqlType::of(Base::Bit), {}, {} };
+    }
+    }
+    throw ServerError::syntaxNear(e.text);
+}
+
+Translator::Fragment Translator::column(const Expr& e, const Scope& scope)
+{
+    if (!scope.columnsAllowed && !scope.parent)
+        throw ServerError(128,
+            QStringLiteral(
+                "The name \"%1\" is not permitted in this context. Valid expressions are constants, constant "
+                "expressions, and (in some contexts) variables. Column names are not permitted.")
+                .arg(e.text),
+            15);
+    for (const Scope* current = &scope; current; current = current->parent) {
+        const Source* found = nullptr;
+        int foundIndex = -1;
+        bool qualifierSeen = false;
+        for (const Source& source : current->sources) {
+            if (!e.qualifier.isEmpty()) {
+                if (source.alias.compare(e.qualifier, Qt::CaseInsensitive) != 0
+                    && !(source.isTable && source.table.name.compare(e.qualifier, Qt::CaseInsensitive) == 0))
+                    continue;
+                qualifierSeen = true;
+            }
+            const int index = source.table.indexOf(e.text);
+            if (index < 0)
+                continue;
+            if (found)
+                throw ServerError(209, QStringLiteral("Ambiguous column name '%1'.").arg(e.text), 16);
+            found = &source;
+            foundIndex = index;
+        }
+        if (found) {
+            const ColumnInfo& info = found->table.columns[foundIndex];
+            return { found->sqlQualifier + QLatin1Char('.') + quoteName(info.name), info.type,
+                found->isTable ? found->table.name : QString(), found->isTable ? info.name : QString() };
+        }
+        if (qualifierSeen)
+            throw ServerError::invalidColumn(e.text);
+    }
+    if (!e.qualifier.isEmpty())
+        throw ServerError(4104,
+            QStringLiteral("The multi-part identifier \"%1.%2\" could not be bound.")
+                .arg(e.qualifier, e.text),
+            16);
+    throw ServerError::invalidColumn(e.text);
+}
+
+void Translator::alignForComparison(Fragment& left, Fragment& right)
+{
+    auto toDate = [](Fragment& side) {
+        side.sql = convertCall(side.sql, SqlType::of(Base::DateTime), false);
+        side.type = SqlType::of(Base::DateTime);
+    };
+    if (left.type.isDateTime() && !right.type.isDateTime() && right.type.isKnown())
+        toDate(right);
+    else if (right.type.isDateTime() && !left.type.isDateTime() && left.type.isKnown())
+        toDate(left);
+    else if (left.type.isDateTime() && !right.type.isKnown())
+        toDate(right);
+    else if (right.type.isDateTime() && !left.type.isKnown())
+        toDate(left);
+
+    auto toNumber = [](Fragment& side, const SqlType& other) {
+        const SqlType target
+            = other.isInteger() ? SqlType::of(Base::BigInt) : SqlType::of(Base::Float, 0, 53);
+        side.sql = convertCall(side.sql, target, false);
+        side.type = target;
+    };
+    if (left.type.isNumeric() && right.type.isText())
+        toNumber(right, left.type);
+    else if (right.type.isNumeric() && left.type.isText())
+        toNumber(left, right.type);
+}
+
+QString Translator::comparison(const QString& op, Fragment left, Fragment right)
+{
+    alignForComparison(left, right);
+    QString sql = QLatin1Char('(') + left.sql + QLatin1Char(' ') + op + QLatin1Char(' ');
+    if (isTextLike(left.type) && isTextLike(right.type))
+        sql += QLatin1Char('(') + right.sql + QStringLiteral(") COLLATE TSQL)");
+    else
+        sql += right.sql + QLatin1Char(')');
+    return sql;
+}
+
+Translator::Fragment Translator::binary(const Expr& e, const Scope& scope)
+{
+    const QString& op = e.text;
+    Fragment left = expr(e.args[0], scope);
+    Fragment right = expr(e.args[1], scope);
+    const SqlType bit = SqlType::of(Base::Bit);
+    if (op == QLatin1String("and") || op == QLatin1String("or"))
+        return { QLatin1Char('(') + left.sql + QLatin1Char(' ') + op.toUpper() + QLatin1Char(' ') + right.sql
+                + QLatin1Char(')'),
+            bit, {}, {} };
+    if (op == QLatin1String("=") || op == QLatin1String("<>") || op == QLatin1String("<")
+        || op == QLatin1String(">") || op == QLatin1String("<=") || op == QLatin1String(">="))
+        return { comparison(op, left, right), bit, {}, {} };
+
+    if (op == QLatin1String("+") || op == QLatin1String("-")) {
+        if (left.type.isDateTime() && right.type.isNumeric()) {
+            const QString days
+                = op == QLatin1String("-") ? QStringLiteral("-(") + right.sql + QLatin1Char(')') : right.sql;
+            return { QStringLiteral("tsql_dateadd_days(%1,%2)").arg(left.sql, days), left.type, {}, {} };
+        }
+        if (op == QLatin1String("+") && right.type.isDateTime() && left.type.isNumeric())
+            return { QStringLiteral("tsql_dateadd_days(%1,%2)").arg(right.sql, left.sql), right.type, {},
+                {} };
+    }
+    if (op == QLatin1String("+") && !(left.type.isNumeric() && right.type.isNumeric())) {
+        SqlType type;
+        if (left.type.isText() && right.type.isText()) {
+            const bool national = left.type.isNational() || right.type.isNational();
+            const int length
+                = (left.type.length == SqlType::MaxLength || right.type.length == SqlType::MaxLength)
+                ? SqlType::MaxLength
+                : qMin(8000, left.type.length + right.type.length);
+            type = SqlType::of(national ? Base::NVarChar : Base::VarChar, length);
+        } else if (left.type.isNumeric() || right.type.isNumeric()) {
+            type = numericResult(left.type, right.type);
+        } else if (left.type.isText() || right.type.isText()) {
+            type = SqlType::of(Base::NVarChar, 4000);
+        }
+        return { QStringLiteral("tsql_add(%1,%2)").arg(left.sql, right.sql), type, {}, {} };
+    }
+    // Arithmetic: a text operand must be a number, as SQL Server converts it.
+    auto numeric = [](Fragment& side) {
+        if (side.type.isText()) {
+            side.sql = convertCall(side.sql, SqlType::of(Base::Float, 0, 53), false);
+            side.type = SqlType::of(Base::Float, 0, 53);
+        }
+    };
+    numeric(left);
+    numeric(right);
+    const SqlType type = numericResult(left.type, right.type);
+    if (op == QLatin1String("^"))
+        return { QStringLiteral("((%1 | %2) - (%1 & %2))").arg(left.sql, right.sql), type, {}, {} };
+    if (op == QLatin1String("/") && type.isExactNumeric()
+        && !(left.type.isInteger() && right.type.isInteger()))
+        return { QStringLiteral("(CAST(%1 AS REAL) / %2)").arg(left.sql, right.sql), type, {}, {} };
+    return { QLatin1Char('(') + left.sql + QLatin1Char(' ') + op + QLatin1Char(' ') + right.sql
+            + QLatin1Char(')'),
+        type, {}, {} };
+}
+
+Translator::Fragment Translator::function(const Expr& e, const Scope& scope)
+{
+    const QString& name = e.text;
+    QList<Fragment> args;
+    const bool countStar = (name == QLatin1String("count") || name == QLatin1String("count_big"))
+        && e.args.size() == 1 && e.args[0]->kind == Expr::Kind::Star;
+    if (!countStar) {
+        for (const ExprPtr& arg : e.args)
+            args.append(expr(arg, scope));
+    }
+    auto expectArgs = [&](int minimum, int maximum) {
+        if (args.size() < minimum || args.size() > maximum)
+            throw ServerError(
+                174, QStringLiteral("The %1 function requires %2 argument(s).").arg(name).arg(minimum), 15);
+    };
+    auto call = [&](const QString& sqlName) {
+        QStringList parts;
+        for (const Fragment& arg : args)
+            parts.append(arg.sql);
+        return sqlName + QLatin1Char('(') + (e.distinct ? QStringLiteral("DISTINCT ") : QString())
+            + parts.join(QStringLiteral(", ")) + QLatin1Char(')');
+    };
+    auto textType = [&](int index) {
+        return index < args.size() && args[index].type.isText() ? args[index].type
+                                                                : SqlType::of(Base::VarChar, 8000);
+    };
+    const SqlType integer = SqlType::of(Base::Int);
+
+    static const QHash<QString, QString> simpleText = {
+        { QStringLiteral("upper"), QStringLiteral("tsql_upper") },
+        { QStringLiteral("lower"), QStringLiteral("tsql_lower") },
+        { QStringLiteral("ltrim"), QStringLiteral("tsql_ltrim") },
+        { QStringLiteral("rtrim"), QStringLiteral("tsql_rtrim") },
+    };
+    if (simpleText.contains(name)) {
+        expectArgs(1, 1);
+        return { call(simpleText.value(name)), textType(0), {}, {} };
+    }
+    if (name == QLatin1String("left") || name == QLatin1String("right")) {
+        expectArgs(2, 2);
+        return { call(QStringLiteral("tsql_") + name), textType(0), {}, {} };
+    }
+    if (name == QLatin1String("substring")) {
+        expectArgs(3, 3);
+        return { call(QStringLiteral("tsql_substring")), args[0].type.isBinary() ? args[0].type : textType(0),
+            {}, {} };
+    }
+    if (name == QLatin1String("replace")) {
+        expectArgs(3, 3);
+        return { call(QStringLiteral("tsql_replace")),
+            SqlType::of(textType(0).isNational() ? Base::NVarChar : Base::VarChar, 8000), {}, {} };
+    }
+    if (name == QLatin1String("len")) {
+        expectArgs(1, 1);
+        return { call(QStringLiteral("tsql_len")), integer, {}, {} };
+    }
+    if (name == QLatin1String("datalength")) {
+        expectArgs(1, 1);
+        return { call(QStringLiteral("tsql_datalength")), integer, {}, {} };
+    }
+    if (name == QLatin1String("charindex")) {
+        expectArgs(2, 3);
+        return { call(QStringLiteral("tsql_charindex")), integer, {}, {} };
+    }
+    if (name == QLatin1String("isnull")) {
+        expectArgs(2, 2);
+        return { call(QStringLiteral("ifnull")), args[0].type.isKnown() ? args[0].type : args[1].type, {},
+            {} };
+    }
+    if (name == QLatin1String("coalesce") || name == QLatin1String("nullif")) {
+        expectArgs(name == QLatin1String("coalesce") ? 1 : 2, name == QLatin1String("coalesce") ? 100 : 2);
+        return { call(name), args[0].type, {}, {} };
+    }
+    if (name == QLatin1String("getdate") || name == QLatin1String("getutcdate")) {
+        expectArgs(0, 0);
+        return { QStringLiteral("tsql_getdate()"), SqlType::of(Base::DateTime), {}, {} };
+    }
+    if (name == QLatin1String("year") || name == QLatin1String("month") || name == QLatin1String("day")) {
+        expectArgs(1, 1);
+        return { call(QStringLiteral("tsql_") + name), integer, {}, {} };
+    }
+    if (name == QLatin1String("isnumeric")) {
+        expectArgs(1, 1);
+        return { call(QStringLiteral("tsql_isnumeric")), integer, {}, {} };
+    }
+    if (name == QLatin1String("abs")) {
+        expectArgs(1, 1);
+        return { call(QStringLiteral("abs")), args[0].type, {}, {} };
+    }
+    if (name == QLatin1String("round")) {
+        expectArgs(2, 3);
+        const QString sql = QStringLiteral("round(%1, %2)").arg(args[0].sql, args[1].sql);
+        return { args[0].type.isKnown() ? convertCall(sql, args[0].type, false) : sql, args[0].type, {}, {} };
+    }
+    if (name == QLatin1String("scope_identity") || name == QLatin1String("ident_current")) {
+        return { QStringLiteral("tsql_identity()"), SqlType::of(Base::Numeric, 0, 38, 0), {}, {} };
+    }
+    if (countStar)
+        return { QStringLiteral("count(*)"),
+            name == QLatin1String("count") ? integer : SqlType::of(Base::BigInt), {}, {} };
+    if (name == QLatin1String("count") || name == QLatin1String("count_big")) {
+        expectArgs(1, 1);
+        return { call(QStringLiteral("count")),
+            name == QLatin1String("count") ? integer : SqlType::of(Base::BigInt), {}, {} };
+    }
+    if (name == QLatin1String("min") || name == QLatin1String("max")) {
+        expectArgs(1, 1);
+        return { call(name), args[0].type, {}, {} };
+    }
+    if (name == QLatin1String("sum") || name == QLatin1String("avg")) {
+        expectArgs(1, 1);
+        SqlType type = args[0].type;
+        if (type.isExactNumeric())
+            type = SqlType::of(Base::Numeric, 0, 38, type.scale);
+        else if (type.isInteger())
+            type = SqlType::of(type.base == Base::BigInt ? Base::BigInt : Base::Int);
+        if (type.isInteger() && name == QLatin1String("avg"))
+            return { QStringLiteral("CAST(") + call(QStringLiteral("avg")) + QStringLiteral(" AS INTEGER)"),
+                type, {}, {} };
+        return { call(QStringLiteral("total") == name ? name : name), type, {}, {} };
+    }
+    std::optional<TranslationContext::Value> value = m_context.serverFunction(name);
+    if (value)
+        return { value->sql, value->type, {}, {} };
+    throw ServerError(195, QStringLiteral("'%1' is not a recognized built-in function name.").arg(name), 15);
+}
+
+} // namespace glimora::engine

@@ -1,0 +1,90 @@
+#pragma once
+
+#include "engine/Ast.h"
+#include "engine/TableInfo.h"
+#include "engine/TranslationContext.h"
+
+#include <QList>
+#include <QString>
+
+namespace glimora::engine {
+
+// One column of a result set as the translator knows it before the rows come.
+struct ResultColumn
+{
+    QString name;
+    SqlType type; // Unknown when only the values can tell
+    QString baseTable;
+    QString baseColumn;
+};
+
+// Turns the parsed statements into SQLite statements that behave as SQL Server's:
+// names resolved against the T-SQL column types, the TSQL collation on every text
+// comparison, dates compared as dates, values converted to the column types on every
+// write, and T-SQL functions mapped to the engine's own.
+class Translator
+{
+public:
+    struct Query
+    {
+        QString sql;
+        QList<ResultColumn> columns;
+    };
+
+    explicit Translator(TranslationContext& context);
+
+    Query select(const ast::Select& select);
+    QString insert(const ast::Statement& statement);
+    QString update(const ast::Statement& statement);
+    QString remove(const ast::Statement& statement);
+    // One expression without any table, for variables, PRINT and IF.
+    Query expression(const ast::ExprPtr& expr);
+
+    // The SQL text of a string as an SQLite literal.
+    static QString quoteText(const QString& text);
+    static QString quoteName(const QString& name);
+    // tsql_convert(...) of an expression to a type; `store` when it is written to a column.
+    static QString convertCall(const QString& sql, const SqlType& type, bool store, int style = 0);
+
+private:
+    struct Fragment
+    {
+        QString sql;
+        SqlType type;
+        QString baseTable;
+        QString baseColumn;
+    };
+    struct Source
+    {
+        QString alias; // how columns may qualify it
+        QString sqlQualifier;
+        TableInfo table;
+        bool isTable = false;
+    };
+    struct Scope
+    {
+        QList<Source> sources;
+        const Scope* parent = nullptr;
+        bool columnsAllowed = true;
+        QList<ResultColumn> outputColumns; // for ORDER BY aliases
+    };
+
+    Query selectWithNames(const ast::Select& select, const Scope* parent, const QStringList& forcedNames);
+    Query selectCore(
+        const ast::Select& select, const Scope* parent, const QStringList& forcedNames, Scope& scope);
+    QString fromClause(const ast::FromClause& from, Scope& scope);
+    Source tableSource(const ast::TableSource& source, const Scope& scope);
+    TableInfo resolveTable(const QString& database, const QString& name);
+
+    Fragment expr(const ast::ExprPtr& expr, const Scope& scope);
+    Fragment column(const ast::Expr& expr, const Scope& scope);
+    Fragment function(const ast::Expr& expr, const Scope& scope);
+    Fragment binary(const ast::Expr& expr, const Scope& scope);
+    QString comparison(const QString& op, Fragment left, Fragment right);
+    void alignForComparison(Fragment& left, Fragment& right);
+    Fragment literal(const ast::Expr& expr);
+
+    TranslationContext& m_context;
+};
+
+} // namespace glimora::engine
