@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QString>
+#include <QUrl>
+#include <QVariant>
+#include <QWidget>
+
+namespace glimora::components {
+
+class PageView;
+
+// The web browser: Navigate shows the page at an address. Errors while loading show an
+// error page inside the browser and are never raised to the caller.
+class CWebBrowser2 : public QWidget
+{
+    Q_OBJECT
+public:
+    // The browser with the page view of this build.
+    explicit CWebBrowser2(QWidget* parent = nullptr);
+    // The browser over a given page view, which it takes over (tests pick the view).
+    CWebBrowser2(PageView* view, QWidget* parent);
+
+    // The last four arguments are accepted and, as every caller passes them empty, ignored.
+    void Navigate(const QString& url, const QVariant& flags = {}, const QVariant& targetFrameName = {},
+        const QVariant& postData = {}, const QVariant& headers = {});
+    QString LocationURL() const;
+
+    PageView* pageView() const { return m_view; }
+
+signals:
+    // The page, or the error page shown instead, has loaded.
+    void DocumentComplete(const QString& url, bool ok);
+
+private:
+    PageView* m_view;
+};
+
+} // namespace glimora::components

@@ -1,0 +1,260 @@
+#include "components/RecordsetTableModel.h"
+
+#include "components/CellFormat.h"
+#include "data/DbError.h"
+
+#include <limits>
+
+namespace glimora::components {
+
+using data::DbError;
+using data::Recordset;
+using data::Variant;
+
+RecordsetTableModel::RecordsetTableModel(QObject* parent)
+    : QAbstractTableModel(parent)
+{
+}
+
+void RecordsetTableModel::setRecordset(const Recordset& recordset)
+{
+    beginResetModel();
+    m_recordset = recordset;
+    readShape();
+    endResetModel();
+}
+
+void RecordsetTableModel::readShape()
+{
+    m_fields.clear();
+    m_captions.clear();
+    m_rowCount = 0;
+    if (!isOpen()) {
+        m_locked.clear();
+        return;
+    }
+    try {
+        const int count = m_recordset.FieldCount();
+        for (int i = 0; i < count; ++i) {
+            const data::Field field = m_recordset.Item(i);
+            m_fields.append(FieldShape { field.Type(), field.NumericScale() });
+            m_captions.append(field.Name());
+        }
+        m_rowCount = int(qMin<long>(m_recordset.fetchedRecordCount(), std::numeric_limits<int>::max()));
+    } catch (const DbError&) {
+        m_fields.clear();
+        m_captions.clear();
+        m_rowCount = 0;
+    }
+    m_locked = QList<bool>(m_fields.size(), false);
+}
+
+bool RecordsetTableModel::isOpen() const
+{
+    try {
+        return !m_recordset.isNull() && m_recordset.State() == Recordset::StateOpen;
+    } catch (const DbError&) {
+        return false;
+    }
+}
+
+bool RecordsetTableModel::isLocked(int column) const
+{
+    return column >= 0 && column < m_locked.size() && m_locked[column];
+}
+
+void RecordsetTableModel::setLocked(int column, bool locked)
+{
+    if (column < 0 || column >= m_locked.size())
+        return;
+    m_locked[column] = locked;
+}
+
+bool RecordsetTableModel::syncWithRecordset()
+{
+    if (!isOpen()) {
+        if (m_fields.isEmpty() && m_rowCount == 0)
+            return false;
+        beginResetModel();
+        m_fields.clear();
+        m_captions.clear();
+        m_locked.clear();
+        m_rowCount = 0;
+        endResetModel();
+        return true;
+    }
+    long fetched = 0;
+    try {
+        if (m_fields.isEmpty() && m_recordset.FieldCount() > 0) {
+            // Opened again after being closed: a new shape.
+            setRecordset(m_recordset);
+            return true;
+        }
+        fetched = qMin<long>(m_recordset.fetchedRecordCount(), std::numeric_limits<int>::max());
+    } catch (const DbError&) {
+        return false;
+    }
+    if (fetched > m_rowCount) {
+        // Rows only ever join at the end: fetched by a cursor move, or added by AddNew.
+        beginInsertRows(QModelIndex(), m_rowCount, int(fetched) - 1);
+        m_rowCount = int(fetched);
+        endInsertRows();
+        return false;
+    }
+    if (fetched < m_rowCount) {
+        // A deleted row: the rows after it have moved up, so lay them out anew.
+        beginResetModel();
+        m_rowCount = int(fetched);
+        endResetModel();
+        return true;
+    }
+    return false;
+}
+
+int RecordsetTableModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : m_rowCount;
+}
+
+int RecordsetTableModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : int(m_fields.size());
+}
+
+Variant RecordsetTableModel::valueAt(int row, int column) const
+{
+    try {
+        return m_recordset.valueAt(row, column);
+    } catch (const DbError&) {
+        // A row gone since the last sync, or a closed set: nothing to show.
+        return Variant();
+    }
+}
+
+QVariant RecordsetTableModel::data(const QModelIndex& index, int role) const
+{
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+        return QVariant();
+    const FieldShape& field = m_fields[index.column()];
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::EditRole:
+        return CellFormat::displayText(valueAt(index.row(), index.column()), field.type, field.scale);
+    case Qt::TextAlignmentRole:
+        if (CellFormat::isNumeric(field.type))
+            return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+        return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
+    case Qt::ToolTipRole: {
+        const Variant value = valueAt(index.row(), index.column());
+        if (value.kind() == Variant::Kind::Bytes)
+            return QStringLiteral("%1 字节").arg(value.toBytes().size());
+        return QVariant();
+    }
+    default:
+        return QVariant();
+    }
+}
+
+bool RecordsetTableModel::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    if (role != Qt::EditRole || !(flags(index) & Qt::ItemIsEditable))
+        return false;
+    const int row = index.row();
+    const int column = index.column();
+    const FieldShape& field = m_fields[column];
+    const QString text = value.toString();
+    if (text == data(index, Qt::EditRole).toString())
+        return false; // nothing changed: no write, so no needless conflict either
+
+    Variant typed;
+    QString problem;
+    if (!CellFormat::parse(text, field.type, typed, problem)) {
+        emit writeFailed(problem);
+        return false;
+    }
+    try {
+        if (m_recordset.AbsolutePosition() != row + 1)
+            m_recordset.SetAbsolutePosition(row + 1);
+        m_recordset.Item(column).SetValue(typed);
+        m_recordset.UpdateBatch(Recordset::AffectCurrent);
+    } catch (const DbError& error) {
+        try {
+            m_recordset.CancelUpdate();
+        } catch (const DbError&) {
+        }
+        emit dataChanged(index, index);
+        emit writeFailed(error.description());
+        return false;
+    }
+    emit dataChanged(this->index(row, 0), this->index(row, columnCount() - 1));
+    return true;
+}
+
+Qt::ItemFlags RecordsetTableModel::flags(const QModelIndex& index) const
+{
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+        return Qt::NoItemFlags;
+    Qt::ItemFlags result = Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemNeverHasChildren;
+    const bool updatable = [this] {
+        try {
+            return m_recordset.isUpdatable();
+        } catch (const DbError&) {
+            return false;
+        }
+    }();
+    // Pictures are written by the screens from files, never typed into a cell.
+    if (updatable && !m_locked[index.column()] && !CellFormat::isBinary(m_fields[index.column()].type))
+        result |= Qt::ItemIsEditable;
+    return result;
+}
+
+QVariant RecordsetTableModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (role != Qt::DisplayRole && role != Qt::EditRole)
+        return QVariant();
+    if (orientation == Qt::Horizontal) {
+        if (section < 0 || section >= m_captions.size())
+            return QVariant();
+        return m_captions[section];
+    }
+    if (section < 0 || section >= m_rowCount)
+        return QVariant();
+    return section + 1;
+}
+
+bool RecordsetTableModel::setHeaderData(
+    int section, Qt::Orientation orientation, const QVariant& value, int role)
+{
+    if (orientation != Qt::Horizontal || (role != Qt::DisplayRole && role != Qt::EditRole) || section < 0
+        || section >= m_captions.size())
+        return false;
+    m_captions[section] = value.toString();
+    emit headerDataChanged(orientation, section, section);
+    return true;
+}
+
+bool RecordsetTableModel::canFetchMore(const QModelIndex& parent) const
+{
+    if (parent.isValid() || !isOpen())
+        return false;
+    try {
+        return !m_recordset.allRecordsFetched() || m_recordset.fetchedRecordCount() > m_rowCount;
+    } catch (const DbError&) {
+        return false;
+    }
+}
+
+void RecordsetTableModel::fetchMore(const QModelIndex& parent)
+{
+    if (parent.isValid() || !isOpen())
+        return;
+    try {
+        if (m_recordset.fetchedRecordCount() <= m_rowCount)
+            m_recordset.fetchMore(FetchBatch);
+    } catch (const DbError&) {
+        // Rows that cannot be read are reported when the cursor reaches them.
+    }
+    syncWithRecordset();
+}
+
+} // namespace glimora::components

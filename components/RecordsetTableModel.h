@@ -1,0 +1,69 @@
+#pragma once
+
+#include "data/Recordset.h"
+
+#include <QAbstractTableModel>
+#include <QList>
+#include <QStringList>
+
+namespace glimora::components {
+
+// A table over a bound record set: one column per field in select-list order, one row per
+// record fetched so far. Rows are fetched as a view asks for them, so a large result costs
+// only what is shown. Values are read from the record set each time, never copied, so the
+// table always shows what the record set holds.
+class RecordsetTableModel : public QAbstractTableModel
+{
+    Q_OBJECT
+public:
+    // Rows read per request of the view: a few screens' worth.
+    static constexpr long FetchBatch = 256;
+
+    explicit RecordsetTableModel(QObject* parent = nullptr);
+
+    // Binds the model; an unset or closed record set gives an empty table.
+    void setRecordset(const data::Recordset& recordset);
+    data::Recordset recordset() const { return m_recordset; }
+
+    bool isLocked(int column) const;
+    void setLocked(int column, bool locked);
+
+    // Catches up with changes made to the record set behind the model's back (rows added,
+    // deleted or fetched by moving the cursor, the set closed). Returns true when the rows
+    // were laid out anew.
+    bool syncWithRecordset();
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    bool setHeaderData(
+        int section, Qt::Orientation orientation, const QVariant& value, int role = Qt::EditRole) override;
+    bool canFetchMore(const QModelIndex& parent = QModelIndex()) const override;
+    void fetchMore(const QModelIndex& parent = QModelIndex()) override;
+
+signals:
+    // A cell edit could not be written; the cell shows the record set's value again.
+    void writeFailed(const QString& description);
+
+private:
+    struct FieldShape
+    {
+        data::DataType type = data::DataType::Empty;
+        int scale = 0;
+    };
+
+    bool isOpen() const;
+    data::Variant valueAt(int row, int column) const;
+    void readShape();
+
+    data::Recordset m_recordset;
+    QList<FieldShape> m_fields;
+    QStringList m_captions;
+    QList<bool> m_locked;
+    int m_rowCount = 0;
+};
+
+} // namespace glimora::components

@@ -1,0 +1,135 @@
+#include "components/TextPageView.h"
+
+#include <QFile>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QStringDecoder>
+#include <QTextBrowser>
+#include <QVBoxLayout>
+
+namespace glimora::components {
+
+namespace {
+
+// The charset a Content-Type header names, if any.
+QByteArray charsetOf(const QByteArray& contentType)
+{
+    for (const QByteArray& part : contentType.split(';')) {
+        const QByteArray item = part.trimmed();
+        if (item.toLower().startsWith("charset="))
+            return item.mid(8).trimmed().replace('"', "");
+    }
+    return {};
+}
+
+} // namespace
+
+TextPageView::TextPageView(QWidget* parent)
+    : PageView(parent)
+    , m_browser(new QTextBrowser(this))
+    , m_network(new QNetworkAccessManager(this))
+{
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_browser);
+    m_browser->setOpenLinks(false);
+    m_browser->setFrameShape(QFrame::NoFrame);
+    m_network->setTransferTimeout(TransferTimeoutMs);
+    connect(m_browser, &QTextBrowser::anchorClicked, this,
+        [this](const QUrl& link) { navigate(m_url.resolved(link)); });
+    connect(m_network, &QNetworkAccessManager::finished, this, &TextPageView::replyFinished);
+}
+
+TextPageView::~TextPageView()
+{
+    abortPending();
+}
+
+void TextPageView::navigate(const QUrl& url)
+{
+    abortPending();
+    m_url = url;
+    if (!url.isValid() || url.isEmpty()) {
+        showError(QStringLiteral("地址无效"));
+        return;
+    }
+    if (url.isLocalFile()) {
+        QFile file(url.toLocalFile());
+        if (!file.open(QIODevice::ReadOnly)) {
+            showError(file.errorString());
+            return;
+        }
+        showHtml(file.readAll(), QByteArray());
+        emit loadFinished(true);
+        return;
+    }
+    const QString scheme = url.scheme().toLower();
+    if (scheme != QLatin1String("http") && scheme != QLatin1String("https")) {
+        showError(QStringLiteral("不支持的地址类型：%1").arg(url.scheme()));
+        return;
+    }
+    m_pending = m_network->get(QNetworkRequest(url));
+}
+
+void TextPageView::replyFinished(QNetworkReply* reply)
+{
+    reply->deleteLater();
+    if (reply != m_pending)
+        return; // an earlier page the person has already left
+    m_pending = nullptr;
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (reply->error() != QNetworkReply::NoError && status < 400) {
+        showError(reply->errorString());
+        return;
+    }
+    if (status >= 400) {
+        // The server's own error page says more than we could.
+        const QByteArray body = reply->readAll();
+        if (body.isEmpty())
+            showError(QStringLiteral("HTTP %1").arg(status));
+        else
+            showHtml(body, reply->header(QNetworkRequest::ContentTypeHeader).toByteArray());
+        emit loadFinished(false);
+        return;
+    }
+    showHtml(reply->readAll(), reply->header(QNetworkRequest::ContentTypeHeader).toByteArray());
+    emit loadFinished(true);
+}
+
+void TextPageView::showHtml(const QByteArray& bytes, const QByteArray& contentType)
+{
+    const QByteArray charset = charsetOf(contentType);
+    QStringDecoder decoder
+        = charset.isEmpty() ? QStringDecoder::decoderForHtml(bytes) : QStringDecoder(charset.constData());
+    if (!decoder.isValid())
+        decoder = QStringDecoder(QStringDecoder::Utf8);
+    const QString text = decoder.decode(bytes);
+    m_browser->document()->setMetaInformation(QTextDocument::DocumentUrl, m_url.toString());
+    if (contentType.toLower().startsWith("text/plain"))
+        m_browser->setPlainText(text);
+    else
+        m_browser->setHtml(text);
+}
+
+void TextPageView::showError(const QString& reason)
+{
+    m_browser->setHtml(QStringLiteral("<html><body><h3>无法显示该网页</h3><p>%1</p><p>%2</p></body></html>")
+                           .arg(m_url.toString().toHtmlEscaped(), reason.toHtmlEscaped()));
+    emit loadFinished(false);
+}
+
+void TextPageView::abortPending()
+{
+    if (!m_pending)
+        return;
+    QNetworkReply* reply = m_pending;
+    m_pending = nullptr;
+    reply->abort();
+}
+
+void TextPageView::requestPlainText(const std::function<void(const QString&)>& receiver) const
+{
+    receiver(m_browser->toPlainText());
+}
+
+} // namespace glimora::components

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "components/PageView.h"
+
+#include <QPointer>
+
+class QNetworkAccessManager;
+class QNetworkReply;
+class QTextBrowser;
+
+namespace glimora::components {
+
+// Shows HTML from http:// and file:// addresses in a QTextBrowser: enough for a home page
+// of text, tables and local pictures, without a browser engine. Links are followed in the
+// same view.
+class TextPageView : public PageView
+{
+    Q_OBJECT
+public:
+    // Gives up on a server that sends nothing for this long.
+    static constexpr int TransferTimeoutMs = 30000;
+
+    explicit TextPageView(QWidget* parent = nullptr);
+    ~TextPageView() override;
+
+    void navigate(const QUrl& url) override;
+    QUrl url() const override { return m_url; }
+    void requestPlainText(const std::function<void(const QString&)>& receiver) const override;
+
+    QTextBrowser* textBrowser() const { return m_browser; }
+
+private:
+    void replyFinished(QNetworkReply* reply);
+    void showHtml(const QByteArray& bytes, const QByteArray& contentType);
+    void showError(const QString& reason);
+    void abortPending();
+
+    QTextBrowser* m_browser;
+    QNetworkAccessManager* m_network;
+    QPointer<QNetworkReply> m_pending;
+    QUrl m_url;
+};
+
+} // namespace glimora::components
