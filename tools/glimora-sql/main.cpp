@@ -1,0 +1,168 @@
+// glimora-sql: a console in the manner of sqlcmd for looking into a database through
+// either backend of the program.
+
+#include "app/SettingsFile.h"
+#include "data/BackendRouter.h"
+#include "data/ConnectionString.h"
+#include "data/DbError.h"
+#include "tools/glimora-sql/BatchReader.h"
+#include "tools/glimora-sql/EmbeddedServer.h"
+#include "tools/glimora-sql/SqlConsole.h"
+
+#include <cstdio>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTextStream>
+
+using namespace glimora;
+
+namespace {
+
+const char* const Usage
+    = "usage: glimora-sql [-S server] [-U login] [-P password] [-d database]\n"
+      "                   [-C \"ODBC connection string\"] [--data-dir folder]\n"
+      "                   [-Q \"batch\" | -i file] [-t query-timeout] [-l login-timeout]\n"
+      "Batches are read from standard input unless -Q or -i is given; a line GO ends a batch.\n"
+      "-C goes through ODBC; --data-dir opens the embedded server's folder.\n";
+
+struct Options
+{
+    QString server;
+    QString login;
+    QString password;
+    QString database;
+    QString connectionString;
+    QString dataDirectory;
+    QString query;
+    QString inputFile;
+    bool hasQuery = false;
+    int queryTimeout = 0;
+    int loginTimeout = 15;
+};
+
+// Reads the options; false (with a message) when they do not make sense.
+bool parse(const QStringList& arguments, Options& options, QTextStream& err)
+{
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& option = arguments[i];
+        if (option == QLatin1String("-?") || option == QLatin1String("--help")) {
+            err << Usage;
+            return false;
+        }
+        if (i + 1 >= arguments.size()) {
+            err << "glimora-sql: " << option << " needs a value\n" << Usage;
+            return false;
+        }
+        const QString value = arguments[++i];
+        if (option == QLatin1String("-S"))
+            options.server = value;
+        else if (option == QLatin1String("-U"))
+            options.login = value;
+        else if (option == QLatin1String("-P"))
+            options.password = value;
+        else if (option == QLatin1String("-d"))
+            options.database = value;
+        else if (option == QLatin1String("-C"))
+            options.connectionString = value;
+        else if (option == QLatin1String("--data-dir"))
+            options.dataDirectory = value;
+        else if (option == QLatin1String("-Q")) {
+            options.query = value;
+            options.hasQuery = true;
+        } else if (option == QLatin1String("-i"))
+            options.inputFile = value;
+        else if (option == QLatin1String("-t"))
+            options.queryTimeout = value.toInt();
+        else if (option == QLatin1String("-l"))
+            options.loginTimeout = value.toInt();
+        else {
+            err << "glimora-sql: unknown option " << option << '\n' << Usage;
+            return false;
+        }
+    }
+    return true;
+}
+
+QString defaultDataDirectory()
+{
+    const QString configured
+        = app::ReadSetting(QStringLiteral("system"), QStringLiteral("datadir"), QString());
+    if (configured.isEmpty())
+        return QDir(app::settingsDirectory()).filePath(QStringLiteral("sqldata"));
+    return QDir(app::settingsDirectory()).absoluteFilePath(configured);
+}
+
+// The backend and the connection string, as the program would choose them.
+std::shared_ptr<data::Backend> chooseBackend(Options& options)
+{
+    if (options.connectionString.isEmpty()) {
+        if (options.server.isEmpty())
+            options.server = QStringLiteral("(LOCAL)");
+        const QString templateText
+            = app::ReadSetting(QStringLiteral("system"), QStringLiteral("connect"), QString());
+        options.connectionString = data::ConnectionString::fromTemplate(
+            templateText, options.login, options.password, options.server, options.database);
+    }
+    if (!options.dataDirectory.isEmpty())
+        return tools::makeEmbeddedBackend(options.dataDirectory);
+    if (!options.server.isEmpty()) {
+        const auto route = data::BackendRouter::route(options.server,
+            app::ReadSetting(QStringLiteral("system"), QStringLiteral("connect"), QString()),
+            app::ReadSetting(QStringLiteral("system"), QStringLiteral("engine"), QStringLiteral("auto")));
+        if (route == data::BackendRouter::Route::Embedded)
+            return tools::makeEmbeddedBackend(defaultDataDirectory());
+    }
+    return data::BackendRouter::odbcBackend();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication application(argc, argv);
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+
+    Options options;
+    if (!parse(QCoreApplication::arguments(), options, err))
+        return 1;
+
+    QString script;
+    if (options.hasQuery) {
+        script = options.query;
+    } else if (!options.inputFile.isEmpty()) {
+        QFile file(options.inputFile);
+        if (!file.open(QIODevice::ReadOnly)) {
+            err << "glimora-sql: cannot read " << options.inputFile << ": " << file.errorString() << '\n';
+            return 1;
+        }
+        script = QString::fromUtf8(file.readAll());
+    } else {
+        QFile input;
+        if (!input.open(stdin, QIODevice::ReadOnly)) {
+            err << "glimora-sql: cannot read standard input\n";
+            return 1;
+        }
+        script = QString::fromUtf8(input.readAll());
+    }
+
+    std::unique_ptr<data::BackendSession> session;
+    try {
+        std::shared_ptr<data::Backend> backend = chooseBackend(options);
+        session = backend->open(options.connectionString, options.loginTimeout);
+    } catch (const data::DbError& error) {
+        tools::SqlConsole::printError(err, error);
+        return 1;
+    }
+
+    tools::SqlConsole console(*session, out, err, options.queryTimeout);
+    // -Q runs its text as one batch; scripts are split at GO lines.
+    const QStringList batches = options.hasQuery ? QStringList { script } : tools::BatchReader::split(script);
+    bool allSucceeded = true;
+    for (const QString& batch : batches) {
+        if (!console.run(batch))
+            allSucceeded = false;
+    }
+    return allSucceeded ? 0 : 1;
+}
