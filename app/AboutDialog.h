@@ -1,11 +1,11 @@
 #pragma once
 
-#include <QDialog>
+#include "ui/TemplateDialog.h"
 
 namespace glimora::app {
 
 // The about box, opened from the query screen's system menu command.
-class AboutDialog : public QDialog
+class AboutDialog : public ui::TemplateDialog
 {
     Q_OBJECT
 public:

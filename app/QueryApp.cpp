@@ -4,6 +4,8 @@
 #include "app/Settings.h"
 #include "app/SharedFonts.h"
 
+#include "ui/SkinStore.h"
+
 #include <QApplication>
 
 namespace glimora::app {
@@ -45,7 +47,7 @@ bool QueryApp::InitInstance()
     // components are plain widgets and Qt draws the controls.
 
     // Icon 128 serves every window as both its large and small icon.
-    iconStorage() = QIcon(QStringLiteral(":/skins/128.png"));
+    iconStorage() = QIcon(ui::SkinStore::load(128));
     if (!iconStorage().isNull())
         QApplication::setWindowIcon(iconStorage());
 

@@ -1,5 +1,6 @@
 #include "app/DefaultScreenFactory.h"
 #include "app/QueryApp.h"
+#include "platform/IdleClock.h"
 
 #include <QApplication>
 
@@ -7,6 +8,9 @@ int main(int argc, char** argv)
 {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("glimora"));
+    // Installs the input filter early, so idle time counts from the first input on.
+    glimora::platform::IdleClock::current();
+
     glimora::app::DefaultScreenFactory screens;
     glimora::app::QueryApp queryApp(screens);
     queryApp.InitInstance();

@@ -3,9 +3,8 @@
 namespace glimora::backoffice {
 
 AdminDialog::AdminDialog(QWidget* parent)
-    : QDialog(parent)
+    : TemplateDialog(130, parent)
 {
-    setObjectName(QStringLiteral("adminDialog"));
 }
 
 } // namespace glimora::backoffice

@@ -1,11 +1,11 @@
 #pragma once
 
-#include <QDialog>
+#include "ui/TemplateDialog.h"
 
 namespace glimora::backoffice {
 
 // The back-office menu.
-class AdminDialog : public QDialog
+class AdminDialog : public ui::TemplateDialog
 {
     Q_OBJECT
 public:

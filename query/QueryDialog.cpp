@@ -5,9 +5,8 @@
 namespace glimora::query {
 
 QueryDialog::QueryDialog(QWidget* parent)
-    : QDialog(parent)
+    : TemplateDialog(102, parent)
 {
-    setObjectName(QStringLiteral("queryDialog"));
 }
 
 bool QueryDialog::OnSysCommand(unsigned int commandId)

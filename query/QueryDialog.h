@@ -1,11 +1,11 @@
 #pragma once
 
-#include <QDialog>
+#include "ui/TemplateDialog.h"
 
 namespace glimora::query {
 
 // The public query screen.
-class QueryDialog : public QDialog
+class QueryDialog : public ui::TemplateDialog
 {
     Q_OBJECT
 public:
