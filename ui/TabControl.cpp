@@ -7,6 +7,15 @@ TabControl::TabControl(QWidget* parent)
 {
     setExpanding(false);
     setDrawBase(true);
+    // Compact tabs in the station's colours, so that all eight tabs of the configuration
+    // screen fit its template width without arrows.
+    setUsesScrollButtons(false);
+    setStyleSheet(
+        QStringLiteral("QTabBar::tab { background: #EAF2FC; color: #0B254A; border: 1px solid #B8CDEA;"
+                       " border-bottom: none; border-top-left-radius: 4px; border-top-right-radius: 4px;"
+                       " padding: 3px 7px; margin-right: 1px; }"
+                       "QTabBar::tab:selected { background: white; color: #174E9C; }"
+                       "QTabBar::tab:disabled { color: #8A94A0; }"));
     connect(this, &QTabBar::currentChanged, this, &TabControl::reportChange);
 }
 

@@ -114,6 +114,14 @@ SkinButton* TemplateDialog::skinButton(int id) const
     return control<SkinButton>(id);
 }
 
+QList<int> TemplateDialog::idRange(int first, int last)
+{
+    QList<int> ids;
+    for (int id = first; id <= last; ++id)
+        ids.append(id);
+    return ids;
+}
+
 int TemplateDialog::controlId(const QWidget* control) const
 {
     return m_ids.value(control, res::StaticId);
@@ -388,10 +396,10 @@ void TemplateDialog::paintEvent(QPaintEvent* event)
 
 // ---- pre-translation ----
 
-void TemplateDialog::enableEnterAsTab(std::initializer_list<int> exceptIds)
+void TemplateDialog::enableEnterAsTab(const QList<int>& exceptIds)
 {
     m_enterAsTab = true;
-    m_enterAsTabExceptions = QList<int>(exceptIds);
+    m_enterAsTabExceptions = exceptIds;
 }
 
 void TemplateDialog::enableEscapeSwallowing()

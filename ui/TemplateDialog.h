@@ -9,7 +9,6 @@
 #include <QPointer>
 
 #include <functional>
-#include <initializer_list>
 #include <type_traits>
 
 class QKeyEvent;
@@ -74,10 +73,14 @@ public:
     void setColors(const SkinnedDialogColors& colors);
     const SkinnedDialogColors& colors() const { return m_colors; }
 
+    // The ids first..last, for handlers shared by a run of controls:
+    // onClicked(idRange(1003, 1023) + idRange(1025, 1032), &QueryDialog::valueChosen).
+    static QList<int> idRange(int first, int last);
+
 protected:
     // ---- the handler table ----
     template <class D> void onClicked(int id, void (D::*handler)()) { add(m_clicked, id, bind(handler)); }
-    template <class D> void onClicked(std::initializer_list<int> ids, void (D::*handler)(int id))
+    template <class D> void onClicked(const QList<int>& ids, void (D::*handler)(int id))
     {
         for (const int id : ids)
             add(m_clicked, id, bindWithId(handler));
@@ -87,7 +90,7 @@ protected:
         add(m_doubleClicked, id, bind(handler));
     }
     template <class D> void onDropDown(int id, void (D::*handler)()) { add(m_dropDown, id, bind(handler)); }
-    template <class D> void onDropDown(std::initializer_list<int> ids, void (D::*handler)(int id))
+    template <class D> void onDropDown(const QList<int>& ids, void (D::*handler)(int id))
     {
         for (const int id : ids)
             add(m_dropDown, id, bindWithId(handler));
@@ -142,13 +145,9 @@ protected:
 
     // Return and Enter key presses move the focus on as Tab does, except in the controls
     // listed (there they keep their own meaning, such as pressing the button).
-    void enableEnterAsTab(std::initializer_list<int> exceptIds = {});
+    void enableEnterAsTab(const QList<int>& exceptIds = {});
     // Escape presses and releases never reach the screen, so Escape never closes it.
     void enableEscapeSwallowing();
-
-    // The widget of a data control, data grid or web browser; the default asks the
-    // registered factory and falls back to a placeholder.
-    virtual QWidget* createComponent(const res::ControlTemplate& control);
 
     bool eventFilter(QObject* watched, QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
@@ -175,6 +174,9 @@ private:
     void add(QHash<int, std::function<void(int)>>& table, int id, std::function<void(int)> handler);
 
     void buildControls();
+    // Controls are built in the base's constructor, before a screen's own overrides exist,
+    // so components come from the registered factories rather than a virtual function.
+    QWidget* createComponent(const res::ControlTemplate& control);
     QWidget* createControl(const res::ControlTemplate& control);
     void connectNotifications(int id, QWidget* widget);
     void clicked(int id);

@@ -37,7 +37,7 @@ public:
     void listen()
     {
         onClicked(1003, &ProbeDialog::clicked);
-        onClicked({ 1004, 1005 }, &ProbeDialog::clickedWithId);
+        onClicked(idRange(1004, 1005), &ProbeDialog::clickedWithId);
         onDoubleClicked(1127, &ProbeDialog::doubleClicked);
         onDropDown({ 1000, 1001 }, &ProbeDialog::droppedDown);
         onSelectionChanged(1102, &ProbeDialog::selectionChanged);
@@ -54,7 +54,7 @@ public:
         onDoubleClicked(1140, &ProbeDialog::doubleClicked);
     }
     void listenToGrid() { onDoubleClicked(1106, &ProbeDialog::doubleClicked); }
-    void enterAsTab(std::initializer_list<int> except) { enableEnterAsTab(except); }
+    void enterAsTab(const QList<int>& except) { enableEnterAsTab(except); }
     void swallowEscape() { enableEscapeSwallowing(); }
     void handleOk() { onClicked(IDOK, &ProbeDialog::clicked); }
 
