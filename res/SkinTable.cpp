@@ -7,7 +7,7 @@ namespace glimora::res {
 namespace {
 
 // clang-format off
-constexpr SkinSpec skins[] = {
+constexpr SkinEntry skins[] = {
     {128, 64, 64, "application icon"},
     {139, 18, 50, "query screen banner (1142), stretched across the screen"},
     {141, 18, 30, "query screen tab-row filler (1148)"},
@@ -43,14 +43,14 @@ constexpr SkinSpec skins[] = {
 
 } // namespace
 
-std::span<const SkinSpec> skinSpecs()
+std::span<const SkinEntry> skinEntries()
 {
     return skins;
 }
 
-const SkinSpec* findSkinSpec(int id)
+const SkinEntry* findSkinEntry(int id)
 {
-    for (const SkinSpec& skin : skins) {
+    for (const SkinEntry& skin : skins) {
         if (skin.id == id)
             return &skin;
     }

@@ -11,7 +11,7 @@ constexpr int ApplicationIconId = 128;
 // Shown by every SkinButton while the left button is held down on it.
 constexpr int PressedSkinId = 185;
 
-struct SkinSpec
+struct SkinEntry
 {
     int id;
     int width;
@@ -22,10 +22,10 @@ struct SkinSpec
 };
 
 // Every skin bitmap the program carries, the icon included, in id order.
-std::span<const SkinSpec> skinSpecs();
+std::span<const SkinEntry> skinEntries();
 
-// The spec of a skin id, or nullptr.
-const SkinSpec* findSkinSpec(int id);
+// The entry of a skin id, or nullptr.
+const SkinEntry* findSkinEntry(int id);
 
 // The compiled-in resource path of a skin: ":/skins/<id>.png".
 QString skinResourcePath(int id);

@@ -14,27 +14,27 @@ using namespace glimora;
 
 namespace {
 
-class SkinSizeTest : public ::testing::TestWithParam<res::SkinSpec>
+class SkinSizeTest : public ::testing::TestWithParam<res::SkinEntry>
 {
 };
 
 TEST_P(SkinSizeTest, CompiledInAtItsSize)
 {
-    const res::SkinSpec& spec = GetParam();
-    const QImage image(res::skinResourcePath(spec.id));
-    ASSERT_FALSE(image.isNull()) << spec.id;
-    EXPECT_EQ(image.size(), spec.size());
+    const res::SkinEntry& skin = GetParam();
+    const QImage image(res::skinResourcePath(skin.id));
+    ASSERT_FALSE(image.isNull()) << skin.id;
+    EXPECT_EQ(image.size(), skin.size());
 }
 
 INSTANTIATE_TEST_SUITE_P(EverySkin, SkinSizeTest,
-    ::testing::ValuesIn(res::skinSpecs().begin(), res::skinSpecs().end()),
+    ::testing::ValuesIn(res::skinEntries().begin(), res::skinEntries().end()),
     [](const auto& info) { return std::to_string(info.param.id); });
 
 TEST(SkinTable, HoldsTheIconAndEveryBitmapOfTheScreens)
 {
     std::set<int> ids;
-    for (const res::SkinSpec& spec : res::skinSpecs())
-        ids.insert(spec.id);
+    for (const res::SkinEntry& skin : res::skinEntries())
+        ids.insert(skin.id);
     const std::set<int> expected { 128, 139, 141, 142, 143, 144, 145, 146, 157, 158, 159, 160, 161, 162, 163,
         164, 165, 166, 167, 168, 169, 171, 172, 173, 178, 180, 183, 184, 185, 186 };
     EXPECT_EQ(ids, expected);

@@ -46,8 +46,8 @@ QImage opaqueImage(const QSize& size, const QColor& colour)
 
 QSize sizeOf(int id)
 {
-    const res::SkinSpec* spec = res::findSkinSpec(id);
-    return spec ? spec->size() : QSize();
+    const res::SkinEntry* entry = res::findSkinEntry(id);
+    return entry ? entry->size() : QSize();
 }
 
 } // namespace

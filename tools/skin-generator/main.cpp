@@ -26,11 +26,11 @@ int main(int argc, char** argv)
 
     const glimora::tools::SkinPainter painter;
     int failures = 0;
-    for (const glimora::res::SkinSpec& spec : glimora::res::skinSpecs()) {
-        const QImage image = painter.paint(spec.id);
-        const QString path = folder.filePath(QStringLiteral("%1.png").arg(spec.id));
-        if (image.size() != spec.size() || !image.save(path, "PNG")) {
-            err << "cannot paint skin " << spec.id << "\n";
+    for (const glimora::res::SkinEntry& skin : glimora::res::skinEntries()) {
+        const QImage image = painter.paint(skin.id);
+        const QString path = folder.filePath(QStringLiteral("%1.png").arg(skin.id));
+        if (image.size() != skin.size() || !image.save(path, "PNG")) {
+            err << "cannot paint skin " << skin.id << "\n";
             ++failures;
         }
     }
