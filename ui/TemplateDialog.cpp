@@ -498,25 +498,25 @@ bool TemplateDialog::preTranslate(QWidget* receiver, QEvent* event)
 
 bool TemplateDialog::notifyFromViewport(QObject* watched, QEvent* event)
 {
-    // Item views take their mouse input in a viewport; the other controls directly.
+    // Item views take their mouse input in a viewport, other controls directly; a
+    // component may wrap its view in a widget of its own.
     auto* widget = qobject_cast<QWidget*>(watched);
-    QWidget* owner = widget ? widget->parentWidget() : nullptr;
-    int id = controlId(widget);
-    QPoint viewportPoint;
-    if (auto* area = qobject_cast<QAbstractScrollArea*>(owner); area && area->viewport() == widget)
-        id = controlId(area);
-    else if (qobject_cast<QAbstractScrollArea*>(widget))
+    if (!widget)
         return false;
-    if (id == res::StaticId)
+    QWidget* owner = owningControl(widget);
+    const int id = controlId(owner);
+    auto* area = qobject_cast<QAbstractScrollArea*>(widget->parentWidget());
+    const bool isViewport = area && area->viewport() == widget;
+    if (id == res::StaticId || (widget != owner && !isViewport))
         return false;
     auto* mouse = static_cast<QMouseEvent*>(event);
     if (mouse->button() != Qt::LeftButton)
         return false;
 
-    if (event->type() == QEvent::MouseButtonDblClick && !qobject_cast<BitmapStatic*>(control(id)))
+    if (event->type() == QEvent::MouseButtonDblClick && !qobject_cast<BitmapStatic*>(owner))
         dispatch(m_doubleClicked, id);
-    if (event->type() == QEvent::MouseButtonRelease && m_treeClicked.contains(id)
-        && qobject_cast<QTreeWidget*>(control(id)))
+    if (event->type() == QEvent::MouseButtonRelease && isViewport && area == owner
+        && m_treeClicked.contains(id))
         m_treeClicked.value(id)(mouse->position().toPoint());
     return false;
 }

@@ -335,4 +335,25 @@ TEST(TemplateDialog, RegisteredComponentsReplaceThePlaceholders)
     EXPECT_NE(later.control<ui::ComponentPlaceholder>(1106), nullptr);
 }
 
+TEST(TemplateDialog, ComponentsMayWrapTheirView)
+{
+    ui::TemplateDialog::setComponentFactory(
+        res::ControlKind::DataGrid, [](const res::ControlTemplate&, QWidget* parent) {
+            auto* frame = new QFrame(parent);
+            (new QTableView(frame))->setGeometry(0, 0, 200, 100);
+            return frame;
+        });
+    ProbeDialog data(176);
+    ui::TemplateDialog::setComponentFactory(res::ControlKind::DataGrid, nullptr);
+    data.listenToGrid();
+    data.show();
+    auto* view = data.control(1106)->findChild<QTableView*>();
+    ASSERT_NE(view, nullptr);
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton);
+    EXPECT_EQ(data.doubleClicks, 1);
+    // The scroll bars are not the grid's rows.
+    QTest::mouseDClick(view->verticalScrollBar(), Qt::LeftButton);
+    EXPECT_EQ(data.doubleClicks, 1);
+}
+
 } // namespace
