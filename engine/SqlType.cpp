@@ -239,8 +239,9 @@ QString SqlType::sqliteDeclaration() const
 {
     if (isText())
         return QStringLiteral("TEXT COLLATE TSQL");
+    // Not "INTEGER": a single INTEGER key would become SQLite's rowid and accept NULL.
     if (isInteger())
-        return QStringLiteral("INTEGER");
+        return QStringLiteral("INT");
     if (isExactNumeric())
         return QStringLiteral("NUMERIC");
     if (base == Base::Float || base == Base::Real)

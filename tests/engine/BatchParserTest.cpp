@@ -1,0 +1,108 @@
+#include "engine/BatchParser.h"
+#include "engine/Lexer.h"
+#include "engine/ServerError.h"
+#include "tests/engine/StationStatements.h"
+
+#include <gtest/gtest.h>
+
+using namespace glimora::engine;
+using Kind = Token::Kind;
+
+TEST(LexerTest, ReadsEveryKindOfToken)
+{
+    const QList<Token> tokens = Lexer::tokenize(
+        "select [my col], N'x''y', 'it''s', 0x0A1b, 12.5e3, @v, @@fetch_status -- a comment\n"
+        "/* nested /* comment */ still */ from t where a<>b");
+    QList<Kind> kinds;
+    QStringList texts;
+    for (const Token& token : tokens) {
+        kinds.append(token.kind);
+        texts.append(token.text);
+    }
+    EXPECT_EQ(texts,
+        (QStringList { "select", "my col", ",", "x'y", ",", "it's", ",", "0A1b", ",", "12.5e3", ",", "@v",
+            ",", "@@fetch_status", "from", "t", "where", "a", "<>", "b", "" }));
+    EXPECT_EQ(kinds[1], Kind::QuotedName);
+    EXPECT_EQ(kinds[3], Kind::NationalString);
+    EXPECT_EQ(kinds[5], Kind::String);
+    EXPECT_EQ(kinds[7], Kind::Binary);
+    EXPECT_EQ(kinds[9], Kind::Number);
+}
+
+TEST(LexerTest, UnclosedStringOrCommentIsAnError)
+{
+    try {
+        Lexer::tokenize("select 'abc");
+        FAIL();
+    } catch (const ServerError& error) {
+        EXPECT_EQ(error.number(), 105);
+    }
+    try {
+        Lexer::tokenize("select 1 /* open");
+        FAIL();
+    } catch (const ServerError& error) {
+        EXPECT_EQ(error.number(), 113);
+    }
+}
+
+TEST(BatchParserTest, SplitsTheCreationBatchWithoutSemicolons)
+{
+    using Statement = ast::Statement::Kind;
+    const QString batch = QStringLiteral("use nivo") + QLatin1String(test::CreationText)
+        + "C:\\data\\Contrast.XLS" + QLatin1String(test::ImportTail);
+    const QList<ast::StatementPtr> statements = BatchParser::parse(batch);
+    ASSERT_EQ(statements.size(), 5);
+    EXPECT_EQ(statements[0]->kind, Statement::Use);
+    EXPECT_EQ(statements[1]->kind, Statement::CreateTable);
+    EXPECT_EQ(statements[1]->columnDefinitions.size(), 60);
+    EXPECT_TRUE(statements[1]->columnDefinitions[59].identity);
+    EXPECT_TRUE(statements[1]->columnDefinitions[59].primaryKey);
+    EXPECT_EQ(statements[1]->columnDefinitions[25].type.name(), "decimal(18,2)");
+    EXPECT_EQ(statements[2]->table, "contrast");
+    EXPECT_EQ(statements[3]->table, "username");
+    EXPECT_EQ(statements[4]->kind, Statement::Insert);
+    ASSERT_TRUE(statements[4]->select);
+    EXPECT_EQ(statements[4]->select->from.first.options, "Excel 5.0;HDR=no;Database=C:\\data\\Contrast.XLS");
+    EXPECT_EQ(statements[4]->select->from.first.object, "contrast$");
+}
+
+TEST(BatchParserTest, SplitsProcedureCallsAndTheirArguments)
+{
+    const QList<ast::StatementPtr> statements
+        = BatchParser::parse(" Exec sp_dropsrvrolemember 'x',sysadmin  Exec sp_droprolemember "
+                             "db_datawriter,'x' Exec sp_password NULL,'p',x");
+    ASSERT_EQ(statements.size(), 3);
+    EXPECT_EQ(statements[0]->name, "sp_dropsrvrolemember");
+    EXPECT_EQ(statements[0]->arguments[1].second->text, "sysadmin");
+    EXPECT_EQ(statements[1]->arguments[0].second->text, "db_datawriter");
+    EXPECT_EQ(statements[2]->arguments[0].second->kind, ast::Expr::Kind::Null);
+    EXPECT_EQ(statements[2]->arguments[2].second->text, "x");
+}
+
+struct SyntaxCase
+{
+    const char* batch;
+    int number;
+};
+
+class SyntaxErrorTest : public testing::TestWithParam<SyntaxCase>
+{
+};
+
+TEST_P(SyntaxErrorTest, ReportsSqlServerNumbers)
+{
+    try {
+        BatchParser::parse(QString::fromUtf8(GetParam().batch));
+        FAIL() << GetParam().batch;
+    } catch (const ServerError& error) {
+        EXPECT_EQ(error.number(), GetParam().number)
+            << GetParam().batch << ": " << error.message().toStdString();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Batches, SyntaxErrorTest,
+    testing::Values(SyntaxCase { "select from t", 156 }, SyntaxCase { "select a from", 156 },
+        SyntaxCase { "insert t values(1", 102 }, SyntaxCase { "select a from t where", 156 },
+        SyntaxCase { "create table t(a varchar(10)", 102 }, SyntaxCase { "create table t(a widget)", 2715 },
+        SyntaxCase { "merge t using s on 1=1", 102 }, SyntaxCase { "select * into t2 from t", 40000 },
+        SyntaxCase { "create view v as select 1", 40000 }));
