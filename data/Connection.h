@@ -33,6 +33,8 @@ public:
     void Open(const QString& connectionString);
     // Opens through the given backend (tools and tests).
     void Open(const QString& connectionString, const std::shared_ptr<Backend>& backend);
+    // Record sets read from this connection stay readable: one that has not read all its
+    // rows reads the rest first. Writing through them fails from now on.
     void Close();
 
     // The open session; raises the invalid-connection error when closed.
