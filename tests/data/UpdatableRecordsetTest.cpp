@@ -3,6 +3,7 @@
 #include "data/Connection.h"
 #include "data/DbError.h"
 #include "data/Recordset.h"
+#include "data/SelectStatement.h"
 #include "data/SqlLiteral.h"
 #include "data/StatementRecorder.h"
 
@@ -188,4 +189,35 @@ TEST(SqlLiteralTest, ValuesAreEscaped)
     EXPECT_THROW(SqlLiteral::value(Variant::fromDouble(std::numeric_limits<double>::infinity())), DbError);
     EXPECT_EQ(SqlLiteral::identifier(QStringLiteral("d1")), QStringLiteral("d1"));
     EXPECT_EQ(SqlLiteral::identifier(QStringLiteral("my col]")), QStringLiteral("[my col]]]"));
+}
+
+TEST(SelectStatementTest, FindsTheOneTableAndTheSelectList)
+{
+    const SelectStatement plain = SelectStatement::parse(QStringLiteral(
+        "select d1,[d 2], t.d3, d4 as x, 'from' from dbo.[inquiry] where d1 like '%' order by d1"));
+    ASSERT_TRUE(plain.isSingleTable());
+    EXPECT_EQ(plain.table(), QStringLiteral("dbo.[inquiry]"));
+    EXPECT_EQ(plain.tableName(), QStringLiteral("inquiry"));
+    EXPECT_EQ(plain.items().size(), 5);
+    EXPECT_EQ(plain.itemColumn(0), QStringLiteral("d1"));
+    EXPECT_EQ(plain.itemColumn(1), QStringLiteral("d 2"));
+    EXPECT_EQ(plain.itemColumn(2), QStringLiteral("d3"));
+    EXPECT_EQ(plain.itemColumn(3), QString());
+    EXPECT_EQ(plain.itemColumn(4), QString());
+    EXPECT_EQ(plain.withExtraColumns({ QStringLiteral("d60") }),
+        QStringLiteral(
+            "select d1,[d 2], t.d3, d4 as x, 'from',d60 from dbo.[inquiry] where d1 like '%' order by d1"));
+
+    const SelectStatement star = SelectStatement::parse(QStringLiteral("SELECT * FROM contrast"));
+    EXPECT_TRUE(star.isSingleTable());
+    EXPECT_TRUE(star.selectsAllColumns());
+
+    for (const char* other : { "select d1 from inquiry, contrast",
+             "select d1 from inquiry i join contrast c on 1=1", "select count(*) from inquiry group by d1",
+             "select d1 from a union select d1 from b", "select top 5 d1 from inquiry",
+             "update inquiry set d1 = 1", "select d1 from inquiry; drop table inquiry", "select 1" })
+        EXPECT_FALSE(SelectStatement::parse(QString::fromLatin1(other)).isSingleTable()) << other;
+    EXPECT_TRUE(SelectStatement::parse(
+        QStringLiteral("select d1 from inquiry where d2 in (select d2 from t union select 1)"))
+                    .isSingleTable());
 }
