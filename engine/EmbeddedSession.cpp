@@ -356,7 +356,10 @@ void EmbeddedSession::switchDatabase(const QString& name)
         = DatabaseConnection::open(entry->name, entry->path, m_busyTimeoutMs);
     QString user = QStringLiteral("dbo");
     if (!m_login.sysadmin) {
-        const std::optional<QString> mapped = connection->userOfLogin(m_login.name);
+        std::optional<QString> mapped = connection->userOfLogin(m_login.name);
+        // As in SQL Server, master lets every login in as its guest.
+        if (!mapped && entry->name.compare(QLatin1String("master"), Qt::CaseInsensitive) == 0)
+            mapped = QStringLiteral("guest");
         if (!mapped)
             throw ServerError(916,
                 QStringLiteral("The server principal \"%1\" is not able to access the database \"%2\" under "
