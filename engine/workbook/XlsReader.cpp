@@ -398,7 +398,7 @@ bool appendToString(void* context, const char* data, size_t size)
 void limitChild()
 {
     // A crash handler of the parent must not run here; the parent reads the signal instead.
-    for (int signalNumber : { SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGPIPE, SIGXCPU })
+    for (int signalNumber : { SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGPIPE, SIGXCPU, SIGXFSZ })
         std::signal(signalNumber, SIG_DFL);
     const rlimit noCore { 0, 0 };
     setrlimit(RLIMIT_CORE, &noCore);

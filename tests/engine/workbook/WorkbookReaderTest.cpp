@@ -161,6 +161,8 @@ TEST(WorkbookRefusals, nameTheFileAndTellWhy)
     EXPECT_EQ(refusalReason(fixturePath("damaged.xlsx"), "contrast"), Reason::Damaged);
     EXPECT_EQ(refusalReason(fixturePath("truncated.xlsx"), "contrast"), Reason::Damaged);
     EXPECT_EQ(refusalReason(fixturePath("entities.xlsx"), "contrast"), Reason::Damaged);
+    // Found by fuzzing: libfreexl reads far past a buffer on this file. The child contains it.
+    EXPECT_EQ(refusalReason(fixturePath("freexl-overread.xls"), "contrast"), Reason::Damaged);
 
     EXPECT_EQ(refusalReason(fixturePath("password.xls"), "contrast"), Reason::PasswordProtected);
     EXPECT_EQ(refusalReason(fixturePath("password.xlsx"), "contrast"), Reason::PasswordProtected);
