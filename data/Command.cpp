@@ -5,6 +5,8 @@
 #include "data/Session.h"
 #include "data/StatementRecorder.h"
 
+#include <new>
+
 namespace glimora::data {
 
 struct Command::Data
@@ -58,8 +60,13 @@ Recordset Command::Execute()
         throw DbError::connectionInvalid();
     const std::shared_ptr<Session> session = d.activeConnection.session();
     StatementRecorder::record(d.commandText);
-    ExecuteResult result = session->execute(d.commandText, d.commandTimeout);
-    return Recordset(RecordsetData::open(session, std::move(result), d.commandTimeout));
+    try {
+        ExecuteResult result = session->execute(d.commandText, d.commandTimeout);
+        return Recordset(RecordsetData::open(session, std::move(result), d.commandTimeout));
+    } catch (const std::bad_alloc&) {
+        // A result too large for memory is a database failure the screen can report.
+        throw DbError(DbError::OutOfMemory, QStringLiteral("Out of memory."));
+    }
 }
 
 Command::Data& Command::data() const
