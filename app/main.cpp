@@ -1,4 +1,5 @@
 #include "app/DefaultScreenFactory.h"
+#include "app/EmbeddedServerSetup.h"
 #include "app/QueryApp.h"
 #include "platform/IdleClock.h"
 
@@ -10,6 +11,9 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("glimora"));
     // Installs the input filter early, so idle time counts from the first input on.
     glimora::platform::IdleClock::current();
+
+    // The settings directory is the working directory, as start-up will capture it.
+    glimora::app::registerEmbeddedServer();
 
     glimora::app::DefaultScreenFactory screens;
     glimora::app::QueryApp queryApp(screens);

@@ -1,0 +1,23 @@
+#include "app/EmbeddedServerSetup.h"
+
+#include "app/SettingsFile.h"
+#include "data/BackendRouter.h"
+#include "engine/EmbeddedBackend.h"
+
+#include <QDir>
+
+namespace glimora::app {
+
+QString embeddedDataDirectory()
+{
+    const QString configured
+        = ReadSetting(QStringLiteral("system"), QStringLiteral("datadir"), QStringLiteral("sqldata"));
+    return QDir(settingsDirectory()).absoluteFilePath(configured);
+}
+
+void registerEmbeddedServer()
+{
+    data::setEmbeddedBackend(std::make_shared<engine::EmbeddedBackend>(embeddedDataDirectory()));
+}
+
+} // namespace glimora::app
