@@ -80,16 +80,6 @@ void dressQuery(TemplateDialog& dialog)
         dialog.control(id)->setEnabled(false);
 }
 
-void dressLogin(TemplateDialog& dialog)
-{
-    dialog.setColors(SkinnedDialogColors::pattern(171));
-    skin(dialog, 1, 162, 4, "登入");
-    skin(dialog, 2, 162, 4, "取消");
-    skin(dialog, 140, 162, 4, "帮助");
-    font(dialog, { 1164, 1165, 1166, 1128 }, 4);
-    font(dialog, { 1000, 1001, 1002 }, 5);
-}
-
 void dressAdmin(TemplateDialog& dialog)
 {
     dialog.setColors(SkinnedDialogColors::pattern(161));
@@ -160,9 +150,6 @@ void dressScreen(TemplateDialog& dialog)
     switch (dialog.dialogTemplate().id) {
     case 102:
         dressQuery(dialog);
-        break;
-    case 129:
-        dressLogin(dialog);
         break;
     case 130:
         dressAdmin(dialog);

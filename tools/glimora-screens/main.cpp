@@ -2,6 +2,7 @@
 // <folder>/<id>-<screen>.png under the offscreen platform.
 
 #include "app/SharedFonts.h"
+#include "backoffice/LoginDialog.h"
 #include "res/DialogTemplate.h"
 #include "tools/glimora-screens/ScreenDressing.h"
 #include "ui/TemplateDialog.h"
@@ -9,6 +10,23 @@
 #include <QApplication>
 #include <QDir>
 #include <QTextStream>
+
+#include <memory>
+
+namespace {
+
+// The screens that are built show themselves as they open, with the settings of the
+// working directory; the others are their dressed templates.
+std::unique_ptr<glimora::ui::TemplateDialog> makeScreen(int templateId)
+{
+    if (templateId == 129)
+        return std::make_unique<glimora::backoffice::LoginDialog>();
+    auto dialog = std::make_unique<glimora::ui::TemplateDialog>(templateId);
+    glimora::tools::dressScreen(*dialog);
+    return dialog;
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -29,8 +47,8 @@ int main(int argc, char** argv)
 
     int failures = 0;
     for (const glimora::res::DialogTemplate* screen : glimora::res::allDialogTemplates()) {
-        glimora::ui::TemplateDialog dialog(screen->id);
-        glimora::tools::dressScreen(dialog);
+        const std::unique_ptr<glimora::ui::TemplateDialog> screenDialog = makeScreen(screen->id);
+        glimora::ui::TemplateDialog& dialog = *screenDialog;
         dialog.show();
         QApplication::processEvents();
         const QString name
