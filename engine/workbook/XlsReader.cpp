@@ -34,8 +34,9 @@ constexpr bool addressSanitizer = false;
 #endif
 
 // Limits of the child: a BIFF8 sheet has at most 65,536 rows of 256 cells, which libfreexl
-// holds in well under a gigabyte.
-constexpr rlim_t childMemoryLimit = 2048ULL * 1024 * 1024;
+// holds in well under a gigabyte. The memory allowance comes on top of the address space
+// inherited from the parent, which may be large (a browser engine reserves gigabytes).
+constexpr rlim_t childMemoryAllowance = 2048ULL * 1024 * 1024;
 constexpr rlim_t childProcessorSeconds = 120;
 // The parent gives up on a child that sends nothing for this long (it may be stuck).
 constexpr int silenceLimitMilliseconds = 120'000;
@@ -395,6 +396,22 @@ bool appendToString(void* context, const char* data, size_t size)
     return true;
 }
 
+// The address space of this process in bytes, or 0 when unknown. Plain system calls only:
+// this runs in the child between fork and the reading.
+rlim_t currentAddressSpace()
+{
+    const int fd = ::open("/proc/self/statm", O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return 0;
+    char text[64] = {};
+    const ssize_t count = ::read(fd, text, sizeof text - 1);
+    ::close(fd);
+    rlim_t pages = 0;
+    for (ssize_t i = 0; i < count && text[i] >= '0' && text[i] <= '9'; ++i)
+        pages = pages * 10 + rlim_t(text[i] - '0');
+    return pages * rlim_t(::sysconf(_SC_PAGESIZE));
+}
+
 void limitChild()
 {
     // A crash handler of the parent must not run here; the parent reads the signal instead.
@@ -407,7 +424,8 @@ void limitChild()
     const rlimit processor { childProcessorSeconds, childProcessorSeconds + 5 };
     setrlimit(RLIMIT_CPU, &processor);
     if (!addressSanitizer) {
-        const rlimit memory { childMemoryLimit, childMemoryLimit };
+        const rlim_t limit = currentAddressSpace() + childMemoryAllowance;
+        const rlimit memory { limit, limit };
         setrlimit(RLIMIT_AS, &memory);
     }
 }

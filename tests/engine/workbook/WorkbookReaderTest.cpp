@@ -6,6 +6,7 @@
 #include <csignal>
 #include <gtest/gtest.h>
 #include <QFile>
+#include <sys/mman.h>
 #include <unistd.h>
 
 using namespace glimora::engine;
@@ -227,6 +228,26 @@ TEST_F(XlsChildFailureTest, aCrashOfTheLibraryBecomesAnErrorOfTheWorkbook)
     XlsReader::setChildHookForTesting(nullptr);
     EXPECT_EQ(readWorkbookSheet(fixturePath("contrast.xls"), "contrast", false).rows.size(), 19);
 }
+
+#if !defined(__SANITIZE_ADDRESS__)
+TEST_F(XlsChildFailureTest, theChildHasAMemoryAllowanceOnTopOfItsParent)
+{
+    // A parent that has reserved much address space (as a browser engine does) still reads.
+    const size_t reservation = size_t(4) << 30;
+    void* reserved
+        = mmap(nullptr, reservation, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    ASSERT_NE(reserved, MAP_FAILED);
+    EXPECT_EQ(readWorkbookSheet(fixturePath("contrast.xls"), "contrast", false).rows.size(), 19);
+    munmap(reserved, reservation);
+
+    // Beyond the allowance allocations fail; the hook tells which way by its signal.
+    XlsReader::setChildHookForTesting([] {
+        void* memory = malloc(size_t(3) << 30);
+        std::raise(memory == nullptr ? SIGUSR1 : SIGUSR2);
+    });
+    EXPECT_NE(refusal().find(QStringLiteral("signal %1").arg(SIGUSR1).toStdString()), std::string::npos);
+}
+#endif
 
 TEST_F(XlsChildFailureTest, theChildCannotWriteFiles)
 {
