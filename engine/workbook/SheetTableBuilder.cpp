@@ -55,7 +55,9 @@ WorkbookTable SheetTableBuilder::finish(bool headerRow)
     // Rows only ever hold cells up to their last value, so their sizes tell the used range.
     while (!m_rows.isEmpty() && m_rows.constLast().isEmpty())
         m_rows.removeLast();
-    qsizetype columnCount = 0;
+    // Even an empty sheet has its column F1, so that a statement naming it finds no rows
+    // instead of failing.
+    qsizetype columnCount = 1;
     for (const QList<Variant>& cells : std::as_const(m_rows))
         columnCount = std::max(columnCount, cells.size());
     if (qint64(columnCount) * m_rows.size() > maximumCells)
