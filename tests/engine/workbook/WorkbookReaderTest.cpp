@@ -4,6 +4,7 @@
 #include "tests/support/TempWorkspace.h"
 
 #include <csignal>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <QFile>
 #include <sys/mman.h>
@@ -162,8 +163,10 @@ TEST(WorkbookRefusals, nameTheFileAndTellWhy)
     EXPECT_EQ(refusalReason(fixturePath("damaged.xlsx"), "contrast"), Reason::Damaged);
     EXPECT_EQ(refusalReason(fixturePath("truncated.xlsx"), "contrast"), Reason::Damaged);
     EXPECT_EQ(refusalReason(fixturePath("entities.xlsx"), "contrast"), Reason::Damaged);
-    // Found by fuzzing: libfreexl reads far past a buffer on this file. The child contains it.
-    EXPECT_EQ(refusalReason(fixturePath("freexl-overread.xls"), "contrast"), Reason::Damaged);
+    // Found by fuzzing: libfreexl reads far past a buffer on this file, so what it then
+    // makes of the file depends on stray stack contents; the child contains it either way.
+    EXPECT_THAT(refusalReason(fixturePath("freexl-overread.xls"), "contrast"),
+        testing::AnyOf(Reason::Damaged, Reason::NotAWorkbook));
 
     EXPECT_EQ(refusalReason(fixturePath("password.xls"), "contrast"), Reason::PasswordProtected);
     EXPECT_EQ(refusalReason(fixturePath("password.xlsx"), "contrast"), Reason::PasswordProtected);
