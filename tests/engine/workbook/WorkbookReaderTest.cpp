@@ -169,6 +169,7 @@ TEST(WorkbookRefusals, nameTheFileAndTellWhy)
         testing::AnyOf(Reason::Damaged, Reason::NotAWorkbook));
 
     EXPECT_EQ(refusalReason(fixturePath("password.xls"), "contrast"), Reason::PasswordProtected);
+    EXPECT_EQ(refusalReason(fixturePath("password-encrypted.xls"), "contrast"), Reason::PasswordProtected);
     EXPECT_EQ(refusalReason(fixturePath("password.xlsx"), "contrast"), Reason::PasswordProtected);
 }
 

@@ -70,6 +70,7 @@ function generateFixtures(outputDirectory) {
   writeXlsx(buildWorkbook([dates1904()], { date1904: true }), out('dates-1904.xlsx'));
 
   writeXls(contrastBook, out('password.xls'), { passwordProtected: true });
+  writeXls(contrastBook, out('password-encrypted.xls'), { encrypted: true });
   writeFile(out('password.xlsx'), encryptedPackage());
 
   writeFile(out('truncated.xls'), contrastXls.subarray(0, Math.floor(contrastXls.length * 0.6)));

@@ -102,9 +102,11 @@ function recodeBiff5ToGbk(workbook, stream) {
   return writeRecords(records);
 }
 
-// An RC4 FILEPASS record as Excel 97-2003 writes it for "password to open". The cell
-// records stay readable, which is all a reader needs to show that it refuses the file.
-function addFilePass(stream) {
+// An RC4 FILEPASS record as Excel 97-2003 writes it for "password to open". With
+// scramble, the records after it get garbled payloads as encryption leaves them (record
+// headers, BOF records and the stream offsets of BOUNDSHEET stay in the clear); without,
+// they stay readable.
+function addFilePass(stream, { scramble = false } = {}) {
   const records = readRecords(stream);
   const filePass = Buffer.alloc(54);
   filePass.writeUInt16LE(1, 0); // RC4
@@ -112,14 +114,25 @@ function addFilePass(stream) {
   filePass.writeUInt16LE(1, 4);
   for (let i = 6; i < filePass.length; i += 1) filePass[i] = (i * 37) & 0xff;
   records.splice(1, 0, { type: RECORD_FILEPASS, data: filePass });
+  if (scramble) {
+    let key = 0x5a;
+    for (const record of records.slice(2)) {
+      if (record.type === RECORD_BOF) continue;
+      const start = record.type === RECORD_BOUNDSHEET ? 4 : 0;
+      for (let i = start; i < record.data.length; i += 1) {
+        key = (key * 73 + 41) & 0xff;
+        record.data[i] ^= key;
+      }
+    }
+  }
   return writeRecords(records);
 }
 
-function writeXls(workbook, filePath, { biff5 = false, passwordProtected = false } = {}) {
+function writeXls(workbook, filePath, { biff5 = false, passwordProtected = false, encrypted = false } = {}) {
   const written = XLSX.write(workbook, { bookType: biff5 ? 'biff5' : 'biff8', type: 'buffer' });
   const file = rewriteStream(written, (stream) => {
     let result = biff5 ? recodeBiff5ToGbk(workbook, stream) : stream;
-    if (passwordProtected) result = addFilePass(result);
+    if (passwordProtected || encrypted) result = addFilePass(result, { scramble: encrypted });
     return result;
   });
   writeFile(filePath, file);
