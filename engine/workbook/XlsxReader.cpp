@@ -137,8 +137,12 @@ QString XlsxReader::findWorkbookPart()
 {
     // The package's own relationships live in "_rels/.rels", those of the part "" as it were.
     for (const Relationship& relationship : readRelationships(QString())) {
-        if (relationship.type.endsWith(officeDocumentType))
-            return relationship.target;
+        if (!relationship.type.endsWith(officeDocumentType))
+            continue;
+        // An .xlsb workbook keeps its parts in a binary form this reader does not know.
+        if (!relationship.target.endsWith(QLatin1String(".xml"), Qt::CaseInsensitive))
+            throw WorkbookError::notAWorkbook(m_path);
+        return relationship.target;
     }
     if (m_package.contains(QStringLiteral("xl/workbook.xml")))
         return QStringLiteral("xl/workbook.xml");
