@@ -232,7 +232,7 @@ void XlsxReader::readSheet(const QString& part, SheetTableBuilder& builder)
     qint64 row = -1;
     int nextColumn = 0;
     int column = 0;
-    QString type;
+    CellType type = CellType::Number;
     int style = 0;
     QString text;
     bool hasValue = false;
@@ -261,9 +261,9 @@ void XlsxReader::readSheet(const QString& part, SheetTableBuilder& builder)
                 if (cellRow != row)
                     throw WorkbookError::damaged(
                         m_path, QStringLiteral("cell %1 outside its row").arg(reference));
-                type = attributes.value(QLatin1StringView("t")).toString();
+                type = cellTypeOf(attributes.value(QLatin1StringView("t")));
                 style = attributes.value(QLatin1StringView("s")).toInt();
-                text.clear();
+                text.resize(0); // keeps its buffer for the next cell
                 hasValue = false;
             } else if (name == u"v") {
                 inValue = true;
@@ -298,20 +298,39 @@ void XlsxReader::readSheet(const QString& part, SheetTableBuilder& builder)
     });
 }
 
-Variant XlsxReader::cellValue(const QString& type, int style, const QString& text) const
+XlsxReader::CellType XlsxReader::cellTypeOf(QStringView attribute)
 {
-    if (type == u"s") {
+    if (attribute.isEmpty() || attribute == u"n")
+        return CellType::Number;
+    if (attribute == u"s")
+        return CellType::SharedString;
+    if (attribute == u"inlineStr")
+        return CellType::InlineString;
+    if (attribute == u"str")
+        return CellType::FormulaString;
+    if (attribute == u"b")
+        return CellType::Boolean;
+    if (attribute == u"e")
+        return CellType::Error;
+    if (attribute == u"d")
+        return CellType::Date;
+    return CellType::Number;
+}
+
+Variant XlsxReader::cellValue(CellType type, int style, const QString& text) const
+{
+    if (type == CellType::SharedString) {
         bool ok = false;
         const qsizetype index = text.toLongLong(&ok);
         if (!ok || index < 0 || index >= m_sharedStrings.size())
             throw WorkbookError::damaged(m_path, QStringLiteral("a cell names a missing shared text"));
         return Variant::fromString(m_sharedStrings.at(index));
     }
-    if (type == u"inlineStr" || type == u"str")
+    if (type == CellType::InlineString || type == CellType::FormulaString)
         return Variant::fromString(text);
-    if (type == u"e")
+    if (type == CellType::Error)
         return Variant::null();
-    if (type == u"d") {
+    if (type == CellType::Date) {
         QDateTime dateTime = QDateTime::fromString(text.trimmed(), Qt::ISODateWithMs);
         if (!dateTime.isValid())
             return Variant::fromString(text);
@@ -320,10 +339,11 @@ Variant XlsxReader::cellValue(const QString& type, int style, const QString& tex
         return Variant::fromDateTime(dateTime);
     }
     bool ok = false;
-    const double number = text.trimmed().toDouble(&ok);
+    const QStringView digits = QStringView(text).trimmed();
+    const double number = digits.toDouble(&ok);
     if (!ok)
-        return text.trimmed().isEmpty() ? Variant::null() : Variant::fromString(text);
-    if (type == u"b")
+        return digits.isEmpty() ? Variant::null() : Variant::fromString(text);
+    if (type == CellType::Boolean)
         return Variant::fromDouble(number != 0.0 ? 1.0 : 0.0);
     if (style >= 0 && style < m_dateStyles.size() && m_dateStyles.at(style)) {
         const QDateTime dateTime = ExcelDate::fromSerial(number, m_date1904);

@@ -39,7 +39,10 @@ private:
     void readSharedStrings(const QString& part);
     void readStyles(const QString& part);
     void readSheet(const QString& part, SheetTableBuilder& builder);
-    glimora::data::Variant cellValue(const QString& type, int style, const QString& text) const;
+    // The t attribute of a cell: how its value is written.
+    enum class CellType { Number, SharedString, InlineString, FormulaString, Boolean, Error, Date };
+    static CellType cellTypeOf(QStringView attribute);
+    glimora::data::Variant cellValue(CellType type, int style, const QString& text) const;
 
     QString m_path;
     ZipPackage m_package;
