@@ -11,18 +11,19 @@ const REPORT_TITLE = '药品及医疗服务价格公示';
 
 // The field catalogue: chna, engl, withe, nub, nober, sort. The engl codes follow the
 // types of the inquiry table: d1..d15 texts, d16..d20 dates, d26..d50 amounts, d51 picture.
+// The widths add up to just under 1024 pixels, so a page fits the smallest kiosk screen.
 const CATALOGUE_FIELDS = [
-  ['类别', 'd1', 70, 1, 1, 1],
-  ['剂型', 'd2', 80, 2, 2, 2],
-  ['名称', 'd3', 190, 3, 3, 3],
-  ['规格', 'd4', 140, 4, 4, null],
-  ['单位', 'd5', 50, 5, 5, null],
-  ['厂家或科室', 'd6', 210, 6, 6, null],
-  ['医保类别', 'd7', 70, 7, 7, null],
-  ['项目编码', 'd8', 80, 8, 8, null],
+  ['类别', 'd1', 60, 1, 1, 1],
+  ['剂型', 'd2', 70, 2, 2, 2],
+  ['名称', 'd3', 170, 3, 3, 3],
+  ['规格', 'd4', 130, 4, 4, null],
+  ['单位', 'd5', 45, 5, 5, null],
+  ['厂家或科室', 'd6', 190, 6, 6, null],
+  ['医保类别', 'd7', 65, 7, 7, null],
+  ['项目编码', 'd8', 75, 8, 8, null],
   ['执行日期', 'd16', 90, 16, 9, null],
-  ['单价（元）', 'd26', 80, 26, 10, null],
-  ['图片', 'd51', 60, 51, 11, null],
+  ['单价（元）', 'd26', 75, 26, 10, null],
+  ['图片', 'd51', 45, 51, 11, null],
 ];
 const CATALOGUE_CAPTIONS = [
   [COMPANY_NAME, 'company', 0, 0, 100, null],
