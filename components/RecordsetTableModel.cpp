@@ -72,6 +72,8 @@ void RecordsetTableModel::setLocked(int column, bool locked)
 
 bool RecordsetTableModel::syncWithRecordset()
 {
+    if (m_inserting)
+        return false; // asked again by a listener of the insertion under way
     if (!isOpen()) {
         if (m_fields.isEmpty() && m_rowCount == 0)
             return false;
@@ -96,9 +98,11 @@ bool RecordsetTableModel::syncWithRecordset()
     }
     if (fetched > m_rowCount) {
         // Rows only ever join at the end: fetched by a cursor move, or added by AddNew.
+        m_inserting = true;
         beginInsertRows(QModelIndex(), m_rowCount, int(fetched) - 1);
         m_rowCount = int(fetched);
         endInsertRows();
+        m_inserting = false;
         return false;
     }
     if (fetched < m_rowCount) {
@@ -109,6 +113,12 @@ bool RecordsetTableModel::syncWithRecordset()
         return true;
     }
     return false;
+}
+
+bool RecordsetTableModel::isInside(const QModelIndex& index) const
+{
+    return index.isValid() && index.model() == this && index.row() < m_rowCount
+        && index.column() < m_fields.size();
 }
 
 int RecordsetTableModel::rowCount(const QModelIndex& parent) const
@@ -133,7 +143,7 @@ Variant RecordsetTableModel::valueAt(int row, int column) const
 
 QVariant RecordsetTableModel::data(const QModelIndex& index, int role) const
 {
-    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+    if (!isInside(index))
         return QVariant();
     const FieldShape& field = m_fields[index.column()];
     switch (role) {
@@ -192,7 +202,7 @@ bool RecordsetTableModel::setData(const QModelIndex& index, const QVariant& valu
 
 Qt::ItemFlags RecordsetTableModel::flags(const QModelIndex& index) const
 {
-    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+    if (!isInside(index))
         return Qt::NoItemFlags;
     Qt::ItemFlags result = Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemNeverHasChildren;
     const bool updatable = [this] {
@@ -246,7 +256,7 @@ bool RecordsetTableModel::canFetchMore(const QModelIndex& parent) const
 
 void RecordsetTableModel::fetchMore(const QModelIndex& parent)
 {
-    if (parent.isValid() || !isOpen())
+    if (parent.isValid() || !isOpen() || m_inserting)
         return;
     try {
         if (m_recordset.fetchedRecordCount() <= m_rowCount)

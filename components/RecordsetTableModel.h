@@ -56,6 +56,7 @@ private:
     };
 
     bool isOpen() const;
+    bool isInside(const QModelIndex& index) const;
     data::Variant valueAt(int row, int column) const;
     void readShape();
 
@@ -64,6 +65,7 @@ private:
     QStringList m_captions;
     QList<bool> m_locked;
     int m_rowCount = 0;
+    bool m_inserting = false;
 };
 
 } // namespace glimora::components

@@ -1,0 +1,190 @@
+// Opens a data grid over 1,000,000 rows of a SQLite file, through the data control and
+// ODBC as a screen would, and compares the time until the first page is painted and the
+// memory it takes with reading the same first page with SQLite directly.
+//
+//   glimora_grid_bench [rows]
+
+#include "components/CAdodc.h"
+#include "components/CDataGrid.h"
+#include "data/DbError.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QHeaderView>
+#include <QTemporaryDir>
+#include <sqlite3.h>
+#include <vector>
+
+using namespace glimora;
+
+namespace {
+
+const char* const statement = "select d60,d1,d2,d3,d4 from inquiry";
+
+// Resident memory of this process in kilobytes.
+long residentKb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLong();
+    }
+    return 0;
+}
+
+bool check(int rc, sqlite3* db, const char* what)
+{
+    if (rc == SQLITE_OK || rc == SQLITE_DONE || rc == SQLITE_ROW)
+        return true;
+    std::fprintf(stderr, "%s: %s\n", what, sqlite3_errmsg(db));
+    return false;
+}
+
+bool createRows(const QString& path, int rows)
+{
+    sqlite3* db = nullptr;
+    if (!check(sqlite3_open(path.toUtf8().constData(), &db), db, "open"))
+        return false;
+    bool ok = check(sqlite3_exec(db,
+                        "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF;"
+                        "CREATE TABLE inquiry (d60 INTEGER PRIMARY KEY, d1 nvarchar(50), d2 nvarchar(50), "
+                        "d3 datetime, d4 decimal(10,2));"
+                        "BEGIN;",
+                        nullptr, nullptr, nullptr),
+        db, "create");
+    sqlite3_stmt* insert = nullptr;
+    ok = ok
+        && check(sqlite3_prepare_v2(db, "INSERT INTO inquiry VALUES (?, ?, ?, ?, ?)", -1, &insert, nullptr),
+            db, "prepare");
+    const QByteArray city = QStringLiteral("北京市海淀区").toUtf8();
+    for (int i = 1; ok && i <= rows; ++i) {
+        const QByteArray name = QStringLiteral("记录%1").arg(i).toUtf8();
+        const QByteArray date = QStringLiteral("2024-%1-%2T00:00:00.000")
+                                    .arg(1 + i % 12, 2, 10, QLatin1Char('0'))
+                                    .arg(1 + i % 28, 2, 10, QLatin1Char('0'))
+                                    .toUtf8();
+        sqlite3_bind_int(insert, 1, i);
+        sqlite3_bind_text(insert, 2, name.constData(), int(name.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(insert, 3, city.constData(), int(city.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(insert, 4, date.constData(), int(date.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_double(insert, 5, (i % 10000) / 100.0);
+        ok = check(sqlite3_step(insert), db, "insert");
+        sqlite3_reset(insert);
+    }
+    sqlite3_finalize(insert);
+    ok = ok && check(sqlite3_exec(db, "COMMIT;", nullptr, nullptr, nullptr), db, "commit");
+    sqlite3_close(db);
+    return ok;
+}
+
+// The baseline: the first `rows` rows read with SQLite, every value turned into text.
+qint64 readFirstPageDirectly(const QString& path, int rows, std::vector<QStringList>& page)
+{
+    QElapsedTimer timer;
+    timer.start();
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt* select = nullptr;
+    sqlite3_prepare_v2(db, statement, -1, &select, nullptr);
+    page.clear();
+    while (int(page.size()) < rows && sqlite3_step(select) == SQLITE_ROW) {
+        QStringList values;
+        for (int column = 0; column < sqlite3_column_count(select); ++column)
+            values.append(
+                QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(select, column))));
+        page.push_back(values);
+    }
+    sqlite3_finalize(select);
+    sqlite3_close(db);
+    return timer.nsecsElapsed();
+}
+
+struct GridRun
+{
+    qint64 nanoseconds = 0;
+    long fetched = 0;
+    int visibleRows = 0;
+};
+
+// Data control, grid, first paint: what a screen does to show the records.
+GridRun openGrid(const QString& path)
+{
+    QElapsedTimer timer;
+    timer.start();
+    components::CAdodc control;
+    control.SetConnectionString(QStringLiteral("Driver={SQLite3};Database=") + path);
+    control.SetRecordSource(QString::fromLatin1(statement));
+    control.Refresh();
+    components::CDataGrid grid;
+    grid.resize(1000, 700);
+    grid.SetDataSource(control.Recordset());
+    grid.show();
+    QApplication::processEvents();
+    grid.grab(); // paints every visible cell now
+    GridRun run;
+    run.nanoseconds = timer.nsecsElapsed();
+    run.fetched = control.Recordset().fetchedRecordCount();
+    run.visibleRows = grid.viewport()->height() / grid.verticalHeader()->defaultSectionSize() + 1;
+    return run;
+}
+
+qint64 median(std::vector<qint64> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const int rows = argc > 1 ? std::max(1, std::atoi(argv[1])) : 1000000;
+
+    QTemporaryDir directory;
+    const QString path = directory.filePath(QStringLiteral("bench.db"));
+    QElapsedTimer creation;
+    creation.start();
+    if (!createRows(path, rows))
+        return 1;
+    std::printf("created %d rows in %.1f s\n", rows, creation.elapsed() / 1000.0);
+
+    try {
+        // Warm both paths once so that the file sits in the page cache for either.
+        std::vector<QStringList> page;
+        readFirstPageDirectly(path, 50, page);
+
+        const long memoryBeforeGrid = residentKb();
+        const GridRun first = openGrid(path);
+        const long gridMemoryKb = residentKb() - memoryBeforeGrid;
+        std::vector<qint64> gridTimes { first.nanoseconds };
+        for (int i = 0; i < 4; ++i)
+            gridTimes.push_back(openGrid(path).nanoseconds);
+
+        const long memoryBeforeDirect = residentKb();
+        std::vector<qint64> directTimes;
+        for (int i = 0; i < 5; ++i)
+            directTimes.push_back(readFirstPageDirectly(path, first.visibleRows, page));
+        const long directMemoryKb = residentKb() - memoryBeforeDirect;
+
+        const double gridMs = median(gridTimes) / 1e6;
+        const double directMs = median(directTimes) / 1e6;
+        std::printf(
+            "first page: %d rows shown, %ld rows fetched by the grid\n", first.visibleRows, first.fetched);
+        std::printf("open and first paint, grid: %.2f ms (median of 5)\n", gridMs);
+        std::printf("first page, SQLite directly: %.3f ms (median of 5)\n", directMs);
+        std::printf("time ratio grid/direct: %.1f\n", directMs > 0 ? gridMs / directMs : 0.0);
+        std::printf("memory, grid: %ld KB; SQLite directly: %ld KB\n", gridMemoryKb, directMemoryKb);
+    } catch (const data::DbError& error) {
+        std::fprintf(stderr, "database error: %s\n", qPrintable(error.description()));
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,143 @@
+#include "components/CWebBrowser2.h"
+#include "components/PageViewFactory.h"
+#include "components/TextPageView.h"
+#include "tests/components/LoopbackHttpServer.h"
+#include "tests/support/TempWorkspace.h"
+
+#include <gtest/gtest.h>
+#include <QCoreApplication>
+#include <QSignalSpy>
+#include <QStringEncoder>
+#include <QTest>
+#include <QTextBrowser>
+#include <QUrl>
+
+using namespace glimora::components;
+
+namespace {
+
+// WebEngine reads its flags and needs shared OpenGL contexts before the QApplication of the
+// test main exists; a namespace-scope initialiser runs before main. As root under the
+// offscreen platform Chromium runs only without its sandbox and GPU.
+const bool webEnginePrepared = [] {
+    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu --disable-gpu-compositing");
+    PageViewFactory::prepareApplication();
+    return true;
+}();
+
+QString plainText(const PageView& view)
+{
+    QString text;
+    bool received = false;
+    view.requestPlainText([&](const QString& value) {
+        text = value;
+        received = true;
+    });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return received; }, 10000));
+    return text;
+}
+
+class WebBrowserTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(webEnginePrepared);
+        ASSERT_TRUE(m_server.isListening());
+        m_server.setPage("/first/flash.htm",
+            QStringLiteral("<html><head><meta charset=\"utf-8\"><title>首页</title></head>"
+                           "<body><h1>欢迎光临</h1><a href=\"/second.htm\">下一页</a></body></html>")
+                .toUtf8(),
+            "text/html");
+        QStringEncoder toGbk("GBK");
+        const QByteArray gbk = toGbk.encode(QStringLiteral("<html><body><p>查询系统</p></body></html>"));
+        m_server.setPage("/second.htm", gbk, "text/html; charset=GBK");
+    }
+
+    LoopbackHttpServer m_server;
+};
+
+TEST_F(WebBrowserTest, TheTextViewShowsAPageFromTheLoopbackServer)
+{
+    auto* view = new TextPageView;
+    CWebBrowser2 browser(view, nullptr);
+    QSignalSpy completed(&browser, &CWebBrowser2::DocumentComplete);
+    browser.Navigate(m_server.url(QStringLiteral("/first/flash.htm")));
+    QTRY_COMPARE(completed.count(), 1);
+    EXPECT_TRUE(completed.first().at(1).toBool());
+    EXPECT_EQ(browser.LocationURL(), m_server.url(QStringLiteral("/first/flash.htm")));
+    EXPECT_TRUE(plainText(*view).contains(QStringLiteral("欢迎光临")));
+
+    // A link leads on in the same view, decoded by the charset the server names.
+    emit view->textBrowser()->anchorClicked(QUrl(QStringLiteral("/second.htm")));
+    QTRY_COMPARE(completed.count(), 2);
+    EXPECT_TRUE(plainText(*view).contains(QStringLiteral("查询系统")));
+    EXPECT_EQ(browser.LocationURL(), m_server.url(QStringLiteral("/second.htm")));
+}
+
+TEST_F(WebBrowserTest, NavigationErrorsStayInsideTheBrowser)
+{
+    auto* view = new TextPageView;
+    CWebBrowser2 browser(view, nullptr);
+    QSignalSpy completed(&browser, &CWebBrowser2::DocumentComplete);
+
+    browser.Navigate(m_server.url(QStringLiteral("/missing.htm")));
+    QTRY_COMPARE(completed.count(), 1);
+    EXPECT_FALSE(completed.last().at(1).toBool());
+    EXPECT_TRUE(plainText(*view).contains(QStringLiteral("not here")));
+
+    QTcpServer closed;
+    closed.listen(QHostAddress::LocalHost);
+    const quint16 port = closed.serverPort();
+    closed.close();
+    browser.Navigate(QStringLiteral("http://127.0.0.1:%1/first/flash.htm").arg(port));
+    QTRY_COMPARE(completed.count(), 2);
+    EXPECT_FALSE(completed.last().at(1).toBool());
+    EXPECT_TRUE(plainText(*view).contains(QStringLiteral("无法显示该网页")));
+
+    browser.Navigate(QStringLiteral("ftp://127.0.0.1/page.htm"));
+    QTRY_COMPARE(completed.count(), 3);
+    EXPECT_FALSE(completed.last().at(1).toBool());
+
+    // A second navigation before the first answers: only the second page is shown.
+    browser.Navigate(m_server.url(QStringLiteral("/second.htm")));
+    browser.Navigate(m_server.url(QStringLiteral("/first/flash.htm")));
+    QTRY_COMPARE(completed.count(), 4);
+    EXPECT_TRUE(plainText(*view).contains(QStringLiteral("欢迎光临")));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(completed.count(), 4);
+}
+
+TEST_F(WebBrowserTest, TheTextViewShowsLocalFiles)
+{
+    TempWorkspace workspace;
+    workspace.writeFile(QStringLiteral("home.htm"),
+        QStringLiteral("<html><head><meta charset=\"utf-8\"></head><body>本地首页</body></html>").toUtf8());
+    auto* view = new TextPageView;
+    CWebBrowser2 browser(view, nullptr);
+    QSignalSpy completed(&browser, &CWebBrowser2::DocumentComplete);
+    browser.Navigate(QUrl::fromLocalFile(workspace.filePath(QStringLiteral("home.htm"))).toString());
+    ASSERT_EQ(completed.count(), 1);
+    EXPECT_TRUE(plainText(*view).contains(QStringLiteral("本地首页")));
+
+    browser.Navigate(QStringLiteral("home.htm")); // a path relative to the working directory
+    ASSERT_EQ(completed.count(), 2);
+    EXPECT_TRUE(completed.last().at(1).toBool());
+}
+
+TEST_F(WebBrowserTest, TheBrowserOfThisBuildShowsAPageFromTheLoopbackServer)
+{
+    CWebBrowser2 browser;
+    browser.resize(400, 300);
+    browser.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&browser));
+    QSignalSpy completed(&browser, &CWebBrowser2::DocumentComplete);
+    browser.Navigate(m_server.url(QStringLiteral("/first/flash.htm")));
+    QTRY_VERIFY_WITH_TIMEOUT(completed.count() >= 1, 30000);
+    EXPECT_TRUE(completed.last().at(1).toBool());
+    EXPECT_GE(m_server.requestCount(), 1);
+    EXPECT_TRUE(plainText(*browser.pageView()).contains(QStringLiteral("欢迎光临")));
+}
+
+} // namespace
