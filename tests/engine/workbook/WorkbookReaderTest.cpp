@@ -41,7 +41,7 @@ TEST_P(CatalogueWorkbookTest, readsEveryRowOfTheUsedRangeAsJetDoes)
     EXPECT_EQ(table.rows[0][0], Variant::fromString("chna"));
     EXPECT_EQ(table.rows[0][5], Variant::fromString("sort"));
     const QList<Variant> firstField = { Variant::fromString("类别"), Variant::fromString("d1"),
-        Variant::fromDouble(70), Variant::fromDouble(1), Variant::fromDouble(1), Variant::fromDouble(1) };
+        Variant::fromDouble(60), Variant::fromDouble(1), Variant::fromDouble(1), Variant::fromDouble(1) };
     EXPECT_EQ(table.rows[1], firstField);
     // A field without a level keeps its sort cell empty.
     EXPECT_EQ(table.rows[4][0], Variant::fromString("规格"));
