@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <QRegularExpression>
+#include <QTimeZone>
 
 namespace glimora::engine {
 
@@ -84,7 +85,7 @@ DateTimeText::ParseResult DateTimeText::parse(const QString& input, QDateTime& r
         return ParseResult::Invalid;
     if (year < 1753)
         return ParseResult::OutOfRange;
-    result = QDateTime(date, time);
+    result = QDateTime(date, time, Qt::UTC);
     return ParseResult::Ok;
 }
 
@@ -99,17 +100,40 @@ bool DateTimeText::fromStored(const QString& text, QDateTime& result)
         const QDate date(text.mid(0, 4).toInt(), text.mid(5, 2).toInt(), text.mid(8, 2).toInt());
         const QTime time(text.mid(11, 2).toInt(), text.mid(14, 2).toInt(), text.mid(17, 2).toInt(),
             text.mid(20, 3).toInt());
-        result = QDateTime(date, time);
+        result = QDateTime(date, time, Qt::UTC);
         return date.isValid() && time.isValid();
     }
     return parse(text, result) == ParseResult::Ok;
+}
+
+bool DateTimeText::fromStoredUtf8(const char* text, int size, QDateTime& result)
+{
+    auto number = [text](int from, int length) {
+        int value = 0;
+        for (int i = from; i < from + length; ++i) {
+            if (text[i] < '0' || text[i] > '9')
+                return -1;
+            value = value * 10 + (text[i] - '0');
+        }
+        return value;
+    };
+    if (size == 23 && text[4] == '-' && text[7] == '-' && text[10] == ' ' && text[13] == ':'
+        && text[16] == ':' && text[19] == '.') {
+        const QDate date(number(0, 4), number(5, 2), number(8, 2));
+        const QTime time(number(11, 2), number(14, 2), number(17, 2), number(20, 3));
+        if (date.isValid() && time.isValid()) {
+            result = QDateTime(date, time, Qt::UTC);
+            return true;
+        }
+    }
+    return fromStored(QString::fromUtf8(text, size), result);
 }
 
 QDateTime DateTimeText::fromDays(double days)
 {
     const double whole = std::floor(days);
     const qint64 milliseconds = qint64(std::llround((days - whole) * 86400000.0));
-    return QDateTime(QDate(1900, 1, 1).addDays(qint64(whole)), QTime(0, 0)).addMSecs(milliseconds);
+    return QDateTime(QDate(1900, 1, 1).addDays(qint64(whole)), QTime(0, 0), Qt::UTC).addMSecs(milliseconds);
 }
 
 QString DateTimeText::formatStyle(const QDateTime& value, int style)

@@ -5,6 +5,8 @@
 
 namespace glimora::engine {
 
+// Values are wall-clock times carried with the UTC spec, as the ODBC backend carries them,
+// so that no time-zone rule shifts them.
 // Dates and times as the engine stores them: text "yyyy-MM-dd HH:mm:ss.zzz", which
 // sorts and compares by time. Reads the literal forms that SQL Server accepts.
 class DateTimeText
@@ -17,6 +19,8 @@ public:
     static ParseResult parse(const QString& text, QDateTime& result);
     static QString format(const QDateTime& value);
     static bool fromStored(const QString& text, QDateTime& result);
+    // The same from SQLite's UTF-8 bytes, without building a string first (result sets).
+    static bool fromStoredUtf8(const char* text, int size, QDateTime& result);
     // SQL Server counts datetime numbers in days from 1900-01-01.
     static QDateTime fromDays(double days);
     // The CONVERT styles that SQL Server offers for dates: 0, 100, 101, 102, 111, 112, 120, 121, 23, 108.

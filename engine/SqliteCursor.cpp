@@ -199,7 +199,10 @@ void SqliteCursor::readRow(QList<data::Variant>& row) const
         case Base::DateTime:
         case Base::SmallDateTime: {
             QDateTime value;
-            if (storage == SQLITE_TEXT && DateTimeText::fromStored(text(), value))
+            if (storage == SQLITE_TEXT
+                && DateTimeText::fromStoredUtf8(
+                    reinterpret_cast<const char*>(sqlite3_column_text(m_statement, i)),
+                    sqlite3_column_bytes(m_statement, i), value))
                 row.append(data::Variant::fromDateTime(value));
             else if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT)
                 row.append(data::Variant::fromDateTime(

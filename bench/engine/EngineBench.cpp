@@ -1,0 +1,261 @@
+// Measures the embedded server on the statements of the query screen, against the same
+// SQL run by plain SQLite on the same file, and a workbook import against sqlite3's
+// .import of the same rows as CSV. Prints the times and their ratios.
+//
+//   glimora_engine_bench [rows...]        (default: 100000 1000000)
+#include "data/DbError.h"
+#include "engine/EmbeddedBackend.h"
+#include "engine/SqlFunctions.h"
+
+#include <cstdio>
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <sqlite3.h>
+#include <zip.h>
+
+using namespace glimora;
+
+namespace {
+
+const char* const Connection = "Driver={SQL Server};Server=.;Database=nivo;Uid=sa;pwd=bench";
+
+double engineMilliseconds(data::BackendSession& session, const QString& sql, int repeat, qint64& rows)
+{
+    QElapsedTimer timer;
+    timer.start();
+    for (int i = 0; i < repeat; ++i) {
+        rows = 0;
+        data::ExecuteResult result = session.execute(sql, 0);
+        QList<data::Variant> row;
+        while (result.cursor && result.cursor->fetchRow(row))
+            ++rows;
+    }
+    return double(timer.nsecsElapsed()) / 1e6 / repeat;
+}
+
+double sqliteMilliseconds(sqlite3* db, const QString& sql, int repeat, qint64& rows)
+{
+    QElapsedTimer timer;
+    timer.start();
+    for (int i = 0; i < repeat; ++i) {
+        rows = 0;
+        sqlite3_stmt* statement = nullptr;
+        sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &statement, nullptr);
+        while (sqlite3_step(statement) == SQLITE_ROW) {
+            // Read every value, as a client would.
+            for (int c = 0; c < sqlite3_column_count(statement); ++c) {
+                if (sqlite3_column_type(statement, c) == SQLITE_TEXT)
+                    sqlite3_column_text(statement, c);
+                else
+                    sqlite3_column_double(statement, c);
+            }
+            ++rows;
+        }
+        sqlite3_finalize(statement);
+    }
+    return double(timer.nsecsElapsed()) / 1e6 / repeat;
+}
+
+void fill(const QString& path, int rows)
+{
+    sqlite3* db = nullptr;
+    sqlite3_open(QFile::encodeName(path).constData(), &db);
+    engine::SqlFunctions::install(db);
+    sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+    sqlite3_stmt* insert = nullptr;
+    sqlite3_prepare_v2(
+        db, "INSERT INTO inquiry(d1,d2,d3,d16,d21,d26) VALUES(?,?,?,?,?,?)", -1, &insert, nullptr);
+    QRandomGenerator random(42);
+    for (int i = 0; i < rows; ++i) {
+        const QByteArray d1 = QStringLiteral("类别%1").arg(random.bounded(20)).toUtf8();
+        const QByteArray d2 = QStringLiteral("Sub%1").arg(random.bounded(50)).toUtf8();
+        const QByteArray d3 = QStringLiteral("Item number %1").arg(i).toUtf8();
+        const QByteArray d16
+            = QDate(2010, 1, 1).addDays(random.bounded(2000)).toString("yyyy-MM-dd 00:00:00.000").toUtf8();
+        sqlite3_bind_text(insert, 1, d1.constData(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(insert, 2, d2.constData(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(insert, 3, d3.constData(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(insert, 4, d16.constData(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_int(insert, 5, random.bounded(100));
+        sqlite3_bind_double(insert, 6, random.bounded(100000) / 100.0);
+        sqlite3_step(insert);
+        sqlite3_reset(insert);
+    }
+    sqlite3_finalize(insert);
+    sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+}
+
+void addZipEntry(zip_t* archive, const char* name, const QByteArray& content)
+{
+    auto* copy = static_cast<char*>(malloc(size_t(content.size())));
+    memcpy(copy, content.constData(), size_t(content.size()));
+    zip_source_t* source = zip_source_buffer(archive, copy, zip_uint64_t(content.size()), 1);
+    zip_file_add(archive, name, source, ZIP_FL_OVERWRITE);
+}
+
+// A plain .xlsx with one sheet "records": text, number and text columns, inline strings.
+void writeWorkbook(const QString& path, const QString& csvPath, int rows)
+{
+    QByteArray sheet = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><worksheet "
+                       "xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetData>";
+    QByteArray csv;
+    for (int i = 1; i <= rows; ++i) {
+        const QByteArray name = "Name " + QByteArray::number(i);
+        const QByteArray code = "C" + QByteArray::number(i % 977);
+        const QByteArray number = QByteArray::number(i % 1000);
+        sheet += "<row r=\"" + QByteArray::number(i) + "\"><c r=\"A" + QByteArray::number(i)
+            + "\" t=\"inlineStr\"><is><t>" + name + "</t></is></c><c r=\"B" + QByteArray::number(i) + "\"><v>"
+            + number + "</v></c><c r=\"C" + QByteArray::number(i) + "\" t=\"inlineStr\"><is><t>" + code
+            + "</t></is></c></row>";
+        csv += name + "," + number + "," + code + "\n";
+    }
+    sheet += "</sheetData></worksheet>";
+    int error = 0;
+    zip_t* archive = zip_open(QFile::encodeName(path).constData(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+    addZipEntry(archive, "[Content_Types].xml",
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Types "
+        "xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
+        "<Default Extension=\"rels\" "
+        "ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
+        "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
+        "<Override PartName=\"/xl/workbook.xml\" "
+        "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml\"/>"
+        "<Override PartName=\"/xl/worksheets/sheet1.xml\" "
+        "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml\"/>"
+        "</Types>");
+    addZipEntry(archive, "_rels/.rels",
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Relationships "
+        "xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+        "<Relationship Id=\"rId1\" "
+        "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument\" "
+        "Target=\"xl/workbook.xml\"/>"
+        "</Relationships>");
+    addZipEntry(archive, "xl/workbook.xml",
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?><workbook "
+        "xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
+        "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\"><sheets>"
+        "<sheet name=\"records\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>");
+    addZipEntry(archive, "xl/_rels/workbook.xml.rels",
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Relationships "
+        "xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+        "<Relationship Id=\"rId1\" "
+        "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet\" "
+        "Target=\"worksheets/sheet1.xml\"/>"
+        "</Relationships>");
+    addZipEntry(archive, "xl/worksheets/sheet1.xml", sheet);
+    zip_close(archive);
+    QFile file(csvPath);
+    file.open(QIODevice::WriteOnly);
+    file.write(csv);
+}
+
+void benchmarkStatements(int rows)
+{
+    QTemporaryDir directory;
+    engine::EmbeddedBackend backend(directory.filePath("sqldata"));
+    auto session = backend.open(QString::fromLatin1(Connection).replace("Database=nivo", "Database="), 0);
+    session->execute("create database nivo", 0);
+    session->execute(
+        "use nivo create table inquiry(d1 nvarchar(255) null,d2 nvarchar(255) null,d3 nvarchar(255) null,"
+        "d16 datetime null,d21 decimal(18,0) null,d26 decimal(18,2) null,"
+        "d60 decimal(18,0) not null primary key identity(1,1))",
+        0);
+    const QString file = directory.filePath("sqldata/nivo.sqlite");
+    fill(file, rows);
+
+    sqlite3* plain = nullptr;
+    sqlite3_open(QFile::encodeName(file).constData(), &plain);
+    engine::SqlFunctions::install(plain);
+
+    const QStringList statements = {
+        "select distinct d1 from inquiry  order by d1",
+        "select distinct d2 from inquiry where  d1='类别7' order by d2",
+        "select distinct d16 from inquiry where  d1='类别7' and d2='Sub3' order by d16",
+        "select d1,d2,d3,d16,d21,d26 from inquiry where  d1='类别7' and d2='Sub3'",
+        "select d1,d2,d3,d16,d21,d26 from inquiry where d1='类别7' and d21=15",
+        "select d1,d2,d3,d16,d21,d26 from inquiry where d16>='2012-01-01' and d16<='2012-12-31' and d26>=500",
+    };
+    std::printf(
+        "\n%d inquiry rows: engine vs plain SQLite on the same file (ms per statement, rows read)\n", rows);
+    for (const QString& statement : statements) {
+        const int repeat = rows > 500000 ? 2 : 5;
+        qint64 engineRows = 0;
+        qint64 plainRows = 0;
+        engineMilliseconds(*session, statement, 1, engineRows);
+        sqliteMilliseconds(plain, statement, 1, plainRows);
+        const double engine = engineMilliseconds(*session, statement, repeat, engineRows);
+        const double baseline = sqliteMilliseconds(plain, statement, repeat, plainRows);
+        std::printf("  %8.1f  %8.1f  ratio %5.2f  rows %lld/%lld  %s\n", engine, baseline, engine / baseline,
+            static_cast<long long>(engineRows), static_cast<long long>(plainRows),
+            statement.toUtf8().constData());
+    }
+    sqlite3_close(plain);
+}
+
+void benchmarkImport(int rows)
+{
+    QTemporaryDir directory;
+    const QString workbook = directory.filePath("records.xlsx");
+    const QString csv = directory.filePath("records.csv");
+    writeWorkbook(workbook, csv, rows);
+
+    engine::EmbeddedBackend backend(directory.filePath("sqldata"));
+    auto session = backend.open(QString::fromLatin1(Connection).replace("Database=nivo", "Database="), 0);
+    session->execute("create database nivo", 0);
+    session->execute(
+        "use nivo create table inquiry(d1 nvarchar(255) null,d2 nvarchar(255) null,d21 decimal(18,0) null,"
+        "d60 decimal(18,0) not null primary key identity(1,1))",
+        0);
+    QElapsedTimer timer;
+    timer.start();
+    const data::ExecuteResult result = session->execute(
+        QStringLiteral("insert inquiry(d1,d21,d2) select f1,f2,f3 from openrowset('MicroSoft.Jet.OleDB.4.0',"
+                       "'Excel 5.0;HDR=no;Database=%1',records$)")
+            .arg(workbook),
+        0);
+    const double engine = double(timer.nsecsElapsed()) / 1e6;
+
+    const QString plainFile = directory.filePath("plain.sqlite");
+    QProcess sqlite;
+    sqlite.start("sqlite3", { plainFile });
+    sqlite.waitForStarted();
+    timer.restart();
+    sqlite.write(QStringLiteral(
+        "PRAGMA journal_mode=WAL;\nPRAGMA synchronous=FULL;\n"
+        "CREATE TABLE inquiry(d1 TEXT, d21 NUMERIC, d2 TEXT);\n.mode csv\n.import %1 inquiry\n.quit\n")
+                     .arg(csv)
+                     .toUtf8());
+    sqlite.closeWriteChannel();
+    sqlite.waitForFinished(-1);
+    const double baseline = double(timer.nsecsElapsed()) / 1e6;
+    std::printf("\nImport of %d workbook rows: engine %.0f ms (%lld rows), sqlite3 .import of the CSV %.0f "
+                "ms, ratio %.2f\n",
+        rows, engine, static_cast<long long>(result.rowsAffected), baseline, engine / baseline);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication application(argc, argv);
+    QList<int> sizes;
+    for (int i = 1; i < argc; ++i)
+        sizes.append(QString::fromLatin1(argv[i]).toInt());
+    if (sizes.isEmpty())
+        sizes = { 100000, 1000000 };
+    try {
+        for (int rows : sizes)
+            benchmarkStatements(rows);
+        benchmarkImport(100000);
+    } catch (const data::DbError& error) {
+        std::fprintf(stderr, "failed: %s\n", error.description().toUtf8().constData());
+        return 1;
+    }
+    return 0;
+}
