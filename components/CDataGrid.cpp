@@ -40,6 +40,9 @@ void CDataGrid::SetDataSource(const data::Recordset& recordset)
 {
     m_following = true;
     m_model->setRecordset(recordset);
+    // The first rows now, so that the first paint shows them; the view asks for the rest.
+    if (m_model->canFetchMore(QModelIndex()))
+        m_model->fetchMore(QModelIndex());
     for (int column = 0; column < m_model->columnCount(); ++column)
         setColumnHidden(column, false);
     m_following = false;

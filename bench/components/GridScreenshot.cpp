@@ -1,0 +1,87 @@
+// Draws a data grid with a few typical records (Chinese text, a date, a decimal, a picture)
+// into a PNG file, to look at how cells read:
+//
+//   glimora_grid_screenshot <file.png>
+
+#include "components/CAdodc.h"
+#include "components/CDataGrid.h"
+#include "data/BackendRouter.h"
+#include "data/Command.h"
+#include "data/Connection.h"
+#include "data/DbError.h"
+#include "engine/EmbeddedBackend.h"
+
+#include <cstdio>
+#include <QApplication>
+#include <QTemporaryDir>
+
+using namespace glimora;
+
+namespace {
+
+const QString login = QStringLiteral("Driver={SQL Server};Server=(LOCAL);database=%1;Uid=sa;pwd=Shot-Grid1");
+
+void send(const QString& database, const QString& batch)
+{
+    data::Connection connection = data::Connection::create();
+    connection.Open(login.arg(database));
+    data::Command command = data::Command::create();
+    command.SetActiveConnection(connection);
+    command.SetCommandText(batch);
+    command.Execute();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: glimora_grid_screenshot <file.png>\n");
+        return 2;
+    }
+    QTemporaryDir directory;
+    data::BackendRouter::setEmbeddedBackend(
+        std::make_shared<engine::EmbeddedBackend>(directory.filePath(QStringLiteral("sqldata"))));
+    try {
+        send(QStringLiteral("master"), QStringLiteral("CREATE DATABASE shot"));
+        send(QStringLiteral("shot"),
+            QStringLiteral(
+                "CREATE TABLE inquiry(d1 nvarchar(255) NULL, d2 nvarchar(255) NULL, d16 datetime NULL, "
+                "d26 decimal(18,2) null, d51 image null, d60 decimal(18,0) not null PRIMARY KEY "
+                "identity(1,1))"));
+        send(QStringLiteral("shot"),
+            QStringLiteral(
+                "INSERT INTO inquiry (d1, d2, d16, d26, d51) VALUES "
+                "(N'张三', N'北京市海淀区中关村大街 27 号', '2024-01-31', 12.5, 0xFFD8FFE000104A464946), "
+                "(N'李四', N'上海市浦东新区', '2023-12-01 08:30', 3, NULL), "
+                "(N'王五', NULL, NULL, -1234567.891, 0x89504E47), "
+                "(N'Zhao Liu', N'广州', '1999-09-09', 0, NULL)"));
+
+        components::CAdodc control;
+        control.SetConnectionString(login.arg(QStringLiteral("shot")));
+        control.SetRecordSource(QStringLiteral("select d1,d2,d16,d26,d51,d60 from inquiry"));
+        control.Refresh();
+        components::CDataGrid grid;
+        grid.resize(640, 200);
+        grid.SetDataSource(control.Recordset());
+        const QStringList captions { QStringLiteral("姓名"), QStringLiteral("地址"), QStringLiteral("日期"),
+            QStringLiteral("金额"), QStringLiteral("照片"), QStringLiteral("编号") };
+        const QList<float> widths { 80, 200, 100, 100, 60, 60 };
+        components::CColumns columns = grid.Columns();
+        for (int i = 0; i < columns.Count(); ++i) {
+            columns.Item(i).SetCaption(captions.value(i));
+            columns.Item(i).SetWidth(widths.value(i));
+        }
+        grid.show();
+        QApplication::processEvents();
+        if (!grid.grab().save(QString::fromLocal8Bit(argv[1])))
+            return 1;
+    } catch (const data::DbError& error) {
+        std::fprintf(stderr, "database error: %s\n", qPrintable(error.description()));
+        return 1;
+    }
+    return 0;
+}
