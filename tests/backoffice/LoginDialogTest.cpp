@@ -3,6 +3,8 @@
 #include "app/SettingsFile.h"
 #include "data/BackendRouter.h"
 #include "data/SharedDatabase.h"
+#include "data/ValueReaders.h"
+#include "engine/EmbeddedBackend.h"
 #include "platform/ComputerName.h"
 #include "tests/backoffice/FakeServer.h"
 #include "tests/support/TempWorkspace.h"
@@ -137,4 +139,80 @@ TEST_F(LoginDialogTest, EnterMovesOnExceptOnTheLoginButton)
     QTest::keyClick(dialog.control(1000), Qt::Key_Return);
     EXPECT_TRUE(server->connectionStrings.isEmpty());
     EXPECT_NE(dialog.control(1000)->hasFocus(), true);
+}
+
+namespace {
+
+// The login against the embedded server in the test's own folder.
+class LoginOnEmbeddedServerTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        workspace.writeFile("uinfo.ini", "[system]\ndatabase=station\n");
+        workspace.seedFromTestData("workbooks/contrast.xls", "Contrast.XLS");
+        app::Settings::instance().load();
+        backend = std::make_shared<engine::EmbeddedBackend>(workspace.filePath("sqldata"));
+        data::BackendRouter::setEmbeddedBackend(backend);
+        ui::OkMessageBox::clearShownTexts();
+        ui::OkMessageBox::setAutoAnswer(QMessageBox::Ok);
+    }
+    void TearDown() override
+    {
+        ui::OkMessageBox::setAutoAnswer(QMessageBox::NoButton);
+        data::SharedDatabase::releaseObjects();
+        data::BackendRouter::setEmbeddedBackend(nullptr);
+        app::setSettingsDirectory(QString());
+    }
+
+    int logIn(const QString& password)
+    {
+        LoginDialog dialog;
+        dialog.control<QComboBox>(1000)->setEditText("localhost");
+        dialog.control<QComboBox>(1001)->setEditText("sa");
+        dialog.control<QLineEdit>(1002)->setText(password);
+        QTest::mouseClick(dialog.control(1), Qt::LeftButton);
+        data::SharedDatabase::releaseObjects();
+        return dialog.result();
+    }
+
+    QStringList rows(const QString& statement)
+    {
+        auto session = backend->open("Server=(local);Database=station;Uid=sa;pwd=first-Pass", 5);
+        auto result = session->execute(statement, 5);
+        QStringList texts;
+        QList<data::Variant> row;
+        while (result.cursor && result.cursor->fetchRow(row)) {
+            QStringList cells;
+            for (const data::Variant& value : row)
+                cells << (value.isNull() ? QStringLiteral("NULL") : data::ValueText(value));
+            texts << cells.join('|');
+        }
+        return texts;
+    }
+
+    TempWorkspace workspace;
+    std::shared_ptr<engine::EmbeddedBackend> backend;
+};
+
+} // namespace
+
+TEST_F(LoginOnEmbeddedServerTest, FirstLoginCreatesTheDatabaseAndCatalogueTheSecondChangesNothing)
+{
+    ASSERT_EQ(logIn("first-Pass"), ui::IDOK);
+    EXPECT_TRUE(ui::OkMessageBox::shownTexts().isEmpty());
+    EXPECT_EQ(app::ReadSetting("system", "sqlserver", ""), "LOCALHOST");
+    const QStringList catalogue
+        = rows("select engl,chna,withe,sort  from contrast where right(chna,1)<>'h' order by sort");
+    EXPECT_FALSE(catalogue.isEmpty());
+    const QStringList everything = rows("select chna,engl,withe,nub,nober,sort from contrast order by nober");
+    EXPECT_EQ(rows("select count(*) from inquiry"), QStringList { "0.000000" });
+
+    ASSERT_EQ(logIn("first-Pass"), ui::IDOK);
+    EXPECT_TRUE(ui::OkMessageBox::shownTexts().isEmpty());
+    EXPECT_EQ(rows("select chna,engl,withe,nub,nober,sort from contrast order by nober"), everything);
+
+    EXPECT_NE(logIn("wrong"), ui::IDOK);
+    EXPECT_EQ(ui::OkMessageBox::shownTexts(),
+        QStringList { QString::fromUtf8("登录失败。密码错误/服务器不可用。") });
 }

@@ -48,11 +48,13 @@ QByteArray TempWorkspace::readFile(const QString& name) const
     return file.readAll();
 }
 
-void TempWorkspace::seedFromTestData(const QString& name) const
+void TempWorkspace::seedFromTestData(const QString& name, const QString& targetName) const
 {
     const QString source = QStringLiteral(GLIMORA_TEST_DATA_DIR "/") + name;
-    QFile::remove(filePath(name));
-    if (!QFile::copy(source, filePath(name)))
+    const QString target = filePath(targetName.isEmpty() ? name : targetName);
+    QDir().mkpath(QFileInfo(target).absolutePath());
+    QFile::remove(target);
+    if (!QFile::copy(source, target))
         throw std::runtime_error("cannot copy test data " + name.toStdString());
-    QFile::setPermissions(filePath(name), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 }

@@ -20,8 +20,8 @@ public:
     void writeFile(const QString& name, const QByteArray& content) const;
     QByteArray readFile(const QString& name) const;
 
-    // Copies a file from tests/fixtures into the workspace.
-    void seedFromTestData(const QString& name) const;
+    // Copies a file from tests/fixtures into the workspace, under `targetName` when given.
+    void seedFromTestData(const QString& name, const QString& targetName = {}) const;
 
 private:
     QTemporaryDir m_dir;
