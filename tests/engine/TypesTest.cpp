@@ -171,3 +171,24 @@ TEST_F(TypesTest, MissingNamesAndUnsupportedWordsGiveClearErrors)
     EXPECT_EQ(errorOf(*m_session, "drop table nowhere"), 3701);
     EXPECT_EQ(errorOf(*m_session, "select distinct d1 from inquiry order by d2"), 145);
 }
+
+TEST_F(TypesTest, StatementsOfUpdatableRecordsets)
+{
+    // Literals as the data layer writes them back: bracketed names, N'' texts, ISO dates, E0 floats, 0x
+    // bytes.
+    EXPECT_EQ(run(*m_session,
+                  "INSERT INTO inquiry ([d1], [d16], [d26], [d51]) VALUES (N'x', '2012-12-31T08:30:00.000', "
+                  "1.5E0, 0x0102ff)")
+                  .rowsAffected,
+        1);
+    EXPECT_EQ(column(*m_session, "SELECT @@IDENTITY"), QStringList { "1" });
+    EXPECT_EQ(m_session->primaryKeyColumns("inquiry"), QStringList { "d60" });
+    EXPECT_EQ(run(*m_session,
+                  "UPDATE inquiry SET [d21] = 7 WHERE [d60] = 1 AND [d1] = N'X' AND [d16] = "
+                  "'2012-12-31T08:30:00.000' AND [d26] = 1.50 AND [d2] IS NULL")
+                  .rowsAffected,
+        1);
+    EXPECT_EQ(run(*m_session, "select d21, d51 from [dbo].[inquiry]").rows,
+        (QList<QStringList> { { "7", "0x0102ff" } }));
+    EXPECT_EQ(run(*m_session, "DELETE FROM inquiry WHERE [d60] = 1").rowsAffected, 1);
+}
