@@ -1,5 +1,6 @@
 #include "engine/Catalogue.h"
 
+#include "engine/ProcessProbe.h"
 #include "engine/SqliteStatement.h"
 
 #include <QCoreApplication>
@@ -413,11 +414,22 @@ QList<int> Catalogue::sessionsUsing(const QString& database)
     QMutexLocker locker(&m_mutex);
     openFile(true);
     QList<int> spids;
+    QList<int> dead;
     SqliteStatement list(
-        *m_connection, QStringLiteral("SELECT spid FROM sessions WHERE database=? COLLATE NOCASE"));
+        *m_connection, QStringLiteral("SELECT spid, pid FROM sessions WHERE database=? COLLATE NOCASE"));
     list.bindText(1, database);
-    while (list.step())
-        spids.append(int(list.intColumn(0)));
+    while (list.step()) {
+        if (ProcessProbe::isRunning(list.intColumn(1)))
+            spids.append(int(list.intColumn(0)));
+        else
+            dead.append(int(list.intColumn(0)));
+    }
+    // Sessions of a process that died hold nothing; they go from the list.
+    for (int spid : dead) {
+        SqliteStatement remove(*m_connection, QStringLiteral("DELETE FROM sessions WHERE spid=?"));
+        remove.bindInt(1, spid);
+        remove.step();
+    }
     return spids;
 }
 

@@ -95,3 +95,14 @@ TEST_F(BatchTest, TransactionsAndVariables)
     EXPECT_EQ(column(*m_session, "declare @v varchar(5) = 'x' if @v = 'X' select 'yes' else select 'no'"),
         QStringList { "yes" });
 }
+
+TEST_F(BatchTest, DropDatabaseWaitsForItsSessions)
+{
+    auto other = connect("sa", "Secret1", "nivo");
+    run(*m_session, "use master");
+    EXPECT_EQ(errorOf(*m_session, "drop database nivo"), 3702);
+    other.reset();
+    EXPECT_EQ(errorOf(*m_session, "drop database nivo"), 0);
+    EXPECT_EQ(errorOf(*m_session, "use nivo"), 911);
+    EXPECT_EQ(errorOf(*m_session, "create database nivo"), 0);
+}
