@@ -1,0 +1,90 @@
+#include "engine/ConnectionString.h"
+#include "engine/DateTimeText.h"
+#include "engine/SqlFunctions.h"
+#include "engine/SqlType.h"
+
+#include <gtest/gtest.h>
+
+using namespace glimora::engine;
+
+struct DateCase
+{
+    const char* text;
+    const char* stored; // empty when the text is refused
+};
+
+class DateLiteralTest : public testing::TestWithParam<DateCase>
+{
+};
+
+TEST_P(DateLiteralTest, ReadsSqlServersForms)
+{
+    QDateTime value;
+    const DateTimeText::ParseResult result = DateTimeText::parse(QString::fromUtf8(GetParam().text), value);
+    if (QByteArray(GetParam().stored).isEmpty()) {
+        EXPECT_NE(result, DateTimeText::ParseResult::Ok) << GetParam().text;
+        return;
+    }
+    ASSERT_EQ(result, DateTimeText::ParseResult::Ok) << GetParam().text;
+    EXPECT_EQ(DateTimeText::format(value), QString::fromLatin1(GetParam().stored));
+    QDateTime back;
+    const QByteArray stored = DateTimeText::format(value).toUtf8();
+    ASSERT_TRUE(DateTimeText::fromStoredUtf8(stored.constData(), int(stored.size()), back));
+    EXPECT_EQ(back, value);
+}
+
+INSTANTIATE_TEST_SUITE_P(Forms, DateLiteralTest,
+    testing::Values(DateCase { "2012-12-31", "2012-12-31 00:00:00.000" },
+        DateCase { "2012/12/31", "2012-12-31 00:00:00.000" },
+        DateCase { "20121231", "2012-12-31 00:00:00.000" },
+        DateCase { " 2012-1-5 ", "2012-01-05 00:00:00.000" },
+        DateCase { "2012-12-31 13:05", "2012-12-31 13:05:00.000" },
+        DateCase { "2012-12-31T13:05:10.5", "2012-12-31 13:05:10.500" },
+        DateCase { "20121231 1:05PM", "2012-12-31 13:05:00.000" },
+        DateCase { "12/31/2012", "2012-12-31 00:00:00.000" }, DateCase { "2012-02-30", "" },
+        DateCase { "2012-12-31 25:00", "" }, DateCase { "yesterday", "" }, DateCase { "", "" }));
+
+TEST(DateLiteralTest, YearsBefore1753AreOutOfRange)
+{
+    QDateTime value;
+    EXPECT_EQ(DateTimeText::parse("1752-12-31", value), DateTimeText::ParseResult::OutOfRange);
+    EXPECT_EQ(DateTimeText::formatStyle(DateTimeText::fromDays(41272.5), 120), "2012-12-31 12:00:00");
+}
+
+TEST(CollationTest, IgnoresCaseAndTrailingBlanks)
+{
+    EXPECT_EQ(SqlFunctions::compareText("sa", "SA"), 0);
+    EXPECT_EQ(SqlFunctions::compareText("abc  ", "ABC"), 0);
+    EXPECT_LT(SqlFunctions::compareText("abc", "abd"), 0);
+    EXPECT_LT(SqlFunctions::compareText(" a", "a"), 0); // leading blanks count
+    EXPECT_LT(SqlFunctions::compareText("ab", "abc"), 0);
+    EXPECT_EQ(SqlFunctions::compareText("Ä名称", "ä名称 "), 0);
+    EXPECT_GT(SqlFunctions::compareText("名称", "name"), 0);
+}
+
+TEST(ConnectionStringTest, ReadsKeysInAnyCaseAndBracedValues)
+{
+    const QHash<QString, QString> keys
+        = ConnectionString::parse("Driver={SQL Server};SERVER=host;Database=;UID=sa;pwd={a;b}}c};Extra");
+    EXPECT_EQ(keys.value("driver"), "SQL Server");
+    EXPECT_EQ(keys.value("server"), "host");
+    EXPECT_TRUE(keys.contains("database"));
+    EXPECT_EQ(keys.value("database"), "");
+    EXPECT_EQ(keys.value("uid"), "sa");
+    EXPECT_EQ(keys.value("pwd"), "a;b}c");
+}
+
+TEST(SqlTypeTest, NamesRoundTripAndMapToAdoCodes)
+{
+    for (const char* name : { "nvarchar(255)", "varchar(50)", "decimal(18,2)", "datetime", "int", "image",
+             "float", "varbinary(max)" }) {
+        EXPECT_EQ(SqlType::fromText(name).name(), QString::fromLatin1(name));
+    }
+    EXPECT_EQ(int(SqlType::fromText("nvarchar(255)").adoType()), 202);
+    EXPECT_EQ(int(SqlType::fromText("varchar(50)").adoType()), 200);
+    EXPECT_EQ(int(SqlType::fromText("datetime").adoType()), 135);
+    EXPECT_EQ(int(SqlType::fromText("numeric(18,0)").adoType()), 131);
+    EXPECT_EQ(int(SqlType::fromText("int").adoType()), 3);
+    EXPECT_EQ(int(SqlType::fromText("image").adoType()), 205);
+    EXPECT_FALSE(SqlType::fromText("widget").isKnown());
+}
