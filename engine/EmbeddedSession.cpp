@@ -67,13 +67,12 @@ EmbeddedSession::EmbeddedSession(std::shared_ptr<Catalogue> catalogue, RowsetRea
 
 EmbeddedSession::~EmbeddedSession()
 {
+    // A result set still in the client's hands keeps its own connection; nothing to read here.
     try {
-        if (auto cursor = m_openCursor.lock())
-            cursor->drain();
         dropRowsets();
         m_catalogue->removeSession(m_spid);
     } catch (const std::exception&) {
-        // A session that ends must not throw; the catalogue entry goes with the process.
+        // A session that ends must not throw; a stale catalogue entry is cleaned up later.
     }
 }
 
