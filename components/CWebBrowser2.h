@@ -25,14 +25,16 @@ public:
         const QVariant& postData = {}, const QVariant& headers = {});
     QString LocationURL() const;
 
-    PageView* pageView() const { return m_view; }
+    PageView* pageView();
 
 signals:
     // The page, or the error page shown instead, has loaded.
     void DocumentComplete(const QString& url, bool ok);
 
 private:
-    PageView* m_view;
+    void adopt(PageView* view);
+
+    PageView* m_view = nullptr;
 };
 
 } // namespace glimora::components

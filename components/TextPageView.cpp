@@ -68,7 +68,14 @@ void TextPageView::navigate(const QUrl& url)
         showError(QStringLiteral("不支持的地址类型：%1").arg(url.scheme()));
         return;
     }
-    m_pending = m_network->get(QNetworkRequest(url));
+    QNetworkReply* reply = m_network->get(QNetworkRequest(url));
+    m_pending = reply;
+    connect(reply, &QNetworkReply::downloadProgress, this, [this, reply](qint64 received, qint64) {
+        if (received <= MaximumPageBytes || reply != m_pending)
+            return;
+        abortPending();
+        showError(QStringLiteral("页面过大"));
+    });
 }
 
 void TextPageView::replyFinished(QNetworkReply* reply)

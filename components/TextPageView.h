@@ -19,6 +19,8 @@ class TextPageView : public PageView
 public:
     // Gives up on a server that sends nothing for this long.
     static constexpr int TransferTimeoutMs = 30000;
+    // A page is text; anything larger is not read into memory.
+    static constexpr qint64 MaximumPageBytes = 16 * 1024 * 1024;
 
     explicit TextPageView(QWidget* parent = nullptr);
     ~TextPageView() override;
