@@ -47,7 +47,8 @@ INSTANTIATE_TEST_SUITE_P(Names, RecentUsersTest,
     ::testing::Values(Rotation { "ann", { "ann", "bob", "cy" }, true },
         Rotation { "bob", { "bob", "ann", "cy" }, false }, Rotation { "cy", { "cy", "ann", "bob" }, false },
         Rotation { "dan", { "dan", "ann", "bob" }, false },
-        Rotation { "ANN", { "ANN", "ann", "bob" }, false }));
+        Rotation { "ANN", { "ANN", "ann", "bob" }, false }),
+    [](const ::testing::TestParamInfo<Rotation>& info) { return std::string("as_") + info.param.user; });
 
 TEST(RecentUsersFirstRunTest, EmptyListGetsTheFirstNameAndEmptyEntries)
 {
