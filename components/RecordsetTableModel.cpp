@@ -72,8 +72,8 @@ void RecordsetTableModel::setLocked(int column, bool locked)
 
 bool RecordsetTableModel::syncWithRecordset()
 {
-    if (m_inserting)
-        return false; // asked again by a listener of the insertion under way
+    if (m_changingRows)
+        return false; // asked again by a listener of the change under way
     if (!isOpen()) {
         if (m_fields.isEmpty() && m_rowCount == 0)
             return false;
@@ -98,18 +98,24 @@ bool RecordsetTableModel::syncWithRecordset()
     }
     if (fetched > m_rowCount) {
         // Rows only ever join at the end: fetched by a cursor move, or added by AddNew.
-        m_inserting = true;
+        m_changingRows = true;
         beginInsertRows(QModelIndex(), m_rowCount, int(fetched) - 1);
         m_rowCount = int(fetched);
         endInsertRows();
-        m_inserting = false;
+        m_changingRows = false;
         return false;
     }
     if (fetched < m_rowCount) {
-        // A deleted row: the rows after it have moved up, so lay them out anew.
-        beginResetModel();
+        // Deleted rows: the rows after them have moved up. Cells are read live, so dropping
+        // rows at the end and repainting the rest shows the set as it is, and unlike a reset
+        // it keeps the columns' widths and hidden state.
+        m_changingRows = true;
+        beginRemoveRows(QModelIndex(), int(fetched), m_rowCount - 1);
         m_rowCount = int(fetched);
-        endResetModel();
+        endRemoveRows();
+        m_changingRows = false;
+        if (m_rowCount > 0)
+            emit dataChanged(index(0, 0), index(m_rowCount - 1, columnCount() - 1));
         return true;
     }
     return false;
@@ -134,6 +140,9 @@ int RecordsetTableModel::columnCount(const QModelIndex& parent) const
 Variant RecordsetTableModel::valueAt(int row, int column) const
 {
     try {
+        // Only rows already read: painting must never make the record set read on.
+        if (row >= m_recordset.fetchedRecordCount())
+            return Variant();
         return m_recordset.valueAt(row, column);
     } catch (const DbError&) {
         // A row gone since the last sync, or a closed set: nothing to show.
@@ -256,7 +265,7 @@ bool RecordsetTableModel::canFetchMore(const QModelIndex& parent) const
 
 void RecordsetTableModel::fetchMore(const QModelIndex& parent)
 {
-    if (parent.isValid() || !isOpen() || m_inserting)
+    if (parent.isValid() || !isOpen() || m_changingRows)
         return;
     try {
         if (m_recordset.fetchedRecordCount() <= m_rowCount)

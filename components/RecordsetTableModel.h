@@ -29,8 +29,8 @@ public:
     void setLocked(int column, bool locked);
 
     // Catches up with changes made to the record set behind the model's back (rows added,
-    // deleted or fetched by moving the cursor, the set closed). Returns true when the rows
-    // were laid out anew.
+    // deleted or fetched by moving the cursor, the set closed). Returns true when rows went
+    // or the columns changed.
     bool syncWithRecordset();
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -65,7 +65,7 @@ private:
     QStringList m_captions;
     QList<bool> m_locked;
     int m_rowCount = 0;
-    bool m_inserting = false;
+    bool m_changingRows = false;
 };
 
 } // namespace glimora::components

@@ -194,6 +194,8 @@ TEST_F(DataGridTest, RowsDeletedOrAddedThroughTheRecordsetAppearInTheGrid)
 {
     Recordset recordset = bind(QStringLiteral("select d1,d16,d26 from inquiry"));
     ASSERT_EQ(m_grid.model()->rowCount(), 2);
+    m_grid.Columns().Item(0).SetWidth(150);
+    m_grid.Columns().Item(2).SetVisible(false);
 
     // Data management deletes the current record on a double click.
     QSignalSpy doubleClicks(&m_grid, &CDataGrid::DblClick);
@@ -207,6 +209,9 @@ TEST_F(DataGridTest, RowsDeletedOrAddedThroughTheRecordsetAppearInTheGrid)
     QTRY_COMPARE(m_grid.model()->rowCount(), 1);
     EXPECT_EQ(cell(0, 0), QStringLiteral("张三"));
     EXPECT_EQ(m_database.scalarText(QStringLiteral("select count(*) from inquiry")).toInt(), 1);
+    // The screen's column settings survive the change.
+    EXPECT_EQ(m_grid.Columns().Item(0).Width(), 150.0f);
+    EXPECT_FALSE(m_grid.Columns().Item(2).Visible());
 
     recordset.AddNew(QStringLiteral("d1"), glimora::data::Variant::fromString(QStringLiteral("王五")));
     QTRY_COMPARE(m_grid.model()->rowCount(), 2);
