@@ -147,6 +147,8 @@ struct Statement
         BeginTransaction,
         CommitTransaction,
         RollbackTransaction,
+        Backup, // backup database|log <name> to disk='...'
+        Restore, // restore database <name> | verifyonly from disk='...'
     };
 
     Kind kind = Kind::Select;
@@ -172,6 +174,14 @@ struct Statement
     QString name;
     QList<std::pair<QString, ExprPtr>> arguments; // exec: parameter name (may be empty), value
     ExprPtr dynamicText; // exec ('...' + @v)
+
+    // backup and restore: name is the database, device the path of disk='...'
+    QString device;
+    bool log = false; // backup log
+    bool verifyOnly = false; // restore verifyonly
+    bool init = false; // with init
+    bool replace = false; // with replace
+    int fileNumber = 1; // with file = n
 
     // procedural statements
     ExprPtr expr; // print, set @v, if/while condition

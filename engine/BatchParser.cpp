@@ -313,6 +313,8 @@ StatementPtr BatchParser::parseStatement(bool firstInBatch)
         return parseTransactionEnd(Statement::Kind::CommitTransaction);
     if (token.isWord("rollback"))
         return parseTransactionEnd(Statement::Kind::RollbackTransaction);
+    if (token.isWord("backup") || token.isWord("restore"))
+        return parseBackupOrRestore();
     if (token.isWord("print")) {
         auto statement = makeStatement(Statement::Kind::Print, next());
         statement->expr = parseExpr();
@@ -324,6 +326,59 @@ StatementPtr BatchParser::parseStatement(bool firstInBatch)
     if (firstInBatch)
         return parseExec(false);
     fail();
+}
+
+StatementPtr BatchParser::parseBackupOrRestore()
+{
+    const bool backup = peek().isWord("backup");
+    auto statement = makeStatement(backup ? Statement::Kind::Backup : Statement::Kind::Restore, next());
+    statement->keyword = backup ? QStringLiteral("backup") : QStringLiteral("restore");
+    if (backup && acceptWord("log")) {
+        statement->log = true;
+    } else if (!backup && acceptWord("verifyonly")) {
+        statement->verifyOnly = true;
+    } else {
+        expectWord("database");
+    }
+    if (!statement->verifyOnly)
+        statement->name = expectName();
+    if (backup)
+        expectWord("to");
+    else
+        expectWord("from");
+    expectWord("disk");
+    expectSymbol("=");
+    if (peek().kind != Kind::String && peek().kind != Kind::NationalString)
+        fail();
+    statement->device = next().text;
+    if (acceptWord("with"))
+        parseBackupOptions(*statement);
+    return statement;
+}
+
+void BatchParser::parseBackupOptions(Statement& statement)
+{
+    do {
+        if (peek().kind != Kind::Word)
+            fail();
+        const Token& option = next();
+        if (option.isWord("init")) {
+            statement.init = true;
+        } else if (option.isWord("noinit")) {
+            statement.init = false;
+        } else if (option.isWord("replace")) {
+            statement.replace = true;
+        } else if (option.isWord("file")) {
+            expectSymbol("=");
+            if (peek().kind != Kind::Number)
+                fail();
+            statement.fileNumber = next().text.toInt();
+        } else if (acceptSymbol("=")) {
+            // Options with a value that change nothing here: name = '...', stats = 10, ...
+            next();
+        }
+        // Other bare options (norecovery, recovery, format, skip, checksum, stats) are accepted as no-ops.
+    } while (acceptSymbol(","));
 }
 
 StatementPtr BatchParser::parseSelectStatement()

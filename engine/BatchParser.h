@@ -38,6 +38,8 @@ private:
     ast::StatementPtr parseWhile();
     ast::StatementPtr parseBegin();
     ast::StatementPtr parseTransactionEnd(ast::Statement::Kind kind);
+    ast::StatementPtr parseBackupOrRestore();
+    void parseBackupOptions(ast::Statement& statement);
     ast::ColumnDefinition parseColumnDefinition();
     QStringList parseNameList();
 

@@ -65,6 +65,9 @@ std::shared_ptr<DatabaseConnection> DatabaseConnection::open(
     connection->setBusyTimeout(busyTimeoutMs);
     SqlFunctions::install(connection->m_db);
     connection->execute(QStringLiteral("PRAGMA synchronous=FULL"));
+    // A restore that died after leaving write-ahead logging left the file in rollback mode.
+    if (!name.isEmpty())
+        sqlite3_exec(connection->m_db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
     return connection;
 }
 

@@ -3,6 +3,7 @@
 #include "data/DbError.h"
 #include "engine/Catalogue.h"
 #include "engine/ConnectionString.h"
+#include "engine/DatabaseBackup.h"
 #include "engine/EmbeddedSession.h"
 #include "engine/WorkbookRowset.h"
 
@@ -12,6 +13,7 @@ EmbeddedBackend::EmbeddedBackend(const QString& dataDirectory)
     : m_catalogue(std::make_shared<Catalogue>(dataDirectory))
     , m_rowsetReader(&WorkbookRowset::read)
 {
+    DatabaseBackup::removeLeftovers(m_catalogue->dataDirectory());
 }
 
 EmbeddedBackend::~EmbeddedBackend() = default;

@@ -2,6 +2,7 @@
 
 #include "data/DbError.h"
 #include "engine/BatchParser.h"
+#include "engine/DatabaseBackup.h"
 #include "engine/DateTimeText.h"
 #include "engine/SessionCursor.h"
 #include "engine/SqliteStatement.h"
@@ -202,6 +203,9 @@ void EmbeddedSession::runStatement(const Statement& statement, BatchState& state
     case Statement::Kind::Use:
         switchDatabase(statement.name);
         return;
+    case Statement::Kind::Backup:
+    case Statement::Kind::Restore:
+        return runBackupOrRestore(statement);
     case Statement::Kind::Exec:
         return runExec(statement);
     case Statement::Kind::SetOption:
@@ -344,6 +348,44 @@ void EmbeddedSession::runExec(const Statement& statement)
     procedures.run(statement.name, arguments);
     // A user or role added to this database changes what this session may do.
     refreshRoles();
+}
+
+void EmbeddedSession::runBackupOrRestore(const Statement& statement)
+{
+    DatabaseBackup backup(*m_catalogue);
+    if (statement.kind == Statement::Kind::Restore) {
+        if (statement.verifyOnly)
+            return backup.verify(statement.device, statement.fileNumber);
+        if (!m_login.sysadmin && !m_catalogue->isServerRoleMember(m_login.name, QStringLiteral("dbcreator")))
+            throw ServerError(3110,
+                QStringLiteral("User does not have permission to RESTORE database '%1'.").arg(statement.name),
+                14, 1);
+        return backup.restore(
+            statement.name, statement.device, statement.fileNumber, statement.replace, m_login.name);
+    }
+    if (!m_catalogue->database(statement.name))
+        throw ServerError::databaseMissing(statement.name);
+    if (!m_login.sysadmin) {
+        std::shared_ptr<DatabaseConnection> target = m_database;
+        if (target->name().compare(statement.name, Qt::CaseInsensitive) != 0)
+            target = DatabaseConnection::open(
+                statement.name, m_catalogue->database(statement.name)->path, m_busyTimeoutMs);
+        const std::optional<QString> user = target->userOfLogin(m_login.name);
+        const QStringList roles = user ? target->rolesOf(*user) : QStringList();
+        if (!roles.contains(QStringLiteral("db_owner"))
+            && !roles.contains(QStringLiteral("db_backupoperator")))
+            throw ServerError(262,
+                QStringLiteral("BACKUP %1 permission denied in database '%2'.")
+                    .arg(statement.log ? QStringLiteral("LOG") : QStringLiteral("DATABASE"), statement.name),
+                14, 1);
+    }
+    // Databases here run in the simple recovery model: there is no log to back up.
+    if (statement.log)
+        throw ServerError(4208,
+            QStringLiteral("The statement BACKUP LOG is not allowed while the recovery model is SIMPLE. Use "
+                           "BACKUP DATABASE or change the recovery model using ALTER DATABASE."),
+            16, 1);
+    backup.backup(statement.name, statement.device, statement.init);
 }
 
 void EmbeddedSession::switchDatabase(const QString& name)

@@ -48,6 +48,7 @@ private:
     void runSelect(const ast::Statement& statement, BatchState& state, bool lastInBatch);
     void runChange(const ast::Statement& statement, BatchState& state);
     void runExec(const ast::Statement& statement);
+    void runBackupOrRestore(const ast::Statement& statement);
     void switchDatabase(const QString& name);
     void refreshRoles();
     void requireRead(const ast::Select& select);

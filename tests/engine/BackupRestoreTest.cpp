@@ -1,0 +1,284 @@
+#include "tests/engine/EngineTestSupport.h"
+
+#include <QFile>
+#include <QProcess>
+#include <sqlite3.h>
+
+using namespace glimora;
+using namespace glimora::engine::test;
+
+namespace {
+
+QString backupStatement(const QString& database, const QString& path)
+{
+    return QStringLiteral("backup   database   ") + database + QStringLiteral("  to   disk='") + path
+        + QStringLiteral("' with init");
+}
+
+QString restoreStatement(const QString& database, const QString& path)
+{
+    return QStringLiteral(" restore   database   ") + database + QStringLiteral("   from   disk='") + path
+        + QStringLiteral("' ");
+}
+
+// Runs one batch in a second process; its exit code, or -1 when it crashed.
+int runInOtherProcess(const QString& dataDirectory, const QString& batch, const QByteArray& fault = {})
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    if (!fault.isEmpty())
+        environment.insert(QStringLiteral("GLIMORA_ENGINE_FAULT"), QString::fromLatin1(fault));
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(GLIMORA_ENGINE_BATCH_RUNNER), { dataDirectory, batch });
+    if (!process.waitForFinished(60000))
+        return -2;
+    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
+
+QString integrityOf(const QString& path)
+{
+    sqlite3* db = nullptr;
+    QString result;
+    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr)
+        == SQLITE_OK) {
+        sqlite3_stmt* check = nullptr;
+        sqlite3_prepare_v2(db, "PRAGMA quick_check", -1, &check, nullptr);
+        if (check && sqlite3_step(check) == SQLITE_ROW)
+            result = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(check, 0)));
+        sqlite3_finalize(check);
+    }
+    sqlite3_close(db);
+    return result;
+}
+
+class BackupTest : public ServerTest
+{
+protected:
+    // nivo with `rows` rows tagged "kept", and sa's session in master.
+    std::unique_ptr<data::BackendSession> seed(int rows)
+    {
+        {
+            auto session = stationDatabase();
+            for (int i = 0; i < rows; ++i)
+                run(*session, QStringLiteral("insert inquiry(d1,d21) values('kept',%1)").arg(i));
+        }
+        return connect();
+    }
+    QString filePath(const QString& name) const { return m_directory.filePath(name); }
+    QString rowCount(const QString& database = QStringLiteral("nivo"))
+    {
+        auto session = connect("sa", "Secret1", database);
+        return column(*session, "select count(*) from inquiry").value(0);
+    }
+};
+
+} // namespace
+
+TEST_F(BackupTest, RestoresWhatWasBackedUp)
+{
+    auto master = seed(5);
+    const QString path = filePath("nivo.dbk");
+    run(*master, backupStatement("nivo", path));
+    {
+        auto nivo = connect("sa", "Secret1", "nivo");
+        run(*nivo, "delete inquiry where d21 < 3 insert inquiry(d1) values('later')");
+    }
+    EXPECT_EQ(rowCount(), "3");
+    run(*master, restoreStatement("nivo", path));
+    EXPECT_EQ(rowCount(), "5");
+    auto nivo = connect("sa", "Secret1", "nivo");
+    EXPECT_EQ(column(*nivo, "select d1 from inquiry where d1='later'"), QStringList());
+    // The restored file runs with write-ahead logging again and takes new rows.
+    run(*nivo, "insert inquiry(d1) values('after')");
+    EXPECT_EQ(column(*nivo, "select count(*) from inquiry"), QStringList { "6" });
+    EXPECT_FALSE(QFile::exists(dataDirectory() + "/restore-0.tmp"));
+}
+
+TEST_F(BackupTest, AppendsSetsWithoutInitAndRestoresTheChosenOne)
+{
+    auto master = seed(1);
+    // A relative device lands in the backup folder of the data folder.
+    run(*master, "backup database nivo to disk='sets.dbk'");
+    {
+        auto nivo = connect("sa", "Secret1", "nivo");
+        run(*nivo, "insert inquiry(d1) values('second')");
+    }
+    run(*master, "backup database nivo to disk='sets.dbk'");
+    EXPECT_TRUE(QFile::exists(dataDirectory() + "/backup/sets.dbk"));
+    run(*master, "restore database nivo from disk='sets.dbk' with file = 1");
+    EXPECT_EQ(rowCount(), "1");
+    run(*master, "restore database nivo from disk='sets.dbk' with file = 2");
+    EXPECT_EQ(rowCount(), "2");
+    EXPECT_EQ(errorOf(*master, "restore database nivo from disk='sets.dbk' with file = 3"), 4038);
+    // INIT starts the device afresh.
+    run(*master, "backup database nivo to disk='sets.dbk' with init");
+    EXPECT_EQ(errorOf(*master, "restore verifyonly from disk='sets.dbk' with file = 2"), 4038);
+    EXPECT_EQ(errorOf(*master, "restore verifyonly from disk='sets.dbk'"), 0);
+}
+
+TEST_F(BackupTest, BadFilesChangeNothing)
+{
+    auto master = seed(4);
+    const QString good = filePath("good.dbk");
+    run(*master, backupStatement("nivo", good));
+    QFile file(good);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    file.close();
+    {
+        auto nivo = connect("sa", "Secret1", "nivo");
+        run(*nivo, "insert inquiry(d1) values('live')");
+    }
+    const QStringList before = QDir(dataDirectory()).entryList(QDir::Files);
+
+    QByteArray flipped = bytes;
+    flipped[flipped.size() / 2] = char(flipped[flipped.size() / 2] ^ 0x10);
+    QByteArray headerFlipped = bytes;
+    headerFlipped[30] = char(headerFlipped[30] ^ 0x01); // inside the database name
+    const struct
+    {
+        const char* name;
+        QByteArray content;
+        int error;
+    } cases[] = {
+        { "truncated.dbk", bytes.left(bytes.size() - 100), 3241 },
+        { "cut-in-header.dbk", bytes.left(30), 3241 },
+        { "flipped.dbk", flipped, 3189 },
+        { "header-flipped.dbk", headerFlipped, 3189 },
+        { "foreign.dbk", QByteArray("SQLite format 3\0 not a backup at all", 37), 3241 },
+        { "empty.dbk", QByteArray(), 3241 },
+    };
+    for (const auto& bad : cases) {
+        SCOPED_TRACE(bad.name);
+        QFile out(filePath(bad.name));
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(bad.content);
+        out.close();
+        QString message;
+        EXPECT_EQ(errorOf(*master, restoreStatement("nivo", filePath(bad.name)), &message), bad.error);
+        EXPECT_TRUE(message.contains(filePath(bad.name))) << message.toStdString();
+        EXPECT_EQ(
+            errorOf(*master, QStringLiteral("restore verifyonly from disk='%1'").arg(filePath(bad.name))),
+            bad.error);
+        // A replace does not get a bad file past the checks either.
+        EXPECT_EQ(errorOf(*master, restoreStatement("nivo", filePath(bad.name)) + "with replace"), bad.error);
+        EXPECT_EQ(rowCount(), "5");
+    }
+    EXPECT_EQ(errorOf(*master, restoreStatement("nivo", filePath("missing.dbk"))), 3201);
+    EXPECT_EQ(errorOf(*master, QStringLiteral("restore verifyonly from disk='%1'").arg(good)), 0);
+    // Checks leave nothing behind in the data folder.
+    EXPECT_EQ(QDir(dataDirectory()).entryList(QDir::Files), before);
+    EXPECT_EQ(rowCount(), "5");
+}
+
+TEST_F(BackupTest, ExclusiveAccessAndOtherDatabases)
+{
+    auto master = seed(2);
+    const QString path = filePath("nivo.dbk");
+    run(*master, backupStatement("nivo", path));
+    {
+        auto user = connect("sa", "Secret1", "nivo");
+        QString message;
+        EXPECT_EQ(errorOf(*master, restoreStatement("nivo", path), &message), 3101);
+        EXPECT_EQ(message, "Exclusive access could not be obtained because the database is in use.");
+        EXPECT_EQ(errorOf(*master, "drop database nivo"), 3702);
+        // The session that runs the restore counts as a user too.
+        EXPECT_EQ(errorOf(*user, restoreStatement("nivo", path)), 3101);
+    }
+    run(*master, "create database other");
+    QString message;
+    EXPECT_EQ(errorOf(*master, restoreStatement("other", path), &message), 3154);
+    EXPECT_EQ(
+        message, "The backup set holds a backup of a database other than the existing 'other' database.");
+    run(*master, restoreStatement("other", path) + "with replace");
+    EXPECT_EQ(rowCount("other"), "2");
+    // A database that does not exist is created by the restore.
+    run(*master, restoreStatement("copy", path));
+    EXPECT_EQ(rowCount("copy"), "2");
+}
+
+TEST_F(BackupTest, BackupFailuresAndTheLogBackup)
+{
+    auto master = seed(0);
+    QString message;
+    EXPECT_EQ(errorOf(*master, backupStatement("nivo", "/proc/none/x.dbk"), &message), 3201);
+    EXPECT_TRUE(message.startsWith("Cannot open backup device '/proc/none/x.dbk'. Operating system error"))
+        << message.toStdString();
+    EXPECT_EQ(errorOf(*master, backupStatement("nivo", m_directory.path())), 3201);
+    EXPECT_EQ(errorOf(*master, backupStatement("absent", filePath("a.dbk"))), 911);
+    EXPECT_EQ(
+        errorOf(*master, "BACKUP LOG nivo TO DISK = 'C:Ledgerly_Last.bak' WITH NORECOVERY ", &message), 4208);
+    EXPECT_EQ(message,
+        "The statement BACKUP LOG is not allowed while the recovery model is SIMPLE. Use BACKUP DATABASE or "
+        "change the recovery model using ALTER DATABASE.");
+    EXPECT_FALSE(QFile::exists(dataDirectory() + "/backup/C:Ledgerly_Last.bak"));
+    // Appending to a file that is no backup does not overwrite it.
+    QFile foreign(filePath("notes.dbk"));
+    ASSERT_TRUE(foreign.open(QIODevice::WriteOnly));
+    foreign.write("my notes");
+    foreign.close();
+    EXPECT_EQ(
+        errorOf(*master, QStringLiteral("backup database nivo to disk='%1'").arg(filePath("notes.dbk"))),
+        3241);
+    ASSERT_TRUE(foreign.open(QIODevice::ReadOnly));
+    EXPECT_EQ(foreign.readAll(), "my notes");
+}
+
+TEST_F(BackupTest, SnapshotIsConsistentWhileAnotherProcessWrites)
+{
+    auto master = seed(0);
+    constexpr int Rows = 300;
+    QProcess writer;
+    writer.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    writer.start(QStringLiteral(GLIMORA_ENGINE_WRITER), { dataDirectory(), QString::number(Rows), "w" });
+    ASSERT_TRUE(writer.waitForStarted());
+    int snapshots = 0;
+    while (writer.state() != QProcess::NotRunning || snapshots == 0) {
+        const QString path = filePath(QStringLiteral("snap%1.dbk").arg(snapshots));
+        run(*master, backupStatement("nivo", path));
+        const QString copy = QStringLiteral("snap%1").arg(snapshots);
+        run(*master, restoreStatement(copy, path));
+        // The writer inserts 0, 1, 2, ... one statement each: a snapshot holds a prefix.
+        auto reader = connect("sa", "Secret1", copy);
+        const QStringList row
+            = run(*reader, "select count(*), isnull(max(d21), -1) + 1, count(distinct d21) from inquiry")
+                  .rows.value(0);
+        EXPECT_EQ(row.value(0), row.value(1));
+        EXPECT_EQ(row.value(0), row.value(2));
+        ++snapshots;
+        writer.waitForFinished(10);
+    }
+    EXPECT_EQ(writer.exitCode(), 0);
+    EXPECT_EQ(rowCount(), QString::number(Rows));
+}
+
+TEST_F(BackupTest, RestoreKilledAtAnyPointLeavesTheOldOrTheNewDatabase)
+{
+    auto master = seed(3);
+    const QString path = filePath("nivo.dbk");
+    run(*master, backupStatement("nivo", path));
+    master.reset();
+    const QString livePath = dataDirectory() + "/nivo.sqlite";
+    for (const char* point : { "restore-extracted", "restore-before-rename", "restore-after-rename" }) {
+        SCOPED_TRACE(point);
+        {
+            auto nivo = connect("sa", "Secret1", "nivo");
+            run(*nivo, "insert inquiry(d1) values('old')");
+        }
+        const QString old = rowCount();
+        EXPECT_EQ(runInOtherProcess(dataDirectory(), restoreStatement("nivo", path), point), 86);
+        EXPECT_EQ(integrityOf(livePath), "ok");
+        // A new start of the server cleans up what the dead restore left.
+        m_backend = std::make_unique<engine::EmbeddedBackend>(dataDirectory());
+        EXPECT_EQ(QDir(dataDirectory()).entryList({ "restore-*" }, QDir::Files), QStringList());
+        const QString now = rowCount();
+        EXPECT_TRUE(now == old || now == "3") << now.toStdString();
+        EXPECT_EQ(integrityOf(livePath), "ok");
+    }
+    // A backup killed before its rename leaves no device at all.
+    EXPECT_EQ(runInOtherProcess(
+                  dataDirectory(), backupStatement("nivo", filePath("late.dbk")), "backup-before-rename"),
+        86);
+    EXPECT_FALSE(QFile::exists(filePath("late.dbk")));
+}

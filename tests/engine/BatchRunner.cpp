@@ -1,0 +1,49 @@
+// A second process for the backup and session tests: logs in as sa and runs batches.
+//   <data folder> <batch>          runs the batch once; exits 0, or 1 with the error
+//   <data folder> --hold <db>      keeps a session in <db> and runs "select 1" for every line
+//                                  of standard input, answering "ok" or the error
+#include "data/DbError.h"
+#include "engine/EmbeddedBackend.h"
+
+#include <cstdio>
+#include <iostream>
+#include <QCoreApplication>
+#include <string>
+
+int main(int argc, char** argv)
+{
+    QCoreApplication application(argc, argv);
+    const QStringList arguments = application.arguments();
+    if (arguments.size() < 3) {
+        std::fprintf(stderr, "usage: %s <data folder> <batch> | --hold <database>\n", argv[0]);
+        return 2;
+    }
+    glimora::engine::EmbeddedBackend backend(arguments[1]);
+    const bool hold = arguments[2] == QLatin1String("--hold");
+    const QString connection = QStringLiteral("Driver={SQL Server};Server=.;Database=%1;Uid=sa;pwd=Secret1")
+                                   .arg(hold ? arguments.value(3) : QString());
+    try {
+        auto session = backend.open(connection, 30);
+        if (!hold) {
+            session->execute(arguments[2], 60);
+            return 0;
+        }
+        std::cout << "ready" << std::endl;
+        std::string line;
+        while (std::getline(std::cin, line)) {
+            try {
+                if (line == "reconnect")
+                    session = backend.open(connection, 30);
+                else
+                    session->execute(QStringLiteral("select 1"), 30);
+                std::cout << "ok" << std::endl;
+            } catch (const glimora::data::DbError& error) {
+                std::cout << error.nativeError() << std::endl;
+            }
+        }
+    } catch (const glimora::data::DbError& error) {
+        std::fprintf(stderr, "%s\n", error.description().toUtf8().constData());
+        return 1;
+    }
+    return 0;
+}
