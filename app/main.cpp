@@ -1,13 +1,17 @@
 #include "app/DefaultScreenFactory.h"
 #include "app/EmbeddedServerSetup.h"
 #include "app/QueryApp.h"
+#include "components/ComponentFactories.h"
+#include "components/PageViewFactory.h"
 #include "platform/IdleClock.h"
 
 #include <QApplication>
 
 int main(int argc, char** argv)
 {
+    glimora::components::PageViewFactory::prepareApplication();
     QApplication application(argc, argv);
+    glimora::components::ComponentFactories::install();
     QApplication::setApplicationName(QStringLiteral("glimora"));
     // Installs the input filter early, so idle time counts from the first input on.
     glimora::platform::IdleClock::current();

@@ -3,6 +3,7 @@
 
 #include "app/SharedFonts.h"
 #include "backoffice/LoginDialog.h"
+#include "components/ComponentFactories.h"
 #include "res/DialogTemplate.h"
 #include "tools/glimora-screens/ScreenDressing.h"
 #include "ui/TemplateDialog.h"
@@ -33,6 +34,7 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    glimora::components::ComponentFactories::install();
     QTextStream err(stderr);
     if (argc != 2) {
         err << "usage: glimora-screens <folder>\n";
