@@ -149,6 +149,12 @@ struct Statement
         RollbackTransaction,
         Backup, // backup database|log <name> to disk='...'
         Restore, // restore database <name> | verifyonly from disk='...'
+        Kill, // kill <expr>
+        DeclareCursor, // name, select
+        OpenCursor, // name
+        FetchCursor, // name; columns: the variables of INTO
+        CloseCursor, // name
+        DeallocateCursor, // name
     };
 
     Kind kind = Kind::Select;

@@ -315,6 +315,13 @@ StatementPtr BatchParser::parseStatement(bool firstInBatch)
         return parseTransactionEnd(Statement::Kind::RollbackTransaction);
     if (token.isWord("backup") || token.isWord("restore"))
         return parseBackupOrRestore();
+    if (token.isWord("open") || token.isWord("fetch") || token.isWord("close") || token.isWord("deallocate"))
+        return parseCursorStatement();
+    if (token.isWord("kill")) {
+        auto statement = makeStatement(Statement::Kind::Kill, next());
+        statement->expr = parseUnary();
+        return statement;
+    }
     if (token.isWord("print")) {
         auto statement = makeStatement(Statement::Kind::Print, next());
         statement->expr = parseExpr();
@@ -379,6 +386,33 @@ void BatchParser::parseBackupOptions(Statement& statement)
         }
         // Other bare options (norecovery, recovery, format, skip, checksum, stats) are accepted as no-ops.
     } while (acceptSymbol(","));
+}
+
+StatementPtr BatchParser::parseCursorStatement()
+{
+    const Token& start = next();
+    const Statement::Kind kind = start.isWord("open") ? Statement::Kind::OpenCursor
+        : start.isWord("fetch")                       ? Statement::Kind::FetchCursor
+        : start.isWord("close")                       ? Statement::Kind::CloseCursor
+                                                      : Statement::Kind::DeallocateCursor;
+    auto statement = makeStatement(kind, start);
+    if (kind == Statement::Kind::FetchCursor) {
+        if (peek().isWord("prior") || peek().isWord("first") || peek().isWord("last")
+            || peek().isWord("absolute") || peek().isWord("relative"))
+            throw ServerError::notSupported(QStringLiteral("FETCH ") + peek().text.toUpper());
+        acceptWord("next");
+        acceptWord("from");
+    }
+    acceptWord("global");
+    statement->name = expectName();
+    if (kind == Statement::Kind::FetchCursor && acceptWord("into")) {
+        do {
+            if (peek().kind != Kind::Variable)
+                fail();
+            statement->columns.append(next().text);
+        } while (acceptSymbol(","));
+    }
+    return statement;
 }
 
 StatementPtr BatchParser::parseSelectStatement()
@@ -674,9 +708,19 @@ StatementPtr BatchParser::parseSet()
 
 StatementPtr BatchParser::parseDeclare()
 {
-    auto statement = makeStatement(Statement::Kind::Declare, next());
-    if (peek().kind != Kind::Variable)
-        throw ServerError::notSupported(QStringLiteral("DECLARE CURSOR"));
+    const Token& start = next();
+    if (peek().kind != Kind::Variable) {
+        // declare <name> cursor [local|global|forward_only|static|...] for <select>
+        auto cursor = makeStatement(Statement::Kind::DeclareCursor, start);
+        cursor->name = expectName();
+        expectWord("cursor");
+        while (peek().kind == Kind::Word && !peek().isWord("for"))
+            next();
+        expectWord("for");
+        cursor->select = parseSelect();
+        return cursor;
+    }
+    auto statement = makeStatement(Statement::Kind::Declare, start);
     do {
         if (peek().kind != Kind::Variable)
             fail();

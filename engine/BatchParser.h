@@ -39,6 +39,7 @@ private:
     ast::StatementPtr parseBegin();
     ast::StatementPtr parseTransactionEnd(ast::Statement::Kind kind);
     ast::StatementPtr parseBackupOrRestore();
+    ast::StatementPtr parseCursorStatement();
     void parseBackupOptions(ast::Statement& statement);
     ast::ColumnDefinition parseColumnDefinition();
     QStringList parseNameList();

@@ -433,4 +433,46 @@ QList<int> Catalogue::sessionsUsing(const QString& database)
     return spids;
 }
 
+QList<Catalogue::SessionEntry> Catalogue::liveSessions()
+{
+    QMutexLocker locker(&m_mutex);
+    openFile(true);
+    QList<SessionEntry> sessions;
+    QList<int> dead;
+    SqliteStatement list(*m_connection,
+        QStringLiteral("SELECT spid, pid, login, host, database, status FROM sessions ORDER BY spid"));
+    while (list.step()) {
+        if (!ProcessProbe::isRunning(list.intColumn(1))) {
+            dead.append(int(list.intColumn(0)));
+            continue;
+        }
+        sessions.append({ int(list.intColumn(0)), list.textColumn(2), list.textColumn(3), list.textColumn(4),
+            list.textColumn(5) });
+    }
+    for (int spid : dead)
+        removeSession(spid);
+    return sessions;
+}
+
+bool Catalogue::sessionExists(int spid)
+{
+    QMutexLocker locker(&m_mutex);
+    openFile(true);
+    SqliteStatement lookup(*m_connection, QStringLiteral("SELECT 1 FROM sessions WHERE spid=?"));
+    lookup.bindInt(1, spid);
+    return lookup.step();
+}
+
+bool Catalogue::killSession(int spid)
+{
+    QMutexLocker locker(&m_mutex);
+    for (const SessionEntry& session : liveSessions()) {
+        if (session.spid == spid) {
+            removeSession(spid);
+            return true;
+        }
+    }
+    return false;
+}
+
 } // namespace glimora::engine

@@ -58,6 +58,20 @@ public:
     void updateSession(int spid, const QString& database);
     void removeSession(int spid);
     QList<int> sessionsUsing(const QString& database);
+    struct SessionEntry
+    {
+        int spid = 0;
+        QString login;
+        QString host;
+        QString database;
+        QString status;
+    };
+    // The sessions of every live process, by spid; those of dead processes are removed.
+    QList<SessionEntry> liveSessions();
+    // A live session whose entry is gone was killed.
+    bool sessionExists(int spid);
+    // False when no live session has that spid.
+    bool killSession(int spid);
 
 private:
     void openFile(bool create);

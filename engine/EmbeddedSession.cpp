@@ -9,6 +9,8 @@
 #include "engine/SystemProcedures.h"
 #include "engine/Translator.h"
 
+#include <algorithm>
+#include <functional>
 #include <QSysInfo>
 #include <QtGlobal>
 #include <sqlite3.h>
@@ -79,7 +81,7 @@ EmbeddedSession::~EmbeddedSession()
 
 QString EmbeddedSession::currentDatabase() const
 {
-    return m_database->name();
+    return m_database ? m_database->name() : QString();
 }
 
 data::ExecuteResult EmbeddedSession::execute(const QString& batch, int commandTimeoutSeconds)
@@ -93,6 +95,22 @@ data::ExecuteResult EmbeddedSession::execute(const QString& batch, int commandTi
     }
     m_openCursor.reset();
 
+    // A session killed from any process is a broken connection for its client.
+    if (m_killed || !m_catalogue->sessionExists(m_spid)) {
+        m_killed = true;
+        // Let go of the database file at once, so that a restore may replace it.
+        dropRowsets();
+        m_database.reset();
+        throw data::DbError(data::DbError::ProviderFailure,
+            QStringLiteral(
+                "A transport-level error has occurred when sending the request to the server. "
+                "(provider: TCP Provider, error: 0 - An existing connection was forcibly closed by "
+                "the remote host.)"),
+            10054, 20, 0);
+    }
+
+    // Variables live for one batch; cursors are global to the session, as in SQL Server.
+    m_variables.clear();
     QList<StatementPtr> statements;
     try {
         dropRowsets();
@@ -141,6 +159,8 @@ data::ExecuteResult EmbeddedSession::execute(const QString& batch, int commandTi
 
 QStringList EmbeddedSession::primaryKeyColumns(const QString& table)
 {
+    if (!m_database)
+        return {};
     try {
         const std::optional<TableInfo> info = m_database->table(table);
         if (!info)
@@ -164,6 +184,9 @@ void EmbeddedSession::runStatement(const Statement& statement, BatchState& state
     case Statement::Kind::Select:
         return runSelect(statement, state, lastInBatch);
     case Statement::Kind::Insert:
+        if (statement.execSource)
+            return runInsertExec(statement, state);
+        return runChange(statement, state);
     case Statement::Kind::Update:
     case Statement::Kind::Delete:
         return runChange(statement, state);
@@ -206,8 +229,16 @@ void EmbeddedSession::runStatement(const Statement& statement, BatchState& state
     case Statement::Kind::Backup:
     case Statement::Kind::Restore:
         return runBackupOrRestore(statement);
+    case Statement::Kind::Kill:
+        return runKill(statement);
+    case Statement::Kind::DeclareCursor:
+    case Statement::Kind::OpenCursor:
+    case Statement::Kind::FetchCursor:
+    case Statement::Kind::CloseCursor:
+    case Statement::Kind::DeallocateCursor:
+        return runCursorStatement(statement);
     case Statement::Kind::Exec:
-        return runExec(statement);
+        return runExec(statement, &state);
     case Statement::Kind::SetOption:
     case Statement::Kind::Print:
         return;
@@ -308,11 +339,11 @@ void EmbeddedSession::runChange(const Statement& statement, BatchState& state)
     state.rowsAffected = m_rowCount;
 }
 
-void EmbeddedSession::runExec(const Statement& statement)
+void EmbeddedSession::runExec(const Statement& statement, BatchState* state)
 {
     if (statement.dynamicText) {
         const Variable text
-            = evaluate(statement.dynamicText, SqlType::of(Base::NVarChar, SqlType::MaxLength));
+            = evaluate(concatenation(statement.dynamicText), SqlType::of(Base::NVarChar, SqlType::MaxLength));
         SqliteStatement read(*m_database, QStringLiteral("SELECT ") + text.sql);
         read.step();
         const QString batch = read.textColumn(0);
@@ -322,6 +353,11 @@ void EmbeddedSession::runExec(const Statement& statement)
             runStatement(*innerStatement, inner, false);
         if (inner.error)
             throw *inner.error;
+        return;
+    }
+    if (statement.name.compare(QLatin1String("sp_who"), Qt::CaseInsensitive) == 0) {
+        BatchState ignored;
+        runSelect(*BatchParser::parse(whoQuery(false)).first(), state ? *state : ignored, false);
         return;
     }
     if (!SystemProcedures::exists(statement.name))
@@ -386,6 +422,181 @@ void EmbeddedSession::runBackupOrRestore(const Statement& statement)
                            "BACKUP DATABASE or change the recovery model using ALTER DATABASE."),
             16, 1);
     backup.backup(statement.name, statement.device, statement.init);
+}
+
+ExprPtr EmbeddedSession::concatenation(const ExprPtr& expr)
+{
+    // The restore job sends exec('kill   '+@spid) with an int @spid. SQL Server would fail
+    // converting 'kill   ' to int; here a text built for EXEC joins its parts as text.
+    QList<ExprPtr> parts;
+    std::function<void(const ExprPtr&)> flatten = [&](const ExprPtr& part) {
+        if (part->kind == Expr::Kind::Binary_ && part->text == QLatin1String("+")) {
+            flatten(part->args[0]);
+            flatten(part->args[1]);
+        } else {
+            parts.append(part);
+        }
+    };
+    flatten(expr);
+    const bool hasText = std::any_of(
+        parts.begin(), parts.end(), [](const ExprPtr& part) { return part->kind == Expr::Kind::String; });
+    if (!hasText || parts.size() < 2)
+        return expr;
+    ExprPtr joined;
+    for (const ExprPtr& part : parts) {
+        auto text = std::make_shared<Expr>();
+        text->kind = Expr::Kind::Cast;
+        text->text = QStringLiteral("cast");
+        text->position = part->position;
+        text->type = SqlType::of(Base::NVarChar, 4000);
+        text->args.append(part);
+        if (!joined) {
+            joined = text;
+            continue;
+        }
+        auto plus = std::make_shared<Expr>();
+        plus->kind = Expr::Kind::Binary_;
+        plus->text = QStringLiteral("+");
+        plus->position = joined->position;
+        plus->args = { joined, text };
+        joined = plus;
+    }
+    return joined;
+}
+
+QString EmbeddedSession::whoQuery(bool requestId)
+{
+    auto text = [](const QString& value) { return QStringLiteral("N") + Translator::quoteText(value); };
+    QStringList rows;
+    for (const Catalogue::SessionEntry& session : m_catalogue->liveSessions()) {
+        const bool self = session.spid == m_spid;
+        QString row = QStringLiteral("select cast(%1 as smallint) spid, cast(0 as smallint) ecid, cast(%2 as "
+                                     "nchar(30)) status, cast(%3 as nvarchar(128)) loginame, cast(%4 as "
+                                     "nchar(128)) hostname, cast('0' as char(5)) blk, cast(%5 as "
+                                     "nvarchar(128)) dbname, cast(%6 as nchar(16)) cmd")
+                          .arg(session.spid)
+                          .arg(text(self ? QStringLiteral("runnable") : session.status), text(session.login),
+                              text(session.host), text(self ? m_database->name() : session.database),
+                              text(self ? QStringLiteral("SELECT") : QStringLiteral("AWAITING COMMAND")));
+        if (requestId)
+            row += QStringLiteral(", 0 request_id");
+        rows.append(row);
+    }
+    return rows.join(QStringLiteral(" union all "));
+}
+
+void EmbeddedSession::runInsertExec(const Statement& statement, BatchState& state)
+{
+    const Statement& source = *statement.execSource;
+    if (source.dynamicText || source.name.compare(QLatin1String("sp_who"), Qt::CaseInsensitive) != 0)
+        throw ServerError::notSupported(QStringLiteral("INSERT ... EXEC of a procedure other than sp_who"));
+    // SQL Server 2005 and later return a ninth column, request_id; a table made for it gets it.
+    const std::optional<TableInfo> table = m_database->table(statement.table);
+    if (!table)
+        throw ServerError::invalidObject(statement.table);
+    const bool requestId
+        = statement.columns.isEmpty() ? table->columns.size() == 9 : statement.columns.size() == 9;
+    Statement insert = statement;
+    insert.execSource.reset();
+    insert.select = BatchParser::parse(whoQuery(requestId)).first()->select;
+    runChange(insert, state);
+}
+
+void EmbeddedSession::runKill(const Statement& statement)
+{
+    if (!m_login.sysadmin && !m_catalogue->isServerRoleMember(m_login.name, QStringLiteral("processadmin")))
+        throw ServerError(
+            6102, QStringLiteral("User does not have permission to use the KILL statement."), 14, 1);
+    const Variable value = evaluate(statement.expr, SqlType::of(Base::Int));
+    bool isNumber = false;
+    const int spid = value.sql.toInt(&isNumber);
+    if (!isNumber)
+        throw ServerError(6112,
+            QStringLiteral("Process ID %1 is not a valid process ID. Choose a number between 1 and 2048.")
+                .arg(value.sql),
+            16, 1);
+    if (spid == m_spid)
+        throw ServerError(6104, QStringLiteral("Cannot use KILL to kill your own process."), 16, 1);
+    if (!m_catalogue->killSession(spid))
+        throw ServerError(
+            6106, QStringLiteral("Process ID %1 is not an active process ID.").arg(spid), 16, 2);
+}
+
+void EmbeddedSession::runCursorStatement(const Statement& statement)
+{
+    const QString key = statement.name.toLower();
+    if (statement.kind == Statement::Kind::DeclareCursor) {
+        if (m_cursors.contains(key))
+            throw ServerError(16915,
+                QStringLiteral("A cursor with the name '%1' already exists.").arg(statement.name), 16, 1);
+        Cursor cursor;
+        cursor.select = statement.select;
+        m_cursors.insert(key, cursor);
+        return;
+    }
+    auto found = m_cursors.find(key);
+    if (found == m_cursors.end())
+        throw ServerError(
+            16916, QStringLiteral("A cursor with the name '%1' does not exist.").arg(statement.name), 16, 1);
+    Cursor& cursor = *found;
+    switch (statement.kind) {
+    case Statement::Kind::OpenCursor: {
+        if (cursor.open)
+            throw ServerError(16905, QStringLiteral("The cursor is already open."), 16, 1);
+        requireRead(*cursor.select);
+        Translator translator(*this);
+        const Translator::Query query = translator.select(*cursor.select);
+        // The rows are read at once, as an INSENSITIVE cursor would see them.
+        SqliteStatement read(*m_database, query.sql);
+        const int columns = sqlite3_column_count(read.handle());
+        cursor.rows.clear();
+        while (read.step()) {
+            QStringList row;
+            for (int c = 0; c < columns; ++c)
+                row.append(literalOf(read.handle(), c));
+            cursor.rows.append(row);
+        }
+        cursor.position = 0;
+        cursor.open = true;
+        return;
+    }
+    case Statement::Kind::FetchCursor: {
+        if (!cursor.open)
+            throw ServerError(16917, QStringLiteral("Cursor is not open."), 16, 2);
+        if (cursor.position >= cursor.rows.size()) {
+            m_fetchStatus = -1;
+            return;
+        }
+        const QStringList& row = cursor.rows[cursor.position++];
+        if (!statement.columns.isEmpty() && statement.columns.size() != row.size())
+            throw ServerError(16924,
+                QStringLiteral(
+                    "Cursor Fetch: The number of variables declared in the INTO list must match that "
+                    "of selected columns."),
+                16, 1);
+        for (int c = 0; c < statement.columns.size(); ++c) {
+            auto variable = m_variables.find(statement.columns[c].toLower());
+            if (variable == m_variables.end())
+                throw ServerError(137,
+                    QStringLiteral("Must declare the scalar variable \"%1\".").arg(statement.columns[c]), 15);
+            SqliteStatement convert(*m_database,
+                QStringLiteral("SELECT ") + Translator::convertCall(row[c], variable->type, false));
+            convert.step();
+            variable->sql = literalOf(convert.handle(), 0);
+        }
+        m_fetchStatus = 0;
+        return;
+    }
+    case Statement::Kind::CloseCursor:
+        if (!cursor.open)
+            throw ServerError(16917, QStringLiteral("Cursor is not open."), 16, 2);
+        cursor.open = false;
+        cursor.rows.clear();
+        return;
+    default:
+        m_cursors.erase(found);
+        return;
+    }
 }
 
 void EmbeddedSession::switchDatabase(const QString& name)
@@ -459,6 +670,8 @@ void EmbeddedSession::requireDdl(const QString& action)
 
 void EmbeddedSession::dropRowsets()
 {
+    if (!m_database)
+        return;
     for (const QString& table : std::as_const(m_rowsets))
         sqlite3_exec(m_database->handle(),
             QStringLiteral("DROP TABLE IF EXISTS temp.%1").arg(table).toUtf8().constData(), nullptr, nullptr,
@@ -609,6 +822,8 @@ std::optional<TranslationContext::Value> EmbeddedSession::variable(const QString
         return Value { QString::number(m_rowCount), SqlType::of(Base::Int) };
     if (lower == QLatin1String("@@error"))
         return Value { QString::number(m_lastError), SqlType::of(Base::Int) };
+    if (lower == QLatin1String("@@fetch_status"))
+        return Value { QString::number(m_fetchStatus), SqlType::of(Base::Int) };
     if (lower == QLatin1String("@@spid"))
         return Value { QString::number(m_spid), SqlType::of(Base::SmallInt) };
     if (lower == QLatin1String("@@trancount"))

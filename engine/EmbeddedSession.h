@@ -38,6 +38,13 @@ private:
         std::shared_ptr<SqliteCursor> cursor;
         qint64 rowsAffected = -1;
     };
+    struct Cursor
+    {
+        ast::SelectPtr select;
+        bool open = false;
+        QList<QStringList> rows; // SQLite literals, read when the cursor opens
+        int position = 0;
+    };
     struct Variable
     {
         SqlType type;
@@ -47,8 +54,15 @@ private:
     void runStatement(const ast::Statement& statement, BatchState& state, bool lastInBatch);
     void runSelect(const ast::Statement& statement, BatchState& state, bool lastInBatch);
     void runChange(const ast::Statement& statement, BatchState& state);
-    void runExec(const ast::Statement& statement);
+    // `state` receives a result set (sp_who); null inside exec('...').
+    void runExec(const ast::Statement& statement, BatchState* state);
     void runBackupOrRestore(const ast::Statement& statement);
+    void runCursorStatement(const ast::Statement& statement);
+    void runKill(const ast::Statement& statement);
+    void runInsertExec(const ast::Statement& statement, BatchState& state);
+    // sp_who as a SELECT over literal rows; `requestId` adds SQL Server 2005's ninth column.
+    QString whoQuery(bool requestId);
+    static ast::ExprPtr concatenation(const ast::ExprPtr& expr);
     void switchDatabase(const QString& name);
     void refreshRoles();
     void requireRead(const ast::Select& select);
@@ -79,6 +93,9 @@ private:
     qint64 m_rowCount = 0;
     int m_lastError = 0;
     QHash<QString, Variable> m_variables;
+    QHash<QString, Cursor> m_cursors;
+    int m_fetchStatus = -1;
+    bool m_killed = false;
     QDeadlineTimer m_deadline;
 };
 
