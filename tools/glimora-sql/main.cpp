@@ -1,6 +1,7 @@
 // glimora-sql: a console in the manner of sqlcmd for looking into a database through
 // either backend of the program.
 
+#include "app/EmbeddedServerSetup.h"
 #include "app/SettingsFile.h"
 #include "data/BackendRouter.h"
 #include "data/ConnectionString.h"
@@ -84,15 +85,6 @@ bool parse(const QStringList& arguments, Options& options, QTextStream& err)
     return true;
 }
 
-QString defaultDataDirectory()
-{
-    const QString configured
-        = app::ReadSetting(QStringLiteral("system"), QStringLiteral("datadir"), QString());
-    if (configured.isEmpty())
-        return QDir(app::settingsDirectory()).filePath(QStringLiteral("sqldata"));
-    return QDir(app::settingsDirectory()).absoluteFilePath(configured);
-}
-
 // The backend and the connection string, as the program would choose them.
 std::shared_ptr<data::Backend> chooseBackend(Options& options)
 {
@@ -111,7 +103,7 @@ std::shared_ptr<data::Backend> chooseBackend(Options& options)
             app::ReadSetting(QStringLiteral("system"), QStringLiteral("connect"), QString()),
             app::ReadSetting(QStringLiteral("system"), QStringLiteral("engine"), QStringLiteral("auto")));
         if (route == data::BackendRouter::Route::Embedded)
-            return tools::makeEmbeddedBackend(defaultDataDirectory());
+            return tools::makeEmbeddedBackend(app::embeddedDataDirectory());
     }
     return data::BackendRouter::odbcBackend();
 }
