@@ -6,6 +6,7 @@
 #include "tests/components/GridDatabase.h"
 #include "ui/OkMessageBox.h"
 
+#include "tests/support/WaitFor.h"
 #include <gtest/gtest.h>
 #include <QAbstractItemModelTester>
 #include <QApplication>
@@ -68,7 +69,7 @@ protected:
         const QPointer<QLineEdit> open(editor);
         QTest::keyClick(editor, Qt::Key_Return);
         // The delegate commits in a queued call, then lets the editor go.
-        QTRY_VERIFY(open.isNull());
+        EXPECT_EVENTUALLY(open.isNull());
     }
 
     QString cell(int row, int column) const { return m_grid.model()->index(row, column).data().toString(); }
@@ -149,7 +150,7 @@ TEST_F(DataGridTest, AnEditThatCollidesWithAnotherWriterIsShownAndOverwritesNoth
     m_database.execute(QStringLiteral("update contrast set chna='别人改的' where nober=1"));
 
     typeInto(0, 1, QStringLiteral("我的"));
-    QTRY_COMPARE(OkMessageBox::shownTexts().size(), 1);
+    EXPECT_EVENTUALLY(OkMessageBox::shownTexts().size() == 1);
     EXPECT_EQ(m_database.scalarText(QStringLiteral("select chna from contrast where nober=1")),
         QStringLiteral("别人改的"));
     EXPECT_EQ(cell(0, 1), QStringLiteral("姓名")); // the cell is restored, not left with the typed text
@@ -164,7 +165,7 @@ TEST_F(DataGridTest, TextThatDoesNotFitTheColumnIsRefusedWithAMessage)
 {
     bind(catalogueStatement);
     typeInto(0, 2, QStringLiteral("八十"));
-    QTRY_COMPARE(OkMessageBox::shownTexts().size(), 1);
+    EXPECT_EVENTUALLY(OkMessageBox::shownTexts().size() == 1);
     EXPECT_TRUE(OkMessageBox::shownTexts().first().contains(QStringLiteral("八十")));
     EXPECT_EQ(
         m_database.scalarText(QStringLiteral("select withe from contrast where nober=1")).toDouble(), 80.0);
@@ -182,12 +183,12 @@ TEST_F(DataGridTest, TheCurrentRowAndTheCurrentRecordFollowEachOther)
 
     // The screens move the record set (the mouse wheel); the grid catches up by itself.
     recordset.MovePrevious();
-    QTRY_COMPARE(m_grid.currentIndex().row(), 1);
+    EXPECT_EVENTUALLY(m_grid.currentIndex().row() == 1);
     recordset.MoveFirst();
     m_grid.Refresh();
     EXPECT_EQ(m_grid.currentIndex().row(), 0);
     recordset.MovePrevious(); // BOF: no current row
-    QTRY_VERIFY(!m_grid.currentIndex().isValid());
+    EXPECT_EVENTUALLY(!m_grid.currentIndex().isValid());
 }
 
 TEST_F(DataGridTest, RowsDeletedOrAddedThroughTheRecordsetAppearInTheGrid)
@@ -206,7 +207,7 @@ TEST_F(DataGridTest, RowsDeletedOrAddedThroughTheRecordsetAppearInTheGrid)
     EXPECT_EQ(m_grid.viewport()->findChild<QLineEdit*>(), nullptr); // a double click opens no editor
     EXPECT_EQ(recordset.AbsolutePosition(), 2);
     recordset.Delete(Recordset::AffectCurrent);
-    QTRY_COMPARE(m_grid.model()->rowCount(), 1);
+    EXPECT_EVENTUALLY(m_grid.model()->rowCount() == 1);
     EXPECT_EQ(cell(0, 0), QStringLiteral("张三"));
     EXPECT_EQ(m_database.scalarText(QStringLiteral("select count(*) from inquiry")).toInt(), 1);
     // The screen's column settings survive the change.
@@ -214,9 +215,9 @@ TEST_F(DataGridTest, RowsDeletedOrAddedThroughTheRecordsetAppearInTheGrid)
     EXPECT_FALSE(m_grid.Columns().Item(2).Visible());
 
     recordset.AddNew(QStringLiteral("d1"), glimora::data::Variant::fromString(QStringLiteral("王五")));
-    QTRY_COMPARE(m_grid.model()->rowCount(), 2);
+    EXPECT_EVENTUALLY(m_grid.model()->rowCount() == 2);
     EXPECT_EQ(cell(1, 0), QStringLiteral("王五"));
-    QTRY_COMPARE(m_grid.currentIndex().row(), 1);
+    EXPECT_EVENTUALLY(m_grid.currentIndex().row() == 1);
 }
 
 TEST_F(DataGridTest, PicturesDatesAndDecimalsReadAsPeopleExpect)
@@ -251,13 +252,13 @@ TEST_F(DataGridTest, ALargeResultIsReadOnlyAsFarAsItIsShown)
     EXPECT_EQ(m_grid.model()->rowCount(), shown);
 
     m_grid.verticalScrollBar()->setValue(m_grid.verticalScrollBar()->maximum());
-    QTRY_VERIFY(m_grid.model()->rowCount() > shown);
+    EXPECT_EVENTUALLY(m_grid.model()->rowCount() > shown);
     EXPECT_EQ(m_grid.model()->rowCount(), recordset.fetchedRecordCount());
 
     // Moving the record set beyond what was fetched brings the grid along.
     const int beyond = m_grid.model()->rowCount() + 5;
     recordset.SetAbsolutePosition(beyond);
-    QTRY_COMPARE(m_grid.currentIndex().row(), beyond - 1);
+    EXPECT_EVENTUALLY(m_grid.currentIndex().row() == beyond - 1);
 }
 
 TEST_F(DataGridTest, TheDataControlRaisesRefreshFailuresAndKeepsItsRecordset)

@@ -3,6 +3,7 @@
 #include "components/TextPageView.h"
 #include "tests/components/LoopbackHttpServer.h"
 #include "tests/support/TempWorkspace.h"
+#include "tests/support/WaitFor.h"
 
 #include <gtest/gtest.h>
 #include <QCoreApplication>
@@ -64,14 +65,14 @@ TEST_F(WebBrowserTest, TheTextViewShowsAPageFromTheLoopbackServer)
     CWebBrowser2 browser(view, nullptr);
     QSignalSpy completed(&browser, &CWebBrowser2::DocumentComplete);
     browser.Navigate(m_server.url(QStringLiteral("/first/flash.htm")));
-    QTRY_COMPARE(completed.count(), 1);
+    EXPECT_EVENTUALLY(completed.count() == 1);
     EXPECT_TRUE(completed.first().at(1).toBool());
     EXPECT_EQ(browser.LocationURL(), m_server.url(QStringLiteral("/first/flash.htm")));
     EXPECT_TRUE(plainText(*view).contains(QStringLiteral("欢迎光临")));
 
     // A link leads on in the same view, decoded by the charset the server names.
     emit view->textBrowser()->anchorClicked(QUrl(QStringLiteral("/second.htm")));
-    QTRY_COMPARE(completed.count(), 2);
+    EXPECT_EVENTUALLY(completed.count() == 2);
     EXPECT_TRUE(plainText(*view).contains(QStringLiteral("查询系统")));
     EXPECT_EQ(browser.LocationURL(), m_server.url(QStringLiteral("/second.htm")));
 }
@@ -83,7 +84,7 @@ TEST_F(WebBrowserTest, NavigationErrorsStayInsideTheBrowser)
     QSignalSpy completed(&browser, &CWebBrowser2::DocumentComplete);
 
     browser.Navigate(m_server.url(QStringLiteral("/missing.htm")));
-    QTRY_COMPARE(completed.count(), 1);
+    EXPECT_EVENTUALLY(completed.count() == 1);
     EXPECT_FALSE(completed.last().at(1).toBool());
     EXPECT_TRUE(plainText(*view).contains(QStringLiteral("not here")));
 
@@ -92,18 +93,18 @@ TEST_F(WebBrowserTest, NavigationErrorsStayInsideTheBrowser)
     const quint16 port = closed.serverPort();
     closed.close();
     browser.Navigate(QStringLiteral("http://127.0.0.1:%1/first/flash.htm").arg(port));
-    QTRY_COMPARE(completed.count(), 2);
+    EXPECT_EVENTUALLY(completed.count() == 2);
     EXPECT_FALSE(completed.last().at(1).toBool());
     EXPECT_TRUE(plainText(*view).contains(QStringLiteral("无法显示该网页")));
 
     browser.Navigate(QStringLiteral("ftp://127.0.0.1/page.htm"));
-    QTRY_COMPARE(completed.count(), 3);
+    EXPECT_EVENTUALLY(completed.count() == 3);
     EXPECT_FALSE(completed.last().at(1).toBool());
 
     // A second navigation before the first answers: only the second page is shown.
     browser.Navigate(m_server.url(QStringLiteral("/second.htm")));
     browser.Navigate(m_server.url(QStringLiteral("/first/flash.htm")));
-    QTRY_COMPARE(completed.count(), 4);
+    EXPECT_EVENTUALLY(completed.count() == 4);
     EXPECT_TRUE(plainText(*view).contains(QStringLiteral("欢迎光临")));
     QCoreApplication::processEvents();
     EXPECT_EQ(completed.count(), 4);
@@ -134,7 +135,7 @@ TEST_F(WebBrowserTest, TheBrowserOfThisBuildShowsAPageFromTheLoopbackServer)
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&browser));
     QSignalSpy completed(&browser, &CWebBrowser2::DocumentComplete);
     browser.Navigate(m_server.url(QStringLiteral("/first/flash.htm")));
-    QTRY_VERIFY_WITH_TIMEOUT(completed.count() >= 1, 30000);
+    EXPECT_EVENTUALLY_WITHIN(completed.count() >= 1, 30000);
     EXPECT_TRUE(completed.last().at(1).toBool());
     EXPECT_GE(m_server.requestCount(), 1);
     EXPECT_TRUE(plainText(*browser.pageView()).contains(QStringLiteral("欢迎光临")));

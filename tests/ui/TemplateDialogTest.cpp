@@ -16,6 +16,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 
+#include "tests/support/WaitFor.h"
 #include <gtest/gtest.h>
 
 using namespace glimora;
@@ -226,12 +227,12 @@ TEST(TemplateDialog, TimersKeepTheScreensIds)
     progress.setTimer(0, 5);
     progress.setTimer(0, 5); // restarting replaces, never doubles
     EXPECT_TRUE(progress.isTimerActive(0));
-    QTRY_VERIFY(progress.timerIds.size() >= 2);
+    EXPECT_EVENTUALLY(progress.timerIds.size() >= 2);
     EXPECT_EQ(progress.timerIds.count(0), progress.timerIds.size());
     progress.stopTimer(0);
     EXPECT_FALSE(progress.isTimerActive(0));
     progress.setTimer(3, 5);
-    QTRY_VERIFY(progress.timerIds.contains(3));
+    EXPECT_EVENTUALLY(progress.timerIds.contains(3));
 }
 
 TEST(TemplateDialog, PaintHandlerDrawsOverTheBackground)
