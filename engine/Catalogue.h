@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/DatabaseConnection.h"
+#include "engine/KillWatcher.h"
 
 #include <memory>
 #include <optional>
@@ -72,6 +73,7 @@ public:
     bool sessionExists(int spid);
     // False when no live session has that spid.
     bool killSession(int spid);
+    KillWatcher& killWatcher() { return m_killWatcher; }
 
 private:
     void openFile(bool create);
@@ -87,6 +89,8 @@ private:
     // pay for Argon2id every time.
     QHash<QString, std::pair<QString, QByteArray>> m_verified;
     QByteArray m_digestKey;
+    // Last member: its thread stops before anything it reads goes away.
+    KillWatcher m_killWatcher { *this };
 };
 
 } // namespace glimora::engine

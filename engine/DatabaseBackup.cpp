@@ -222,9 +222,16 @@ void DatabaseBackup::takeOver(const QString& livePath)
     if (sqlite3_open_v2(QFile::encodeName(livePath).constData(), live.out(), SQLITE_OPEN_READWRITE, nullptr)
         != SQLITE_OK)
         return; // no readable file to save: it is replaced as it stands
-    sqlite3_busy_timeout(live.get(), 2000);
-    if (sqlite3_exec(live.get(), "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr) != SQLITE_OK)
-        throw inUse();
+    sqlite3_busy_timeout(live.get(), 100);
+    // Sessions killed just before let go of the file within a moment; give them two seconds.
+    for (int attempt = 0;; ++attempt) {
+        if (sqlite3_exec(live.get(), "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr) == SQLITE_OK)
+            return;
+        const int rc = sqlite3_errcode(live.get()) & 0xff;
+        if ((rc != SQLITE_BUSY && rc != SQLITE_LOCKED) || attempt >= 20)
+            throw inUse();
+        sqlite3_sleep(100);
+    }
 }
 
 void DatabaseBackup::restore(

@@ -66,11 +66,18 @@ EmbeddedSession::EmbeddedSession(std::shared_ptr<Catalogue> catalogue, RowsetRea
 {
     switchDatabase(database);
     m_spid = m_catalogue->registerSession(m_login.name, m_host, m_database->name());
+    m_catalogue->killWatcher().watch(m_spid, [this] {
+        std::unique_lock busy(m_busy, std::try_to_lock);
+        // A session at work notices the kill itself before its next request.
+        if (busy.owns_lock())
+            letGoAfterKill();
+    });
 }
 
 EmbeddedSession::~EmbeddedSession()
 {
     // A result set still in the client's hands keeps its own connection; nothing to read here.
+    m_catalogue->killWatcher().unwatch(m_spid);
     try {
         dropRowsets();
         m_catalogue->removeSession(m_spid);
@@ -81,11 +88,12 @@ EmbeddedSession::~EmbeddedSession()
 
 QString EmbeddedSession::currentDatabase() const
 {
-    return m_database ? m_database->name() : QString();
+    return m_databaseName;
 }
 
 data::ExecuteResult EmbeddedSession::execute(const QString& batch, int commandTimeoutSeconds)
 {
+    std::lock_guard busy(m_busy);
     // The previous result set gives up its read transaction before anything else runs.
     if (auto cursor = m_openCursor.lock()) {
         try {
@@ -97,10 +105,7 @@ data::ExecuteResult EmbeddedSession::execute(const QString& batch, int commandTi
 
     // A session killed from any process is a broken connection for its client.
     if (m_killed || !m_catalogue->sessionExists(m_spid)) {
-        m_killed = true;
-        // Let go of the database file at once, so that a restore may replace it.
-        dropRowsets();
-        m_database.reset();
+        letGoAfterKill();
         throw data::DbError(data::DbError::ProviderFailure,
             QStringLiteral(
                 "A transport-level error has occurred when sending the request to the server. "
@@ -159,6 +164,7 @@ data::ExecuteResult EmbeddedSession::execute(const QString& batch, int commandTi
 
 QStringList EmbeddedSession::primaryKeyColumns(const QString& table)
 {
+    std::lock_guard busy(m_busy);
     if (!m_database)
         return {};
     try {
@@ -624,6 +630,7 @@ void EmbeddedSession::switchDatabase(const QString& name)
     if (m_database)
         dropRowsets();
     m_database = connection;
+    m_databaseName = entry->name;
     m_user = user;
     refreshRoles();
     if (m_spid)
@@ -666,6 +673,14 @@ void EmbeddedSession::requireDdl(const QString& action)
         return;
     throw ServerError(
         262, QStringLiteral("%1 permission denied in database '%2'.").arg(action, m_database->name()), 14, 1);
+}
+
+void EmbeddedSession::letGoAfterKill()
+{
+    // Let go of the database file at once, so that a restore may replace it.
+    m_killed = true;
+    dropRowsets();
+    m_database.reset();
 }
 
 void EmbeddedSession::dropRowsets()

@@ -8,6 +8,7 @@
 #include "engine/TranslationContext.h"
 
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <QDeadlineTimer>
 #include <QHash>
@@ -69,6 +70,7 @@ private:
     void requireWrite(const QString& verb, const QString& table);
     void requireDdl(const QString& action);
     void dropRowsets();
+    void letGoAfterKill();
     Variable evaluate(const ast::ExprPtr& expr, const SqlType& type);
     bool evaluateCondition(const ast::ExprPtr& expr);
 
@@ -85,6 +87,7 @@ private:
     int m_spid = 0;
     int m_busyTimeoutMs = 0;
     std::shared_ptr<DatabaseConnection> m_database;
+    QString m_databaseName; // stays readable from any thread after a kill lets go of m_database
     QString m_user;
     QStringList m_roles;
     std::weak_ptr<SqliteCursor> m_openCursor;
@@ -96,6 +99,8 @@ private:
     QHash<QString, Cursor> m_cursors;
     int m_fetchStatus = -1;
     bool m_killed = false;
+    // Held while the session runs a request; the kill watcher only acts when it is free.
+    std::mutex m_busy;
     QDeadlineTimer m_deadline;
 };
 
