@@ -83,6 +83,7 @@ void DatabaseBackup::backup(const QString& database, const QString& device, bool
     if (!entry)
         throw ServerError::databaseMissing(database);
     const QString path = devicePath(device);
+    refuseServerFile(path);
     BackupFile::Set set { entry->name, QDateTime::currentDateTimeUtc(), snapshot(*entry) };
     QByteArray bytes;
     // Without INIT the new set goes after those already on the device.
@@ -92,6 +93,33 @@ void DatabaseBackup::backup(const QString& database, const QString& device, bool
     }
     bytes += BackupFile::encode(set);
     BackupFile::writeDevice(path, bytes);
+}
+
+void DatabaseBackup::refuseServerFile(const QString& path)
+{
+    // Writing a backup over a file of the server itself would destroy what it saves.
+    const QString target = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    QStringList files {
+        QDir(m_catalogue.dataDirectory()).absoluteFilePath(QStringLiteral("catalogue.sqlite"))
+    };
+    for (const QString& name : m_catalogue.databaseNames()) {
+        if (const std::optional<Catalogue::DatabaseEntry> entry = m_catalogue.database(name))
+            files.append(entry->path);
+    }
+    for (const QString& file : std::as_const(files)) {
+        for (const QString& suffix : { QString(), QStringLiteral("-wal"), QStringLiteral("-shm") }) {
+            const QString serverFile = QFileInfo(file + suffix).absoluteFilePath();
+            if (target == serverFile
+                || (QFileInfo::exists(target)
+                    && QFileInfo(target).canonicalFilePath() == QFileInfo(serverFile).canonicalFilePath()))
+                throw ServerError(3201,
+                    QStringLiteral(
+                        "Cannot open backup device '%1'. Operating system error 32(The process cannot "
+                        "access the file because it is being used by another process.).")
+                        .arg(path),
+                    16, 1);
+        }
+    }
 }
 
 QByteArray DatabaseBackup::snapshot(const Catalogue::DatabaseEntry& entry)

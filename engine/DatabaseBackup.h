@@ -28,6 +28,7 @@ public:
     static void removeLeftovers(const QString& dataDirectory);
 
 private:
+    void refuseServerFile(const QString& path);
     QByteArray snapshot(const Catalogue::DatabaseEntry& entry);
     BackupFile::Set readSet(const QString& path, int fileNumber);
     // Writes the image beside `livePath` and checks it as a database; returns its path.

@@ -206,6 +206,10 @@ TEST_F(BackupTest, BackupFailuresAndTheLogBackup)
     EXPECT_TRUE(message.startsWith("Cannot open backup device '/proc/none/x.dbk'. Operating system error"))
         << message.toStdString();
     EXPECT_EQ(errorOf(*master, backupStatement("nivo", m_directory.path())), 3201);
+    // Never over a file of the server itself.
+    EXPECT_EQ(errorOf(*master, backupStatement("nivo", dataDirectory() + "/nivo.sqlite")), 3201);
+    EXPECT_EQ(errorOf(*master, backupStatement("master", "../catalogue.sqlite")), 3201);
+    EXPECT_EQ(rowCount(), "0");
     EXPECT_EQ(errorOf(*master, backupStatement("absent", filePath("a.dbk"))), 911);
     EXPECT_EQ(
         errorOf(*master, "BACKUP LOG nivo TO DISK = 'C:Ledgerly_Last.bak' WITH NORECOVERY ", &message), 4208);
