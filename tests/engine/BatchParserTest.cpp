@@ -79,6 +79,27 @@ TEST(BatchParserTest, SplitsProcedureCallsAndTheirArguments)
     EXPECT_EQ(statements[2]->arguments[2].second->text, "x");
 }
 
+TEST(BatchParserTest, ReadsBackupAndRestoreOptions)
+{
+    using Statement = ast::Statement::Kind;
+    const QList<ast::StatementPtr> statements = BatchParser::parse(
+        "backup   database   nivo  to   disk='/b/n.dbk' with init restore database nivo from disk = N'n.dbk' "
+        "with "
+        "replace, file = 2, stats = 10 BACKUP LOG nivo TO DISK = 'C:Ledgerly_Last.bak' WITH NORECOVERY "
+        "restore verifyonly from disk='v.dbk'");
+    ASSERT_EQ(statements.size(), 4);
+    EXPECT_EQ(statements[0]->kind, Statement::Backup);
+    EXPECT_TRUE(statements[0]->init);
+    EXPECT_EQ(statements[0]->device, "/b/n.dbk");
+    EXPECT_EQ(statements[1]->kind, Statement::Restore);
+    EXPECT_TRUE(statements[1]->replace);
+    EXPECT_EQ(statements[1]->fileNumber, 2);
+    EXPECT_TRUE(statements[2]->log);
+    EXPECT_EQ(statements[2]->name, "nivo");
+    EXPECT_TRUE(statements[3]->verifyOnly);
+    EXPECT_EQ(statements[3]->fileNumber, 1);
+}
+
 struct SyntaxCase
 {
     const char* batch;
@@ -105,4 +126,7 @@ INSTANTIATE_TEST_SUITE_P(Batches, SyntaxErrorTest,
         SyntaxCase { "insert t values(1", 102 }, SyntaxCase { "select a from t where", 156 },
         SyntaxCase { "create table t(a varchar(10)", 102 }, SyntaxCase { "create table t(a widget)", 2715 },
         SyntaxCase { "merge t using s on 1=1", 102 }, SyntaxCase { "select * into t2 from t", 40000 },
-        SyntaxCase { "create view v as select 1", 40000 }));
+        SyntaxCase { "create view v as select 1", 40000 },
+        SyntaxCase { "backup database nivo to disk=nivo", 102 },
+        SyntaxCase { "restore database nivo from tape='x'", 102 }, SyntaxCase { "fetch prior from c", 40000 },
+        SyntaxCase { "declare c cursor for", 156 }));
