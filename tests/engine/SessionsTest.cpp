@@ -48,6 +48,11 @@ public:
         m_process.waitForFinished(10000);
     }
     bool ready() const { return m_ready; }
+    void crash()
+    {
+        m_process.kill();
+        m_process.waitForFinished(10000);
+    }
     QByteArray request(const QByteArray& line)
     {
         m_process.write(line + "\n");
@@ -138,4 +143,18 @@ TEST_F(ServerTest, CursorsFetchIntoVariables)
     EXPECT_EQ(errorOf(*session, "open c"), 16916);
     EXPECT_EQ(errorOf(*session, "declare d cursor for select uname from username fetch next from d"), 16917);
     EXPECT_EQ(errorOf(*session, "declare @x int open d fetch next from d into @x, @x"), 16924);
+}
+
+TEST_F(ServerTest, RestoreRefusedWhileAnotherProcessUsesTheDatabaseUntilItDies)
+{
+    stationDatabase().reset();
+    auto worker = connect();
+    run(*worker, "backup database nivo to disk='x.dbk' with init");
+    Holder holder(dataDirectory(), "nivo");
+    ASSERT_TRUE(holder.ready());
+    EXPECT_EQ(errorOf(*worker, "restore database nivo from disk='x.dbk'"), 3101);
+    EXPECT_EQ(errorOf(*worker, "drop database nivo"), 3702);
+    // A process that died holds nothing: its session no longer counts.
+    holder.crash();
+    EXPECT_EQ(errorOf(*worker, "restore database nivo from disk='x.dbk'"), 0);
 }
