@@ -22,6 +22,28 @@ bool isDigit(QChar c)
     return c >= QLatin1Char('0') && c <= QLatin1Char('9');
 }
 
+// Reads a 'string' or [name] from `start` up to its closing character, a doubled one
+// standing for itself; `end` is left one past the closing character.
+QString readDelimited(const QString& batch, int start, QChar close, int& end)
+{
+    QString text;
+    int j = start;
+    while (j < batch.size()) {
+        if (batch[j] == close) {
+            if (j + 1 < batch.size() && batch[j + 1] == close) {
+                text += close;
+                j += 2;
+                continue;
+            }
+            end = j + 1;
+            return text;
+        }
+        text += batch[j++];
+    }
+    throw ServerError(
+        105, QStringLiteral("Unclosed quotation mark after the character string '%1'.").arg(text), 15);
+}
+
 } // namespace
 
 QList<Token> Lexer::tokenize(const QString& batch)
@@ -66,51 +88,11 @@ QList<Token> Lexer::tokenize(const QString& batch)
         const bool national
             = (c == QLatin1Char('N') || c == QLatin1Char('n')) && at(i + 1) == QLatin1Char('\'');
         if (c == QLatin1Char('\'') || national) {
-            int j = national ? i + 2 : i + 1;
-            QString text;
-            bool closed = false;
-            while (j < size) {
-                if (batch[j] == QLatin1Char('\'')) {
-                    if (at(j + 1) == QLatin1Char('\'')) {
-                        text += QLatin1Char('\'');
-                        j += 2;
-                        continue;
-                    }
-                    closed = true;
-                    ++j;
-                    break;
-                }
-                text += batch[j++];
-            }
-            if (!closed)
-                throw ServerError(105,
-                    QStringLiteral("Unclosed quotation mark after the character string '%1'.").arg(text), 15);
             token.kind = national ? Token::Kind::NationalString : Token::Kind::String;
-            token.text = text;
-            i = j;
+            token.text = readDelimited(batch, national ? i + 2 : i + 1, QLatin1Char('\''), i);
         } else if (c == QLatin1Char('[')) {
-            int j = i + 1;
-            QString text;
-            bool closed = false;
-            while (j < size) {
-                if (batch[j] == QLatin1Char(']')) {
-                    if (at(j + 1) == QLatin1Char(']')) {
-                        text += QLatin1Char(']');
-                        j += 2;
-                        continue;
-                    }
-                    closed = true;
-                    ++j;
-                    break;
-                }
-                text += batch[j++];
-            }
-            if (!closed)
-                throw ServerError(105,
-                    QStringLiteral("Unclosed quotation mark after the character string '%1'.").arg(text), 15);
             token.kind = Token::Kind::QuotedName;
-            token.text = text;
-            i = j;
+            token.text = readDelimited(batch, i + 1, QLatin1Char(']'), i);
         } else if (c == QLatin1Char('"')) {
             const int end = batch.indexOf(QLatin1Char('"'), i + 1);
             if (end < 0)
