@@ -410,9 +410,9 @@ QString Translator::insert(const Statement& statement)
     throw ServerError::notSupported(QStringLiteral("INSERT ... EXEC"));
 }
 
-QString Translator::update(const Statement& statement)
+// The scope of UPDATE and DELETE: the one table, named by itself.
+Translator::Scope Translator::singleTableScope(const TableInfo& table)
 {
-    const TableInfo table = resolveTable(statement.name, statement.table);
     Scope scope;
     Source source;
     source.table = table;
@@ -420,6 +420,13 @@ QString Translator::update(const Statement& statement)
     source.sqlQualifier = table.sqlName;
     source.isTable = true;
     scope.sources.append(source);
+    return scope;
+}
+
+QString Translator::update(const Statement& statement)
+{
+    const TableInfo table = resolveTable(statement.name, statement.table);
+    const Scope scope = singleTableScope(table);
     QStringList sets;
     for (const auto& [name, value] : statement.assignments) {
         const int index = table.indexOf(name);
@@ -441,13 +448,7 @@ QString Translator::update(const Statement& statement)
 QString Translator::remove(const Statement& statement)
 {
     const TableInfo table = resolveTable(statement.name, statement.table);
-    Scope scope;
-    Source source;
-    source.table = table;
-    source.alias = table.name;
-    source.sqlQualifier = table.sqlName;
-    source.isTable = true;
-    scope.sources.append(source);
+    const Scope scope = singleTableScope(table);
     QString sql = QStringLiteral("DELETE FROM ") + table.sqlName;
     if (statement.where)
         sql += QStringLiteral(" WHERE ") + expr(statement.where, scope).sql;

@@ -75,6 +75,7 @@ private:
     QString fromClause(const ast::FromClause& from, Scope& scope);
     Source tableSource(const ast::TableSource& source, const Scope& scope);
     TableInfo resolveTable(const QString& database, const QString& name);
+    static Scope singleTableScope(const TableInfo& table);
 
     Fragment expr(const ast::ExprPtr& expr, const Scope& scope);
     Fragment column(const ast::Expr& expr, const Scope& scope);
