@@ -1,6 +1,6 @@
 #include "app/EmbeddedServerSetup.h"
 
-#include "app/SettingsFile.h"
+#include "settings/SettingsFile.h"
 #include "data/BackendRouter.h"
 #include "engine/EmbeddedBackend.h"
 

@@ -1,8 +1,8 @@
 #include "app/QueryApp.h"
 
 #include "app/ScreenFactory.h"
-#include "app/Settings.h"
-#include "app/SharedFonts.h"
+#include "settings/Settings.h"
+#include "ui/SharedFonts.h"
 
 #include "ui/SkinStore.h"
 

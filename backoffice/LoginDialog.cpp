@@ -1,8 +1,8 @@
 #include "backoffice/LoginDialog.h"
 
-#include "app/Settings.h"
-#include "app/SettingsFile.h"
-#include "app/SharedFonts.h"
+#include "settings/Settings.h"
+#include "settings/SettingsFile.h"
+#include "ui/SharedFonts.h"
 #include "backoffice/LoginStatements.h"
 #include "backoffice/RecentUsers.h"
 #include "backoffice/WaitCursor.h"

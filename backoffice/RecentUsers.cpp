@@ -1,6 +1,6 @@
 #include "backoffice/RecentUsers.h"
 
-#include "app/SettingsFile.h"
+#include "settings/SettingsFile.h"
 
 namespace glimora::backoffice {
 

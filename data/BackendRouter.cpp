@@ -1,6 +1,6 @@
 #include "data/BackendRouter.h"
 
-#include "app/SettingsFile.h"
+#include "settings/SettingsFile.h"
 #include "data/Backend.h"
 #include "data/ConnectionString.h"
 #include "data/DbError.h"

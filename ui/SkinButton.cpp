@@ -1,7 +1,7 @@
 #include "ui/SkinButton.h"
 
-#include "app/SettingsFile.h"
-#include "app/SharedFonts.h"
+#include "settings/SettingsFile.h"
+#include "ui/SharedFonts.h"
 #include "res/SkinTable.h"
 #include "ui/SkinStore.h"
 

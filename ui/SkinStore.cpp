@@ -1,6 +1,6 @@
 #include "ui/SkinStore.h"
 
-#include "app/SettingsFile.h"
+#include "settings/SettingsFile.h"
 #include "res/SkinTable.h"
 
 #include <QDir>

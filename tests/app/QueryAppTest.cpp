@@ -1,7 +1,7 @@
 #include "app/QueryApp.h"
 #include "app/ScreenFactory.h"
-#include "app/SettingsFile.h"
-#include "app/SharedFonts.h"
+#include "settings/SettingsFile.h"
+#include "ui/SharedFonts.h"
 #include "tests/support/TempWorkspace.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "backoffice/LoginDialog.h"
-#include "app/Settings.h"
-#include "app/SettingsFile.h"
+#include "settings/Settings.h"
+#include "settings/SettingsFile.h"
 #include "data/BackendRouter.h"
 #include "data/SharedDatabase.h"
 #include "data/ValueReaders.h"

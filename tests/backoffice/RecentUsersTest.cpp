@@ -1,5 +1,5 @@
 #include "backoffice/RecentUsers.h"
-#include "app/SettingsFile.h"
+#include "settings/SettingsFile.h"
 #include "tests/support/TempWorkspace.h"
 
 #include <gtest/gtest.h>

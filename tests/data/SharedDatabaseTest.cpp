@@ -1,7 +1,7 @@
 #include "FakeBackend.h"
 #include "tests/support/TempWorkspace.h"
 
-#include "app/SettingsFile.h"
+#include "settings/SettingsFile.h"
 #include "data/BackendRouter.h"
 #include "data/DbError.h"
 #include "data/SharedDatabase.h"

@@ -1,6 +1,6 @@
 #include "ui/SkinButton.h"
-#include "app/SettingsFile.h"
-#include "app/SharedFonts.h"
+#include "settings/SettingsFile.h"
+#include "ui/SharedFonts.h"
 #include "tests/support/TempWorkspace.h"
 
 #include <QFontMetrics>

@@ -1,4 +1,4 @@
-#include "app/SettingsFile.h"
+#include "settings/SettingsFile.h"
 #include "res/SkinTable.h"
 #include "tests/support/TempWorkspace.h"
 #include "ui/SkinStore.h"

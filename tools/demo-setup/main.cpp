@@ -2,7 +2,7 @@
 // database and its catalogue as the first login would, and imports the demo records
 // with the station's own import statement.
 #include "app/EmbeddedServerSetup.h"
-#include "app/SettingsFile.h"
+#include "settings/SettingsFile.h"
 #include "backoffice/LoginStatements.h"
 #include "data/Backend.h"
 #include "data/BackendRouter.h"

@@ -1,6 +1,6 @@
 #include "tools/glimora-screens/ScreenDressing.h"
 
-#include "app/SharedFonts.h"
+#include "ui/SharedFonts.h"
 #include "ui/SkinButton.h"
 #include "ui/SkinnedDialogColors.h"
 #include "ui/TabControl.h"

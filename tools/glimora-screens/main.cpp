@@ -1,7 +1,7 @@
 // glimora-screens <folder>: renders each dialog template, with its skins and captions, to
 // <folder>/<id>-<screen>.png under the offscreen platform.
 
-#include "app/SharedFonts.h"
+#include "ui/SharedFonts.h"
 #include "backoffice/LoginDialog.h"
 #include "components/ComponentFactories.h"
 #include "res/DialogTemplate.h"

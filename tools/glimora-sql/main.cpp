@@ -2,7 +2,7 @@
 // either backend of the program.
 
 #include "app/EmbeddedServerSetup.h"
-#include "app/SettingsFile.h"
+#include "settings/SettingsFile.h"
 #include "data/BackendRouter.h"
 #include "data/ConnectionString.h"
 #include "data/DbError.h"

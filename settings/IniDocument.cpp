@@ -1,4 +1,4 @@
-#include "app/IniDocument.h"
+#include "settings/IniDocument.h"
 
 #include <QStringDecoder>
 #include <QStringEncoder>

@@ -1,6 +1,6 @@
-#include "app/SharedFonts.h"
+#include "ui/SharedFonts.h"
 
-#include "app/SettingsFile.h"
+#include "settings/SettingsFile.h"
 
 #include <array>
 #include <QFontMetricsF>

@@ -1,6 +1,6 @@
-#include "app/SettingsFile.h"
+#include "settings/SettingsFile.h"
 
-#include "app/IniDocument.h"
+#include "settings/IniDocument.h"
 
 #include <limits>
 #include <QDir>

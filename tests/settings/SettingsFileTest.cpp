@@ -1,6 +1,6 @@
-#include "app/SettingsFile.h"
-#include "app/IniDocument.h"
-#include "app/Settings.h"
+#include "settings/SettingsFile.h"
+#include "settings/IniDocument.h"
+#include "settings/Settings.h"
 #include "tests/support/TempWorkspace.h"
 
 #include <gtest/gtest.h>

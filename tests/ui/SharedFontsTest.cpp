@@ -1,5 +1,5 @@
-#include "app/SharedFonts.h"
-#include "app/SettingsFile.h"
+#include "ui/SharedFonts.h"
+#include "settings/SettingsFile.h"
 #include "tests/support/TempWorkspace.h"
 
 #include <gtest/gtest.h>
