@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+
+namespace glimora::data {
+
+// The two caption rows of the catalogue (nober 100 and 101): the company name and the
+// report title. The back-office menu loads them when it opens; the configuration screen
+// shows them and keeps them in step with what it saves.
+struct CatalogueCaptions
+{
+    QString companyName;
+    QString reportTitle;
+
+    static CatalogueCaptions& instance()
+    {
+        static CatalogueCaptions captions;
+        return captions;
+    }
+};
+
+} // namespace glimora::data
