@@ -12,7 +12,7 @@ struct CatalogueCaptions
     QString companyName;
     QString reportTitle;
 
-    static CatalogueCaptions& instance()
+    static CatalogueCaptions& shared()
     {
         static CatalogueCaptions captions;
         return captions;
