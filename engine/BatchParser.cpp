@@ -1144,7 +1144,11 @@ ExprPtr BatchParser::parseUnary()
         const QString op = next().text;
         ExprPtr operand = parseUnary();
         if (op == QLatin1String("-") && operand->kind == Expr::Kind::Number) {
-            operand->text.prepend(QLatin1Char('-'));
+            // Two minus signs side by side would start a comment in the translated text.
+            if (operand->text.startsWith(QLatin1Char('-')))
+                operand->text.remove(0, 1);
+            else
+                operand->text.prepend(QLatin1Char('-'));
             return operand;
         }
         auto expr = makeExpr(Expr::Kind::Unary, position, op);

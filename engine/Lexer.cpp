@@ -22,7 +22,7 @@ bool isDigit(QChar c)
     return c >= QLatin1Char('0') && c <= QLatin1Char('9');
 }
 
-// Reads a 'string' or [name] from `start` up to its closing character, a doubled one
+// Reads a 'string', [name] or "name" from `start` up to its closing character, a doubled one
 // standing for itself; `end` is left one past the closing character.
 QString readDelimited(const QString& batch, int start, QChar close, int& end)
 {
@@ -94,15 +94,8 @@ QList<Token> Lexer::tokenize(const QString& batch)
             token.kind = Token::Kind::QuotedName;
             token.text = readDelimited(batch, i + 1, QLatin1Char(']'), i);
         } else if (c == QLatin1Char('"')) {
-            const int end = batch.indexOf(QLatin1Char('"'), i + 1);
-            if (end < 0)
-                throw ServerError(105,
-                    QStringLiteral("Unclosed quotation mark after the character string '%1'.")
-                        .arg(batch.mid(i + 1)),
-                    15);
             token.kind = Token::Kind::QuotedName;
-            token.text = batch.mid(i + 1, end - i - 1);
-            i = end + 1;
+            token.text = readDelimited(batch, i + 1, QLatin1Char('"'), i);
         } else if (c == QLatin1Char('0')
             && (at(i + 1) == QLatin1Char('x') || at(i + 1) == QLatin1Char('X'))) {
             int j = i + 2;

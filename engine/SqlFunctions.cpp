@@ -609,6 +609,18 @@ void isnumericFunction(sqlite3_context* context, int, sqlite3_value** values)
         context, type == SQLITE_TEXT && numberFromText(textOf(values[0]), number, integral) ? 1 : 0);
 }
 
+// The value of a scalar subquery, given the number of rows it returned.
+void singleValueFunction(sqlite3_context* context, int, sqlite3_value** values)
+{
+    if (sqlite3_value_int64(values[0]) > 1)
+        return fail(context,
+            ServerError(512,
+                QStringLiteral("Subquery returned more than 1 value. This is not permitted when the subquery "
+                               "follows =, !=, <, <= , >, >= or when the subquery is used as an expression."),
+                16, 1));
+    sqlite3_result_value(context, values[1]);
+}
+
 // T-SQL LIKE: % and _, [abc], [a-z], [^abc], an escape character, case-insensitive.
 bool likeMatch(const QString& pattern, int p, const QString& text, int t, QChar escape)
 {
@@ -752,6 +764,7 @@ void SqlFunctions::install(sqlite3* db)
     define(db, "tsql_day", 1, dayFunction);
     define(db, "tsql_identity", 0, identityFunction, false);
     define(db, "tsql_isnumeric", 1, isnumericFunction);
+    define(db, "tsql_single_value", 2, singleValueFunction);
     define(db, "like", 2, likeFunction);
     define(db, "like", 3, likeFunction);
 }

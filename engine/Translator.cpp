@@ -137,11 +137,13 @@ Translator::Query Translator::selectWithNames(
                 done = true;
             }
             if (!done && e.kind == Expr::Kind::Column && e.qualifier.isEmpty()) {
-                for (const ResultColumn& column : query.columns) {
+                for (int i = 0; i < query.columns.size(); ++i) {
+                    const ResultColumn& column = query.columns[i];
                     if (!column.name.isEmpty() && column.name.compare(e.text, Qt::CaseInsensitive) == 0
                         && (select.unions.isEmpty() == false || scope.sources.isEmpty()
                             || column.baseColumn.compare(e.text, Qt::CaseInsensitive) != 0)) {
-                        sql = quoteName(column.name);
+                        // The column goes out under the name it was given here, if any.
+                        sql = quoteName(i < forcedNames.size() ? forcedNames[i] : column.name);
                         type = column.type;
                         done = true;
                         break;
@@ -532,7 +534,9 @@ Translator::Fragment Translator::expr(const ExprPtr& pointer, const Scope& scope
                 {} };
         if (e.text == QLatin1String("+"))
             return operand;
-        return { QStringLiteral("(") + e.text + operand.sql + QLatin1Char(')'), operand.type, {}, {} };
+        // The operand in parentheses: a negative operand after "-" would start a comment.
+        return { QStringLiteral("(") + e.text + QLatin1Char('(') + operand.sql + QStringLiteral("))"),
+            operand.type, {}, {} };
     }
     case Expr::Kind::Binary_:
         return binary(e, scope);
@@ -581,13 +585,21 @@ Translator::Fragment Translator::expr(const ExprPtr& pointer, const Scope& scope
         return { sql + QStringLiteral(" END"), type, {}, {} };
     }
     case Expr::Kind::Subquery: {
-        const Query inner = selectWithNames(*e.select, &scope, {});
+        const QString value = QStringLiteral("__value");
+        const Query inner = selectWithNames(*e.select, &scope, { value });
         if (inner.columns.size() != 1)
             throw ServerError(116,
                 QStringLiteral("Only one expression can be specified in the select list when the subquery is "
                                "not introduced with EXISTS."),
                 16);
-        return { QLatin1Char('(') + inner.sql + QLatin1Char(')'), inner.columns.first().type, {}, {} };
+        const Expr* top = e.select->top.get();
+        if (top && top->kind == Expr::Kind::Number && top->text == QLatin1String("1")
+            && e.select->unions.isEmpty())
+            return { QLatin1Char('(') + inner.sql + QLatin1Char(')'), inner.columns.first().type, {}, {} };
+        // SQLite would take the first of several rows; SQL Server refuses them (512).
+        return { QStringLiteral("(SELECT tsql_single_value(count(*), max(%1)) FROM (%2))")
+                     .arg(quoteName(value), inner.sql),
+            inner.columns.first().type, {}, {} };
     }
     case Expr::Kind::Exists: {
         const Query inner = selectWithNames(*e.select, &scope, {});
@@ -673,8 +685,9 @@ Translator::Fragment Translator::column(const Expr& e, const Scope& scope)
         bool qualifierSeen = false;
         for (const Source& source : current->sources) {
             if (!e.qualifier.isEmpty()) {
-                if (source.alias.compare(e.qualifier, Qt::CaseInsensitive) != 0
-                    && !(source.isTable && source.table.name.compare(e.qualifier, Qt::CaseInsensitive) == 0))
+                // A source with an alias is reached by its alias only: the table's own name
+                // then names the table of an enclosing query.
+                if (source.alias.compare(e.qualifier, Qt::CaseInsensitive) != 0)
                     continue;
                 qualifierSeen = true;
             }
