@@ -6,11 +6,11 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <QCoreApplication>
 #include <QDataStream>
 #include <QFile>
 #include <QFileInfo>
 #include <sodium.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace glimora::engine {
@@ -20,27 +20,17 @@ namespace {
 const QByteArray marker("GLIMORA-BACKUP\r\n", 16);
 constexpr quint32 formatVersion = 1;
 constexpr int checksumSize = 32;
+constexpr quint32 largestHeader = 4096;
+// Every read and write of a device goes through a buffer of this size.
+constexpr qint64 pieceSize = 1 << 20;
 
-QByteArray checksumOf(const QByteArray& header, const QByteArray& image)
-{
-    QByteArray sum(checksumSize, '\0');
-    crypto_generichash_state state;
-    crypto_generichash_init(&state, nullptr, 0, checksumSize);
-    crypto_generichash_update(
-        &state, reinterpret_cast<const unsigned char*>(header.constData()), quint64(header.size()));
-    crypto_generichash_update(
-        &state, reinterpret_cast<const unsigned char*>(image.constData()), quint64(image.size()));
-    crypto_generichash_final(&state, reinterpret_cast<unsigned char*>(sum.data()), checksumSize);
-    return sum;
-}
-
-ServerError cannotOpen(const QString& path, int error)
+ServerError cannotOpen(const QString& path, int error, const QString& reason = QString())
 {
     return ServerError(3201,
         QStringLiteral("Cannot open backup device '%1'. Operating system error %2(%3).")
             .arg(path)
             .arg(error)
-            .arg(QString::fromLocal8Bit(std::strerror(error))),
+            .arg(reason.isEmpty() ? QString::fromLocal8Bit(std::strerror(error)) : reason),
         16, 1);
 }
 
@@ -54,52 +44,105 @@ ServerError malformed(const QString& device)
         16, 1);
 }
 
-} // namespace
-
-QByteArray BackupFile::encode(const Set& set)
+qint64 sizeOf(int descriptor, const QString& device)
 {
-    QByteArray header;
-    {
-        QDataStream out(&header, QIODevice::WriteOnly);
-        out.setVersion(QDataStream::Qt_6_0);
-        out << formatVersion << set.database << qint64(set.time.toMSecsSinceEpoch())
-            << quint64(set.image.size());
-    }
-    QByteArray bytes = marker;
-    QDataStream lengthOut(&bytes, QIODevice::Append);
-    lengthOut << quint32(header.size());
-    bytes += header;
-    bytes += checksumOf(header, set.image);
-    bytes += set.image;
-    return bytes;
+    struct stat status;
+    if (::fstat(descriptor, &status) != 0)
+        throw cannotOpen(device, errno);
+    return status.st_size;
 }
 
-QList<BackupFile::Set> BackupFile::decode(const QByteArray& bytes, const QString& device)
+QByteArray encodeHeader(const QString& database, const QDateTime& time, qint64 imageSize)
 {
-    QList<Set> sets;
-    qsizetype at = 0;
-    if (bytes.isEmpty())
-        throw malformed(device);
-    while (at < bytes.size()) {
-        if (bytes.mid(at, marker.size()) != marker)
+    QByteArray header;
+    QDataStream out(&header, QIODevice::WriteOnly);
+    out.setVersion(QDataStream::Qt_6_0);
+    out << formatVersion << database << qint64(time.toMSecsSinceEpoch()) << quint64(imageSize);
+    return header;
+}
+
+} // namespace
+
+FileDescriptor BackupFile::openDevice(const QString& path)
+{
+    // Without O_NONBLOCK opening a pipe would wait for a writer.
+    FileDescriptor file(::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (!file.isOpen())
+        throw cannotOpen(path, errno);
+    struct stat status;
+    if (::fstat(file.get(), &status) != 0)
+        throw cannotOpen(path, errno);
+    if (!S_ISREG(status.st_mode))
+        throw cannotOpen(path, EINVAL, QStringLiteral("The device is not a regular file."));
+    return file;
+}
+
+void BackupFile::failDevice(const QString& path, int error)
+{
+    throw cannotOpen(path, error);
+}
+
+void BackupFile::readAt(int descriptor, char* data, qint64 size, qint64 offset, const QString& device)
+{
+    qint64 done = 0;
+    while (done < size) {
+        const ssize_t n = ::pread(descriptor, data + done, size_t(size - done), offset + done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            throw cannotOpen(device, errno);
+        if (n == 0)
             throw malformed(device);
-        at += marker.size();
-        if (bytes.size() - at < 4)
+        done += n;
+    }
+}
+
+void BackupFile::writeAt(int descriptor, const char* data, qint64 size, qint64 offset, const QString& path)
+{
+    qint64 done = 0;
+    while (done < size) {
+        const ssize_t n = ::pwrite(descriptor, data + done, size_t(size - done), offset + done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            throw cannotOpen(path, n < 0 ? errno : EIO);
+        done += n;
+    }
+}
+
+QList<BackupFile::Set> BackupFile::scan(int descriptor, const QString& device)
+{
+    const qint64 size = sizeOf(descriptor, device);
+    if (size == 0)
+        throw malformed(device);
+    QList<Set> sets;
+    qint64 at = 0;
+    while (at < size) {
+        Set set;
+        set.number = int(sets.size()) + 1;
+        set.start = at;
+        if (size - at < marker.size() + 4)
+            throw malformed(device);
+        QByteArray lead(marker.size() + 4, '\0');
+        readAt(descriptor, lead.data(), lead.size(), at, device);
+        if (!lead.startsWith(marker))
             throw malformed(device);
         quint32 headerSize = 0;
         {
-            QDataStream in(bytes.mid(at, 4));
+            QDataStream in(lead.mid(marker.size()));
             in >> headerSize;
         }
-        at += 4;
-        if (headerSize > 4096 || bytes.size() - at < qsizetype(headerSize) + checksumSize)
+        at += lead.size();
+        if (headerSize > largestHeader || size - at < qint64(headerSize) + checksumSize)
             throw malformed(device);
-        const QByteArray header = bytes.mid(at, headerSize);
+        set.header.resize(headerSize);
+        readAt(descriptor, set.header.data(), headerSize, at, device);
         at += headerSize;
-        const QByteArray sum = bytes.mid(at, checksumSize);
+        set.checksum.resize(checksumSize);
+        readAt(descriptor, set.checksum.data(), checksumSize, at, device);
         at += checksumSize;
 
-        QDataStream in(header);
+        QDataStream in(set.header);
         in.setVersion(QDataStream::Qt_6_0);
         quint32 version = 0;
         in >> version;
@@ -110,80 +153,118 @@ QList<BackupFile::Set> BackupFile::decode(const QByteArray& bytes, const QString
                     .arg(device)
                     .arg(version),
                 16, 1);
-        Set set;
         qint64 time = 0;
-        quint64 size = 0;
-        in >> set.database >> time >> size;
-        if (in.status() != QDataStream::Ok || size > quint64(bytes.size() - at))
+        quint64 imageSize = 0;
+        in >> set.database >> time >> imageSize;
+        if (in.status() != QDataStream::Ok || imageSize > quint64(size - at))
             throw malformed(device);
-        set.image = bytes.mid(at, qsizetype(size));
-        at += qsizetype(size);
-        if (checksumOf(header, set.image) != sum)
-            throw ServerError(3189,
-                QStringLiteral(
-                    "Damage to the backup set was detected. The checksum of backup set %1 on device "
-                    "'%2' does not match its content.")
-                    .arg(sets.size() + 1)
-                    .arg(device),
-                16, 1);
         set.time = QDateTime::fromMSecsSinceEpoch(time);
+        set.imageOffset = at;
+        set.imageSize = qint64(imageSize);
+        at += set.imageSize;
         sets.append(set);
     }
     return sets;
 }
 
-QByteArray BackupFile::readDevice(const QString& path)
+void BackupFile::copyImage(int descriptor, const Set& set, int out, qint64 outOffset, const QString& device)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw cannotOpen(path, QFileInfo::exists(path) ? EACCES : ENOENT);
-    return file.readAll();
+    crypto_generichash_state state;
+    crypto_generichash_init(&state, nullptr, 0, checksumSize);
+    crypto_generichash_update(
+        &state, reinterpret_cast<const unsigned char*>(set.header.constData()), quint64(set.header.size()));
+    QByteArray piece(qMin(pieceSize, qMax<qint64>(set.imageSize, 1)), '\0');
+    for (qint64 done = 0; done < set.imageSize;) {
+        const qint64 size = qMin<qint64>(piece.size(), set.imageSize - done);
+        readAt(descriptor, piece.data(), size, set.imageOffset + done, device);
+        crypto_generichash_update(
+            &state, reinterpret_cast<const unsigned char*>(piece.constData()), quint64(size));
+        if (out >= 0)
+            writeAt(out, piece.constData(), size, outOffset + done, device);
+        done += size;
+    }
+    QByteArray sum(checksumSize, '\0');
+    crypto_generichash_final(&state, reinterpret_cast<unsigned char*>(sum.data()), checksumSize);
+    if (sum != set.checksum)
+        throw ServerError(3189,
+            QStringLiteral("Damage to the backup set was detected. The checksum of backup set %1 on device "
+                           "'%2' does not match its content.")
+                .arg(set.number)
+                .arg(device),
+            16, 1);
 }
 
-void BackupFile::writeDevice(const QString& path, const QByteArray& bytes)
+BackupFile::Set BackupFile::beginSet(
+    int out, qint64 offset, const QString& database, const QDateTime& time, const QString& device)
 {
-    const QString temporary = path + QStringLiteral(".part-%1").arg(QCoreApplication::applicationPid());
-    const int descriptor
-        = ::open(QFile::encodeName(temporary).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (descriptor < 0)
+    Set set;
+    set.database = database;
+    set.time = time;
+    set.start = offset;
+    set.header = encodeHeader(database, time, 0);
+    QByteArray lead = marker;
+    QDataStream lengthOut(&lead, QIODevice::Append);
+    lengthOut << quint32(set.header.size());
+    lead += set.header;
+    lead += QByteArray(checksumSize, '\0');
+    writeAt(out, lead.constData(), lead.size(), offset, device);
+    set.imageOffset = offset + lead.size();
+    return set;
+}
+
+void BackupFile::finishSet(int out, Set& set, qint64 imageSize, const QString& device)
+{
+    // The size has a fixed width: the header keeps its length.
+    set.header = encodeHeader(set.database, set.time, imageSize);
+    set.imageSize = imageSize;
+    const qint64 headerOffset = set.start + marker.size() + 4;
+    writeAt(out, set.header.constData(), set.header.size(), headerOffset, device);
+    crypto_generichash_state state;
+    crypto_generichash_init(&state, nullptr, 0, checksumSize);
+    crypto_generichash_update(
+        &state, reinterpret_cast<const unsigned char*>(set.header.constData()), quint64(set.header.size()));
+    QByteArray piece(qMin(pieceSize, qMax<qint64>(imageSize, 1)), '\0');
+    for (qint64 done = 0; done < imageSize;) {
+        const qint64 size = qMin<qint64>(piece.size(), imageSize - done);
+        readAt(out, piece.data(), size, set.imageOffset + done, device);
+        crypto_generichash_update(
+            &state, reinterpret_cast<const unsigned char*>(piece.constData()), quint64(size));
+        done += size;
+    }
+    set.checksum = QByteArray(checksumSize, '\0');
+    crypto_generichash_final(&state, reinterpret_cast<unsigned char*>(set.checksum.data()), checksumSize);
+    writeAt(out, set.checksum.constData(), checksumSize, headerOffset + set.header.size(), device);
+}
+
+void BackupFile::syncFile(int descriptor, const QString& path)
+{
+    if (FaultPoint::fails("sync"))
+        throw cannotOpen(path, EIO);
+    if (::fsync(descriptor) != 0)
         throw cannotOpen(path, errno);
-    qsizetype written = 0;
-    while (written < bytes.size()) {
-        const ssize_t n = ::write(descriptor, bytes.constData() + written, size_t(bytes.size() - written));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            const int error = errno;
-            ::close(descriptor);
-            ::unlink(QFile::encodeName(temporary).constData());
-            throw cannotOpen(path, error);
-        }
-        written += n;
-    }
-    syncFile(descriptor);
-    ::close(descriptor);
-    FaultPoint::reach("backup-before-rename");
-    if (::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(path).constData()) != 0) {
-        const int error = errno;
-        ::unlink(QFile::encodeName(temporary).constData());
-        throw cannotOpen(path, error);
-    }
-    syncDirectoryOf(path);
 }
 
-void BackupFile::syncFile(int descriptor)
+void BackupFile::syncAndClose(FileDescriptor& file, const QString& path)
 {
-    ::fsync(descriptor);
+    syncFile(file.get(), path);
+    if (!file.close())
+        throw cannotOpen(path, errno);
+}
+
+void BackupFile::syncDirectory(int directory, const QString& path)
+{
+    // Some file systems cannot sync a folder (EINVAL); their renames are as durable as they get.
+    if (::fsync(directory) != 0 && errno != EINVAL)
+        throw cannotOpen(path, errno);
 }
 
 void BackupFile::syncDirectoryOf(const QString& path)
 {
-    const int directory = ::open(
-        QFile::encodeName(QFileInfo(path).absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (directory >= 0) {
-        ::fsync(directory);
-        ::close(directory);
-    }
+    FileDescriptor directory(::open(
+        QFile::encodeName(QFileInfo(path).absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!directory.isOpen())
+        throw cannotOpen(path, errno);
+    syncDirectory(directory.get(), path);
 }
 
 } // namespace glimora::engine

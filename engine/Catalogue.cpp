@@ -316,8 +316,7 @@ void Catalogue::createDatabase(const QString& name, const QString& ownerLogin)
         throw ServerError(1801,
             QStringLiteral("Database '%1' already exists. Choose a different database name.").arg(name), 16,
             3);
-    static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9_]+$"));
-    QString base = plain.match(name).hasMatch() ? name.toLower() : QStringLiteral("database");
+    const QString base = fileBaseOf(name);
     QString file = base + QStringLiteral(".sqlite");
     for (int n = 2; QFile::exists(QDir(m_directory).absoluteFilePath(file)); ++n)
         file = QStringLiteral("%1_%2.sqlite").arg(base).arg(n);
@@ -333,6 +332,32 @@ void Catalogue::createDatabase(const QString& name, const QString& ownerLogin)
     } catch (const ServerError& error) {
         // Another process created the same database first.
         QFile::remove(path);
+        if (error.number() == 2627)
+            throw ServerError(1801,
+                QStringLiteral("Database '%1' already exists. Choose a different database name.").arg(name),
+                16, 3);
+        throw;
+    }
+}
+
+QString Catalogue::fileBaseOf(const QString& name)
+{
+    static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9_]+$"));
+    return plain.match(name).hasMatch() ? name.toLower() : QStringLiteral("database");
+}
+
+void Catalogue::addDatabase(const QString& name, const QString& file, const QString& ownerLogin)
+{
+    QMutexLocker locker(&m_mutex);
+    openFile(true);
+    SqliteStatement insert(*m_connection, QStringLiteral("INSERT INTO databases VALUES(?, ?, ?, ?)"));
+    insert.bindText(1, name);
+    insert.bindText(2, file);
+    insert.bindText(3, ownerLogin);
+    insert.bindText(4, QDateTime::currentDateTime().toString(Qt::ISODate));
+    try {
+        insert.step();
+    } catch (const ServerError& error) {
         if (error.number() == 2627)
             throw ServerError(1801,
                 QStringLiteral("Database '%1' already exists. Choose a different database name.").arg(name),

@@ -51,6 +51,11 @@ public:
     };
     std::optional<DatabaseEntry> database(const QString& name);
     void createDatabase(const QString& name, const QString& ownerLogin);
+    // Registers a database whose file (a name in the data folder) is already complete; 1801
+    // when the name is taken.
+    void addDatabase(const QString& name, const QString& file, const QString& ownerLogin);
+    // The start of the file name of a new database, before any number and ".sqlite".
+    static QString fileBaseOf(const QString& name);
     void dropDatabase(const QString& name);
     QStringList databaseNames();
 

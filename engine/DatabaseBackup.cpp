@@ -1,17 +1,24 @@
 #include "engine/DatabaseBackup.h"
 
 #include "engine/FaultPoint.h"
+#include "engine/ImageFileVfs.h"
 #include "engine/ProcessProbe.h"
 #include "engine/ServerError.h"
 #include "engine/SqlFunctions.h"
 
 #include <atomic>
+#include <cerrno>
 #include <fcntl.h>
+#include <memory>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
+#include <QSet>
+#include <sodium.h>
 #include <sqlite3.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace glimora::engine {
@@ -54,11 +61,147 @@ ServerError damaged(const QString& device, const QString& detail)
         16, 1);
 }
 
+ServerError cannotExtract()
+{
+    return ServerError(3201,
+        QStringLiteral("Cannot write the restored database in the data folder: %1.")
+            .arg(QString::fromLocal8Bit(std::strerror(errno))),
+        16, 1);
+}
+
 void removeDatabaseSideFiles(const QString& path)
 {
     QFile::remove(path + QStringLiteral("-wal"));
     QFile::remove(path + QStringLiteral("-shm"));
     QFile::remove(path + QStringLiteral("-journal"));
+}
+
+// SQLite's own check of an image: the checksum says the bytes are those written, this says
+// they were a sound database of this server when written. Empty when all is well.
+QString problemsOf(sqlite3* db)
+{
+    if (!db)
+        return QStringLiteral("it cannot be opened");
+    SqlFunctions::install(db);
+    sqlite3_stmt* check = nullptr;
+    sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &check, nullptr);
+    QStringList findings;
+    int rc = SQLITE_ERROR;
+    while (check && (rc = sqlite3_step(check)) == SQLITE_ROW)
+        findings.append(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(check, 0))));
+    sqlite3_finalize(check);
+    if (rc != SQLITE_DONE)
+        return QString::fromUtf8(sqlite3_errmsg(db));
+    if (findings != QStringList { QStringLiteral("ok") })
+        return findings.mid(0, 3).join(QStringLiteral("; "));
+    if (sqlite3_table_column_metadata(
+            db, "main", "__glimora_users", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr)
+        != SQLITE_OK)
+        return QStringLiteral("it is not a database of this server");
+    return QString();
+}
+
+// Copies the database into the image that starts at `offset` of `out`, page by page under a
+// single read transaction: a consistent snapshot while other connections keep writing to
+// the write-ahead log. Returns the size of the image.
+qint64 snapshot(const Catalogue::DatabaseEntry& entry, int out, qint64 offset, const QString& device)
+{
+    {
+        Handle source;
+        if (sqlite3_open_v2(
+                QFile::encodeName(entry.path).constData(), source.out(), SQLITE_OPEN_READWRITE, nullptr)
+            != SQLITE_OK)
+            throw ServerError(3201,
+                QStringLiteral("Cannot open the file of database '%1' to back it up.").arg(entry.name), 16,
+                1);
+        Handle image;
+        *image.out() = ImageFileVfs::open(out, offset, -1, false);
+        sqlite3_backup* copy
+            = image.get() ? sqlite3_backup_init(image.get(), "main", source.get(), "main") : nullptr;
+        if (!copy)
+            throw ServerError(3013, QStringLiteral("BACKUP DATABASE is terminating abnormally."), 16, 1);
+        int rc = SQLITE_OK;
+        for (int attempt = 0; attempt < 1000; ++attempt) {
+            rc = sqlite3_backup_step(copy, -1);
+            if (rc != SQLITE_BUSY && rc != SQLITE_LOCKED)
+                break;
+            sqlite3_sleep(10);
+        }
+        sqlite3_backup_finish(copy);
+        if (rc == SQLITE_FULL || rc == SQLITE_IOERR || (rc & 0xff) == SQLITE_IOERR)
+            BackupFile::failDevice(device, rc == SQLITE_FULL ? ENOSPC : EIO);
+        if (rc != SQLITE_DONE)
+            throw ServerError(3013,
+                QStringLiteral("BACKUP DATABASE is terminating abnormally. %1")
+                    .arg(QString::fromUtf8(sqlite3_errstr(rc))),
+                16, 1);
+    }
+    struct stat status;
+    if (::fstat(out, &status) != 0)
+        BackupFile::failDevice(device, errno);
+    const qint64 size = status.st_size - offset;
+    // The image is stored with a rollback journal, so a copy of it opens without side files.
+    if (size > journalFormatOffset + 1)
+        BackupFile::writeAt(out, "\1\1", 2, offset + journalFormatOffset, device);
+    return size;
+}
+
+// Keeps every other connection, of any process, away from the live file until the restored
+// file has taken its name. Null when there is no sound file to keep: missing or damaged.
+std::unique_ptr<Handle> takeOver(const QString& livePath)
+{
+    auto live = std::make_unique<Handle>();
+    if (sqlite3_open_v2(QFile::encodeName(livePath).constData(), live->out(), SQLITE_OPEN_READWRITE, nullptr)
+        != SQLITE_OK)
+        return nullptr;
+    sqlite3_busy_timeout(live->get(), 100);
+    // Leaving write-ahead logging needs the only connection to the file: it fails while any
+    // other connection, of any process, is open, and folds the log into the file. In
+    // exclusive locking mode the lock it takes is kept, and the transaction keeps it too.
+    sqlite3_exec(live->get(), "PRAGMA locking_mode=EXCLUSIVE", nullptr, nullptr, nullptr);
+    // Sessions killed just before let go of the file within a moment; give them two seconds.
+    for (int attempt = 0;; ++attempt) {
+        if (sqlite3_exec(live->get(), "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr) == SQLITE_OK
+            && sqlite3_exec(live->get(), "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) == SQLITE_OK)
+            return live;
+        const int rc = sqlite3_errcode(live->get()) & 0xff;
+        // Nobody can use a damaged file, and there is nothing in it to keep.
+        if (rc == SQLITE_NOTADB || rc == SQLITE_CORRUPT)
+            return nullptr;
+        if ((rc != SQLITE_BUSY && rc != SQLITE_LOCKED) || attempt >= 20)
+            throw inUse();
+        sqlite3_sleep(100);
+    }
+}
+
+// Removes the temporary file of a backup unless the backup got as far as its rename.
+class TemporaryFile
+{
+public:
+    TemporaryFile(int folder, QByteArray name)
+        : m_folder(folder)
+        , m_name(std::move(name))
+    {
+    }
+    ~TemporaryFile()
+    {
+        if (!m_name.isEmpty())
+            ::unlinkat(m_folder, m_name.constData(), 0);
+    }
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+    void keep() { m_name.clear(); }
+
+private:
+    int m_folder;
+    QByteArray m_name;
+};
+
+QByteArray randomHex(int bytes)
+{
+    QByteArray random(bytes, '\0');
+    randombytes_buf(random.data(), size_t(random.size()));
+    return random.toHex();
 }
 
 } // namespace
@@ -84,15 +227,53 @@ void DatabaseBackup::backup(const QString& database, const QString& device, bool
         throw ServerError::databaseMissing(database);
     const QString path = devicePath(device);
     refuseServerFile(path);
-    BackupFile::Set set { entry->name, QDateTime::currentDateTimeUtc(), snapshot(*entry) };
-    QByteArray bytes;
-    // Without INIT the new set goes after those already on the device.
-    if (!init && QFile::exists(path)) {
-        bytes = BackupFile::readDevice(path);
-        BackupFile::decode(bytes, path);
+    const QFileInfo info(path);
+    const QByteArray deviceName = QFile::encodeName(info.fileName());
+    FileDescriptor folder(
+        ::open(QFile::encodeName(info.absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!folder.isOpen())
+        BackupFile::failDevice(path, errno);
+    // Writers of a device take turns, in every process: each one reads the sets already
+    // there and renames its new file over the device.
+    while (::flock(folder.get(), LOCK_EX) != 0) {
+        if (errno != EINTR)
+            BackupFile::failDevice(path, errno);
     }
-    bytes += BackupFile::encode(set);
-    BackupFile::writeDevice(path, bytes);
+    struct stat status;
+    const bool exists = ::fstatat(folder.get(), deviceName.constData(), &status, 0) == 0;
+    if (exists && !S_ISREG(status.st_mode))
+        BackupFile::openDevice(path); // names the fault
+    // Made afresh, never through a planted file or link, under a name nobody can guess.
+    const QByteArray temporaryName
+        = deviceName + ".part-" + QByteArray::number(QCoreApplication::applicationPid()) + '-' + randomHex(8);
+    FileDescriptor out(::openat(
+        folder.get(), temporaryName.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (!out.isOpen())
+        BackupFile::failDevice(path, errno);
+    TemporaryFile temporary(folder.get(), temporaryName);
+
+    qint64 end = 0;
+    // Without INIT the new set goes after those already on the device, each checked on its way.
+    if (!init && exists) {
+        FileDescriptor in = BackupFile::openDevice(path);
+        for (const BackupFile::Set& set : BackupFile::scan(in.get(), path)) {
+            QByteArray lead(set.imageOffset - set.start, '\0');
+            BackupFile::readAt(in.get(), lead.data(), lead.size(), set.start, path);
+            BackupFile::writeAt(out.get(), lead.constData(), lead.size(), set.start, path);
+            BackupFile::copyImage(in.get(), set, out.get(), set.imageOffset, path);
+            end = set.imageOffset + set.imageSize;
+        }
+    }
+    BackupFile::Set set
+        = BackupFile::beginSet(out.get(), end, entry->name, QDateTime::currentDateTimeUtc(), path);
+    const qint64 imageSize = snapshot(*entry, out.get(), set.imageOffset, path);
+    BackupFile::finishSet(out.get(), set, imageSize, path);
+    BackupFile::syncAndClose(out, path);
+    FaultPoint::reach("backup-before-rename");
+    if (::renameat(folder.get(), temporaryName.constData(), folder.get(), deviceName.constData()) != 0)
+        BackupFile::failDevice(path, errno);
+    temporary.keep();
+    BackupFile::syncDirectory(folder.get(), path);
 }
 
 void DatabaseBackup::refuseServerFile(const QString& path)
@@ -122,174 +303,117 @@ void DatabaseBackup::refuseServerFile(const QString& path)
     }
 }
 
-QByteArray DatabaseBackup::snapshot(const Catalogue::DatabaseEntry& entry)
+BackupFile::Set DatabaseBackup::chooseSet(int descriptor, const QString& path, int fileNumber)
 {
-    Handle source;
-    if (sqlite3_open_v2(
-            QFile::encodeName(entry.path).constData(), source.out(), SQLITE_OPEN_READWRITE, nullptr)
-        != SQLITE_OK)
-        throw ServerError(3201,
-            QStringLiteral("Cannot open the file of database '%1' to back it up.").arg(entry.name), 16, 1);
-    Handle memory;
-    sqlite3_open(":memory:", memory.out());
-    // One step copies every page under a single read transaction: a consistent snapshot
-    // while other connections keep writing to the write-ahead log.
-    sqlite3_backup* copy = sqlite3_backup_init(memory.get(), "main", source.get(), "main");
-    if (!copy)
-        throw ServerError(3013, QStringLiteral("BACKUP DATABASE is terminating abnormally."), 16, 1);
-    int rc = SQLITE_OK;
-    for (int attempt = 0; attempt < 1000; ++attempt) {
-        rc = sqlite3_backup_step(copy, -1);
-        if (rc != SQLITE_BUSY && rc != SQLITE_LOCKED)
-            break;
-        sqlite3_sleep(10);
-    }
-    sqlite3_backup_finish(copy);
-    if (rc != SQLITE_DONE)
-        throw ServerError(3013,
-            QStringLiteral("BACKUP DATABASE is terminating abnormally. %1")
-                .arg(QString::fromUtf8(sqlite3_errstr(rc))),
-            16, 1);
-    sqlite3_int64 size = 0;
-    unsigned char* data = sqlite3_serialize(memory.get(), "main", &size, 0);
-    if (!data)
-        throw ServerError(3013, QStringLiteral("BACKUP DATABASE is terminating abnormally."), 16, 1);
-    QByteArray image(reinterpret_cast<const char*>(data), qsizetype(size));
-    sqlite3_free(data);
-    // The image is stored with a rollback journal, so a copy of it opens without side files.
-    if (image.size() > journalFormatOffset + 1) {
-        image[journalFormatOffset] = 1;
-        image[journalFormatOffset + 1] = 1;
-    }
-    return image;
-}
-
-BackupFile::Set DatabaseBackup::readSet(const QString& path, int fileNumber)
-{
-    const QList<BackupFile::Set> sets = BackupFile::decode(BackupFile::readDevice(path), path);
+    const QList<BackupFile::Set> sets = BackupFile::scan(descriptor, path);
     if (fileNumber < 1 || fileNumber > sets.size())
         throw ServerError(
             4038, QStringLiteral("Cannot find file ID %1 on device '%2'.").arg(fileNumber).arg(path), 16, 1);
     return sets[fileNumber - 1];
 }
 
-QString DatabaseBackup::extract(const BackupFile::Set& set, const QString& livePath, const QString& device)
+QString DatabaseBackup::extract(int device, const BackupFile::Set& set, const QString& devicePath)
 {
-    const QString temporary = QFileInfo(livePath).absoluteDir().absoluteFilePath(
-        QStringLiteral("restore-%1-%2.tmp").arg(QCoreApplication::applicationPid()).arg(++extractions));
-    QFile::remove(temporary);
-    const int descriptor
-        = ::open(QFile::encodeName(temporary).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (descriptor < 0)
-        throw ServerError(
-            3201, QStringLiteral("Cannot write the restored database beside '%1'.").arg(livePath), 16, 1);
-    qsizetype written = 0;
-    while (written < set.image.size()) {
-        const ssize_t n
-            = ::write(descriptor, set.image.constData() + written, size_t(set.image.size() - written));
-        if (n <= 0) {
-            ::close(descriptor);
-            QFile::remove(temporary);
-            throw ServerError(
-                3201, QStringLiteral("Cannot write the restored database beside '%1'.").arg(livePath), 16, 1);
-        }
-        written += n;
+    const QDir folder(m_catalogue.dataDirectory());
+    QDir().mkpath(folder.absolutePath());
+    QString temporary;
+    FileDescriptor out;
+    for (int attempt = 0; !out.isOpen(); ++attempt) {
+        temporary = folder.absoluteFilePath(
+            QStringLiteral("restore-%1-%2.tmp").arg(QCoreApplication::applicationPid()).arg(++extractions));
+        out = FileDescriptor(::open(QFile::encodeName(temporary).constData(),
+            O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        if (!out.isOpen() && (errno != EEXIST || attempt > 100))
+            throw cannotExtract();
     }
-    BackupFile::syncFile(descriptor);
-    ::close(descriptor);
-
-    // SQLite's own check on the copy: the checksum says the bytes are those written, this
-    // says they were a sound database of this server when written.
-    QString problem;
-    {
-        Handle copy;
-        if (sqlite3_open_v2(
-                QFile::encodeName(temporary).constData(), copy.out(), SQLITE_OPEN_READONLY, nullptr)
-            != SQLITE_OK) {
-            problem = QString::fromUtf8(sqlite3_errmsg(copy.get()));
-        } else {
-            SqlFunctions::install(copy.get());
-            sqlite3_stmt* check = nullptr;
-            sqlite3_prepare_v2(copy.get(), "PRAGMA integrity_check", -1, &check, nullptr);
-            QStringList findings;
-            int rc = SQLITE_ERROR;
-            while (check && (rc = sqlite3_step(check)) == SQLITE_ROW)
-                findings.append(
-                    QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(check, 0))));
-            sqlite3_finalize(check);
-            if (rc != SQLITE_DONE)
-                problem = QString::fromUtf8(sqlite3_errmsg(copy.get()));
-            else if (findings != QStringList { QStringLiteral("ok") })
-                problem = findings.mid(0, 3).join(QStringLiteral("; "));
-            else if (sqlite3_table_column_metadata(copy.get(), "main", "__glimora_users", nullptr, nullptr,
-                         nullptr, nullptr, nullptr, nullptr)
-                != SQLITE_OK)
-                problem = QStringLiteral("it is not a database of this server");
+    try {
+        BackupFile::copyImage(device, set, out.get(), 0, devicePath);
+        QString problem;
+        {
+            Handle copy;
+            sqlite3_open_v2(
+                QFile::encodeName(temporary).constData(), copy.out(), SQLITE_OPEN_READONLY, nullptr);
+            problem = problemsOf(copy.get());
         }
-    }
-    if (!problem.isEmpty()) {
+        if (!problem.isEmpty())
+            throw damaged(devicePath, problem);
+        // The live database runs with write-ahead logging; the copy takes that mode in place.
+        if (set.imageSize > journalFormatOffset + 1)
+            BackupFile::writeAt(out.get(), "\2\2", 2, journalFormatOffset, temporary);
+        BackupFile::syncAndClose(out, temporary);
+    } catch (...) {
+        out.close();
         QFile::remove(temporary);
-        throw damaged(device, problem);
-    }
-
-    // The live database runs with write-ahead logging; the copy takes that mode in place.
-    QFile file(temporary);
-    if (file.open(QIODevice::ReadWrite) && file.seek(journalFormatOffset)) {
-        file.write(QByteArray(2, '\2'));
-        file.flush();
-        BackupFile::syncFile(file.handle());
+        throw;
     }
     return temporary;
 }
 
-void DatabaseBackup::takeOver(const QString& livePath)
+void DatabaseBackup::placeNew(const QString& temporary, const QString& database, const QString& ownerLogin)
 {
-    // Leaving write-ahead logging needs the only connection to the file: it fails while any
-    // other connection, of any process, is open, and folds the log into the file.
-    Handle live;
-    if (sqlite3_open_v2(QFile::encodeName(livePath).constData(), live.out(), SQLITE_OPEN_READWRITE, nullptr)
-        != SQLITE_OK)
-        return; // no readable file to save: it is replaced as it stands
-    sqlite3_busy_timeout(live.get(), 100);
-    // Sessions killed just before let go of the file within a moment; give them two seconds.
-    for (int attempt = 0;; ++attempt) {
-        if (sqlite3_exec(live.get(), "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr) == SQLITE_OK)
-            return;
-        const int rc = sqlite3_errcode(live.get()) & 0xff;
-        if ((rc != SQLITE_BUSY && rc != SQLITE_LOCKED) || attempt >= 20)
-            throw inUse();
-        sqlite3_sleep(100);
+    const QDir folder(m_catalogue.dataDirectory());
+    const QString base = Catalogue::fileBaseOf(database);
+    // A second name for the complete file, never over an existing one. Until the database is
+    // registered the temporary name tells a dead restore's leftovers (see removeLeftovers).
+    QString file;
+    for (int n = 1;; ++n) {
+        file = n == 1 ? base + QStringLiteral(".sqlite") : QStringLiteral("%1_%2.sqlite").arg(base).arg(n);
+        if (::link(QFile::encodeName(temporary).constData(),
+                QFile::encodeName(folder.absoluteFilePath(file)).constData())
+            == 0)
+            break;
+        if (errno != EEXIST) {
+            const ServerError error = cannotExtract();
+            QFile::remove(temporary);
+            throw error;
+        }
     }
+    FaultPoint::reach("restore-linked");
+    try {
+        m_catalogue.addDatabase(database, file, ownerLogin);
+    } catch (...) {
+        QFile::remove(folder.absoluteFilePath(file));
+        QFile::remove(temporary);
+        throw;
+    }
+    QFile::remove(temporary);
+    BackupFile::syncDirectoryOf(temporary);
 }
 
 void DatabaseBackup::restore(
     const QString& database, const QString& device, int fileNumber, bool replace, const QString& ownerLogin)
 {
     const QString path = devicePath(device);
-    const BackupFile::Set set = readSet(path, fileNumber);
-    std::optional<Catalogue::DatabaseEntry> entry = m_catalogue.database(database);
-    if (entry && !replace && set.database.compare(entry->name, Qt::CaseInsensitive) != 0)
+    FileDescriptor in = BackupFile::openDevice(path);
+    const BackupFile::Set set = chooseSet(in.get(), path, fileNumber);
+    // The whole set is checked first: a damaged header must not pass for another database's.
+    const QString temporary = extract(in.get(), set, path);
+    in.close();
+    const std::optional<Catalogue::DatabaseEntry> entry = m_catalogue.database(database);
+    if (entry && !replace && set.database.compare(entry->name, Qt::CaseInsensitive) != 0) {
+        QFile::remove(temporary);
         throw ServerError(3154,
             QStringLiteral(
                 "The backup set holds a backup of a database other than the existing '%1' database.")
                 .arg(entry->name),
             16, 1);
-    if (entry && !m_catalogue.sessionsUsing(entry->name).isEmpty())
+    }
+    if (entry && !m_catalogue.sessionsUsing(entry->name).isEmpty()) {
+        QFile::remove(temporary);
         throw inUse();
-
-    const QString dataFolderFile = QDir(m_catalogue.dataDirectory()).absoluteFilePath(QStringLiteral("x"));
-    const QString temporary = extract(set, entry ? entry->path : dataFolderFile, path);
+    }
     FaultPoint::reach("restore-extracted");
+    if (!entry)
+        return placeNew(temporary, database, ownerLogin);
+    std::unique_ptr<Handle> lock;
     try {
-        if (!entry) {
-            m_catalogue.createDatabase(database, ownerLogin);
-            entry = m_catalogue.database(database);
-        }
-        takeOver(entry->path);
+        lock = takeOver(entry->path);
     } catch (...) {
         QFile::remove(temporary);
         throw;
     }
+    // Under the lock nobody has the old file open in write-ahead mode: its side files are
+    // its own, and none of them may be taken for the new file's.
     removeDatabaseSideFiles(entry->path);
     FaultPoint::reach("restore-before-rename");
     if (::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(entry->path).constData()) != 0) {
@@ -298,21 +422,32 @@ void DatabaseBackup::restore(
     }
     BackupFile::syncDirectoryOf(entry->path);
     FaultPoint::reach("restore-after-rename");
-    removeDatabaseSideFiles(entry->path);
 }
 
 void DatabaseBackup::verify(const QString& device, int fileNumber)
 {
     const QString path = devicePath(device);
-    const BackupFile::Set set = readSet(path, fileNumber);
-    const QString dataFolderFile = QDir(m_catalogue.dataDirectory()).absoluteFilePath(QStringLiteral("x"));
-    QDir().mkpath(m_catalogue.dataDirectory());
-    QFile::remove(extract(set, dataFolderFile, path));
+    FileDescriptor in = BackupFile::openDevice(path);
+    const BackupFile::Set set = chooseSet(in.get(), path, fileNumber);
+    BackupFile::copyImage(in.get(), set, -1, 0, path);
+    // Checked where it lies, without a copy.
+    Handle image;
+    *image.out() = ImageFileVfs::open(in.get(), set.imageOffset, set.imageSize, true);
+    const QString problem = problemsOf(image.get());
+    if (!problem.isEmpty())
+        throw damaged(path, problem);
 }
 
-void DatabaseBackup::removeLeftovers(const QString& dataDirectory)
+void DatabaseBackup::removeLeftovers(Catalogue& catalogue)
 {
-    static const QRegularExpression owner(QStringLiteral("(?:^restore-(\\d+)-\\d+\\.tmp|\\.part-(\\d+))$"));
+    static const QRegularExpression owner(
+        QStringLiteral("(?:^restore-(\\d+)-\\d+\\.tmp|\\.part-(\\d+)(?:-[0-9a-f]+)?)$"));
+    const QString dataDirectory = catalogue.dataDirectory();
+    QSet<QString> registered;
+    for (const QString& name : catalogue.databaseNames()) {
+        if (const std::optional<Catalogue::DatabaseEntry> entry = catalogue.database(name))
+            registered.insert(QFileInfo(entry->path).absoluteFilePath());
+    }
     const QStringList folders { dataDirectory,
         QDir(dataDirectory).absoluteFilePath(QStringLiteral("backup")) };
     for (const QString& folder : folders) {
@@ -321,9 +456,23 @@ void DatabaseBackup::removeLeftovers(const QString& dataDirectory)
             = dir.entryList({ QStringLiteral("restore-*.tmp"), QStringLiteral("*.part-*") }, QDir::Files);
         for (const QString& name : names) {
             const QRegularExpressionMatch match = owner.match(name);
-            if (match.hasMatch()
-                && !ProcessProbe::isRunning((match.captured(1) + match.captured(2)).toLongLong()))
-                QFile::remove(dir.absoluteFilePath(name));
+            if (!match.hasMatch()
+                || ProcessProbe::isRunning((match.captured(1) + match.captured(2)).toLongLong()))
+                continue;
+            const QString path = dir.absoluteFilePath(name);
+            // A restore to a new name that died before registering it left a second name.
+            struct stat leftover;
+            if (::lstat(QFile::encodeName(path).constData(), &leftover) == 0 && leftover.st_nlink > 1) {
+                for (const QString& other : dir.entryList({ QStringLiteral("*.sqlite") }, QDir::Files)) {
+                    const QString otherPath = dir.absoluteFilePath(other);
+                    struct stat status;
+                    if (!registered.contains(otherPath)
+                        && ::lstat(QFile::encodeName(otherPath).constData(), &status) == 0
+                        && status.st_ino == leftover.st_ino && status.st_dev == leftover.st_dev)
+                        QFile::remove(otherPath);
+                }
+            }
+            QFile::remove(path);
         }
     }
 }

@@ -5,13 +5,12 @@
 
 #include <QString>
 
-struct sqlite3;
-
 namespace glimora::engine {
 
 // BACKUP DATABASE and RESTORE DATABASE against the server's files. A backup is a snapshot
 // taken in one read transaction while other sessions go on; a restore checks the whole
 // backup set before it touches the live database, then swaps the files in one rename.
+// Both stream: memory does not grow with the size of a database.
 class DatabaseBackup
 {
 public:
@@ -25,15 +24,16 @@ public:
     // A relative device is taken in the backup folder of the data folder.
     QString devicePath(const QString& device) const;
     // Files that a restore or backup left when its process died.
-    static void removeLeftovers(const QString& dataDirectory);
+    static void removeLeftovers(Catalogue& catalogue);
 
 private:
     void refuseServerFile(const QString& path);
-    QByteArray snapshot(const Catalogue::DatabaseEntry& entry);
-    BackupFile::Set readSet(const QString& path, int fileNumber);
-    // Writes the image beside `livePath` and checks it as a database; returns its path.
-    QString extract(const BackupFile::Set& set, const QString& livePath, const QString& device);
-    void takeOver(const QString& livePath);
+    static BackupFile::Set chooseSet(int descriptor, const QString& path, int fileNumber);
+    // Writes the image of `set` into a new file of the data folder and checks it as a
+    // database; returns its path.
+    QString extract(int device, const BackupFile::Set& set, const QString& devicePath);
+    // Gives a restored file a name of its own in the data folder, then registers it.
+    void placeNew(const QString& temporary, const QString& database, const QString& ownerLogin);
 
     Catalogue& m_catalogue;
 };

@@ -51,6 +51,21 @@ void DatabaseConnection::createFile(const QString& path, const QString& ownerLog
 std::shared_ptr<DatabaseConnection> DatabaseConnection::open(
     const QString& name, const QString& path, int busyTimeoutMs)
 {
+    // A restore may put a new file under the name between the open and the first read, which
+    // waits for the restore: the connection then holds the old file, so it opens the new one.
+    for (int attempt = 0;; ++attempt) {
+        std::shared_ptr<DatabaseConnection> connection = openOnce(name, path, busyTimeoutMs);
+        int moved = 0;
+        if (attempt >= 3
+            || sqlite3_file_control(connection->m_db, "main", SQLITE_FCNTL_HAS_MOVED, &moved) != SQLITE_OK
+            || !moved)
+            return connection;
+    }
+}
+
+std::shared_ptr<DatabaseConnection> DatabaseConnection::openOnce(
+    const QString& name, const QString& path, int busyTimeoutMs)
+{
     std::shared_ptr<DatabaseConnection> connection(new DatabaseConnection(name, path));
     const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &connection->m_db,
         SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX, nullptr);

@@ -69,6 +69,8 @@ public:
 
 private:
     DatabaseConnection(const QString& name, const QString& path);
+    static std::shared_ptr<DatabaseConnection> openOnce(
+        const QString& name, const QString& path, int busyTimeoutMs);
     static bool isReservedName(const QString& name);
 
     sqlite3* m_db = nullptr;

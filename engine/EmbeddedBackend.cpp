@@ -13,7 +13,7 @@ EmbeddedBackend::EmbeddedBackend(const QString& dataDirectory)
     : m_catalogue(std::make_shared<Catalogue>(dataDirectory))
     , m_rowsetReader(&WorkbookRowset::read)
 {
-    DatabaseBackup::removeLeftovers(m_catalogue->dataDirectory());
+    DatabaseBackup::removeLeftovers(*m_catalogue);
 }
 
 EmbeddedBackend::~EmbeddedBackend() = default;

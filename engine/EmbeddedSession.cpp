@@ -396,9 +396,15 @@ void EmbeddedSession::runBackupOrRestore(const Statement& statement)
 {
     DatabaseBackup backup(*m_catalogue);
     if (statement.kind == Statement::Kind::Restore) {
+        const bool creator
+            = m_login.sysadmin || m_catalogue->isServerRoleMember(m_login.name, QStringLiteral("dbcreator"));
+        // Reading a device tells what a file holds: only those who may create databases ask.
+        if (statement.verifyOnly && !creator)
+            throw ServerError(
+                262, QStringLiteral("CREATE DATABASE permission denied in database 'master'."), 14, 1);
         if (statement.verifyOnly)
             return backup.verify(statement.device, statement.fileNumber);
-        if (!m_login.sysadmin && !m_catalogue->isServerRoleMember(m_login.name, QStringLiteral("dbcreator")))
+        if (!creator)
             throw ServerError(3110,
                 QStringLiteral("User does not have permission to RESTORE database '%1'.").arg(statement.name),
                 14, 1);

@@ -1,8 +1,12 @@
 #include "tests/engine/EngineTestSupport.h"
+#include "tests/support/WaitFor.h"
 
 #include <QFile>
 #include <QProcess>
 #include <sqlite3.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 using namespace glimora;
 using namespace glimora::engine::test;
@@ -21,19 +25,33 @@ QString restoreStatement(const QString& database, const QString& path)
         + QStringLiteral("' ");
 }
 
+// Starts one batch in a second process, with a variable of its environment set.
+void startInOtherProcess(QProcess& process, const QString& dataDirectory, const QString& batch,
+    const QString& variable = {}, const QString& value = {})
+{
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    if (!variable.isEmpty())
+        environment.insert(variable, value);
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(GLIMORA_ENGINE_BATCH_RUNNER), { dataDirectory, batch });
+}
+
+// The exit code of a process started so, or -1 when it crashed.
+int exitCodeOf(QProcess& process)
+{
+    if (!process.waitForFinished(60000))
+        return -2;
+    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
+
 // Runs one batch in a second process; its exit code, or -1 when it crashed.
 int runInOtherProcess(const QString& dataDirectory, const QString& batch, const QByteArray& fault = {})
 {
     QProcess process;
-    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    if (!fault.isEmpty())
-        environment.insert(QStringLiteral("GLIMORA_ENGINE_FAULT"), QString::fromLatin1(fault));
-    process.setProcessEnvironment(environment);
-    process.start(QStringLiteral(GLIMORA_ENGINE_BATCH_RUNNER), { dataDirectory, batch });
-    if (!process.waitForFinished(60000))
-        return -2;
-    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    startInOtherProcess(process, dataDirectory, batch, fault.isEmpty() ? QString() : "GLIMORA_ENGINE_FAULT",
+        QString::fromLatin1(fault));
+    return exitCodeOf(process);
 }
 
 QString integrityOf(const QString& path)
@@ -295,4 +313,197 @@ TEST_F(BackupTest, DropThenRestoreInOneBatchRecreatesTheDatabase)
     run(*master,
         QStringLiteral("drop database nivo  restore   database   nivo   from   disk='%1' ").arg(path));
     EXPECT_EQ(rowCount(), "2");
+}
+
+TEST_F(BackupTest, WritersOfOneDeviceTakeTurns)
+{
+    auto master = seed(1);
+    const QString path = filePath("shared.dbk");
+    // Processes and sessions of this process append to one device at once: no set is lost.
+    QList<QProcess*> processes;
+    for (int i = 0; i < 3; ++i) {
+        processes.append(new QProcess);
+        startInOtherProcess(*processes.last(), dataDirectory(),
+            QStringLiteral("backup database nivo to disk='%1'").arg(path));
+    }
+    std::vector<std::thread> threads;
+    std::atomic<int> failures = 0;
+    for (int i = 0; i < 2; ++i) {
+        threads.emplace_back([&] {
+            try {
+                auto session = connect();
+                for (int n = 0; n < 2; ++n)
+                    run(*session, QStringLiteral("backup database nivo to disk='%1'").arg(path));
+            } catch (const data::DbError&) {
+                ++failures;
+            }
+        });
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+    for (QProcess* process : processes) {
+        EXPECT_EQ(exitCodeOf(*process), 0);
+        delete process;
+    }
+    EXPECT_EQ(failures, 0);
+    EXPECT_EQ(
+        errorOf(*master, QStringLiteral("restore verifyonly from disk='%1' with file = 7").arg(path)), 0);
+    EXPECT_EQ(
+        errorOf(*master, QStringLiteral("restore verifyonly from disk='%1' with file = 8").arg(path)), 4038);
+    EXPECT_EQ(
+        QDir(m_directory.path()).entryList({ "shared.dbk.*" }, QDir::Files | QDir::System), QStringList());
+}
+
+TEST_F(BackupTest, PlantedTemporaryFilesAreNeitherFollowedNorOverwritten)
+{
+    auto master = seed(2);
+    const QString path = filePath("planted.dbk");
+    QFile victim(filePath("victim.txt"));
+    ASSERT_TRUE(victim.open(QIODevice::WriteOnly));
+    victim.write("precious");
+    victim.close();
+    // The names a backup of this process used to write through.
+    const QString pid = QString::number(QCoreApplication::applicationPid());
+    ASSERT_TRUE(QFile::link(victim.fileName(), path + ".part-" + pid));
+    QFile planted(path + ".part");
+    ASSERT_TRUE(planted.open(QIODevice::WriteOnly));
+    planted.write("planted");
+    planted.close();
+
+    run(*master, backupStatement("nivo", path));
+    ASSERT_TRUE(victim.open(QIODevice::ReadOnly));
+    EXPECT_EQ(victim.readAll(), "precious");
+    struct stat status;
+    ASSERT_EQ(::lstat(QFile::encodeName(path).constData(), &status), 0);
+    EXPECT_TRUE(S_ISREG(status.st_mode));
+    EXPECT_EQ(status.st_mode & 0777, 0600u);
+    EXPECT_TRUE(QFileInfo(path + ".part-" + pid).isSymLink());
+    run(*master, restoreStatement("nivo", path));
+    EXPECT_EQ(rowCount(), "2");
+}
+
+TEST_F(BackupTest, ASessionThatOpensDuringTheSwapKeepsItsWrite)
+{
+    auto master = seed(2);
+    const QString path = filePath("nivo.dbk");
+    run(*master, backupStatement("nivo", path));
+    master.reset();
+    const QString marker = filePath("paused");
+    QProcess restore;
+    startInOtherProcess(restore, dataDirectory(), restoreStatement("nivo", path), "GLIMORA_ENGINE_PAUSE",
+        "restore-before-rename=" + marker);
+    EXPECT_EVENTUALLY_WITHIN(QFile::exists(marker), 30000);
+    // The restore holds the old file; a writer that comes now must not write into it.
+    QProcess writer;
+    startInOtherProcess(writer, dataDirectory(), "use nivo insert inquiry(d1) values('during')");
+    ASSERT_TRUE(writer.waitForStarted());
+    writer.waitForFinished(300);
+    QFile::remove(marker);
+    EXPECT_EQ(exitCodeOf(restore), 0);
+    const int written = exitCodeOf(writer);
+    auto nivo = connect("sa", "Secret1", "nivo");
+    const QStringList during = column(*nivo, "select count(*) from inquiry where d1='during'");
+    // A write reported done is in the restored database.
+    if (written == 0) {
+        EXPECT_EQ(during, QStringList { "1" });
+    }
+    EXPECT_EQ(column(*nivo, "select count(*) from inquiry"), QStringList { written == 0 ? "3" : "2" });
+    EXPECT_EQ(integrityOf(dataDirectory() + "/nivo.sqlite"), "ok");
+}
+
+TEST_F(BackupTest, ReplaceRestoresOverADamagedFile)
+{
+    auto master = seed(3);
+    const QString path = filePath("nivo.dbk");
+    run(*master, backupStatement("nivo", path));
+    const QString livePath = dataDirectory() + "/nivo.sqlite";
+    const QByteArray garbage[]
+        = { QByteArray(8192, 'x'), QByteArray("SQLite format 3\0", 16) + QByteArray(100, '\xff') };
+    for (const QByteArray& bytes : garbage) {
+        QFile live(livePath);
+        ASSERT_TRUE(live.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        live.write(bytes);
+        live.close();
+        QFile::remove(livePath + "-wal");
+        QFile::remove(livePath + "-shm");
+        QString message;
+        EXPECT_EQ(errorOf(*master, restoreStatement("nivo", path) + "with replace", &message), 0)
+            << message.toStdString();
+        EXPECT_EQ(rowCount(), "3");
+        EXPECT_EQ(integrityOf(livePath), "ok");
+    }
+    // A database in use stays "in use", damaged or not.
+    auto user = connect("sa", "Secret1", "nivo");
+    EXPECT_EQ(errorOf(*master, restoreStatement("nivo", path) + "with replace"), 3101);
+}
+
+TEST_F(BackupTest, RestoreToANewNameThatDiesLeavesNothingRegistered)
+{
+    auto master = seed(3);
+    const QString path = filePath("nivo.dbk");
+    run(*master, backupStatement("nivo", path));
+    master.reset();
+    for (const char* point : { "restore-extracted", "restore-linked", "restore-before-rename" }) {
+        SCOPED_TRACE(point);
+        const int code = runInOtherProcess(dataDirectory(), restoreStatement("copy", path), point);
+        EXPECT_TRUE(code == 86 || code == 0) << code;
+        m_backend = std::make_unique<engine::EmbeddedBackend>(dataDirectory());
+        bool restored = false;
+        {
+            auto probe = connect();
+            restored = errorOf(*probe, "use copy") == 0;
+        }
+        auto session = connect();
+        // Either the restore happened whole, or it can simply be run again.
+        if (!restored) {
+            EXPECT_EQ(QDir(dataDirectory()).entryList({ "copy*", "restore-*" }, QDir::Files), QStringList());
+            run(*session, restoreStatement("copy", path));
+        }
+        EXPECT_EQ(rowCount("copy"), "3");
+        run(*session, "drop database copy");
+    }
+}
+
+TEST_F(BackupTest, VerifyOnlyNeedsTheRightToCreateDatabasesAndARegularFile)
+{
+    auto master = seed(1);
+    const QString path = filePath("nivo.dbk");
+    run(*master, backupStatement("nivo", path));
+    run(*master,
+        "exec sp_addlogin 'bob','Bob-pass1' exec sp_addlogin 'cara','Cara-pass1'"
+        " exec sp_addsrvrolemember 'cara','dbcreator'");
+    auto bob = connect("bob", "Bob-pass1");
+    for (const QString& device : { path, QStringLiteral("/etc/shadow"), filePath("missing.dbk") })
+        EXPECT_EQ(errorOf(*bob, QStringLiteral("restore verifyonly from disk='%1'").arg(device)), 262);
+    auto cara = connect("cara", "Cara-pass1");
+    EXPECT_EQ(errorOf(*cara, QStringLiteral("restore verifyonly from disk='%1'").arg(path)), 0);
+
+    // Devices that are not regular files are refused before anything reads them.
+    const QString fifo = filePath("pipe.dbk");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    for (const QString& device : { QStringLiteral("/dev/zero"), fifo, m_directory.path() }) {
+        SCOPED_TRACE(device.toStdString());
+        EXPECT_EQ(errorOf(*master, QStringLiteral("restore verifyonly from disk='%1'").arg(device)), 3201);
+        EXPECT_EQ(errorOf(*master, restoreStatement("nivo", device)), 3201);
+        EXPECT_EQ(errorOf(*master, QStringLiteral("backup database nivo to disk='%1'").arg(device)), 3201);
+    }
+    EXPECT_EQ(rowCount(), "1");
+}
+
+TEST_F(BackupTest, AFailedFlushIsAFailedBackup)
+{
+    auto master = seed(1);
+    master.reset();
+    EXPECT_EQ(runInOtherProcess(dataDirectory(), backupStatement("nivo", "flush.dbk"), {}), 0);
+    QProcess process;
+    startInOtherProcess(
+        process, dataDirectory(), backupStatement("nivo", "failed.dbk"), "GLIMORA_ENGINE_FAIL", "sync");
+    EXPECT_EQ(exitCodeOf(process), 1);
+    EXPECT_EQ(QDir(dataDirectory() + "/backup").entryList(QDir::Files), QStringList { "flush.dbk" });
+    QProcess restore;
+    startInOtherProcess(
+        restore, dataDirectory(), restoreStatement("nivo", "flush.dbk"), "GLIMORA_ENGINE_FAIL", "sync");
+    EXPECT_EQ(exitCodeOf(restore), 1);
+    EXPECT_EQ(QDir(dataDirectory()).entryList({ "restore-*" }, QDir::Files), QStringList());
+    EXPECT_EQ(rowCount(), "1");
 }
