@@ -65,6 +65,11 @@ QString SqlLiteral::value(const Variant& value)
     return QStringLiteral("NULL");
 }
 
+QString SqlLiteral::quotesDoubled(QString text)
+{
+    return text.replace(QLatin1Char('\''), QLatin1String("''"));
+}
+
 QString SqlLiteral::identifier(const QString& name)
 {
     if (isPlainIdentifier(name))

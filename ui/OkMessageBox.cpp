@@ -38,6 +38,24 @@ QMessageBox::StandardButton OkMessageBox::show(QWidget* parent, const QString& t
     return QMessageBox::Ok;
 }
 
+bool OkMessageBox::askYesNo(QWidget* parent, const QString& text)
+{
+    Injected& state = injected();
+    state.texts.append(text);
+    if (state.next != QMessageBox::NoButton) {
+        const QMessageBox::StandardButton answer = state.next;
+        state.next = QMessageBox::NoButton;
+        return answer == QMessageBox::Yes;
+    }
+    if (state.automatic != QMessageBox::NoButton)
+        return state.automatic == QMessageBox::Yes;
+
+    QMessageBox box(
+        QMessageBox::Question, applicationTitle(), text, QMessageBox::Yes | QMessageBox::No, parent);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
 void OkMessageBox::setNextAnswer(QMessageBox::StandardButton answer)
 {
     injected().next = answer;

@@ -12,6 +12,9 @@ class OkMessageBox
 {
 public:
     static QMessageBox::StandardButton show(QWidget* parent, const QString& text);
+    // The one question of the system, asked before a record is deleted: Yes and No, No by
+    // default. Injected answers and recorded texts are shared with show().
+    static bool askYesNo(QWidget* parent, const QString& text);
 
     // Answers the next box with `answer` without showing it.
     static void setNextAnswer(QMessageBox::StandardButton answer);

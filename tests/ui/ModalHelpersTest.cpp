@@ -56,6 +56,25 @@ TEST_F(OkMessageBoxTest, InjectedAnswersShowNothingButRecordTheText)
         QStringList({ QStringLiteral("first"), QStringLiteral("second"), QStringLiteral("third") }));
 }
 
+TEST_F(OkMessageBoxTest, QuestionDefaultsToNoAndOnlyYesConsents)
+{
+    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
+    QTimer::singleShot(0, [&]() {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        defaultButton = box->standardButton(box->defaultButton());
+        box->button(QMessageBox::Yes)->click();
+    });
+    EXPECT_TRUE(OkMessageBox::askYesNo(nullptr, QStringLiteral("delete?")));
+    EXPECT_EQ(defaultButton, QMessageBox::No);
+
+    OkMessageBox::setAutoAnswer(QMessageBox::Ok); // a flow answering every box with OK deletes nothing
+    EXPECT_FALSE(OkMessageBox::askYesNo(nullptr, QStringLiteral("delete?")));
+    OkMessageBox::setNextAnswer(QMessageBox::Yes);
+    EXPECT_TRUE(OkMessageBox::askYesNo(nullptr, QStringLiteral("delete?")));
+    EXPECT_EQ(OkMessageBox::shownTexts().size(), 3);
+}
+
 TEST(ApplicationTitle, DefaultsToTheProgramName)
 {
     EXPECT_EQ(applicationTitle(), QStringLiteral("glimora"));
