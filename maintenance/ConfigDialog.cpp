@@ -1,0 +1,324 @@
+#include "maintenance/ConfigDialog.h"
+
+#include "components/CAdodc.h"
+#include "components/CDataGrid.h"
+#include "data/CatalogueCaptions.h"
+#include "data/ConnectionString.h"
+#include "data/DbError.h"
+#include "data/SharedDatabase.h"
+#include "maintenance/ConfigStatements.h"
+#include "platform/HtmlHelp.h"
+#include "settings/SettingsFile.h"
+#include "ui/OkMessageBox.h"
+#include "ui/SharedFonts.h"
+#include "ui/SkinButton.h"
+#include "ui/TabControl.h"
+
+#include <QPlainTextEdit>
+#include <QWheelEvent>
+
+namespace glimora::maintenance {
+
+namespace {
+
+constexpr int TabsId = 1102;
+constexpr int EditorId = 1103;
+constexpr int StripId = 1104;
+constexpr int GridId = 1106;
+constexpr int DataControlId = 1024;
+constexpr int TitleId = 1152;
+constexpr int ExecuteButton = 1003;
+constexpr int SaveButton = 1004;
+constexpr int CancelButton = 1005;
+constexpr int ExitButton = 1006;
+constexpr int HelpButton = 1007;
+constexpr quintptr ConfigHelpContext = 0x20084;
+
+const char* const tabCaptions[ConfigDialog::TabCount]
+    = { "查询指令", "导入指令", "数据库名称", "公司名称", "报表名称", "标题名称", "对应关系", "批量处理" };
+
+struct StoredSetting
+{
+    const char* section;
+    const char* key;
+};
+// Tabs 0, 1 and 2.
+const StoredSetting storedSettings[]
+    = { { "select", "select" }, { "insert", "inserttext" }, { "system", "database" } };
+
+bool isSettingTab(int tab)
+{
+    return tab >= ConfigDialog::QueryStatementTab && tab <= ConfigDialog::DatabaseNameTab;
+}
+
+QString readStored(int tab)
+{
+    const StoredSetting& setting = storedSettings[tab];
+    return app::ReadSetting(
+        QString::fromLatin1(setting.section), QString::fromLatin1(setting.key), QString());
+}
+
+QString& sharedCaption(int tab)
+{
+    data::CatalogueCaptions& captions = data::CatalogueCaptions::shared();
+    return tab == ConfigDialog::CompanyNameTab ? captions.companyName : captions.reportTitle;
+}
+
+// The filter-list keys of the query screen; 14 and 15 are not configured here.
+QList<int> correspondenceKeys()
+{
+    QList<int> keys;
+    for (int i = 1; i <= 19; ++i) {
+        if (i != 14 && i != 15)
+            keys.append(i);
+    }
+    return keys;
+}
+
+QString withoutTrailingWhiteSpace(QString text)
+{
+    qsizetype end = text.size();
+    while (end > 0 && text[end - 1].isSpace())
+        --end;
+    text.truncate(end);
+    return text;
+}
+
+const QString comfil = QStringLiteral("comfil");
+
+} // namespace
+
+ConfigDialog::ConfigDialog(QWidget* parent)
+    : TemplateDialog(131, parent)
+{
+    onSelectionChanged(TabsId, &ConfigDialog::OnTabChanged);
+    onClicked(SaveButton, &ConfigDialog::OnSave);
+    onClicked(CancelButton, &ConfigDialog::OnCancel);
+    onClicked(ExecuteButton, &ConfigDialog::OnExecute);
+    onClicked(ExitButton, &ConfigDialog::OnExit);
+    onClicked(HelpButton, &ConfigDialog::OnHelp);
+    onMouseWheel(&ConfigDialog::OnMouseWheel);
+    // Return moves on instead of pressing a button, but in the editor it starts a new line:
+    // the correspondence tab and the statement console are edited line by line.
+    enableEnterAsTab({ EditorId });
+    OnInitDialog();
+}
+
+void ConfigDialog::OnInitDialog()
+{
+    setColors(ui::SkinnedDialogColors::pattern(161));
+    control(ExecuteButton)->setEnabled(false);
+    auto* tabs = control<ui::TabControl>(TabsId);
+    for (const char* caption : tabCaptions)
+        tabs->addTab(QString::fromUtf8(caption));
+    tabs->setCurrentIndex(QueryStatementTab);
+
+    const struct
+    {
+        int id;
+        const char* caption;
+    } buttons[] = { { SaveButton, "保存" }, { CancelButton, "取消" }, { ExitButton, "退出" },
+        { HelpButton, "帮助" }, { ExecuteButton, "执行" } };
+    for (const auto& button : buttons) {
+        ui::SkinButton* skinButton = this->skinButton(button.id);
+        skinButton->setCaption(QString::fromUtf8(button.caption));
+        skinButton->setBitmapId(162);
+        skinButton->setCaptionFont(4);
+    }
+    setEditorText(readStored(QueryStatementTab));
+    control(EditorId)->setFocus();
+    control(TitleId)->setFont(app::sharedFont(2));
+}
+
+void ConfigDialog::chooseTab(int tab)
+{
+    auto* tabs = control<ui::TabControl>(TabsId);
+    tabs->setCurrentIndex(tab);
+    OnTabChanged();
+}
+
+QString ConfigDialog::editorText() const
+{
+    return control<QPlainTextEdit>(EditorId)->toPlainText();
+}
+
+void ConfigDialog::setEditorText(const QString& text)
+{
+    control<QPlainTextEdit>(EditorId)->setPlainText(text);
+}
+
+QString ConfigDialog::correspondenceText()
+{
+    QString text;
+    for (const int i : correspondenceKeys()) {
+        const QString key = QStringLiteral("com%1").arg(i);
+        text += key + QLatin1Char('=') + app::ReadSetting(comfil, key, QString()) + QLatin1Char('\n');
+    }
+    return text;
+}
+
+void ConfigDialog::showEditor(const QString& text, bool storable)
+{
+    control(EditorId)->show();
+    control(GridId)->hide();
+    control(SaveButton)->setEnabled(storable);
+    control(CancelButton)->setEnabled(storable);
+    setEditorText(text);
+}
+
+void ConfigDialog::OnTabChanged()
+{
+    m_currentTab = control<ui::TabControl>(TabsId)->currentIndex();
+    if (isSettingTab(m_currentTab)) {
+        control(ExecuteButton)->setEnabled(false);
+        showEditor(readStored(m_currentTab), true);
+        control(EditorId)->setFocus();
+    } else if (m_currentTab == CompanyNameTab || m_currentTab == ReportTitleTab) {
+        control(ExecuteButton)->setEnabled(false);
+        showEditor(sharedCaption(m_currentTab), true);
+        control(EditorId)->setFocus();
+    } else if (m_currentTab == ColumnTitlesTab) {
+        for (const int id : { ExecuteButton, SaveButton, CancelButton })
+            control(id)->setEnabled(false);
+        control(EditorId)->hide();
+        control(GridId)->show();
+        repaint();
+        bindCatalogueGrid();
+    } else if (m_currentTab == CorrespondenceTab) {
+        control(ExecuteButton)->setEnabled(false);
+        showEditor(withoutTrailingWhiteSpace(correspondenceText()), true);
+        control(EditorId)->setFocus();
+    } else if (m_currentTab == BatchTab) {
+        showEditor(QString(), false);
+        // Byte-wise: "SA" is another login as far as this console is concerned.
+        if (data::SharedDatabase::login().userName != QLatin1String("sa")) {
+            ui::OkMessageBox::show(this, QString::fromUtf8("对不起，为保证数据安全,只有sa用户可使用此功能"));
+            return;
+        }
+        control(ExecuteButton)->setEnabled(true);
+        control(EditorId)->setFocus();
+    }
+    control(StripId)->update();
+}
+
+void ConfigDialog::bindCatalogueGrid()
+{
+    const data::LoginValues& login = data::SharedDatabase::login();
+    auto* dataControl = control<components::CAdodc>(DataControlId);
+    auto* grid = control<components::CDataGrid>(GridId);
+    try {
+        dataControl->SetConnectionString(data::ConnectionString::forDataControl(
+            login.serverName, login.databaseName, login.userName, login.password));
+        dataControl->SetRecordSource(ConfigStatements::catalogueRows());
+        dataControl->Refresh();
+        m_recordset = dataControl->Recordset();
+        grid->SetDataSource(m_recordset);
+        components::CColumns columns = grid->Columns();
+        const char* const captions[] = { "序号", "名称", "宽度", "代码" };
+        for (int i = 0; i < 4; ++i)
+            columns.Item(i).SetCaption(QString::fromUtf8(captions[i]));
+        columns.Item(3).SetLocked(true);
+        columns.Item(4).SetVisible(false);
+    } catch (const data::DbError& error) {
+        ui::OkMessageBox::show(this, error.description());
+        return;
+    }
+    grid->setFocus();
+}
+
+void ConfigDialog::OnSave()
+{
+    const QString text = editorText();
+    if (isSettingTab(m_currentTab)) {
+        const StoredSetting& setting = storedSettings[m_currentTab];
+        app::WriteSetting(QString::fromLatin1(setting.section), QString::fromLatin1(setting.key), text);
+        setEditorText(QString());
+    } else if (m_currentTab == CompanyNameTab || m_currentTab == ReportTitleTab) {
+        const int nober = m_currentTab == CompanyNameTab ? 100 : 101;
+        try {
+            data::Command& command = data::SharedDatabase::command();
+            command.SetCommandText(ConfigStatements::updateCaption(nober, text));
+            command.Execute();
+        } catch (const data::DbError&) {
+            ui::OkMessageBox::show(this, QString::fromUtf8("数据库异常，修改未保存."));
+            return;
+        }
+        sharedCaption(m_currentTab) = text;
+    } else if (m_currentTab == CorrespondenceTab) {
+        // One key=value per line; a line without "=" is a value for an empty key. Keys are
+        // written as typed and none is ever removed.
+        const QString lines = text + QLatin1Char('\n');
+        qsizetype position = 0;
+        for (qsizetype end = lines.indexOf(QLatin1Char('\n'), position); end != -1;
+             end = lines.indexOf(QLatin1Char('\n'), position)) {
+            const QString line = lines.mid(position, end - position);
+            const qsizetype equals = line.indexOf(QLatin1Char('='));
+            const QString key = equals == -1 ? QString() : line.left(equals);
+            const QString value = equals == -1 ? line : line.mid(equals + 1);
+            app::WriteSetting(comfil, key, value);
+            position = end + 1;
+        }
+        setEditorText(QString());
+    }
+}
+
+void ConfigDialog::OnCancel()
+{
+    if (isSettingTab(m_currentTab))
+        setEditorText(readStored(m_currentTab));
+    else if (m_currentTab == CompanyNameTab || m_currentTab == ReportTitleTab)
+        setEditorText(sharedCaption(m_currentTab));
+    else if (m_currentTab == CorrespondenceTab)
+        setEditorText(correspondenceText());
+    else
+        return;
+    control(EditorId)->setFocus();
+}
+
+void ConfigDialog::OnExecute()
+{
+    const QString statement = editorText().trimmed();
+    try {
+        data::Command& command = data::SharedDatabase::command();
+        command.SetCommandText(statement);
+        command.Execute();
+    } catch (const data::DbError&) {
+        ui::OkMessageBox::show(this, QString::fromUtf8("指令未被执行，请检查后重试"));
+        return;
+    }
+    setEditorText(QString());
+    ui::OkMessageBox::show(this, QString::fromUtf8("指令执行完成"));
+}
+
+void ConfigDialog::OnExit()
+{
+    endDialog(ui::IDOK);
+}
+
+void ConfigDialog::OnHelp()
+{
+    platform::HtmlHelpA(0, "help.chm", platform::HH_HELP_CONTEXT, ConfigHelpContext);
+}
+
+bool ConfigDialog::OnMouseWheel(QWidget*, QWheelEvent* event)
+{
+    if (m_currentTab != ColumnTitlesTab)
+        return false;
+    const int distance = event->angleDelta().y();
+    try {
+        if (m_recordset.isNull() || m_recordset.State() == data::Recordset::StateClosed
+            || (m_recordset.BOF() && m_recordset.EndOfFile()))
+            return true;
+        if (distance > 0 && !m_recordset.BOF())
+            m_recordset.MovePrevious();
+        else if (distance < 0 && !m_recordset.EndOfFile())
+            m_recordset.MoveNext();
+    } catch (const data::DbError& error) {
+        ui::OkMessageBox::show(this, error.description());
+        return true;
+    }
+    control<components::CDataGrid>(GridId)->Refresh();
+    return true;
+}
+
+} // namespace glimora::maintenance

@@ -1,0 +1,342 @@
+#include "maintenance/DataManageDialog.h"
+
+#include "components/CAdodc.h"
+#include "components/CDataGrid.h"
+#include "data/ConnectionString.h"
+#include "data/DbError.h"
+#include "data/SharedDatabase.h"
+#include "data/ValueReaders.h"
+#include "maintenance/DataManageStatements.h"
+#include "platform/HtmlHelp.h"
+#include "settings/Settings.h"
+#include "settings/SettingsFile.h"
+#include "ui/FileDialog.h"
+#include "ui/OkMessageBox.h"
+#include "ui/SharedFonts.h"
+#include "ui/SkinButton.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QWheelEvent>
+
+#include <exception>
+
+namespace glimora::maintenance {
+
+namespace {
+
+constexpr int DataControlId = 1024;
+constexpr int GridId = 1106;
+constexpr int TreeId = 1127;
+constexpr int TitleId = 1168;
+constexpr int NewRecordButton = 1025;
+constexpr int UploadButton = 1020;
+constexpr int ExitButton = 1021;
+constexpr int HelpButton = 1022;
+constexpr quintptr DataHelpContext = 0x20082;
+
+bool isPictureColumn(const QString& name)
+{
+    static const QStringList pictures = [] {
+        QStringList names;
+        for (int i = 51; i <= 59; ++i)
+            names << QStringLiteral("d%1").arg(i);
+        return names;
+    }();
+    return pictures.contains(name);
+}
+
+QString uploadFailed()
+{
+    return QString::fromUtf8("上传失败，请稍后再试");
+}
+
+} // namespace
+
+DataManageDialog::DataManageDialog(QWidget* parent, Opening opening)
+    : TemplateDialog(176, parent)
+{
+    onClicked(NewRecordButton, &DataManageDialog::OnNewRecord);
+    onClicked(UploadButton, &DataManageDialog::OnUploadPicture);
+    onClicked(ExitButton, &DataManageDialog::OnExit);
+    onClicked(HelpButton, &DataManageDialog::OnHelp);
+    onDoubleClicked(GridId, &DataManageDialog::OnGridDoubleClicked);
+    onMouseWheel(&DataManageDialog::OnMouseWheel);
+    enableEnterAsTab();
+    OnInitDialog();
+    if (opening == Opening::NewRecord && !m_closedAtOpening && !m_recordset.isNull()) {
+        OnNewRecord();
+        readyFirstCellForTyping();
+    }
+}
+
+int DataManageDialog::exec()
+{
+    if (m_closedAtOpening)
+        return result();
+    return TemplateDialog::exec();
+}
+
+void DataManageDialog::closeAtOpening()
+{
+    m_closedAtOpening = true;
+    endDialog(ui::IDCANCEL);
+}
+
+void DataManageDialog::OnInitDialog()
+{
+    setColors(ui::SkinnedDialogColors::pattern(183));
+    const struct
+    {
+        int id;
+        const char* caption;
+    } buttons[] = { { NewRecordButton, "新增" }, { UploadButton, "图片" }, { ExitButton, "退出" },
+        { HelpButton, "帮助" } };
+    for (const auto& button : buttons) {
+        ui::SkinButton* skinButton = this->skinButton(button.id);
+        skinButton->setCaption(QString::fromUtf8(button.caption));
+        skinButton->setBitmapId(162);
+        skinButton->setCaptionFont(4);
+    }
+    control(TitleId)->setFont(app::sharedFont(2));
+    control(UploadButton)->setEnabled(false);
+
+    if (!loadCatalogue())
+        return;
+
+    auto* tree = control<QTreeWidget>(TreeId);
+    QPalette palette = tree->palette();
+    palette.setColor(QPalette::Text, QColor(0, 0, 255));
+    tree->setPalette(palette);
+    tree->clear();
+    tree->addTopLevelItem(new QTreeWidgetItem(QStringList { QString::fromUtf8("项目选择器") }));
+    m_filter = DataManageStatements::recordFilter();
+    loadGrid();
+}
+
+bool DataManageDialog::loadCatalogue()
+{
+    data::Recordset& rows = data::SharedDatabase::recordset();
+    try {
+        data::Command& command = data::SharedDatabase::command();
+        command.SetCommandText(DataManageStatements::catalogue());
+        data::SharedDatabase::setRecordset(command.Execute());
+    } catch (const data::DbError& error) {
+        ui::OkMessageBox::show(this, error.description());
+        closeAtOpening();
+        return false;
+    } catch (const std::exception&) {
+        ui::OkMessageBox::show(this, QString::fromUtf8("数据库异常，请检查后再试"));
+        closeAtOpening();
+        return false;
+    }
+    try {
+        if (rows.BOF() && rows.EndOfFile()) {
+            ui::OkMessageBox::show(this, QString::fromUtf8("系统未配置，请先配置系统后再试!"));
+            closeAtOpening();
+            return false;
+        }
+        rows.MoveFirst();
+        for (int slot = 1; slot < CatalogueSlots && !rows.EndOfFile(); ++slot) {
+            data::CatalogueEntry& entry = m_catalogue[slot];
+            entry.engl = data::ValueText(0);
+            entry.chna = data::ValueText(1);
+            entry.width = int(data::ValueNumber(2));
+            rows.MoveNext();
+        }
+    } catch (const data::DbError&) {
+        ui::OkMessageBox::show(this, QString::fromUtf8("数据库异常，请检查后再试"));
+        closeAtOpening();
+        return false;
+    }
+    return true;
+}
+
+void DataManageDialog::loadGrid()
+{
+    const data::LoginValues& login = data::SharedDatabase::login();
+    auto* dataControl = control<components::CAdodc>(DataControlId);
+    auto* grid = control<components::CDataGrid>(GridId);
+    dataControl->SetConnectionString(data::ConnectionString::forDataControl(
+        login.serverName, login.databaseName, login.userName, login.password));
+    const QString columnList
+        = app::ReadSetting(QStringLiteral("select"), QStringLiteral("select"), QString());
+    if (columnList.isEmpty())
+        return;
+    try {
+        dataControl->SetRecordSource(DataManageStatements::records(columnList, m_filter));
+        dataControl->Refresh();
+        m_recordset = dataControl->Recordset();
+        grid->SetDataSource(m_recordset);
+        components::CColumns columns = grid->Columns();
+        for (int index = 0; index < columns.Count(); ++index) {
+            components::CColumn column = columns.Item(index);
+            const QString name = column.Caption();
+            for (int slot = 1; slot < CatalogueSlots; ++slot) {
+                const data::CatalogueEntry& entry = m_catalogue[slot];
+                if (entry.engl != name)
+                    continue;
+                column.SetCaption(entry.chna);
+                column.SetWidth(float(entry.width));
+                if (isPictureColumn(name)) {
+                    column.SetVisible(false);
+                    control(UploadButton)->setEnabled(true);
+                }
+                break;
+            }
+        }
+    } catch (const data::DbError& error) {
+        ui::OkMessageBox::show(this, error.description());
+    }
+}
+
+void DataManageDialog::OnNewRecord()
+{
+    try {
+        const QString firstField = m_recordset.Item(0).Name();
+        m_recordset.AddNew(firstField, data::Variant::fromString(QString()));
+    } catch (const data::DbError&) {
+        return;
+    }
+    control<components::CDataGrid>(GridId)->Refresh();
+}
+
+void DataManageDialog::readyFirstCellForTyping()
+{
+    auto* grid = control<components::CDataGrid>(GridId);
+    grid->Refresh();
+    const QModelIndex current = grid->currentIndex();
+    if (!current.isValid())
+        return;
+    int column = 0;
+    while (column < grid->model()->columnCount() - 1 && grid->isColumnHidden(column))
+        ++column;
+    grid->setCurrentIndex(grid->model()->index(current.row(), column));
+    grid->scrollTo(grid->currentIndex());
+    grid->setFocus();
+    // The editor opens once the screen is shown, so the first key lands in it.
+    QTimer::singleShot(0, grid, [grid]() {
+        if (grid->currentIndex().isValid())
+            grid->edit(grid->currentIndex());
+    });
+}
+
+void DataManageDialog::OnUploadPicture()
+{
+    const data::LoginValues& login = data::SharedDatabase::login();
+    // The old platform started in this computer's network folder when the server was
+    // elsewhere; here the settings folder is where such a file is shared from.
+    const QString folder = login.serverName.compare(login.computerName, Qt::CaseInsensitive) != 0
+        ? app::Settings::instance().directory
+        : QString();
+    const QString path = ui::FileDialog::getOpenFileName(
+        this, QStringLiteral("jpg File(*.jpg)|*.jpg|word File(*.doc)|*.doc||"), folder);
+    if (!app::Settings::instance().directory.isEmpty())
+        QDir::setCurrent(app::Settings::instance().directory);
+    if (path.isEmpty())
+        return;
+    try {
+        if (m_recordset.isNull() || m_recordset.EndOfFile() || m_recordset.BOF()) {
+            ui::OkMessageBox::show(this, QString::fromUtf8("请选择对应记录"));
+            return;
+        }
+    } catch (const data::DbError&) {
+        ui::OkMessageBox::show(this, QString::fromUtf8("请选择对应记录"));
+        return;
+    }
+    storePicture(path);
+}
+
+bool DataManageDialog::storePicture(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        m_fileBytes = data::Variant::null();
+        ui::OkMessageBox::show(this, path);
+        ui::OkMessageBox::show(this, uploadFailed());
+        return false;
+    }
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        m_fileBytes = data::Variant::null();
+        ui::OkMessageBox::show(this, path);
+        ui::OkMessageBox::show(this, uploadFailed());
+        return false;
+    }
+    file.close();
+    m_fileBytes = data::Variant::fromBytes(bytes);
+    bytes = QByteArray();
+
+    // d51 whatever picture column made the button available: the query screen shows d51.
+    try {
+        m_recordset.Item(QStringLiteral("d51")).SetValue(m_fileBytes);
+    } catch (const data::DbError& error) {
+        ui::OkMessageBox::show(this, error.description());
+        ui::OkMessageBox::show(this, uploadFailed());
+        return false;
+    }
+    try {
+        m_recordset.UpdateBatch(data::Recordset::AffectCurrent);
+    } catch (const data::DbError&) {
+        try {
+            m_recordset.CancelUpdate();
+        } catch (const data::DbError&) {
+        }
+        ui::OkMessageBox::show(this, uploadFailed());
+        return false;
+    }
+    return true;
+}
+
+void DataManageDialog::OnGridDoubleClicked()
+{
+    try {
+        if (m_recordset.isNull() || m_recordset.State() == data::Recordset::StateClosed || m_recordset.BOF()
+            || m_recordset.EndOfFile())
+            return;
+    } catch (const data::DbError&) {
+        return;
+    }
+    // A double click is also how people start editing a cell: never delete unasked.
+    if (!ui::OkMessageBox::askYesNo(this, QString::fromUtf8("确定删除当前记录吗？")))
+        return;
+    try {
+        m_recordset.Delete(data::Recordset::AffectCurrent);
+    } catch (const data::DbError& error) {
+        ui::OkMessageBox::show(this, error.description());
+    }
+    control<components::CDataGrid>(GridId)->Refresh();
+}
+
+void DataManageDialog::OnExit()
+{
+    endDialog(ui::IDCANCEL);
+}
+
+void DataManageDialog::OnHelp()
+{
+    platform::HtmlHelpA(0, "help.chm", platform::HH_HELP_CONTEXT, DataHelpContext);
+}
+
+bool DataManageDialog::OnMouseWheel(QWidget*, QWheelEvent* event)
+{
+    const int distance = event->angleDelta().y();
+    try {
+        if (m_recordset.isNull() || m_recordset.State() == data::Recordset::StateClosed
+            || (m_recordset.BOF() && m_recordset.EndOfFile()))
+            return true;
+        if (distance > 0 && !m_recordset.BOF())
+            m_recordset.MovePrevious();
+        else if (distance < 0 && !m_recordset.EndOfFile())
+            m_recordset.MoveNext();
+    } catch (const data::DbError& error) {
+        ui::OkMessageBox::show(this, error.description());
+        return true;
+    }
+    control<components::CDataGrid>(GridId)->Refresh();
+    return true;
+}
+
+} // namespace glimora::maintenance

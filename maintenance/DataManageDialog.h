@@ -1,0 +1,56 @@
+#pragma once
+
+#include "data/CatalogueEntry.h"
+#include "data/Recordset.h"
+#include "data/Variant.h"
+#include "ui/TemplateDialog.h"
+
+#include <array>
+
+namespace glimora::maintenance {
+
+// Data management: the records in a grid, edited in place, with a new empty record, a
+// delete on double click, and a picture or document stored into d51 of a record.
+class DataManageDialog : public ui::TemplateDialog
+{
+    Q_OBJECT
+public:
+    enum class Opening {
+        Browse,
+        // Data entry: a new record is added at once and its first cell takes the typing.
+        NewRecord,
+    };
+
+    explicit DataManageDialog(QWidget* parent = nullptr, Opening opening = Opening::Browse);
+
+    // False when the screen closed itself while opening (no catalogue, or it failed).
+    bool isOpen() const { return !m_closedAtOpening; }
+    // A screen that closed itself while opening returns at once.
+    int exec() override;
+
+    const data::Recordset& recordset() const { return m_recordset; }
+
+private:
+    void OnInitDialog();
+    bool loadCatalogue();
+    void loadGrid();
+    void OnNewRecord();
+    void OnUploadPicture();
+    void OnGridDoubleClicked();
+    void OnExit();
+    void OnHelp();
+    bool OnMouseWheel(QWidget* receiver, QWheelEvent* event);
+
+    void closeAtOpening();
+    void readyFirstCellForTyping();
+    bool storePicture(const QString& path);
+
+    static constexpr int CatalogueSlots = 60;
+    std::array<data::CatalogueEntry, CatalogueSlots> m_catalogue;
+    QString m_filter;
+    data::Recordset m_recordset;
+    data::Variant m_fileBytes;
+    bool m_closedAtOpening = false;
+};
+
+} // namespace glimora::maintenance

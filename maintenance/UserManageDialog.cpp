@@ -1,0 +1,330 @@
+#include "maintenance/UserManageDialog.h"
+
+#include "data/DbError.h"
+#include "data/SharedDatabase.h"
+#include "data/ValueReaders.h"
+#include "maintenance/UserManageStatements.h"
+#include "ui/OkMessageBox.h"
+#include "ui/SharedFonts.h"
+#include "ui/SkinButton.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QTreeWidget>
+
+namespace glimora::maintenance {
+
+namespace {
+
+constexpr int TreeId = 1127;
+constexpr int NameBox = 1002;
+constexpr int PasswordBox = 1003;
+constexpr int ConfirmationBox = 1004;
+constexpr int FirstRightBox = 1128; // acc1; acc10 is 1137
+constexpr int RightCount = 10;
+constexpr int TitleId = 1167;
+constexpr int NewButton = 1005;
+constexpr int DeleteButton = 1006;
+constexpr int SaveButton = 1007;
+constexpr int ExitButton = 1008;
+
+const QString& allUsers()
+{
+    static const QString text = QString::fromUtf8("所有用户");
+    return text;
+}
+
+QString systemError()
+{
+    return QString::fromUtf8("系统异常，请稍后果再试");
+}
+
+QString withoutTrailingWhiteSpace(QString text)
+{
+    qsizetype end = text.size();
+    while (end > 0 && text[end - 1].isSpace())
+        --end;
+    text.truncate(end);
+    return text;
+}
+
+} // namespace
+
+UserManageDialog::UserManageDialog(QWidget* parent)
+    : TemplateDialog(182, parent)
+{
+    onTreeClicked(TreeId, &UserManageDialog::OnTreeClicked);
+    onClicked(NewButton, &UserManageDialog::OnNew);
+    onClicked(DeleteButton, &UserManageDialog::OnDelete);
+    onClicked(SaveButton, &UserManageDialog::OnSave);
+    onClicked(ExitButton, &UserManageDialog::OnExit);
+    enableEnterAsTab();
+    OnInitDialog();
+}
+
+void UserManageDialog::OnInitDialog()
+{
+    setColors(ui::SkinnedDialogColors::pattern(161));
+    const struct
+    {
+        int id;
+        const char* caption;
+    } buttons[]
+        = { { NewButton, "新增" }, { DeleteButton, "删除" }, { SaveButton, "保存" }, { ExitButton, "退出" } };
+    for (const auto& button : buttons) {
+        ui::SkinButton* skinButton = this->skinButton(button.id);
+        skinButton->setCaption(QString::fromUtf8(button.caption));
+        skinButton->setBitmapId(162);
+        skinButton->setCaptionFont(4);
+    }
+    control(TitleId)->setFont(app::sharedFont(2));
+    setNewUserMode(false);
+    loadUserList();
+}
+
+bool UserManageDialog::isEnteringNewUser() const
+{
+    return control(ConfirmationBox)->isEnabled();
+}
+
+void UserManageDialog::setNewUserMode(bool entering)
+{
+    control(PasswordBox)->setEnabled(entering);
+    control(ConfirmationBox)->setEnabled(entering);
+}
+
+QTreeWidgetItem* UserManageDialog::userItem(const QString& name) const
+{
+    auto* tree = control<QTreeWidget>(TreeId);
+    if (tree->topLevelItemCount() == 0)
+        return nullptr;
+    QTreeWidgetItem* root = tree->topLevelItem(0);
+    if (name == allUsers())
+        return root;
+    for (int i = 0; i < root->childCount(); ++i) {
+        if (root->child(i)->text(0) == name)
+            return root->child(i);
+    }
+    return nullptr;
+}
+
+void UserManageDialog::run(const QString& statement)
+{
+    data::Command& command = data::SharedDatabase::command();
+    command.SetCommandText(statement);
+    command.Execute();
+}
+
+void UserManageDialog::loadUserList()
+{
+    auto* tree = control<QTreeWidget>(TreeId);
+    QPalette palette = tree->palette();
+    palette.setColor(QPalette::Text, QColor(0, 0, 255));
+    tree->setPalette(palette);
+    tree->clear();
+
+    QStringList names;
+    try {
+        data::Command& command = data::SharedDatabase::command();
+        command.SetCommandText(UserManageStatements::listUsers());
+        data::SharedDatabase::setRecordset(command.Execute());
+        data::Recordset& rows = data::SharedDatabase::recordset();
+        if (!(rows.BOF() && rows.EndOfFile())) {
+            for (rows.MoveFirst(); !rows.EndOfFile(); rows.MoveNext())
+                names << withoutTrailingWhiteSpace(data::ValueText(0));
+        }
+    } catch (const data::DbError&) {
+        ui::OkMessageBox::show(this, QString::fromUtf8("数据库异常，请稍后再试"));
+        return;
+    }
+    auto* root = new QTreeWidgetItem(QStringList { allUsers() });
+    tree->addTopLevelItem(root);
+    if (names.isEmpty())
+        return;
+    for (const QString& name : names)
+        root->addChild(new QTreeWidgetItem(QStringList { name }));
+    root->setExpanded(true);
+    setNewUserMode(false);
+}
+
+void UserManageDialog::OnTreeClicked(const QPoint& point)
+{
+    auto* tree = control<QTreeWidget>(TreeId);
+    QTreeWidgetItem* item = tree->itemAt(point);
+    if (!item)
+        return;
+    // The expand button sits left of the item's text.
+    if (point.x() < tree->visualItemRect(item).left())
+        return;
+    tree->setCurrentItem(item);
+    const QString text = item->text(0);
+    if (text == allUsers()) {
+        control<QLineEdit>(NameBox)->clear();
+        clearRights();
+    } else if (!text.isEmpty()) {
+        control<QLineEdit>(NameBox)->setText(text);
+        if (!showRightsOf(text))
+            return;
+    }
+    setNewUserMode(false);
+}
+
+bool UserManageDialog::showRightsOf(const QString& name)
+{
+    QList<double> rights;
+    try {
+        data::Command& command = data::SharedDatabase::command();
+        command.SetCommandText(UserManageStatements::rightsOf(name));
+        data::SharedDatabase::setRecordset(command.Execute());
+        data::Recordset& rows = data::SharedDatabase::recordset();
+        // A user listed a moment ago may have lost its row since: it has no rights.
+        if (!rows.EndOfFile()) {
+            for (int i = 1; i <= RightCount; ++i)
+                rights << data::ValueNumber(i);
+        }
+    } catch (const data::DbError&) {
+        ui::OkMessageBox::show(this, QString::fromUtf8("数据库异常，请稍后再试"));
+        return false;
+    }
+    for (int i = 0; i < RightCount; ++i)
+        control<QCheckBox>(FirstRightBox + i)->setChecked(i < rights.size() && rights[i] == 1);
+    return true;
+}
+
+void UserManageDialog::clearRights()
+{
+    for (int i = 0; i < RightCount; ++i)
+        control<QCheckBox>(FirstRightBox + i)->setChecked(false);
+}
+
+QStringList UserManageDialog::checkedRights() const
+{
+    QStringList rights;
+    for (int i = 0; i < RightCount; ++i)
+        rights << (control<QCheckBox>(FirstRightBox + i)->isChecked() ? QStringLiteral("1")
+                                                                      : QStringLiteral("0"));
+    return rights;
+}
+
+void UserManageDialog::OnNew()
+{
+    for (const int id : { NameBox, PasswordBox, ConfirmationBox })
+        control<QLineEdit>(id)->clear();
+    setNewUserMode(true);
+    clearRights();
+}
+
+void UserManageDialog::OnDelete()
+{
+    const QString name = control<QLineEdit>(NameBox)->text().trimmed();
+    if (name.isEmpty())
+        return;
+    try {
+        run(UserManageStatements::dropLogin(name));
+    } catch (const data::DbError&) {
+        ui::OkMessageBox::show(this, QString::fromUtf8("数据库异常,请稍后再试"));
+        return;
+    }
+    try {
+        run(UserManageStatements::deleteRights(name));
+    } catch (const data::DbError&) {
+    }
+    for (const int id : { NameBox, PasswordBox, ConfirmationBox })
+        control<QLineEdit>(id)->clear();
+    clearRights();
+    loadUserList();
+    setNewUserMode(false);
+}
+
+void UserManageDialog::OnSave()
+{
+    QTreeWidgetItem* selected = control<QTreeWidget>(TreeId)->currentItem();
+    const QString selection = selected && selected->isSelected() ? selected->text(0) : QString();
+    const QStringList rights = checkedRights();
+    const QString name = control<QLineEdit>(NameBox)->text();
+    const QString password = control<QLineEdit>(PasswordBox)->text();
+    const QString confirmation = control<QLineEdit>(ConfirmationBox)->text();
+    if (isEnteringNewUser())
+        saveNewUser(name, password, confirmation, rights);
+    else
+        saveExistingUser(selection, name, rights);
+}
+
+void UserManageDialog::saveNewUser(
+    const QString& name, const QString& password, const QString& confirmation, const QStringList& rights)
+{
+    if (name.isEmpty()) {
+        ui::OkMessageBox::show(this, QString::fromUtf8("用户名不能为空"));
+        return;
+    }
+    if (name == QLatin1String("sa") || name == QLatin1String("SA")) {
+        ui::OkMessageBox::show(this, QString::fromUtf8("此用户名不可用"));
+        return;
+    }
+    if (password != confirmation) {
+        ui::OkMessageBox::show(this, QString::fromUtf8("两次输入不符，请重新输入密码"));
+        return;
+    }
+    if (password.isEmpty()) {
+        ui::OkMessageBox::show(this, QString::fromUtf8("密码不能为空"));
+        return;
+    }
+    const QString database = data::SharedDatabase::login().databaseName;
+    try {
+        run(UserManageStatements::addLogin(name, password, database));
+    } catch (const data::DbError&) {
+        ui::OkMessageBox::show(this, QString::fromUtf8("新增用户失败，请检查后重试"));
+        return;
+    }
+    try {
+        run(UserManageStatements::insertRights(name, rights));
+    } catch (const data::DbError&) {
+        ui::OkMessageBox::show(this, systemError());
+        return;
+    }
+    for (const int id : { NameBox, PasswordBox, ConfirmationBox })
+        control<QLineEdit>(id)->clear();
+    clearRights();
+    loadUserList();
+    setNewUserMode(false);
+}
+
+void UserManageDialog::saveExistingUser(
+    const QString& selection, const QString& name, const QStringList& rights)
+{
+    if (selection != name) {
+        if (selection == allUsers() || selection.isEmpty())
+            return;
+        if (name.isEmpty()) {
+            ui::OkMessageBox::show(this, QString::fromUtf8("用户名不能为空"));
+            return;
+        }
+        // Earlier steps stay done when a later one fails: the server has no transaction
+        // around its login procedures.
+        const QString database = data::SharedDatabase::login().databaseName;
+        try {
+            run(UserManageStatements::dropLoginForRename(selection));
+            run(UserManageStatements::addLogin(name, QStringLiteral("286415"), database));
+            run(UserManageStatements::renameRights(name, selection));
+        } catch (const data::DbError&) {
+            ui::OkMessageBox::show(this, systemError());
+            return;
+        }
+    }
+    try {
+        run(UserManageStatements::updateRights(name, rights));
+    } catch (const data::DbError&) {
+        ui::OkMessageBox::show(this, systemError());
+        return;
+    }
+    setNewUserMode(false);
+    control<QLineEdit>(NameBox)->clear();
+    loadUserList();
+}
+
+void UserManageDialog::OnExit()
+{
+    endDialog(ui::IDCANCEL);
+}
+
+} // namespace glimora::maintenance

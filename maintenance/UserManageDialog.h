@@ -1,0 +1,45 @@
+#pragma once
+
+#include "ui/TemplateDialog.h"
+
+#include <QStringList>
+
+class QTreeWidgetItem;
+
+namespace glimora::maintenance {
+
+// Back-office users and their rights. Each user is a server login with a user of the same
+// name in the database, and a row of username holding acc1..acc15. Whether the
+// confirmation box is enabled tells the two modes apart: a new user is being entered, or
+// the selected user is kept or renamed and its rights written.
+class UserManageDialog : public ui::TemplateDialog
+{
+    Q_OBJECT
+public:
+    explicit UserManageDialog(QWidget* parent = nullptr);
+
+    bool isEnteringNewUser() const;
+    // The tree item of a listed user, or nullptr; the root for "所有用户".
+    QTreeWidgetItem* userItem(const QString& name) const;
+
+private:
+    void OnInitDialog();
+    void loadUserList();
+    void OnTreeClicked(const QPoint& point);
+    void OnNew();
+    void OnDelete();
+    void OnSave();
+    void OnExit();
+
+    void saveNewUser(
+        const QString& name, const QString& password, const QString& confirmation, const QStringList& rights);
+    void saveExistingUser(const QString& selection, const QString& name, const QStringList& rights);
+    bool showRightsOf(const QString& name);
+    void clearRights();
+    QStringList checkedRights() const;
+    void setNewUserMode(bool entering);
+    // Sends a batch whose rows, if any, are not read.
+    static void run(const QString& statement);
+};
+
+} // namespace glimora::maintenance

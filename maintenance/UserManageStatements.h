@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace glimora::maintenance {
+
+// The statements of user management. Every name and password is put between single quotes
+// with its quotes doubled, so any typed text is stored as typed or refused by the server.
+namespace UserManageStatements {
+
+// The users listed: every row of username but the two built-in administrators.
+QString listUsers();
+QString rightsOf(const QString& name);
+// Drops the login and its database user; the rename's form ends with a blank.
+QString dropLogin(const QString& name);
+QString dropLoginForRename(const QString& name);
+// A login with server administrator rights, a database user owning the database and
+// allowed to write, and the password set through the initial one.
+QString addLogin(const QString& name, const QString& password, const QString& database);
+// `rights` holds acc1..acc10 as "1" or "0".
+QString insertRights(const QString& name, const QStringList& rights);
+QString deleteRights(const QString& name);
+QString renameRights(const QString& newName, const QString& oldName);
+QString updateRights(const QString& name, const QStringList& rights);
+
+} // namespace UserManageStatements
+
+} // namespace glimora::maintenance

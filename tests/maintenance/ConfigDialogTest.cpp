@@ -1,0 +1,331 @@
+#include "maintenance/ConfigDialog.h"
+
+#include "components/CDataGrid.h"
+#include "components/ComponentFactories.h"
+#include "data/CatalogueCaptions.h"
+#include "data/StatementRecorder.h"
+#include "settings/SettingsFile.h"
+#include "tests/maintenance/MaintenanceStation.h"
+#include "tests/support/WaitFor.h"
+#include "ui/OkMessageBox.h"
+#include "ui/SkinButton.h"
+#include "ui/TabControl.h"
+
+#include <gtest/gtest.h>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QTest>
+
+using namespace glimora;
+using maintenance::ConfigDialog;
+
+namespace {
+
+const QByteArray settings = "[system]\r\ndatabase=nivo\r\nuser1=ann\r\n"
+                            "[select]\r\nselect=d1,d2,d21\r\n"
+                            "[insert]\r\ninserttext=select * from [sheet1$]\r\n"
+                            "[comfil]\r\ncom1=d3\r\ncom2=d4\r\ncom14=d9\r\ncom19=d5\r\n";
+
+QString u(const char* text)
+{
+    return QString::fromUtf8(text);
+}
+
+class ConfigDialogTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        components::ComponentFactories::install();
+        data::CatalogueCaptions::shared() = { u("人民医院"), u("价格表") };
+    }
+    void TearDown() override { data::StatementRecorder::stop(); }
+
+    QPlainTextEdit* editor(ConfigDialog& dialog) { return dialog.control<QPlainTextEdit>(1103); }
+    void click(ConfigDialog& dialog, int id) { QTest::mouseClick(dialog.control(id), Qt::LeftButton); }
+    void typeInto(ConfigDialog& dialog, const QString& text)
+    {
+        editor(dialog)->clear();
+        for (const QChar c : text)
+            QTest::sendKeyEvent(QTest::Click, editor(dialog), Qt::Key_unknown, QString(c), Qt::NoModifier);
+    }
+    QByteArray settingsFile() { return station.workspace().readFile("uinfo.ini"); }
+
+    MaintenanceStation station { settings };
+};
+
+} // namespace
+
+TEST_F(ConfigDialogTest, OpensOnTheQueryStatementWithEightTabs)
+{
+    ConfigDialog dialog;
+    auto* tabs = dialog.control<ui::TabControl>(1102);
+    ASSERT_EQ(tabs->count(), 8);
+    EXPECT_EQ(tabs->tabText(0), u("查询指令"));
+    EXPECT_EQ(tabs->tabText(5), u("标题名称"));
+    EXPECT_EQ(tabs->tabText(7), u("批量处理"));
+    EXPECT_EQ(editor(dialog)->toPlainText(), "d1,d2,d21");
+    EXPECT_FALSE(dialog.control(1003)->isEnabled());
+    EXPECT_TRUE(dialog.control(1004)->isEnabled());
+    EXPECT_FALSE(dialog.control(1106)->isVisibleTo(&dialog));
+    EXPECT_EQ(dialog.skinButton(1006)->caption(), u("退出"));
+    EXPECT_EQ(dialog.skinButton(1003)->bitmapId(), 162);
+}
+
+TEST_F(ConfigDialogTest, SettingTabsWriteOnlyTheirLineAndCancelBringsTheStoredValueBack)
+{
+    ConfigDialog dialog;
+    const struct
+    {
+        int tab;
+        QByteArray before;
+        QByteArray after;
+    } cases[] = {
+        { ConfigDialog::QueryStatementTab, "select=d1,d2,d21", "select=d1,d3" },
+        { ConfigDialog::ImportStatementTab, "inserttext=select * from [sheet1$]", "inserttext=d1,d3" },
+        { ConfigDialog::DatabaseNameTab, "database=nivo", "database=d1,d3" },
+    };
+    for (const auto& c : cases) {
+        const QByteArray before = settingsFile();
+        dialog.chooseTab(c.tab);
+        typeInto(dialog, "d1,d3");
+        click(dialog, 1005); // cancel: the stored value again
+        EXPECT_EQ(editor(dialog)->toPlainText().toUtf8(), c.before.mid(c.before.indexOf('=') + 1));
+        EXPECT_EQ(settingsFile(), before);
+
+        typeInto(dialog, "d1,d3");
+        click(dialog, 1004);
+        EXPECT_TRUE(editor(dialog)->toPlainText().isEmpty());
+        QByteArray expected = before;
+        expected.replace(c.before, c.after);
+        EXPECT_EQ(settingsFile(), expected);
+        click(dialog, 1005);
+        EXPECT_EQ(editor(dialog)->toPlainText(), "d1,d3");
+    }
+    EXPECT_TRUE(ui::OkMessageBox::shownTexts().isEmpty());
+}
+
+TEST_F(ConfigDialogTest, CompanyNameAndReportTitleAreStoredAsTypedQuotesIncluded)
+{
+    ConfigDialog dialog;
+    dialog.chooseTab(ConfigDialog::CompanyNameTab);
+    EXPECT_EQ(editor(dialog)->toPlainText(), u("人民医院"));
+    const QString crafted = u("x' where 1=1 --");
+    typeInto(dialog, crafted);
+    data::StatementRecorder::start();
+    click(dialog, 1004);
+    EXPECT_EQ(data::StatementRecorder::statements(),
+        QStringList { u("update contrast set chna='x'' where 1=1 --' where nober=100") });
+    EXPECT_EQ(station.scalar("select chna from contrast where nober=100"), crafted);
+    EXPECT_EQ(station.scalar("select count(*) from contrast where chna='x'' where 1=1 --'"), "1");
+    EXPECT_EQ(data::CatalogueCaptions::shared().companyName, crafted);
+    EXPECT_EQ(editor(dialog)->toPlainText(), crafted); // the editor keeps it
+
+    dialog.chooseTab(ConfigDialog::ReportTitleTab);
+    EXPECT_EQ(editor(dialog)->toPlainText(), u("价格表"));
+    typeInto(dialog, u("O'Brien 的价格表"));
+    data::StatementRecorder::start();
+    click(dialog, 1004);
+    EXPECT_EQ(data::StatementRecorder::statements(),
+        QStringList { u("update contrast set chna='O''Brien 的价格表' where nober=101") });
+    EXPECT_EQ(station.scalar("select chna from contrast where nober=101"), u("O'Brien 的价格表"));
+    EXPECT_EQ(data::CatalogueCaptions::shared().reportTitle, u("O'Brien 的价格表"));
+
+    typeInto(dialog, "changed");
+    click(dialog, 1005);
+    EXPECT_EQ(editor(dialog)->toPlainText(), u("O'Brien 的价格表"));
+    EXPECT_TRUE(ui::OkMessageBox::shownTexts().isEmpty());
+}
+
+TEST_F(ConfigDialogTest, AFailingCaptionUpdateChangesNothing)
+{
+    ConfigDialog dialog;
+    station.execute("drop table contrast");
+    dialog.chooseTab(ConfigDialog::ReportTitleTab);
+    typeInto(dialog, "new title");
+    click(dialog, 1004);
+    EXPECT_EQ(ui::OkMessageBox::shownTexts(), QStringList { u("数据库异常，修改未保存.") });
+    EXPECT_EQ(data::CatalogueCaptions::shared().reportTitle, u("价格表"));
+    EXPECT_EQ(editor(dialog)->toPlainText(), "new title");
+}
+
+TEST_F(ConfigDialogTest, CorrespondenceLinesWriteTheirKeysAsTyped)
+{
+    ConfigDialog dialog;
+    dialog.chooseTab(ConfigDialog::CorrespondenceTab);
+    QStringList expected;
+    for (int i = 1; i <= 19; ++i) {
+        if (i == 14 || i == 15)
+            continue;
+        const QString value = i == 1 ? "d3" : i == 2 ? "d4" : i == 19 ? "d5" : "";
+        expected << QStringLiteral("com%1=%2").arg(i).arg(value);
+    }
+    EXPECT_EQ(editor(dialog)->toPlainText(), expected.join('\n')); // trailing line break trimmed
+
+    // The unchanged text writes the same seventeen keys back; com14 is left alone.
+    click(dialog, 1004);
+    EXPECT_TRUE(editor(dialog)->toPlainText().isEmpty());
+    EXPECT_EQ(app::ReadSetting("comfil", "com1", "?"), "d3");
+    EXPECT_EQ(app::ReadSetting("comfil", "com14", "?"), "d9");
+    EXPECT_TRUE(settingsFile().contains("com13=\r\n"));
+    EXPECT_FALSE(settingsFile().contains("com15"));
+
+    // A line without "=" is the value of an empty key; "==" keeps the second "=".
+    editor(dialog)->setPlainText("com2=d7\nloose text\ncom3==x");
+    click(dialog, 1004);
+    EXPECT_EQ(app::ReadSetting("comfil", "com2", ""), "d7");
+    EXPECT_EQ(app::ReadSetting("comfil", "com3", ""), "=x");
+    EXPECT_TRUE(settingsFile().contains("\r\n=loose text\r\n"));
+
+    // Cancel rebuilds the text with its final line break, and saving that writes an empty
+    // key with an empty value.
+    click(dialog, 1005);
+    EXPECT_TRUE(editor(dialog)->toPlainText().endsWith("com19=d5\n"));
+    click(dialog, 1004);
+    EXPECT_TRUE(settingsFile().contains("\r\n=\r\n"));
+    EXPECT_FALSE(settingsFile().contains("loose text"));
+    EXPECT_EQ(app::ReadSetting("comfil", "com2", ""), "d7");
+}
+
+TEST_F(ConfigDialogTest, TheStatementConsoleIsForSaAloneEveryTime)
+{
+    station.execute("Exec sp_addlogin 'boss','Boss-pass1' Exec sp_addsrvrolemember 'boss',sysadmin");
+    for (const auto& [user, password] :
+        { std::pair { "SA", MaintenanceStation::SaPassword }, { "boss", "Boss-pass1" } }) {
+        station.logInShared(user, password);
+        ConfigDialog dialog;
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            ui::OkMessageBox::clearShownTexts();
+            dialog.chooseTab(ConfigDialog::QueryStatementTab);
+            dialog.chooseTab(ConfigDialog::BatchTab);
+            EXPECT_EQ(ui::OkMessageBox::shownTexts(),
+                QStringList { u("对不起，为保证数据安全,只有sa用户可使用此功能") });
+            EXPECT_FALSE(dialog.control(1003)->isEnabled());
+            EXPECT_FALSE(dialog.control(1004)->isEnabled());
+            EXPECT_FALSE(dialog.control(1005)->isEnabled());
+            EXPECT_TRUE(editor(dialog)->toPlainText().isEmpty());
+        }
+    }
+}
+
+TEST_F(ConfigDialogTest, SaExecutesABatchAndAFailingOneKeepsItsText)
+{
+    ConfigDialog dialog;
+    dialog.chooseTab(ConfigDialog::BatchTab);
+    ASSERT_TRUE(dialog.control(1003)->isEnabled());
+    editor(dialog)->setPlainText("  \ninsert inquiry(d1) values('batch')\nselect * from inquiry \n ");
+    data::StatementRecorder::start();
+    click(dialog, 1003);
+    EXPECT_EQ(data::StatementRecorder::statements(),
+        QStringList { "insert inquiry(d1) values('batch')\nselect * from inquiry" });
+    EXPECT_EQ(ui::OkMessageBox::shownTexts(), QStringList { u("指令执行完成") });
+    EXPECT_TRUE(editor(dialog)->toPlainText().isEmpty());
+    EXPECT_EQ(station.scalar("select count(*) from inquiry where d1='batch'"), "1");
+
+    ui::OkMessageBox::clearShownTexts();
+    editor(dialog)->setPlainText("insert nowhere values(1)");
+    click(dialog, 1003);
+    EXPECT_EQ(ui::OkMessageBox::shownTexts(), QStringList { u("指令未被执行，请检查后重试") });
+    EXPECT_EQ(editor(dialog)->toPlainText(), "insert nowhere values(1)");
+}
+
+TEST_F(ConfigDialogTest, TheCatalogueGridWritesOrderNameAndWidthButNeverTheCode)
+{
+    ConfigDialog dialog;
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    data::StatementRecorder::start();
+    dialog.chooseTab(ConfigDialog::ColumnTitlesTab);
+    EXPECT_EQ(data::StatementRecorder::statements(),
+        QStringList { "select sort,chna,withe,engl,nober from contrast where nober<52" });
+    auto* grid = dialog.control<components::CDataGrid>(1106);
+    ASSERT_TRUE(grid->isVisible());
+    EXPECT_FALSE(editor(dialog)->isVisible());
+    for (int id : { 1003, 1004, 1005 })
+        EXPECT_FALSE(dialog.control(id)->isEnabled());
+    EXPECT_EQ(grid->Columns().Item(0).Caption(), u("序号"));
+    EXPECT_EQ(grid->Columns().Item(1).Caption(), u("名称"));
+    EXPECT_EQ(grid->Columns().Item(2).Caption(), u("宽度"));
+    EXPECT_EQ(grid->Columns().Item(3).Caption(), u("代码"));
+    EXPECT_TRUE(grid->Columns().Item(3).Locked());
+    EXPECT_TRUE(grid->isColumnHidden(4));
+    ASSERT_GT(grid->model()->rowCount(), 1);
+
+    const QString nober = grid->model()->index(1, 4).data().toString();
+    const QString engl = grid->model()->index(1, 3).data().toString();
+    const auto typeInto = [&](int column, const QString& text) {
+        const QModelIndex index = grid->model()->index(1, column);
+        grid->setCurrentIndex(index);
+        grid->edit(index);
+        auto* cellEditor = grid->viewport()->findChild<QLineEdit*>();
+        ASSERT_NE(cellEditor, nullptr) << column;
+        cellEditor->setText(text);
+        const QPointer<QLineEdit> open(cellEditor);
+        QTest::keyClick(cellEditor, Qt::Key_Return);
+        EXPECT_EVENTUALLY(open.isNull());
+    };
+    typeInto(0, "7");
+    typeInto(1, u("新名称h"));
+    typeInto(2, "150");
+    EXPECT_EQ(station.rows("select sort,chna,withe,engl from contrast where nober=" + nober),
+        QStringList { u("7|新名称h|150|") + engl });
+
+    const QModelIndex code = grid->model()->index(1, 3);
+    grid->setCurrentIndex(code);
+    grid->edit(code);
+    EXPECT_EQ(grid->viewport()->findChild<QLineEdit*>(), nullptr);
+    EXPECT_EQ(station.scalar("select engl from contrast where nober=" + nober), engl);
+}
+
+TEST_F(ConfigDialogTest, TheWheelMovesTheCatalogueRecordOnlyOnItsTab)
+{
+    ConfigDialog dialog;
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    const auto turn = [&](QWidget* target, int delta) {
+        QWheelEvent wheel(QPointF(5, 5), target->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, delta),
+            Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        return QApplication::sendEvent(target, &wheel) && wheel.isAccepted();
+    };
+    dialog.chooseTab(ConfigDialog::ColumnTitlesTab);
+    auto* grid = dialog.control<components::CDataGrid>(1106);
+    data::Recordset recordset = grid->DataSource();
+    ASSERT_EQ(recordset.AbsolutePosition(), 1);
+    turn(grid->viewport(), -120);
+    turn(grid->viewport(), -120);
+    EXPECT_EQ(recordset.AbsolutePosition(), 3);
+    EXPECT_EQ(grid->currentIndex().row(), 2);
+    turn(grid->viewport(), 120);
+    EXPECT_EQ(recordset.AbsolutePosition(), 2);
+    turn(grid->viewport(), 120);
+    turn(grid->viewport(), 120); // to BOF, and no further
+    EXPECT_TRUE(recordset.BOF());
+    turn(grid->viewport(), 120);
+    EXPECT_TRUE(recordset.BOF());
+
+    dialog.chooseTab(ConfigDialog::QueryStatementTab);
+    const long position = recordset.AbsolutePosition();
+    turn(editor(dialog)->viewport(), -120);
+    EXPECT_EQ(recordset.AbsolutePosition(), position);
+}
+
+TEST_F(ConfigDialogTest, ReturnStartsANewLineInTheEditorAndMovesOnElsewhere)
+{
+    ConfigDialog dialog;
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    dialog.activateWindow();
+    dialog.chooseTab(ConfigDialog::CorrespondenceTab);
+    editor(dialog)->moveCursor(QTextCursor::End);
+    QTest::keyClick(editor(dialog), Qt::Key_Return);
+    QTest::keyClicks(editor(dialog), "com4=d8");
+    EXPECT_TRUE(editor(dialog)->toPlainText().endsWith("com19=d5\ncom4=d8"));
+
+    // On a button, Return moves the focus instead of pressing it.
+    dialog.control(1006)->setFocus();
+    QTest::keyClick(dialog.control(1006), Qt::Key_Return);
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_FALSE(dialog.control(1006)->hasFocus());
+}

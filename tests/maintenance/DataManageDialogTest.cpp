@@ -1,0 +1,280 @@
+#include "maintenance/DataManageDialog.h"
+
+#include "components/CDataGrid.h"
+#include "components/ComponentFactories.h"
+#include "data/StatementRecorder.h"
+#include "settings/SettingsFile.h"
+#include "tests/maintenance/MaintenanceStation.h"
+#include "tests/support/WaitFor.h"
+#include "ui/FileDialog.h"
+#include "ui/OkMessageBox.h"
+#include "ui/SkinButton.h"
+
+#include <gtest/gtest.h>
+#include <QBuffer>
+#include <QImage>
+#include <QLineEdit>
+#include <QPointer>
+#include <QRandomGenerator>
+#include <QTest>
+#include <QTreeWidget>
+
+using namespace glimora;
+using maintenance::DataManageDialog;
+
+namespace {
+
+QString u(const char* text)
+{
+    return QString::fromUtf8(text);
+}
+
+QByteArray settingsWith(const QByteArray& columns)
+{
+    QByteArray text = "[system]\r\ndatabase=nivo\r\n";
+    if (!columns.isNull())
+        text += "[select]\r\nselect=" + columns + "\r\n";
+    return text;
+}
+
+class DataManageDialogTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { components::ComponentFactories::install(); }
+    void TearDown() override { data::StatementRecorder::stop(); }
+
+    void open(const QByteArray& columns)
+    {
+        station.reset(); // one station at a time: each owns the process-wide objects
+        station = std::make_unique<MaintenanceStation>(settingsWith(columns));
+        station->execute(u("insert inquiry(d1,d2,d21) values('张三','内科',3)"));
+        station->execute(u("insert inquiry(d1,d2,d21) values(NULL,'无名',4)"));
+        station->execute(u("insert inquiry(d1,d2,d21) values('李四','外科',5)"));
+    }
+    std::unique_ptr<DataManageDialog> show(
+        DataManageDialog::Opening opening = DataManageDialog::Opening::Browse)
+    {
+        auto dialog = std::make_unique<DataManageDialog>(nullptr, opening);
+        dialog->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
+        return dialog;
+    }
+    static components::CDataGrid* grid(DataManageDialog& dialog)
+    {
+        return dialog.control<components::CDataGrid>(1106);
+    }
+    QString writeFile(const QString& name, const QByteArray& bytes)
+    {
+        station->workspace().writeFile(name, bytes);
+        return station->workspace().filePath(name);
+    }
+
+    std::unique_ptr<MaintenanceStation> station;
+};
+
+} // namespace
+
+TEST_F(DataManageDialogTest, AnEmptyStatementLeavesTheGridEmptyAndUploadOff)
+{
+    open(QByteArray());
+    data::StatementRecorder::start();
+    auto dialog = show();
+    EXPECT_TRUE(dialog->isOpen());
+    EXPECT_EQ(data::StatementRecorder::statements(),
+        QStringList { "select engl,chna,withe,sort from contrast where right(chna,1)<>'h' order by sort" });
+    EXPECT_EQ(grid(*dialog)->model()->columnCount(), 0);
+    EXPECT_FALSE(dialog->control(1020)->isEnabled());
+    EXPECT_TRUE(ui::OkMessageBox::shownTexts().isEmpty());
+    auto* tree = dialog->control<QTreeWidget>(1127);
+    ASSERT_EQ(tree->topLevelItemCount(), 1);
+    EXPECT_EQ(tree->topLevelItem(0)->text(0), u("项目选择器"));
+    EXPECT_EQ(dialog->skinButton(1025)->caption(), u("新增"));
+    EXPECT_EQ(dialog->skinButton(1020)->caption(), u("图片"));
+}
+
+TEST_F(DataManageDialogTest, ColumnsTakeTheCatalogueAndRecordsWithoutD1AreNotListed)
+{
+    open("d1,d2,d21");
+    station->execute(u("update contrast set chna='科室h' where engl='d2'"));
+    const QStringList catalogue
+        = station->rows("select engl,chna,withe from contrast where engl in ('d1','d21')");
+    data::StatementRecorder::start();
+    auto dialog = show();
+    EXPECT_EQ(
+        data::StatementRecorder::statements().value(1), "select d1,d2,d21 from inquiry where d1 like '%'");
+    components::CColumns columns = grid(*dialog)->Columns();
+    ASSERT_EQ(columns.Count(), 3);
+    for (const QString& row : catalogue) {
+        const QStringList cells = row.split('|');
+        const int index = cells[0] == "d1" ? 0 : 2;
+        EXPECT_EQ(columns.Item(index).Caption(), cells[1]);
+        EXPECT_EQ(columns.Item(index).Width(), cells[2].toFloat());
+    }
+    EXPECT_EQ(columns.Item(1).Caption(), "d2"); // a hidden field keeps its column name
+    EXPECT_EQ(grid(*dialog)->model()->rowCount(), 2);
+    EXPECT_FALSE(dialog->control(1020)->isEnabled());
+}
+
+TEST_F(DataManageDialogTest, APictureColumnIsHiddenAndEnablesTheUpload)
+{
+    for (const QByteArray& picture : { QByteArray("d51"), QByteArray("d53") }) {
+        open("d1," + picture + ",d2");
+        station->execute("update contrast set chna='pic', engl='" + QString::fromLatin1(picture)
+            + "' where nober=(select max(nober) from contrast where nober<52)");
+        auto dialog = show();
+        EXPECT_TRUE(grid(*dialog)->isColumnHidden(1)) << picture.constData();
+        EXPECT_FALSE(grid(*dialog)->isColumnHidden(2));
+        EXPECT_TRUE(dialog->control(1020)->isEnabled()) << picture.constData();
+    }
+}
+
+TEST_F(DataManageDialogTest, WithoutACatalogueTheScreenClosesAsItOpens)
+{
+    open("d1");
+    station->execute(u("update contrast set chna=chna+'h'"));
+    {
+        DataManageDialog dialog;
+        EXPECT_FALSE(dialog.isOpen());
+        EXPECT_EQ(dialog.exec(), ui::IDCANCEL); // returns at once
+        EXPECT_EQ(ui::OkMessageBox::shownTexts(), QStringList { u("系统未配置，请先配置系统后再试!") });
+    }
+    ui::OkMessageBox::clearShownTexts();
+    station->execute("drop table contrast");
+    DataManageDialog dialog;
+    EXPECT_FALSE(dialog.isOpen());
+    ASSERT_EQ(ui::OkMessageBox::shownTexts().size(), 1);
+    EXPECT_TRUE(ui::OkMessageBox::shownTexts()[0].contains("contrast"))
+        << ui::OkMessageBox::shownTexts()[0].toStdString();
+}
+
+TEST_F(DataManageDialogTest, NewRecordAndDataEntry)
+{
+    open("d1,d2");
+    auto dialog = show();
+    QTest::mouseClick(dialog->control(1025), Qt::LeftButton);
+    EXPECT_EQ(station->scalar("select count(*) from inquiry where d1=''"), "1");
+    EXPECT_EVENTUALLY(grid(*dialog)->model()->rowCount() == 3);
+    dialog.reset();
+
+    // Data entry opens with a new record whose first cell takes the typing.
+    dialog = show(DataManageDialog::Opening::NewRecord);
+    EXPECT_EQ(station->scalar("select count(*) from inquiry where d1=''"), "2");
+    QLineEdit* editor = nullptr;
+    EXPECT_EVENTUALLY((editor = grid(*dialog)->viewport()->findChild<QLineEdit*>()) != nullptr);
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(grid(*dialog)->currentIndex().row(), 3);
+    EXPECT_EQ(grid(*dialog)->currentIndex().column(), 0);
+    for (const QChar c : u("王五"))
+        QTest::sendKeyEvent(
+            QTest::Click, QApplication::focusWidget(), Qt::Key_unknown, QString(c), Qt::NoModifier);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_EVENTUALLY(station->scalar(u("select count(*) from inquiry where d1='王五'")) == "1");
+    EXPECT_EQ(station->scalar("select count(*) from inquiry where d1=''"), "1");
+    EXPECT_TRUE(ui::OkMessageBox::shownTexts().isEmpty());
+}
+
+TEST_F(DataManageDialogTest, UploadStoresTheFileBytesIntoD51OfTheCurrentRecord)
+{
+    open("d1,d51");
+    QByteArray jpeg;
+    {
+        QImage image(40, 30, QImage::Format_RGB32);
+        image.fill(Qt::darkCyan);
+        QBuffer buffer(&jpeg);
+        buffer.open(QIODevice::WriteOnly);
+        ASSERT_TRUE(image.save(&buffer, "JPG"));
+    }
+    const QString path = writeFile("photo.JPG", jpeg);
+    auto dialog = show();
+    data::Recordset records = dialog->recordset();
+    records.MoveFirst();
+    records.MoveNext(); // 李四
+    ui::FileDialog::setNextFileName(path);
+    QTest::mouseClick(dialog->control(1020), Qt::LeftButton);
+    EXPECT_EQ(ui::FileDialog::lastFilter(), "jpg File(*.jpg)|*.jpg|word File(*.doc)|*.doc||");
+    EXPECT_TRUE(ui::OkMessageBox::shownTexts().isEmpty())
+        << ui::OkMessageBox::shownTexts().join(',').toStdString();
+    EXPECT_EQ(station->bytes(u("select d51 from inquiry where d1='李四'")), jpeg);
+    EXPECT_EQ(station->scalar(u("select count(*) from inquiry where d51 is not null")), "1");
+
+    // Any size, byte for byte: 50 MB of every byte value.
+    QByteArray large(50 * 1024 * 1024, Qt::Uninitialized);
+    QRandomGenerator generator(14);
+    generator.fillRange(reinterpret_cast<quint32*>(large.data()), large.size() / 4);
+    const QString document = writeFile("minutes.doc", large);
+    records.MoveFirst(); // 张三
+    ui::FileDialog::setNextFileName(document);
+    QTest::mouseClick(dialog->control(1020), Qt::LeftButton);
+    EXPECT_TRUE(ui::OkMessageBox::shownTexts().isEmpty());
+    EXPECT_TRUE(station->bytes(u("select d51 from inquiry where d1='张三'")) == large);
+}
+
+TEST_F(DataManageDialogTest, UploadNeedsARecordAndAReadableFile)
+{
+    open("d1,d51");
+    const QString path = writeFile("photo.jpg", "not really a jpeg");
+    auto dialog = show();
+    data::Recordset records = dialog->recordset();
+
+    ui::FileDialog::setNextFileName(QString()); // cancelled
+    QTest::mouseClick(dialog->control(1020), Qt::LeftButton);
+    EXPECT_TRUE(ui::OkMessageBox::shownTexts().isEmpty());
+
+    records.MoveLast();
+    records.MoveNext();
+    ui::FileDialog::setNextFileName(path);
+    QTest::mouseClick(dialog->control(1020), Qt::LeftButton);
+    EXPECT_EQ(ui::OkMessageBox::shownTexts(), QStringList { u("请选择对应记录") });
+
+    ui::OkMessageBox::clearShownTexts();
+    records.MoveFirst();
+    const QString missing = station->workspace().filePath("gone.jpg");
+    ui::FileDialog::setNextFileName(missing);
+    QTest::mouseClick(dialog->control(1020), Qt::LeftButton);
+    EXPECT_EQ(ui::OkMessageBox::shownTexts(), (QStringList { missing, u("上传失败，请稍后再试") }));
+    EXPECT_EQ(station->scalar("select count(*) from inquiry where d51 is not null"), "0");
+}
+
+TEST_F(DataManageDialogTest, ADoubleClickAsksBeforeDeleting)
+{
+    open("d1,d2");
+    auto dialog = show();
+    components::CDataGrid* table = grid(*dialog);
+    const QRect cell = table->visualRect(table->model()->index(0, 1));
+    data::StatementRecorder::start();
+
+    ui::OkMessageBox::setNextAnswer(QMessageBox::No);
+    QTest::mouseDClick(table->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
+    EXPECT_EQ(ui::OkMessageBox::shownTexts(), QStringList { u("确定删除当前记录吗？") });
+    EXPECT_EQ(station->scalar(u("select count(*) from inquiry where d1='张三'")), "1");
+
+    ui::OkMessageBox::setNextAnswer(QMessageBox::Yes);
+    QTest::mouseDClick(table->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
+    EXPECT_EQ(station->scalar(u("select count(*) from inquiry where d1='张三'")), "0");
+    EXPECT_EQ(station->scalar("select count(*) from inquiry"), "2");
+    EXPECT_EVENTUALLY(table->model()->rowCount() == 1);
+    EXPECT_EQ(table->model()->index(0, 0).data().toString(), u("李四"));
+}
+
+TEST_F(DataManageDialogTest, TheWheelMovesTheCurrentRecord)
+{
+    open("d1,d2");
+    auto dialog = show();
+    data::Recordset records = dialog->recordset();
+    QWidget* viewport = grid(*dialog)->viewport();
+    const auto turn = [&](int delta) {
+        QWheelEvent wheel(QPointF(5, 5), viewport->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, delta),
+            Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(viewport, &wheel);
+    };
+    ASSERT_EQ(records.AbsolutePosition(), 1);
+    turn(-120);
+    EXPECT_EQ(records.AbsolutePosition(), 2);
+    EXPECT_EQ(grid(*dialog)->currentIndex().row(), 1);
+    turn(-120);
+    EXPECT_TRUE(records.EndOfFile());
+    turn(-120);
+    EXPECT_TRUE(records.EndOfFile());
+    turn(120);
+    EXPECT_EQ(records.AbsolutePosition(), 2);
+}

@@ -1,0 +1,322 @@
+#include "maintenance/UserManageDialog.h"
+
+#include "data/StatementRecorder.h"
+#include "tests/maintenance/MaintenanceStation.h"
+#include "ui/OkMessageBox.h"
+#include "ui/SkinButton.h"
+
+#include <gtest/gtest.h>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QTest>
+#include <QTreeWidget>
+
+using namespace glimora;
+using maintenance::UserManageDialog;
+
+namespace {
+
+QString u(const char* text)
+{
+    return QString::fromUtf8(text);
+}
+
+const QString listStatement = "select uname from username where (uname<>'sa' and uname<>'admin') ";
+
+QString rightsStatement(const QString& name)
+{
+    return "select uname,acc1,acc2,acc3,acc4,acc5,acc6,acc7,acc8,acc9,acc10,acc11,acc12,acc13,acc14,acc15 "
+           "from username where uname='"
+        + name + "'";
+}
+
+class UserManageDialogTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        station.execute("insert username(uname,acc1,acc2,acc3,acc5,acc8) values('sa',1,1,1,1,1)");
+        station.execute("insert username(uname,acc1) values('admin',1)");
+        station.execute("insert username(uname,acc1,acc2,acc3,acc5,acc8,acc10) values('bob',1,NULL,0,1,2,1)");
+    }
+    void TearDown() override { data::StatementRecorder::stop(); }
+
+    static QTreeWidget* tree(UserManageDialog& dialog) { return dialog.control<QTreeWidget>(1127); }
+    static QStringList listed(UserManageDialog& dialog)
+    {
+        QStringList names;
+        if (tree(dialog)->topLevelItemCount() == 0)
+            return names;
+        QTreeWidgetItem* root = tree(dialog)->topLevelItem(0);
+        names << root->text(0);
+        for (int i = 0; i < root->childCount(); ++i)
+            names << root->child(i)->text(0);
+        return names;
+    }
+    static void clickItem(UserManageDialog& dialog, const QString& name)
+    {
+        QTreeWidgetItem* item = dialog.userItem(name);
+        ASSERT_NE(item, nullptr) << name.toStdString();
+        const QRect rect = tree(dialog)->visualItemRect(item);
+        QTest::mouseClick(tree(dialog)->viewport(), Qt::LeftButton, Qt::NoModifier,
+            QPoint(rect.left() + 10, rect.center().y()));
+    }
+    static void type(
+        UserManageDialog& dialog, const QString& name, const QString& password, const QString& confirmation)
+    {
+        dialog.control<QLineEdit>(1002)->setText(name);
+        dialog.control<QLineEdit>(1003)->setText(password);
+        dialog.control<QLineEdit>(1004)->setText(confirmation);
+    }
+    static void tick(UserManageDialog& dialog, const QList<int>& ids)
+    {
+        for (int id = 1128; id <= 1137; ++id)
+            dialog.control<QCheckBox>(id)->setChecked(ids.contains(id));
+    }
+    static QList<int> ticked(UserManageDialog& dialog)
+    {
+        QList<int> ids;
+        for (int id = 1128; id <= 1137; ++id) {
+            if (dialog.control<QCheckBox>(id)->isChecked())
+                ids << id;
+        }
+        return ids;
+    }
+    static void click(UserManageDialog& dialog, int id)
+    {
+        QTest::mouseClick(dialog.control(id), Qt::LeftButton);
+    }
+
+    // Creates a user through the screen, as an administrator does.
+    void createUser(
+        UserManageDialog& dialog, const QString& name, const QString& password, const QList<int>& rights)
+    {
+        click(dialog, 1005);
+        type(dialog, name, password, password);
+        tick(dialog, rights);
+        click(dialog, 1007);
+    }
+
+    MaintenanceStation station;
+};
+
+} // namespace
+
+TEST_F(UserManageDialogTest, TheTreeListsEveryUserButSaAndAdmin)
+{
+    station.execute("insert username(uname) values('cy   ')");
+    data::StatementRecorder::start();
+    UserManageDialog dialog;
+    EXPECT_EQ(data::StatementRecorder::statements(), QStringList { listStatement });
+    EXPECT_EQ(listed(dialog), (QStringList { u("所有用户"), "bob", "cy" }));
+    EXPECT_TRUE(tree(dialog)->topLevelItem(0)->isExpanded());
+    EXPECT_FALSE(dialog.isEnteringNewUser());
+    EXPECT_FALSE(dialog.control(1003)->isEnabled());
+    EXPECT_EQ(dialog.skinButton(1008)->caption(), u("退出"));
+    EXPECT_TRUE(ui::OkMessageBox::shownTexts().isEmpty());
+}
+
+TEST_F(UserManageDialogTest, AMissingUserTableIsReported)
+{
+    station.execute("drop table username");
+    UserManageDialog dialog;
+    EXPECT_EQ(ui::OkMessageBox::shownTexts(), QStringList { u("数据库异常，请稍后再试") });
+    EXPECT_TRUE(listed(dialog).isEmpty());
+}
+
+TEST_F(UserManageDialogTest, ClickingAUserShowsExactlyTheRightsStoredAsOne)
+{
+    UserManageDialog dialog;
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    data::StatementRecorder::start();
+    clickItem(dialog, "bob");
+    EXPECT_EQ(data::StatementRecorder::statements(), QStringList { rightsStatement("bob") });
+    EXPECT_EQ(dialog.control<QLineEdit>(1002)->text(), "bob");
+    // acc1 1, acc2 NULL, acc3 0, acc5 1, acc8 2, acc10 1 (a hidden box)
+    EXPECT_EQ(ticked(dialog), (QList<int> { 1128, 1132, 1137 }));
+
+    clickItem(dialog, u("所有用户"));
+    EXPECT_TRUE(dialog.control<QLineEdit>(1002)->text().isEmpty());
+    EXPECT_TRUE(ticked(dialog).isEmpty());
+}
+
+TEST_F(UserManageDialogTest, ANewUserIsCheckedInOrderBeforeAnythingIsSent)
+{
+    UserManageDialog dialog;
+    click(dialog, 1005);
+    EXPECT_TRUE(dialog.isEnteringNewUser());
+    EXPECT_TRUE(dialog.control(1003)->isEnabled());
+    data::StatementRecorder::start();
+    const struct
+    {
+        const char* name;
+        const char* password;
+        const char* confirmation;
+        const char* message;
+    } cases[] = {
+        { "", "", "x", "用户名不能为空" },
+        { "sa", "a", "b", "此用户名不可用" },
+        { "SA", "a", "a", "此用户名不可用" },
+        { "Sa", "a", "b", "两次输入不符，请重新输入密码" },
+        { "carl", "", "", "密码不能为空" },
+        { "carl", "p ", "p", "两次输入不符，请重新输入密码" },
+    };
+    for (const auto& c : cases) {
+        ui::OkMessageBox::clearShownTexts();
+        type(dialog, u(c.name), u(c.password), u(c.confirmation));
+        click(dialog, 1007);
+        EXPECT_EQ(ui::OkMessageBox::shownTexts(), QStringList { u(c.message) }) << c.name;
+    }
+    EXPECT_TRUE(data::StatementRecorder::statements().isEmpty());
+    EXPECT_TRUE(dialog.isEnteringNewUser());
+}
+
+TEST_F(UserManageDialogTest, ANewUserGetsALoginAndItsRightsWhateverItsNameHolds)
+{
+    UserManageDialog dialog;
+    const QString name = u("o'neil 王");
+    const QString password = u("pa'ss 密码");
+    data::StatementRecorder::start();
+    createUser(dialog, name, password, { 1128, 1132, 1135 });
+    EXPECT_TRUE(ui::OkMessageBox::shownTexts().isEmpty())
+        << ui::OkMessageBox::shownTexts().join(',').toStdString();
+    EXPECT_EQ(data::StatementRecorder::statements(),
+        (QStringList {
+            u("Exec sp_addlogin 'o''neil 王','hqvxnd',nivo,NULL Exec sp_adduser 'o''neil 王',NULL,db_owner "
+              "Exec sp_addrolemember db_datawriter,'o''neil 王' Exec sp_addsrvrolemember 'o''neil "
+              "王',sysadmin "
+              "Exec sp_password  'hqvxnd','pa''ss 密码','o''neil 王'"),
+            u("insert "
+              "username(uname,acc1,acc2,acc3,acc4,acc5,acc6,acc7,acc8,acc9,acc10,acc11,acc12,acc13,acc14,"
+              "acc15) values('o''neil 王',1,0,0,0,1,0,0,1,0,0,NULL,NULL,NULL,NULL,NULL)"),
+            listStatement,
+        }));
+    EXPECT_EQ(station.rows("select uname,acc1,acc2,acc5,acc8,acc11 from username where uname like 'o%'"),
+        QStringList { u("o'neil 王|1|0|1|1|NULL") });
+    EXPECT_TRUE(station.canLogIn(name, password));
+    EXPECT_FALSE(station.canLogIn(name, "hqvxnd"));
+    EXPECT_TRUE(listed(dialog).contains(name));
+    EXPECT_FALSE(dialog.isEnteringNewUser());
+    EXPECT_TRUE(dialog.control<QLineEdit>(1002)->text().isEmpty());
+    EXPECT_TRUE(ticked(dialog).isEmpty());
+}
+
+TEST_F(UserManageDialogTest, SavingAnUnchangedUserRewritesItsTenRightsNullAsZero)
+{
+    UserManageDialog dialog;
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    clickItem(dialog, "bob");
+    data::StatementRecorder::start();
+    click(dialog, 1007);
+    EXPECT_EQ(data::StatementRecorder::statements(),
+        (QStringList { "update username set acc1='1',acc2='0',acc3='0',acc4='0',acc5='1',acc6='0',acc7='0',"
+                       "acc8='0',acc9='0',acc10='1' where uname='bob'",
+            listStatement }));
+    EXPECT_EQ(station.rows("select acc1,acc2,acc4,acc8,acc10,acc11 from username where uname='bob'"),
+        QStringList { "1|0|0|0|1|NULL" });
+    EXPECT_TRUE(dialog.control<QLineEdit>(1002)->text().isEmpty());
+    EXPECT_EQ(ticked(dialog), (QList<int> { 1128, 1132, 1137 })); // the boxes keep their ticks
+
+    // With nothing selected, or the root, saving does nothing.
+    data::StatementRecorder::start();
+    dialog.control<QLineEdit>(1002)->setText("bob");
+    click(dialog, 1007);
+    clickItem(dialog, u("所有用户"));
+    dialog.control<QLineEdit>(1002)->setText("bob");
+    click(dialog, 1007);
+    EXPECT_TRUE(data::StatementRecorder::statements().isEmpty());
+}
+
+TEST_F(UserManageDialogTest, ARenamedUserLogsInWithTheFixedPasswordAndTheOldNameIsGone)
+{
+    UserManageDialog dialog;
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    createUser(dialog, "dora", "Dora-pass1", { 1129 });
+    ASSERT_TRUE(station.canLogIn("dora", "Dora-pass1"));
+
+    clickItem(dialog, "dora");
+    EXPECT_EQ(ticked(dialog), QList<int> { 1129 });
+    dialog.control<QLineEdit>(1002)->setText(u("朵拉 d'or"));
+    tick(dialog, { 1129, 1133 });
+    data::StatementRecorder::start();
+    click(dialog, 1007);
+    EXPECT_TRUE(ui::OkMessageBox::shownTexts().isEmpty())
+        << ui::OkMessageBox::shownTexts().join(',').toStdString();
+    EXPECT_EQ(data::StatementRecorder::statements(),
+        (QStringList {
+            " Exec sp_dropsrvrolemember 'dora',sysadmin  Exec sp_droprolemember db_datawriter,'dora' "
+            "Exec sp_dropuser 'dora' Exec sp_droplogin 'dora' ",
+            u("Exec sp_addlogin '朵拉 d''or','hqvxnd',nivo,NULL Exec sp_adduser '朵拉 d''or',NULL,db_owner "
+              "Exec sp_addrolemember db_datawriter,'朵拉 d''or' Exec sp_addsrvrolemember '朵拉 "
+              "d''or',sysadmin "
+              "Exec sp_password  'hqvxnd','286415','朵拉 d''or'"),
+            u("update username set uname='朵拉 d''or' where uname='dora'"),
+            u("update username set acc1='0',acc2='1',acc3='0',acc4='0',acc5='0',acc6='1',acc7='0',acc8='0',"
+              "acc9='0',acc10='0' where uname='朵拉 d''or'"),
+            listStatement,
+        }));
+    EXPECT_TRUE(station.canLogIn(u("朵拉 d'or"), "286415"));
+    EXPECT_FALSE(station.canLogIn(u("朵拉 d'or"), "Dora-pass1"));
+    EXPECT_FALSE(station.canLogIn("dora", "Dora-pass1"));
+    EXPECT_EQ(station.rows("select uname,acc2,acc6 from username where acc6=1"),
+        QStringList { u("朵拉 d'or|1|1") });
+    EXPECT_EQ(listed(dialog), (QStringList { u("所有用户"), "bob", u("朵拉 d'or") }));
+}
+
+TEST_F(UserManageDialogTest, DeleteDropsTheLoginAndTheRowWithoutAsking)
+{
+    UserManageDialog dialog;
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    createUser(dialog, "eve's", "Eve-pass1", { 1128 });
+    ASSERT_TRUE(station.canLogIn("eve's", "Eve-pass1"));
+    clickItem(dialog, "eve's");
+    data::StatementRecorder::start();
+    click(dialog, 1006);
+    EXPECT_EQ(data::StatementRecorder::statements(),
+        (QStringList {
+            " Exec sp_dropsrvrolemember 'eve''s',sysadmin  Exec sp_droprolemember db_datawriter,'eve''s' "
+            "Exec sp_dropuser 'eve''s' Exec sp_droplogin 'eve''s'",
+            "delete username where uname='eve''s'", listStatement }));
+    EXPECT_FALSE(station.canLogIn("eve's", "Eve-pass1"));
+    EXPECT_EQ(station.scalar("select count(*) from username where uname='eve''s'"), "0");
+    EXPECT_EQ(listed(dialog), (QStringList { u("所有用户"), "bob" }));
+    EXPECT_TRUE(ui::OkMessageBox::shownTexts().isEmpty());
+
+    // A blank name does nothing; a name never listed is dropped all the same.
+    data::StatementRecorder::start();
+    dialog.control<QLineEdit>(1002)->setText("   ");
+    click(dialog, 1006);
+    EXPECT_TRUE(data::StatementRecorder::statements().isEmpty());
+    station.execute("Exec sp_addlogin 'ghost','Ghost-pass1'");
+    dialog.control<QLineEdit>(1002)->setText(" ghost ");
+    click(dialog, 1006);
+    EXPECT_FALSE(station.canLogIn("ghost", "Ghost-pass1"));
+
+    // Dropping a login that does not exist fails and stops there.
+    ui::OkMessageBox::clearShownTexts();
+    dialog.control<QLineEdit>(1002)->setText("bob");
+    click(dialog, 1006);
+    EXPECT_EQ(ui::OkMessageBox::shownTexts(), QStringList { u("数据库异常,请稍后再试") });
+    EXPECT_EQ(station.scalar("select count(*) from username where uname='bob'"), "1");
+}
+
+TEST_F(UserManageDialogTest, FailuresStopTheSequenceWhereTheyHappen)
+{
+    UserManageDialog dialog;
+    station.execute("Exec sp_addlogin 'taken','Taken-pass1'");
+    createUser(dialog, "taken", "other", { 1128 });
+    EXPECT_EQ(ui::OkMessageBox::shownTexts(), QStringList { u("新增用户失败，请检查后重试") });
+    EXPECT_TRUE(dialog.isEnteringNewUser());
+    EXPECT_EQ(station.scalar("select count(*) from username where uname='taken'"), "0");
+
+    // The login stays when its rights row cannot be written.
+    ui::OkMessageBox::clearShownTexts();
+    station.execute("drop table username");
+    createUser(dialog, "frank", "Frank-pass1", { 1128 });
+    EXPECT_EQ(ui::OkMessageBox::shownTexts(), QStringList { u("系统异常，请稍后果再试") });
+    EXPECT_TRUE(station.canLogIn("frank", "Frank-pass1"));
+}
