@@ -12,7 +12,7 @@ constexpr char done = 'D';
 // Cell kinds: a double, or a text (u32 length and UTF-8 bytes).
 constexpr char number = 'n';
 constexpr char text = 't';
-constexpr char date = 'd'; // libfreexl's date text
+constexpr char date = 'd'; // milliseconds since 1970 (i64), a wall-clock time taken as UTC
 
 // Failure kinds.
 constexpr char missingSheet = 's';
@@ -20,5 +20,6 @@ constexpr char damaged = 'x';
 constexpr char passwordProtected = 'p';
 constexpr char notAWorkbook = 'w';
 constexpr char missingFile = 'f';
+constexpr char tooLarge = 'l';
 
 } // namespace glimora::engine::CellMessage

@@ -6,39 +6,10 @@
 
 #include <cstring>
 #include <QDateTime>
-#include <QFile>
 
 namespace glimora::engine {
 
 using glimora::data::Variant;
-
-namespace {
-
-// libfreexl writes dates as "YYYY-MM-DD", "YYYY-MM-DD HH:MM:SS" or "HH:MM:SS", and Excel's
-// phantom 1900-02-29 as such; it becomes the 28th, the day that serial is counted on.
-Variant dateValue(const QString& text)
-{
-    const auto number
-        = [&text](qsizetype at, qsizetype length) { return QStringView(text).mid(at, length).toInt(); };
-    QDate date(1899, 12, 30);
-    QTime time(0, 0);
-    if (text.size() == 10 || text.size() == 19) {
-        const int year = number(0, 4);
-        const int month = number(5, 2);
-        const int day = number(8, 2);
-        date = (year == 1900 && month == 2 && day == 29) ? QDate(1900, 2, 28) : QDate(year, month, day);
-    }
-    if (text.size() == 19 || text.size() == 8) {
-        const qsizetype at = text.size() - 8;
-        time = QTime(number(at, 2), number(at + 3, 2), number(at + 6, 2));
-    }
-    const bool known = text.size() == 10 || text.size() == 19 || text.size() == 8;
-    if (!known || !date.isValid() || !time.isValid())
-        return Variant::fromString(text);
-    return Variant::fromDateTime(QDateTime(date, time, Qt::UTC));
-}
-
-} // namespace
 
 CellMessageReader::CellMessageReader(Source source, QString path)
     : m_source(std::move(source))
@@ -64,9 +35,12 @@ void CellMessageReader::readInto(SheetTableBuilder& builder, const QString& shee
         if (cellKind == CellMessage::number)
             builder.setCell(row, column, Variant::fromDouble(value<double>()));
         else if (cellKind == CellMessage::date)
-            builder.setCell(row, column, dateValue(text()));
-        else
+            builder.setCell(
+                row, column, Variant::fromDateTime(QDateTime::fromMSecsSinceEpoch(value<qint64>(), Qt::UTC)));
+        else if (cellKind == CellMessage::text)
             builder.setCell(row, column, Variant::fromString(text()));
+        else
+            throw WorkbookError::damaged(m_path, QStringLiteral("the reader sent nonsense"));
     }
 }
 
@@ -79,16 +53,10 @@ void CellMessageReader::throwFailure(char kind, const QString& detail, const QSt
         throw WorkbookError::passwordProtected(m_path);
     case CellMessage::missingFile:
         throw WorkbookError::missingFile(m_path);
-    case CellMessage::notAWorkbook: {
-        // Office keeps an encrypted .xlsx in a compound file too, beside no workbook stream.
-        QFile file(m_path);
-        const QByteArray marker
-            = QByteArray::fromRawData("E\0n\0c\0r\0y\0p\0t\0e\0d\0P\0a\0c\0k\0a\0g\0e\0", 32);
-        if (file.size() < 256 * 1024 * 1024 && file.open(QIODevice::ReadOnly)
-            && file.readAll().contains(marker))
-            throw WorkbookError::passwordProtected(m_path);
+    case CellMessage::notAWorkbook:
         throw WorkbookError::notAWorkbook(m_path);
-    }
+    case CellMessage::tooLarge:
+        throw WorkbookError::tooLarge(m_path, detail);
     default:
         throw WorkbookError::damaged(m_path, detail);
     }

@@ -13,9 +13,8 @@ CellMessageWriter::CellMessageWriter(Sink sink, void* context)
     m_buffer.reserve(bufferSize);
 }
 
-void CellMessageWriter::text(const char* value)
+void CellMessageWriter::text(const char* value, size_t length)
 {
-    const size_t length = std::strlen(value);
     u32(quint32(length));
     append(value, length);
 }
@@ -24,7 +23,7 @@ void CellMessageWriter::failure(char kind, const char* detail)
 {
     byte(CellMessage::failure);
     byte(kind);
-    text(detail);
+    text(detail, std::strlen(detail));
 }
 
 bool CellMessageWriter::flush()

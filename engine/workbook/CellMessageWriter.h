@@ -20,8 +20,9 @@ public:
     void byte(char value) { append(&value, 1); }
     void u32(quint32 value) { append(&value, sizeof value); }
     void u16(quint16 value) { append(&value, sizeof value); }
+    void i64(qint64 value) { append(&value, sizeof value); }
     void number(double value) { append(&value, sizeof value); }
-    void text(const char* value);
+    void text(const char* value, size_t length);
     void failure(char kind, const char* detail);
     bool flush();
 

@@ -24,7 +24,7 @@ constexpr bool addressSanitizer = false;
 constexpr bool addressSanitizer = false;
 #endif
 
-// A BIFF8 sheet has at most 65,536 rows of 256 cells, which libfreexl holds in well under
+// A BIFF8 sheet has at most 65,536 rows of 256 cells, which the reader holds in well under
 // a gigabyte. The memory allowance comes on top of the address space inherited from the
 // parent, which may be large (a browser engine reserves gigabytes).
 constexpr rlim_t memoryAllowance = 2048ULL * 1024 * 1024;

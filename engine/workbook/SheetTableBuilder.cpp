@@ -36,7 +36,9 @@ void SheetTableBuilder::setCell(qint64 row, int column, Variant value)
 {
     if (row < 0 || row >= maximumRows || column < 0 || column >= maximumColumns)
         throw WorkbookError::damaged(m_path, QStringLiteral("a cell lies outside the worksheet"));
-    if (value.isNull() || value.isEmpty())
+    // An empty text is no value, as an empty cell.
+    if (value.isNull() || value.isEmpty()
+        || (value.kind() == Variant::Kind::String && value.toString().isEmpty()))
         return;
     if (row >= m_rows.size())
         m_rows.resize(row + 1);

@@ -6,11 +6,11 @@
 
 namespace glimora::engine {
 
-// Reads a worksheet of a BIFF5 or BIFF8 workbook (.xls) through libfreexl. That library
-// has a history of memory-safety bugs, and the workbooks come from wherever an
-// administrator found them, so by default it runs in a child process with limits on
-// memory, processor time and file writes: a hostile file can kill the child, never the
-// server. The child streams the cells back through a pipe.
+// Reads a worksheet of a BIFF5 or BIFF8 workbook (.xls). The workbooks come from wherever
+// an administrator found them, so the reader (CompoundFile and BiffReader) runs by default
+// in a child process with limits on memory, processor time and file writes: even a fault
+// of ours that a hostile file finds can kill the child, never the server. The child
+// streams the cells back through a pipe.
 class XlsReader
 {
 public:
@@ -21,7 +21,7 @@ public:
     WorkbookTable read(const QString& sheetName, bool headerRow);
 
     // Runs in the child just before it reads; tests put a crash or an abort there to stand
-    // in for a failing library. Null (the default) runs nothing.
+    // in for a failing reader. Null (the default) runs nothing.
     using ChildHook = void (*)();
     static void setChildHookForTesting(ChildHook hook);
 

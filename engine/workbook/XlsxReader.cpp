@@ -63,6 +63,30 @@ bool parseCellReference(QStringView reference, int& column, qint64& row)
     return true;
 }
 
+// Excel writes characters that XML cannot hold (a carriage return, control characters) as
+// _xHHHH_, and a literal "_x" that would read as such an escape as _x005F_x.
+QString decodeEscapes(const QString& text)
+{
+    if (!text.contains(QLatin1String("_x")))
+        return text;
+    auto hexDigit = [](QChar c) {
+        return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
+    };
+    QString result;
+    result.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text.at(i) == u'_' && i + 6 < text.size() && text.at(i + 1) == u'x' && text.at(i + 6) == u'_'
+            && hexDigit(text.at(i + 2)) && hexDigit(text.at(i + 3)) && hexDigit(text.at(i + 4))
+            && hexDigit(text.at(i + 5))) {
+            result += QChar(char16_t(QStringView(text).mid(i + 2, 4).toUShort(nullptr, 16)));
+            i += 6;
+        } else {
+            result += text.at(i);
+        }
+    }
+    return result;
+}
+
 } // namespace
 
 XlsxReader::XlsxReader(const QString& path, ZipPackage::Limits limits)
@@ -196,7 +220,7 @@ void XlsxReader::readSharedStrings(const QString& part)
             else if (xml.name() == u"rPh")
                 --phoneticDepth;
             else if (xml.name() == u"si")
-                m_sharedStrings.append(text);
+                m_sharedStrings.append(decodeEscapes(text));
         }
     });
 }
@@ -327,7 +351,7 @@ Variant XlsxReader::cellValue(CellType type, int style, const QString& text) con
         return Variant::fromString(m_sharedStrings.at(index));
     }
     if (type == CellType::InlineString || type == CellType::FormulaString)
-        return Variant::fromString(text);
+        return Variant::fromString(decodeEscapes(text));
     if (type == CellType::Error)
         return Variant::null();
     if (type == CellType::Date) {

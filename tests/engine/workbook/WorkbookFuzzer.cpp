@@ -1,7 +1,8 @@
 // libFuzzer entry point for both workbook readers (configure with clang and
-// -DGLIMORA_FUZZ_WORKBOOKS=ON). By default .xls input goes through the child process, as
-// in the server, which fuzzes our side of the pipe; with GLIMORA_FUZZ_FREEXL=1 libfreexl
-// runs in-process, so that its own faults show up (it has some: see freexl-overread.xls).
+// -DGLIMORA_FUZZ_WORKBOOKS=ON). By default the .xls reader (compound file and BIFF
+// records) runs in-process, so that the sanitizers see its faults and the fuzzer its
+// coverage; with GLIMORA_FUZZ_CHILD=1 it goes through the child process, as in the
+// server, which fuzzes our side of the pipe.
 //
 //   workbook_fuzzer -max_len=65536 corpus/ tests/fixtures/workbooks/
 
@@ -20,9 +21,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static QTemporaryDir directory;
     static const QString path = directory.filePath(QStringLiteral("input"));
-    static const XlsReader::Isolation isolation = qEnvironmentVariableIntValue("GLIMORA_FUZZ_FREEXL") == 1
-        ? XlsReader::Isolation::InProcess
-        : XlsReader::Isolation::ChildProcess;
+    static const XlsReader::Isolation isolation = qEnvironmentVariableIntValue("GLIMORA_FUZZ_CHILD") == 1
+        ? XlsReader::Isolation::ChildProcess
+        : XlsReader::Isolation::InProcess;
     const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
     {
         QFile file(path);

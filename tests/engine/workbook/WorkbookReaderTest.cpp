@@ -1,6 +1,7 @@
 #include "engine/workbook/WorkbookReader.h"
 #include "engine/workbook/XlsReader.h"
 #include "tests/engine/workbook/WorkbookFixtures.h"
+#include "tests/engine/workbook/ZipWriter.h"
 #include "tests/support/TempWorkspace.h"
 
 #include <csignal>
@@ -163,8 +164,7 @@ TEST(WorkbookRefusals, nameTheFileAndTellWhy)
     EXPECT_EQ(refusalReason(fixturePath("damaged.xlsx"), "contrast"), Reason::Damaged);
     EXPECT_EQ(refusalReason(fixturePath("truncated.xlsx"), "contrast"), Reason::Damaged);
     EXPECT_EQ(refusalReason(fixturePath("entities.xlsx"), "contrast"), Reason::Damaged);
-    // Found by fuzzing: libfreexl reads far past a buffer on this file, so what it then
-    // makes of the file depends on stray stack contents; the child contains it either way.
+    // Found by fuzzing libfreexl, which read far past a buffer on this file.
     EXPECT_THAT(refusalReason(fixturePath("freexl-overread.xls"), "contrast"),
         testing::AnyOf(Reason::Damaged, Reason::NotAWorkbook));
 
@@ -195,6 +195,31 @@ TEST(WorkbookRefusals, messagesCarryNonAsciiPathsIntact)
         EXPECT_EQ(QString::fromUtf8(error.what()),
             QStringLiteral("The workbook '%1' has no worksheet named '工作表'.").arg(path));
     }
+}
+
+TEST(XlsxTexts, decodeExcelsEscapesAndReadErrorsAsNull)
+{
+    TempWorkspace workspace;
+    workspace.writeFile("book.xlsx", fixtureBytes("contrast.xlsx"));
+    const QString path = workspace.filePath("book.xlsx");
+    ZipWriter::putPart(path, "xl/sharedStrings.xml",
+        "<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
+        "<si><t>line_x000D_\nbreak</t></si><si><t>_x005F_x0041_ stays</t></si>"
+        "<si><r><t>rich _x0009_</t></r><r><t>tab</t></r></si></sst>");
+    ZipWriter::putPart(path, "xl/worksheets/sheet2.xml",
+        "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetData><row "
+        "r=\"1\">"
+        "<c r=\"A1\" t=\"s\"><v>0</v></c><c r=\"B1\" t=\"s\"><v>1</v></c><c r=\"C1\" t=\"s\"><v>2</v></c>"
+        "<c r=\"D1\" t=\"inlineStr\"><is><t>_xD83D__xDE00_ _x41_ _xZZZZ_</t></is></c>"
+        "<c r=\"E1\" t=\"str\"><f>A1</f><v>_x0041_</v></c>"
+        "<c r=\"F1\" t=\"e\"><v>#N/A</v></c><c r=\"G1\" t=\"e\"><f>1/0</f><v>#DIV/0!</v></c>"
+        "<c r=\"H1\"><v>1</v></c></row></sheetData></worksheet>");
+    const WorkbookTable table = readWorkbookSheet(path, "contrast", false);
+    ASSERT_EQ(table.rows.size(), 1);
+    EXPECT_EQ(table.rows[0],
+        QList<Variant>({ Variant::fromString("line\r\nbreak"), Variant::fromString("_x0041_ stays"),
+            Variant::fromString("rich \ttab"), Variant::fromString(QStringLiteral("😀 _x41_ _xZZZZ_")),
+            Variant::fromString("A"), Variant::null(), Variant::null(), Variant::fromDouble(1) }));
 }
 
 } // namespace

@@ -12,8 +12,8 @@ const RECORD_CODEPAGE = 0x0042;
 const RECORD_LABEL = 0x0204;
 const RECORD_FILEPASS = 0x002f;
 
-// Real Excel files keep the workbook stream out of the compound file's mini stream, and
-// libfreexl relies on that; padding after the final EOF record gives the same layout.
+// Real Excel files keep the workbook stream out of the compound file's mini stream;
+// padding after the final EOF record gives the same layout.
 const MINIMUM_STREAM_SIZE = 4096 + 512;
 
 // Builds a workbook from sheets given as { name, rows }, each row a list of cell values:
