@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <QLocale>
 #include <QSysInfo>
 #include <QtGlobal>
 #include <sqlite3.h>
@@ -51,6 +52,24 @@ QString literalOf(sqlite3_stmt* statement, int column)
         return Translator::quoteText(
             QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement, column)),
                 sqlite3_column_bytes(statement, column)));
+    }
+}
+
+// A workbook cell as text: numbers in the shortest form that reads back as the same number.
+QString rowsetCellText(const data::Variant& value)
+{
+    switch (value.kind()) {
+    case data::Variant::Kind::String:
+        return value.toString();
+    case data::Variant::Kind::DateTime:
+        return DateTimeText::format(value.toDateTime());
+    case data::Variant::Kind::Int16:
+    case data::Variant::Kind::Int32:
+    case data::Variant::Kind::Int64:
+    case data::Variant::Kind::Boolean:
+        return QString::number(value.toInt64());
+    default:
+        return QString::number(value.toDouble(), 'g', QLocale::FloatingPointShortest);
     }
 }
 
@@ -770,8 +789,11 @@ TableInfo EmbeddedSession::openRowset(const TableSource& source)
     info.sqlName = QStringLiteral("temp.") + table;
     QStringList columns;
     QStringList marks;
+    QList<bool> mixedColumns;
     for (int c = 0; c < rows.columnNames.size(); ++c) {
-        // A column takes a type when all its values agree, as Jet guesses one.
+        // A column takes a type when all its values agree, as Jet guesses one. A column of
+        // several kinds is text, each value written as the cell holds it: any one type would
+        // misreport the others (a text below a number would read as 0).
         SqlType type;
         bool mixed = false;
         for (const QList<data::Variant>& row : std::as_const(rows.rows)) {
@@ -785,7 +807,9 @@ TableInfo EmbeddedSession::openRowset(const TableSource& source)
                 mixed = true;
             type = cellType;
         }
-        info.columns.append({ rows.columnNames[c], mixed ? SqlType() : type, false, false, false });
+        mixedColumns.append(mixed);
+        info.columns.append(
+            { rows.columnNames[c], mixed ? SqlType::of(Base::NVarChar, 255) : type, false, false, false });
         columns.append(Translator::quoteName(rows.columnNames[c]));
         marks.append(QStringLiteral("?"));
     }
@@ -801,6 +825,10 @@ TableInfo EmbeddedSession::openRowset(const TableSource& source)
         for (const QList<data::Variant>& row : std::as_const(rows.rows)) {
             for (int c = 0; c < columns.size(); ++c) {
                 const data::Variant value = c < row.size() ? row[c] : data::Variant::null();
+                if (mixedColumns[c] && !value.isNull() && !value.isEmpty()) {
+                    insert.bindText(c + 1, rowsetCellText(value));
+                    continue;
+                }
                 switch (value.kind()) {
                 case data::Variant::Kind::String:
                     insert.bindText(c + 1, value.toString());

@@ -123,3 +123,33 @@ TEST_F(WorkbookImportTest, HeaderRowNamesTheColumns)
     EXPECT_EQ(column(*session, "select d16 from inquiry where d16='2012-12-31'"),
         QStringList { "2012-12-31 00:00:00" });
 }
+
+TEST_F(WorkbookImportTest, AColumnOfSeveralKindsReadsEveryValueAsTheCellHoldsIt)
+{
+    m_backend->setRowsetReader([](const QString&, const QString&, bool) {
+        engine::RowsetTable table;
+        table.columnNames = { "F1", "F2" };
+        const QDateTime date(QDate(2024, 1, 2), QTime(0, 0), Qt::UTC);
+        table.rows = { cells({ Variant::fromDouble(7), Variant::fromDouble(1.5) }),
+            cells({ Variant::fromString("x"), Variant::fromDateTime(date) }),
+            cells({ Variant::fromString("007"), Variant::null() }),
+            cells({ Variant::fromDateTime(date), Variant::fromDouble(0.1) }) };
+        return table;
+    });
+    auto session = connect("sa", "Secret1", "nivo");
+    const Rows rows = run(*session,
+        "select f1,f2 from openrowset('MicroSoft.Jet.OleDB.4.0','Excel "
+        "5.0;HDR=no;Database=a.xls',[records$])");
+    ASSERT_EQ(rows.fields.size(), 2);
+    EXPECT_EQ(rows.fields[0].type, data::DataType::VarWChar);
+    EXPECT_EQ(rows.fields[1].type, data::DataType::VarWChar);
+    const QList<QStringList> expected = { { "7", "1.5" }, { "x", "2024-01-02 00:00:00.000" },
+        { "007", "NULL" }, { "2024-01-02 00:00:00.000", "0.1" } };
+    EXPECT_EQ(rows.rows, expected);
+
+    // Such a column still fills typed columns.
+    run(*session,
+        "insert inquiry(d1,d16,d26) select f1,'2024-01-02',f2 from openrowset('MicroSoft.Jet.OleDB.4.0',"
+        "'Excel 5.0;HDR=no;Database=a.xls',[records$]) where f1='007'");
+    EXPECT_EQ(column(*session, "select d1 from inquiry"), QStringList { "007" });
+}
