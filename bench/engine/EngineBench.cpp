@@ -6,12 +6,14 @@
 #include "data/DbError.h"
 #include "engine/EmbeddedBackend.h"
 #include "engine/SqlFunctions.h"
+#include "tests/engine/workbook/BiffWriter.h"
 
 #include <cstdio>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QHash>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -198,26 +200,82 @@ void benchmarkStatements(int rows)
     sqlite3_close(plain);
 }
 
-void benchmarkImport(int rows)
+// A sheet "records" of ten columns as an .xls (shared texts, numbers, a date column), as
+// Excel writes it, and the same rows as CSV.
+void writeXlsWorkbook(const QString& path, const QString& csvPath, int rows)
+{
+    static const char* const categories[] = { "西药", "中成药", "检查", "化验", "治疗" };
+    BiffWriter writer;
+    const quint16 dateXf = writer.addXf(14);
+    QStringList strings;
+    QHash<QString, quint32> index;
+    auto shared = [&](const QString& text) {
+        const auto found = index.constFind(text);
+        if (found != index.constEnd())
+            return *found;
+        strings.append(text);
+        return index[text] = quint32(strings.size() - 1);
+    };
+    QByteArray csv;
+    QList<QByteArray> cells;
+    writer.addSheet("records");
+    for (int i = 0; i < rows; ++i) {
+        const QString texts[] = { QStringLiteral("Name %1").arg(i + 1), QString::fromUtf8(categories[i % 5]),
+            QStringLiteral("C%1").arg(i % 977, 5, 10, QLatin1Char('0')), QStringLiteral("盒"),
+            QStringLiteral("Maker %1").arg(i % 211), QStringLiteral("Remark %1").arg(i % 13) };
+        const double amount = i % 1000;
+        const double price = (i % 100000) / 100.0;
+        const double serial = 40909 + i % 3650;
+        const quint16 row = quint16(i);
+        for (int c = 0; c < 5; ++c)
+            writer.addCell(BiffWriter::labelSst,
+                BiffWriter::cell(row, quint16(c), 15) + BiffWriter::u32(shared(texts[c])));
+        writer.addCell(BiffWriter::numberRecord, BiffWriter::number(row, 5, serial, dateXf));
+        writer.addCell(BiffWriter::numberRecord, BiffWriter::number(row, 6, amount, 15));
+        writer.addCell(BiffWriter::numberRecord, BiffWriter::number(row, 7, price, 15));
+        writer.addCell(BiffWriter::numberRecord, BiffWriter::number(row, 8, price * 2, 15));
+        writer.addCell(
+            BiffWriter::labelSst, BiffWriter::cell(row, 9, 15) + BiffWriter::u32(shared(texts[5])));
+        const QDate date = QDate(1899, 12, 30).addDays(qint64(serial));
+        csv += (QStringList { texts[0], texts[1], texts[2], texts[3], texts[4],
+                    date.toString(Qt::ISODate) + QStringLiteral(" 00:00:00"), QString::number(amount),
+                    QString::number(price, 'g', 15), QString::number(price * 2, 'g', 15), texts[5] }
+                    .join(QLatin1Char(','))
+            + QLatin1Char('\n'))
+                   .toUtf8();
+    }
+    writer.addSharedStrings(strings);
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    file.write(writer.file());
+    QFile csvFile(csvPath);
+    csvFile.open(QIODevice::WriteOnly);
+    csvFile.write(csv);
+}
+
+// Imports the sheet through the engine and the CSV through sqlite3; prints both and the ratio.
+void timeImport(
+    const QString& label, const QString& workbook, const QString& csv, int rows, const QStringList& columns)
 {
     QTemporaryDir directory;
-    const QString workbook = directory.filePath("records.xlsx");
-    const QString csv = directory.filePath("records.csv");
-    writeWorkbook(workbook, csv, rows);
-
     engine::EmbeddedBackend backend(directory.filePath("sqldata"));
     auto session = backend.open(QString::fromLatin1(Connection).replace("Database=nivo", "Database="), 0);
     session->execute("create database nivo", 0);
     session->execute(
-        "use nivo create table inquiry(d1 nvarchar(255) null,d2 nvarchar(255) null,d21 decimal(18,0) null,"
+        "use nivo create table inquiry(d1 nvarchar(255) null,d2 nvarchar(255) null,d3 nvarchar(255) null,"
+        "d4 nvarchar(255) null,d5 nvarchar(255) null,d6 nvarchar(255) null,d16 datetime null,"
+        "d21 decimal(18,0) null,d26 decimal(18,2) null,d27 decimal(18,2) null,"
         "d60 decimal(18,0) not null primary key identity(1,1))",
         0);
+    QStringList sources;
+    for (int i = 1; i <= columns.size(); ++i)
+        sources.append(QStringLiteral("f%1").arg(i));
     QElapsedTimer timer;
     timer.start();
     const data::ExecuteResult result = session->execute(
-        QStringLiteral("insert inquiry(d1,d21,d2) select f1,f2,f3 from openrowset('MicroSoft.Jet.OleDB.4.0',"
-                       "'Excel 5.0;HDR=no;Database=%1',records$)")
-            .arg(workbook),
+        QStringLiteral("insert inquiry(%1) select %2 from openrowset('MicroSoft.Jet.OleDB.4.0',"
+                       "'Excel 5.0;HDR=no;Database=%3',records$)")
+            .arg(columns.join(','), sources.join(','), workbook),
         0);
     const double engine = double(timer.nsecsElapsed()) / 1e6;
 
@@ -226,17 +284,35 @@ void benchmarkImport(int rows)
     sqlite.start("sqlite3", { plainFile });
     sqlite.waitForStarted();
     timer.restart();
-    sqlite.write(QStringLiteral(
-        "PRAGMA journal_mode=WAL;\nPRAGMA synchronous=FULL;\n"
-        "CREATE TABLE inquiry(d1 TEXT, d21 NUMERIC, d2 TEXT);\n.mode csv\n.import %1 inquiry\n.quit\n")
-                     .arg(csv)
+    sqlite.write(QStringLiteral("PRAGMA journal_mode=WAL;\nPRAGMA synchronous=FULL;\n"
+                                "CREATE TABLE inquiry(%1);\n.mode csv\n.import %2 inquiry\n.quit\n")
+                     .arg(columns.join(','), csv)
                      .toUtf8());
     sqlite.closeWriteChannel();
     sqlite.waitForFinished(-1);
     const double baseline = double(timer.nsecsElapsed()) / 1e6;
-    std::printf("\nImport of %d workbook rows: engine %.0f ms (%lld rows), sqlite3 .import of the CSV %.0f "
-                "ms, ratio %.2f\n",
-        rows, engine, static_cast<long long>(result.rowsAffected), baseline, engine / baseline);
+    std::printf(
+        "\nImport of %d %s rows (%lld columns): engine %.0f ms (%lld rows), sqlite3 .import of the CSV "
+        "%.0f ms, ratio %.2f\n",
+        rows, label.toUtf8().constData(), static_cast<long long>(columns.size()), engine,
+        static_cast<long long>(result.rowsAffected), baseline, engine / baseline);
+}
+
+void benchmarkImport(int rows)
+{
+    QTemporaryDir directory;
+    const QString workbook = directory.filePath("records.xlsx");
+    const QString csv = directory.filePath("records.csv");
+    writeWorkbook(workbook, csv, rows);
+    timeImport(QStringLiteral(".xlsx"), workbook, csv, rows, { "d1", "d21", "d2" });
+
+    // A sheet of an .xls holds at most 65,536 rows.
+    const int xlsRows = std::min(rows, 65535);
+    const QString xls = directory.filePath("records.xls");
+    const QString xlsCsv = directory.filePath("records-xls.csv");
+    writeXlsWorkbook(xls, xlsCsv, xlsRows);
+    timeImport(QStringLiteral(".xls"), xls, xlsCsv, xlsRows,
+        { "d1", "d2", "d3", "d4", "d5", "d16", "d21", "d26", "d27", "d6" });
 }
 
 } // namespace
