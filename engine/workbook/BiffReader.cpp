@@ -218,7 +218,8 @@ void BiffReader::readGlobals()
                 BiffRecordCursor cursor = continued(record, offset);
                 cursor.u32(); // total references
                 const quint32 count = cursor.u32();
-                m_sharedStrings.reserve(qsizetype(std::min<quint32>(count, 1u << 20)));
+                // Each text takes at least three bytes: a count beyond that is not believed.
+                m_sharedStrings.reserve(std::min<qsizetype>(count, cursor.remaining() / 3));
                 for (quint32 i = 0; i < count && cursor.remaining() > 0; ++i)
                     m_sharedStrings.append(cursor.text().toUtf8());
                 break;

@@ -7,6 +7,8 @@ namespace glimora::engine {
 BiffRecordCursor::BiffRecordCursor(QList<QByteArrayView> segments)
     : m_segments(std::move(segments))
 {
+    for (QByteArrayView segment : std::as_const(m_segments))
+        m_remaining += segment.size();
 }
 
 void BiffRecordCursor::read(void* target, qsizetype count)
@@ -18,6 +20,7 @@ void BiffRecordCursor::read(void* target, qsizetype count)
         const QByteArrayView segment = m_segments[m_segment];
         const qsizetype take = std::min(count, segment.size() - m_position);
         std::memcpy(out, segment.data() + m_position, size_t(take));
+        m_remaining -= take;
         out += take;
         count -= take;
         m_position += take;
@@ -62,14 +65,6 @@ double BiffRecordCursor::f64()
     return value;
 }
 
-qsizetype BiffRecordCursor::remaining() const
-{
-    qsizetype total = 0;
-    for (qsizetype i = m_segment; i < m_segments.size(); ++i)
-        total += m_segments[i].size() - (i == m_segment ? m_position : 0);
-    return total;
-}
-
 void BiffRecordCursor::skip(quint64 count)
 {
     while (count > 0) {
@@ -79,6 +74,7 @@ void BiffRecordCursor::skip(quint64 count)
         const qsizetype take = qsizetype(std::min<quint64>(count, quint64(available)));
         count -= quint64(take);
         m_position += take;
+        m_remaining -= take;
         if (count > 0) {
             ++m_segment;
             m_position = 0;
@@ -112,6 +108,7 @@ QString BiffRecordCursor::characters(quint32 count, bool twoBytes)
             segment = m_segments[m_segment];
             twoBytes = (quint8(segment[0]) & 0x01) != 0;
             m_position = 1;
+            m_remaining -= 1;
         }
         const qsizetype width = twoBytes ? 2 : 1;
         const qsizetype available = (segment.size() - m_position) / width;
@@ -126,6 +123,7 @@ QString BiffRecordCursor::characters(quint32 count, bool twoBytes)
             result += QLatin1StringView(data, take);
         }
         m_position += take * width;
+        m_remaining -= take * width;
         count -= quint32(take);
     }
     return result;

@@ -30,7 +30,7 @@ public:
     quint32 u32();
     double f64();
     void skip(quint64 count);
-    qsizetype remaining() const;
+    qsizetype remaining() const { return m_remaining; }
 
     // A BIFF8 text: its length (lengthBytes: 1 or 2), flags, optional rich-text and phonetic
     // counts, the characters, then the runs and phonetic data, which are skipped.
@@ -46,6 +46,7 @@ private:
     QList<QByteArrayView> m_segments;
     qsizetype m_segment = 0;
     qsizetype m_position = 0;
+    qsizetype m_remaining = 0;
 };
 
 } // namespace glimora::engine
