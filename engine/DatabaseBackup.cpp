@@ -19,6 +19,7 @@
 #include <sqlite3.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace glimora::engine {
@@ -99,6 +100,28 @@ QString problemsOf(sqlite3* db)
         != SQLITE_OK)
         return QStringLiteral("it is not a database of this server");
     return QString();
+}
+
+// Copies the image of `set` to `out` (or only reads it when `out` is negative) and checks it
+// against its checksum, while SQLite checks the same image where it lies on the device: the
+// two reads run side by side. Throws when either finds a fault, the checksum's first.
+void copyAndCheck(int device, const BackupFile::Set& set, int out, const QString& devicePath)
+{
+    QString problem;
+    std::thread check([&] {
+        Handle image;
+        *image.out() = ImageFileVfs::open(device, set.imageOffset, set.imageSize, true);
+        problem = problemsOf(image.get());
+    });
+    try {
+        BackupFile::copyImage(device, set, out, 0, devicePath);
+    } catch (...) {
+        check.join();
+        throw;
+    }
+    check.join();
+    if (!problem.isEmpty())
+        throw damaged(devicePath, problem);
 }
 
 // Copies the database into the image that starts at `offset` of `out`, page by page under a
@@ -327,16 +350,7 @@ QString DatabaseBackup::extract(int device, const BackupFile::Set& set, const QS
             throw cannotExtract();
     }
     try {
-        BackupFile::copyImage(device, set, out.get(), 0, devicePath);
-        QString problem;
-        {
-            Handle copy;
-            sqlite3_open_v2(
-                QFile::encodeName(temporary).constData(), copy.out(), SQLITE_OPEN_READONLY, nullptr);
-            problem = problemsOf(copy.get());
-        }
-        if (!problem.isEmpty())
-            throw damaged(devicePath, problem);
+        copyAndCheck(device, set, out.get(), devicePath);
         // The live database runs with write-ahead logging; the copy takes that mode in place.
         if (set.imageSize > journalFormatOffset + 1)
             BackupFile::writeAt(out.get(), "\2\2", 2, journalFormatOffset, temporary);
@@ -429,13 +443,8 @@ void DatabaseBackup::verify(const QString& device, int fileNumber)
     const QString path = devicePath(device);
     FileDescriptor in = BackupFile::openDevice(path);
     const BackupFile::Set set = chooseSet(in.get(), path, fileNumber);
-    BackupFile::copyImage(in.get(), set, -1, 0, path);
     // Checked where it lies, without a copy.
-    Handle image;
-    *image.out() = ImageFileVfs::open(in.get(), set.imageOffset, set.imageSize, true);
-    const QString problem = problemsOf(image.get());
-    if (!problem.isEmpty())
-        throw damaged(path, problem);
+    copyAndCheck(in.get(), set, -1, path);
 }
 
 void DatabaseBackup::removeLeftovers(Catalogue& catalogue)

@@ -507,3 +507,34 @@ TEST_F(BackupTest, AFailedFlushIsAFailedBackup)
     EXPECT_EQ(QDir(dataDirectory()).entryList({ "restore-*" }, QDir::Files), QStringList());
     EXPECT_EQ(rowCount(), "1");
 }
+
+TEST_F(BackupTest, BackupAndRestoreFitInLessMemoryThanTheDatabase)
+{
+    auto master = seed(1);
+    master.reset();
+    // 48 MB of rows the server cannot squeeze, written straight into the file.
+    {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(
+            sqlite3_open(QFile::encodeName(dataDirectory() + "/nivo.sqlite").constData(), &db), SQLITE_OK);
+        ASSERT_EQ(
+            sqlite3_exec(db,
+                "CREATE TABLE bulk(b BLOB); WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+                "WHERE i < 48) INSERT INTO bulk SELECT randomblob(1000000) FROM n;",
+                nullptr, nullptr, nullptr),
+            SQLITE_OK);
+        sqlite3_close(db);
+    }
+    // The process may hold far less than the database in its heap.
+    const QString limit = QString::number(40 << 20);
+    for (const QString& batch : { backupStatement("nivo", "big.dbk"), restoreStatement("nivo", "big.dbk"),
+             QStringLiteral("restore verifyonly from disk='big.dbk'"),
+             restoreStatement("bigcopy", "big.dbk") }) {
+        SCOPED_TRACE(batch.toStdString());
+        QProcess process;
+        startInOtherProcess(process, dataDirectory(), batch, "GLIMORA_TEST_DATA_LIMIT", limit);
+        EXPECT_EQ(exitCodeOf(process), 0);
+    }
+    EXPECT_EQ(rowCount("bigcopy"), "1");
+    EXPECT_GT(QFileInfo(dataDirectory() + "/backup/big.dbk").size(), 48'000'000);
+}

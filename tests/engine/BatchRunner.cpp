@@ -2,13 +2,17 @@
 //   <data folder> <batch>          runs the batch once; exits 0, or 1 with the error
 //   <data folder> --hold <db>      keeps a session in <db> and runs "select 1" for every line
 //                                  of standard input, answering "ok" or the error
+// GLIMORA_TEST_DATA_LIMIT=<bytes> caps the process's heap (RLIMIT_DATA) once logged in:
+// the password check alone takes 64 MB.
 #include "data/DbError.h"
 #include "engine/EmbeddedBackend.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <QCoreApplication>
 #include <string>
+#include <sys/resource.h>
 
 int main(int argc, char** argv)
 {
@@ -24,6 +28,11 @@ int main(int argc, char** argv)
                                    .arg(hold ? arguments.value(3) : QString());
     try {
         auto session = backend.open(connection, 30);
+        if (const char* limit = std::getenv("GLIMORA_TEST_DATA_LIMIT")) {
+            const rlimit data { rlim_t(std::strtoull(limit, nullptr, 10)),
+                rlim_t(std::strtoull(limit, nullptr, 10)) };
+            setrlimit(RLIMIT_DATA, &data);
+        }
         if (!hold) {
             session->execute(arguments[2], 60);
             return 0;
