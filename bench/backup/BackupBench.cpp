@@ -1,7 +1,11 @@
 // Times BACKUP DATABASE and RESTORE DATABASE of the embedded server against copying the
-// database file (with the same flush to disk), and prints the times and their ratios.
+// database file (with the same flush to disk), and prints the times, their ratios and the
+// peak memory (resident) of each.
 //
-//   glimora_backup_bench [rows...]        (default: 20000 200000)
+//   glimora_backup_bench [rows[+megabytes]...]     (default: 20000 200000)
+//
+// "+megabytes" adds that much incompressible ballast to the database, written by SQLite
+// directly: glimora_backup_bench 20000+1000 measures a database of about 1 GB.
 #include "data/DbError.h"
 #include "engine/EmbeddedBackend.h"
 
@@ -12,6 +16,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <sqlite3.h>
 #include <unistd.h>
 
 using namespace glimora;
@@ -36,7 +41,44 @@ double copyMilliseconds(const QString& from, const QString& to)
     return milliseconds(timer);
 }
 
-void measure(int rows)
+// Starts a new measure of the peak resident memory of this process.
+void resetPeakMemory()
+{
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    if (clear.open(QIODevice::WriteOnly))
+        clear.write("5");
+}
+
+// The peak resident memory since the last reset, in MB.
+double peakMemory()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024;
+    }
+    return 0;
+}
+
+void addBallast(const QString& file, int megabytes)
+{
+    sqlite3* db = nullptr;
+    sqlite3_open(QFile::encodeName(file).constData(), &db);
+    const QByteArray sql
+        = "CREATE TABLE ballast(b BLOB); WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 "
+          "FROM n WHERE i < "
+        + QByteArray::number(megabytes)
+        + ") INSERT INTO ballast SELECT randomblob(1000000) FROM n; PRAGMA wal_checkpoint(TRUNCATE);";
+    char* error = nullptr;
+    if (sqlite3_exec(db, sql.constData(), nullptr, nullptr, &error) != SQLITE_OK)
+        std::fprintf(stderr, "ballast: %s\n", error);
+    sqlite3_free(error);
+    sqlite3_close(db);
+}
+
+void measure(int rows, int megabytes)
 {
     QTemporaryDir directory;
     const QString data = directory.filePath("sqldata");
@@ -54,26 +96,34 @@ void measure(int rows)
             0);
     session->execute("commit tran use master", 0);
     const QString file = data + "/nivo.sqlite";
+    if (megabytes > 0)
+        addBallast(file, megabytes);
 
     const QString device = directory.filePath("nivo.dbk");
     QElapsedTimer timer;
     constexpr int Repeat = 3;
-    double backup = 0, restore = 0, copy = 0;
+    double backup = 0, restore = 0, copy = 0, backupPeak = 0, restorePeak = 0;
     for (int i = 0; i < Repeat; ++i) {
+        resetPeakMemory();
         timer.start();
         session->execute("backup   database   nivo  to   disk='" + device + "' with init", 0);
         backup += milliseconds(timer);
+        backupPeak = qMax(backupPeak, peakMemory());
+        resetPeakMemory();
         timer.start();
         session->execute(" restore   database   nivo   from   disk='" + device + "' ", 0);
         restore += milliseconds(timer);
+        restorePeak = qMax(restorePeak, peakMemory());
         copy += copyMilliseconds(file, directory.filePath("copy.sqlite"));
     }
     backup /= Repeat;
     restore /= Repeat;
     copy /= Repeat;
     std::printf(
-        "%8d rows, %6.1f MB: file copy %7.1f ms | backup %7.1f ms (x%.1f) | restore %7.1f ms (x%.1f)\n", rows,
-        double(QFileInfo(file).size()) / 1e6, copy, backup, backup / copy, restore, restore / copy);
+        "%8d rows, %7.1f MB: file copy %8.1f ms | backup %8.1f ms (x%.1f, peak %.0f MB) | restore %8.1f "
+        "ms (x%.1f, peak %.0f MB)\n",
+        rows, double(QFileInfo(file).size()) / 1e6, copy, backup, backup / copy, backupPeak, restore,
+        restore / copy, restorePeak);
 }
 
 } // namespace
@@ -81,14 +131,16 @@ void measure(int rows)
 int main(int argc, char** argv)
 {
     QCoreApplication application(argc, argv);
-    QList<int> sizes;
-    for (int i = 1; i < argc; ++i)
-        sizes.append(QString::fromLocal8Bit(argv[i]).toInt());
+    QList<std::pair<int, int>> sizes;
+    for (int i = 1; i < argc; ++i) {
+        const QStringList parts = QString::fromLocal8Bit(argv[i]).split(QLatin1Char('+'));
+        sizes.append({ parts.value(0).toInt(), parts.value(1).toInt() });
+    }
     if (sizes.isEmpty())
-        sizes = { 20000, 200000 };
+        sizes = { { 20000, 0 }, { 200000, 0 } };
     try {
-        for (int rows : sizes)
-            measure(rows);
+        for (const auto& [rows, megabytes] : sizes)
+            measure(rows, megabytes);
     } catch (const data::DbError& error) {
         std::fprintf(stderr, "%s\n", error.description().toUtf8().constData());
         return 1;
