@@ -4,6 +4,7 @@
 #include "settings/Settings.h"
 #include "ui/SharedFonts.h"
 
+#include "ui/MainScreen.h"
 #include "ui/SkinStore.h"
 
 #include <QApplication>
@@ -11,12 +12,6 @@
 namespace glimora::app {
 
 namespace {
-
-QPointer<QWidget>& mainScreenPointer()
-{
-    static QPointer<QWidget> pointer;
-    return pointer;
-}
 
 QIcon& iconStorage()
 {
@@ -33,7 +28,7 @@ QueryApp::QueryApp(ScreenFactory& screens)
 
 QWidget* QueryApp::mainScreen()
 {
-    return mainScreenPointer();
+    return ui::MainScreen::get();
 }
 
 const QIcon& QueryApp::applicationIcon()
@@ -60,9 +55,9 @@ bool QueryApp::InitInstance()
 
     std::unique_ptr<QDialog> main
         = m_screens.backOfficeChosen(*login) ? m_screens.createAdminDialog() : m_screens.createQueryDialog();
-    mainScreenPointer() = main.get();
+    ui::MainScreen::set(main.get());
     main->exec();
-    mainScreenPointer() = nullptr;
+    ui::MainScreen::set(nullptr);
     return false;
 }
 

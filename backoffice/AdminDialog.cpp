@@ -1,10 +1,253 @@
 #include "backoffice/AdminDialog.h"
 
+#include "backoffice/AdminStatements.h"
+#include "backoffice/JobStarter.h"
+#include "backoffice/PasswordDialog.h"
+#include "data/CatalogueCaptions.h"
+#include "data/ConnectionString.h"
+#include "data/DbError.h"
+#include "data/SharedDatabase.h"
+#include "settings/Settings.h"
+#include "settings/SettingsFile.h"
+#include "ui/OkMessageBox.h"
+#include "ui/SharedFonts.h"
+#include "ui/SkinButton.h"
+
+#include <QCloseEvent>
+
 namespace glimora::backoffice {
 
-AdminDialog::AdminDialog(QWidget* parent)
-    : TemplateDialog(130, parent)
+namespace {
+
+constexpr int ConfigButton = 1003;
+constexpr int ImportButton = 1004;
+constexpr int BackupButton = 1005;
+constexpr int RestoreButton = 1006;
+constexpr int UserManageButton = 1007;
+constexpr int DataEntryButton = 1008;
+constexpr int DataManageButton = 1010;
+constexpr int LeaveButton = 1011;
+constexpr int PasswordButton = 1012;
+constexpr int Title = 1149;
+
+struct MenuButton
 {
+    int id;
+    const char* caption;
+    int right; // acc1..acc10; 0: never gated
+};
+
+constexpr MenuButton menuButtons[] = {
+    { ConfigButton, "配置系统", 1 },
+    { ImportButton, "导入数据", 2 },
+    { BackupButton, "备份数据", 3 },
+    { RestoreButton, "恢复备份", 4 },
+    { UserManageButton, "用户管理", 5 },
+    { DataEntryButton, "数据录入", 6 },
+    { DataManageButton, "数据管理", 8 },
+    { PasswordButton, "修改密码", 0 },
+    { LeaveButton, "退出系统", 0 },
+};
+
+// NULL denies; any other value is read as an integer.
+int rightValue(const data::Variant& value)
+{
+    switch (value.kind()) {
+    case data::Variant::Kind::Int16:
+    case data::Variant::Kind::Int32:
+    case data::Variant::Kind::Int64:
+    case data::Variant::Kind::Boolean:
+        return static_cast<int>(value.toInt64());
+    default:
+        return static_cast<int>(value.toDouble());
+    }
+}
+
+} // namespace
+
+AdminDialog::AdminDialog(QWidget* parent)
+    : AdminDialog(std::make_unique<DefaultMaintenanceScreens>(), parent)
+{
+}
+
+AdminDialog::AdminDialog(std::unique_ptr<MaintenanceScreens> screens, QWidget* parent)
+    : TemplateDialog(130, parent)
+    , m_screens(std::move(screens))
+{
+    onClicked(ConfigButton, &AdminDialog::OnConfig);
+    onClicked(ImportButton, &AdminDialog::OnImport);
+    onClicked(BackupButton, &AdminDialog::OnBackup);
+    onClicked(RestoreButton, &AdminDialog::OnRestore);
+    onClicked(UserManageButton, &AdminDialog::OnUserManage);
+    onClicked(DataEntryButton, &AdminDialog::OnDataEntry);
+    onClicked(DataManageButton, &AdminDialog::OnDataManage);
+    onClicked(PasswordButton, &AdminDialog::OnPassword);
+    onClicked(LeaveButton, &AdminDialog::OnLeave);
+    m_open = OnInitDialog();
+}
+
+int AdminDialog::exec()
+{
+    if (!m_open) {
+        setResult(ui::IDCANCEL);
+        return ui::IDCANCEL;
+    }
+    return TemplateDialog::exec();
+}
+
+bool AdminDialog::OnInitDialog()
+{
+    setColors(ui::SkinnedDialogColors::pattern(161));
+    for (const MenuButton& entry : menuButtons) {
+        ui::SkinButton* button = skinButton(entry.id);
+        button->setCaption(QString::fromUtf8(entry.caption));
+        button->setBitmapId(184);
+        button->setCaptionFont(6);
+        button->setTextColor(QColor(240, 240, 240));
+    }
+    control(Title)->setFont(app::sharedFont(2));
+
+    if (!reconnect()) {
+        ui::OkMessageBox::show(
+            this, QString::fromUtf8("初始化失败，请确认您对指定服务器上的SQL是否有足够权限。"));
+        return false;
+    }
+    if (!readRights())
+        return false;
+    loadCaptions();
+    return true;
+}
+
+bool AdminDialog::reconnect()
+{
+    data::LoginValues& login = data::SharedDatabase::login();
+    data::Connection& connection = data::SharedDatabase::connection();
+    try {
+        if (connection.State() != data::Connection::StateClosed)
+            connection.Close();
+        login.connectionString = data::ConnectionString::fromTemplate(
+            app::ReadSetting(QStringLiteral("system"), QStringLiteral("connect"), QString()), login.userName,
+            login.password, login.serverName, app::Settings::instance().database);
+        connection.Open(login.connectionString);
+        data::SharedDatabase::command().SetActiveConnection(connection);
+    } catch (const data::DbError&) {
+        return false;
+    }
+    return true;
+}
+
+// "sa" (exactly) is not looked up and keeps every button as the template has it.
+bool AdminDialog::readRights()
+{
+    const QString& user = data::SharedDatabase::login().userName;
+    if (user == QLatin1String("sa"))
+        return true;
+    try {
+        data::Command& command = data::SharedDatabase::command();
+        command.SetCommandText(AdminStatements::rights(user));
+        data::SharedDatabase::setRecordset(command.Execute());
+        data::Recordset& rows = data::SharedDatabase::recordset();
+        if (rows.BOF() && rows.EndOfFile()) {
+            ui::OkMessageBox::show(this, QString::fromUtf8("该用户未经授权管理本系统！"));
+            return false;
+        }
+        rows.MoveFirst();
+        for (int i = 1; i <= 10; ++i)
+            m_acc[i - 1] = rightValue(rows.Item(i).Value());
+    } catch (const data::DbError&) {
+        ui::OkMessageBox::show(this, QString::fromUtf8("SQL异常，请稍后再试"));
+        return false;
+    }
+    for (const MenuButton& entry : menuButtons) {
+        if (entry.right != 0)
+            control(entry.id)->setEnabled(right(entry.right) != 0);
+    }
+    return true;
+}
+
+void AdminDialog::loadCaptions()
+{
+    try {
+        data::CatalogueCaptions::shared() = data::CatalogueCaptions::read();
+    } catch (const data::DbError&) {
+        // The captions keep what they held.
+    }
+}
+
+void AdminDialog::closeEvent(QCloseEvent* event)
+{
+    // A finished restore asks the menu to close while it may still be hidden behind the job.
+    if (!isVisible()) {
+        done(ui::IDCANCEL);
+        event->accept();
+        return;
+    }
+    TemplateDialog::closeEvent(event);
+}
+
+void AdminDialog::runWhileHidden(std::unique_ptr<QDialog> dialog)
+{
+    if (!dialog)
+        return;
+    hide();
+    dialog->exec();
+    show();
+}
+
+void AdminDialog::runOver(std::unique_ptr<QDialog> dialog)
+{
+    if (dialog)
+        dialog->exec();
+}
+
+void AdminDialog::OnConfig()
+{
+    runWhileHidden(m_screens->configDialog());
+}
+
+void AdminDialog::OnUserManage()
+{
+    runOver(m_screens->userManageDialog());
+}
+
+void AdminDialog::OnDataEntry()
+{
+    runOver(m_screens->dataEntryDialog());
+}
+
+void AdminDialog::OnDataManage()
+{
+    runOver(m_screens->dataManageDialog());
+}
+
+void AdminDialog::OnImport()
+{
+    JobStarter(this).startImport();
+}
+
+void AdminDialog::OnBackup()
+{
+    JobStarter(this).startBackup();
+}
+
+void AdminDialog::OnRestore()
+{
+    const std::optional<JobOutcome> outcome = JobStarter(this).startRestore();
+    // A failed restore leaves the shared connection on the login's default database; the
+    // menu's other functions work on the station's database.
+    if (outcome == JobOutcome::Failed)
+        reconnect();
+}
+
+void AdminDialog::OnPassword()
+{
+    PasswordDialog dialog;
+    dialog.exec();
+}
+
+void AdminDialog::OnLeave()
+{
+    endDialog(ui::IDOK);
 }
 
 } // namespace glimora::backoffice

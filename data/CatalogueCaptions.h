@@ -17,6 +17,12 @@ struct CatalogueCaptions
         static CatalogueCaptions captions;
         return captions;
     }
+
+    static const QString& statement();
+
+    // Reads the caption rows through the shared command into the shared record set. No row
+    // gives two empty texts, a missing second row an empty title. Raises DbError.
+    static CatalogueCaptions read();
 };
 
 } // namespace glimora::data

@@ -14,6 +14,7 @@ struct Injected
     std::optional<QString> nextFileName;
     QString lastFilter;
     QString lastDirectory;
+    FileDialog::Mode lastMode = FileDialog::Mode::ExistingFile;
 };
 
 Injected& injected()
@@ -38,17 +39,27 @@ QString bothCases(const QString& patterns)
 
 } // namespace
 
-QString FileDialog::getOpenFileName(QWidget* parent, const QString& filter, const QString& directory)
+QString FileDialog::getOpenFileName(
+    QWidget* parent, const QString& filter, const QString& directory, Mode mode)
 {
     Injected& state = injected();
     state.lastFilter = filter;
     state.lastDirectory = directory;
+    state.lastMode = mode;
     if (state.nextFileName) {
         const QString answer = *state.nextFileName;
         state.nextFileName.reset();
         return answer;
     }
-    return QFileDialog::getOpenFileName(parent, QString(), directory, toNameFilters(filter));
+    QFileDialog dialog(parent, QString(), directory, toNameFilters(filter));
+    // Qt's own dialog matches the patterns without regard to case (RECORDS.XLS and
+    // Records.Xls alike), which a desktop's dialog may not.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(mode == Mode::ExistingFile ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    return dialog.selectedFiles().constFirst();
 }
 
 void FileDialog::setNextFileName(const QString& fileName)
@@ -64,6 +75,11 @@ QString FileDialog::lastFilter()
 QString FileDialog::lastDirectory()
 {
     return injected().lastDirectory;
+}
+
+FileDialog::Mode FileDialog::lastMode()
+{
+    return injected().lastMode;
 }
 
 QString FileDialog::toNameFilters(const QString& filter)

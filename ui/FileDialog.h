@@ -12,8 +12,13 @@ namespace glimora::ui {
 class FileDialog
 {
 public:
+    // Whether the chosen file must exist here. A file that the SQL Server opens need not:
+    // the person may type a path on the server's machine.
+    enum class Mode { ExistingFile, AnyFile };
+
     // The chosen file, or an empty text when the dialog was cancelled.
-    static QString getOpenFileName(QWidget* parent, const QString& filter, const QString& directory = {});
+    static QString getOpenFileName(QWidget* parent, const QString& filter, const QString& directory = {},
+        Mode mode = Mode::ExistingFile);
 
     // The next call returns `fileName` at once (an empty name answers as a cancel).
     static void setNextFileName(const QString& fileName);
@@ -21,6 +26,7 @@ public:
     // What the last call asked for, answered or not.
     static QString lastFilter();
     static QString lastDirectory();
+    static Mode lastMode();
 
     // "(*.XLS)|*.XLS||" -> "(*.XLS *.xls)"; several filters are joined with ";;".
     static QString toNameFilters(const QString& filter);

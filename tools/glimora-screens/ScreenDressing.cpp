@@ -6,6 +6,8 @@
 #include "ui/TabControl.h"
 #include "ui/TemplateDialog.h"
 
+#include <QLabel>
+#include <QProgressBar>
 #include <QTreeWidget>
 
 #include <initializer_list>
@@ -110,12 +112,13 @@ void dressConfig(TemplateDialog& dialog)
     font(dialog, { 1152 }, 2);
 }
 
-void dressPassword(TemplateDialog& dialog)
+// The import at work; the bar a third of the way round its cycle.
+void dressProgress(TemplateDialog& dialog)
 {
-    dialog.setColors(SkinnedDialogColors::pattern(161));
-    skin(dialog, 1, 162, 4, "修改");
-    skin(dialog, 2, 162, 4, "取消");
-    font(dialog, { 1166 }, 2);
+    if (auto* status = dialog.control<QLabel>(1101))
+        status->setText(utf8("正在导入，请稍候......."));
+    if (auto* bar = dialog.control<QProgressBar>(1100))
+        bar->setValue(35);
 }
 
 void dressDataManage(TemplateDialog& dialog)
@@ -157,8 +160,8 @@ void dressScreen(TemplateDialog& dialog)
     case 131:
         dressConfig(dialog);
         break;
-    case 175:
-        dressPassword(dialog);
+    case 133:
+        dressProgress(dialog);
         break;
     case 176:
         dressDataManage(dialog);

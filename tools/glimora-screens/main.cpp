@@ -1,11 +1,12 @@
 // glimora-screens <folder>: renders each dialog template, with its skins and captions, to
 // <folder>/<id>-<screen>.png under the offscreen platform.
 
-#include "ui/SharedFonts.h"
 #include "backoffice/LoginDialog.h"
+#include "backoffice/PasswordDialog.h"
 #include "components/ComponentFactories.h"
 #include "res/DialogTemplate.h"
 #include "tools/glimora-screens/ScreenDressing.h"
+#include "ui/SharedFonts.h"
 #include "ui/TemplateDialog.h"
 
 #include <QApplication>
@@ -22,6 +23,8 @@ std::unique_ptr<glimora::ui::TemplateDialog> makeScreen(int templateId)
 {
     if (templateId == 129)
         return std::make_unique<glimora::backoffice::LoginDialog>();
+    if (templateId == 175)
+        return std::make_unique<glimora::backoffice::PasswordDialog>();
     auto dialog = std::make_unique<glimora::ui::TemplateDialog>(templateId);
     glimora::tools::dressScreen(*dialog);
     return dialog;

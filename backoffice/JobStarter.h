@@ -1,0 +1,36 @@
+#pragma once
+
+#include "backoffice/JobProgress.h"
+
+#include <optional>
+
+class QWidget;
+
+namespace glimora::backoffice {
+
+class LongJob;
+
+// The starters of the three long jobs: each asks for the file, builds the job's statements,
+// hides the menu while the progress dialog runs, and returns when that dialog has closed.
+class JobStarter
+{
+public:
+    explicit JobStarter(QWidget* menu);
+
+    // How the job ended; nothing when the file dialog was cancelled.
+    std::optional<JobOutcome> startImport();
+    std::optional<JobOutcome> startBackup();
+    std::optional<JobOutcome> startRestore();
+
+    // The filters of the file dialogs.
+    static const QString& workbookFilter();
+    static const QString& backupFilter();
+
+private:
+    QString chooseFile(const QString& filter) const;
+    JobOutcome run(const LongJob& job);
+
+    QWidget* m_menu;
+};
+
+} // namespace glimora::backoffice

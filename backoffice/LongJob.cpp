@@ -1,0 +1,94 @@
+#include "backoffice/LongJob.h"
+
+#include "backoffice/JobStatements.h"
+#include "data/ConnectionString.h"
+#include "data/DbError.h"
+#include "data/SharedDatabase.h"
+
+namespace glimora::backoffice {
+
+LongJob::LongJob(Kind kind, QList<Step> steps)
+    : m_kind(kind)
+    , m_steps(std::move(steps))
+{
+}
+
+LongJob LongJob::import(const QString& statement)
+{
+    return LongJob(Kind::Import, { { statement, OnFailure::FailWithReason } });
+}
+
+LongJob LongJob::backup(const QString& statement)
+{
+    return LongJob(Kind::Backup, { { statement, OnFailure::Fail } });
+}
+
+LongJob LongJob::restore(const QString& database, const QString& backupPath, const QString& connectSetting)
+{
+    const bool dropFirst = !connectSetting.isEmpty();
+    QList<Step> steps;
+    // The drop-and-restore form would leave no database at all if the file then proved
+    // unreadable: check it before anything is killed or dropped.
+    if (dropFirst)
+        steps.append({ JobStatements::verify(backupPath), OnFailure::FailWithReason });
+    steps.append({ JobStatements::dropWorkTable(), OnFailure::GoOn });
+    steps.append({ JobStatements::killConnections(database, dropFirst), OnFailure::FailWithReason });
+    if (dropFirst)
+        steps.append({ JobStatements::logBackup(), OnFailure::GoOn });
+    steps.append({ JobStatements::restore(database, backupPath, dropFirst), OnFailure::FailWithReason });
+    LongJob job(Kind::Restore, std::move(steps));
+    job.m_connectSetting = connectSetting;
+    return job;
+}
+
+QStringList LongJob::statements() const
+{
+    QStringList texts;
+    for (const Step& step : m_steps)
+        texts.append(step.statement);
+    return texts;
+}
+
+bool LongJob::reconnectWithoutDatabase() const
+{
+    data::LoginValues& login = data::SharedDatabase::login();
+    data::Connection& connection = data::SharedDatabase::connection();
+    try {
+        login.connectionString = data::ConnectionString::fromTemplate(
+            m_connectSetting, login.userName, login.password, login.serverName, QString());
+        if (connection.State() != data::Connection::StateClosed)
+            connection.Close();
+        connection.Open(login.connectionString);
+        data::SharedDatabase::command().SetActiveConnection(connection);
+    } catch (const data::DbError&) {
+        return false;
+    }
+    return true;
+}
+
+void LongJob::run(JobProgress& progress) const
+{
+    progress.start(static_cast<int>(m_steps.size()));
+    if (m_kind == Kind::Restore && !reconnectWithoutDatabase()) {
+        progress.end(JobOutcome::Failed, QString());
+        return;
+    }
+    data::Command& command = data::SharedDatabase::command();
+    int sent = 0;
+    for (const Step& step : m_steps) {
+        try {
+            command.SetCommandText(step.statement);
+            command.Execute();
+        } catch (const data::DbError& error) {
+            if (step.onFailure != OnFailure::GoOn) {
+                progress.end(JobOutcome::Failed,
+                    step.onFailure == OnFailure::FailWithReason ? error.description() : QString());
+                return;
+            }
+        }
+        progress.update(++sent);
+    }
+    progress.end(m_kind == Kind::Restore ? JobOutcome::Restored : JobOutcome::Done, QString());
+}
+
+} // namespace glimora::backoffice

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "backoffice/JobProgress.h"
+
+#include <QList>
+#include <QString>
+
+namespace glimora::backoffice {
+
+// One of the three long jobs: its statements, built on the user-interface thread, and what
+// to do when one fails. run() sends them through the shared command on the job's thread.
+class LongJob
+{
+public:
+    enum class Kind { Import = 0, Backup = 1, Restore = 2 };
+
+    static LongJob import(const QString& statement);
+    static LongJob backup(const QString& statement);
+    // `connectSetting` is the `connect` template: empty sends the restore alone, a template
+    // checks the backup first and drops the database before restoring.
+    static LongJob restore(const QString& database, const QString& backupPath, const QString& connectSetting);
+
+    Kind kind() const { return m_kind; }
+    // The texts that run() sends, in order (without the reconnection of the restore).
+    QStringList statements() const;
+
+    void run(JobProgress& progress) const;
+
+private:
+    enum class OnFailure {
+        GoOn, // preparations whose failure does not matter
+        Fail, // the job fails
+        FailWithReason, // the job fails and shows the server's description
+    };
+    struct Step
+    {
+        QString statement;
+        OnFailure onFailure;
+    };
+
+    LongJob(Kind kind, QList<Step> steps);
+    // The restore's own connection, without a database, so that it is not among those killed.
+    bool reconnectWithoutDatabase() const;
+
+    Kind m_kind;
+    QList<Step> m_steps;
+    QString m_connectSetting;
+};
+
+} // namespace glimora::backoffice

@@ -1,0 +1,155 @@
+#include "backoffice/ProgressDialog.h"
+
+#include "ui/MainScreen.h"
+#include "ui/OkMessageBox.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QProgressBar>
+#include <QThread>
+
+namespace glimora::backoffice {
+
+namespace {
+
+constexpr int Bar = 1100;
+constexpr int Status = 1101;
+constexpr int AnimationTimer = 0;
+
+// The job's end, posted from its thread (the window message 0x0401 of old).
+class JobDoneEvent : public QEvent
+{
+public:
+    static constexpr QEvent::Type Type = static_cast<QEvent::Type>(QEvent::User + 1);
+
+    JobDoneEvent(JobOutcome outcome, QString errorDescription)
+        : QEvent(Type)
+        , outcome(outcome)
+        , errorDescription(std::move(errorDescription))
+    {
+    }
+
+    const JobOutcome outcome;
+    const QString errorDescription;
+};
+
+QString statusText(LongJob::Kind kind)
+{
+    switch (kind) {
+    case LongJob::Kind::Import:
+        return QString::fromUtf8("正在导入，请稍候.......");
+    case LongJob::Kind::Backup:
+        return QString::fromUtf8("正在备份，请稍候.......");
+    case LongJob::Kind::Restore:
+        return QString::fromUtf8("正在恢复，请稍候.......");
+    }
+    return {};
+}
+
+} // namespace
+
+ProgressDialog::ProgressDialog(QWidget* parent)
+    : TemplateDialog(133, parent)
+{
+    onTimer(&ProgressDialog::OnTimer);
+    enableEscapeSwallowing();
+}
+
+ProgressDialog::~ProgressDialog()
+{
+    if (m_worker)
+        m_worker->wait();
+}
+
+void ProgressDialog::setJob(const LongJob& job)
+{
+    m_job = job;
+}
+
+int ProgressDialog::exec()
+{
+    OnInitDialog();
+    return TemplateDialog::exec();
+}
+
+void ProgressDialog::OnInitDialog()
+{
+    if (m_job && !m_worker) {
+        const LongJob job = *m_job;
+        m_worker.reset(QThread::create([this, job] { job.run(*this); }));
+        m_worker->start(QThread::HighPriority);
+        control<QLabel>(Status)->setText(statusText(job.kind()));
+    }
+    auto* bar = control<QProgressBar>(Bar);
+    bar->setRange(0, 100);
+    bar->setValue(0);
+    setTimer(AnimationTimer, 100);
+}
+
+// The bar shows that the job is at work, not how far it has got.
+void ProgressDialog::OnTimer(int timerId)
+{
+    if (timerId != AnimationTimer)
+        return;
+    auto* bar = control<QProgressBar>(Bar);
+    if (bar->value() >= 100)
+        bar->setValue(0);
+    bar->setValue(bar->value() + 5);
+}
+
+void ProgressDialog::OnJobDone(JobOutcome outcome, const QString& errorDescription)
+{
+    stopTimer(AnimationTimer);
+    m_outcome = outcome;
+    m_ended = true;
+    switch (outcome) {
+    case JobOutcome::Failed:
+        if (!errorDescription.isEmpty())
+            ui::OkMessageBox::show(this, errorDescription);
+        ui::OkMessageBox::show(this, QString::fromUtf8("系统异常，请稍后重试。"));
+        break;
+    case JobOutcome::Restored:
+        ui::OkMessageBox::show(this, QString::fromUtf8("恢复完成，请退出后重新登入。"));
+        ui::MainScreen::postCloseRequest();
+        break;
+    case JobOutcome::Done:
+        break;
+    }
+    endDialog(ui::IDOK);
+}
+
+bool ProgressDialog::event(QEvent* event)
+{
+    if (event->type() == JobDoneEvent::Type) {
+        const auto* done = static_cast<JobDoneEvent*>(event);
+        OnJobDone(done->outcome, done->errorDescription);
+        return true;
+    }
+    return TemplateDialog::event(event);
+}
+
+void ProgressDialog::closeEvent(QCloseEvent* event)
+{
+    if (m_ended)
+        TemplateDialog::closeEvent(event);
+    else
+        event->ignore();
+}
+
+void ProgressDialog::reject()
+{
+    if (m_ended)
+        TemplateDialog::reject();
+}
+
+void ProgressDialog::start(int) { }
+
+void ProgressDialog::update(int) { }
+
+void ProgressDialog::end(JobOutcome outcome, const QString& errorDescription)
+{
+    QCoreApplication::postEvent(this, new JobDoneEvent(outcome, errorDescription));
+}
+
+} // namespace glimora::backoffice

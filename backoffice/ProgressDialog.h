@@ -1,0 +1,52 @@
+#pragma once
+
+#include "backoffice/JobProgress.h"
+#include "backoffice/LongJob.h"
+#include "ui/TemplateDialog.h"
+
+#include <memory>
+#include <optional>
+
+class QThread;
+
+namespace glimora::backoffice {
+
+// Runs a long job on a thread of its own while it shows, modally, that the job is at work.
+// It cannot be closed by the user; the job's end closes it, after telling how it went.
+class ProgressDialog : public ui::TemplateDialog, private JobProgress
+{
+    Q_OBJECT
+public:
+    explicit ProgressDialog(QWidget* parent = nullptr);
+    ~ProgressDialog() override;
+
+    // Set before the dialog runs.
+    void setJob(const LongJob& job);
+    // Starts the job, then runs modally until it has ended.
+    int exec() override;
+    // How the job ended; Failed until it has.
+    JobOutcome outcome() const { return m_outcome; }
+
+    void reject() override;
+
+protected:
+    bool event(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void OnInitDialog();
+    void OnTimer(int timerId);
+    void OnJobDone(JobOutcome outcome, const QString& errorDescription);
+
+    // Called on the job's thread; the end is posted to the dialog.
+    void start(int steps) override;
+    void update(int step) override;
+    void end(JobOutcome outcome, const QString& errorDescription) override;
+
+    std::optional<LongJob> m_job;
+    std::unique_ptr<QThread> m_worker;
+    JobOutcome m_outcome = JobOutcome::Failed;
+    bool m_ended = false;
+};
+
+} // namespace glimora::backoffice

@@ -1,0 +1,299 @@
+#include "backoffice/AdminDialog.h"
+#include "backoffice/JobStarter.h"
+#include "backoffice/JobStatements.h"
+#include "backoffice/LongJob.h"
+#include "backoffice/ProgressDialog.h"
+#include "tests/backoffice/BackOfficeFixture.h"
+#include "tests/support/WaitFor.h"
+
+#include <QLabel>
+#include <QProcess>
+#include <QProgressBar>
+
+using namespace glimora;
+using backoffice::AdminDialog;
+
+namespace {
+
+constexpr int ImportButton = 1004;
+constexpr int BackupButton = 1005;
+constexpr int RestoreButton = 1006;
+
+const char* const SystemError = "系统异常，请稍后重试。";
+
+// The connection-killing script as sent, in the form for an empty `connect` or a template.
+QString killScript(const QString& database, bool requestIdColumn)
+{
+    const QString head = requestIdColumn
+        ? QStringLiteral(
+            "create   table   table_sp_who(spid   int,   ecid   int,   status   varchar(100),   "
+            "loginame   varchar(100),   hostname   varchar(100),   blk   int,   dbname   "
+            "varchar(100),   cmd   varchar(100),request_id int )   insert   table_sp_who   exec   "
+            "sp_who   declare   @spid   int       DECLARE   spid_db   CURSOR   FOR   SELECT   spid   "
+            "FROM   table_sp_who   where   dbname='")
+        : QStringLiteral(
+            "create   table   table_sp_who(spid   int,   ecid   int,   status   varchar(100),   "
+            "loginame   varchar(100),   hostname   varchar(100),   blk   int,   dbname   "
+            "varchar(100),   cmd   varchar(100)  )   insert   table_sp_who   exec   sp_who   "
+            "declare   @spid   int       DECLARE   spid_db   CURSOR   FOR   SELECT   spid   FROM   "
+            "table_sp_who   where   dbname='");
+    return head + database
+        + QStringLiteral(
+            "' OPEN   spid_db    FETCH   NEXT   FROM   spid_db   into   @spid    WHILE   "
+            "@@FETCH_STATUS   =   0    BEGIN    exec('kill   '+convert(varchar(12),@spid))   FETCH   "
+            "NEXT   FROM   spid_db   INTO   @spid     END     CLOSE   spid_db     DEALLOCATE   "
+            "spid_db  drop   table   table_sp_who   ");
+}
+
+class JobsTest : public BackOfficeTest
+{
+protected:
+    // The menu as the main screen, shown, as start-up runs it.
+    void openMenu()
+    {
+        menu = std::make_unique<AdminDialog>();
+        ASSERT_TRUE(menu->isOpen());
+        ui::MainScreen::set(menu.get());
+        menu->show();
+    }
+
+    // Clicks a job's button with the file dialog answered; returns what the job sent.
+    QStringList runJob(int button, const QString& chosenFile)
+    {
+        ui::OkMessageBox::clearShownTexts();
+        ui::FileDialog::setNextFileName(chosenFile);
+        data::StatementRecorder::start();
+        QTest::mouseClick(menu->control(button), Qt::LeftButton);
+        data::StatementRecorder::stop();
+        return data::StatementRecorder::statements();
+    }
+
+    QString inquiryCount() { return value("select count(*) from inquiry"); }
+
+    std::unique_ptr<AdminDialog> menu;
+};
+
+// A session of another process in the database, answering each request with "ok" or the
+// number of the error its statement failed with.
+class OtherProcess
+{
+public:
+    OtherProcess(const QString& dataDirectory, const QString& database)
+    {
+        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_process.start(QStringLiteral(GLIMORA_BATCH_RUNNER), { dataDirectory, "--hold", database });
+        m_ready = readLine() == "ready";
+    }
+    ~OtherProcess()
+    {
+        m_process.closeWriteChannel();
+        m_process.waitForFinished(10000);
+    }
+    bool ready() const { return m_ready; }
+    QByteArray request(const QByteArray& line)
+    {
+        m_process.write(line + "\n");
+        return readLine();
+    }
+
+private:
+    QByteArray readLine()
+    {
+        while (!m_process.canReadLine() && m_process.waitForReadyRead(30000)) { }
+        return m_process.readLine().trimmed();
+    }
+    QProcess m_process;
+    bool m_ready = false;
+};
+
+} // namespace
+
+TEST(JobStatementsTest, BackupPathsAndQuotes)
+{
+    using namespace backoffice;
+    EXPECT_EQ(JobStatements::backupPath("/b/nivo"), "/b/nivo.dbk");
+    EXPECT_EQ(JobStatements::backupPath("/b/nivo.DBK"), "/b/nivo.DBK.dbk");
+    EXPECT_EQ(JobStatements::backupPath("/b/nivo.dbk"), "/b/nivo.dbk");
+    EXPECT_EQ(JobStatements::backup("nivo", "/b/O'Neil.dbk"),
+        "backup   database   nivo  to   disk='/b/O''Neil.dbk' with init");
+    EXPECT_EQ(JobStatements::import("", "/w/a.xls"), "insert inquiry");
+    EXPECT_EQ(JobStatements::import(" select 1", "/w/a.xls"), "insert inquiry select 1");
+    EXPECT_EQ(JobStatements::import(
+                  "(d1) select f1 from openrowset('x','Database=?%',a$) where '?%'<>''", "/w/it's.xls"),
+        "insert inquiry(d1) select f1 from openrowset('x','Database=/w/it''s.xls',a$) where "
+        "'/w/it''s.xls'<>''");
+}
+
+TEST_F(JobsTest, ImportTheDemoWorkbookThroughTheMenu)
+{
+    // A quote in the folder name must reach the server as part of the path.
+    QDir().mkpath(workspace.filePath("O'Neil"));
+    const QString workbook = workspace.filePath("O'Neil/records.xls");
+    ASSERT_TRUE(QFile::copy(GLIMORA_DEMO_DIR "/records.xls", workbook));
+    openMenu();
+    const QStringList sent = runJob(ImportButton, workbook);
+    const QString tail = app::ReadSetting("insert", "inserttext", "");
+    EXPECT_EQ(sent,
+        QStringList { "insert inquiry" + QString(tail).replace("?%", QString(workbook).replace("'", "''")) });
+    EXPECT_TRUE(shown().isEmpty());
+    EXPECT_EQ(inquiryCount(), "480");
+    EXPECT_EQ(ui::FileDialog::lastFilter(), "(*.XLS)|*.XLS|(*.XLSX)|*.XLSX||");
+    EXPECT_TRUE(menu->isVisible());
+    EXPECT_EQ(QDir::currentPath(), app::Settings::instance().directory);
+
+    // Cancelling the file dialog sends nothing.
+    EXPECT_TRUE(runJob(ImportButton, QString()).isEmpty());
+    EXPECT_TRUE(shown().isEmpty());
+}
+
+TEST_F(JobsTest, AFailingImportImportsNothingAndShowsTheReason)
+{
+    const QString workbook = workspace.filePath("records.xls");
+    ASSERT_TRUE(QFile::copy(GLIMORA_DEMO_DIR "/records.xls", workbook));
+    // Every row of the workbook converts; the last row of the statement does not.
+    app::WriteSetting("insert", "inserttext",
+        "(d1,d21) select f1,f10 from openrowset('MicroSoft.Jet.OleDB.4.0','Excel 5.0;HDR=no;Database=?%',"
+        "records$) where f1<>'类别' union all select 'last','not a number'");
+    openMenu();
+    runJob(ImportButton, workbook);
+    ASSERT_EQ(shown().size(), 2);
+    EXPECT_FALSE(shown()[0].isEmpty());
+    EXPECT_EQ(shown()[1], utf8(SystemError));
+    EXPECT_EQ(inquiryCount(), "0");
+
+    // A workbook that is not there.
+    runJob(ImportButton, workspace.filePath("missing.xls"));
+    ASSERT_EQ(shown().size(), 2);
+    EXPECT_EQ(shown()[1], utf8(SystemError));
+    EXPECT_TRUE(menu->isVisible());
+}
+
+TEST_F(JobsTest, BackUpChangeAndRestore)
+{
+    sql("insert inquiry(d1) values('kept') insert inquiry(d1) values('also kept')");
+    openMenu();
+    const QString chosen = workspace.filePath("nivo's copy");
+    EXPECT_EQ(runJob(BackupButton, chosen),
+        QStringList { "backup   database   nivo  to   disk='" + QString(chosen).replace("'", "''")
+            + ".dbk' with init" });
+    EXPECT_TRUE(shown().isEmpty());
+    EXPECT_EQ(ui::FileDialog::lastFilter(), "morvex(*.dbk)|*.dbk||");
+    ASSERT_TRUE(QFile::exists(chosen + ".dbk"));
+
+    sql("delete inquiry where d1='kept' insert inquiry(d1) values('new')");
+    const QStringList sent = runJob(RestoreButton, chosen + ".dbk");
+    EXPECT_EQ(sent,
+        (QStringList { "drop table table_sp_who ", killScript("nivo", false),
+            " restore   database   nivo   from   disk='" + QString(chosen).replace("'", "''") + ".dbk' " }));
+    EXPECT_EQ(shown(), QStringList { utf8("恢复完成，请退出后重新登入。") });
+    EXPECT_EQ(sql("select d1 from inquiry order by d60").rows,
+        (QList<QStringList> { { "kept" }, { "also kept" } }));
+    // The menu was shown again, then asked to close: the run ends.
+    EXPECT_EVENTUALLY(!menu->isVisible());
+    EXPECT_EQ(menu->result(), ui::IDCANCEL);
+}
+
+TEST_F(JobsTest, ABackupThatFailsSaysSoWithoutTheReason)
+{
+    openMenu();
+    runJob(BackupButton, workspace.filePath("no such folder/nivo"));
+    EXPECT_EQ(shown(), QStringList { utf8(SystemError) });
+    EXPECT_TRUE(menu->isVisible());
+}
+
+TEST_F(JobsTest, ADamagedBackupLeavesTheDatabaseAsItWas)
+{
+    sql("insert inquiry(d1) values('precious')");
+    workspace.writeFile("damaged.dbk", QByteArray(4096, 'x'));
+    openMenu();
+    runJob(RestoreButton, workspace.filePath("damaged.dbk"));
+    ASSERT_EQ(shown().size(), 2);
+    EXPECT_EQ(shown()[1], utf8(SystemError));
+    EXPECT_EQ(value("select d1 from inquiry"), "precious");
+    EXPECT_TRUE(menu->isVisible());
+
+    // The menu's statements go to the station's database again afterwards.
+    const QString workbook = workspace.filePath("records.xls");
+    ASSERT_TRUE(QFile::copy(GLIMORA_DEMO_DIR "/records.xls", workbook));
+    runJob(ImportButton, workbook);
+    EXPECT_TRUE(shown().isEmpty());
+    EXPECT_EQ(inquiryCount(), "481");
+}
+
+TEST_F(JobsTest, AnotherProcessInTheDatabaseIsKilledAndTheRestoreGoesAhead)
+{
+    sql("backup database nivo to disk='" + workspace.filePath("a.dbk") + "' with init");
+    sql("insert inquiry(d1) values('after the backup')");
+    OtherProcess other(workspace.filePath("sqldata"), "nivo");
+    ASSERT_TRUE(other.ready());
+    ASSERT_EQ(other.request("select"), "ok");
+    openMenu();
+    runJob(RestoreButton, workspace.filePath("a.dbk"));
+    EXPECT_EQ(shown(), QStringList { utf8("恢复完成，请退出后重新登入。") });
+    EXPECT_EQ(inquiryCount(), "0");
+    EXPECT_EQ(other.request("select"), "10054"); // its connection was killed
+}
+
+TEST_F(JobsTest, FileDialogsStartInTheStationFolderForAnotherServer)
+{
+    openMenu();
+    data::SharedDatabase::login().computerName = "localhost";
+    runJob(BackupButton, QString());
+    EXPECT_EQ(ui::FileDialog::lastDirectory(), QString());
+    EXPECT_EQ(ui::FileDialog::lastMode(), ui::FileDialog::Mode::AnyFile);
+    data::SharedDatabase::login().computerName = "another-machine";
+    runJob(RestoreButton, QString());
+    EXPECT_EQ(ui::FileDialog::lastDirectory(), app::Settings::instance().directory);
+}
+
+TEST_F(JobsTest, TheProgressDialogCannotBeClosedWhileTheJobRuns)
+{
+    backoffice::ProgressDialog dialog;
+    dialog.show();
+    QTest::keyClick(&dialog, Qt::Key_Escape);
+    dialog.close();
+    EXPECT_TRUE(dialog.isVisible());
+}
+
+namespace {
+
+// With `connect` holding a template (the form for a real SQL Server), on the embedded server.
+class JobsWithTemplateTest : public JobsTest
+{
+protected:
+    void SetUp() override
+    {
+        setUpStation("engine=embedded\nconnect=Driver={SQL Server};Server=??;Database=?;Uid=????;pwd=???\n");
+    }
+};
+
+} // namespace
+
+TEST_F(JobsWithTemplateTest, RestoreChecksTheFileDropsAndRestores)
+{
+    sql("insert inquiry(d1) values('kept')");
+    openMenu();
+    const QString backup = workspace.filePath("it's.dbk");
+    runJob(BackupButton, backup);
+    sql("delete inquiry");
+    const QString quoted = QString(backup).replace("'", "''");
+    EXPECT_EQ(runJob(RestoreButton, backup),
+        (QStringList { "restore verifyonly from disk='" + quoted + "'", "drop table table_sp_who ",
+            killScript("nivo", true), "BACKUP LOG nivo TO DISK = 'C:Ledgerly_Last.bak' WITH NORECOVERY ",
+            "drop database nivo  restore   database   nivo   from   disk='" + quoted + "' " }));
+    EXPECT_EQ(shown(), QStringList { utf8("恢复完成，请退出后重新登入。") });
+    EXPECT_EQ(value("select d1 from inquiry"), "kept");
+}
+
+TEST_F(JobsWithTemplateTest, ADamagedBackupDropsNothing)
+{
+    sql("insert inquiry(d1) values('precious')");
+    workspace.writeFile("damaged.dbk", QByteArray(4096, 'x'));
+    openMenu();
+    EXPECT_EQ(runJob(RestoreButton, workspace.filePath("damaged.dbk")),
+        QStringList { "restore verifyonly from disk='" + workspace.filePath("damaged.dbk") + "'" });
+    ASSERT_EQ(shown().size(), 2);
+    EXPECT_FALSE(shown()[0].isEmpty());
+    EXPECT_EQ(shown()[1], utf8(SystemError));
+    EXPECT_EQ(value("select d1 from inquiry"), "precious");
+}
