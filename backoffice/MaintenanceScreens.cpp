@@ -1,28 +1,31 @@
 #include "backoffice/MaintenanceScreens.h"
 
-namespace glimora::backoffice {
+#include "maintenance/ConfigDialog.h"
+#include "maintenance/DataManageDialog.h"
+#include "maintenance/UserManageDialog.h"
 
-// Each returns its dialog once the maintenance screens exist, for example:
-//     return std::make_unique<maintenance::ConfigDialog>();
+namespace glimora::backoffice {
 
 std::unique_ptr<QDialog> DefaultMaintenanceScreens::configDialog()
 {
-    return nullptr;
+    return std::make_unique<maintenance::ConfigDialog>();
 }
 
 std::unique_ptr<QDialog> DefaultMaintenanceScreens::userManageDialog()
 {
-    return nullptr;
+    return std::make_unique<maintenance::UserManageDialog>();
 }
 
 std::unique_ptr<QDialog> DefaultMaintenanceScreens::dataManageDialog()
 {
-    return nullptr;
+    return std::make_unique<maintenance::DataManageDialog>();
 }
 
+// Data entry is data management opened on a new record.
 std::unique_ptr<QDialog> DefaultMaintenanceScreens::dataEntryDialog()
 {
-    return nullptr;
+    return std::make_unique<maintenance::DataManageDialog>(
+        nullptr, maintenance::DataManageDialog::Opening::NewRecord);
 }
 
 } // namespace glimora::backoffice
