@@ -2,6 +2,9 @@
 
 #include "data/DbError.h"
 #include "data/RecordsetData.h"
+#include "data/StatementTrace.h"
+
+#include <QElapsedTimer>
 
 namespace glimora::data {
 
@@ -23,7 +26,17 @@ ExecuteResult Session::execute(const QString& batch, int commandTimeoutSeconds)
     if (!m_backendSession)
         throw DbError::connectionInvalid();
     completeReader();
-    return m_backendSession->execute(batch, commandTimeoutSeconds);
+    QElapsedTimer timer;
+    timer.start();
+    try {
+        ExecuteResult result = m_backendSession->execute(batch, commandTimeoutSeconds);
+        StatementTrace::sent(batch, timer.nsecsElapsed() / 1000, result.rowsAffected);
+        return result;
+    } catch (const DbError& error) {
+        StatementTrace::failed(
+            batch, timer.nsecsElapsed() / 1000, error.nativeError() ? error.nativeError() : error.code());
+        throw;
+    }
 }
 
 QStringList Session::primaryKeyColumns(const QString& table)

@@ -1,7 +1,9 @@
 #include "tools/glimora-sql/SqlConsole.h"
 
 #include "data/DbError.h"
+#include "data/StatementTrace.h"
 
+#include <QElapsedTimer>
 #include <QRegularExpression>
 
 namespace glimora::tools {
@@ -20,8 +22,11 @@ SqlConsole::SqlConsole(
 
 bool SqlConsole::run(const QString& batch)
 {
+    QElapsedTimer timer;
+    timer.start();
     try {
         data::ExecuteResult result = m_session.execute(batch, m_queryTimeout);
+        data::StatementTrace::sent(batch, timer.nsecsElapsed() / 1000, result.rowsAffected);
         if (result.cursor) {
             do {
                 printResultSet(*result.cursor);
@@ -30,6 +35,8 @@ bool SqlConsole::run(const QString& batch)
         m_out.flush();
         return true;
     } catch (const DbError& error) {
+        data::StatementTrace::failed(
+            batch, timer.nsecsElapsed() / 1000, error.nativeError() ? error.nativeError() : error.code());
         m_out.flush();
         printError(m_err, error);
         return false;
