@@ -1,12 +1,278 @@
 #include "query/QueryDialog.h"
 
 #include "app/AboutDialog.h"
+#include "components/CAdodc.h"
+#include "components/CWebBrowser2.h"
+#include "data/CatalogueCaptions.h"
+#include "data/Command.h"
+#include "data/ConnectionString.h"
+#include "data/DbError.h"
+#include "data/SharedDatabase.h"
+#include "data/ValueReaders.h"
+#include "query/QueryStatements.h"
+#include "query/TitleStrip.h"
+#include "settings/Settings.h"
+#include "settings/SettingsFile.h"
+#include "ui/DropDownCombo.h"
+#include "ui/OkMessageBox.h"
+#include "ui/SharedFonts.h"
+#include "ui/SkinButton.h"
+
+#include <QLabel>
+#include <QScreen>
 
 namespace glimora::query {
+
+namespace {
+
+const QString System = QStringLiteral("system");
+
+QString utf8(const char* text)
+{
+    return QString::fromUtf8(text);
+}
+
+} // namespace
 
 QueryDialog::QueryDialog(QWidget* parent)
     : TemplateDialog(102, parent)
 {
+    onClicked(valueButtonIds(), &QueryDialog::OnValueButton);
+    onClicked(1057, &QueryDialog::OnFirstLevel);
+    onClicked(1058, &QueryDialog::OnPreviousLevel);
+    onClicked(1059, &QueryDialog::OnNextLevel);
+    onClicked(1060, &QueryDialog::OnLastLevel);
+    onClicked(1137, &QueryDialog::OnPageUp);
+    onClicked(1138, &QueryDialog::OnPageDown);
+    onClicked(1126, &QueryDialog::OnSecondaryPageUp);
+    onClicked(1061, &QueryDialog::OnSecondaryPageDown);
+    onClicked(1125, &QueryDialog::OnQuery);
+    onClicked(1171, &QueryDialog::OnClear);
+    QList<int> lists;
+    for (int n = 1; n <= FilterCount; ++n)
+        lists << filterListId(n);
+    onDropDown(lists, &QueryDialog::OnFilterDropDown);
+    onClicked(1143, &QueryDialog::OnCategoryTab);
+    onClicked(1144, &QueryDialog::OnConditionTab);
+    onClicked(1145, &QueryDialog::OnDataViewTab);
+    onClicked(1146, &QueryDialog::OnPictureViewTab);
+    onDoubleClicked(1140, &QueryDialog::OnClosePicture);
+    onPaint(&QueryDialog::OnPaint);
+    onTimer(&QueryDialog::OnTimer);
+    onKeyPreTranslate(&QueryDialog::OnKeyPreTranslate);
+    onMousePreTranslate(&QueryDialog::OnMousePreTranslate);
+    enableEscapeSwallowing();
+    enableEnterAsTab();
+
+    m_titleStrip = new TitleStrip(this);
+    m_ready = OnInitDialog();
+}
+
+QueryDialog::~QueryDialog() = default;
+
+QList<int> QueryDialog::valueButtonIds()
+{
+    return idRange(1003, 1023) + idRange(1025, 1032) + idRange(1036, 1056);
+}
+
+int QueryDialog::filterListId(int n)
+{
+    static const int first[] = { 1000, 1001, 1002 };
+    return n <= 3 ? first[n - 1] : 1058 + n;
+}
+
+int QueryDialog::filterLabelId(int n)
+{
+    static const int first[] = { 1034, 1035, 1078 };
+    return n <= 3 ? first[n - 1] : 1075 + n;
+}
+
+int QueryDialog::exec()
+{
+    // A screen that closed itself while setting up has nothing to run.
+    if (m_closedAtSetup)
+        return result();
+    return TemplateDialog::exec();
+}
+
+void QueryDialog::fail(const QString& message)
+{
+    ui::OkMessageBox::show(this, message);
+    if (!m_ready)
+        m_closedAtSetup = true;
+    endDialog(ui::IDCANCEL);
+}
+
+bool QueryDialog::OnInitDialog()
+{
+    setColors(ui::SkinnedDialogColors::solid(Qt::white));
+
+    data::LoginValues& login = data::SharedDatabase::login();
+    const app::Settings& settings = app::Settings::instance();
+    login.connectionString
+        = data::ConnectionString::fromTemplate(app::ReadSetting(System, QStringLiteral("connect"), QString()),
+            login.userName, login.password, settings.server, settings.database);
+    try {
+        data::Connection& connection = data::SharedDatabase::connection();
+        if (connection.State() != data::Connection::StateClosed)
+            connection.Close();
+        connection.Open(login.connectionString);
+        data::SharedDatabase::command().SetActiveConnection(connection);
+    } catch (const data::DbError&) {
+        fail(utf8("数据库异常，请稍后再试。"));
+        return false;
+    }
+
+    for (const int id : { 1057, 1058, 1059, 1060 })
+        skinButton(id)->setBitmapId(159);
+    for (const int id : { 1061, 1125, 1126 })
+        skinButton(id)->setBitmapId(160);
+    skinButton(1171)->setBitmapId(186);
+    for (const int id : { 1057, 1058, 1059, 1060, 1125, 1137, 1138, 1171 })
+        skinButton(id)->setCaptionFont(4);
+
+    try {
+        if (!loadCatalogue()) {
+            fail(utf8("系统未配置，请先登入后台完成系统配置后再试!"));
+            return false;
+        }
+    } catch (const data::DbError&) {
+        fail(utf8("数据库异常，请检查后再试"));
+        return false;
+    }
+
+    if (QScreen* screen = this->screen())
+        setGeometry(screen->availableGeometry());
+    setWindowState(windowState() | Qt::WindowMaximized);
+    m_mode = 0;
+
+    for (int n = 1; n <= FilterCount; ++n) {
+        m_filterLists << control<ui::DropDownCombo>(filterListId(n));
+        m_filterLabels << control<QLabel>(filterLabelId(n));
+        // The template's 30-point font leaves room for three characters in a list; the
+        // title's font keeps a value readable from a step away.
+        m_filterLists.last()->setFont(app::sharedFont(2));
+    }
+    if (!LoadTitles()) {
+        data::CatalogueCaptions::shared().companyName = utf8("晴岚软件公司");
+        data::CatalogueCaptions::shared().reportTitle = utf8("公共信息查询表");
+    }
+    SetupFilterLabels();
+    control(1169)->hide();
+    LayoutPanel();
+    ApplyMode();
+    RunLevel(m_drillDown.levelColumn(1));
+    if (m_closedAtSetup)
+        return false;
+
+    m_titleStrip->raise();
+    m_browser = control<components::CWebBrowser2>(1156);
+    if (m_browser) {
+        m_browser->Navigate(homePageAddress());
+        m_browser->setGeometry(0, 0, 0, 0);
+    }
+    return true;
+}
+
+bool QueryDialog::loadCatalogue()
+{
+    data::Command& command = data::SharedDatabase::command();
+    command.SetCommandText(QueryStatements::catalogue());
+    data::SharedDatabase::setRecordset(command.Execute());
+    data::Recordset& rows = data::SharedDatabase::recordset();
+    m_catalogue.clear();
+    if (rows.BOF() && rows.EndOfFile())
+        return false;
+    QStringList levels;
+    rows.MoveFirst();
+    // Rows past the 59 slots are left out.
+    while (!rows.EndOfFile() && m_catalogue.count() < FieldCatalogue::Slots - 1) {
+        CatalogueEntry entry;
+        entry.engl = data::ValueText(0);
+        entry.chna = data::ValueText(1);
+        entry.width = int(data::ValueNumber(2));
+        m_catalogue.append(entry);
+        // A name that is no plain column name could change the statements: it is no level.
+        if (!rows.Item(3).Value().isNull() && QueryStatements::isColumnName(entry.engl))
+            levels << entry.engl;
+        rows.MoveNext();
+    }
+    m_drillDown.setLevelColumns(levels);
+    return !m_catalogue.isEmpty();
+}
+
+QString QueryDialog::companyName()
+{
+    return data::CatalogueCaptions::shared().companyName;
+}
+
+QString QueryDialog::reportTitle()
+{
+    return data::CatalogueCaptions::shared().reportTitle;
+}
+
+bool QueryDialog::LoadTitles()
+{
+    data::CatalogueCaptions& titles = data::CatalogueCaptions::shared();
+    titles.companyName.clear();
+    titles.reportTitle.clear();
+    try {
+        data::Command& command = data::SharedDatabase::command();
+        command.SetCommandText(QueryStatements::titles());
+        data::SharedDatabase::setRecordset(command.Execute());
+        data::Recordset& rows = data::SharedDatabase::recordset();
+        if (rows.BOF() && rows.EndOfFile())
+            return false;
+        rows.MoveFirst();
+        titles.companyName = data::ValueText(0);
+        rows.MoveNext();
+        // With the company name alone, the report title keeps its default.
+        titles.reportTitle = rows.EndOfFile() ? utf8("公共信息查询表") : data::ValueText(0);
+    } catch (const data::DbError&) {
+        return false;
+    }
+    return true;
+}
+
+void QueryDialog::ApplyMode()
+{
+    const std::pair<int, const char*> captions[] = { { 1057, "最前" }, { 1058, "向前" }, { 1059, "向后" },
+        { 1060, "最后" }, { 1125, "查询" }, { 1137, "上翻" }, { 1138, "下翻" }, { 1171, "清除" } };
+    for (const auto& [id, caption] : captions)
+        skinButton(id)->setCaption(utf8(caption));
+
+    const QList<int> visibleSlots = valueButtonIds().mid(0, ValueChoices::VisibleButtons);
+    if (m_mode == 0) {
+        for (int n = 1; n <= FilterCount; ++n) {
+            m_filterLists[n - 1]->hide();
+            m_filterLabels[n - 1]->hide();
+            control(visibleSlots[n - 1])->show();
+        }
+        control(visibleSlots[19])->show();
+        control(1125)->hide();
+        control(1171)->hide();
+        control(1141)->show();
+        control(1141)->setFont(app::sharedFont(1));
+        for (const int id : { 1057, 1058, 1059, 1060 })
+            control(id)->setEnabled(true);
+        if (m_drillDown.level() > 0) {
+            m_drillDown.setLevel(m_drillDown.level() - 1);
+            RunLevel(m_drillDown.levelValue(m_drillDown.level()));
+        }
+    } else {
+        control(1125)->show();
+        control(1171)->show();
+        for (int n = 1; n <= FilterCount; ++n) {
+            m_filterLists[n - 1]->show();
+            m_filterLabels[n - 1]->show();
+            control(visibleSlots[n - 1])->hide();
+        }
+        control(visibleSlots[19])->hide();
+        for (const int id : { 1057, 1058, 1059, 1060 })
+            control(id)->setEnabled(false);
+        BuildFilterWhere();
+        control(1141)->hide();
+    }
 }
 
 bool QueryDialog::OnSysCommand(unsigned int commandId)

@@ -1,22 +1,161 @@
 #pragma once
 
+#include "data/Recordset.h"
+#include "data/Variant.h"
+#include "query/DrillDown.h"
+#include "query/FieldCatalogue.h"
+#include "query/ValueChoices.h"
 #include "ui/TemplateDialog.h"
+
+#include <QHash>
+#include <QImage>
+#include <QList>
+#include <QRect>
+
+class QLabel;
+
+namespace glimora::components {
+class CAdodc;
+class CWebBrowser2;
+} // namespace glimora::components
+namespace glimora::ui {
+class DropDownCombo;
+}
 
 namespace glimora::query {
 
-// The public query screen.
+class TitleStrip;
+
+// The public query screen: a drill-down through value buttons (mode 0) or up to 19 filter
+// lists (mode 1), the paged table of matching records or the picture of one record, and
+// the home page while nobody touches the station.
 class QueryDialog : public ui::TemplateDialog
 {
     Q_OBJECT
 public:
+    static constexpr int FilterCount = 19;
+
     explicit QueryDialog(QWidget* parent = nullptr);
+    ~QueryDialog() override;
+
+    // Runs once, from the constructor: false after a fatal set-up error, when the screen
+    // has already closed itself.
+    bool OnInitDialog();
+    bool isReady() const { return m_ready; }
+    int exec() override;
 
     // A system command of the window; 0x0010 (low four bits ignored) opens the about box.
     // Returns whether the command was handled here.
     bool OnSysCommand(unsigned int commandId);
 
+    void ApplyMode();
+    bool LoadTitles();
+
+    // The drill-down step with a chosen value (at level 0, the first level's column name).
+    void RunLevel(const QString& value);
+    void LoadRecords();
+    void SetupFilterLabels();
+    void FillFilterList(const QString& column, int listId);
+    void BuildFilterWhere();
+
+    // The picture view.
+    void ShowRecordPicture();
+    void ClearDisplayArea();
+
+    // The idle check of timer 0, and the home page's address.
+    void IdleCheck();
+    static QString homePageAddress();
+
+    // State, for the screen's own tests and tools.
+    int level() const { return m_drillDown.level(); }
+    const DrillDown& drillDown() const { return m_drillDown; }
+    const FieldCatalogue& catalogue() const { return m_catalogue; }
+    QString whereClause() const { return m_whereClause; }
+    data::Recordset resultCursor() const { return m_resultCursor; }
+    int pageStep() const { return m_pageStep; }
+    int mode() const { return m_mode; }
+    bool pictureView() const { return m_pictureView; }
+    const QImage& picture() const { return m_picture; }
+    bool homePageShown() const;
+    // The process-wide titles that LoadTitles reads.
+    static QString companyName();
+    static QString reportTitle();
+    const ValueChoices& valueChoices() const { return m_choices; }
+    // The bottom of the display area: the top of the tab row.
+    int displayBottom() const;
+
+    // The value-button and filter-list ids, in slot order.
+    static QList<int> valueButtonIds();
+    static int filterListId(int n);
+    static int filterLabelId(int n);
+
 signals:
     void aboutBoxRequested();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    enum class PictureState { Cleared, NoPicture, Picture };
+
+    bool loadCatalogue();
+    void fail(const QString& message);
+    void showValueButtons();
+    void LayoutPanel();
+    void placeTitle(bool pictureView);
+    components::CAdodc* dataControl();
+
+    // Handlers.
+    void OnValueButton(int id);
+    void OnFirstLevel();
+    void OnPreviousLevel();
+    void OnNextLevel();
+    void OnLastLevel();
+    void OnPageUp();
+    void OnPageDown();
+    void OnSecondaryPageUp();
+    void OnSecondaryPageDown();
+    void OnQuery();
+    void OnClear();
+    void OnFilterDropDown(int id);
+    void OnCategoryTab();
+    void OnConditionTab();
+    void OnDataViewTab();
+    void OnPictureViewTab();
+    void OnClosePicture();
+    void OnPaint(QPainter& painter);
+    void OnTimer(int timerId);
+    bool OnKeyPreTranslate(QWidget* receiver, QKeyEvent* event);
+    bool OnMousePreTranslate(QWidget* receiver, QMouseEvent* event);
+    void inputSeen();
+
+    void paintPicture(QPainter& painter);
+    void paintResultPage(QPainter& painter);
+    QRect pictureBox() const;
+    // The secondary page buttons draw the result page at once, in the picture view too.
+    void drawResultPageNow();
+    void loadPicture();
+
+    bool m_ready = false;
+    bool m_closedAtSetup = false;
+    FieldCatalogue m_catalogue;
+    DrillDown m_drillDown;
+    ValueChoices m_choices;
+    QString m_whereClause;
+    data::Recordset m_resultCursor;
+    QList<ui::DropDownCombo*> m_filterLists;
+    QList<QLabel*> m_filterLabels;
+    int m_pageStep = 0;
+    int m_mode = 0;
+    bool m_pictureView = false;
+    bool m_resultPageNow = false;
+    data::Variant m_pictureData = data::Variant::null();
+    QImage m_picture;
+    PictureState m_pictureState = PictureState::Cleared;
+    components::CWebBrowser2* m_browser = nullptr;
+    components::CAdodc* m_ownDataControl = nullptr;
+    TitleStrip* m_titleStrip = nullptr;
+    QHash<int, QRect> m_templatePlaces;
 };
 
 } // namespace glimora::query

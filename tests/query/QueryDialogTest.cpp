@@ -1,12 +1,320 @@
 #include "query/QueryDialog.h"
+#include "data/StatementRecorder.h"
+#include "query/ValueChoices.h"
+#include "settings/SettingsFile.h"
+#include "tests/query/QueryStation.h"
+#include "ui/DropDownCombo.h"
+#include "ui/OkMessageBox.h"
+#include "ui/SkinButton.h"
 
 #include <gtest/gtest.h>
 #include <QApplication>
+#include <QLabel>
+#include <QTest>
 #include <QTimer>
 
-using glimora::query::QueryDialog;
+using namespace glimora;
+using query::QueryDialog;
 
-TEST(QueryDialogSysCommandTest, AboutCommandOpensTheAboutBoxIgnoringTheLowFourBits)
+namespace {
+
+const QString Records = QStringLiteral("select d1,d2,d3,d4,d5,d26,d7,d6,d16,d8,d51 from inquiry");
+
+QString utf8(const char* text)
+{
+    return QString::fromUtf8(text);
+}
+
+class QueryScreenTest : public ::testing::Test
+{
+protected:
+    explicit QueryScreenTest(const QByteArray& settings = QByteArray())
+        : station(settings)
+    {
+        data::StatementRecorder::start();
+    }
+    ~QueryScreenTest() override { data::StatementRecorder::stop(); }
+
+    static QString caption(const QueryDialog& dialog, int id) { return dialog.skinButton(id)->caption(); }
+    static void click(QueryDialog& dialog, int id) { QTest::mouseClick(dialog.control(id), Qt::LeftButton); }
+    QStringList sent()
+    {
+        const QStringList statements = data::StatementRecorder::statements();
+        data::StatementRecorder::clear();
+        return statements;
+    }
+    QStringList firstColumn(const QString& statement)
+    {
+        QStringList values;
+        for (const QString& row : station.rows(statement))
+            values << row.section('|', 0, 0);
+        return values;
+    }
+    int count(const QString& where)
+    {
+        return station.rows("select count(*) from inquiry where " + where).value(0).toDouble();
+    }
+    static int recordCount(const QueryDialog& dialog)
+    {
+        data::Recordset cursor = dialog.resultCursor();
+        const long position = cursor.AbsolutePosition();
+        const long total = cursor.RecordCount();
+        cursor.SetAbsolutePosition(position);
+        return int(total);
+    }
+
+    QueryStation station;
+};
+
+class DemoQueryScreenTest : public QueryScreenTest
+{
+protected:
+    DemoQueryScreenTest()
+        : QueryScreenTest(demoSettings())
+    {
+        station.importDemoRecords();
+    }
+};
+
+} // namespace
+
+TEST_F(DemoQueryScreenTest, OpensOnTheFirstLevelWithEveryRecord)
+{
+    QueryDialog dialog;
+    ASSERT_TRUE(dialog.isReady());
+    EXPECT_TRUE(ui::OkMessageBox::shownTexts().isEmpty());
+    EXPECT_EQ(sent(),
+        (QStringList { "select engl,chna,withe,sort  from contrast where right(chna,1)<>'h' order by sort",
+            "select chna from contrast where nober>=100 and nober<=101 order by nober asc",
+            "select distinct d1 from inquiry  order by d1", Records }));
+    EXPECT_EQ(dialog.level(), 1);
+    EXPECT_EQ(dialog.companyName(), utf8("晴川市第一人民医院"));
+    EXPECT_EQ(dialog.reportTitle(), utf8("药品及医疗服务价格公示"));
+    const QStringList kinds = firstColumn("select distinct d1 from inquiry  order by d1");
+    ASSERT_FALSE(kinds.isEmpty());
+    EXPECT_EQ(caption(dialog, 1003), kinds[0]);
+    EXPECT_EQ(recordCount(dialog), 480);
+    EXPECT_EQ(dialog.control<QLabel>(1141)->text(), utf8("当前位置： "));
+    // The navigation and command captions.
+    EXPECT_EQ(caption(dialog, 1057), utf8("最前"));
+    EXPECT_EQ(caption(dialog, 1138), utf8("下翻"));
+    EXPECT_EQ(dialog.skinButton(1060)->bitmapId(), 159);
+    EXPECT_EQ(dialog.skinButton(1171)->bitmapId(), 186);
+    // The filter lists wait behind the other tab, captioned from the catalogue.
+    EXPECT_FALSE(dialog.control(1000)->isVisibleTo(&dialog));
+    EXPECT_EQ(dialog.control<QLabel>(1034)->text(), utf8("类别"));
+    EXPECT_TRUE(dialog.control(1000)->isEnabled());
+    // An unconfigured list matches the empty slot 0: enabled, without a caption.
+    EXPECT_TRUE(dialog.control(1067)->isEnabled());
+    EXPECT_EQ(dialog.control<QLabel>(1081)->text(), "");
+}
+
+TEST_F(DemoQueryScreenTest, AVisitorDrillsDownThreeLevelsThenFilters)
+{
+    QueryDialog dialog;
+    sent();
+    const QString kind = caption(dialog, 1003);
+    click(dialog, 1003);
+    const QString where1 = " d1='" + kind + "'";
+    EXPECT_EQ(sent(),
+        (QStringList { "select distinct d2 from inquiry where " + where1 + " order by d2",
+            Records + " where " + where1 }));
+    EXPECT_EQ(recordCount(dialog), count(where1));
+
+    const QString form = caption(dialog, 1003);
+    click(dialog, 1003);
+    const QString where2 = where1 + " and d2='" + form + "'";
+    EXPECT_EQ(sent(),
+        (QStringList { "select distinct d3 from inquiry where " + where2 + " order by d3",
+            Records + " where " + where2 }));
+    EXPECT_EQ(dialog.control<QLabel>(1141)->text(), utf8("当前位置： ") + kind + "  " + form + "  ");
+
+    // The deepest level: no list below, the buttons are empty.
+    const QString name = caption(dialog, 1003);
+    click(dialog, 1003);
+    const QString where3 = where2 + " and d3='" + name + "'";
+    EXPECT_EQ(sent(), QStringList { Records + " where " + where3 });
+    EXPECT_EQ(dialog.whereClause(), where3);
+    EXPECT_EQ(dialog.level(), 4);
+    EXPECT_FALSE(dialog.control(1003)->isEnabled());
+    EXPECT_EQ(recordCount(dialog), count(where3));
+    dialog.grab();
+    EXPECT_GT(dialog.pageStep(), 0);
+
+    // To the filter lists: the empty lists select everything.
+    click(dialog, 1144);
+    EXPECT_EQ(dialog.mode(), 1);
+    EXPECT_EQ(sent(), QStringList { Records });
+    EXPECT_TRUE(dialog.control(1000)->isVisibleTo(&dialog));
+    EXPECT_FALSE(dialog.control(1003)->isVisibleTo(&dialog));
+
+    auto* kinds = dialog.control<ui::DropDownCombo>(1000);
+    kinds->showPopup();
+    kinds->hidePopup();
+    EXPECT_EQ(sent(), QStringList { "select distinct d1 from inquiry  order by d1" });
+    EXPECT_EQ(kinds->itemText(0), "");
+    EXPECT_EQ(kinds->count(), firstColumn("select distinct d1 from inquiry  order by d1").size() + 1);
+
+    kinds->setEditText(kind);
+    dialog.control<ui::DropDownCombo>(1074)->setEditText("10"); // list 16: price from
+    dialog.control<ui::DropDownCombo>(1075)->setEditText(" 50 "); // list 17: price to
+    click(dialog, 1125);
+    const QString where = " d1='" + kind + "' and d26>=10 and d26<=50";
+    EXPECT_EQ(sent(), QStringList { Records + " where " + where });
+    EXPECT_EQ(recordCount(dialog), count(where));
+
+    // Back to the value buttons: the current level is rebuilt.
+    click(dialog, 1143);
+    EXPECT_EQ(dialog.mode(), 0);
+    EXPECT_EQ(dialog.level(), 4);
+    EXPECT_EQ(dialog.whereClause(), where3);
+}
+
+TEST_F(DemoQueryScreenTest, AValueWithQuotesIsFoundAndTheStationStaysUp)
+{
+    station.execute("insert inquiry(d1,d2,d3,d26) values('A O''Brien','6''2\"','x',1)");
+    QueryDialog dialog;
+    int id = 0;
+    for (const int candidate : QueryDialog::valueButtonIds().mid(0, 19)) {
+        if (caption(dialog, candidate) == "A O'Brien")
+            id = candidate;
+    }
+    ASSERT_NE(id, 0);
+    sent();
+    click(dialog, id);
+    click(dialog, 1003);
+    EXPECT_EQ(sent(),
+        (QStringList { "select distinct d2 from inquiry where  d1='A O''Brien' order by d2",
+            Records + " where  d1='A O''Brien'",
+            "select distinct d3 from inquiry where  d1='A O''Brien' and d2='6''2\"' order by d3",
+            Records + " where  d1='A O''Brien' and d2='6''2\"'" }));
+    EXPECT_TRUE(ui::OkMessageBox::shownTexts().isEmpty());
+    EXPECT_EQ(recordCount(dialog), 1);
+    EXPECT_EQ(caption(dialog, 1003), "x");
+}
+
+TEST_F(DemoQueryScreenTest, ANonNumberInANumericListIsRefusedWithoutAStatement)
+{
+    QueryDialog dialog;
+    click(dialog, 1144);
+    const QString before = dialog.whereClause();
+    const long position = dialog.resultCursor().AbsolutePosition();
+    sent();
+    dialog.control<ui::DropDownCombo>(1074)->setEditText("1 or 1=1");
+    click(dialog, 1125);
+    EXPECT_TRUE(sent().isEmpty());
+    ASSERT_EQ(ui::OkMessageBox::shownTexts().size(), 1);
+    EXPECT_TRUE(ui::OkMessageBox::shownTexts()[0].contains("1 or 1=1"));
+    EXPECT_EQ(dialog.whereClause(), before);
+    EXPECT_EQ(dialog.resultCursor().AbsolutePosition(), position);
+}
+
+TEST_F(DemoQueryScreenTest, ClearEmptiesTheListsWithoutAQuery)
+{
+    QueryDialog dialog;
+    click(dialog, 1144);
+    dialog.control<ui::DropDownCombo>(1000)->setEditText("x");
+    sent();
+    click(dialog, 1171);
+    EXPECT_TRUE(sent().isEmpty());
+    EXPECT_EQ(dialog.control<ui::DropDownCombo>(1000)->currentText(), "");
+    click(dialog, 1125);
+    EXPECT_EQ(sent(), QStringList { Records });
+}
+
+namespace {
+
+class MisconfiguredQueryScreenTest : public QueryScreenTest
+{
+protected:
+    MisconfiguredQueryScreenTest()
+        : QueryScreenTest("[select]\nselect=d1,nosuch\n[comfil]\ncom1=d1;drop table inquiry\ncom2=d2\n")
+    {
+    }
+};
+
+} // namespace
+
+TEST_F(MisconfiguredQueryScreenTest, DataControlErrorsAndBadColumnNamesDoNotEndTheProgram)
+{
+    station.execute("insert inquiry(d1,d2) values('A','B')");
+    QueryDialog dialog;
+    EXPECT_TRUE(dialog.isReady());
+    EXPECT_EQ(
+        ui::OkMessageBox::shownTexts(), QStringList { utf8("查询失败，请检查系统配置或查询条件后再试。") });
+    EXPECT_NE(dialog.result(), ui::IDCANCEL);
+
+    // The list of a column name that is no plain name stays without a column: nothing is sent.
+    click(dialog, 1144);
+    sent();
+    auto* list = dialog.control<ui::DropDownCombo>(1000);
+    list->showPopup();
+    list->hidePopup();
+    EXPECT_TRUE(sent().isEmpty());
+    EXPECT_EQ(list->count(), 1);
+    EXPECT_EQ(dialog.control<QLabel>(1035)->text(), utf8("剂型"));
+    EXPECT_EQ(station.rows("select count(*) from inquiry"), QStringList { "1.000000" });
+}
+
+TEST_F(QueryScreenTest, WithoutASelectSettingEveryLoadShowsTheMessage)
+{
+    station.execute("insert inquiry(d1,d2) values('A','B')");
+    QueryDialog dialog;
+    click(dialog, 1003);
+    EXPECT_EQ(
+        ui::OkMessageBox::shownTexts(), QStringList(2, utf8("未配置查询语句，请选完成系统的必要配置再试。")));
+    EXPECT_EQ(dialog.level(), 2);
+}
+
+TEST_F(QueryScreenTest, ALevelOf120ValuesIsReachablePageByPage)
+{
+    QString batch;
+    for (int i = 0; i < 120; ++i)
+        batch += QStringLiteral(" insert inquiry(d1,d2) values('v%1','w')").arg(i, 3, 10, QLatin1Char('0'));
+    station.execute(batch);
+    QueryDialog dialog;
+    EXPECT_EQ(caption(dialog, 1022), query::ValueChoices::moreCaption());
+    QStringList seen;
+    for (int page = 0; page < 7; ++page) {
+        for (const int id : QueryDialog::valueButtonIds().mid(0, 19)) {
+            if (!caption(dialog, id).isEmpty())
+                seen << caption(dialog, id);
+        }
+        click(dialog, 1022);
+    }
+    EXPECT_EQ(seen.size(), 120);
+    EXPECT_EQ(seen.last(), "v119");
+    for (const int id : QueryDialog::valueButtonIds().mid(20))
+        EXPECT_FALSE(dialog.control(id)->isEnabled());
+    // A value on a later page is chosen like any other.
+    click(dialog, 1022);
+    click(dialog, 1022);
+    const QString chosen = caption(dialog, 1005);
+    EXPECT_EQ(chosen, "v040");
+    sent();
+    click(dialog, 1005);
+    EXPECT_EQ(sent().value(0), "select distinct d2 from inquiry where  d1='v040' order by d2");
+}
+
+TEST_F(QueryScreenTest, AnEmptyCatalogueClosesTheScreenWithTheConfigurationMessage)
+{
+    station.execute("update contrast set chna='xh'");
+    QueryDialog dialog;
+    EXPECT_FALSE(dialog.isReady());
+    EXPECT_EQ(
+        ui::OkMessageBox::shownTexts(), QStringList { utf8("系统未配置，请先登入后台完成系统配置后再试!") });
+    EXPECT_EQ(dialog.exec(), ui::IDCANCEL);
+}
+
+TEST_F(QueryScreenTest, OneTitleRowKeepsTheDefaultReportTitle)
+{
+    station.execute("delete contrast where nober=101");
+    QueryDialog dialog;
+    EXPECT_EQ(dialog.companyName(), utf8("晴川市第一人民医院"));
+    EXPECT_EQ(dialog.reportTitle(), utf8("公共信息查询表"));
+}
+
+TEST_F(QueryScreenTest, AboutCommandOpensTheAboutBoxIgnoringTheLowFourBits)
 {
     QueryDialog dialog;
     int opened = 0;
@@ -22,4 +330,50 @@ TEST(QueryDialogSysCommandTest, AboutCommandOpensTheAboutBoxIgnoringTheLowFourBi
     EXPECT_FALSE(dialog.OnSysCommand(0xF060)); // close goes to the default handling
     EXPECT_FALSE(dialog.OnSysCommand(0x0020));
     EXPECT_EQ(opened, 2);
+}
+
+namespace {
+
+class TracedQueryScreenTest : public QueryScreenTest
+{
+protected:
+    TracedQueryScreenTest()
+        : QueryScreenTest("[system]\ntrace=trace.log\n[select]\nselect=d1,d2\n")
+    {
+    }
+};
+
+} // namespace
+
+TEST_F(TracedQueryScreenTest, TheTraceHoldsEveryStatementOnALine)
+{
+    station.execute("insert inquiry(d1,d2) values('A','B')");
+    {
+        QueryDialog dialog;
+        click(dialog, 1003);
+        app::WriteSetting("select", "select", "d1,nosuch");
+        click(dialog, 1057);
+    }
+    const QStringList lines
+        = QString::fromUtf8(station.workspace.readFile("trace.log")).split('\n', Qt::SkipEmptyParts);
+    // Set-up: catalogue, titles, first level, records; then a level and its records; then
+    // the top list and the failing records.
+    ASSERT_GE(lines.size(), 8);
+    EXPECT_TRUE(lines[0].endsWith(
+        "\tselect engl,chna,withe,sort  from contrast where right(chna,1)<>'h' order by sort"));
+    EXPECT_TRUE(lines[1].contains("\trows -\tselect chna from contrast"));
+    EXPECT_TRUE(lines.last().contains("\terror ")) << lines.last().toStdString();
+    EXPECT_TRUE(lines.last().contains("select d1,nosuch"));
+    for (const QString& line : lines)
+        EXPECT_EQ(line.split('\t').size(), 4) << line.toStdString();
+}
+
+TEST_F(QueryScreenTest, AnUnwritableTraceNeverStopsTheStation)
+{
+    station.workspace.writeFile("trace.log/keep", "");
+    app::WriteSetting("system", "trace", "trace.log");
+    station.execute("insert inquiry(d1,d2) values('A','B')");
+    QueryDialog dialog;
+    EXPECT_TRUE(dialog.isReady());
+    EXPECT_EQ(dialog.level(), 1);
 }

@@ -1,0 +1,78 @@
+// The home page: shown over the display area while nobody touches the station, hidden at
+// the first key or button press.
+#include "query/QueryDialog.h"
+
+#include "components/CWebBrowser2.h"
+#include "platform/IdleClock.h"
+#include "settings/SettingsFile.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QUrl>
+
+namespace glimora::query {
+
+QString QueryDialog::homePageAddress()
+{
+    const QString page = QStringLiteral("/first/flash.htm");
+    QString home = app::ReadSetting(QStringLiteral("system"), QStringLiteral("home"), QString()).trimmed();
+    if (home.isEmpty())
+        return QUrl::fromLocalFile(app::settingsDirectory() + page).toString();
+    while (home.endsWith(QLatin1Char('/')))
+        home.chop(1);
+    return home + page;
+}
+
+bool QueryDialog::homePageShown() const
+{
+    return m_browser && !m_browser->isHidden() && !m_browser->size().isEmpty();
+}
+
+void QueryDialog::OnTimer(int)
+{
+    IdleCheck();
+}
+
+void QueryDialog::IdleCheck()
+{
+    const int topBlank
+        = app::ReadSettingInt(QStringLiteral("show"), QStringLiteral("topblank"), QStringLiteral("50"));
+    const quint32 idle = platform::IdleClock::current().idleMilliseconds();
+    const quint32 threshold = quint32(100)
+        * quint32(app::ReadSettingInt(QStringLiteral("system"), QStringLiteral("time"), QStringLiteral("2")));
+    if (idle <= threshold)
+        return;
+    stopTimer(0);
+    control(1169)->hide();
+    if (!m_browser)
+        return;
+    m_browser->setGeometry(0, topBlank, width(), displayBottom() - topBlank);
+    m_browser->show();
+    m_browser->raise();
+}
+
+void QueryDialog::inputSeen()
+{
+    if (m_browser)
+        m_browser->setGeometry(0, 0, 0, 0);
+    if (m_pictureView && m_pictureState == PictureState::Picture)
+        control(1169)->show();
+    setTimer(0, 200);
+}
+
+bool QueryDialog::OnKeyPreTranslate(QWidget*, QKeyEvent* event)
+{
+    if (event->type() == QEvent::KeyPress)
+        inputSeen();
+    return false;
+}
+
+bool QueryDialog::OnMousePreTranslate(QWidget*, QMouseEvent* event)
+{
+    if (event->type() == QEvent::MouseButtonPress
+        && (event->button() == Qt::LeftButton || event->button() == Qt::RightButton))
+        inputSeen();
+    return false;
+}
+
+} // namespace glimora::query

@@ -1,0 +1,238 @@
+// The drill-down, the filter lists and the loading of records: every statement the query
+// screen sends after set-up starts here.
+#include "query/QueryDialog.h"
+
+#include "components/CAdodc.h"
+#include "data/Command.h"
+#include "data/ConnectionString.h"
+#include "data/DbError.h"
+#include "data/SharedDatabase.h"
+#include "data/ValueReaders.h"
+#include "query/QueryStatements.h"
+#include "settings/Settings.h"
+#include "settings/SettingsFile.h"
+#include "ui/DropDownCombo.h"
+#include "ui/OkMessageBox.h"
+#include "ui/SharedFonts.h"
+#include "ui/SkinButton.h"
+
+#include <QLabel>
+
+namespace glimora::query {
+
+namespace {
+
+QString utf8(const char* text)
+{
+    return QString::fromUtf8(text);
+}
+
+// The column of filter list n; a setting that is no plain column name counts as none.
+QString filterColumn(int n)
+{
+    const QString column
+        = app::ReadSetting(QStringLiteral("comfil"), QStringLiteral("com%1").arg(n), QString());
+    return QueryStatements::isColumnName(column) ? column : QString();
+}
+
+} // namespace
+
+void QueryDialog::RunLevel(const QString& value)
+{
+    const int level = m_drillDown.level();
+    m_whereClause.clear();
+    if (m_drillDown.levelColumn(1).isEmpty())
+        return;
+    const QString next = m_drillDown.levelColumn(level + 1);
+    QString statement;
+    if (level == 0) {
+        statement = QueryStatements::distinctValues(value);
+    } else {
+        m_whereClause = QueryStatements::drillDownCondition(
+            m_drillDown.levelColumns(), m_drillDown.levelValues(), level, value);
+        statement = QueryStatements::distinctValues(next, m_whereClause);
+    }
+    data::Command& command = data::SharedDatabase::command();
+    command.SetCommandText(statement);
+    m_choices.clear();
+    showValueButtons();
+
+    if (!next.isEmpty()) {
+        try {
+            data::SharedDatabase::setRecordset(command.Execute());
+            data::Recordset& rows = data::SharedDatabase::recordset();
+            if (rows.BOF() && rows.EndOfFile())
+                return;
+            QStringList values;
+            rows.MoveFirst();
+            while (!rows.EndOfFile()) {
+                const QString text = data::ValueText(0);
+                if (!text.isEmpty())
+                    values << text;
+                rows.MoveNext();
+            }
+            m_choices.setValues(values);
+        } catch (const data::DbError&) {
+            fail(utf8("数据库异常，请稍后后再试"));
+            return;
+        }
+        showValueButtons();
+    }
+    if (QWidget* first = control(valueButtonIds().first()); first->isEnabled())
+        first->setFocus();
+
+    m_drillDown.chose(value);
+    auto* breadcrumb = control<QLabel>(1141);
+    breadcrumb->setText(m_drillDown.breadcrumb());
+    breadcrumb->repaint();
+    LoadRecords();
+}
+
+void QueryDialog::showValueButtons()
+{
+    const bool plain = app::ReadSetting(QStringLiteral("show"), QStringLiteral("ower"), QStringLiteral("1"))
+        == QStringLiteral("0");
+    const QStringList captions = m_choices.visibleCaptions();
+    const QList<int> ids = valueButtonIds();
+    for (int slot = 1; slot <= ids.size(); ++slot) {
+        const QString caption = slot <= captions.size() ? captions[slot - 1] : QString();
+        QWidget* widget = control(ids[slot - 1]);
+        if (ui::SkinButton* button = skinButton(ids[slot - 1])) {
+            button->setCaption(caption);
+            if (plain && !caption.isEmpty())
+                button->setText(caption);
+        } else if (auto* pushButton = qobject_cast<QPushButton*>(widget)) {
+            pushButton->setText(caption);
+        }
+        widget->setEnabled(!caption.isEmpty());
+        widget->update();
+    }
+}
+
+void QueryDialog::OnValueButton(int id)
+{
+    const int slot = int(valueButtonIds().indexOf(id)) + 1;
+    if (m_choices.isMoreButton(slot)) {
+        m_choices.nextPage();
+        showValueButtons();
+        return;
+    }
+    const ui::SkinButton* button = skinButton(id);
+    const QString caption = button ? button->caption() : control<QPushButton>(id)->text();
+    RunLevel(caption);
+}
+
+components::CAdodc* QueryDialog::dataControl()
+{
+    if (auto* control = this->control<components::CAdodc>(1024))
+        return control;
+    // Without the registered components (a test of the bare screen) the screen keeps one of its own.
+    if (!m_ownDataControl) {
+        m_ownDataControl = new components::CAdodc(this);
+        m_ownDataControl->hide();
+    }
+    return m_ownDataControl;
+}
+
+void QueryDialog::LoadRecords()
+{
+    const QString select = app::ReadSetting(QStringLiteral("select"), QStringLiteral("select"), QString());
+    if (select.isEmpty()) {
+        ui::OkMessageBox::show(this, utf8("未配置查询语句，请选完成系统的必要配置再试。"));
+        return;
+    }
+    const data::LoginValues& login = data::SharedDatabase::login();
+    const app::Settings& settings = app::Settings::instance();
+    components::CAdodc* records = dataControl();
+    records->SetConnectionString(data::ConnectionString::forDataControl(
+        settings.server, settings.database, login.userName, login.password));
+    records->SetRecordSource(QueryStatements::records(select, m_whereClause));
+    try {
+        records->Refresh();
+        m_resultCursor = records->Recordset();
+        if (!(m_resultCursor.BOF() && m_resultCursor.EndOfFile()))
+            m_resultCursor.MoveFirst();
+    } catch (const data::DbError&) {
+        // A wrong column in the settings or a condition the server refuses: the visitor is
+        // told and the page on display stays.
+        ui::OkMessageBox::show(this, utf8("查询失败，请检查系统配置或查询条件后再试。"));
+        return;
+    }
+    if (m_resultCursor.BOF() && m_resultCursor.EndOfFile()) {
+        update();
+        return;
+    }
+    if (m_pictureView)
+        ShowRecordPicture();
+    update();
+}
+
+void QueryDialog::SetupFilterLabels()
+{
+    for (int n = 1; n <= FilterCount; ++n) {
+        m_filterLists[n - 1]->setEnabled(false);
+        const CatalogueEntry* entry = m_catalogue.find(filterColumn(n));
+        if (!entry)
+            continue;
+        m_filterLabels[n - 1]->setText(entry->chna);
+        m_filterLabels[n - 1]->setFont(app::sharedFont(3));
+        m_filterLists[n - 1]->setEnabled(true);
+    }
+}
+
+void QueryDialog::FillFilterList(const QString& column, int listId)
+{
+    auto* list = control<ui::DropDownCombo>(listId);
+    list->clear();
+    list->addString(QString());
+    if (column.isEmpty())
+        return;
+    data::Command& command = data::SharedDatabase::command();
+    command.SetCommandText(QueryStatements::distinctValues(column));
+    try {
+        data::SharedDatabase::setRecordset(command.Execute());
+        data::Recordset& rows = data::SharedDatabase::recordset();
+        if (rows.BOF() && rows.EndOfFile())
+            return;
+        const int number = QueryStatements::columnNumber(column);
+        rows.MoveFirst();
+        while (!rows.EndOfFile()) {
+            const QString text = QueryStatements::filterEntryText(rows.Item(0).Value(), number);
+            if (!text.isEmpty())
+                list->addString(text);
+            rows.MoveNext();
+        }
+    } catch (const data::DbError&) {
+        ui::OkMessageBox::show(this, command.CommandText() + utf8("数据库异常，请检查后再试"));
+    }
+}
+
+void QueryDialog::OnFilterDropDown(int id)
+{
+    for (int n = 1; n <= FilterCount; ++n) {
+        if (filterListId(n) == id) {
+            FillFilterList(filterColumn(n), id);
+            return;
+        }
+    }
+}
+
+void QueryDialog::BuildFilterWhere()
+{
+    std::array<QString, 20> columns;
+    std::array<QString, 20> texts;
+    for (int n = 1; n <= FilterCount; ++n) {
+        columns[n] = filterColumn(n);
+        texts[n] = m_filterLists[n - 1]->currentText();
+    }
+    const QueryStatements::FilterCondition condition = QueryStatements::filterCondition(columns, texts);
+    if (!condition.ok()) {
+        ui::OkMessageBox::show(
+            this, utf8("“%1”不是数字，这里请输入数字，例如 12 或 12.50。").arg(condition.refused));
+        return;
+    }
+    m_whereClause = condition.where;
+    LoadRecords();
+}
+
+} // namespace glimora::query

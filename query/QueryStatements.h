@@ -1,0 +1,56 @@
+#pragma once
+
+#include "data/Variant.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <array>
+
+namespace glimora::query {
+
+// Every statement text of the query screen, and the rules for the values put into them.
+class QueryStatements
+{
+public:
+    static QString catalogue();
+    static QString titles();
+    // The values of a column for the first level and for the filter lists.
+    static QString distinctValues(const QString& column);
+    // The values of a deeper level under a condition.
+    static QString distinctValues(const QString& column, const QString& where);
+    // The records: `select` is the column list of the settings.
+    static QString records(const QString& select, const QString& where);
+
+    // The number after the first character of a column name ("d12" gives 12, none gives 0),
+    // which stands for the column's type.
+    static int columnNumber(const QString& column);
+    // Letters, digits and underscores only; any other text is no column and never sent.
+    static bool isColumnName(const QString& name);
+    // The value between single quotes, with quotes inside it doubled.
+    static QString quoted(const QString& value);
+    // An optional sign, digits, an optional point with digits; blanks around are allowed.
+    static bool isNumber(const QString& text);
+
+    // The condition of the drill-down after choosing `value` on level `level` (1 and deeper):
+    // the stored choices of the levels above, then this one; one leading blank.
+    static QString drillDownCondition(
+        const QStringList& levelColumns, const QStringList& levelValues, int level, const QString& value);
+
+    // The condition of the filter lists. columns[n] and texts[n] are list n (1..19); list 0
+    // is unused. A value for an unquoted column that is not a number makes no condition:
+    // `refused` then holds that value.
+    struct FilterCondition
+    {
+        QString where;
+        QString refused;
+        bool ok() const { return refused.isNull(); }
+    };
+    static FilterCondition filterCondition(
+        const std::array<QString, 20>& columns, const std::array<QString, 20>& texts);
+
+    // The text a filter list shows for a value of a column, "" for none.
+    static QString filterEntryText(const data::Variant& value, int columnNumber);
+};
+
+} // namespace glimora::query

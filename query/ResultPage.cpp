@@ -1,0 +1,210 @@
+#include "query/ResultPage.h"
+
+#include "data/DbError.h"
+#include "data/ValueReaders.h"
+#include "query/FieldCatalogue.h"
+#include "settings/SettingsFile.h"
+#include "ui/SharedFonts.h"
+
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+
+namespace glimora::query {
+
+namespace {
+
+const QColor Blue(0, 0, 255);
+const QString Show = QStringLiteral("show");
+
+int showInt(const char* key, const char* fallback)
+{
+    return app::ReadSettingInt(Show, QString::fromLatin1(key), QString::fromLatin1(fallback));
+}
+
+} // namespace
+
+ResultPage::Geometry ResultPage::Geometry::fromSettings()
+{
+    Geometry g;
+    g.topBlank = showInt("topblank", "50");
+    g.nameMove = showInt("namemove", "25");
+    g.tabHead = showInt("tabhead", "20");
+    g.titleHeight = showInt("f2h", "20");
+    g.summaryHeight = showInt("f3h", "15");
+    g.fBlank = showInt("fblank", "30");
+    g.rowHeight = showInt("rhight", "45");
+    return g;
+}
+
+QRect ResultPage::Geometry::titleBox(int right) const
+{
+    const int top = topBlank - nameMove;
+    return QRect(QPoint(0, top), QPoint(right, top + fBlank + titleHeight - 1));
+}
+
+int ResultPage::Geometry::rowsPerPage(int bottom) const
+{
+    // A row height of 0 or less would never fill the page.
+    if (rowHeight <= 0)
+        return 0;
+    return std::max(0, (bottom - fBlank - summaryHeight - tabHead - topBlank + nameMove) / rowHeight);
+}
+
+ResultPage::ResultPage(const FieldCatalogue& catalogue, data::Recordset cursor, const QString& whereClause)
+    : m_catalogue(catalogue)
+    , m_cursor(std::move(cursor))
+    , m_whereClause(whereClause)
+{
+}
+
+QString ResultPage::emptyMessage()
+{
+    return QString::fromUtf8("没有数据，配置错误或未导入数据。");
+}
+
+QString ResultPage::ColumnDisplayName(const QString& name) const
+{
+    return m_catalogue.displayName(name);
+}
+
+QString ResultPage::FormatCellValue(const data::Recordset& cursor, int position, const QString& name)
+{
+    const data::Field field = name.isEmpty() ? cursor.Item(position) : cursor.Item(name);
+    const data::Variant value = field.Value();
+    if (value.isNull() || value.isEmpty())
+        return QString();
+    switch (field.Type()) {
+    case data::DataType::Numeric: {
+        const double x = value.toDouble();
+        return QString::asprintf(x != std::trunc(x) ? "%.2f" : "%.0f", x);
+    }
+    case data::DataType::DBTimeStamp: {
+        const QDate date = value.toDateTime().date();
+        return QString::asprintf("%d-%02d-%02d", date.year(), date.month(), date.day());
+    }
+    case data::DataType::VarWChar:
+        return value.kind() == data::Variant::Kind::String ? value.toString().trimmed()
+                                                           : data::ValueText(value);
+    default:
+        return QStringLiteral("*");
+    }
+}
+
+ResultPage::Columns ResultPage::columns() const
+{
+    QStringList heads;
+    for (int k = 1; k <= 4; ++k)
+        heads << app::ReadSetting(Show, QStringLiteral("head%1").arg(k), QStringLiteral("d%1").arg(k));
+    Columns result;
+    const bool onRecord = !m_cursor.isNull() && !m_cursor.EndOfFile() && !m_cursor.BOF();
+    for (int k = 0; k < 4; ++k) {
+        if (!onRecord || !m_whereClause.contains(heads[k] + QLatin1Char('='))) {
+            heads[k].clear();
+            continue;
+        }
+        QString value;
+        try {
+            value = FormatCellValue(m_cursor, 0, heads[k]);
+        } catch (const data::DbError&) {
+            // The head column is not among the selected ones.
+        }
+        if (!value.isEmpty()) {
+            if (k > 0)
+                result.summary += QString(10, QLatin1Char(' '));
+            result.summary += ColumnDisplayName(heads[k]) + QStringLiteral(" : ") + value;
+        }
+    }
+    while (result.summary.startsWith(QLatin1Char(' ')))
+        result.summary.remove(0, 1);
+
+    // A picture column (d51) stays out of the table altogether: its cells are never drawn,
+    // so a caption for it would push every caption right of it off its column.
+    const int fieldCount = m_cursor.isNull() ? 0 : std::min(m_cursor.FieldCount(), 64);
+    for (int j = 0; j < fieldCount; ++j) {
+        const QString name = m_cursor.Item(j).Name();
+        const CatalogueEntry* entry = m_catalogue.find(name);
+        const bool shown = entry && !heads.contains(name) && name != QStringLiteral("d51");
+        result.widths << (shown ? entry->width : 0);
+        result.captions << (shown ? entry->chna : QString());
+    }
+    return result;
+}
+
+int ResultPage::draw(QPainter& painter, int left, int right, int bottom)
+{
+    const Geometry g = Geometry::fromSettings();
+    painter.save();
+    painter.fillRect(QRect(QPoint(left, g.topBlank), QPoint(right, bottom)), Qt::white);
+    painter.setPen(Blue);
+    painter.setBackgroundMode(Qt::TransparentMode);
+
+    const bool empty = m_cursor.isNull() || (m_cursor.BOF() && m_cursor.EndOfFile());
+    if (empty) {
+        painter.setFont(app::sharedFont(2));
+        painter.drawText(QRect(QPoint(left, g.topBlank), QPoint(right, bottom)),
+            Qt::AlignCenter | Qt::TextSingleLine, emptyMessage());
+        painter.restore();
+        return -1;
+    }
+    // A page never starts before the first record.
+    if (m_cursor.BOF())
+        m_cursor.MoveFirst();
+
+    const Columns layout = columns();
+    painter.setFont(app::sharedFont(3));
+    const int summaryTop = g.topBlank - g.nameMove + g.fBlank;
+    painter.drawText(QRect(QPoint(2, summaryTop), QPoint(right, summaryTop + g.summaryHeight)),
+        Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip, layout.summary);
+    const int y1 = summaryTop + g.summaryHeight;
+    painter.drawLine(2, y1, right - 2, y1);
+
+    const int fieldCount = int(layout.widths.size());
+    const QList<int>& widths = layout.widths;
+    int x = 0;
+    for (int j = 0; j < fieldCount; ++j) {
+        if (widths[j] == 0)
+            continue;
+        painter.drawLine(x + 2, y1, x + 2, bottom - 1);
+        painter.drawText(QRect(x + 2, y1, widths[j], g.tabHead),
+            Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, layout.captions[j]);
+        x += widths[j];
+    }
+
+    int rowsDrawn = 0;
+    for (int rowTop = y1 + g.tabHead; g.rowHeight > 0 && rowTop + g.rowHeight <= bottom;
+         rowTop += g.rowHeight) {
+        painter.drawLine(2, rowTop, right - 2, rowTop);
+        if (m_cursor.EndOfFile())
+            continue;
+        int cellX = 2;
+        for (int j = 0; j < fieldCount; ++j) {
+            if (widths[j] == 0)
+                continue;
+            QString text;
+            try {
+                text = FormatCellValue(m_cursor, j, QString());
+            } catch (const data::DbError&) {
+                text = QStringLiteral("*");
+            }
+            painter.drawText(
+                QRect(cellX, rowTop, widths[j], g.rowHeight), Qt::AlignCenter | Qt::TextSingleLine, text);
+            cellX += widths[j];
+        }
+        m_cursor.MoveNext();
+        ++rowsDrawn;
+    }
+    const int pageStep = m_cursor.EndOfFile() ? g.rowsPerPage(bottom) : rowsDrawn;
+    for (int i = 0; i < rowsDrawn; ++i) {
+        try {
+            m_cursor.MovePrevious();
+        } catch (const data::DbError&) {
+        }
+    }
+    painter.drawLine(2, bottom - 1, right - 2, bottom - 1);
+    painter.restore();
+    return pageStep;
+}
+
+} // namespace glimora::query

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "data/Recordset.h"
+
+#include <QList>
+#include <QRect>
+#include <QString>
+#include <QStringList>
+
+class QPainter;
+
+namespace glimora::query {
+
+class FieldCatalogue;
+
+// The paged table of the query screen, painted straight onto the screen: summary line,
+// column captions and as many record rows as fit above the tab row. It starts at the
+// cursor's record and leaves the cursor where it found it.
+class ResultPage
+{
+public:
+    // The layout settings of section "show", read again for every page.
+    struct Geometry
+    {
+        int topBlank = 50;
+        int nameMove = 25;
+        int tabHead = 20;
+        int titleHeight = 20; // f2h
+        int summaryHeight = 15; // f3h
+        int fBlank = 30;
+        int rowHeight = 45;
+        static Geometry fromSettings();
+
+        // The report title's box, from x 0 to `right`.
+        QRect titleBox(int right) const;
+        // Rows whose bottom does not pass `bottom`.
+        int rowsPerPage(int bottom) const;
+    };
+
+    ResultPage(const FieldCatalogue& catalogue, data::Recordset cursor, const QString& whereClause);
+
+    // Draws everything below the title between `left` and `right` down to `bottom`, the top of
+    // the tab row. Returns the page step: the rows drawn, or the page's capacity when the page
+    // reached the end of the records; -1 when there was no record and the empty message was
+    // drawn instead.
+    int draw(QPainter& painter, int left, int right, int bottom);
+
+    // What the page shows of the cursor's fields: the summary of the values that the condition
+    // fixes, and the width of each field's column (0 for a field not shown).
+    struct Columns
+    {
+        QString summary;
+        QList<int> widths;
+        QStringList captions;
+    };
+    Columns columns() const;
+
+    // The display text of one field of the cursor's record, by name when one is given,
+    // otherwise by position.
+    static QString FormatCellValue(const data::Recordset& cursor, int position, const QString& name);
+    QString ColumnDisplayName(const QString& name) const;
+
+    static QString emptyMessage();
+
+private:
+    const FieldCatalogue& m_catalogue;
+    data::Recordset m_cursor;
+    QString m_whereClause;
+};
+
+} // namespace glimora::query

@@ -1,0 +1,33 @@
+#include "query/TitleStrip.h"
+
+#include "ui/SharedFonts.h"
+
+#include <QPainter>
+
+namespace glimora::query {
+
+TitleStrip::TitleStrip(QWidget* parent)
+    : QWidget(parent)
+{
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setAttribute(Qt::WA_NoSystemBackground);
+    setFocusPolicy(Qt::NoFocus);
+}
+
+void TitleStrip::setTitle(const QString& title)
+{
+    if (title == m_title)
+        return;
+    m_title = title;
+    update();
+}
+
+void TitleStrip::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setFont(app::sharedFont(2));
+    painter.setPen(Qt::white);
+    painter.drawText(rect(), Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, m_title);
+}
+
+} // namespace glimora::query

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace glimora::query {
+
+// The values of the current drill-down level on the 20 visible value buttons. A level with
+// more values than buttons is shown a page at a time: 19 values and, on the last button,
+// "更多…", which turns to the next page (after the last page, back to the first). So every
+// value stays reachable.
+class ValueChoices
+{
+public:
+    static constexpr int VisibleButtons = 20;
+
+    static QString moreCaption();
+
+    void setValues(const QStringList& values);
+    void clear() { setValues({}); }
+    const QStringList& values() const { return m_values; }
+
+    bool isPaged() const { return m_values.size() > VisibleButtons; }
+    int page() const { return m_page; }
+    int pageCount() const;
+    void nextPage();
+
+    // The captions of the 20 visible buttons; "" for an unused button.
+    QStringList visibleCaptions() const;
+    // Whether visible button `slot` (1..20) is the one that turns the page.
+    bool isMoreButton(int slot) const { return isPaged() && slot == VisibleButtons; }
+
+private:
+    QStringList m_values;
+    int m_page = 0;
+};
+
+} // namespace glimora::query

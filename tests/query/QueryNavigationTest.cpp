@@ -1,0 +1,272 @@
+#include "data/StatementRecorder.h"
+#include "platform/FakeIdleClock.h"
+#include "query/QueryDialog.h"
+#include "tests/query/QueryStation.h"
+#include "ui/OkMessageBox.h"
+#include "ui/SkinButton.h"
+
+#include <gtest/gtest.h>
+#include <QBuffer>
+#include <QImage>
+#include <QTest>
+
+using namespace glimora;
+using query::QueryDialog;
+
+namespace {
+
+const QString Records = QStringLiteral("select d1,d2,d3,d51 from inquiry");
+
+QString hexImage(const char* format, int width = 40, int height = 30)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(Qt::darkGreen);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format);
+    return QStringLiteral("0x") + QString::fromLatin1(bytes.toHex());
+}
+
+// A station of a few records whose page holds four rows on the offscreen screen.
+class NavigationTest : public ::testing::Test
+{
+protected:
+    explicit NavigationTest(const QByteArray& extra = QByteArray())
+        : station("[select]\nselect=d1,d2,d3,d51\n[comfil]\ncom1=d1\n" + extra)
+    {
+        platform::IdleClock::setCurrent(&clock);
+        station.execute("insert inquiry(d1,d2,d3,d51) values('A','B','x'," + hexImage("PNG") + ")"
+            + " insert inquiry(d1,d2,d3,d51) values('A','B','y',NULL)"
+            + " insert inquiry(d1,d2,d3,d51) values('A','B2','z',0xD0CF11E0A1B11AE100000000)"
+            + " insert inquiry(d1,d2,d3,d51) values('C','B','w'," + hexImage("JPEG").left(60) + ")");
+        data::StatementRecorder::start();
+    }
+    ~NavigationTest() override
+    {
+        data::StatementRecorder::stop();
+        platform::IdleClock::setCurrent(nullptr);
+    }
+
+    void makeDialog()
+    {
+        dialog = std::make_unique<QueryDialog>();
+        dialog->setWindowState(Qt::WindowNoState);
+        dialog->resize(800, 600);
+        paint();
+        sent();
+    }
+    void paint() { dialog->grab(); }
+    void click(int id)
+    {
+        QTest::mouseClick(dialog->control(id), Qt::LeftButton);
+        paint();
+    }
+    void choose(const QString& value)
+    {
+        for (const int id : QueryDialog::valueButtonIds().mid(0, 20)) {
+            if (dialog->skinButton(id)->caption() == value) {
+                click(id);
+                return;
+            }
+        }
+        ADD_FAILURE() << "no button " << value.toStdString();
+    }
+    QStringList sent()
+    {
+        const QStringList statements = data::StatementRecorder::statements();
+        data::StatementRecorder::clear();
+        return statements;
+    }
+    long position() const { return dialog->resultCursor().AbsolutePosition(); }
+
+    platform::FakeIdleClock clock;
+    QueryStation station;
+    std::unique_ptr<QueryDialog> dialog;
+};
+
+} // namespace
+
+TEST_F(NavigationTest, LevelButtonsReplayTheStoredPath)
+{
+    makeDialog();
+    click(1058); // 向前 at the top list
+    EXPECT_TRUE(sent().isEmpty());
+
+    choose("A");
+    choose("B");
+    EXPECT_EQ(dialog->level(), 3);
+    sent();
+    click(1058); // 向前: the list under A
+    EXPECT_EQ(sent(),
+        (QStringList {
+            "select distinct d2 from inquiry where  d1='A' order by d2", Records + " where  d1='A'" }));
+    EXPECT_EQ(dialog->level(), 2);
+    click(1059); // 向后: B again
+    EXPECT_EQ(sent(),
+        (QStringList { "select distinct d3 from inquiry where  d1='A' and d2='B' order by d3",
+            Records + " where  d1='A' and d2='B'" }));
+    EXPECT_EQ(dialog->level(), 3);
+
+    click(1057); // 最前
+    EXPECT_EQ(sent(), (QStringList { "select distinct d1 from inquiry  order by d1", Records }));
+    choose("C");
+    sent();
+    click(1060); // 最后 replays B under C
+    EXPECT_EQ(sent(),
+        (QStringList { "select distinct d3 from inquiry where  d1='C' and d2='B' order by d3",
+            Records + " where  d1='C' and d2='B'" }));
+    EXPECT_EQ(dialog->level(), 3);
+}
+
+TEST_F(NavigationTest, LastWithNothingStoredShowsTheTopList)
+{
+    makeDialog();
+    click(1060);
+    EXPECT_EQ(sent(), (QStringList { "select distinct d1 from inquiry  order by d1", Records }));
+    EXPECT_EQ(dialog->level(), 1);
+}
+
+TEST_F(NavigationTest, PagingThroughExactlyOneFullPage)
+{
+    makeDialog();
+    ASSERT_EQ(dialog->pageStep(), 4); // (tab row 305 - 90) / 45
+    click(1137); // 上翻 on the first page
+    EXPECT_EQ(position(), 1);
+    click(1138); // 下翻: past the end, an empty page
+    EXPECT_TRUE(dialog->resultCursor().EndOfFile());
+    click(1138); // nothing more
+    EXPECT_TRUE(dialog->resultCursor().EndOfFile());
+    click(1137); // the same four records again
+    EXPECT_EQ(position(), 1);
+    EXPECT_EQ(dialog->pageStep(), 4);
+}
+
+TEST_F(NavigationTest, SecondaryPageButtonsGetTheirCaptionsAndStepTwoPagesBack)
+{
+    makeDialog();
+    EXPECT_EQ(dialog->skinButton(1061)->caption(), "");
+    click(1061);
+    EXPECT_EQ(dialog->skinButton(1061)->caption(), QString::fromUtf8("下翻1"));
+    EXPECT_EQ(dialog->skinButton(1126)->caption(), QString::fromUtf8("上翻1"));
+    EXPECT_EQ(position(), 1); // the page on display drawn again
+    click(1138);
+    click(1126); // two pages back from the end: the first record
+    EXPECT_EQ(position(), 1);
+}
+
+TEST_F(NavigationTest, PictureViewStepsRecordByRecord)
+{
+    makeDialog();
+    click(1146);
+    ASSERT_TRUE(dialog->pictureView());
+    EXPECT_FALSE(dialog->picture().isNull());
+    QWidget* frame = dialog->control(1169);
+    EXPECT_TRUE(frame->isVisibleTo(dialog.get()));
+    // The defaults: the box starts at y 55 and is 1.33 times as wide as high.
+    const QRect box = frame->geometry();
+    EXPECT_EQ(box.top(), 55);
+    EXPECT_EQ(box.height(), dialog->displayBottom() - 55);
+    EXPECT_EQ(box.width(), int(box.height() * 1.33f));
+
+    click(1138); // a NULL after a picture: the message, no stale picture
+    EXPECT_EQ(position(), 2);
+    EXPECT_TRUE(dialog->picture().isNull());
+    EXPECT_FALSE(frame->isVisibleTo(dialog.get()));
+    click(1138); // a Word file
+    EXPECT_TRUE(dialog->picture().isNull());
+    click(1138); // a damaged JPEG
+    EXPECT_TRUE(dialog->picture().isNull());
+    click(1138); // past the last record
+    EXPECT_TRUE(dialog->resultCursor().EndOfFile());
+    click(1137); // back to the last record
+    EXPECT_EQ(position(), 4);
+    for (int i = 0; i < 3; ++i)
+        click(1137);
+    EXPECT_EQ(position(), 1);
+    EXPECT_FALSE(dialog->picture().isNull());
+
+    click(1145); // the data view
+    EXPECT_FALSE(dialog->pictureView());
+    EXPECT_FALSE(frame->isVisibleTo(dialog.get()));
+}
+
+TEST_F(NavigationTest, HomePageComesBackWhenIdleAndLeavesAtTheFirstTouch)
+{
+    makeDialog();
+    EXPECT_TRUE(dialog->isTimerActive(0));
+    EXPECT_FALSE(dialog->homePageShown());
+    clock.advance(150);
+    dialog->IdleCheck();
+    EXPECT_FALSE(dialog->homePageShown());
+    clock.advance(100); // 250 ms > 200 ms
+    dialog->IdleCheck();
+    ASSERT_TRUE(dialog->homePageShown());
+    EXPECT_FALSE(dialog->isTimerActive(0));
+    QWidget* browser = dialog->control(1156);
+    EXPECT_EQ(browser->geometry(), QRect(0, 50, 800, dialog->displayBottom() - 50));
+
+    // A click on the home page itself hides it.
+    QTest::mouseClick(browser, Qt::LeftButton, {}, QPoint(10, 10));
+    EXPECT_FALSE(dialog->homePageShown());
+    EXPECT_TRUE(dialog->isTimerActive(0));
+
+    // In the picture view the frame hides under the home page and returns at a key press.
+    click(1146);
+    clock.touch();
+    clock.advance(500);
+    dialog->IdleCheck();
+    EXPECT_TRUE(dialog->homePageShown());
+    EXPECT_FALSE(dialog->control(1169)->isVisibleTo(dialog.get()));
+    QTest::keyClick(dialog->control(1003), Qt::Key_A);
+    EXPECT_FALSE(dialog->homePageShown());
+    EXPECT_TRUE(dialog->control(1169)->isVisibleTo(dialog.get()));
+}
+
+TEST_F(NavigationTest, IdleTimeIsRightAcrossTheWrapOfTheTickCount)
+{
+    makeDialog();
+    clock.setTickCount(0xFFFFFF00u);
+    clock.touch();
+    clock.advance(0x80); // still before the wrap: 128 ms
+    dialog->IdleCheck();
+    EXPECT_FALSE(dialog->homePageShown());
+    clock.advance(0x100); // across it: 384 ms
+    dialog->IdleCheck();
+    EXPECT_TRUE(dialog->homePageShown());
+}
+
+TEST_F(NavigationTest, EscapeIsSwallowedAndTheClosePictureEndsTheScreen)
+{
+    makeDialog();
+    dialog->show();
+    QTest::keyClick(dialog.get(), Qt::Key_Escape);
+    EXPECT_TRUE(dialog->isVisible());
+    dialog->control(1003)->setFocus();
+    QTest::keyClick(dialog->control(1003), Qt::Key_Return); // Enter moves on, it does not press
+    EXPECT_TRUE(sent().isEmpty());
+    QTest::mouseDClick(dialog->control(1140), Qt::LeftButton);
+    EXPECT_EQ(dialog->result(), ui::IDOK);
+}
+
+namespace {
+
+class NoCloseNavigationTest : public NavigationTest
+{
+protected:
+    NoCloseNavigationTest()
+        : NavigationTest("[system]\nclose=no\n[show]\npiclw=0\n")
+    {
+    }
+};
+
+} // namespace
+
+TEST_F(NoCloseNavigationTest, WithoutTheClosePictureTheDisplayStillEndsAtTheTabRow)
+{
+    makeDialog();
+    EXPECT_FALSE(dialog->control(1140)->isVisibleTo(dialog.get()));
+    EXPECT_EQ(dialog->displayBottom(), dialog->control(1143)->geometry().top());
+    click(1146);
+    EXPECT_EQ(dialog->control(1169)->geometry(), QRect(0, 55, 800, dialog->displayBottom() - 55));
+}

@@ -1,0 +1,129 @@
+#include "query/QueryStatements.h"
+
+#include <gtest/gtest.h>
+
+using glimora::query::QueryStatements;
+
+namespace {
+
+QStringList levels(std::initializer_list<const char*> names)
+{
+    QStringList list { QString() };
+    for (const char* name : names)
+        list << QString::fromUtf8(name);
+    while (list.size() < 60)
+        list << QString();
+    return list;
+}
+
+using Lists = std::array<QString, 20>;
+
+QueryStatements::FilterCondition filter(
+    std::initializer_list<std::tuple<int, const char*, const char*>> lists)
+{
+    Lists columns;
+    Lists texts;
+    for (const auto& [n, column, text] : lists) {
+        columns[n] = QString::fromUtf8(column);
+        texts[n] = QString::fromUtf8(text);
+    }
+    return QueryStatements::filterCondition(columns, texts);
+}
+
+} // namespace
+
+TEST(QueryStatementsTest, FixedTextsKeepTheirBlanks)
+{
+    EXPECT_EQ(QueryStatements::catalogue(),
+        "select engl,chna,withe,sort  from contrast where right(chna,1)<>'h' order by sort");
+    EXPECT_EQ(QueryStatements::titles(),
+        "select chna from contrast where nober>=100 and nober<=101 order by nober asc");
+    EXPECT_EQ(QueryStatements::distinctValues("d1"), "select distinct d1 from inquiry  order by d1");
+    EXPECT_EQ(QueryStatements::distinctValues("d2", " d1='v'"),
+        "select distinct d2 from inquiry where  d1='v' order by d2");
+    EXPECT_EQ(QueryStatements::records("d1,d2", ""), "select d1,d2 from inquiry");
+    EXPECT_EQ(QueryStatements::records("d1,d2", " d1='v'"), "select d1,d2 from inquiry where  d1='v'");
+}
+
+TEST(QueryStatementsTest, DrillDownConditionGrowsLevelByLevel)
+{
+    const QStringList columns = levels({ "d1", "d2", "d3" });
+    QStringList values = levels({});
+    values[0] = "d1";
+    EXPECT_EQ(QueryStatements::drillDownCondition(columns, values, 1, "v"), " d1='v'");
+    values[1] = "v";
+    EXPECT_EQ(QueryStatements::drillDownCondition(columns, values, 2, "w"), " d1='v' and d2='w'");
+    // An empty stored value above adds nothing.
+    values[1] = "";
+    EXPECT_EQ(QueryStatements::drillDownCondition(columns, values, 2, "w"), " d2='w'");
+    // A numeric level compares against the text its button shows.
+    EXPECT_EQ(
+        QueryStatements::drillDownCondition(levels({ "d21" }), values, 1, "12.000000"), " d21='12.000000'");
+}
+
+TEST(QueryStatementsTest, QuotesInsideValuesAreDoubled)
+{
+    const QStringList columns = levels({ "d1", "d2" });
+    QStringList values = levels({});
+    values[1] = "O'Brien";
+    EXPECT_EQ(
+        QueryStatements::drillDownCondition(columns, values, 2, "6'2\""), " d1='O''Brien' and d2='6''2\"'");
+    EXPECT_EQ(filter({ { 1, "d3", "O'Brien" } }).where, " d3='O''Brien'");
+    EXPECT_EQ(filter({ { 16, "d17", "2012'" }, { 17, "", "" } }).where, " d17>='2012'''");
+}
+
+TEST(QueryStatementsTest, FilterConditionsFollowTheColumnType)
+{
+    EXPECT_EQ(filter({ { 3, "d22", "15" } }).where, " d22=15");
+    EXPECT_EQ(filter({ { 3, "d5", "15" } }).where, " d5='15'");
+    EXPECT_EQ(filter({ { 3, "d5", "  15  " } }).where, " d5='15'");
+    EXPECT_EQ(filter({ { 1, "d1", "A" }, { 2, "d26", "-1.5" } }).where, " d1='A' and d26=-1.5");
+    EXPECT_EQ(filter({ { 1, "d52", "x" } }).where, "");
+    // Lists 14 and 15 never add a condition.
+    EXPECT_EQ(filter({ { 14, "d1", "A" }, { 15, "d2", "B" } }).where, "");
+    // Ranges: only the upper bound; a picture column gives neither.
+    EXPECT_EQ(filter({ { 16, "d17", "" }, { 17, "", "2012-12-31" } }).where, " d17<='2012-12-31'");
+    EXPECT_EQ(filter({ { 16, "d51", "1" }, { 17, "", "2" } }).where, "");
+    EXPECT_EQ(filter({ { 18, "d26", "10" }, { 19, "", "20.5" } }).where, " d26>=10 and d26<=20.5");
+    // A column name without a number compares unquoted.
+    EXPECT_EQ(filter({ { 4, "price", "7" } }).where, " price=7");
+}
+
+TEST(QueryStatementsTest, UnquotedValuesMustBeNumbers)
+{
+    for (const char* refused : { "1 or 1=1", "0; delete inquiry", "12,5", "1e3", "abc", "--1", "." }) {
+        const QueryStatements::FilterCondition condition
+            = filter({ { 1, "d1", "A" }, { 3, "d22", refused } });
+        EXPECT_FALSE(condition.ok()) << refused;
+        EXPECT_EQ(condition.refused, QString::fromUtf8(refused).trimmed());
+        EXPECT_TRUE(condition.where.isEmpty());
+    }
+    EXPECT_FALSE(filter({ { 18, "d26", "1" }, { 19, "", "2 or 1=1" } }).ok());
+    for (const char* number : { "15", " +15 ", "-0.5", "3.", ".25", "007" })
+        EXPECT_TRUE(QueryStatements::isNumber(QString::fromUtf8(number))) << number;
+}
+
+TEST(QueryStatementsTest, ColumnNamesArePlainWordsAndNumberedByTheirDigits)
+{
+    for (const char* name : { "d1", "d60", "price", "col_2" })
+        EXPECT_TRUE(QueryStatements::isColumnName(QString::fromUtf8(name))) << name;
+    for (const char* name : { "", "d1 ", "d1,d2", "d1;drop table inquiry", "d1--", "[d1]", "d1=1" })
+        EXPECT_FALSE(QueryStatements::isColumnName(QString::fromUtf8(name))) << name;
+    EXPECT_EQ(QueryStatements::columnNumber("d12"), 12);
+    EXPECT_EQ(QueryStatements::columnNumber("price"), 0);
+    EXPECT_EQ(QueryStatements::columnNumber("d51"), 51);
+}
+
+TEST(QueryStatementsTest, FilterEntriesAreFormattedByColumnNumber)
+{
+    using glimora::data::Variant;
+    EXPECT_EQ(QueryStatements::filterEntryText(Variant::fromString(" a "), 3), "a");
+    EXPECT_EQ(QueryStatements::filterEntryText(
+                  Variant::fromDateTime(QDateTime(QDate(2012, 3, 4), QTime(10, 0))), 17),
+        "2012-03-04");
+    EXPECT_EQ(QueryStatements::filterEntryText(Variant::null(), 17), "");
+    EXPECT_EQ(QueryStatements::filterEntryText(Variant::null(), 22), "0");
+    EXPECT_EQ(QueryStatements::filterEntryText(Variant::null(), 30), "0.00");
+    EXPECT_EQ(QueryStatements::filterEntryText(Variant::fromInt32(12), 26), "12.00");
+    EXPECT_EQ(QueryStatements::filterEntryText(Variant::fromString("x"), 51), "");
+}
