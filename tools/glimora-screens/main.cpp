@@ -1,10 +1,14 @@
-// glimora-screens <folder>: renders each dialog template, with its skins and captions, to
-// <folder>/<id>-<screen>.png under the offscreen platform.
+// glimora-screens <folder> [sa password]: renders each dialog template, with its skins and
+// captions, to <folder>/<id>-<screen>.png under the offscreen platform. With the password of
+// the embedded server in the working directory (the demo's: glimora-demo), it also renders
+// the query screen with that server's data in each of its states, at 1024x768 and 1920x1080.
 
 #include "backoffice/LoginDialog.h"
 #include "backoffice/PasswordDialog.h"
 #include "components/ComponentFactories.h"
+#include "components/PageViewFactory.h"
 #include "res/DialogTemplate.h"
+#include "tools/glimora-screens/QueryScreens.h"
 #include "tools/glimora-screens/ScreenDressing.h"
 #include "ui/SharedFonts.h"
 #include "ui/TemplateDialog.h"
@@ -36,11 +40,16 @@ int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The home page's browser engine runs on the offscreen platform only without its
+    // sandbox and GPU, and shares OpenGL contexts set before the application exists.
+    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu --disable-gpu-compositing");
+    glimora::components::PageViewFactory::prepareApplication();
     QApplication app(argc, argv);
     glimora::components::ComponentFactories::install();
     QTextStream err(stderr);
-    if (argc != 2) {
-        err << "usage: glimora-screens <folder>\n";
+    if (argc != 2 && argc != 3) {
+        err << "usage: glimora-screens <folder> [sa password]\n";
         return 2;
     }
     const QDir folder(QString::fromLocal8Bit(argv[1]));
@@ -63,6 +72,11 @@ int main(int argc, char** argv)
             ++failures;
         }
         dialog.hide();
+    }
+    if (argc == 3) {
+        const int queryFailures = glimora::tools::renderQueryScreens(folder, QString::fromLocal8Bit(argv[2]));
+        if (queryFailures != 0)
+            ++failures;
     }
     return failures == 0 ? 0 : 1;
 }

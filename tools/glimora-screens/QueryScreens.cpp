@@ -1,0 +1,142 @@
+#include "tools/glimora-screens/QueryScreens.h"
+
+#include "app/EmbeddedServerSetup.h"
+#include "components/CWebBrowser2.h"
+#include "components/TextPageView.h"
+#include "data/SharedDatabase.h"
+#include "platform/FakeIdleClock.h"
+#include "query/QueryDialog.h"
+#include "settings/Settings.h"
+#include "ui/DropDownCombo.h"
+#include "ui/OkMessageBox.h"
+#include "ui/TemplateDialog.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QTextStream>
+#include <QThread>
+
+#include <functional>
+
+namespace glimora::tools {
+
+namespace {
+
+void settle()
+{
+    for (int i = 0; i < 5; ++i)
+        QApplication::processEvents();
+}
+
+// The screen with any open drop-down list painted over it, as a person would see it.
+QPixmap picture(query::QueryDialog& dialog)
+{
+    settle();
+    QPixmap pixmap = dialog.grab();
+    QPainter painter(&pixmap);
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window != &dialog && window->isVisible() && window->windowType() == Qt::Popup)
+            painter.drawPixmap(window->mapToGlobal(QPoint()) - dialog.mapToGlobal(QPoint()), window->grab());
+    }
+    return pixmap;
+}
+
+// A press and release of the left button on a control, as a visitor's touch.
+void click(query::QueryDialog& dialog, int id)
+{
+    QWidget* control = dialog.control(id);
+    const QPointF at(control->width() / 2.0, control->height() / 2.0);
+    for (const QEvent::Type type : { QEvent::MouseButtonPress, QEvent::MouseButtonRelease }) {
+        QMouseEvent event(type, at, control->mapToGlobal(at), Qt::LeftButton,
+            type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(control, &event);
+    }
+    settle();
+}
+
+} // namespace
+
+int renderQueryScreens(const QDir& folder, const QString& password)
+{
+    // The browser engine draws nothing into a picture taken on the offscreen platform, so the
+    // home page is shown in the text view here; the station shows it with the engine.
+    ui::TemplateDialog::setComponentFactory(
+        res::ControlKind::WebBrowser, [](const res::ControlTemplate&, QWidget* parent) {
+            return static_cast<QWidget*>(new components::CWebBrowser2(new components::TextPageView, parent));
+        });
+    QTextStream err(stderr);
+    app::Settings::instance().load();
+    app::Settings::instance().server = QStringLiteral("(LOCAL)");
+    app::registerEmbeddedServer();
+    data::SharedDatabase::createObjects();
+    data::LoginValues& login = data::SharedDatabase::login();
+    login.serverName = QStringLiteral("(LOCAL)");
+    login.userName = QStringLiteral("sa");
+    login.password = password;
+    login.databaseName = app::Settings::instance().database;
+    ui::OkMessageBox::setAutoAnswer(QMessageBox::Ok);
+
+    platform::FakeIdleClock clock;
+    platform::IdleClock::setCurrent(&clock);
+    int failures = 0;
+    const std::pair<int, int> sizes[] = { { 1024, 768 }, { 1920, 1080 } };
+    for (const auto& [width, height] : sizes) {
+        query::QueryDialog dialog;
+        if (!dialog.isReady()) {
+            err << "the query screen did not open: " << ui::OkMessageBox::shownTexts().join(' ') << "\n";
+            platform::IdleClock::setCurrent(nullptr);
+            return -1;
+        }
+        dialog.setWindowState(Qt::WindowNoState);
+        dialog.resize(width, height);
+        dialog.show();
+        settle();
+        const auto save = [&](const char* state) {
+            const QString name
+                = QStringLiteral("query-%1x%2-%3.png").arg(width).arg(height).arg(QLatin1String(state));
+            if (!picture(dialog).save(folder.filePath(name), "PNG")) {
+                err << "cannot write " << name << "\n";
+                ++failures;
+            }
+        };
+        save("1-first-level");
+        for (int i = 0; i < 2; ++i)
+            click(dialog, 1003);
+        save("2-two-levels");
+        click(dialog, 1003);
+        save("3-three-levels");
+        click(dialog, 1146);
+        save("4-picture");
+        click(dialog, 1138);
+        click(dialog, 1138);
+        save("5-picture-next");
+        click(dialog, 1145);
+        click(dialog, 1144);
+        save("6-filters");
+        auto* list = dialog.control<ui::DropDownCombo>(1000);
+        list->showPopup();
+        save("7-filter-list-open");
+        list->hidePopup();
+        list->setEditText(QString::fromUtf8("没有这一类"));
+        click(dialog, 1125);
+        save("8-empty-result");
+        click(dialog, 1171);
+        click(dialog, 1125);
+        click(dialog, 1146);
+        clock.advance(10 * 60 * 1000);
+        dialog.IdleCheck();
+        for (int i = 0; i < 20; ++i) {
+            QThread::msleep(10);
+            settle();
+        }
+        save("9-home-page");
+        clock.touch();
+        dialog.hide();
+    }
+    platform::IdleClock::setCurrent(nullptr);
+    return failures;
+}
+
+} // namespace glimora::tools
