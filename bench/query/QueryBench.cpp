@@ -1,0 +1,305 @@
+// Times the query screen on the embedded server, each figure against plain SQLite doing the
+// same reads on the same file, p50 and p95 over every value of the first level:
+//   - one drill-down step: a press of a value button until the new page is painted (the
+//     value-button statement, the record statement and the first page, offscreen);
+//   - one filter-list fill (the distinct values of a column);
+//   - painting one result page, and one picture view (a 1600 x 1200 JPEG decoded and drawn).
+//
+//   glimora_query_bench [demo] [rows...]        (default: demo 100000 1000000)
+#include "backoffice/LoginStatements.h"
+#include "components/ComponentFactories.h"
+#include "data/BackendRouter.h"
+#include "data/SharedDatabase.h"
+#include "engine/EmbeddedBackend.h"
+#include "engine/SqlFunctions.h"
+#include "query/QueryDialog.h"
+#include "query/RecordPicture.h"
+#include "settings/Settings.h"
+#include "settings/SettingsFile.h"
+#include "ui/OkMessageBox.h"
+#include "ui/SharedFonts.h"
+#include "ui/SkinButton.h"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QImage>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+
+using namespace glimora;
+
+namespace {
+
+const QString Demo = QStringLiteral(GLIMORA_SOURCE_DIR "/demo/");
+const char* const Select = "d1,d2,d3,d4,d5,d26,d7,d6,d16,d8,d51";
+
+struct Spread
+{
+    double p50 = 0;
+    double p95 = 0;
+};
+
+Spread spread(QList<double> samples)
+{
+    std::sort(samples.begin(), samples.end());
+    if (samples.isEmpty())
+        return {};
+    const auto at = [&](double q) {
+        return samples[qMin(samples.size() - 1, qsizetype(q * (samples.size() - 1) + 0.5))];
+    };
+    return { at(0.5), at(0.95) };
+}
+
+double milliseconds(const std::function<void()>& work)
+{
+    QElapsedTimer timer;
+    timer.start();
+    work();
+    return double(timer.nsecsElapsed()) / 1e6;
+}
+
+// Plain SQLite: prepares, steps and reads up to `limit` rows (every row when negative).
+void sqliteRead(sqlite3* db, const QString& sql, int limit = -1)
+{
+    sqlite3_stmt* statement = nullptr;
+    sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &statement, nullptr);
+    int rows = 0;
+    while ((limit < 0 || rows < limit) && sqlite3_step(statement) == SQLITE_ROW) {
+        for (int c = 0; c < sqlite3_column_count(statement); ++c) {
+            if (sqlite3_column_type(statement, c) == SQLITE_BLOB)
+                sqlite3_column_blob(statement, c);
+            else
+                sqlite3_column_text(statement, c);
+        }
+        ++rows;
+    }
+    sqlite3_finalize(statement);
+}
+
+QByteArray photograph()
+{
+    QImage image(1600, 1200, QImage::Format_RGB32);
+    QPainter painter(&image);
+    QLinearGradient gradient(0, 0, 1600, 1200);
+    gradient.setColorAt(0, Qt::darkBlue);
+    gradient.setColorAt(1, Qt::yellow);
+    painter.fillRect(image.rect(), gradient);
+    for (int i = 0; i < 200; ++i)
+        painter.fillRect(
+            QRect((i * 97) % 1500, (i * 61) % 1100, 100, 100), QColor::fromHsv(i % 360, 200, 220));
+    painter.end();
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "JPEG", 90);
+    return bytes;
+}
+
+// Rows like the demo's: 20 categories, 12 forms each, names, makers, prices, dates; a
+// picture on one row in 50.
+void fill(const QString& path, int rows)
+{
+    sqlite3* db = nullptr;
+    sqlite3_open(QFile::encodeName(path).constData(), &db);
+    engine::SqlFunctions::install(db);
+    sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+    sqlite3_stmt* insert = nullptr;
+    sqlite3_prepare_v2(db,
+        "INSERT INTO inquiry(d1,d2,d3,d4,d5,d6,d7,d8,d16,d26,d51) VALUES(?,?,?,?,?,?,?,?,?,?,?)", -1, &insert,
+        nullptr);
+    QRandomGenerator random(7);
+    const QByteArray picture = photograph();
+    for (int i = 0; i < rows; ++i) {
+        const QByteArray texts[] = { QStringLiteral("类别%1").arg(random.bounded(20)).toUtf8(),
+            QStringLiteral("剂型%1").arg(random.bounded(12)).toUtf8(),
+            QStringLiteral("药品名称%1").arg(i).toUtf8(), QByteArray("0.25g×24粒"), QByteArray("盒"),
+            QStringLiteral("制药厂%1").arg(random.bounded(300)).toUtf8(), QByteArray("甲类"),
+            QByteArray::number(100000 + i) };
+        for (int c = 0; c < 8; ++c)
+            sqlite3_bind_text(insert, c + 1, texts[c].constData(), -1, SQLITE_TRANSIENT);
+        const QByteArray date
+            = QDate(2012, 1, 1).addDays(random.bounded(2000)).toString("yyyy-MM-dd 00:00:00.000").toUtf8();
+        sqlite3_bind_text(insert, 9, date.constData(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_double(insert, 10, random.bounded(100000) / 100.0);
+        if (i % 50 == 0)
+            sqlite3_bind_blob(insert, 11, picture.constData(), int(picture.size()), SQLITE_STATIC);
+        else
+            sqlite3_bind_null(insert, 11);
+        sqlite3_step(insert);
+        sqlite3_reset(insert);
+    }
+    sqlite3_finalize(insert);
+    sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+}
+
+void report(const char* what, const Spread& station, const Spread& baseline,
+    const char* baselineName = "plain SQLite")
+{
+    std::printf("  %-34s p50 %8.2f ms  p95 %8.2f ms   %s p50 %8.2f  p95 %8.2f   ratio p50 %6.2f\n", what,
+        station.p50, station.p95, baselineName, baseline.p50, baseline.p95,
+        baseline.p50 > 0 ? station.p50 / baseline.p50 : 0.0);
+}
+
+void run(int rows)
+{
+    QTemporaryDir directory;
+    QDir::setCurrent(directory.path());
+    QFile settings(Demo + "uinfo.ini");
+    settings.copy(directory.filePath("uinfo.ini"));
+    QFile::setPermissions(directory.filePath("uinfo.ini"), QFile::ReadOwner | QFile::WriteOwner);
+    app::setSettingsDirectory(directory.path());
+    app::Settings::instance().load();
+    app::Settings::instance().server = QStringLiteral("(LOCAL)");
+
+    auto backend = std::make_shared<engine::EmbeddedBackend>(directory.filePath("sqldata"));
+    data::BackendRouter::setEmbeddedBackend(backend);
+    {
+        auto session = backend->open(QStringLiteral("Server=(LOCAL);Database=;Uid=sa;pwd=bench"), 0);
+        session->execute(backoffice::LoginStatements::createDatabase("nivo"), 0);
+        session->execute(backoffice::LoginStatements::createTables("nivo", Demo + "Contrast.XLS"), 0);
+        if (rows == 0) {
+            QString import = QStringLiteral("use nivo insert inquiry")
+                + app::ReadSetting(QStringLiteral("insert"), QStringLiteral("inserttext"), QString());
+            import.replace(QStringLiteral("?%"), Demo + "records.xls");
+            session->execute(import, 0);
+            session->execute(QStringLiteral("use nivo update inquiry set d51=0x")
+                    + QString::fromLatin1(photograph().toHex()) + QStringLiteral(" where d60 % 3 = 1"),
+                0);
+        }
+    }
+    const QString file = directory.filePath("sqldata/nivo.sqlite");
+    if (rows > 0)
+        fill(file, rows);
+
+    data::SharedDatabase::createObjects();
+    data::LoginValues& login = data::SharedDatabase::login();
+    login.serverName = QStringLiteral("(LOCAL)");
+    login.userName = QStringLiteral("sa");
+    login.password = QStringLiteral("bench");
+    ui::OkMessageBox::setAutoAnswer(QMessageBox::Ok);
+
+    sqlite3* plain = nullptr;
+    sqlite3_open(QFile::encodeName(file).constData(), &plain);
+    engine::SqlFunctions::install(plain);
+
+    std::printf("\n%s: the query screen on the embedded server (1024 x 768, offscreen)\n",
+        rows == 0 ? "demo data (480 records)" : QByteArray::number(rows).append(" rows").constData());
+    QElapsedTimer opening;
+    opening.start();
+    query::QueryDialog dialog;
+    dialog.setWindowState(Qt::WindowNoState);
+    dialog.resize(1024, 768);
+    dialog.grab();
+    std::printf("  screen opened and first page painted in %.0f ms\n", double(opening.nsecsElapsed()) / 1e6);
+    if (!dialog.isReady())
+        return;
+
+    const QStringList firstLevel = dialog.valueChoices().values();
+    QList<double> step, stepBase, page, pageBase, list, listBase, pictures, picturesBase;
+    for (const QString& value : firstLevel) {
+        // The button of this value: turn the pages of the value buttons until it shows.
+        int id = 0;
+        for (int turn = 0; turn < dialog.valueChoices().pageCount() && id == 0; ++turn) {
+            for (const int candidate : query::QueryDialog::valueButtonIds().mid(0, 19)) {
+                if (dialog.skinButton(candidate)->caption() == value)
+                    id = candidate;
+            }
+            if (id == 0)
+                dialog.skinButton(1022)->click();
+        }
+        step << milliseconds([&] {
+            dialog.skinButton(id)->click();
+            dialog.grab();
+        });
+        const QString where = " d1='" + value + "'";
+        stepBase << milliseconds([&] {
+            sqliteRead(plain, "select distinct d2 from inquiry where " + where + " order by d2");
+            sqliteRead(plain, QStringLiteral("select %1 from inquiry where %2").arg(Select, where),
+                dialog.pageStep());
+        });
+        page << milliseconds([&] { dialog.grab(); });
+        pageBase << milliseconds([&] {
+            sqliteRead(plain, QStringLiteral("select %1 from inquiry where %2").arg(Select, where),
+                dialog.pageStep());
+        });
+
+        pictures << milliseconds([&] {
+            dialog.ShowRecordPicture();
+            dialog.grab();
+        });
+        picturesBase << milliseconds(
+            [&] { sqliteRead(plain, QStringLiteral("select d51 from inquiry where %1").arg(where), 1); });
+        // Back to the data view and the top list.
+        QMouseEvent press(QEvent::MouseButtonPress, QPointF(1, 1),
+            dialog.control(1145)->mapToGlobal(QPointF(1, 1)), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(dialog.control(1145), &press);
+        dialog.skinButton(1057)->click();
+
+        list << milliseconds([&] { dialog.FillFilterList(QStringLiteral("d6"), 1062); });
+        listBase << milliseconds([&] { sqliteRead(plain, "select distinct d6 from inquiry  order by d6"); });
+    }
+    report("value button to new page painted", spread(step), spread(stepBase));
+    report("result page painted", spread(page), spread(pageBase));
+    report("picture view (1600x1200 JPEG)", spread(pictures), spread(picturesBase));
+    report("filter list filled (d6)", spread(list), spread(listBase));
+    std::printf(
+        "  (%lld first-level values; plain SQLite reads the same rows: the level's values and one page)\n",
+        static_cast<long long>(firstLevel.size()));
+    sqlite3_close(plain);
+    data::SharedDatabase::releaseObjects();
+    data::BackendRouter::setEmbeddedBackend(nullptr);
+}
+
+// A camera's photograph (6000 x 4000) stored as a record's picture: decoded straight at the
+// picture box's size, against decoding it whole.
+void largePicture()
+{
+    QImage image(6000, 4000, QImage::Format_RGB32);
+    QPainter painter(&image);
+    for (int i = 0; i < 400; ++i)
+        painter.fillRect(
+            QRect((i * 397) % 5800, (i * 211) % 3800, 200, 200), QColor::fromHsv(i % 360, 180, 200));
+    painter.end();
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "JPEG", 90);
+    QList<double> boxed, whole;
+    for (int i = 0; i < 5; ++i) {
+        boxed << milliseconds([&] { query::RecordPicture::decode(bytes, QSize(720, 540)); });
+        whole << milliseconds([&] { QImage::fromData(bytes); });
+    }
+    std::printf(
+        "\nA 6000 x 4000 JPEG (%lld bytes) for the picture view\n", static_cast<long long>(bytes.size()));
+    report("decoded at the box size (720x540)", spread(boxed), spread(whole), "whole image");
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    components::ComponentFactories::install();
+    app::createSharedFonts();
+    QList<int> sizes;
+    for (int i = 1; i < argc; ++i)
+        sizes << (QByteArray(argv[i]) == "demo" ? 0 : QByteArray(argv[i]).toInt());
+    if (sizes.isEmpty())
+        sizes = { 0, 100000, 1000000 };
+    largePicture();
+    for (const int rows : sizes)
+        run(rows);
+    return 0;
+}
