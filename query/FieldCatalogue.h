@@ -1,18 +1,14 @@
 #pragma once
 
+#include "data/CatalogueEntry.h"
+
 #include <QString>
 
 #include <array>
 
 namespace glimora::query {
 
-// One row of `contrast` as the query screen loads it.
-struct CatalogueEntry
-{
-    QString chna; // display name
-    QString engl; // column name d1 .. d60
-    int width = 0; // pixels
-};
+using data::CatalogueEntry;
 
 // The field catalogue: slots 1..59 hold the loaded rows in `sort` order, slot 0 stays empty.
 class FieldCatalogue

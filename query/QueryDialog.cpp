@@ -151,7 +151,9 @@ bool QueryDialog::OnInitDialog()
         m_filterLabels << control<QLabel>(filterLabelId(n));
         // The template's 30-point font leaves room for three characters in a list; the
         // title's font keeps a value readable from a step away.
-        m_filterLists.last()->setFont(app::sharedFont(2));
+        ui::DropDownCombo* list = m_filterLists.last();
+        list->setFont(app::sharedFont(2));
+        list->resize(list->width(), list->sizeHint().height());
     }
     if (!LoadTitles()) {
         data::CatalogueCaptions::shared().companyName = utf8("晴岚软件公司");

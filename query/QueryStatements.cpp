@@ -1,5 +1,6 @@
 #include "query/QueryStatements.h"
 
+#include "data/SqlLiteral.h"
 #include "data/ValueReaders.h"
 #include "settings/SettingsFile.h"
 
@@ -64,9 +65,7 @@ bool QueryStatements::isColumnName(const QString& name)
 
 QString QueryStatements::quoted(const QString& value)
 {
-    QString text = value;
-    text.replace(QLatin1Char('\''), QStringLiteral("''"));
-    return QLatin1Char('\'') + text + QLatin1Char('\'');
+    return QLatin1Char('\'') + data::SqlLiteral::quotesDoubled(value) + QLatin1Char('\'');
 }
 
 bool QueryStatements::isNumber(const QString& text)

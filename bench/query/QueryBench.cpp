@@ -106,7 +106,7 @@ QByteArray photograph()
 }
 
 // Rows like the demo's: 20 categories, 12 forms each, names, makers, prices, dates; a
-// picture on one row in 50.
+// picture on the first thousand rows, so that the first record of every category has one.
 void fill(const QString& path, int rows)
 {
     sqlite3* db = nullptr;
@@ -131,7 +131,7 @@ void fill(const QString& path, int rows)
             = QDate(2012, 1, 1).addDays(random.bounded(2000)).toString("yyyy-MM-dd 00:00:00.000").toUtf8();
         sqlite3_bind_text(insert, 9, date.constData(), -1, SQLITE_TRANSIENT);
         sqlite3_bind_double(insert, 10, random.bounded(100000) / 100.0);
-        if (i % 50 == 0)
+        if (i < 1000)
             sqlite3_bind_blob(insert, 11, picture.constData(), int(picture.size()), SQLITE_STATIC);
         else
             sqlite3_bind_null(insert, 11);
