@@ -3,6 +3,7 @@
 #include "engine/ProcessProbe.h"
 #include "engine/SqliteStatement.h"
 
+#include <cstdio>
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
@@ -28,6 +29,29 @@ QByteArray digest(const QByteArray& key, const QString& password)
         reinterpret_cast<const unsigned char*>(utf8.constData()), size_t(utf8.size()),
         reinterpret_cast<const unsigned char*>(key.constData()), size_t(key.size()));
     return out;
+}
+
+// SQL Server compares principal names without their trailing blanks: 'sa ' is sa.
+QString principalName(const QString& name)
+{
+    qsizetype end = name.size();
+    while (end > 0 && name.at(end - 1) == QLatin1Char(' '))
+        --end;
+    return name.left(end);
+}
+
+// A hash of a password nobody knows, made with the same parameters as every stored one:
+// an unknown login costs what a wrong password costs, from the first try on.
+const char* const DummyHash
+    = "$argon2id$v=19$m=65536,t=2,p=1$dnJHD2ZF1Pagmfody/lsDA$YY73aIZj+h9MqNlGUVlpBBbrLmMnlqaf40Cv276LbXw";
+
+const QString SaSid = QStringLiteral("01");
+
+QString newSid()
+{
+    QByteArray bytes(16, '\0');
+    randombytes_buf(bytes.data(), size_t(bytes.size()));
+    return QString::fromLatin1(bytes.toHex());
 }
 
 const QStringList& serverRoles()
@@ -70,7 +94,7 @@ void Catalogue::openFile(bool create)
     m_connection->execute(QStringLiteral(
         "BEGIN IMMEDIATE;"
         "CREATE TABLE IF NOT EXISTS logins(name TEXT COLLATE NOCASE PRIMARY KEY, password_hash TEXT NOT NULL,"
-        " default_database TEXT, created TEXT);"
+        " default_database TEXT, created TEXT, sid TEXT);"
         "CREATE TABLE IF NOT EXISTS server_role_members(role TEXT COLLATE NOCASE, login TEXT COLLATE NOCASE,"
         " PRIMARY KEY(role, login));"
         "CREATE TABLE IF NOT EXISTS databases(name TEXT COLLATE NOCASE PRIMARY KEY, file TEXT NOT NULL,"
@@ -80,6 +104,73 @@ void Catalogue::openFile(bool create)
         "INSERT INTO sqlite_sequence(name, seq) SELECT 'sessions', 50"
         " WHERE NOT EXISTS (SELECT 1 FROM sqlite_sequence WHERE name='sessions');"
         "COMMIT;"));
+    // Catalogues made before logins carried identifiers get theirs now; sa's is fixed.
+    bool hasSid = false;
+    {
+        SqliteStatement columns(*m_connection, QStringLiteral("PRAGMA table_info(logins)"));
+        while (columns.step())
+            hasSid = hasSid || columns.textColumn(1) == QLatin1String("sid");
+    }
+    if (!hasSid) {
+        m_connection->beginWrite();
+        try {
+            bool added = false;
+            {
+                SqliteStatement columns(*m_connection, QStringLiteral("PRAGMA table_info(logins)"));
+                while (columns.step())
+                    added = added || columns.textColumn(1) == QLatin1String("sid");
+            }
+            if (!added) {
+                m_connection->execute(QStringLiteral("ALTER TABLE logins ADD COLUMN sid TEXT"));
+                m_connection->execute(QStringLiteral("UPDATE logins SET sid = CASE WHEN name = 'sa' THEN "
+                                                     "'01' ELSE lower(hex(randomblob(16))) END"));
+            }
+            m_connection->commitWrite();
+        } catch (...) {
+            m_connection->rollbackWrite();
+            throw;
+        }
+    }
+}
+
+bool Catalogue::hasLogins()
+{
+    openFile(false);
+    if (!m_connection)
+        return false;
+    SqliteStatement count(*m_connection, QStringLiteral("SELECT count(*) FROM logins"));
+    count.step();
+    return count.intColumn(0) > 0;
+}
+
+bool Catalogue::folderHoldsData()
+{
+    const QDir folder(m_directory);
+    for (const QString& name :
+        folder.entryList({ QStringLiteral("*.sqlite"), QStringLiteral("*.dbk") }, QDir::Files)) {
+        if (name != QLatin1String("catalogue.sqlite"))
+            return true;
+    }
+    const QDir backups(folder.absoluteFilePath(QStringLiteral("backup")));
+    if (backups.exists() && !backups.entryList(QDir::Files | QDir::NoDotAndDotDot).isEmpty())
+        return true;
+    if (m_connection) {
+        SqliteStatement count(*m_connection, QStringLiteral("SELECT count(*) FROM databases"));
+        count.step();
+        return count.intColumn(0) > 0;
+    }
+    return false;
+}
+
+ServerError Catalogue::unusableCatalogue() const
+{
+    return ServerError(17204,
+        QStringLiteral(
+            "The server in '%1' does not start: its catalogue (catalogue.sqlite) is missing, unreadable "
+            "or holds no logins, but the folder holds databases or backups. Put the catalogue back, or "
+            "rebuild it with: glimora-sql --data-dir '%1' --recover-catalogue -P <new sa password>")
+            .arg(QDir::toNativeSeparators(m_directory)),
+        16);
 }
 
 QString Catalogue::hashPassword(const QString& password) const
@@ -111,25 +202,63 @@ bool Catalogue::checkHash(const QString& login, const QString& hash, const QStri
     return true;
 }
 
-void Catalogue::bootstrap(const QString& password)
+void Catalogue::createFirstEntries(const QString& password, bool createMaster)
 {
     const QString now = QDateTime::currentDateTime().toString(Qt::ISODate);
+    SqliteStatement insert(*m_connection,
+        QStringLiteral("INSERT INTO logins(name, password_hash, default_database, created, sid) "
+                       "VALUES('sa', ?, 'master', ?, ?)"));
+    insert.bindText(1, hashPassword(password));
+    insert.bindText(2, now);
+    insert.bindText(3, SaSid);
+    insert.step();
+    m_connection->execute(
+        QStringLiteral("INSERT OR IGNORE INTO server_role_members VALUES('sysadmin', 'sa')"));
+    if (!createMaster)
+        return;
+    SqliteStatement master(*m_connection,
+        QStringLiteral(
+            "INSERT INTO databases(name, file, owner, created) VALUES('master', 'master.sqlite', 'sa', ?)"));
+    master.bindText(1, now);
+    master.step();
+}
+
+void Catalogue::bootstrap(const QString& password)
+{
+    // One write transaction decides among first logins of every process: the first one in
+    // finds no login and makes sa and master, the others find sa and check its password.
+    const QString masterPath = QDir(m_directory).absoluteFilePath(QStringLiteral("master.sqlite"));
+    const QString temporary = QDir(m_directory).absoluteFilePath(QStringLiteral(".master-bootstrap.tmp"));
+    bool renamed = false;
     m_connection->beginWrite();
     try {
         SqliteStatement count(*m_connection, QStringLiteral("SELECT count(*) FROM logins"));
         count.step();
-        if (count.intColumn(0) == 0) {
-            SqliteStatement insert(
-                *m_connection, QStringLiteral("INSERT INTO logins VALUES('sa', ?, 'master', ?)"));
-            insert.bindText(1, hashPassword(password));
-            insert.bindText(2, now);
-            insert.step();
-            m_connection->execute(
-                QStringLiteral("INSERT OR IGNORE INTO server_role_members VALUES('sysadmin', 'sa')"));
+        if (count.intColumn(0) > 0) {
+            m_connection->commitWrite();
+            return;
         }
+        if (folderHoldsData())
+            throw unusableCatalogue();
+        // Left by a first login that died before it committed.
+        for (const QString& suffix : { QString(), QStringLiteral("-wal"), QStringLiteral("-shm") })
+            QFile::remove(temporary + suffix);
+        DatabaseConnection::createFile(temporary, QStringLiteral("sa"), SaSid);
+        createFirstEntries(password, true);
+        if (::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(masterPath).constData())
+            != 0)
+            throw ServerError(5123,
+                QStringLiteral("CREATE FILE encountered operating system error while attempting to open or "
+                               "create the physical file '%1'.")
+                    .arg(masterPath),
+                16);
+        renamed = true;
         m_connection->commitWrite();
     } catch (...) {
         m_connection->rollbackWrite();
+        QFile::remove(temporary);
+        if (renamed)
+            QFile::remove(masterPath);
         throw;
     }
 }
@@ -137,35 +266,40 @@ void Catalogue::bootstrap(const QString& password)
 LoginInfo Catalogue::authenticate(const QString& login, const QString& password)
 {
     QMutexLocker locker(&m_mutex);
-    openFile(false);
-    bool fresh = !m_connection;
-    if (!fresh) {
-        SqliteStatement count(*m_connection, QStringLiteral("SELECT count(*) FROM logins"));
-        count.step();
-        fresh = count.intColumn(0) == 0;
+    const QString name = principalName(login);
+    bool usable = false;
+    try {
+        usable = hasLogins();
+    } catch (const ServerError&) {
+        // An unreadable catalogue is never a fresh server.
+        m_connection.reset();
+        throw unusableCatalogue();
     }
-    if (fresh) {
-        if (login.compare(QLatin1String("sa"), Qt::CaseInsensitive) != 0 || password.isEmpty())
+    if (!usable) {
+        if (name.compare(QLatin1String("sa"), Qt::CaseInsensitive) != 0 || password.isEmpty()) {
+            if (folderHoldsData())
+                throw unusableCatalogue();
             throw loginFailed(login);
+        }
+        // Whether the folder is fresh is decided under the catalogue's write lock, where
+        // another process's first login cannot be half done.
         openFile(true);
         bootstrap(password);
     }
-    if (!database(QStringLiteral("master")))
-        createDatabase(QStringLiteral("master"), QStringLiteral("sa"));
 
     SqliteStatement lookup(*m_connection,
-        QStringLiteral("SELECT name, password_hash, default_database FROM logins WHERE name=?"));
-    lookup.bindText(1, login);
+        QStringLiteral("SELECT name, password_hash, default_database, sid FROM logins WHERE name=?"));
+    lookup.bindText(1, name);
     if (!lookup.step()) {
         // The same work as for a known login, so that timing does not tell them apart.
-        static const QString dummy = hashPassword(QStringLiteral("not a password"));
-        checkHash(QString(), dummy, password);
+        checkHash(QString(), QString::fromLatin1(DummyHash), password);
         throw loginFailed(login);
     }
     LoginInfo info;
     info.name = lookup.textColumn(0);
     const QString hash = lookup.textColumn(1);
     info.defaultDatabase = lookup.textColumn(2);
+    info.sid = lookup.textColumn(3);
     if (!checkHash(info.name, hash, password))
         throw loginFailed(login);
     SqliteStatement role(
@@ -175,6 +309,78 @@ LoginInfo Catalogue::authenticate(const QString& login, const QString& password)
     return info;
 }
 
+QStringList Catalogue::recover(const QString& saPassword)
+{
+    QMutexLocker locker(&m_mutex);
+    if (saPassword.isEmpty())
+        throw ServerError(15118, QStringLiteral("Password validation failed: sa needs a password."), 16);
+    bool usable = false;
+    try {
+        usable = hasLogins();
+    } catch (const ServerError&) {
+    }
+    if (usable)
+        throw ServerError(17204,
+            QStringLiteral("The catalogue of '%1' holds logins: there is nothing to recover.")
+                .arg(QDir::toNativeSeparators(m_directory)),
+            16);
+    // The unusable catalogue is kept beside, for whoever wants to look into it.
+    m_connection.reset();
+    const QString kept = m_path + QStringLiteral(".lost-")
+        + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddHHmmss"));
+    for (const QString& suffix : { QString(), QStringLiteral("-wal"), QStringLiteral("-shm") }) {
+        if (QFile::exists(m_path + suffix) && !QFile::rename(m_path + suffix, kept + suffix))
+            throw ServerError(5123, QStringLiteral("Cannot move '%1' aside.").arg(m_path + suffix), 16);
+    }
+    openFile(true);
+
+    QStringList files = QDir(m_directory).entryList({ QStringLiteral("*.sqlite") }, QDir::Files, QDir::Name);
+    files.removeAll(QStringLiteral("catalogue.sqlite"));
+    QStringList names;
+    m_connection->beginWrite();
+    try {
+        const bool hasMaster = files.contains(QStringLiteral("master.sqlite"));
+        if (!hasMaster)
+            DatabaseConnection::createFile(
+                QDir(m_directory).absoluteFilePath(QStringLiteral("master.sqlite")), QStringLiteral("sa"),
+                SaSid);
+        createFirstEntries(saPassword, true);
+        names.append(QStringLiteral("master"));
+        const QString now = QDateTime::currentDateTime().toString(Qt::ISODate);
+        for (const QString& file : std::as_const(files)) {
+            if (file == QLatin1String("master.sqlite"))
+                continue;
+            // Only files of this server: they carry its users table.
+            std::shared_ptr<DatabaseConnection> probe;
+            try {
+                probe = DatabaseConnection::open(QString(), QDir(m_directory).absoluteFilePath(file), 5000);
+                SqliteStatement users(*probe,
+                    QStringLiteral(
+                        "SELECT 1 FROM sqlite_master WHERE type='table' AND name='__glimora_users'"));
+                if (!users.step())
+                    continue;
+            } catch (const ServerError&) {
+                continue;
+            }
+            const QString name = file.chopped(int(QStringLiteral(".sqlite").size()));
+            SqliteStatement insert(*m_connection,
+                QStringLiteral(
+                    "INSERT OR IGNORE INTO databases(name, file, owner, created) VALUES(?, ?, 'sa', ?)"));
+            insert.bindText(1, name);
+            insert.bindText(2, file);
+            insert.bindText(3, now);
+            insert.step();
+            names.append(name);
+        }
+        m_connection->commitWrite();
+    } catch (...) {
+        m_connection->rollbackWrite();
+        throw;
+    }
+    m_verified.clear();
+    return names;
+}
+
 std::optional<LoginInfo> Catalogue::login(const QString& name)
 {
     QMutexLocker locker(&m_mutex);
@@ -182,13 +388,14 @@ std::optional<LoginInfo> Catalogue::login(const QString& name)
     if (!m_connection)
         return std::nullopt;
     SqliteStatement lookup(
-        *m_connection, QStringLiteral("SELECT name, default_database FROM logins WHERE name=?"));
-    lookup.bindText(1, name);
+        *m_connection, QStringLiteral("SELECT name, default_database, sid FROM logins WHERE name=?"));
+    lookup.bindText(1, principalName(name));
     if (!lookup.step())
         return std::nullopt;
     LoginInfo info;
     info.name = lookup.textColumn(0);
     info.defaultDatabase = lookup.textColumn(1);
+    info.sid = lookup.textColumn(2);
     SqliteStatement role(
         *m_connection, QStringLiteral("SELECT 1 FROM server_role_members WHERE role='sysadmin' AND login=?"));
     role.bindText(1, info.name);
@@ -196,27 +403,68 @@ std::optional<LoginInfo> Catalogue::login(const QString& name)
     return info;
 }
 
-void Catalogue::createLogin(const QString& name, const QString& password, const QString& defaultDatabase)
+void Catalogue::createLogin(const QString& login, const QString& password, const QString& defaultDatabase)
 {
+    const QString name = principalName(login);
     const QString hash = hashPassword(password);
     QMutexLocker locker(&m_mutex);
     openFile(true);
     SqliteStatement exists(*m_connection, QStringLiteral("SELECT 1 FROM logins WHERE name=?"));
     exists.bindText(1, name);
     if (exists.step())
-        throw ServerError(15025, QStringLiteral("The server principal '%1' already exists.").arg(name), 16);
-    SqliteStatement insert(*m_connection, QStringLiteral("INSERT INTO logins VALUES(?, ?, ?, ?)"));
+        throw ServerError(15025, QStringLiteral("The server principal '%1' already exists.").arg(login), 16);
+    SqliteStatement insert(*m_connection,
+        QStringLiteral(
+            "INSERT INTO logins(name, password_hash, default_database, created, sid) VALUES(?, ?, ?, ?, ?)"));
     insert.bindText(1, name);
     insert.bindText(2, hash);
     insert.bindText(3, defaultDatabase);
     insert.bindText(4, QDateTime::currentDateTime().toString(Qt::ISODate));
+    insert.bindText(5, newSid());
     insert.step();
 }
 
-void Catalogue::dropLogin(const QString& name)
+void Catalogue::dropLogin(const QString& login)
 {
     QMutexLocker locker(&m_mutex);
-    openFile(true);
+    const std::optional<LoginInfo> info = this->login(login);
+    if (!info)
+        return;
+    const QString name = info->name;
+    for (const SessionEntry& session : liveSessions()) {
+        if (session.login.compare(name, Qt::CaseInsensitive) == 0)
+            throw ServerError(15434,
+                QStringLiteral("Could not drop login '%1' as the user is currently logged in.").arg(name),
+                16);
+    }
+    QStringList owned;
+    QStringList mapped;
+    for (const QString& databaseName : databaseNames()) {
+        const std::optional<DatabaseEntry> entry = database(databaseName);
+        try {
+            const std::optional<QString> user = openDatabase(*entry, 30000)->userOfLogin(info->sid);
+            if (user && user->compare(QLatin1String("dbo"), Qt::CaseInsensitive) == 0)
+                owned.append(entry->name);
+            else if (user)
+                mapped.append(entry->name);
+        } catch (const ServerError&) {
+            // A database that cannot be opened cannot be checked: keep the login.
+            mapped.append(entry->name);
+        }
+    }
+    if (!owned.isEmpty())
+        throw ServerError(15174,
+            QStringLiteral("Login '%1' owns one or more database(s). Change the owner of the following "
+                           "database(s) before dropping login: %2")
+                .arg(name, owned.join(QStringLiteral(", "))),
+            16);
+    if (!mapped.isEmpty())
+        throw ServerError(15175,
+            QStringLiteral(
+                "Login '%1' is aliased or mapped to a user in one or more database(s). Drop the user "
+                "or alias before dropping the login.")
+                .arg(name),
+            16);
     m_connection->beginWrite();
     try {
         SqliteStatement roles(*m_connection, QStringLiteral("DELETE FROM server_role_members WHERE login=?"));
@@ -239,7 +487,7 @@ bool Catalogue::verifyPassword(const QString& name, const QString& password)
     openFile(true);
     SqliteStatement lookup(
         *m_connection, QStringLiteral("SELECT name, password_hash FROM logins WHERE name=?"));
-    lookup.bindText(1, name);
+    lookup.bindText(1, principalName(name));
     if (!lookup.step())
         return false;
     return checkHash(lookup.textColumn(0), lookup.textColumn(1), password);
@@ -252,9 +500,9 @@ void Catalogue::setPassword(const QString& name, const QString& password)
     openFile(true);
     SqliteStatement update(*m_connection, QStringLiteral("UPDATE logins SET password_hash=? WHERE name=?"));
     update.bindText(1, hash);
-    update.bindText(2, name);
+    update.bindText(2, principalName(name));
     update.step();
-    m_verified.remove(name.toLower());
+    m_verified.remove(principalName(name).toLower());
 }
 
 bool Catalogue::isServerRole(const QString& role)
@@ -308,6 +556,17 @@ std::optional<Catalogue::DatabaseEntry> Catalogue::database(const QString& name)
     return DatabaseEntry { lookup.textColumn(0), QDir(m_directory).absoluteFilePath(lookup.textColumn(1)) };
 }
 
+std::shared_ptr<DatabaseConnection> Catalogue::openDatabase(const DatabaseEntry& entry, int busyTimeoutMs)
+{
+    std::shared_ptr<DatabaseConnection> connection
+        = DatabaseConnection::open(entry.name, entry.path, busyTimeoutMs);
+    connection->adoptUserIdentifiers([this](const QString& name) -> std::optional<QString> {
+        const std::optional<LoginInfo> info = login(name);
+        return info ? std::optional<QString>(info->sid) : std::nullopt;
+    });
+    return connection;
+}
+
 void Catalogue::createDatabase(const QString& name, const QString& ownerLogin)
 {
     QMutexLocker locker(&m_mutex);
@@ -321,9 +580,11 @@ void Catalogue::createDatabase(const QString& name, const QString& ownerLogin)
     for (int n = 2; QFile::exists(QDir(m_directory).absoluteFilePath(file)); ++n)
         file = QStringLiteral("%1_%2.sqlite").arg(base).arg(n);
     const QString path = QDir(m_directory).absoluteFilePath(file);
-    DatabaseConnection::createFile(path, ownerLogin);
+    const std::optional<LoginInfo> owner = login(ownerLogin);
+    DatabaseConnection::createFile(path, ownerLogin, owner ? owner->sid : QString());
     try {
-        SqliteStatement insert(*m_connection, QStringLiteral("INSERT INTO databases VALUES(?, ?, ?, ?)"));
+        SqliteStatement insert(*m_connection,
+            QStringLiteral("INSERT INTO databases(name, file, owner, created) VALUES(?, ?, ?, ?)"));
         insert.bindText(1, name);
         insert.bindText(2, file);
         insert.bindText(3, ownerLogin);

@@ -17,6 +17,8 @@ struct LoginInfo
     QString name; // as created
     QString defaultDatabase;
     bool sysadmin = false;
+    // The login's security identifier: database users are mapped to it, never to the name.
+    QString sid;
 };
 
 // The server's catalogue file: logins with their Argon2id password hashes, server role
@@ -31,10 +33,17 @@ public:
     QString dataDirectory() const { return m_directory; }
 
     // Checks a login. On a fresh server the first login must be "sa" with a non-empty
-    // password, which becomes sa's password. Every refusal is the same error 18456.
+    // password, which becomes sa's password; exactly one of several first logins at once
+    // wins. Every refusal is the same error 18456. A folder that holds databases or backups
+    // but no usable catalogue is no fresh server: every login is refused with 17204.
     LoginInfo authenticate(const QString& login, const QString& password);
+    // The administrator's way out of a lost catalogue: a new one with sa's password, and
+    // every database file of the folder registered under its file's name, owned by sa.
+    // Refused while the catalogue is usable. Returns the names of the databases.
+    QStringList recover(const QString& saPassword);
     std::optional<LoginInfo> login(const QString& name);
     void createLogin(const QString& name, const QString& password, const QString& defaultDatabase);
+    // Refused while the login is logged in, owns a database or is mapped to a user.
     void dropLogin(const QString& name);
     bool verifyPassword(const QString& name, const QString& password);
     void setPassword(const QString& name, const QString& password);
@@ -50,6 +59,8 @@ public:
         QString path;
     };
     std::optional<DatabaseEntry> database(const QString& name);
+    // A connection to a database, its users mapped to this catalogue's logins.
+    std::shared_ptr<DatabaseConnection> openDatabase(const DatabaseEntry& entry, int busyTimeoutMs);
     void createDatabase(const QString& name, const QString& ownerLogin);
     // Registers a database whose file (a name in the data folder) is already complete; 1801
     // when the name is taken.
@@ -82,7 +93,12 @@ public:
 
 private:
     void openFile(bool create);
+    bool hasLogins();
+    bool folderHoldsData();
+    ServerError unusableCatalogue() const;
     void bootstrap(const QString& password);
+    // Writes sa and master into an empty catalogue; inside a write transaction.
+    void createFirstEntries(const QString& password, bool createMaster);
     QString hashPassword(const QString& password) const;
     bool checkHash(const QString& login, const QString& hash, const QString& password);
 

@@ -23,7 +23,7 @@ const QStringList& fixedRoles()
 
 } // namespace
 
-void DatabaseConnection::createFile(const QString& path, const QString& ownerLogin)
+void DatabaseConnection::createFile(const QString& path, const QString& ownerLogin, const QString& ownerSid)
 {
     {
         QFile file(path);
@@ -41,11 +41,12 @@ void DatabaseConnection::createFile(const QString& path, const QString& ownerLog
         "BEGIN IMMEDIATE;"
         "CREATE TABLE __glimora_columns(tbl TEXT COLLATE NOCASE, col TEXT COLLATE NOCASE, ordinal INTEGER,"
         " type TEXT, is_identity INTEGER, PRIMARY KEY(tbl, col));"
-        "CREATE TABLE __glimora_users(name TEXT COLLATE NOCASE PRIMARY KEY, login TEXT COLLATE NOCASE);"
+        "CREATE TABLE __glimora_users(name TEXT COLLATE NOCASE PRIMARY KEY, login TEXT COLLATE NOCASE,"
+        " sid TEXT);"
         "CREATE TABLE __glimora_role_members(role TEXT COLLATE NOCASE, member TEXT COLLATE NOCASE,"
         " PRIMARY KEY(role, member));"
         "COMMIT;"));
-    connection->addUser(QStringLiteral("dbo"), ownerLogin);
+    connection->addUser(QStringLiteral("dbo"), ownerLogin, ownerSid);
 }
 
 std::shared_ptr<DatabaseConnection> DatabaseConnection::open(
@@ -99,7 +100,21 @@ DatabaseConnection::~DatabaseConnection()
 
 void DatabaseConnection::setBusyTimeout(int milliseconds)
 {
-    sqlite3_busy_timeout(m_db, milliseconds <= 0 ? INT_MAX : milliseconds);
+    m_busyTimeoutMs = milliseconds <= 0 ? INT_MAX : milliseconds;
+    sqlite3_busy_handler(m_db, &DatabaseConnection::busyHandler, this);
+}
+
+int DatabaseConnection::busyHandler(void* connection, int attempt)
+{
+    auto* self = static_cast<DatabaseConnection*>(connection);
+    if (attempt == 0)
+        self->m_busySince.start();
+    if (self->m_interrupt && self->m_interrupt->load())
+        return 0;
+    if (self->m_busySince.elapsed() >= self->m_busyTimeoutMs)
+        return 0;
+    sqlite3_sleep(attempt < 10 ? 2 : 10);
+    return 1;
 }
 
 void DatabaseConnection::execute(const QString& sql)
@@ -455,13 +470,60 @@ bool DatabaseConnection::isFixedRole(const QString& role)
     return fixedRoles().contains(role, Qt::CaseInsensitive);
 }
 
-std::optional<QString> DatabaseConnection::userOfLogin(const QString& login)
+std::optional<QString> DatabaseConnection::userOfLogin(const QString& sid)
 {
-    SqliteStatement statement(*this, QStringLiteral("SELECT name FROM __glimora_users WHERE login=?"));
-    statement.bindText(1, login);
+    if (sid.isEmpty())
+        return std::nullopt;
+    SqliteStatement statement(*this, QStringLiteral("SELECT name FROM __glimora_users WHERE sid=?"));
+    statement.bindText(1, sid);
     if (!statement.step())
         return std::nullopt;
     return statement.textColumn(0);
+}
+
+void DatabaseConnection::adoptUserIdentifiers(
+    const std::function<std::optional<QString>(const QString&)>& sidOfLogin)
+{
+    {
+        SqliteStatement columns(*this, QStringLiteral("PRAGMA table_info(__glimora_users)"));
+        while (columns.step()) {
+            if (columns.textColumn(1).compare(QLatin1String("sid"), Qt::CaseInsensitive) == 0)
+                return;
+        }
+    }
+    beginWrite();
+    try {
+        // Another process may have done it while this one waited for the write lock.
+        bool done = false;
+        {
+            SqliteStatement columns(*this, QStringLiteral("PRAGMA table_info(__glimora_users)"));
+            while (columns.step())
+                done = done || columns.textColumn(1).compare(QLatin1String("sid"), Qt::CaseInsensitive) == 0;
+        }
+        if (!done) {
+            execute(QStringLiteral("ALTER TABLE __glimora_users ADD COLUMN sid TEXT"));
+            QList<std::pair<QString, QString>> users;
+            {
+                SqliteStatement list(*this, QStringLiteral("SELECT name, login FROM __glimora_users"));
+                while (list.step())
+                    users.append({ list.textColumn(0), list.textColumn(1) });
+            }
+            for (const auto& [user, login] : users) {
+                const std::optional<QString> sid = sidOfLogin(login);
+                if (!sid)
+                    continue; // its login is gone: the user stays orphaned
+                SqliteStatement update(
+                    *this, QStringLiteral("UPDATE __glimora_users SET sid=? WHERE name=?"));
+                update.bindText(1, *sid);
+                update.bindText(2, user);
+                update.step();
+            }
+        }
+        commitWrite();
+    } catch (...) {
+        rollbackWrite();
+        throw;
+    }
 }
 
 std::optional<QString> DatabaseConnection::loginOfUser(const QString& user)
@@ -478,11 +540,13 @@ bool DatabaseConnection::userExists(const QString& user)
     return loginOfUser(user).has_value();
 }
 
-void DatabaseConnection::addUser(const QString& user, const QString& login)
+void DatabaseConnection::addUser(const QString& user, const QString& login, const QString& sid)
 {
-    SqliteStatement statement(*this, QStringLiteral("INSERT INTO __glimora_users(name, login) VALUES(?, ?)"));
+    SqliteStatement statement(
+        *this, QStringLiteral("INSERT INTO __glimora_users(name, login, sid) VALUES(?, ?, ?)"));
     statement.bindText(1, user);
     statement.bindText(2, login);
+    statement.bindText(3, sid);
     statement.step();
 }
 

@@ -4,8 +4,11 @@
 #include "engine/ServerError.h"
 #include "engine/TableInfo.h"
 
+#include <atomic>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QString>
 #include <QStringList>
@@ -20,8 +23,9 @@ namespace glimora::engine {
 class DatabaseConnection
 {
 public:
-    // Creates a new database file, readable by its owner only, owned by `ownerLogin`.
-    static void createFile(const QString& path, const QString& ownerLogin);
+    // Creates a new database file, readable by its owner only, owned by `ownerLogin`, whose
+    // security identifier is `ownerSid`.
+    static void createFile(const QString& path, const QString& ownerLogin, const QString& ownerSid);
     static std::shared_ptr<DatabaseConnection> open(
         const QString& name, const QString& path, int busyTimeoutMs);
     ~DatabaseConnection();
@@ -32,6 +36,8 @@ public:
     QString name() const { return m_name; }
     QString path() const { return m_path; }
     void setBusyTimeout(int milliseconds);
+    // While `flag` is set, waiting for another connection's lock gives up at once.
+    void setInterruptFlag(const std::atomic<bool>* flag) { m_interrupt = flag; }
 
     void execute(const QString& sql);
     // SQLite's failure `rc`, in SQL Server's words.
@@ -57,11 +63,16 @@ public:
     void dropTable(const QString& name);
 
     // Database users and roles.
+    // Users are mapped to logins by the login's security identifier, never by its name: a
+    // login dropped and created again under the same name is a stranger to the database.
     static bool isFixedRole(const QString& role);
-    std::optional<QString> userOfLogin(const QString& login);
+    std::optional<QString> userOfLogin(const QString& sid);
     std::optional<QString> loginOfUser(const QString& user);
     bool userExists(const QString& user);
-    void addUser(const QString& user, const QString& login);
+    void addUser(const QString& user, const QString& login, const QString& sid);
+    // Files made before users carried identifiers map each user once to the login of its
+    // name that exists when the file is first opened; `sidOfLogin` gives that login's.
+    void adoptUserIdentifiers(const std::function<std::optional<QString>(const QString&)>& sidOfLogin);
     void dropUser(const QString& user);
     QStringList rolesOf(const QString& user);
     void addRoleMember(const QString& role, const QString& member);
@@ -80,6 +91,11 @@ private:
     qint64 m_schemaVersion = -1;
     QHash<QString, TableInfo> m_tables;
     int m_transactionDepth = 0;
+    int m_busyTimeoutMs = 0;
+    const std::atomic<bool>* m_interrupt = nullptr;
+    QElapsedTimer m_busySince;
+
+    static int busyHandler(void* connection, int attempt);
 };
 
 } // namespace glimora::engine

@@ -29,9 +29,11 @@ data::DbError toDbError(const ServerError& error)
         data::DbError::ProviderFailure, error.message(), error.number(), error.severity(), error.state());
 }
 
-int progressCheck(void* deadline)
+ServerError killedError()
 {
-    return static_cast<QDeadlineTimer*>(deadline)->hasExpired() ? 1 : 0;
+    return ServerError(
+        596, QStringLiteral("Cannot continue the execution because the session is in the kill state."), 21, 1)
+        .setAbortsBatch();
 }
 
 QString literalOf(sqlite3_stmt* statement, int column)
@@ -87,9 +89,10 @@ EmbeddedSession::EmbeddedSession(std::shared_ptr<Catalogue> catalogue, RowsetRea
     m_spid = m_catalogue->registerSession(m_login.name, m_host, m_database->name());
     m_catalogue->killWatcher().watch(m_spid, [this] {
         std::unique_lock busy(m_busy, std::try_to_lock);
-        // A session at work notices the kill itself before its next request.
         if (busy.owns_lock())
             letGoAfterKill();
+        else // a session at work stops its request at the next step and rolls it back
+            m_killRequested = true;
     });
 }
 
@@ -150,11 +153,15 @@ data::ExecuteResult EmbeddedSession::execute(const QString& batch, int commandTi
                                            : QDeadlineTimer(QDeadlineTimer::Forever);
     BatchState state;
     for (int i = 0; i < statements.size(); ++i) {
-        sqlite3_progress_handler(m_database->handle(), 10000, progressCheck, &m_deadline);
+        sqlite3_progress_handler(m_database->handle(), 10000, interruptCheck, this);
         try {
             runStatement(*statements[i], state, i == statements.size() - 1);
             m_lastError = 0;
         } catch (const ServerError& error) {
+            if (m_killRequested) {
+                state.error = killedError();
+                break;
+            }
             m_lastError = error.number();
             if (!state.error)
                 state.error = error;
@@ -167,6 +174,19 @@ data::ExecuteResult EmbeddedSession::execute(const QString& batch, int commandTi
         }
     }
     sqlite3_progress_handler(m_database->handle(), 0, nullptr, nullptr);
+    if (m_killRequested) {
+        // Killed while at work: what the batch began is undone, and its client told at once.
+        if (m_database->inTransaction()) {
+            try {
+                m_database->rollbackTransaction();
+            } catch (const ServerError&) {
+            }
+        }
+        if (state.cursor)
+            state.cursor->discard();
+        letGoAfterKill();
+        throw toDbError(killedError());
+    }
     if (state.error) {
         if (state.cursor)
             state.cursor->drain();
@@ -203,8 +223,21 @@ QStringList EmbeddedSession::primaryKeyColumns(const QString& table)
     }
 }
 
+int EmbeddedSession::interruptCheck(void* session)
+{
+    const auto* self = static_cast<const EmbeddedSession*>(session);
+    return self->m_killRequested || self->m_deadline.hasExpired() ? 1 : 0;
+}
+
+void EmbeddedSession::stopIfKilled() const
+{
+    if (m_killRequested)
+        throw killedError();
+}
+
 void EmbeddedSession::runStatement(const Statement& statement, BatchState& state, bool lastInBatch)
 {
+    stopIfKilled();
     switch (statement.kind) {
     case Statement::Kind::Select:
         return runSelect(statement, state, lastInBatch);
@@ -216,15 +249,24 @@ void EmbeddedSession::runStatement(const Statement& statement, BatchState& state
     case Statement::Kind::Delete:
         return runChange(statement, state);
     case Statement::Kind::CreateTable:
-        requireDdl(QStringLiteral("CREATE TABLE"));
-        if (!statement.name.isEmpty() && statement.name.compare(m_database->name(), Qt::CaseInsensitive) != 0)
-            throw ServerError::notSupported(QStringLiteral("a table in another database"));
+        refuseOtherDatabase(statement.name);
+        if (!m_permissions.canChangeSchema())
+            throw ServerError(262,
+                QStringLiteral("CREATE TABLE permission denied in database '%1'.").arg(m_database->name()),
+                14, 1);
         m_database->createTable(statement);
         return;
     case Statement::Kind::DropTable:
-        requireDdl(QStringLiteral("DROP TABLE"));
-        for (const QString& table : statement.tables)
+        for (const QString& table : statement.tables) {
+            // As for a missing table: whoever may not drop it does not learn that it exists.
+            if (!m_permissions.canChangeSchema())
+                throw ServerError(3701,
+                    QStringLiteral("Cannot drop the table '%1', because it does not exist or you do not have "
+                                   "permission.")
+                        .arg(table),
+                    11, 5);
             m_database->dropTable(table);
+        }
         return;
     case Statement::Kind::CreateDatabase:
         if (!m_login.sysadmin && !m_catalogue->isServerRoleMember(m_login.name, QStringLiteral("dbcreator")))
@@ -318,7 +360,6 @@ void EmbeddedSession::runStatement(const Statement& statement, BatchState& state
 
 void EmbeddedSession::runSelect(const Statement& statement, BatchState& state, bool lastInBatch)
 {
-    requireRead(*statement.select);
     Translator translator(*this);
     const Translator::Query query = translator.select(*statement.select);
     auto cursor = std::make_shared<SqliteCursor>(m_database, query.sql, query.columns);
@@ -338,11 +379,8 @@ void EmbeddedSession::runChange(const Statement& statement, BatchState& state)
     const QString verb = insert                     ? QStringLiteral("INSERT")
         : statement.kind == Statement::Kind::Update ? QStringLiteral("UPDATE")
                                                     : QStringLiteral("DELETE");
-    requireWrite(verb, statement.table);
-    if (insert && statement.select)
-        requireRead(*statement.select);
-    if (!statement.name.isEmpty() && statement.name.compare(m_database->name(), Qt::CaseInsensitive) != 0)
-        throw ServerError::notSupported(QStringLiteral("a table in another database"));
+    refuseOtherDatabase(statement.name);
+    m_permissions.requireWrite(verb, statement.table);
 
     Translator translator(*this);
     const QString sql = insert                      ? translator.insert(statement)
@@ -405,7 +443,7 @@ void EmbeddedSession::runExec(const Statement& statement, BatchState* state)
         }
         arguments.append(argument);
     }
-    SystemProcedures procedures(*m_catalogue, *m_database, m_login, m_roles);
+    SystemProcedures procedures(*m_catalogue, *m_database, m_login, m_permissions);
     procedures.run(statement.name, arguments);
     // A user or role added to this database changes what this session may do.
     refreshRoles();
@@ -427,6 +465,14 @@ void EmbeddedSession::runBackupOrRestore(const Statement& statement)
             throw ServerError(3110,
                 QStringLiteral("User does not have permission to RESTORE database '%1'.").arg(statement.name),
                 14, 1);
+        // Whoever restores master owns every login's fate: never while the server runs for all.
+        if (statement.name.compare(QLatin1String("master"), Qt::CaseInsensitive) == 0)
+            throw ServerError(3108,
+                QStringLiteral(
+                    "To restore the master database, the server must be running in single-user mode. "
+                    "For information about starting in single-user mode, see \"How to: Start an "
+                    "Instance of SQL Server (sqlservr.exe)\" in Books Online."),
+                16, 2);
         return backup.restore(
             statement.name, statement.device, statement.fileNumber, statement.replace, m_login.name);
     }
@@ -435,9 +481,8 @@ void EmbeddedSession::runBackupOrRestore(const Statement& statement)
     if (!m_login.sysadmin) {
         std::shared_ptr<DatabaseConnection> target = m_database;
         if (target->name().compare(statement.name, Qt::CaseInsensitive) != 0)
-            target = DatabaseConnection::open(
-                statement.name, m_catalogue->database(statement.name)->path, m_busyTimeoutMs);
-        const std::optional<QString> user = target->userOfLogin(m_login.name);
+            target = m_catalogue->openDatabase(*m_catalogue->database(statement.name), m_busyTimeoutMs);
+        const std::optional<QString> user = target->userOfLogin(m_login.sid);
         const QStringList roles = user ? target->rolesOf(*user) : QStringList();
         if (!roles.contains(QStringLiteral("db_owner"))
             && !roles.contains(QStringLiteral("db_backupoperator")))
@@ -498,9 +543,15 @@ ExprPtr EmbeddedSession::concatenation(const ExprPtr& expr)
 QString EmbeddedSession::whoQuery(bool requestId)
 {
     auto text = [](const QString& value) { return QStringLiteral("N") + Translator::quoteText(value); };
+    // Without VIEW SERVER STATE (sysadmin, serveradmin, processadmin) a login sees itself only.
+    const bool seesAll = m_login.sysadmin
+        || m_catalogue->isServerRoleMember(m_login.name, QStringLiteral("processadmin"))
+        || m_catalogue->isServerRoleMember(m_login.name, QStringLiteral("serveradmin"));
     QStringList rows;
     for (const Catalogue::SessionEntry& session : m_catalogue->liveSessions()) {
         const bool self = session.spid == m_spid;
+        if (!self && !seesAll)
+            continue;
         QString row = QStringLiteral("select cast(%1 as smallint) spid, cast(0 as smallint) ecid, cast(%2 as "
                                      "nchar(30)) status, cast(%3 as nvarchar(128)) loginame, cast(%4 as "
                                      "nchar(128)) hostname, cast('0' as char(5)) blk, cast(%5 as "
@@ -574,7 +625,6 @@ void EmbeddedSession::runCursorStatement(const Statement& statement)
     case Statement::Kind::OpenCursor: {
         if (cursor.open)
             throw ServerError(16905, QStringLiteral("The cursor is already open."), 16, 1);
-        requireRead(*cursor.select);
         Translator translator(*this);
         const Translator::Query query = translator.select(*cursor.select);
         // The rows are read at once, as an INSENSITIVE cursor would see them.
@@ -635,11 +685,11 @@ void EmbeddedSession::switchDatabase(const QString& name)
     const std::optional<Catalogue::DatabaseEntry> entry = m_catalogue->database(name);
     if (!entry)
         throw ServerError::databaseMissing(name);
-    std::shared_ptr<DatabaseConnection> connection
-        = DatabaseConnection::open(entry->name, entry->path, m_busyTimeoutMs);
+    std::shared_ptr<DatabaseConnection> connection = m_catalogue->openDatabase(*entry, m_busyTimeoutMs);
+    connection->setInterruptFlag(&m_killRequested);
     QString user = QStringLiteral("dbo");
     if (!m_login.sysadmin) {
-        std::optional<QString> mapped = connection->userOfLogin(m_login.name);
+        std::optional<QString> mapped = connection->userOfLogin(m_login.sid);
         // As in SQL Server, master lets every login in as its guest.
         if (!mapped && entry->name.compare(QLatin1String("master"), Qt::CaseInsensitive) == 0)
             mapped = QStringLiteral("guest");
@@ -656,7 +706,7 @@ void EmbeddedSession::switchDatabase(const QString& name)
         dropRowsets();
     m_database = connection;
     m_databaseName = entry->name;
-    m_user = user;
+    m_permissions = DatabasePermissions(m_login.sysadmin, user, {}, entry->name);
     refreshRoles();
     if (m_spid)
         m_catalogue->updateSession(m_spid, entry->name);
@@ -664,40 +714,29 @@ void EmbeddedSession::switchDatabase(const QString& name)
 
 void EmbeddedSession::refreshRoles()
 {
-    m_roles = m_database->rolesOf(m_user);
+    const QString user = m_permissions.user();
+    m_permissions
+        = DatabasePermissions(m_login.sysadmin, user, m_database->rolesOf(user), m_database->name());
 }
 
-void EmbeddedSession::requireRead(const Select& select)
+void EmbeddedSession::refuseOtherDatabase(const QString& database)
 {
-    if (m_login.sysadmin || !select.hasFrom || m_roles.contains(QStringLiteral("db_owner"))
-        || m_roles.contains(QStringLiteral("db_datareader")))
+    if (database.isEmpty() || database.compare(m_database->name(), Qt::CaseInsensitive) == 0)
         return;
-    const QString object = select.from.first.kind == TableSource::Kind::Table ? select.from.first.name
-                                                                              : QStringLiteral("OPENROWSET");
-    throw ServerError(229,
-        QStringLiteral("The SELECT permission was denied on the object '%1', database '%2', schema 'dbo'.")
-            .arg(object, m_database->name()),
-        14, 5);
-}
-
-void EmbeddedSession::requireWrite(const QString& verb, const QString& table)
-{
-    if (m_login.sysadmin || m_roles.contains(QStringLiteral("db_owner"))
-        || m_roles.contains(QStringLiteral("db_datawriter")))
-        return;
-    throw ServerError(229,
-        QStringLiteral("The %1 permission was denied on the object '%2', database '%3', schema 'dbo'.")
-            .arg(verb, table, m_database->name()),
-        14, 5);
-}
-
-void EmbeddedSession::requireDdl(const QString& action)
-{
-    if (m_login.sysadmin || m_roles.contains(QStringLiteral("db_owner"))
-        || m_roles.contains(QStringLiteral("db_ddladmin")))
-        return;
-    throw ServerError(
-        262, QStringLiteral("%1 permission denied in database '%2'.").arg(action, m_database->name()), 14, 1);
+    const std::optional<Catalogue::DatabaseEntry> entry = m_catalogue->database(database);
+    if (!entry)
+        throw ServerError::databaseMissing(database);
+    if (!m_login.sysadmin) {
+        const std::optional<QString> user
+            = m_catalogue->openDatabase(*entry, m_busyTimeoutMs)->userOfLogin(m_login.sid);
+        if (!user && entry->name.compare(QLatin1String("master"), Qt::CaseInsensitive) != 0)
+            throw ServerError(916,
+                QStringLiteral("The server principal \"%1\" is not able to access the database \"%2\" under "
+                               "the current security context.")
+                    .arg(m_login.name, entry->name),
+                14, 1);
+    }
+    throw ServerError::notSupported(QStringLiteral("a table in another database"));
 }
 
 void EmbeddedSession::letGoAfterKill()
@@ -731,6 +770,7 @@ EmbeddedSession::Variable EmbeddedSession::evaluate(const ExprPtr& expr, const S
 
 bool EmbeddedSession::evaluateCondition(const ExprPtr& expr)
 {
+    stopIfKilled();
     if (m_deadline.hasExpired())
         throw ServerError(0, QStringLiteral("Query timeout expired"), 16).setAbortsBatch();
     Translator translator(*this);
@@ -744,15 +784,21 @@ bool EmbeddedSession::evaluateCondition(const ExprPtr& expr)
 
 std::optional<TableInfo> EmbeddedSession::findTable(const QString& database, const QString& name)
 {
-    if (!database.isEmpty() && database.compare(m_database->name(), Qt::CaseInsensitive) != 0)
-        throw ServerError::notSupported(QStringLiteral("a table in another database"));
+    refuseOtherDatabase(database);
     if (name.startsWith(QLatin1Char('#')))
         throw ServerError::notSupported(QStringLiteral("temporary tables"));
     return m_database->table(name);
 }
 
+void EmbeddedSession::requireRead(const QString& table)
+{
+    m_permissions.requireRead(table);
+}
+
 TableInfo EmbeddedSession::openRowset(const TableSource& source)
 {
+    // Checked before the workbook is opened: the file is the server's to read, not the caller's.
+    m_permissions.requireRead(QStringLiteral("OPENROWSET"));
     const QString provider = source.provider.trimmed();
     if (provider.compare(QLatin1String("Microsoft.Jet.OLEDB.4.0"), Qt::CaseInsensitive) != 0
         && provider.compare(QLatin1String("Microsoft.ACE.OLEDB.12.0"), Qt::CaseInsensitive) != 0)
@@ -896,7 +942,7 @@ std::optional<TranslationContext::Value> EmbeddedSession::serverFunction(const Q
     if (name == QLatin1String("db_name"))
         return Value { Translator::quoteText(m_database->name()), text };
     if (name == QLatin1String("user_name") || name == QLatin1String("current_user"))
-        return Value { Translator::quoteText(m_user), text };
+        return Value { Translator::quoteText(m_permissions.user()), text };
     if (name == QLatin1String("suser_sname") || name == QLatin1String("suser_name")
         || name == QLatin1String("system_user"))
         return Value { Translator::quoteText(m_login.name), text };

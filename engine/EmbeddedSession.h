@@ -3,10 +3,12 @@
 #include "data/Backend.h"
 #include "engine/Catalogue.h"
 #include "engine/DatabaseConnection.h"
+#include "engine/DatabasePermissions.h"
 #include "engine/RowsetTable.h"
 #include "engine/SqliteCursor.h"
 #include "engine/TranslationContext.h"
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -66,16 +68,19 @@ private:
     static ast::ExprPtr concatenation(const ast::ExprPtr& expr);
     void switchDatabase(const QString& name);
     void refreshRoles();
-    void requireRead(const ast::Select& select);
-    void requireWrite(const QString& verb, const QString& table);
-    void requireDdl(const QString& action);
+    // Another database named in a statement: 916 when this login may not use it.
+    void refuseOtherDatabase(const QString& database);
     void dropRowsets();
     void letGoAfterKill();
+    // Ends the running batch at its next step once another session killed this one.
+    void stopIfKilled() const;
+    static int interruptCheck(void* session);
     Variable evaluate(const ast::ExprPtr& expr, const SqlType& type);
     bool evaluateCondition(const ast::ExprPtr& expr);
 
     // TranslationContext
     std::optional<TableInfo> findTable(const QString& database, const QString& name) override;
+    void requireRead(const QString& table) override;
     TableInfo openRowset(const ast::TableSource& source) override;
     std::optional<Value> variable(const QString& name) override;
     std::optional<Value> serverFunction(const QString& name) override;
@@ -88,8 +93,7 @@ private:
     int m_busyTimeoutMs = 0;
     std::shared_ptr<DatabaseConnection> m_database;
     QString m_databaseName; // stays readable from any thread after a kill lets go of m_database
-    QString m_user;
-    QStringList m_roles;
+    DatabasePermissions m_permissions;
     std::weak_ptr<SqliteCursor> m_openCursor;
     QStringList m_rowsets;
     int m_rowsetCounter = 0;
@@ -99,6 +103,8 @@ private:
     QHash<QString, Cursor> m_cursors;
     int m_fetchStatus = -1;
     bool m_killed = false;
+    // Set by the kill watcher while a request runs: the request ends and rolls back.
+    std::atomic<bool> m_killRequested { false };
     // Held while the session runs a request; the kill watcher only acts when it is free.
     std::mutex m_busy;
     QDeadlineTimer m_deadline;

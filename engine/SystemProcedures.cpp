@@ -45,11 +45,11 @@ ServerError specialPrincipal(const QString& name)
 } // namespace
 
 SystemProcedures::SystemProcedures(Catalogue& catalogue, DatabaseConnection& database,
-    const LoginInfo& caller, const QStringList& callerRoles)
+    const LoginInfo& caller, const DatabasePermissions& callerPermissions)
     : m_catalogue(catalogue)
     , m_database(database)
     , m_caller(caller)
-    , m_callerRoles(callerRoles)
+    , m_permissions(callerPermissions)
 {
 }
 
@@ -124,12 +124,24 @@ void SystemProcedures::requireSecurityAdmin()
         throw noPermission();
 }
 
-void SystemProcedures::requireDatabaseAdmin()
+void SystemProcedures::requireUserAdmin()
 {
-    if (!m_caller.sysadmin && !m_callerRoles.contains(QStringLiteral("db_owner"))
-        && !m_callerRoles.contains(QStringLiteral("db_accessadmin"))
-        && !m_callerRoles.contains(QStringLiteral("db_securityadmin")))
+    if (!m_permissions.canManageUsers())
         throw noPermission();
+}
+
+void SystemProcedures::requireRoleAdmin(const QString& refusal)
+{
+    // Whoever may change a fixed role's members may make himself db_owner: db_owner's alone.
+    if (!m_permissions.canChangeFixedRoles()) {
+        if (refusal.isEmpty())
+            throw noPermission();
+        throw ServerError(15151,
+            QStringLiteral(
+                "Cannot alter the role '%1', because it does not exist or you do not have permission.")
+                .arg(refusal),
+            16);
+    }
 }
 
 QString SystemProcedures::existingLogin(const std::optional<QString>& name)
@@ -166,6 +178,13 @@ void SystemProcedures::dropLogin(const QList<std::optional<QString>>& args)
     const QString name = existingLogin(args[0]);
     if (name.compare(QLatin1String("sa"), Qt::CaseInsensitive) == 0)
         throw specialPrincipal(name);
+    // A sysadmin goes only by another sysadmin's hand, as his password changes only so.
+    if (!m_caller.sysadmin && m_catalogue.login(name)->sysadmin)
+        throw ServerError(15151,
+            QStringLiteral(
+                "Cannot drop the login '%1', because it does not exist or you do not have permission.")
+                .arg(name),
+            16);
     if (name.compare(m_caller.name, Qt::CaseInsensitive) == 0)
         throw ServerError(15434,
             QStringLiteral("Could not drop login '%1' as the user is currently logged in.").arg(name), 16);
@@ -174,23 +193,26 @@ void SystemProcedures::dropLogin(const QList<std::optional<QString>>& args)
 
 void SystemProcedures::addUser(const QList<std::optional<QString>>& args)
 {
-    requireDatabaseAdmin();
+    requireUserAdmin();
+    const QString role = args[2].value_or(QString());
+    if (!role.isEmpty() && role.compare(QLatin1String("public"), Qt::CaseInsensitive) != 0)
+        requireRoleAdmin(QString());
     const QString login = existingLogin(args[0]);
+    const QString sid = m_catalogue.login(login)->sid;
     const QString user = args[1] && !args[1]->isEmpty() ? *args[1] : login;
     if (m_database.userExists(user))
         throw ServerError(15023,
             QStringLiteral("User, group, or role '%1' already exists in the current database.").arg(user),
             16);
-    if (m_database.userOfLogin(login))
+    if (m_database.userOfLogin(sid))
         throw ServerError(
             15063, QStringLiteral("The login already has an account under a different user name."), 16);
-    const QString role = args[2].value_or(QString());
     if (!role.isEmpty() && !DatabaseConnection::isFixedRole(role))
         throw ServerError(
             15014, QStringLiteral("The role '%1' does not exist in the current database.").arg(role), 16);
     m_database.beginWrite();
     try {
-        m_database.addUser(user, login);
+        m_database.addUser(user, login, sid);
         if (!role.isEmpty() && role.compare(QLatin1String("public"), Qt::CaseInsensitive) != 0)
             m_database.addRoleMember(role, user);
         m_database.commitWrite();
@@ -202,7 +224,7 @@ void SystemProcedures::addUser(const QList<std::optional<QString>>& args)
 
 void SystemProcedures::dropUser(const QList<std::optional<QString>>& args)
 {
-    requireDatabaseAdmin();
+    requireUserAdmin();
     const QString user = args[0].value_or(QString());
     if (user.compare(QLatin1String("dbo"), Qt::CaseInsensitive) == 0)
         throw ServerError(15150, QStringLiteral("Cannot drop the user 'dbo'."), 16);
@@ -221,24 +243,26 @@ void SystemProcedures::dropUser(const QList<std::optional<QString>>& args)
 
 void SystemProcedures::addRoleMember(const QList<std::optional<QString>>& args)
 {
-    requireDatabaseAdmin();
     const QString role = args[0].value_or(QString());
     const QString member = args[1].value_or(QString());
+    requireRoleAdmin(QString());
     if (!DatabaseConnection::isFixedRole(role))
         throw ServerError(
             15014, QStringLiteral("The role '%1' does not exist in the current database.").arg(role), 16);
     if (!m_database.userExists(member))
         throw ServerError(
             15410, QStringLiteral("User or role '%1' does not exist in this database.").arg(member), 11);
+    if (member.compare(QLatin1String("dbo"), Qt::CaseInsensitive) == 0)
+        throw specialPrincipal(member);
     if (role.compare(QLatin1String("public"), Qt::CaseInsensitive) != 0)
         m_database.addRoleMember(role, member);
 }
 
 void SystemProcedures::dropRoleMember(const QList<std::optional<QString>>& args)
 {
-    requireDatabaseAdmin();
     const QString role = args[0].value_or(QString());
     const QString member = args[1].value_or(QString());
+    requireRoleAdmin(role);
     if (!DatabaseConnection::isFixedRole(role))
         throw ServerError(
             15014, QStringLiteral("The role '%1' does not exist in the current database.").arg(role), 16);
@@ -282,17 +306,22 @@ void SystemProcedures::password(const QList<std::optional<QString>>& args)
 {
     const QString target = args[2] && !args[2]->isEmpty() ? *args[2] : m_caller.name;
     const bool self = target.compare(m_caller.name, Qt::CaseInsensitive) == 0;
-    const bool administrator
-        = m_caller.sysadmin || m_catalogue.isServerRoleMember(m_caller.name, QStringLiteral("securityadmin"));
-    if (!self && !administrator)
-        throw ServerError(15151,
-            QStringLiteral(
-                "Cannot alter the login '%1', because it does not exist or you do not have permission.")
-                .arg(target),
-            16);
+    const ServerError refused(15151,
+        QStringLiteral(
+            "Cannot alter the login '%1', because it does not exist or you do not have permission.")
+            .arg(target),
+        16);
+    if (!self && !m_caller.sysadmin
+        && !m_catalogue.isServerRoleMember(m_caller.name, QStringLiteral("securityadmin")))
+        throw refused;
     const QString login = existingLogin(target);
-    // Whoever changes his own password proves the old one, unless an administrator leaves it out.
-    if (self && (args[0] || !administrator)
+    // A password set without the old one, and any password of a sysadmin, need sysadmin:
+    // otherwise a security administrator could take over sa.
+    if (!self && !m_caller.sysadmin && (!args[0] || m_catalogue.login(login)->sysadmin))
+        throw refused;
+    const bool reset = m_caller.sysadmin && !args[0];
+    // NULL as the old password stands for an empty one, as a login without a password uses it.
+    if (!reset && !(m_caller.sysadmin && !self)
         && !m_catalogue.verifyPassword(login, args[0].value_or(QString())))
         throw ServerError(15211,
             QStringLiteral("Old (current) password incorrect for user. The password was not changed."), 16);

@@ -2,6 +2,7 @@
 
 #include "engine/Catalogue.h"
 #include "engine/DatabaseConnection.h"
+#include "engine/DatabasePermissions.h"
 
 #include <optional>
 #include <QList>
@@ -21,7 +22,7 @@ public:
     };
 
     SystemProcedures(Catalogue& catalogue, DatabaseConnection& database, const LoginInfo& caller,
-        const QStringList& callerRoles);
+        const DatabasePermissions& callerPermissions);
 
     static bool exists(const QString& name);
     void run(const QString& name, const QList<Argument>& arguments);
@@ -30,7 +31,8 @@ private:
     QList<std::optional<QString>> bind(
         const QString& procedure, const QList<Argument>& arguments, const QStringList& parameters);
     void requireSecurityAdmin();
-    void requireDatabaseAdmin();
+    void requireUserAdmin();
+    void requireRoleAdmin(const QString& refusal);
     QString existingLogin(const std::optional<QString>& name);
 
     void addLogin(const QList<std::optional<QString>>& args);
@@ -46,7 +48,7 @@ private:
     Catalogue& m_catalogue;
     DatabaseConnection& m_database;
     LoginInfo m_caller;
-    QStringList m_callerRoles;
+    DatabasePermissions m_permissions;
 };
 
 } // namespace glimora::engine

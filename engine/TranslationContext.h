@@ -21,6 +21,9 @@ public:
     virtual ~TranslationContext() = default;
     // A table of the current database (database empty or the current one); nullopt when missing.
     virtual std::optional<TableInfo> findTable(const QString& database, const QString& name) = 0;
+    // Called for every table whose rows a statement reads, at any depth, before any row is
+    // read; throws when the session may not read it.
+    virtual void requireRead(const QString& table) = 0;
     // Loads the rows of an openrowset(...) source into a temporary table and describes it.
     virtual TableInfo openRowset(const ast::TableSource& source) = 0;
     // @variables and @@functions; nullopt when unknown.

@@ -295,6 +295,7 @@ Translator::Source Translator::tableSource(const TableSource& tableSource, const
     switch (tableSource.kind) {
     case TableSource::Kind::Table:
         source.table = resolveTable(tableSource.database, tableSource.name);
+        m_context.requireRead(source.table.name);
         source.alias = tableSource.alias.isEmpty() ? source.table.name : tableSource.alias;
         source.isTable = true;
         break;
@@ -700,6 +701,9 @@ Translator::Fragment Translator::column(const Expr& e, const Scope& scope)
             foundIndex = index;
         }
         if (found) {
+            // A column of the table that UPDATE or DELETE changes is read as well.
+            if (found->isTable)
+                m_context.requireRead(found->table.name);
             const ColumnInfo& info = found->table.columns[foundIndex];
             return { found->sqlQualifier + QLatin1Char('.') + quoteName(info.name), info.type,
                 found->isTable ? found->table.name : QString(), found->isTable ? info.name : QString() };

@@ -2,10 +2,10 @@
 // either backend of the program.
 
 #include "app/EmbeddedServerSetup.h"
-#include "settings/SettingsFile.h"
 #include "data/BackendRouter.h"
 #include "data/ConnectionString.h"
 #include "data/DbError.h"
+#include "settings/SettingsFile.h"
 #include "tools/glimora-sql/BatchReader.h"
 #include "tools/glimora-sql/EmbeddedServer.h"
 #include "tools/glimora-sql/SqlConsole.h"
@@ -25,7 +25,9 @@ const char* const Usage
       "                   [-C \"ODBC connection string\"] [--data-dir folder]\n"
       "                   [-Q \"batch\" | -i file] [-t query-timeout] [-l login-timeout]\n"
       "Batches are read from standard input unless -Q or -i is given; a line GO ends a batch.\n"
-      "-C goes through ODBC; --data-dir opens the embedded server's folder.\n";
+      "-C goes through ODBC; --data-dir opens the embedded server's folder.\n"
+      "glimora-sql --data-dir folder --recover-catalogue -P password rebuilds a lost catalogue:\n"
+      "sa gets the password, the folder's database files are registered again, owned by sa.\n";
 
 struct Options
 {
@@ -38,6 +40,7 @@ struct Options
     QString query;
     QString inputFile;
     bool hasQuery = false;
+    bool recoverCatalogue = false;
     int queryTimeout = 0;
     int loginTimeout = 15;
 };
@@ -50,6 +53,10 @@ bool parse(const QStringList& arguments, Options& options, QTextStream& err)
         if (option == QLatin1String("-?") || option == QLatin1String("--help")) {
             err << Usage;
             return false;
+        }
+        if (option == QLatin1String("--recover-catalogue")) {
+            options.recoverCatalogue = true;
+            continue;
         }
         if (i + 1 >= arguments.size()) {
             err << "glimora-sql: " << option << " needs a value\n" << Usage;
@@ -119,6 +126,22 @@ int main(int argc, char** argv)
     Options options;
     if (!parse(QCoreApplication::arguments(), options, err))
         return 1;
+
+    if (options.recoverCatalogue) {
+        if (options.dataDirectory.isEmpty() || options.password.isEmpty()) {
+            err << "glimora-sql: --recover-catalogue needs --data-dir and -P\n" << Usage;
+            return 1;
+        }
+        try {
+            const QStringList databases = tools::recoverCatalogue(options.dataDirectory, options.password);
+            out << "Catalogue rebuilt in " << QDir(options.dataDirectory).absolutePath()
+                << "; sa has the new password. Databases: " << databases.join(QStringLiteral(", ")) << '\n';
+        } catch (const data::DbError& error) {
+            tools::SqlConsole::printError(err, error);
+            return 1;
+        }
+        return 0;
+    }
 
     QString script;
     if (options.hasQuery) {
