@@ -1,11 +1,9 @@
 #include "backoffice/LoginDialog.h"
 
-#include "settings/Settings.h"
-#include "settings/SettingsFile.h"
-#include "ui/SharedFonts.h"
 #include "backoffice/LoginStatements.h"
 #include "backoffice/RecentUsers.h"
 #include "backoffice/WaitCursor.h"
+#include "data/AsciiBlanks.h"
 #include "data/Command.h"
 #include "data/Connection.h"
 #include "data/ConnectionString.h"
@@ -13,8 +11,11 @@
 #include "data/SharedDatabase.h"
 #include "platform/ComputerName.h"
 #include "platform/HtmlHelp.h"
+#include "settings/Settings.h"
+#include "settings/SettingsFile.h"
 #include "ui/DropDownCombo.h"
 #include "ui/OkMessageBox.h"
+#include "ui/SharedFonts.h"
 #include "ui/SkinButton.h"
 
 #include <QCheckBox>
@@ -34,15 +35,6 @@ constexpr int LoginButton = 1;
 constexpr int CancelButton = 2;
 constexpr int HelpButton = 140;
 constexpr quintptr LoginHelpContext = 0x20065;
-
-QString withoutTrailingBlanks(QString text)
-{
-    qsizetype end = text.size();
-    while (end > 0 && text[end - 1].isSpace())
-        --end;
-    text.truncate(end);
-    return text;
-}
 
 const QString system = QStringLiteral("system");
 
@@ -102,9 +94,10 @@ void LoginDialog::OnLogin()
     m_backOffice = control<QCheckBox>(BackOfficeCheck)->isChecked();
 
     data::LoginValues& login = data::SharedDatabase::login();
-    login.serverName = withoutTrailingBlanks(control<QComboBox>(ServerBox)->currentText()).toUpper();
-    login.userName = withoutTrailingBlanks(control<QComboBox>(UserBox)->currentText());
-    login.password = withoutTrailingBlanks(control<QLineEdit>(PasswordBox)->text());
+    login.serverName
+        = data::withoutTrailingAsciiBlanks(control<QComboBox>(ServerBox)->currentText()).toUpper();
+    login.userName = data::withoutTrailingAsciiBlanks(control<QComboBox>(UserBox)->currentText());
+    login.password = data::withoutTrailingAsciiBlanks(control<QLineEdit>(PasswordBox)->text());
     login.databaseName = app::Settings::instance().database;
     app::Settings::instance().server = login.serverName;
 

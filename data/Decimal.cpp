@@ -1,7 +1,5 @@
 #include "data/Decimal.h"
 
-#include <cstdlib>
-
 namespace glimora::data {
 
 namespace {
@@ -10,8 +8,9 @@ constexpr int MaximumDigits = 18;
 
 double Decimal::toDouble() const
 {
-    // Going through the text keeps the conversion correctly rounded for every scale.
-    return std::strtod(toString().toLatin1().constData(), nullptr);
+    // Going through the text keeps the conversion correctly rounded for every scale; Qt reads
+    // it in the C locale whatever the desktop's decimal mark.
+    return toString().toDouble();
 }
 
 QString Decimal::toString() const

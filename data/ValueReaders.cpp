@@ -1,5 +1,6 @@
 #include "data/ValueReaders.h"
 
+#include "data/AsciiBlanks.h"
 #include "data/SharedDatabase.h"
 
 namespace glimora::data {
@@ -18,7 +19,7 @@ QString ValueText(const Variant& value)
         return QString::asprintf("%d-%02d-%02d", date.year(), date.month(), date.day());
     }
     case Variant::Kind::String:
-        return value.toString().trimmed();
+        return withoutAsciiBlanks(value.toString());
     default:
         return QStringLiteral("error");
     }

@@ -1,11 +1,11 @@
 #include "backoffice/LoginDialog.h"
-#include "settings/Settings.h"
-#include "settings/SettingsFile.h"
 #include "data/BackendRouter.h"
 #include "data/SharedDatabase.h"
 #include "data/ValueReaders.h"
 #include "engine/EmbeddedBackend.h"
 #include "platform/ComputerName.h"
+#include "settings/Settings.h"
+#include "settings/SettingsFile.h"
 #include "tests/backoffice/FakeServer.h"
 #include "tests/support/TempWorkspace.h"
 #include "ui/DropDownCombo.h"
@@ -115,6 +115,15 @@ TEST_F(LoginDialogTest, SuccessStoresTheServerRotatesUsersAndSetsUpTheDatabase)
     EXPECT_TRUE(server->batches[1].startsWith("use nivo  CREATE TABLE inquiry(d1 nvarchar(255) NULL ,"));
     EXPECT_TRUE(server->batches[1].endsWith(workspace.path()
         + "/Contrast.XLS',contrast$) where f1<>'chna' and f1 is not null and f2 is not null"));
+}
+
+TEST_F(LoginDialogTest, OnlyAsciiBlanksAreCutFromTheTypedValues)
+{
+    LoginDialog dialog;
+    logIn(dialog, "dbhost\t", QString::fromUtf8("sa\u00a0"), QString::fromUtf8("pass\u3000 \r"));
+    EXPECT_EQ(data::SharedDatabase::login().serverName, "DBHOST");
+    EXPECT_EQ(data::SharedDatabase::login().userName, QString::fromUtf8("sa\u00a0"));
+    EXPECT_EQ(data::SharedDatabase::login().password, QString::fromUtf8("pass\u3000"));
 }
 
 TEST_F(LoginDialogTest, FailuresOfTheCreationBatchesAreIgnored)

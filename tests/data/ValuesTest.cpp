@@ -1,6 +1,8 @@
 #include "data/Decimal.h"
+#include "data/SqlLiteral.h"
 #include "data/ValueReaders.h"
 #include "data/Variant.h"
+#include "tests/support/CommaDecimalLocale.h"
 
 #include <gtest/gtest.h>
 
@@ -40,6 +42,8 @@ INSTANTIATE_TEST_SUITE_P(Kinds, ValueReadersTest,
         ReaderCase { "single", Variant::fromSingle(1.5f), QStringLiteral("1.500000"), 0 },
         ReaderCase { "date", Variant::fromDateTime(morning), QStringLiteral("2024-03-09"), 0 },
         ReaderCase { "string", Variant::fromString(QStringLiteral("  d3 \t")), QStringLiteral("d3"), 0 },
+        ReaderCase { "wideSpacesStay", Variant::fromString(QString::fromUtf8("\u3000d3\u00a0\r\n")),
+            QString::fromUtf8("\u3000d3\u00a0"), 0 },
         ReaderCase { "double", Variant::fromDouble(2.5), QStringLiteral("error"), 0 },
         ReaderCase { "int16", Variant::fromInt16(3), QStringLiteral("error"), 0 },
         ReaderCase { "int64", Variant::fromInt64(3), QStringLiteral("error"), 0 },
@@ -85,4 +89,22 @@ TEST(VariantTest, AccessorsGiveZeroForOtherKinds)
     EXPECT_NE(Variant::fromInt16(1), Variant::fromInt32(1)); // the kind is part of the value
     EXPECT_TRUE(Variant().isEmpty());
     EXPECT_TRUE(Variant::null().isNull());
+}
+
+// The desktop's locale must not change a value: with a comma as the decimal mark, 12.55
+// once read as 12.
+TEST(ValueReadersUnderACommaLocaleTest, ReadNumbersAsInTheCLocale)
+{
+    const CommaDecimalLocale locale;
+    ASSERT_TRUE(locale.active()) << qPrintable(locale.problem());
+    const Variant price = Variant::fromDecimal(Decimal { 1255, 2 });
+    EXPECT_EQ(ValueText(price), QStringLiteral("12.550000"));
+    EXPECT_DOUBLE_EQ(ValueNumber(price), 12.55);
+    EXPECT_DOUBLE_EQ(Decimal({ -5, 1 }).toDouble(), -0.5);
+    EXPECT_EQ(ValueText(Variant::fromSingle(1.5f)), QStringLiteral("1.500000"));
+    EXPECT_EQ(ValueText(Variant::fromInt32(-7)), QStringLiteral("-7.000000"));
+    Decimal parsed;
+    ASSERT_TRUE(Decimal::parse(QStringLiteral("3.25"), parsed));
+    EXPECT_EQ(parsed, (Decimal { 325, 2 }));
+    EXPECT_EQ(SqlLiteral::value(Variant::fromDouble(0.25)), QStringLiteral("0.25E0"));
 }
