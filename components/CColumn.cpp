@@ -38,7 +38,9 @@ float CColumn::Width() const
 
 void CColumn::SetWidth(float width)
 {
-    const int pixels = std::isfinite(width) ? qBound(0, int(std::lround(width)), 1 << 16) : 0;
+    // Bound before converting: a catalogue width of 2^31 or more would wrap to nothing.
+    const int pixels
+        = std::isfinite(width) ? int(std::lround(qBound(0.0, double(width), double(1 << 16)))) : 0;
     grid().setColumnWidth(m_index, pixels);
 }
 

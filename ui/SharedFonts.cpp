@@ -70,14 +70,21 @@ QFont makeLogicalFont(int cellHeight, int averageWidth, int weight, const QStrin
     constexpr int referencePixels = 100;
     font.setPixelSize(referencePixels);
     const QFontMetricsF reference(font);
-    if (cellHeight > 0 && reference.height() > 0) {
+    if (cellHeight < 0) {
+        // A negative LOGFONT height is the character height, the cell less its internal
+        // leading: the em, which is what Qt's pixel size sets.
+        font.setPixelSize(qMax(1, -qMax(cellHeight, -1000000)));
+    } else if (cellHeight > 0 && reference.height() > 0) {
         const int pixels = qMax(1, qRound(cellHeight * referencePixels / reference.height()));
         font.setPixelSize(pixels);
     } else {
         font.setPixelSize(qRound(16 * referencePixels / qMax(1.0, reference.height())));
     }
 
-    // A width asks for that average character width: stretch the font horizontally.
+    // A width asks for that average character width: stretch the font horizontally. The
+    // mapper takes a negative width by its absolute value.
+    if (averageWidth < 0)
+        averageWidth = -qMax(averageWidth, -1000000);
     if (averageWidth > 0) {
         const double natural = QFontMetricsF(font).averageCharWidth();
         if (natural > 0)

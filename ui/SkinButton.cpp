@@ -1,13 +1,16 @@
 #include "ui/SkinButton.h"
 
+#include <QStringEncoder>
+
+#include "res/SkinTable.h"
 #include "settings/SettingsFile.h"
 #include "ui/SharedFonts.h"
-#include "res/SkinTable.h"
 #include "ui/SkinStore.h"
 
 #include <QFontMetrics>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStringEncoder>
 
 namespace glimora::ui {
 
@@ -48,9 +51,24 @@ void SkinButton::setTextColor(const QColor& color)
 
 int SkinButton::gbkLength(const QString& text)
 {
+    // The bytes of the caption in the old platform's code page: "€" is one byte there, and a
+    // character it cannot hold became one "?".
     int bytes = 0;
-    for (const char32_t codePoint : text.toUcs4())
-        bytes += codePoint < 0x80 ? 1 : 2;
+    for (const char32_t codePoint : text.toUcs4()) {
+        if (codePoint < 0x80) {
+            ++bytes;
+            continue;
+        }
+        QStringEncoder gbk("GBK");
+        const char32_t single[] = { codePoint };
+        const QByteArray encoded = gbk.encode(QString::fromUcs4(single, 1));
+        if (!gbk.isValid())
+            bytes += 2;
+        else if (gbk.hasError() || encoded.isEmpty())
+            bytes += 1;
+        else
+            bytes += int(encoded.size());
+    }
     return bytes;
 }
 

@@ -99,6 +99,12 @@ TEST_F(DataGridTest, ColumnsFollowTheSelectListAndTakeTheScreensSettings)
     EXPECT_FALSE(columns.Item(4).Visible());
     EXPECT_TRUE(m_grid.isColumnHidden(4));
     EXPECT_TRUE(columns.Item(3).Visible());
+    // The largest catalogue widths stay wide instead of wrapping round to nothing.
+    for (const float huge : { 2147483647.0f, 4294967296.0f, 1e30f }) {
+        columns.Item(3).SetWidth(huge);
+        EXPECT_EQ(m_grid.columnWidth(3), 1 << 16) << huge;
+        EXPECT_TRUE(columns.Item(3).Visible());
+    }
     EXPECT_THROW(columns.Item(5), DbError);
     EXPECT_THROW(columns.Item(-1), DbError);
 

@@ -31,6 +31,21 @@ TEST(SharedFontsTest, HeightIsTheCharacterCellAndWidthTheAverageCharacter)
     EXPECT_LT(QFontMetricsF(narrow).averageCharWidth(), QFontMetricsF(wide).averageCharWidth());
 }
 
+TEST(SharedFontsTest, NegativeHeightIsTheCharacterHeightAndNegativeWidthItsMagnitude)
+{
+    for (int height : { 15, 20, 40 }) {
+        const QFont byCharacter = makeLogicalFont(-height, 0, 400, QString::fromUtf8("楷体"));
+        const QFont byCell = makeLogicalFont(height, 0, 400, QString::fromUtf8("楷体"));
+        EXPECT_EQ(byCharacter.pixelSize(), height);
+        // The cell of a character height holds the leading too: never smaller.
+        EXPECT_GE(QFontMetricsF(byCharacter).height(), QFontMetricsF(byCell).height()) << height;
+    }
+    const QFont negative = makeLogicalFont(20, -15, 400, QString::fromUtf8("楷体"));
+    const QFont positive = makeLogicalFont(20, 15, 400, QString::fromUtf8("楷体"));
+    EXPECT_EQ(negative.stretch(), positive.stretch());
+    EXPECT_NE(negative.stretch(), makeLogicalFont(20, 0, 400, QString::fromUtf8("楷体")).stretch());
+}
+
 TEST(SharedFontsTest, FontsComeFromTheShowSection)
 {
     TempWorkspace workspace;

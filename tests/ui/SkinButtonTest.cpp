@@ -1,7 +1,7 @@
 #include "ui/SkinButton.h"
 #include "settings/SettingsFile.h"
-#include "ui/SharedFonts.h"
 #include "tests/support/TempWorkspace.h"
+#include "ui/SharedFonts.h"
 
 #include <QFontMetrics>
 #include <QSignalSpy>
@@ -183,6 +183,10 @@ TEST(GbkLength, TwoBytesPerChineseCharacter)
     EXPECT_EQ(SkinButton::gbkLength(QString::fromUtf8("中文")), 4);
     EXPECT_EQ(SkinButton::gbkLength(QString::fromUtf8("a中 1")), 5);
     EXPECT_EQ(SkinButton::gbkLength(QString()), 0);
+    // The bytes of the code page, not two per character outside ASCII.
+    EXPECT_EQ(SkinButton::gbkLength(QString::fromUtf8("€5")), 2);
+    EXPECT_EQ(SkinButton::gbkLength(QString::fromUtf8("é·")), 4);
+    EXPECT_EQ(SkinButton::gbkLength(QString::fromUtf8("😀ÿ")), 2); // each one "?"
 }
 
 } // namespace
