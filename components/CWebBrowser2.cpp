@@ -4,6 +4,8 @@
 #include "components/PageViewFactory.h"
 
 #include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QVBoxLayout>
 
 namespace glimora::components {
@@ -41,8 +43,23 @@ void CWebBrowser2::adopt(PageView* view)
 void CWebBrowser2::Navigate(
     const QString& url, const QVariant&, const QVariant&, const QVariant&, const QVariant&)
 {
-    // Addresses come as a person would type them: "www.example.com/first/flash.htm" or a path.
-    pageView()->navigate(QUrl::fromUserInput(url.trimmed(), QDir::currentPath(), QUrl::AssumeLocalFile));
+    pageView()->navigate(addressUrl(url));
+}
+
+QUrl CWebBrowser2::addressUrl(const QString& address)
+{
+    // Addresses come as a person would type them: "www.example.com/first/flash.htm",
+    // "127.0.0.1:8080/first/flash.htm" or a path.
+    const QString text = address.trimmed();
+    if (text.isEmpty())
+        return QUrl();
+    const QFileInfo file(QDir::current(), text);
+    if (file.isFile())
+        return QUrl::fromLocalFile(file.absoluteFilePath());
+    static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]*:(//|(?![0-9]))"));
+    if (scheme.match(text).hasMatch())
+        return QUrl(text, QUrl::TolerantMode);
+    return QUrl(QStringLiteral("http://") + text, QUrl::TolerantMode);
 }
 
 QString CWebBrowser2::LocationURL() const

@@ -24,6 +24,9 @@ public:
     void Navigate(const QString& url, const QVariant& flags = {}, const QVariant& targetFrameName = {},
         const QVariant& postData = {}, const QVariant& headers = {});
     QString LocationURL() const;
+    // The address Navigate goes to: a path that names an existing file is that file, an
+    // address with a scheme is itself, and anything else is a web address (http).
+    static QUrl addressUrl(const QString& address);
 
     PageView* pageView();
 

@@ -127,6 +127,31 @@ TEST_F(WebBrowserTest, TheTextViewShowsLocalFiles)
     EXPECT_TRUE(completed.last().at(1).toBool());
 }
 
+TEST_F(WebBrowserTest, AnAddressWithoutSchemeIsAWebAddress)
+{
+    TempWorkspace workspace;
+    workspace.writeFile(QStringLiteral("home.htm"), "<html><body>x</body></html>");
+    EXPECT_EQ(CWebBrowser2::addressUrl(QStringLiteral("www.example.com/first/flash.htm")),
+        QUrl(QStringLiteral("http://www.example.com/first/flash.htm")));
+    EXPECT_EQ(CWebBrowser2::addressUrl(QStringLiteral("localhost:8080/first/flash.htm")),
+        QUrl(QStringLiteral("http://localhost:8080/first/flash.htm")));
+    EXPECT_EQ(CWebBrowser2::addressUrl(QStringLiteral("about:blank")), QUrl(QStringLiteral("about:blank")));
+    EXPECT_EQ(CWebBrowser2::addressUrl(QStringLiteral("home.htm")),
+        QUrl::fromLocalFile(workspace.filePath(QStringLiteral("home.htm"))));
+    EXPECT_EQ(
+        CWebBrowser2::addressUrl(QStringLiteral("missing.htm")), QUrl(QStringLiteral("http://missing.htm")));
+
+    auto* view = new TextPageView;
+    CWebBrowser2 browser(view, nullptr);
+    QSignalSpy completed(&browser, &CWebBrowser2::DocumentComplete);
+    const QString address = m_server.url(QStringLiteral("/first/flash.htm")).mid(int(qstrlen("http://")));
+    ASSERT_TRUE(address.startsWith(QStringLiteral("127.0.0.1:")));
+    browser.Navigate(address);
+    EXPECT_EVENTUALLY(completed.count() == 1);
+    EXPECT_TRUE(completed.first().at(1).toBool());
+    EXPECT_TRUE(plainText(*view).contains(QStringLiteral("欢迎光临")));
+}
+
 TEST_F(WebBrowserTest, TheBrowserOfThisBuildShowsAPageFromTheLoopbackServer)
 {
     CWebBrowser2 browser;
