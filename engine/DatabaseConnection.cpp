@@ -1,5 +1,6 @@
 #include "engine/DatabaseConnection.h"
 
+#include "engine/DecimalNumber.h"
 #include "engine/SqlFunctions.h"
 #include "engine/SqliteStatement.h"
 #include "engine/Translator.h"
@@ -19,6 +20,18 @@ const QStringList& fixedRoles()
         = { "db_owner", "db_accessadmin", "db_securityadmin", "db_ddladmin", "db_backupoperator",
               "db_datareader", "db_datawriter", "db_denydatareader", "db_denydatawriter", "public" };
     return roles;
+}
+
+// A decimal default as the column stores it: the text of the number with the column's places.
+QString decimalDefault(const QString& literal, const SqlType& type)
+{
+    std::optional<DecimalNumber> value = DecimalNumber::parse(literal);
+    if (value)
+        value = value->rescaled(type.scale);
+    if (!value || !value->fits(type.precision, type.scale))
+        throw ServerError(
+            8115, QStringLiteral("Arithmetic overflow error converting numeric to data type numeric."), 16);
+    return Translator::quoteText(value->toString());
 }
 
 } // namespace
@@ -390,6 +403,8 @@ void DatabaseConnection::createTable(const ast::Statement& statement)
             const ast::Expr& value = *column.defaultValue;
             if (value.kind == ast::Expr::Kind::String)
                 part += QStringLiteral(" DEFAULT ") + Translator::quoteText(value.text);
+            else if (value.kind == ast::Expr::Kind::Number && column.type.keepsDecimalText())
+                part += QStringLiteral(" DEFAULT ") + decimalDefault(value.text, column.type);
             else if (value.kind == ast::Expr::Kind::Number)
                 part += QStringLiteral(" DEFAULT ") + value.text;
             else if (value.kind == ast::Expr::Kind::Null)

@@ -762,7 +762,8 @@ EmbeddedSession::Variable EmbeddedSession::evaluate(const ExprPtr& expr, const S
 {
     Translator translator(*this);
     const Translator::Query query = translator.expression(expr);
-    const QString sql = QStringLiteral("SELECT ") + Translator::convertCall(query.sql.mid(7), type, false);
+    const QString sql = QStringLiteral("SELECT ")
+        + Translator::convertFrom(query.sql.mid(7), query.columns[0].type, type, false);
     SqliteStatement statement(*m_database, sql);
     statement.step();
     return { type, literalOf(statement.handle(), 0) };

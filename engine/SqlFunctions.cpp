@@ -1,6 +1,7 @@
 #include "engine/SqlFunctions.h"
 
 #include "engine/DateTimeText.h"
+#include "engine/DecimalFunctions.h"
 #include "engine/SqlType.h"
 
 #include <cmath>
@@ -182,7 +183,10 @@ void convertValue(
         return;
     }
 
-    if (target.isExactNumeric() || target.base == Base::Float || target.base == Base::Real) {
+    if (target.isExactNumeric())
+        return DecimalFunctions::convert(context, value, target);
+
+    if (target.base == Base::Float || target.base == Base::Real) {
         double number = 0;
         if (type == SQLITE_INTEGER) {
             number = double(sqlite3_value_int64(value));
@@ -190,16 +194,12 @@ void convertValue(
             number = sqlite3_value_double(value);
         } else if (type == SQLITE_TEXT) {
             const QString text = textOf(value).trimmed();
-            static const QRegularExpression decimalPattern(QStringLiteral("^[+-]?(\\d+\\.?\\d*|\\.\\d+)$"));
             static const QRegularExpression floatPattern(
                 QStringLiteral("^[+-]?(\\d+\\.?\\d*|\\.\\d+)([eE][+-]?\\d+)?$"));
-            const bool valid
-                = (target.isExactNumeric() ? decimalPattern : floatPattern).match(text).hasMatch();
-            if (!valid) {
+            if (!floatPattern.match(text).hasMatch()) {
                 return fail(context,
                     ServerError(8114,
-                        QStringLiteral("Error converting data type varchar to %1.")
-                            .arg(target.isExactNumeric() ? QStringLiteral("numeric") : target.baseName()),
+                        QStringLiteral("Error converting data type varchar to %1.").arg(target.baseName()),
                         16)
                         .setAbortsBatch());
             }
@@ -213,20 +213,6 @@ void convertValue(
         }
         if (!std::isfinite(number))
             return fail(context, overflow(sourceName, target));
-        if (target.isExactNumeric()) {
-            const long double factor = std::pow(10.0L, target.scale);
-            const long double scaled = std::round(static_cast<long double>(number) * factor);
-            const long double limit = std::pow(10.0L, target.precision);
-            if (std::fabs(scaled) >= limit)
-                return fail(context,
-                    overflow(sourceName == QLatin1String("varchar") ? QStringLiteral("varchar") : sourceName,
-                        target));
-            if (target.scale == 0 && std::fabs(scaled) < 9.2e18L)
-                sqlite3_result_int64(context, qint64(scaled));
-            else
-                sqlite3_result_double(context, double(scaled / factor));
-            return;
-        }
         if (target.base == Base::Real)
             number = double(float(number));
         sqlite3_result_double(context, number);
@@ -742,6 +728,7 @@ void define(sqlite3* db, const char* name, int arguments,
 void SqlFunctions::install(sqlite3* db)
 {
     sqlite3_create_collation_v2(db, "TSQL", SQLITE_UTF8, nullptr, collate, nullptr);
+    DecimalFunctions::install(db);
     define(db, "tsql_convert", 7, convertFunction);
     define(db, "tsql_format_datetime", 2, formatDateTimeFunction);
     define(db, "tsql_add", 2, addFunction);

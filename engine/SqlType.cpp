@@ -242,6 +242,8 @@ QString SqlType::sqliteDeclaration() const
     // Not "INTEGER": a single INTEGER key would become SQLite's rowid and accept NULL.
     if (isInteger())
         return QStringLiteral("INT");
+    if (keepsDecimalText())
+        return QStringLiteral("TEXT COLLATE DECIMAL");
     if (isExactNumeric())
         return QStringLiteral("NUMERIC");
     if (base == Base::Float || base == Base::Real)

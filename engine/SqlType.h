@@ -57,6 +57,9 @@ struct SqlType
     bool isInteger() const;
     bool isExactNumeric() const; // decimal, numeric, money
     bool isNumeric() const; // every number type, bit included
+    // Exact numbers with places or beyond 18 digits, which SQLite holds as their text; the
+    // others are SQLite integers.
+    bool keepsDecimalText() const { return isExactNumeric() && (scale > 0 || precision > 18); }
     bool isDateTime() const;
     bool isBinary() const;
 

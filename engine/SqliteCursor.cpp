@@ -2,6 +2,7 @@
 
 #include "data/DbError.h"
 #include "engine/DateTimeText.h"
+#include "engine/DecimalFunctions.h"
 
 #include <cmath>
 #include <sqlite3.h>
@@ -30,14 +31,6 @@ data::DbError toDbError(const ServerError& error)
 {
     return data::DbError(
         data::DbError::ProviderFailure, error.message(), error.number(), error.severity(), error.state());
-}
-
-qint64 power10(int exponent)
-{
-    qint64 result = 1;
-    for (int i = 0; i < exponent; ++i)
-        result *= 10;
-    return result;
 }
 
 } // namespace
@@ -146,6 +139,33 @@ void SqliteCursor::discard()
         throw *std::exchange(m_pendingError, std::nullopt);
 }
 
+// The data layer's decimal of a stored decimal, with the scale of its column.
+data::Decimal SqliteCursor::decimalOf(sqlite3_value* stored, const SqlType& type, int column) const
+{
+    std::optional<DecimalNumber> value;
+    try {
+        value = DecimalFunctions::read(stored);
+    } catch (const ServerError&) {
+    }
+    if (value)
+        value = value->rescaled(qMin(type.scale, 18));
+    // The data layer holds 18 digits: a long average may give up its trailing zeros to fit,
+    // never a digit that counts.
+    while (value && value->scale() > 0 && !DecimalNumber(value->unscaled(), 0).fits(18, 0)
+        && value->unscaled() % 10 == 0)
+        value = DecimalNumber(value->unscaled() / 10, value->scale() - 1);
+    if (value && DecimalNumber(value->unscaled(), 0).fits(18, 0)) {
+        data::Decimal decimal;
+        decimal.unscaledValue = qint64(value->unscaled());
+        decimal.scale = value->scale();
+        return decimal;
+    }
+    throw data::DbError(data::DbError::ProviderFailure,
+        QStringLiteral("The value %1 of column %2 does not fit an 18-digit decimal.")
+            .arg(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(stored))),
+                m_fields.value(column).name));
+}
+
 void SqliteCursor::readRow(QList<data::Variant>& row) const
 {
     row.clear();
@@ -179,15 +199,7 @@ void SqliteCursor::readRow(QList<data::Variant>& row) const
         case Base::Numeric:
         case Base::Money:
         case Base::SmallMoney: {
-            data::Decimal value;
-            value.scale = qMin(type.scale, 18);
-            if (storage == SQLITE_INTEGER && value.scale == 0)
-                value.unscaledValue = sqlite3_column_int64(m_statement, i);
-            else
-                value.unscaledValue
-                    = qint64(std::llround(static_cast<long double>(sqlite3_column_double(m_statement, i))
-                        * static_cast<long double>(power10(value.scale))));
-            row.append(data::Variant::fromDecimal(value));
+            row.append(data::Variant::fromDecimal(decimalOf(sqlite3_column_value(m_statement, i), type, i)));
             break;
         }
         case Base::Float:

@@ -8,6 +8,7 @@
 #include <optional>
 
 struct sqlite3_stmt;
+struct sqlite3_value;
 
 namespace glimora::engine {
 
@@ -33,6 +34,7 @@ public:
 
 private:
     void readRow(QList<data::Variant>& row) const;
+    data::Decimal decimalOf(sqlite3_value* stored, const SqlType& type, int column) const;
     void advance();
 
     std::shared_ptr<DatabaseConnection> m_connection;

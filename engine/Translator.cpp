@@ -33,6 +33,64 @@ SqlType numericResult(const SqlType& left, const SqlType& right)
     return SqlType();
 }
 
+bool isFloat(const SqlType& type)
+{
+    return type.base == Base::Float || type.base == Base::Real;
+}
+
+// The decimal type an operand takes in decimal arithmetic. An integer constant takes only
+// the digits it has, as SQL Server types constants (so 7.0/2 is 3.500000).
+SqlType exactOf(const SqlType& type, const Expr& source)
+{
+    if (type.isExactNumeric())
+        return type;
+    if (source.kind == Expr::Kind::Number && !source.text.contains(QLatin1Char('.')))
+        return SqlType::of(Base::Numeric, 0, qMax(1, int(source.text.size())), 0);
+    switch (type.base) {
+    case Base::Bit:
+        return SqlType::of(Base::Numeric, 0, 1, 0);
+    case Base::TinyInt:
+        return SqlType::of(Base::Numeric, 0, 3, 0);
+    case Base::SmallInt:
+        return SqlType::of(Base::Numeric, 0, 5, 0);
+    case Base::BigInt:
+        return SqlType::of(Base::Numeric, 0, 19, 0);
+    default:
+        return SqlType::of(Base::Numeric, 0, 10, 0);
+    }
+}
+
+// SQL Server's precision and scale of a decimal operation, kept within 38 digits.
+SqlType decimalResult(const QString& op, const SqlType& a, const SqlType& b)
+{
+    const int p1 = a.precision, s1 = a.scale, p2 = b.precision, s2 = b.scale;
+    int precision = 0;
+    int scale = 0;
+    const bool product = op == QLatin1String("*") || op == QLatin1String("/");
+    if (op == QLatin1String("*")) {
+        precision = p1 + p2 + 1;
+        scale = s1 + s2;
+    } else if (op == QLatin1String("/")) {
+        scale = qMax(6, s1 + p2 + 1);
+        precision = p1 - s1 + s2 + scale;
+    } else if (op == QLatin1String("%")) {
+        scale = qMax(s1, s2);
+        precision = qMin(p1 - s1, p2 - s2) + scale;
+    } else {
+        scale = qMax(s1, s2);
+        precision = qMax(p1 - s1, p2 - s2) + scale + 1;
+    }
+    if (precision > 38) {
+        const int integral = precision - scale;
+        if (product)
+            scale = integral < 32 ? qMin(scale, 38 - integral) : qMin(scale, 6);
+        else
+            scale = qMax(0, qMin(scale, 38 - integral));
+        precision = 38;
+    }
+    return SqlType::of(Base::Numeric, 0, qMax(1, precision), scale);
+}
+
 QString hexLiteral(QString digits)
 {
     if (digits.size() % 2)
@@ -71,6 +129,17 @@ QString Translator::convertCall(const QString& sql, const SqlType& type, bool st
         .arg(type.scale)
         .arg(style)
         .arg(store ? 1 : 0);
+}
+
+QString Translator::convertFrom(
+    const QString& sql, const SqlType& from, const SqlType& to, bool store, int style)
+{
+    if (from.isExactNumeric() && (to.isInteger() || isFloat(to) || to.isDateTime())) {
+        const QString number = to.isInteger() ? QStringLiteral("tsql_decimal_int(") + sql + QLatin1Char(')')
+                                              : QStringLiteral("tsql_decimal_real(") + sql + QLatin1Char(')');
+        return convertCall(number, to, store, style);
+    }
+    return convertCall(sql, to, store, style);
 }
 
 TableInfo Translator::resolveTable(const QString& database, const QString& name)
@@ -175,6 +244,8 @@ Translator::Query Translator::selectWithNames(
             }
             if (isTextLike(type) && !(e.kind == Expr::Kind::Number))
                 sql += QStringLiteral(" COLLATE TSQL");
+            else if (type.keepsDecimalText())
+                sql += QStringLiteral(" COLLATE DECIMAL");
             items.append(sql + (item.descending ? QStringLiteral(" DESC") : QStringLiteral(" ASC")));
         }
         query.sql += QStringLiteral(" ORDER BY ") + items.join(QStringLiteral(", "));
@@ -381,8 +452,10 @@ QString Translator::insert(const Statement& statement)
             if (row.size() != targets.size())
                 throw countMismatch(int(row.size()));
             QStringList values;
-            for (int i = 0; i < row.size(); ++i)
-                values.append(convertCall(expr(row[i], scope).sql, table.columns[targets[i]].type, true));
+            for (int i = 0; i < row.size(); ++i) {
+                const Fragment value = expr(row[i], scope);
+                values.append(convertFrom(value.sql, value.type, table.columns[targets[i]].type, true));
+            }
             rows.append(QLatin1Char('(') + values.join(QStringLiteral(", ")) + QLatin1Char(')'));
         }
         return sql + QStringLiteral("VALUES ") + rows.join(QStringLiteral(", "));
@@ -406,7 +479,8 @@ QString Translator::insert(const Statement& statement)
         }
         QStringList values;
         for (int i = 0; i < targets.size(); ++i)
-            values.append(convertCall(quoteName(forced[i]), table.columns[targets[i]].type, true));
+            values.append(convertFrom(
+                quoteName(forced[i]), inner.columns[i].type, table.columns[targets[i]].type, true));
         return sql + QStringLiteral("SELECT ") + values.join(QStringLiteral(", ")) + QStringLiteral(" FROM (")
             + inner.sql + QStringLiteral(")");
     }
@@ -438,8 +512,9 @@ QString Translator::update(const Statement& statement)
         if (table.columns[index].identity)
             throw ServerError(8102,
                 QStringLiteral("Cannot update identity column '%1'.").arg(table.columns[index].name), 16);
+        const Fragment fragment = expr(value, scope);
         sets.append(quoteName(table.columns[index].name) + QStringLiteral(" = ")
-            + convertCall(expr(value, scope).sql, table.columns[index].type, true));
+            + convertFrom(fragment.sql, fragment.type, table.columns[index].type, true));
     }
     QString sql = QStringLiteral("UPDATE ") + table.sqlName + QStringLiteral(" SET ")
         + sets.join(QStringLiteral(", "));
@@ -475,23 +550,30 @@ Translator::Fragment Translator::literal(const Expr& e)
         fragment.sql = e.text;
         if (e.text.contains(QLatin1Char('e')) || e.text.contains(QLatin1Char('E'))) {
             fragment.type = SqlType::of(Base::Float, 0, 53);
-        } else if (e.text.contains(QLatin1Char('.'))) {
-            const int point = e.text.indexOf(QLatin1Char('.'));
-            const int scale = int(e.text.size()) - point - 1;
-            fragment.type = SqlType::of(Base::Numeric, 0, qMax(1, int(e.text.size()) - 1), scale);
         } else {
-            bool ok = false;
-            const qint64 value = e.text.toLongLong(&ok);
-            if (!ok)
+            // A constant with a point is a decimal of the digits it has, kept exact as text.
+            const int point = int(e.text.indexOf(QLatin1Char('.')));
+            const int scale = point < 0 ? 0 : int(e.text.size()) - point - 1;
+            int leading = 0;
+            while (leading < e.text.size() && e.text[leading] == QLatin1Char('0'))
+                ++leading;
+            const int integral = qMax(0, (point < 0 ? int(e.text.size()) : point) - leading);
+            const int precision = qMax(1, integral + scale);
+            if (integral > 38 || precision > 38)
                 throw ServerError(1007,
                     QStringLiteral("The number '%1' is out of the range for numeric representation (maximum "
                                    "precision 38).")
                         .arg(e.text),
                     15);
-            fragment.type
-                = value >= std::numeric_limits<qint32>::min() && value <= std::numeric_limits<qint32>::max()
-                ? SqlType::of(Base::Int)
-                : SqlType::of(Base::Numeric, 0, int(e.text.size()), 0);
+            bool ok = false;
+            const qint64 value = point < 0 ? e.text.toLongLong(&ok) : 0;
+            if (ok && value >= std::numeric_limits<qint32>::min()
+                && value <= std::numeric_limits<qint32>::max())
+                fragment.type = SqlType::of(Base::Int);
+            else
+                fragment.type = SqlType::of(Base::Numeric, 0, qMax(precision, scale), scale);
+            if (fragment.type.keepsDecimalText())
+                fragment.sql = quoteText(e.text);
         }
         break;
     }
@@ -535,6 +617,11 @@ Translator::Fragment Translator::expr(const ExprPtr& pointer, const Scope& scope
                 {} };
         if (e.text == QLatin1String("+"))
             return operand;
+        if (e.text == QLatin1String("-") && operand.type.keepsDecimalText())
+            return { QStringLiteral("tsql_decimal_op('-', 0, ") + operand.sql + QStringLiteral(", ")
+                    + QString::number(operand.type.precision) + QStringLiteral(", ")
+                    + QString::number(operand.type.scale) + QLatin1Char(')'),
+                operand.type, {}, {} };
         // The operand in parentheses: a negative operand after "-" would start a comment.
         return { QStringLiteral("(") + e.text + QLatin1Char('(') + operand.sql + QStringLiteral("))"),
             operand.type, {}, {} };
@@ -554,7 +641,7 @@ Translator::Fragment Translator::expr(const ExprPtr& pointer, const Scope& scope
         SqlType target = e.type;
         if (target.isText() && value.type.isDateTime())
             value.sql = QStringLiteral("tsql_format_datetime(%1,%2)").arg(value.sql).arg(style);
-        return { convertCall(value.sql, target, false, style), target, {}, {} };
+        return { convertFrom(value.sql, value.type, target, false, style), target, {}, {} };
     }
     case Expr::Kind::Case: {
         QString sql = QStringLiteral("CASE");
@@ -609,6 +696,7 @@ Translator::Fragment Translator::expr(const ExprPtr& pointer, const Scope& scope
     case Expr::Kind::In: {
         Fragment left = expr(e.args[0], scope);
         QString list;
+        bool decimal = false;
         if (e.select) {
             const Query inner = selectWithNames(*e.select, &scope, {});
             if (inner.columns.size() != 1)
@@ -618,18 +706,28 @@ Translator::Fragment Translator::expr(const ExprPtr& pointer, const Scope& scope
                     16);
             list = inner.sql;
         } else {
-            QStringList items;
+            QList<Fragment> items;
             for (int i = 1; i < e.args.size(); ++i) {
                 Fragment item = expr(e.args[i], scope);
                 Fragment probe = left;
-                alignForComparison(probe, item);
-                items.append(item.sql);
+                decimal = alignForComparison(probe, item) || decimal;
+                items.append(item);
             }
-            list = items.join(QStringLiteral(", "));
+            QStringList texts;
+            for (Fragment& item : items) {
+                if (decimal && !item.type.keepsDecimalText() && !isFloat(item.type))
+                    toDecimalText(item);
+                texts.append(item.sql);
+            }
+            if (decimal && !left.type.keepsDecimalText())
+                toDecimalText(left);
+            list = texts.join(QStringLiteral(", "));
         }
         QString leftSql = left.sql;
         if (isTextLike(left.type))
             leftSql = QLatin1Char('(') + leftSql + QStringLiteral(") COLLATE TSQL");
+        else if (decimal)
+            leftSql = QLatin1Char('(') + leftSql + QStringLiteral(") COLLATE DECIMAL");
         return { QLatin1Char('(') + leftSql
                 + (e.negated ? QStringLiteral(" NOT IN (") : QStringLiteral(" IN (")) + list
                 + QStringLiteral("))"),
@@ -640,10 +738,20 @@ Translator::Fragment Translator::expr(const ExprPtr& pointer, const Scope& scope
         Fragment low = expr(e.args[1], scope);
         Fragment high = expr(e.args[2], scope);
         Fragment probe = value;
-        alignForComparison(value, low);
-        alignForComparison(probe, high);
+        const bool lowDecimal = alignForComparison(value, low);
+        const bool highDecimal = alignForComparison(probe, high);
+        if (lowDecimal != highDecimal) {
+            // One bound made the value decimal text: bring the other bound to it as well.
+            if (highDecimal)
+                value = probe;
+            Fragment& other = highDecimal ? low : high;
+            if (!other.type.keepsDecimalText())
+                toDecimalText(other);
+        }
         const bool text = isTextLike(value.type) && isTextLike(low.type) && isTextLike(high.type);
-        const QString collate = text ? QStringLiteral(" COLLATE TSQL") : QString();
+        const QString collate = text    ? QStringLiteral(" COLLATE TSQL")
+            : lowDecimal || highDecimal ? QStringLiteral(" COLLATE DECIMAL")
+                                        : QString();
         return { QStringLiteral("(%1 %2BETWEEN (%3)%4 AND (%5)%4)")
                      .arg(value.sql, e.negated ? QStringLiteral("NOT ") : QString(), low.sql, collate,
                          high.sql),
@@ -719,7 +827,7 @@ Translator::Fragment Translator::column(const Expr& e, const Scope& scope)
     throw ServerError::invalidColumn(e.text);
 }
 
-void Translator::alignForComparison(Fragment& left, Fragment& right)
+bool Translator::alignForComparison(Fragment& left, Fragment& right)
 {
     auto toDate = [](Fragment& side) {
         side.sql = convertCall(side.sql, SqlType::of(Base::DateTime), false);
@@ -734,7 +842,10 @@ void Translator::alignForComparison(Fragment& left, Fragment& right)
     else if (right.type.isDateTime() && !left.type.isKnown())
         toDate(left);
 
+    // Text against a number becomes that number; against a decimal, exactly.
     auto toNumber = [](Fragment& side, const SqlType& other) {
+        if (other.keepsDecimalText())
+            return toDecimalText(side);
         const SqlType target
             = other.isInteger() ? SqlType::of(Base::BigInt) : SqlType::of(Base::Float, 0, 53);
         side.sql = convertCall(side.sql, target, false);
@@ -744,17 +855,59 @@ void Translator::alignForComparison(Fragment& left, Fragment& right)
         toNumber(right, left.type);
     else if (right.type.isNumeric() && left.type.isText())
         toNumber(left, right.type);
+
+    // Decimals kept as text compare as decimals: the other side becomes decimal text too,
+    // while a decimal column stays bare, so its index serves the comparison.
+    const bool leftText = left.type.keepsDecimalText();
+    const bool rightText = right.type.keepsDecimalText();
+    if (!leftText && !rightText)
+        return false;
+    if (isFloat(left.type) || isFloat(right.type)) {
+        for (Fragment* side : { &left, &right }) {
+            if (side->type.keepsDecimalText()) {
+                side->sql = QStringLiteral("tsql_decimal_real(") + side->sql + QLatin1Char(')');
+                side->type = SqlType::of(Base::Float, 0, 53);
+            }
+        }
+        return false;
+    }
+    auto comparable = [](const SqlType& type) { return !type.isKnown() || type.isNumeric(); };
+    if (!comparable(left.type) || !comparable(right.type))
+        return false;
+    if (!leftText)
+        toDecimalText(left);
+    if (!rightText)
+        toDecimalText(right);
+    return true;
+}
+
+void Translator::toDecimalText(Fragment& side)
+{
+    side.sql = QStringLiteral("tsql_decimal(") + side.sql + QLatin1Char(')');
+    side.type = SqlType::of(Base::Numeric, 0, 38, 0);
 }
 
 QString Translator::comparison(const QString& op, Fragment left, Fragment right)
 {
-    alignForComparison(left, right);
+    const bool decimal = alignForComparison(left, right);
     QString sql = QLatin1Char('(') + left.sql + QLatin1Char(' ') + op + QLatin1Char(' ');
     if (isTextLike(left.type) && isTextLike(right.type))
         sql += QLatin1Char('(') + right.sql + QStringLiteral(") COLLATE TSQL)");
+    else if (decimal)
+        sql += QLatin1Char('(') + right.sql + QStringLiteral(") COLLATE DECIMAL)");
     else
         sql += right.sql + QLatin1Char(')');
     return sql;
+}
+
+Translator::Fragment Translator::decimalArithmetic(const Expr& e, const Fragment& left, const Fragment& right)
+{
+    const SqlType type
+        = decimalResult(e.text, exactOf(left.type, *e.args[0]), exactOf(right.type, *e.args[1]));
+    return { QStringLiteral("tsql_decimal_op('") + e.text + QStringLiteral("', ") + left.sql
+            + QStringLiteral(", ") + right.sql + QStringLiteral(", ") + QString::number(type.precision)
+            + QStringLiteral(", ") + QString::number(type.scale) + QLatin1Char(')'),
+        type, {}, {} };
 }
 
 Translator::Fragment Translator::binary(const Expr& e, const Scope& scope)
@@ -806,6 +959,16 @@ Translator::Fragment Translator::binary(const Expr& e, const Scope& scope)
     };
     numeric(left);
     numeric(right);
+    const bool arithmetic = op == QLatin1String("+") || op == QLatin1String("-") || op == QLatin1String("*")
+        || op == QLatin1String("/") || op == QLatin1String("%");
+    if (arithmetic && (left.type.isExactNumeric() || right.type.isExactNumeric())) {
+        if (!isFloat(left.type) && !isFloat(right.type) && left.type.isNumeric() && right.type.isNumeric())
+            return decimalArithmetic(e, left, right);
+        for (Fragment* side : { &left, &right }) {
+            if (side->type.keepsDecimalText())
+                side->sql = QStringLiteral("tsql_decimal_real(") + side->sql + QLatin1Char(')');
+        }
+    }
     const SqlType type = numericResult(left.type, right.type);
     if (op == QLatin1String("^"))
         return { QStringLiteral("((%1 | %2) - (%1 & %2))").arg(left.sql, right.sql), type, {}, {} };
@@ -902,9 +1065,29 @@ Translator::Fragment Translator::function(const Expr& e, const Scope& scope)
         expectArgs(1, 1);
         return { call(QStringLiteral("tsql_isnumeric")), integer, {}, {} };
     }
+    auto decimalCall = [](const QString& function, const QStringList& operands, const SqlType& type) {
+        return function + QLatin1Char('(') + operands.join(QStringLiteral(", ")) + QStringLiteral(", ")
+            + QString::number(type.precision) + QStringLiteral(", ") + QString::number(type.scale)
+            + QLatin1Char(')');
+    };
     if (name == QLatin1String("abs")) {
         expectArgs(1, 1);
+        if (args[0].type.keepsDecimalText())
+            return { decimalCall(QStringLiteral("tsql_decimal_op"),
+                         { QStringLiteral("'abs'"), args[0].sql, QStringLiteral("NULL") }, args[0].type),
+                args[0].type, {}, {} };
         return { call(QStringLiteral("abs")), args[0].type, {}, {} };
+    }
+    if (name == QLatin1String("round") && args.size() >= 2 && args[0].type.isExactNumeric()) {
+        expectArgs(2, 3);
+        // A carry may need one digit more: round(9.99, 1) is 10.00.
+        SqlType type = args[0].type;
+        type.base = Base::Numeric;
+        type.precision = qMin(38, type.precision + 1);
+        const QString cut = args.size() > 2 ? QStringLiteral("(") + args[2].sql + QStringLiteral(") <> 0")
+                                            : QStringLiteral("0");
+        return { decimalCall(QStringLiteral("tsql_decimal_round"), { args[0].sql, args[1].sql, cut }, type),
+            type, {}, {} };
     }
     if (name == QLatin1String("round")) {
         expectArgs(2, 3);
@@ -924,14 +1107,26 @@ Translator::Fragment Translator::function(const Expr& e, const Scope& scope)
     }
     if (name == QLatin1String("min") || name == QLatin1String("max")) {
         expectArgs(1, 1);
+        if (args[0].type.keepsDecimalText())
+            return { name + (e.distinct ? QStringLiteral("(DISTINCT ") : QStringLiteral("(")) + args[0].sql
+                    + QStringLiteral(" COLLATE DECIMAL)"),
+                args[0].type, {}, {} };
         return { call(name), args[0].type, {}, {} };
+    }
+    if ((name == QLatin1String("sum") || name == QLatin1String("avg")) && args.size() == 1
+        && args[0].type.isExactNumeric()) {
+        // Exact sums; the average is cut to its places as SQL Server cuts a quotient.
+        const SqlType type = SqlType::of(Base::Numeric, 0, 38,
+            name == QLatin1String("avg") ? qMax(6, args[0].type.scale) : args[0].type.scale);
+        const QString aggregate = QStringLiteral("tsql_decimal_") + name
+            + (e.distinct ? QStringLiteral("(DISTINCT ") : QStringLiteral("(")) + args[0].sql
+            + QLatin1Char(')');
+        return { convertCall(aggregate, type, false), type, {}, {} };
     }
     if (name == QLatin1String("sum") || name == QLatin1String("avg")) {
         expectArgs(1, 1);
         SqlType type = args[0].type;
-        if (type.isExactNumeric())
-            type = SqlType::of(Base::Numeric, 0, 38, type.scale);
-        else if (type.isInteger())
+        if (type.isInteger())
             type = SqlType::of(type.base == Base::BigInt ? Base::BigInt : Base::Int);
         if (type.isInteger() && name == QLatin1String("avg"))
             return { QStringLiteral("CAST(") + call(QStringLiteral("avg")) + QStringLiteral(" AS INTEGER)"),

@@ -45,6 +45,10 @@ public:
     static QString quoteName(const QString& name);
     // tsql_convert(...) of an expression to a type; `store` when it is written to a column.
     static QString convertCall(const QString& sql, const SqlType& type, bool store, int style = 0);
+    // The same for an expression of a known type: a decimal becomes an integer by cutting its
+    // places and a float by its value, as SQL Server converts them.
+    static QString convertFrom(
+        const QString& sql, const SqlType& from, const SqlType& to, bool store, int style = 0);
 
 private:
     struct Fragment
@@ -82,7 +86,11 @@ private:
     Fragment function(const ast::Expr& expr, const Scope& scope);
     Fragment binary(const ast::Expr& expr, const Scope& scope);
     QString comparison(const QString& op, Fragment left, Fragment right);
-    void alignForComparison(Fragment& left, Fragment& right);
+    // Brings two operands to comparable forms; true when they are then compared as decimals
+    // (COLLATE DECIMAL).
+    bool alignForComparison(Fragment& left, Fragment& right);
+    static void toDecimalText(Fragment& side);
+    Fragment decimalArithmetic(const ast::Expr& e, const Fragment& left, const Fragment& right);
     Fragment literal(const ast::Expr& expr);
 
     TranslationContext& m_context;

@@ -81,7 +81,7 @@ TEST_F(TypesTest, NumbersKeepTheirScaleAndRefuseText)
     EXPECT_EQ(errorOf(*m_session, "insert contrast(nober) values(3000000000)"), 8115);
     EXPECT_EQ(column(*m_session, "select 7/2, 7.0/2, '3'+4"), QStringList { "3" });
     EXPECT_EQ(run(*m_session, "select 7/2, 7.0/2, '3'+4, 'a'+'b'").rows[0],
-        (QStringList { "3", "3.5", "7", "ab" }));
+        (QStringList { "3", "3.500000", "7", "ab" }));
     EXPECT_EQ(errorOf(*m_session, "select 'a'+1"), 245);
 }
 
