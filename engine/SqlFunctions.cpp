@@ -1,5 +1,6 @@
 #include "engine/SqlFunctions.h"
 
+#include "engine/DateFunctions.h"
 #include "engine/DateTimeText.h"
 #include "engine/DecimalFunctions.h"
 #include "engine/SqlType.h"
@@ -729,6 +730,7 @@ void SqlFunctions::install(sqlite3* db)
 {
     sqlite3_create_collation_v2(db, "TSQL", SQLITE_UTF8, nullptr, collate, nullptr);
     DecimalFunctions::install(db);
+    DateFunctions::install(db);
     define(db, "tsql_convert", 7, convertFunction);
     define(db, "tsql_format_datetime", 2, formatDateTimeFunction);
     define(db, "tsql_add", 2, addFunction);

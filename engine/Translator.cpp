@@ -1,5 +1,6 @@
 #include "engine/Translator.h"
 
+#include "engine/DateFunctions.h"
 #include "engine/ServerError.h"
 
 #include <limits>
@@ -89,6 +90,58 @@ SqlType decimalResult(const QString& op, const SqlType& a, const SqlType& b)
         precision = 38;
     }
     return SqlType::of(Base::Numeric, 0, qMax(1, precision), scale);
+}
+
+// The type SQL Server gives the result of COALESCE: the argument type of highest precedence.
+int precedence(const SqlType& type)
+{
+    switch (type.base) {
+    case Base::DateTime:
+        return 20;
+    case Base::SmallDateTime:
+        return 19;
+    case Base::Float:
+        return 18;
+    case Base::Real:
+        return 17;
+    case Base::Decimal:
+    case Base::Numeric:
+        return 16;
+    case Base::Money:
+        return 15;
+    case Base::SmallMoney:
+        return 14;
+    case Base::BigInt:
+        return 13;
+    case Base::Int:
+        return 12;
+    case Base::SmallInt:
+        return 11;
+    case Base::TinyInt:
+        return 10;
+    case Base::Bit:
+        return 9;
+    case Base::NText:
+        return 8;
+    case Base::Text:
+        return 7;
+    case Base::Image:
+        return 6;
+    case Base::NVarChar:
+        return 5;
+    case Base::NChar:
+        return 4;
+    case Base::VarChar:
+        return 3;
+    case Base::Char:
+        return 2;
+    case Base::VarBinary:
+    case Base::Binary:
+        return 1;
+    case Base::Unknown:
+        break;
+    }
+    return 0;
 }
 
 QString hexLiteral(QString digits)
@@ -983,6 +1036,11 @@ Translator::Fragment Translator::binary(const Expr& e, const Scope& scope)
 Translator::Fragment Translator::function(const Expr& e, const Scope& scope)
 {
     const QString& name = e.text;
+    if (name == QLatin1String("dateadd") || name == QLatin1String("datediff")
+        || name == QLatin1String("datepart"))
+        return dateFunction(e, scope);
+    if (name == QLatin1String("object_id"))
+        return objectId(e);
     QList<Fragment> args;
     const bool countStar = (name == QLatin1String("count") || name == QLatin1String("count_big"))
         && e.args.size() == 1 && e.args[0]->kind == Expr::Kind::Star;
@@ -1045,12 +1103,39 @@ Translator::Fragment Translator::function(const Expr& e, const Scope& scope)
         return { call(QStringLiteral("tsql_charindex")), integer, {}, {} };
     }
     if (name == QLatin1String("isnull")) {
+        // The replacement takes the type of the checked value, cut to its length if need be.
         expectArgs(2, 2);
-        return { call(QStringLiteral("ifnull")), args[0].type.isKnown() ? args[0].type : args[1].type, {},
+        if (!args[0].type.isKnown() || args[0].type == args[1].type)
+            return { call(QStringLiteral("ifnull")), args[0].type.isKnown() ? args[0].type : args[1].type, {},
+                {} };
+        return { QStringLiteral("ifnull(") + args[0].sql + QStringLiteral(", ")
+                + convertFrom(args[1].sql, args[1].type, args[0].type, false) + QLatin1Char(')'),
+            args[0].type, {}, {} };
+    }
+    if (name == QLatin1String("coalesce")) {
+        // The result has the argument type of highest precedence; the others convert to it.
+        expectArgs(2, 100);
+        SqlType type;
+        for (const Fragment& arg : args) {
+            if (precedence(arg.type) > precedence(type))
+                type = arg.type;
+            else if (arg.type.isExactNumeric() && type.isExactNumeric()) {
+                const int scale = qMax(type.scale, arg.type.scale);
+                const int integral = qMax(type.precision - type.scale, arg.type.precision - arg.type.scale);
+                type = SqlType::of(Base::Numeric, 0, qMin(38, integral + scale), scale);
+            }
+        }
+        QStringList parts;
+        for (const Fragment& arg : args) {
+            const bool convert
+                = arg.type.isKnown() && !(arg.type == type) && !(arg.type.isText() && type.isText());
+            parts.append(convert ? convertFrom(arg.sql, arg.type, type, false) : arg.sql);
+        }
+        return { QStringLiteral("coalesce(") + parts.join(QStringLiteral(", ")) + QLatin1Char(')'), type, {},
             {} };
     }
-    if (name == QLatin1String("coalesce") || name == QLatin1String("nullif")) {
-        expectArgs(name == QLatin1String("coalesce") ? 1 : 2, name == QLatin1String("coalesce") ? 100 : 2);
+    if (name == QLatin1String("nullif")) {
+        expectArgs(2, 2);
         return { call(name), args[0].type, {}, {} };
     }
     if (name == QLatin1String("getdate") || name == QLatin1String("getutcdate")) {
@@ -1059,6 +1144,9 @@ Translator::Fragment Translator::function(const Expr& e, const Scope& scope)
     }
     if (name == QLatin1String("year") || name == QLatin1String("month") || name == QLatin1String("day")) {
         expectArgs(1, 1);
+        // A date written as text ('2013-05-01') is a date here, as in SQL Server.
+        if (args[0].type.isText())
+            args[0].sql = convertCall(args[0].sql, SqlType::of(Base::DateTime), false);
         return { call(QStringLiteral("tsql_") + name), integer, {}, {} };
     }
     if (name == QLatin1String("isnumeric")) {
@@ -1137,6 +1225,88 @@ Translator::Fragment Translator::function(const Expr& e, const Scope& scope)
     if (value)
         return { value->sql, value->type, {}, {} };
     throw ServerError(195, QStringLiteral("'%1' is not a recognized built-in function name.").arg(name), 15);
+}
+
+// DATEADD(part, number, date), DATEDIFF(part, start, end), DATEPART(part, date): the part
+// is a bare word, not an expression.
+Translator::Fragment Translator::dateFunction(const Expr& e, const Scope& scope)
+{
+    const QString& name = e.text;
+    const int count = name == QLatin1String("datepart") ? 2 : 3;
+    if (e.args.size() != count)
+        throw ServerError(
+            174, QStringLiteral("The %1 function requires %2 argument(s).").arg(name).arg(count), 15);
+    const Expr& word = *e.args[0];
+    const QString part = word.kind == Expr::Kind::Column && word.qualifier.isEmpty()
+        ? DateFunctions::partName(word.text)
+        : QString();
+    if (part.isEmpty())
+        throw ServerError(155,
+            QStringLiteral("'%1' is not a recognized %2 option.")
+                .arg(word.kind == Expr::Kind::Column ? word.text : QStringLiteral("expression"), name),
+            15);
+    auto date = [&](const ExprPtr& argument) {
+        const Fragment value = expr(argument, scope);
+        return value.type.isDateTime()
+            ? value.sql
+            : convertFrom(value.sql, value.type, SqlType::of(Base::DateTime), false);
+    };
+    const QString partText = quoteText(part);
+    if (name == QLatin1String("datepart"))
+        return { QStringLiteral("tsql_datepart(") + partText + QStringLiteral(", ") + date(e.args[1])
+                + QLatin1Char(')'),
+            SqlType::of(Base::Int), {}, {} };
+    if (name == QLatin1String("datediff"))
+        return { QStringLiteral("tsql_datediff(") + partText + QStringLiteral(", ") + date(e.args[1])
+                + QStringLiteral(", ") + date(e.args[2]) + QLatin1Char(')'),
+            SqlType::of(Base::Int), {}, {} };
+    const Fragment number = expr(e.args[1], scope);
+    const Fragment target = expr(e.args[2], scope);
+    const SqlType type = target.type.base == Base::SmallDateTime ? target.type : SqlType::of(Base::DateTime);
+    const QString numberSql = number.type.isExactNumeric()
+        ? QStringLiteral("tsql_decimal_int(") + number.sql + QLatin1Char(')')
+        : number.sql;
+    QString sql = QStringLiteral("tsql_dateadd(") + partText + QStringLiteral(", ") + numberSql
+        + QStringLiteral(", ") + date(e.args[2]) + QLatin1Char(')');
+    if (type.base == Base::SmallDateTime)
+        sql = convertCall(sql, type, false);
+    return { sql, type, {}, {} };
+}
+
+// OBJECT_ID('name'): a table of the current database (or of the database the name gives)
+// has a number, anything else NULL. The number is a hash of the table's name, the same in
+// every run.
+Translator::Fragment Translator::objectId(const Expr& e)
+{
+    if (e.args.isEmpty() || e.args.size() > 2)
+        throw ServerError(174, QStringLiteral("The object_id function requires 1 argument(s)."), 15);
+    if (e.args[0]->kind != Expr::Kind::String)
+        throw ServerError::notSupported(QStringLiteral("OBJECT_ID of an expression"));
+    QStringList parts;
+    for (QString part : e.args[0]->text.split(QLatin1Char('.'))) {
+        part = part.trimmed();
+        if (part.startsWith(QLatin1Char('[')) && part.endsWith(QLatin1Char(']')))
+            part = part.mid(1, part.size() - 2);
+        parts.append(part);
+    }
+    const QString table = parts.last();
+    const QString database = parts.size() >= 3 ? parts[parts.size() - 3] : QString();
+    std::optional<TableInfo> found;
+    if (!table.isEmpty() && !table.startsWith(QLatin1Char('#'))) {
+        try {
+            found = m_context.findTable(database, table);
+        } catch (const ServerError&) {
+            found.reset(); // a database that does not exist holds no object
+        }
+    }
+    if (!found)
+        return { QStringLiteral("NULL"), SqlType::of(Base::Int), {}, {} };
+    quint32 hash = 2166136261u;
+    for (const QChar c : found->name.toLower()) {
+        hash ^= c.unicode();
+        hash *= 16777619u;
+    }
+    return { QString::number(qint32(hash & 0x7fffffff) | 1), SqlType::of(Base::Int), {}, {} };
 }
 
 } // namespace glimora::engine

@@ -85,6 +85,8 @@ private:
     Fragment column(const ast::Expr& expr, const Scope& scope);
     Fragment function(const ast::Expr& expr, const Scope& scope);
     Fragment binary(const ast::Expr& expr, const Scope& scope);
+    Fragment dateFunction(const ast::Expr& expr, const Scope& scope);
+    Fragment objectId(const ast::Expr& expr);
     QString comparison(const QString& op, Fragment left, Fragment right);
     // Brings two operands to comparable forms; true when they are then compared as decimals
     // (COLLATE DECIMAL).

@@ -138,6 +138,8 @@ TEST_F(ExactNumbersTest, ComparisonsOrderAndKeysUseTheExactValue)
         QStringList { "ten" });
     EXPECT_EQ(firstRow("select min(d26), max(d26), max(d26 / 2) from inquiry"),
         (QStringList { "-3.00", "1234567890123456.78", "617283945061728.390" }));
+    EXPECT_EQ(firstRow("select isnull(d21, 0), coalesce(d21, d26, 0) from inquiry where d1 = 'ten'"),
+        (QStringList { "0", "10.50" }));
 
     // A key of decimals: 1.5 and 1.50 are one value, and the order is by value.
     run(*m_session,
