@@ -112,7 +112,8 @@ IniDocument::KeyLine IniDocument::findKey(qsizetype sectionIndex, const QString&
     QString name;
     QString value;
     for (qsizetype i = sectionIndex + 1; i < end; ++i) {
-        if (splitKeyLine(m_lines[i], name, value) && sameName(name, key))
+        // Blanks around a key are not part of it, in the file or in the asking.
+        if (splitKeyLine(m_lines[i], name, value) && sameName(name, key.trimmed()))
             return { i, value };
     }
     return {};
@@ -141,7 +142,13 @@ QString IniDocument::value(const QString& section, const QString& key) const
 
 void IniDocument::setValue(const QString& section, const QString& key, const QString& value)
 {
-    const QString line = key + u'=' + value;
+    // A value is one line of the file: a line break in it would cut the value short and
+    // make the rest lines of their own, keys or even sections.
+    QString oneLine = value;
+    oneLine.replace(QLatin1String("\r\n"), QLatin1String(" "));
+    oneLine.replace(u'\r', u' ');
+    oneLine.replace(u'\n', u' ');
+    const QString line = key + u'=' + oneLine;
     const qsizetype sectionIndex = findSection(section);
     if (sectionIndex < 0) {
         m_lines.append(u'[' + section + u']');

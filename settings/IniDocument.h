@@ -24,7 +24,7 @@ public:
     QString value(const QString& section, const QString& key) const;
 
     // Replaces the line of the key, or appends the key to its section, or the section
-    // to the end of the document.
+    // to the end of the document. Line breaks in the value are written as blanks.
     void setValue(const QString& section, const QString& key, const QString& value);
 
 private:

@@ -329,3 +329,33 @@ TEST_F(ConfigDialogTest, ReturnStartsANewLineInTheEditorAndMovesOnElsewhere)
     EXPECT_TRUE(dialog.isVisible());
     EXPECT_FALSE(dialog.control(1006)->hasFocus());
 }
+
+TEST_F(ConfigDialogTest, AStatementTypedOverSeveralLinesIsStoredWhole)
+{
+    ConfigDialog dialog;
+    const qsizetype lines = settingsFile().count('\n');
+    editor(dialog)->setPlainText("d1,d2,\nd21");
+    click(dialog, 1004);
+    EXPECT_EQ(app::ReadSetting("select", "select", ""), "d1,d2, d21");
+
+    // No line of the text becomes a line of the file of its own, not even a section.
+    dialog.chooseTab(ConfigDialog::ImportStatementTab);
+    editor(dialog)->setPlainText("select f1,f2\r\nfrom [sheet1$]\n[system]\ndatabase=elsewhere");
+    click(dialog, 1004);
+    EXPECT_EQ(app::ReadSetting("insert", "inserttext", ""),
+        "select f1,f2 from [sheet1$] [system] database=elsewhere");
+    EXPECT_EQ(settingsFile().count('\n'), lines);
+    EXPECT_EQ(app::ReadSetting("system", "database", ""), "nivo");
+}
+
+TEST_F(ConfigDialogTest, ACorrespondenceKeyTypedWithBlanksReplacesItsLine)
+{
+    ConfigDialog dialog;
+    dialog.chooseTab(ConfigDialog::CorrespondenceTab);
+    const qsizetype lines = settingsFile().count('\n');
+    editor(dialog)->setPlainText("com1 = d6\n com19=d7");
+    click(dialog, 1004);
+    EXPECT_EQ(app::ReadSetting("comfil", "com1", ""), "d6");
+    EXPECT_EQ(app::ReadSetting("comfil", "com19", ""), "d7");
+    EXPECT_EQ(settingsFile().count('\n'), lines); // each replaced its line
+}
