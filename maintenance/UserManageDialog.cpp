@@ -115,6 +115,14 @@ void UserManageDialog::run(const QString& statement)
     command.Execute();
 }
 
+void UserManageDialog::addLogin(const QString& name, const QString& password, const QString& database)
+{
+    // A failing procedure does not end a batch: were the rest sent with the creation, a name
+    // that is already a login would make that login an administrator with a new password.
+    run(UserManageStatements::createLogin(name, database));
+    run(UserManageStatements::completeLogin(name, password));
+}
+
 void UserManageDialog::loadUserList()
 {
     auto* tree = control<QTreeWidget>(TreeId);
@@ -271,7 +279,7 @@ void UserManageDialog::saveNewUser(
     }
     const QString database = data::SharedDatabase::login().databaseName;
     try {
-        run(UserManageStatements::addLogin(name, password, database));
+        addLogin(name, password, database);
     } catch (const data::DbError&) {
         ui::OkMessageBox::show(this, QString::fromUtf8("新增用户失败，请检查后重试"));
         return;
@@ -304,7 +312,7 @@ void UserManageDialog::saveExistingUser(
         const QString database = data::SharedDatabase::login().databaseName;
         try {
             run(UserManageStatements::dropLoginForRename(selection));
-            run(UserManageStatements::addLogin(name, QStringLiteral("286415"), database));
+            addLogin(name, QStringLiteral("286415"), database);
             run(UserManageStatements::renameRights(name, selection));
         } catch (const data::DbError&) {
             ui::OkMessageBox::show(this, systemError());

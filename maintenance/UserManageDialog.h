@@ -40,6 +40,8 @@ private:
     void setNewUserMode(bool entering);
     // Sends a batch whose rows, if any, are not read.
     static void run(const QString& statement);
+    // Creates the login of a back-office user; raises the first failure.
+    static void addLogin(const QString& name, const QString& password, const QString& database);
 };
 
 } // namespace glimora::maintenance

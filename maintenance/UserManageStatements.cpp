@@ -38,10 +38,15 @@ QString dropLoginForRename(const QString& name)
     return dropLogin(name) + QStringLiteral(" ");
 }
 
-QString addLogin(const QString& name, const QString& password, const QString& database)
+QString createLogin(const QString& name, const QString& database)
 {
     return QStringLiteral("Exec sp_addlogin '") + q(name) + QStringLiteral("','hqvxnd',") + database
-        + QStringLiteral(",NULL Exec sp_adduser '") + q(name)
+        + QStringLiteral(",NULL");
+}
+
+QString completeLogin(const QString& name, const QString& password)
+{
+    return QStringLiteral(" Exec sp_adduser '") + q(name)
         + QStringLiteral("',NULL,db_owner Exec sp_addrolemember db_datawriter,'") + q(name)
         + QStringLiteral("' Exec sp_addsrvrolemember '") + q(name)
         + QStringLiteral("',sysadmin Exec sp_password  'hqvxnd','") + q(password) + QStringLiteral("','")

@@ -15,9 +15,12 @@ QString rightsOf(const QString& name);
 // Drops the login and its database user; the rename's form ends with a blank.
 QString dropLogin(const QString& name);
 QString dropLoginForRename(const QString& name);
-// A login with server administrator rights, a database user owning the database and
-// allowed to write, and the password set through the initial one.
-QString addLogin(const QString& name, const QString& password, const QString& database);
+// A login with the initial password, then (sent only once the login is made, so that a
+// name that is already someone's login never reaches the rest) server administrator
+// rights, a database user owning the database and allowed to write, and the password set
+// through the initial one. The two texts together are the one batch of old.
+QString createLogin(const QString& name, const QString& database);
+QString completeLogin(const QString& name, const QString& password);
 // `rights` holds acc1..acc10 as "1" or "0".
 QString insertRights(const QString& name, const QStringList& rights);
 QString deleteRights(const QString& name);

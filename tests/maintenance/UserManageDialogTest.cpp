@@ -1,5 +1,8 @@
 #include "maintenance/UserManageDialog.h"
 
+#include "data/Command.h"
+#include "data/DbError.h"
+#include "data/SharedDatabase.h"
 #include "data/StatementRecorder.h"
 #include "tests/maintenance/MaintenanceStation.h"
 #include "ui/OkMessageBox.h"
@@ -183,7 +186,8 @@ TEST_F(UserManageDialogTest, ANewUserGetsALoginAndItsRightsWhateverItsNameHolds)
         << ui::OkMessageBox::shownTexts().join(',').toStdString();
     EXPECT_EQ(data::StatementRecorder::statements(),
         (QStringList {
-            u("Exec sp_addlogin 'o''neil 王','hqvxnd',nivo,NULL Exec sp_adduser 'o''neil 王',NULL,db_owner "
+            u("Exec sp_addlogin 'o''neil 王','hqvxnd',nivo,NULL"),
+            u(" Exec sp_adduser 'o''neil 王',NULL,db_owner "
               "Exec sp_addrolemember db_datawriter,'o''neil 王' Exec sp_addsrvrolemember 'o''neil "
               "王',sysadmin "
               "Exec sp_password  'hqvxnd','pa''ss 密码','o''neil 王'"),
@@ -249,7 +253,8 @@ TEST_F(UserManageDialogTest, ARenamedUserLogsInWithTheFixedPasswordAndTheOldName
         (QStringList {
             " Exec sp_dropsrvrolemember 'dora',sysadmin  Exec sp_droprolemember db_datawriter,'dora' "
             "Exec sp_dropuser 'dora' Exec sp_droplogin 'dora' ",
-            u("Exec sp_addlogin '朵拉 d''or','hqvxnd',nivo,NULL Exec sp_adduser '朵拉 d''or',NULL,db_owner "
+            u("Exec sp_addlogin '朵拉 d''or','hqvxnd',nivo,NULL"),
+            u(" Exec sp_adduser '朵拉 d''or',NULL,db_owner "
               "Exec sp_addrolemember db_datawriter,'朵拉 d''or' Exec sp_addsrvrolemember '朵拉 "
               "d''or',sysadmin "
               "Exec sp_password  'hqvxnd','286415','朵拉 d''or'"),
@@ -319,4 +324,37 @@ TEST_F(UserManageDialogTest, FailuresStopTheSequenceWhereTheyHappen)
     createUser(dialog, "frank", "Frank-pass1", { 1128 });
     EXPECT_EQ(ui::OkMessageBox::shownTexts(), QStringList { u("系统异常，请稍后果再试") });
     EXPECT_TRUE(station.canLogIn("frank", "Frank-pass1"));
+}
+
+TEST_F(UserManageDialogTest, ANameThatIsAlreadyALoginNeverTakesThatLoginOver)
+{
+    // Someone else's login: a failing creation must not go on to make it an administrator
+    // with the typed password, nor may a rename onto it give it the fixed one.
+    station.execute("Exec sp_addlogin 'taken','Taken-pass1' Exec sp_adduser 'taken'");
+    UserManageDialog dialog;
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    data::StatementRecorder::start();
+    createUser(dialog, "taken", "Other-pass1", { 1128 });
+    EXPECT_EQ(ui::OkMessageBox::shownTexts(), QStringList { u("新增用户失败，请检查后重试") });
+    EXPECT_EQ(
+        data::StatementRecorder::statements(), QStringList { "Exec sp_addlogin 'taken','hqvxnd',nivo,NULL" });
+    EXPECT_TRUE(station.canLogIn("taken", "Taken-pass1"));
+    EXPECT_FALSE(station.canLogIn("taken", "Other-pass1"));
+
+    ui::OkMessageBox::clearShownTexts();
+    createUser(dialog, "dora", "Dora-pass1", { 1129 });
+    ASSERT_TRUE(ui::OkMessageBox::shownTexts().isEmpty());
+    clickItem(dialog, "dora");
+    dialog.control<QLineEdit>(1002)->setText("taken");
+    click(dialog, 1007);
+    EXPECT_EQ(ui::OkMessageBox::shownTexts(), QStringList { u("系统异常，请稍后果再试") });
+    EXPECT_TRUE(station.canLogIn("taken", "Taken-pass1"));
+    EXPECT_FALSE(station.canLogIn("taken", "286415"));
+
+    // The login is no administrator either: it cannot create logins.
+    station.logInShared("taken", "Taken-pass1");
+    data::Command& command = data::SharedDatabase::command();
+    command.SetCommandText("Exec sp_addlogin 'probe','Probe-pass1'");
+    EXPECT_THROW(command.Execute(), data::DbError);
 }
