@@ -66,10 +66,9 @@ DataManageDialog::DataManageDialog(QWidget* parent, Opening opening)
     onMouseWheel(&DataManageDialog::OnMouseWheel);
     enableEnterAsTab();
     OnInitDialog();
-    if (opening == Opening::NewRecord && !m_closedAtOpening && !m_recordset.isNull()) {
-        OnNewRecord();
+    // Without the new record, the typing would land in a record that already exists.
+    if (opening == Opening::NewRecord && !m_closedAtOpening && !m_recordset.isNull() && addRecord())
         readyFirstCellForTyping();
-    }
 }
 
 int DataManageDialog::exec()
@@ -194,13 +193,19 @@ void DataManageDialog::loadGrid()
 
 void DataManageDialog::OnNewRecord()
 {
+    addRecord();
+}
+
+bool DataManageDialog::addRecord()
+{
     try {
         const QString firstField = m_recordset.Item(0).Name();
         m_recordset.AddNew(firstField, data::Variant::fromString(QString()));
     } catch (const data::DbError&) {
-        return;
+        return false;
     }
     control<components::CDataGrid>(GridId)->Refresh();
+    return true;
 }
 
 void DataManageDialog::readyFirstCellForTyping()

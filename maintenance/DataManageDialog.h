@@ -41,6 +41,8 @@ private:
     void OnHelp();
     bool OnMouseWheel(QWidget* receiver, QWheelEvent* event);
 
+    // The new record of "新增记录"; false when it could not be stored (silently, as there).
+    bool addRecord();
     void closeAtOpening();
     void readyFirstCellForTyping();
     bool storePicture(const QString& path);

@@ -278,3 +278,14 @@ TEST_F(DataManageDialogTest, TheWheelMovesTheCurrentRecord)
     turn(120);
     EXPECT_EQ(records.AbsolutePosition(), 2);
 }
+
+TEST_F(DataManageDialogTest, DataEntryThatCannotAddARecordOpensNoOtherRecordForTyping)
+{
+    // An empty text is no number: the new record cannot be stored, and the typing meant
+    // for it must not land in a record that already exists.
+    open("d21,d1");
+    auto dialog = show(DataManageDialog::Opening::NewRecord);
+    EXPECT_EQ(station->scalar("select count(*) from inquiry"), "3");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(grid(*dialog)->viewport()->findChild<QLineEdit*>(), nullptr);
+}
