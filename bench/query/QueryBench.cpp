@@ -8,6 +8,8 @@
 //   glimora_query_bench [demo] [rows...]        (default: demo 100000 1000000)
 #include "backoffice/LoginStatements.h"
 #include "components/ComponentFactories.h"
+#include "components/CWebBrowser2.h"
+#include "components/TextPageView.h"
 #include "data/BackendRouter.h"
 #include "data/SharedDatabase.h"
 #include "engine/EmbeddedBackend.h"
@@ -19,6 +21,7 @@
 #include "ui/OkMessageBox.h"
 #include "ui/SharedFonts.h"
 #include "ui/SkinButton.h"
+#include "ui/TemplateDialog.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -37,6 +40,7 @@
 #include <functional>
 
 using namespace glimora;
+using query::ValueChoices;
 
 namespace {
 
@@ -208,15 +212,22 @@ void run(int rows)
     const QStringList firstLevel = dialog.valueChoices().values();
     QList<double> step, stepBase, page, pageBase, list, listBase, pictures, picturesBase;
     for (const QString& value : firstLevel) {
-        // The button of this value: turn the pages of the value buttons until it shows.
+        // The button of this value: turn the pages of the value buttons until it shows. All
+        // 20 buttons hold values unless the level is paged, when the last one turns the page.
+        const ValueChoices& choices = dialog.valueChoices();
+        const QList<int> visible = query::QueryDialog::valueButtonIds().mid(0, ValueChoices::VisibleButtons);
         int id = 0;
-        for (int turn = 0; turn < dialog.valueChoices().pageCount() && id == 0; ++turn) {
-            for (const int candidate : query::QueryDialog::valueButtonIds().mid(0, 19)) {
-                if (dialog.skinButton(candidate)->caption() == value)
-                    id = candidate;
+        for (int turn = 0; turn < choices.pageCount() && id == 0; ++turn) {
+            for (int slot = 1; slot <= ValueChoices::VisibleButtons && id == 0; ++slot) {
+                if (!choices.isMoreButton(slot) && dialog.skinButton(visible[slot - 1])->caption() == value)
+                    id = visible[slot - 1];
             }
-            if (id == 0)
-                dialog.skinButton(1022)->click();
+            if (id == 0 && choices.isPaged())
+                dialog.skinButton(visible.last())->click();
+        }
+        if (id == 0) {
+            std::fprintf(stderr, "  no button shows the value %s\n", qPrintable(value));
+            continue;
         }
         step << milliseconds([&] {
             dialog.skinButton(id)->click();
@@ -292,6 +303,12 @@ int main(int argc, char** argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     components::ComponentFactories::install();
+    // The home page in the text view: the browser engine would need its sandbox switched off
+    // to run as root, and it paints nothing offscreen anyway.
+    ui::TemplateDialog::setComponentFactory(
+        res::ControlKind::WebBrowser, [](const res::ControlTemplate&, QWidget* parent) {
+            return static_cast<QWidget*>(new components::CWebBrowser2(new components::TextPageView, parent));
+        });
     app::createSharedFonts();
     QList<int> sizes;
     for (int i = 1; i < argc; ++i)
