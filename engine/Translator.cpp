@@ -557,7 +557,8 @@ QString Translator::update(const Statement& statement)
 {
     const TableInfo table = resolveTable(statement.name, statement.table);
     const Scope scope = singleTableScope(table);
-    QStringList sets;
+    QStringList names;
+    QStringList values;
     for (const auto& [name, value] : statement.assignments) {
         const int index = table.indexOf(name);
         if (index < 0)
@@ -565,15 +566,39 @@ QString Translator::update(const Statement& statement)
         if (table.columns[index].identity)
             throw ServerError(8102,
                 QStringLiteral("Cannot update identity column '%1'.").arg(table.columns[index].name), 16);
+        names.append(quoteName(table.columns[index].name));
         const Fragment fragment = expr(value, scope);
-        sets.append(quoteName(table.columns[index].name) + QStringLiteral(" = ")
-            + convertFrom(fragment.sql, fragment.type, table.columns[index].type, true));
+        values.append(convertFrom(fragment.sql, fragment.type, table.columns[index].type, true));
+    }
+    const QString where = statement.where ? expr(statement.where, scope).sql : QString();
+    const QString select = QStringLiteral("SELECT ");
+    if (!values.join(QString()).contains(select) && !where.contains(select)) {
+        QStringList sets;
+        for (int i = 0; i < names.size(); ++i)
+            sets.append(names[i] + QStringLiteral(" = ") + values[i]);
+        QString sql = QStringLiteral("UPDATE ") + table.sqlName + QStringLiteral(" SET ")
+            + sets.join(QStringLiteral(", "));
+        if (!where.isEmpty())
+            sql += QStringLiteral(" WHERE ") + where;
+        return sql;
+    }
+    // SQLite runs a subquery of SET or WHERE against rows this statement has already changed,
+    // SQL Server against the table as it was: so every new value is computed before any write.
+    QStringList sets;
+    QStringList computed;
+    for (int i = 0; i < names.size(); ++i) {
+        const QString value = QStringLiteral("\"__v%1\"").arg(i);
+        computed.append(values[i] + QStringLiteral(" AS ") + value);
+        sets.append(names[i] + QStringLiteral(" = \"__new\".") + value);
     }
     QString sql = QStringLiteral("UPDATE ") + table.sqlName + QStringLiteral(" SET ")
-        + sets.join(QStringLiteral(", "));
-    if (statement.where)
-        sql += QStringLiteral(" WHERE ") + expr(statement.where, scope).sql;
-    return sql;
+        + sets.join(QStringLiteral(", ")) + QStringLiteral(" FROM (SELECT ") + table.sqlName
+        + QStringLiteral(".rowid AS \"__row\", ") + computed.join(QStringLiteral(", "))
+        + QStringLiteral(" FROM ") + table.sqlName;
+    if (!where.isEmpty())
+        sql += QStringLiteral(" WHERE ") + where;
+    return sql + QStringLiteral(") AS \"__new\" WHERE ") + table.sqlName
+        + QStringLiteral(".rowid = \"__new\".\"__row\"");
 }
 
 QString Translator::remove(const Statement& statement)

@@ -93,3 +93,27 @@ TEST_F(RowTargetingTest, DoubledQuoteInsideAQuotedIdentifier)
     EXPECT_EQ(rows.rows, (QList<QStringList> { { "4", "5" } }));
     EXPECT_EQ(errorOf(*m_session, "select \"a\"\"b from s"), 105);
 }
+
+TEST_F(RowTargetingTest, UpdateReadsTheTableAsItWasBeforeTheStatement)
+{
+    run(*m_session, "update q set m = (select max(r.m) from q as r where r.id <= q.id) + 10");
+    EXPECT_EQ(ms(), (QStringList { "11", "12", "13" }));
+
+    // The WHERE too: row 3 qualifies through row 2 as it was, before row 2 changed.
+    run(*m_session, "update q set m = id");
+    run(*m_session,
+        "update q set m = m + 10 where exists (select 1 from q r where r.id = q.id - 1 and r.m < 5)");
+    EXPECT_EQ(ms(), (QStringList { "1", "12", "13" }));
+
+    // Several columns, each from the rows as they were; a failing value writes nothing.
+    run(*m_session,
+        "create table t(id int not null, a int null, b int null) insert t values(1,1,1) insert t "
+        "values(2,2,2)"
+        " update t set a = (select sum(x.b) from t x where x.id <= t.id), b = (select max(y.a) from t y) + id"
+        " where id in (select id from t)");
+    EXPECT_EQ(
+        column(*m_session, "select cast(a as varchar(9)) + ',' + cast(b as varchar(9)) from t order by id"),
+        (QStringList { "1,3", "3,4" }));
+    EXPECT_EQ(errorOf(*m_session, "update q set m = (select r.m from q r where r.id >= q.id)"), 512);
+    EXPECT_EQ(ms(), (QStringList { "1", "12", "13" }));
+}
