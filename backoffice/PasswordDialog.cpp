@@ -1,6 +1,7 @@
 #include "backoffice/PasswordDialog.h"
 
 #include "backoffice/PasswordStatements.h"
+#include "data/ConnectionString.h"
 #include "data/DbError.h"
 #include "data/SharedDatabase.h"
 #include "ui/OkMessageBox.h"
@@ -52,6 +53,14 @@ void PasswordDialog::OnChange()
     }
     if (password != repeated) {
         ui::OkMessageBox::show(this, QString::fromUtf8("两次输入不符"));
+        return;
+    }
+    // The server would accept a password that no connection string can pass on: every later
+    // login, and this run's reconnection for a restore, would then be refused.
+    try {
+        data::ConnectionString::quoteValue(password, QStringLiteral("The password"));
+    } catch (const data::DbError& error) {
+        ui::OkMessageBox::show(this, error.description());
         return;
     }
     data::LoginValues& login = data::SharedDatabase::login();

@@ -100,6 +100,17 @@ TEST_F(PasswordDialogTest, ALoginWithoutPasswordUsesTheNullFormAndARefusalSaysSo
     EXPECT_EQ(data::SharedDatabase::login().password, "first");
 }
 
+TEST_F(PasswordDialogTest, APasswordNoConnectionStringCanHoldIsRefusedBeforeSending)
+{
+    // The server would take it, but no later login or reconnection could pass it on.
+    PasswordDialog dialog;
+    EXPECT_TRUE(change(dialog, "a;b}", "a;b}").isEmpty());
+    ASSERT_EQ(shown().size(), 1);
+    EXPECT_NE(dialog.result(), ui::IDOK);
+    EXPECT_EQ(data::SharedDatabase::login().password, SaPassword);
+    EXPECT_TRUE(canLogIn("sa", SaPassword));
+}
+
 TEST_F(PasswordDialogTest, EnterMovesOnExceptOnTheChangeButton)
 {
     PasswordDialog dialog;
