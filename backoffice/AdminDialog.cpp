@@ -30,6 +30,8 @@ constexpr int LeaveButton = 1011;
 constexpr int PasswordButton = 1012;
 constexpr int Title = 1149;
 
+const char* const ReconnectFailed = "初始化失败，请确认您对指定服务器上的SQL是否有足够权限。";
+
 struct MenuButton
 {
     int id;
@@ -108,8 +110,7 @@ bool AdminDialog::OnInitDialog()
     control(Title)->setFont(app::sharedFont(2));
 
     if (!reconnect()) {
-        ui::OkMessageBox::show(
-            this, QString::fromUtf8("初始化失败，请确认您对指定服务器上的SQL是否有足够权限。"));
+        ui::OkMessageBox::show(this, QString::fromUtf8(ReconnectFailed));
         return false;
     }
     if (!readRights())
@@ -234,9 +235,12 @@ void AdminDialog::OnRestore()
 {
     const std::optional<JobOutcome> outcome = JobStarter(this).startRestore();
     // A failed restore leaves the shared connection on the login's default database; the
-    // menu's other functions work on the station's database.
-    if (outcome == JobOutcome::Failed)
-        reconnect();
+    // menu's other functions work on the station's database. Without it none of them could
+    // work, so the menu ends as when it could not connect at opening.
+    if (outcome == JobOutcome::Failed && !reconnect()) {
+        ui::OkMessageBox::show(this, QString::fromUtf8(ReconnectFailed));
+        endDialog(ui::IDCANCEL);
+    }
 }
 
 void AdminDialog::OnPassword()

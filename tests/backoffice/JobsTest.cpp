@@ -220,6 +220,20 @@ TEST_F(JobsTest, ADamagedBackupLeavesTheDatabaseAsItWas)
     EXPECT_EQ(inquiryCount(), "481");
 }
 
+TEST_F(JobsTest, AMenuThatCannotConnectAgainAfterAFailedRestoreSaysSoAndCloses)
+{
+    addUser("ann", "Ann-1", "1,1,1,1,1,1,1,1,1,1");
+    ASSERT_EQ(logInThroughTheLoginDialog("ann", "Ann-1"), ui::IDOK);
+    openMenu();
+    // Another administrator changes the password meanwhile: no function could work any more.
+    sql("exec sp_password NULL,'changed',ann", "master");
+    runJob(RestoreButton, workspace.filePath("a.dbk"));
+    EXPECT_EQ(shown(),
+        (QStringList { utf8(SystemError), utf8("初始化失败，请确认您对指定服务器上的SQL是否有足够权限。") }));
+    EXPECT_EVENTUALLY(!menu->isVisible());
+    EXPECT_EQ(menu->result(), ui::IDCANCEL);
+}
+
 TEST_F(JobsTest, AnotherProcessInTheDatabaseIsKilledAndTheRestoreGoesAhead)
 {
     sql("backup database nivo to disk='" + workspace.filePath("a.dbk") + "' with init");
