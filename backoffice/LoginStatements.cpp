@@ -1,5 +1,7 @@
 #include "backoffice/LoginStatements.h"
 
+#include "backoffice/QuotedText.h"
+
 namespace glimora::backoffice::LoginStatements {
 
 namespace {
@@ -38,7 +40,7 @@ QString createDatabase(const QString& database)
 
 QString createTables(const QString& database, const QString& workbookPath)
 {
-    return QStringLiteral("use ") + database + QString::fromLatin1(creationText) + workbookPath
+    return QStringLiteral("use ") + database + QString::fromLatin1(creationText) + quotedText(workbookPath)
         + QString::fromLatin1(importTail);
 }
 

@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 #include <QCheckBox>
+#include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QTest>
 
@@ -224,4 +226,16 @@ TEST_F(LoginOnEmbeddedServerTest, FirstLoginCreatesTheDatabaseAndCatalogueTheSec
     EXPECT_NE(logIn("wrong"), ui::IDOK);
     EXPECT_EQ(ui::OkMessageBox::shownTexts(),
         QStringList { QString::fromUtf8("登录失败。密码错误/服务器不可用。") });
+}
+
+TEST_F(LoginOnEmbeddedServerTest, AWorkbookPathWithAQuoteStillCreatesTheTables)
+{
+    // The creation batch fails silently when the path breaks it: the station would be left
+    // with a database and no tables.
+    QDir().mkpath(workspace.filePath("O'Neil"));
+    ASSERT_TRUE(QFile::copy(workspace.filePath("Contrast.XLS"), workspace.filePath("O'Neil/Contrast.XLS")));
+    app::WriteSetting("system", "excelpath", workspace.filePath("O'Neil/Contrast.XLS"));
+    ASSERT_EQ(logIn("first-Pass"), ui::IDOK);
+    EXPECT_FALSE(rows("select chna from contrast").isEmpty());
+    EXPECT_EQ(rows("select count(*) from inquiry"), QStringList { "0.000000" });
 }
