@@ -1,9 +1,11 @@
 #include "ui/TemplateDialog.h"
 
+#include "data/DbError.h"
 #include "res/SkinTable.h"
 #include "ui/BitmapStatic.h"
 #include "ui/ComponentPlaceholder.h"
 #include "ui/DropDownCombo.h"
+#include "ui/OkMessageBox.h"
 #include "ui/SkinButton.h"
 #include "ui/SkinStore.h"
 #include "ui/TabControl.h"
@@ -20,6 +22,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include <stdexcept>
@@ -303,7 +306,49 @@ void TemplateDialog::dispatch(const QHash<int, std::function<void(int)>>& table,
 {
     const auto handler = table.constFind(id);
     if (handler != table.constEnd())
-        (*handler)(id);
+        runHandler([&handler, id]() { (*handler)(id); });
+}
+
+bool TemplateDialog::runHandler(const std::function<void()>& handler)
+{
+    const std::optional<QString> failure = failureOf(handler);
+    if (failure)
+        reportHandlerError(*failure);
+    return !failure;
+}
+
+std::optional<QString> TemplateDialog::failureOf(const std::function<void()>& handler)
+{
+    try {
+        handler();
+        return std::nullopt;
+    } catch (const data::DbError& error) {
+        return error.description();
+    } catch (const std::exception& error) {
+        return QString::fromUtf8(error.what());
+    } catch (...) {
+        return QStringLiteral("Unknown error");
+    }
+}
+
+bool TemplateDialog::runPreTranslate(const std::function<bool()>& handler)
+{
+    bool swallowed = false;
+    if (!runHandler([&]() { swallowed = handler(); }))
+        return true;
+    return swallowed;
+}
+
+void TemplateDialog::reportHandlerError(const QString& description)
+{
+    // A timer or a paint that fails while the box is open would stack boxes; one at a time.
+    if (m_reportingError)
+        return;
+    m_reportingError = true;
+    const QPointer<TemplateDialog> alive(this);
+    OkMessageBox::show(this, description);
+    if (alive)
+        m_reportingError = false;
 }
 
 void TemplateDialog::clicked(int id)
@@ -372,7 +417,7 @@ void TemplateDialog::timerEvent(QTimerEvent* event)
         return;
     }
     if (m_timer)
-        m_timer(timerId);
+        runHandler([this, timerId]() { m_timer(timerId); });
 }
 
 // ---- colours and paint ----
@@ -388,9 +433,16 @@ void TemplateDialog::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
     m_colors.paintBackground(painter, this);
-    if (m_paint)
-        m_paint(painter);
-    else
+    if (m_paint) {
+        const std::optional<QString> failure = failureOf([this, &painter]() { m_paint(painter); });
+        if (!failure) {
+            m_lastPaintError.clear();
+        } else if (*failure != m_lastPaintError) {
+            m_lastPaintError = *failure;
+            // Never open a modal loop in the middle of a paint.
+            QTimer::singleShot(0, this, [this, text = *failure]() { reportHandlerError(text); });
+        }
+    } else
         QDialog::paintEvent(event);
 }
 
@@ -467,7 +519,7 @@ bool TemplateDialog::preTranslate(QWidget* receiver, QEvent* event)
     case QEvent::KeyPress:
     case QEvent::KeyRelease: {
         auto* key = static_cast<QKeyEvent*>(event);
-        if (m_keyPreTranslate && m_keyPreTranslate(receiver, key))
+        if (m_keyPreTranslate && runPreTranslate([&]() { return m_keyPreTranslate(receiver, key); }))
             return true;
         if (receiver->window() != this)
             return false;
@@ -488,9 +540,12 @@ bool TemplateDialog::preTranslate(QWidget* receiver, QEvent* event)
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonRelease:
     case QEvent::MouseButtonDblClick:
-        return m_mousePreTranslate && m_mousePreTranslate(receiver, static_cast<QMouseEvent*>(event));
+        return m_mousePreTranslate && runPreTranslate([&]() {
+            return m_mousePreTranslate(receiver, static_cast<QMouseEvent*>(event));
+        });
     case QEvent::Wheel:
-        return m_wheel && m_wheel(receiver, static_cast<QWheelEvent*>(event));
+        return m_wheel
+            && runPreTranslate([&]() { return m_wheel(receiver, static_cast<QWheelEvent*>(event)); });
     default:
         return false;
     }
@@ -517,7 +572,7 @@ bool TemplateDialog::notifyFromViewport(QObject* watched, QEvent* event)
         dispatch(m_doubleClicked, id);
     if (event->type() == QEvent::MouseButtonRelease && isViewport && area == owner
         && m_treeClicked.contains(id))
-        m_treeClicked.value(id)(mouse->position().toPoint());
+        runHandler([this, id, point = mouse->position().toPoint()]() { m_treeClicked.value(id)(point); });
     return false;
 }
 

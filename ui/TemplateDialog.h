@@ -9,6 +9,7 @@
 #include <QPointer>
 
 #include <functional>
+#include <optional>
 #include <type_traits>
 
 class QKeyEvent;
@@ -181,6 +182,15 @@ private:
     void connectNotifications(int id, QWidget* widget);
     void clicked(int id);
     void dispatch(const QHash<int, std::function<void(int)>>& table, int id);
+    // Runs one handler. An error it raises ends that handler only: the person sees the
+    // error's description and the screen stays open with whatever the handler had done.
+    // Returns false when the handler failed.
+    bool runHandler(const std::function<void()>& handler);
+    // The description of the error the handler raised; empty when it returned normally.
+    static std::optional<QString> failureOf(const std::function<void()>& handler);
+    void reportHandlerError(const QString& description);
+    // A pre-translation handler; one that fails swallows the input it was looking at.
+    bool runPreTranslate(const std::function<bool()>& handler);
 
     bool belongsToThisScreen(const QWidget* widget) const;
     bool isPropagatedCopy(QWidget* receiver, const QEvent* event);
@@ -207,6 +217,10 @@ private:
     bool m_enterAsTab = false;
     QList<int> m_enterAsTabExceptions;
     bool m_swallowEscape = false;
+    bool m_reportingError = false;
+    // A paint handler that fails once fails again at every repaint, the one the message
+    // box itself causes included; it is reported once until a paint succeeds.
+    QString m_lastPaintError;
 
     QHash<int, int> m_qtTimerIds; // screen timer id -> Qt timer id
 
