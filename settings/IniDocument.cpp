@@ -2,6 +2,7 @@
 
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <stdexcept>
 
 namespace glimora::app {
 
@@ -52,39 +53,77 @@ IniDocument IniDocument::fromBytes(const QByteArray& bytes)
         content.remove(0, utf8Bom.size());
     }
 
-    QString text;
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    text = utf8.decode(content);
-    if (utf8.hasError()) {
-        QStringDecoder gbk("GBK");
-        text = gbk.decode(content);
+    QString(utf8.decode(content));
+    if (utf8.hasError())
         document.m_encoding = Encoding::Gbk;
-    }
-
-    if (text.contains(QLatin1String("\r\n")))
+    if (content.contains("\r\n"))
         document.m_lineEnding = QStringLiteral("\r\n");
-    document.m_endsWithNewline = text.isEmpty() || text.endsWith(u'\n');
-    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    if (!text.isEmpty()) {
-        document.m_lines = text.split(u'\n');
-        if (document.m_endsWithNewline)
-            document.m_lines.removeLast();
+
+    // Neither "\n" nor "\r" occurs inside a multi-byte character of UTF-8, GBK or GB18030,
+    // so the bytes split into lines before decoding.
+    qsizetype start = 0;
+    while (start < content.size()) {
+        qsizetype end = content.indexOf('\n', start);
+        Line line;
+        if (end < 0)
+            end = content.size();
+        else
+            line.terminator = "\n";
+        qsizetype textEnd = end;
+        if (!line.terminator.isEmpty() && textEnd > start && content[textEnd - 1] == '\r') {
+            --textEnd;
+            line.terminator = "\r\n";
+        }
+        line.raw = content.mid(start, textEnd - start);
+        if (line.raw.isNull())
+            line.raw = QByteArray("");
+        if (document.m_encoding == Encoding::Utf8) {
+            line.text = QString::fromUtf8(line.raw);
+        } else {
+            QStringDecoder gbk("GBK", QStringDecoder::Flag::Stateless);
+            line.text = gbk.decode(line.raw);
+            if (gbk.hasError()) {
+                QStringDecoder gb18030("GB18030", QStringDecoder::Flag::Stateless);
+                line.text = gb18030.decode(line.raw);
+            }
+        }
+        document.m_lines.append(line);
+        start = end + 1;
     }
     return document;
 }
 
+QByteArray IniDocument::encode(const QString& text) const
+{
+    if (m_encoding == Encoding::Utf8)
+        return text.toUtf8();
+    // GBK when it holds the text; otherwise GB18030, which holds all of Unicode.
+    for (const char* name : { "GBK", "GB18030" }) {
+        QStringEncoder encoder(name, QStringEncoder::Flag::Stateless);
+        const QByteArray bytes = encoder.encode(text);
+        QStringDecoder decoder(name, QStringDecoder::Flag::Stateless);
+        if (!encoder.hasError() && decoder.decode(bytes) == text)
+            return bytes;
+    }
+    throw std::invalid_argument("the text cannot be written in GBK or GB18030");
+}
+
 QByteArray IniDocument::toBytes() const
 {
-    QString text = m_lines.join(m_lineEnding);
-    if (!m_lines.isEmpty() && m_endsWithNewline)
-        text += m_lineEnding;
-    if (m_encoding == Encoding::Gbk) {
-        QStringEncoder gbk("GBK");
-        return gbk.encode(text);
-    }
-    QByteArray bytes = text.toUtf8();
+    QByteArray bytes;
     if (m_hasBom)
-        bytes.prepend(utf8Bom);
+        bytes = utf8Bom;
+    const QByteArray lineEnding = m_lineEnding.toLatin1();
+    for (qsizetype i = 0; i < m_lines.size(); ++i) {
+        const Line& line = m_lines[i];
+        bytes += line.written ? encode(line.text) : line.raw;
+        const bool last = i == m_lines.size() - 1;
+        if (!line.terminator.isEmpty())
+            bytes += line.terminator;
+        else if (!last)
+            bytes += lineEnding; // the last line of the file no longer is
+    }
     return bytes;
 }
 
@@ -92,7 +131,7 @@ qsizetype IniDocument::findSection(const QString& section) const
 {
     QString name;
     for (qsizetype i = 0; i < m_lines.size(); ++i) {
-        if (isSectionLine(m_lines[i], &name) && sameName(name, section))
+        if (isSectionLine(m_lines[i].text, &name) && sameName(name, section))
             return i;
     }
     return -1;
@@ -101,7 +140,7 @@ qsizetype IniDocument::findSection(const QString& section) const
 qsizetype IniDocument::sectionEnd(qsizetype sectionIndex) const
 {
     qsizetype i = sectionIndex + 1;
-    while (i < m_lines.size() && !isSectionLine(m_lines[i]))
+    while (i < m_lines.size() && !isSectionLine(m_lines[i].text))
         ++i;
     return i;
 }
@@ -113,7 +152,7 @@ IniDocument::KeyLine IniDocument::findKey(qsizetype sectionIndex, const QString&
     QString value;
     for (qsizetype i = sectionIndex + 1; i < end; ++i) {
         // Blanks around a key are not part of it, in the file or in the asking.
-        if (splitKeyLine(m_lines[i], name, value) && sameName(name, key.trimmed()))
+        if (splitKeyLine(m_lines[i].text, name, value) && sameName(name, key.trimmed()))
             return { i, value };
     }
     return {};
@@ -124,7 +163,7 @@ IniDocument::KeyLine IniDocument::findKey(qsizetype sectionIndex, const QString&
 qsizetype IniDocument::insertionPoint(qsizetype sectionIndex) const
 {
     qsizetype point = sectionEnd(sectionIndex);
-    while (point > sectionIndex + 1 && m_lines[point - 1].trimmed().isEmpty())
+    while (point > sectionIndex + 1 && m_lines[point - 1].text.trimmed().isEmpty())
         --point;
     return point;
 }
@@ -148,19 +187,30 @@ void IniDocument::setValue(const QString& section, const QString& key, const QSt
     oneLine.replace(QLatin1String("\r\n"), QLatin1String(" "));
     oneLine.replace(u'\r', u' ');
     oneLine.replace(u'\n', u' ');
-    const QString line = key + u'=' + oneLine;
+    Line line;
+    line.text = key + u'=' + oneLine;
+    line.written = true;
+    line.terminator = m_lineEnding.toLatin1();
+    // Refused here, before the file is touched, rather than when the document is written.
+    encode(line.text);
     const qsizetype sectionIndex = findSection(section);
     if (sectionIndex < 0) {
-        m_lines.append(u'[' + section + u']');
+        Line header;
+        header.text = u'[' + section + u']';
+        header.written = true;
+        header.terminator = line.terminator;
+        m_lines.append(header);
         m_lines.append(line);
-        m_endsWithNewline = true;
         return;
     }
     const KeyLine existing = findKey(sectionIndex, key);
-    if (existing.index >= 0)
+    if (existing.index >= 0) {
+        // The replaced line keeps its own ending, even the missing one of a last line.
+        line.terminator = m_lines[existing.index].terminator;
         m_lines[existing.index] = line;
-    else
+    } else {
         m_lines.insert(insertionPoint(sectionIndex), line);
+    }
 }
 
 } // namespace glimora::app

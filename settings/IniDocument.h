@@ -13,8 +13,11 @@ class IniDocument
 public:
     enum class Encoding { Utf8, Gbk };
 
-    // Decodes as UTF-8, or as GBK when the bytes are not valid UTF-8.
+    // Decodes as UTF-8, or as GBK when the bytes are not valid UTF-8; in a GBK file a line
+    // that GBK cannot read is read as GB18030, the standard that extends it.
     static IniDocument fromBytes(const QByteArray& bytes);
+    // Lines that were not written come back byte for byte. In a GBK file a written line
+    // that GBK cannot hold is written in GB18030, never with characters replaced.
     QByteArray toBytes() const;
 
     Encoding encoding() const { return m_encoding; }
@@ -40,11 +43,19 @@ private:
     KeyLine findKey(qsizetype sectionIndex, const QString& key) const;
     qsizetype insertionPoint(qsizetype sectionIndex) const;
 
-    QStringList m_lines;
+    struct Line
+    {
+        QString text;
+        QByteArray raw; // the bytes read, terminator excluded; null once written
+        QByteArray terminator; // as read; empty for a last line without one
+        bool written = false;
+    };
+    QByteArray encode(const QString& text) const;
+
+    QList<Line> m_lines;
     QString m_lineEnding = QStringLiteral("\n");
     Encoding m_encoding = Encoding::Utf8;
     bool m_hasBom = false;
-    bool m_endsWithNewline = true;
 };
 
 } // namespace glimora::app

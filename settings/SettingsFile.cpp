@@ -72,25 +72,42 @@ int ReadSettingInt(const QString& section, const QString& key, const QString& de
     return leadingInteger(ReadSetting(section, key, defaultValue));
 }
 
-void WriteSetting(const QString& section, const QString& key, const QString& value)
+bool WriteSetting(const QString& section, const QString& key, const QString& value)
 {
     // Readers and writers of this process must not interleave a read with a half-done edit.
     QMutexLocker lock(&settingsMutex());
     const QString path = QDir(directoryLocked()).filePath(QStringLiteral("uinfo.ini"));
     QByteArray bytes;
-    {
-        QFile existing(path);
-        if (existing.open(QIODevice::ReadOnly))
-            bytes = existing.readAll();
+    QFile existing(path);
+    if (existing.exists()) {
+        if (!existing.open(QIODevice::ReadOnly)) {
+            qWarning("uinfo.ini not written: %s", qPrintable(existing.errorString()));
+            return false;
+        }
+        bytes = existing.readAll();
+        if (existing.error() != QFileDevice::NoError) {
+            qWarning("uinfo.ini not written: %s", qPrintable(existing.errorString()));
+            return false;
+        }
+        existing.close();
     }
-    IniDocument document = IniDocument::fromBytes(bytes);
-    document.setValue(section, key, value);
+
+    QByteArray written;
+    try {
+        IniDocument document = IniDocument::fromBytes(bytes);
+        document.setValue(section, key, value);
+        written = document.toBytes();
+    } catch (const std::exception& error) {
+        qWarning("uinfo.ini not written: %s", error.what());
+        return false;
+    }
 
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return;
-    file.write(document.toBytes());
-    file.commit();
+    if (!file.open(QIODevice::WriteOnly) || file.write(written) != written.size() || !file.commit()) {
+        qWarning("uinfo.ini not written: %s", qPrintable(file.errorString()));
+        return false;
+    }
+    return true;
 }
 
 int leadingInteger(const QString& text)

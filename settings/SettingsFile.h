@@ -21,8 +21,10 @@ QString ReadSetting(const QString& section, const QString& key, const QString& d
 int ReadSettingInt(const QString& section, const QString& key, const QString& defaultValue);
 
 // Writes one key, creating the file, section or key as needed. The file is replaced
-// atomically so that a crash never leaves half of it. Failures are not reported.
-void WriteSetting(const QString& section, const QString& key, const QString& value);
+// atomically so that a crash never leaves half of it. Returns false, leaving the file as it
+// was, when it exists but cannot be read (writing would lose every other setting), cannot
+// be replaced, or cannot hold the value.
+bool WriteSetting(const QString& section, const QString& key, const QString& value);
 
 // atoi on a text: optional blanks and sign, then leading digits; 0 when there are none.
 int leadingInteger(const QString& text);

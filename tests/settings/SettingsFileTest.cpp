@@ -5,9 +5,12 @@
 
 #include <gtest/gtest.h>
 #include <QDir>
+#include <QFileInfo>
 #include <QStringEncoder>
+#include <unistd.h>
 
 using namespace glimora::app;
+using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
@@ -122,6 +125,68 @@ TEST_F(SettingsFileTest, GbkFileIsReadAndWrittenBackInGbk)
     WriteSetting(system(), "user1", QString::fromUtf8("张三"));
     EXPECT_EQ(workspace.readFile("uinfo.ini"),
         gbk(QString::fromUtf8("[system]\r\ntitle=人民医院\r\nuser1=张三\r\n")));
+}
+
+TEST_F(SettingsFileTest, LinesNotWrittenInAGbkFileStayByteForByte)
+{
+    // A four-byte GB18030 character, a lone byte that no encoding reads, and the euro sign
+    // of the Windows code page (one byte, 0x80) in lines that nobody writes.
+    const QByteArray fourByte = QByteArray("[show]\r\nhead1=") + "\x95\x32\x82\x36" + gbk(u"院"_s) + "\r\n";
+    const QByteArray stray = QByteArray("head2=") + "\xff" + gbk(u"科"_s) + "\r\n";
+    const QByteArray euro = QByteArray("head3=5\x80") + "\r\n";
+    const QByteArray original = fourByte + stray + euro + gbk(u"[system]\r\nuser1=张三\r\n"_s);
+    workspace.writeFile("uinfo.ini", original);
+
+    EXPECT_EQ(ReadSetting("show", "head1", ""), u"𠀀院"_s);
+    WriteSetting(system(), "user1", u"李四"_s);
+    EXPECT_EQ(
+        workspace.readFile("uinfo.ini"), fourByte + stray + euro + gbk(u"[system]\r\nuser1=李四\r\n"_s));
+}
+
+TEST_F(SettingsFileTest, ValuesGbkCannotHoldAreWrittenInGb18030)
+{
+    workspace.writeFile("uinfo.ini", gbk(u"[system]\r\ntitle=人民医院\r\n"_s));
+    const QString value = u"José ☃ 𠀀 医院"_s;
+    EXPECT_TRUE(WriteSetting(system(), "user1", value));
+    EXPECT_EQ(ReadSetting(system(), "user1", ""), value);
+    EXPECT_EQ(ReadSetting(system(), "title", ""), u"人民医院"_s);
+    QStringEncoder gb18030("GB18030");
+    EXPECT_EQ(workspace.readFile("uinfo.ini"),
+        gbk(u"[system]\r\ntitle=人民医院\r\n"_s) + QByteArray(gb18030.encode(u"user1="_s + value)) + "\r\n");
+
+    // A new section and a replaced key in the same file.
+    EXPECT_TRUE(WriteSetting("comfil", "com1", u"€ ½"_s));
+    EXPECT_TRUE(WriteSetting(system(), "user1", u"王五"_s));
+    EXPECT_EQ(ReadSetting("comfil", "com1", ""), u"€ ½"_s);
+    EXPECT_EQ(ReadSetting(system(), "user1", ""), u"王五"_s);
+    EXPECT_EQ(ReadSetting(system(), "title", ""), u"人民医院"_s);
+}
+
+TEST_F(SettingsFileTest, AFileThatCannotBeReadIsNeverReplaced)
+{
+    // A read that fails part-way (an I/O error): the kernel refuses reads at offset 0.
+    ASSERT_TRUE(QFile::link("/proc/self/mem", workspace.filePath("uinfo.ini")));
+    EXPECT_FALSE(WriteSetting(system(), "user1", "ann"));
+    EXPECT_EQ(QFileInfo(workspace.filePath("uinfo.ini")).symLinkTarget(), QStringLiteral("/proc/self/mem"));
+    QFile::remove(workspace.filePath("uinfo.ini"));
+
+    // A file that cannot be opened (a folder in its place, or no read permission).
+    QDir(workspace.path()).mkdir("uinfo.ini");
+    EXPECT_FALSE(WriteSetting(system(), "user1", "ann"));
+    EXPECT_TRUE(QFileInfo(workspace.filePath("uinfo.ini")).isDir());
+    QDir(workspace.path()).rmdir("uinfo.ini");
+
+    const QByteArray original("[system]\nsqlserver=HOST\nuser1=bob\n");
+    workspace.writeFile("uinfo.ini", original);
+    QFile::setPermissions(workspace.filePath("uinfo.ini"), QFile::WriteOwner);
+    if (::geteuid() != 0) { // root reads it anyway
+        EXPECT_FALSE(WriteSetting(system(), "user1", "ann"));
+        QFile::setPermissions(workspace.filePath("uinfo.ini"), QFile::ReadOwner | QFile::WriteOwner);
+        EXPECT_EQ(workspace.readFile("uinfo.ini"), original);
+    }
+    QFile::setPermissions(workspace.filePath("uinfo.ini"), QFile::ReadOwner | QFile::WriteOwner);
+    EXPECT_TRUE(WriteSetting(system(), "user1", "ann"));
+    EXPECT_EQ(ReadSetting(system(), "sqlserver", ""), "HOST");
 }
 
 TEST_F(SettingsFileTest, Utf8FileStaysUtf8)
