@@ -51,6 +51,13 @@ public:
     virtual ExecuteResult execute(const QString& batch, int commandTimeoutSeconds) = 0;
     // The primary-key columns of a table of the current database, in key order; empty when none.
     virtual QStringList primaryKeyColumns(const QString& table) = 0;
+    // The identity column of a table of the current database; empty when it has none or the
+    // backend cannot tell (a new row's key is then never taken from @@IDENTITY).
+    virtual QString identityColumn(const QString& table)
+    {
+        Q_UNUSED(table);
+        return {};
+    }
 };
 
 // A way to a database server: ODBC or the embedded server.

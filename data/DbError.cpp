@@ -67,6 +67,11 @@ DbError DbError::rowConflict()
                        "it was last read."));
 }
 
+DbError DbError::illegalOperation()
+{
+    return DbError(IllegalOperation, QStringLiteral("Operation is not allowed in this context."));
+}
+
 DbError DbError::invalidArgument(const QString& detail)
 {
     return DbError(InvalidArgument,

@@ -22,6 +22,7 @@ public:
     static constexpr long ObjectOpen = static_cast<long>(0x800A0E79); // adErrObjectOpen
     static constexpr long ConnectionInvalid = static_cast<long>(0x800A0E7D); // adErrInvalidConnection
     static constexpr long RowConflict = static_cast<long>(0x80040E38); // DB_E_CONCURRENCYVIOLATION
+    static constexpr long IllegalOperation = static_cast<long>(0x800A0C93); // adErrIllegalOperation
 
     // The errors of the data layer itself, with the descriptions ADO gave them.
     static DbError invalidPointer();
@@ -32,6 +33,7 @@ public:
     static DbError connectionInvalid();
     static DbError notUpdatable(const QString& reason);
     static DbError rowConflict();
+    static DbError illegalOperation();
     static DbError invalidArgument(const QString& detail);
 
     DbError(long code, const QString& description, int nativeError = 0, int severity = 16, int state = 1,

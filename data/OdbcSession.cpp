@@ -88,4 +88,34 @@ QStringList OdbcSession::primaryKeyColumns(const QString& table)
     return columns.values();
 }
 
+// SQL Server's driver (and FreeTDS) name an identity column's type "int identity".
+QString OdbcSession::identityColumn(const QString& table)
+{
+    OdbcHandle statement(SQL_HANDLE_STMT, m_connection->get());
+    QList<SQLWCHAR> name = toWide(table);
+    statement.check(SQLColumnsW(statement.get(), nullptr, 0, nullptr, 0, name.data(),
+                        SQLSMALLINT(table.size()), nullptr, 0),
+        "SQLColumns");
+    while (true) {
+        const SQLRETURN fetched = SQLFetch(statement.get());
+        if (fetched == SQL_NO_DATA)
+            return {};
+        statement.check(fetched, "SQLFetch");
+        SQLWCHAR column[256] = {};
+        SQLWCHAR type[256] = {};
+        SQLLEN columnLength = 0;
+        SQLLEN typeLength = 0;
+        statement.check(
+            SQLGetData(statement.get(), 4, SQL_C_WCHAR, column, sizeof(column), &columnLength), "SQLGetData");
+        statement.check(
+            SQLGetData(statement.get(), 6, SQL_C_WCHAR, type, sizeof(type), &typeLength), "SQLGetData");
+        const auto text = [](const SQLWCHAR* value, SQLLEN length) {
+            return OdbcHandle::fromWide(
+                value, length < 0 ? 0 : qMin<qsizetype>(length / qsizetype(sizeof(SQLWCHAR)), 255));
+        };
+        if (text(type, typeLength).contains(QLatin1String("identity"), Qt::CaseInsensitive))
+            return text(column, columnLength);
+    }
+}
+
 } // namespace glimora::data

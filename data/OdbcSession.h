@@ -18,6 +18,7 @@ public:
 
     ExecuteResult execute(const QString& batch, int commandTimeoutSeconds) override;
     QStringList primaryKeyColumns(const QString& table) override;
+    QString identityColumn(const QString& table) override;
 
 private:
     std::shared_ptr<OdbcHandle> m_environment; // outlives the connection handle

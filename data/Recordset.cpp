@@ -49,6 +49,15 @@ void Recordset::Open(const QString& source, const Connection& connection)
         if (keys.isEmpty())
             notUpdatable = QStringLiteral("table %1 has no primary key").arg(select.table());
     }
+    bool keyIsIdentity = false;
+    if (keys.size() == 1) {
+        try {
+            keyIsIdentity
+                = session->identityColumn(select.tableName()).compare(keys[0], Qt::CaseInsensitive) == 0;
+        } catch (const DbError&) {
+            keyIsIdentity = false; // then new rows are found by their values
+        }
+    }
 
     QStringList selected;
     for (int i = 0; i < select.items().size(); ++i)
@@ -66,12 +75,25 @@ void Recordset::Open(const QString& source, const Connection& connection)
 
     std::optional<RecordsetData::UpdateTarget> target;
     if (!keys.isEmpty() && result.cursor) {
+        // Where the server names the table behind a column, it must be the table that writes
+        // would go to; a statement read otherwise than parsed here is not written back.
+        for (const FieldInfo& field : result.cursor->fields()) {
+            if (!field.baseTable.isEmpty()
+                && field.baseTable.compare(select.tableName(), Qt::CaseInsensitive) != 0) {
+                keys.clear();
+                notUpdatable = QStringLiteral("the rows read do not come from table %1").arg(select.table());
+                break;
+            }
+        }
+    }
+    if (!keys.isEmpty() && result.cursor) {
         const QList<FieldInfo>& fields = result.cursor->fields();
         const qsizetype visible = fields.size() - hidden.size();
         const bool onlyStar = select.items().size() == 1 && select.selectsAllColumns();
         RecordsetData::UpdateTarget candidate;
         candidate.table = select.table();
         candidate.hiddenFieldCount = int(hidden.size());
+        candidate.keyIsIdentity = keyIsIdentity;
         candidate.refetchPrefix = QStringLiteral("SELECT ") + (select.items() + hidden).join(QLatin1Char(','))
             + QStringLiteral(" FROM ") + select.table();
         for (qsizetype i = 0; i < fields.size(); ++i) {
@@ -233,6 +255,17 @@ long Recordset::fetchMore(long count)
 Variant Recordset::valueAt(long record, int field) const
 {
     return data().valueAt(record, field);
+}
+
+int Recordset::subscribe(RecordsetListener listener)
+{
+    return data().subscribe(std::move(listener));
+}
+
+void Recordset::unsubscribe(int id)
+{
+    if (m_data)
+        m_data->unsubscribe(id);
 }
 
 RecordsetData& Recordset::data() const

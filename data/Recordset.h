@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/Field.h"
+#include "data/RecordsetChange.h"
 #include "data/Variant.h"
 
 #include <memory>
@@ -73,6 +74,10 @@ public:
     bool allRecordsFetched() const;
     long fetchMore(long count);
     Variant valueAt(long record, int field) const;
+
+    // Change notifications for views; subscribe returns the id that unsubscribe takes.
+    int subscribe(RecordsetListener listener);
+    void unsubscribe(int id);
 
     friend bool operator==(const Recordset& a, const Recordset& b) { return a.m_data == b.m_data; }
 

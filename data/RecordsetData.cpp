@@ -3,6 +3,8 @@
 #include "data/Session.h"
 #include "data/SqlLiteral.h"
 
+#include <algorithm>
+
 namespace glimora::data {
 
 namespace {
@@ -49,6 +51,7 @@ void RecordsetData::openResult(std::shared_ptr<Session> session, ExecuteResult r
         throw;
     }
     m_position = 0; // the first record, or BOF and EOF together when there is none
+    notify(RecordsetChange::Kind::Reset);
 }
 
 RecordsetData::~RecordsetData()
@@ -59,12 +62,17 @@ RecordsetData::~RecordsetData()
 void RecordsetData::close()
 {
     checkOpen();
-    cancelUpdate();
+    // An edit not yet written is neither written nor dropped behind the caller's back: as
+    // ADO does, Close refuses until UpdateBatch or CancelUpdate has settled it.
+    notify(RecordsetChange::Kind::AboutToReset);
+    if (m_editRow >= 0)
+        throw DbError::illegalOperation();
     releaseCursor();
     m_rows.clear();
     m_deferredError.reset();
     m_position = -1;
     m_open = false;
+    notify(RecordsetChange::Kind::Reset);
 }
 
 int RecordsetData::fieldCount() const
@@ -108,6 +116,7 @@ void RecordsetData::moveFirst()
         throw DbError::noCurrentRecord();
     flushEdit();
     m_position = 0;
+    notify(RecordsetChange::Kind::Moved);
 }
 
 void RecordsetData::moveNext()
@@ -115,7 +124,10 @@ void RecordsetData::moveNext()
     if (eof())
         throw DbError::noCurrentRecord();
     flushEdit();
+    const qsizetype before = m_rows.size();
     m_position = fetchUpTo(m_position + 1) ? m_position + 1 : m_rows.size();
+    notifyFetched(before);
+    notify(RecordsetChange::Kind::Moved);
 }
 
 void RecordsetData::movePrevious()
@@ -124,6 +136,7 @@ void RecordsetData::movePrevious()
         throw DbError::noCurrentRecord();
     flushEdit();
     --m_position;
+    notify(RecordsetChange::Kind::Moved);
 }
 
 void RecordsetData::moveLast()
@@ -131,8 +144,11 @@ void RecordsetData::moveLast()
     if (bof() && eof())
         throw DbError::noCurrentRecord();
     flushEdit();
+    const qsizetype before = m_rows.size();
     fetchAll();
     m_position = m_rows.size() - 1;
+    notifyFetched(before);
+    notify(RecordsetChange::Kind::Moved);
 }
 
 long RecordsetData::absolutePosition() const
@@ -149,16 +165,22 @@ long RecordsetData::absolutePosition() const
 void RecordsetData::setAbsolutePosition(long position)
 {
     checkOpen();
-    if (position < 1 || !fetchUpTo(position - 1))
+    const qsizetype before = m_rows.size();
+    const bool exists = position >= 1 && fetchUpTo(position - 1);
+    notifyFetched(before);
+    if (!exists)
         throw DbError::invalidArgument(QStringLiteral("no record at position %1").arg(position));
     flushEdit();
     m_position = position - 1;
+    notify(RecordsetChange::Kind::Moved);
 }
 
 long RecordsetData::recordCount()
 {
     checkOpen();
+    const qsizetype before = m_rows.size();
     fetchAll();
+    notifyFetched(before);
     return long(m_rows.size());
 }
 
@@ -237,14 +259,20 @@ void RecordsetData::addNew(const QStringList& fieldNames, const QList<Variant>& 
         const qsizetype given = fields.indexOf(keyField);
         keyValues.append(given >= 0 ? values[given] : Variant::null());
     }
-    if (m_target->keyFields.size() == 1 && keyValues[0].isNull()) {
+    // @@IDENTITY names the new row only when the key is the identity column: any other
+    // key (a default, a trigger's) is unknown and the row is found by its values instead.
+    if (m_target->keyFields.size() == 1 && keyValues[0].isNull() && m_target->keyIsIdentity) {
         ExecuteResult identity = writeStatement(QStringLiteral("SELECT @@IDENTITY"));
         QList<Variant> row;
         if (identity.cursor && identity.cursor->fetchRow(row) && !row.isEmpty())
             keyValues[0] = row[0];
     }
 
-    QList<Variant> row = refetch(keyValues);
+    const qsizetype fetchedNow = m_rows.size();
+    fetchAll();
+    const bool keyKnown = std::none_of(
+        keyValues.cbegin(), keyValues.cend(), [](const Variant& v) { return v.isNull() || v.isEmpty(); });
+    QList<Variant> row = keyKnown ? refetch(keyValues) : locateInserted(fields, values);
     if (row.isEmpty()) {
         // Not found again (the key is unknown): show what was stored; later writes to it fail.
         row = QList<Variant>(m_fields.size(), Variant::null());
@@ -253,9 +281,10 @@ void RecordsetData::addNew(const QStringList& fieldNames, const QList<Variant>& 
         for (qsizetype k = 0; k < keyValues.size(); ++k)
             row[m_target->keyFields[k]] = keyValues[k];
     }
-    fetchAll();
     m_rows.append(row);
     m_position = m_rows.size() - 1;
+    notifyFetched(fetchedNow);
+    notify(RecordsetChange::Kind::Moved);
 }
 
 void RecordsetData::deleteCurrent()
@@ -269,7 +298,13 @@ void RecordsetData::deleteCurrent()
     if (result.rowsAffected <= 0)
         throw DbError::rowConflict();
     // The cursor stays where the row was: on the next record, or at EOF.
-    m_rows.removeAt(m_position);
+    const qsizetype removed = m_position;
+    notify(RecordsetChange::Kind::AboutToRemoveRow, long(removed));
+    // A listener may have moved the cursor meanwhile; the row that goes is the one deleted.
+    m_rows.removeAt(removed);
+    m_position = removed;
+    notify(RecordsetChange::Kind::RowRemoved, long(removed));
+    notify(RecordsetChange::Kind::Moved);
 }
 
 void RecordsetData::updateCurrent()
@@ -290,6 +325,7 @@ long RecordsetData::fetchMore(long count)
     checkOpen();
     const qsizetype before = m_rows.size();
     fetchUpTo(before + count - 1);
+    notifyFetched(before);
     return long(m_rows.size() - before);
 }
 
@@ -302,6 +338,32 @@ void RecordsetData::completeBeforeNextBatch()
         m_deferredError = error;
         releaseCursor();
     }
+}
+
+int RecordsetData::subscribe(RecordsetListener listener)
+{
+    const int id = m_nextListenerId++;
+    m_listeners.append({ id, std::move(listener) });
+    return id;
+}
+
+void RecordsetData::unsubscribe(int id)
+{
+    m_listeners.removeIf([id](const auto& entry) { return entry.first == id; });
+}
+
+void RecordsetData::notify(RecordsetChange::Kind kind, long row)
+{
+    // A copy: a listener may unsubscribe while it is told.
+    const auto listeners = m_listeners;
+    for (const auto& [id, listener] : listeners)
+        listener(RecordsetChange { kind, row });
+}
+
+void RecordsetData::notifyFetched(qsizetype before)
+{
+    if (m_rows.size() > before)
+        notify(RecordsetChange::Kind::RowsFetched);
 }
 
 void RecordsetData::checkOpen() const
@@ -384,7 +446,14 @@ void RecordsetData::flushEdit()
             + assignments.join(QStringLiteral(", ")) + QStringLiteral(" WHERE ") + rowCriteria(m_rows[row]));
     if (result.rowsAffected <= 0)
         throw DbError::rowConflict();
-    m_rows[row] = edited;
+    // The server may store another value than the one given (rounded, converted): the row
+    // shows what it holds, and the next edit's check compares with that.
+    QList<Variant> keyValues;
+    for (int keyField : m_target->keyFields)
+        keyValues.append(edited[keyField]);
+    const QList<Variant> stored = result.rowsAffected == 1 ? refetch(keyValues) : QList<Variant>();
+    m_rows[row] = stored.isEmpty() ? edited : stored;
+    notify(RecordsetChange::Kind::RowChanged, long(row));
     if (result.rowsAffected > 1)
         throw DbError(DbError::ProviderFailure,
             QStringLiteral("Key column information is insufficient or incorrect. Too many rows were "
@@ -443,6 +512,43 @@ QList<Variant> RecordsetData::refetch(const QList<Variant>& keyValues)
     if (!result.cursor || !result.cursor->fetchRow(row) || row.size() != m_fields.size())
         return {};
     return row;
+}
+
+QList<Variant> RecordsetData::locateInserted(const QList<int>& fields, const QList<Variant>& values)
+{
+    QStringList conditions;
+    for (qsizetype i = 0; i < fields.size(); ++i) {
+        if (!isComparable(m_fields[fields[i]].type))
+            continue;
+        const QString column = SqlLiteral::identifier(m_target->baseColumns[fields[i]]);
+        conditions.append(values[i].isNull() || values[i].isEmpty()
+                ? column + QStringLiteral(" IS NULL")
+                : column + QStringLiteral(" = ") + SqlLiteral::value(values[i]));
+    }
+    if (conditions.isEmpty())
+        return {};
+    const auto keyOf = [this](const QList<Variant>& row) {
+        QStringList key;
+        for (int keyField : m_target->keyFields)
+            key.append(SqlLiteral::value(row[keyField]));
+        return key;
+    };
+    QList<QStringList> cachedKeys;
+    for (const QList<Variant>& cached : std::as_const(m_rows))
+        cachedKeys.append(keyOf(cached));
+
+    ExecuteResult result = writeStatement(
+        m_target->refetchPrefix + QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND ")));
+    QList<Variant> found;
+    QList<Variant> row;
+    while (result.cursor && result.cursor->fetchRow(row)) {
+        if (row.size() != m_fields.size() || cachedKeys.contains(keyOf(row)))
+            continue;
+        if (!found.isEmpty())
+            return {}; // two candidates: refuse to guess
+        found = row;
+    }
+    return found;
 }
 
 } // namespace glimora::data

@@ -2,6 +2,7 @@
 
 #include "data/Backend.h"
 #include "data/DbError.h"
+#include "data/RecordsetChange.h"
 #include "data/Variant.h"
 
 #include <memory>
@@ -32,6 +33,7 @@ public:
         QList<int> keyFields; // fields that hold the primary key, in key order
         QString refetchPrefix; // "SELECT <list> FROM <table>"
         int hiddenFieldCount = 0; // key columns added to the select list, not shown
+        bool keyIsIdentity = false; // the one key column is the table's identity column
     };
 
     // Takes the result of a batch and reads its first row; a result without a cursor gives a
@@ -85,7 +87,14 @@ public:
     // The session is about to run another batch: read the rest of the rows now.
     void completeBeforeNextBatch();
 
+    int subscribe(RecordsetListener listener);
+    void unsubscribe(int id);
+
 private:
+    void notify(RecordsetChange::Kind kind, long row = -1);
+    // Tells of rows read since `before` rows were held.
+    void notifyFetched(qsizetype before);
+
     void checkOpen() const;
     void checkCurrent() const;
     void checkUpdatable() const;
@@ -99,6 +108,9 @@ private:
     QString keyCriteria(const QList<Variant>& row) const;
     QString rowCriteria(const QList<Variant>& row) const;
     QList<Variant> refetch(const QList<Variant>& keyValues);
+    // The row just inserted with these values, when exactly one row holds them that the
+    // cache does not; empty otherwise.
+    QList<Variant> locateInserted(const QList<int>& fields, const QList<Variant>& values);
 
     std::shared_ptr<Session> m_session;
     int m_commandTimeout = 30;
@@ -114,6 +126,8 @@ private:
     QList<bool> m_changed;
 
     std::optional<UpdateTarget> m_target;
+    QList<std::pair<int, RecordsetListener>> m_listeners;
+    int m_nextListenerId = 1;
     QString m_notUpdatableReason
         = QStringLiteral("the result does not come from one table with a primary key");
 };

@@ -36,6 +36,33 @@ qsizetype skipQuoted(const QString& text, qsizetype position, QChar closing)
     return position;
 }
 
+// The end of a comment starting at `position`, or `position` when none starts there. Block
+// comments nest, as the server reads them: "/* /* */ still a comment */".
+qsizetype skipComment(const QString& text, qsizetype position)
+{
+    if (text.mid(position, 2) == QLatin1String("--")) {
+        while (position < text.size() && text[position] != QLatin1Char('\n'))
+            ++position;
+        return position;
+    }
+    if (text.mid(position, 2) != QLatin1String("/*"))
+        return position;
+    int depth = 0;
+    while (position < text.size()) {
+        if (text.mid(position, 2) == QLatin1String("/*")) {
+            ++depth;
+            position += 2;
+        } else if (text.mid(position, 2) == QLatin1String("*/")) {
+            position += 2;
+            if (--depth == 0)
+                return position;
+        } else {
+            ++position;
+        }
+    }
+    return position;
+}
+
 // The tokens outside parentheses; a parenthesised group is one Other token.
 QList<Token> topLevelTokens(const QString& text)
 {
@@ -48,14 +75,8 @@ QList<Token> topLevelTokens(const QString& text)
             ++position;
             continue;
         }
-        if (c == QLatin1Char('-') && text.mid(position, 2) == QLatin1String("--")) {
-            while (position < text.size() && text[position] != QLatin1Char('\n'))
-                ++position;
-            continue;
-        }
-        if (c == QLatin1Char('/') && text.mid(position, 2) == QLatin1String("/*")) {
-            const qsizetype close = text.indexOf(QLatin1String("*/"), position + 2);
-            position = close < 0 ? text.size() : close + 2;
+        if (const qsizetype after = skipComment(text, position); after != position) {
+            position = after;
             continue;
         }
         if (c == QLatin1Char('\'')) {
@@ -67,8 +88,13 @@ QList<Token> topLevelTokens(const QString& text)
             int depth = 0;
             while (position < text.size()) {
                 const QChar inner = text[position];
-                if (inner == QLatin1Char('\'')) {
-                    position = skipQuoted(text, position, QLatin1Char('\''));
+                if (inner == QLatin1Char('\'') || inner == QLatin1Char('"') || inner == QLatin1Char('[')) {
+                    position
+                        = skipQuoted(text, position, inner == QLatin1Char('[') ? QLatin1Char(']') : inner);
+                    continue;
+                }
+                if (const qsizetype after = skipComment(text, position); after != position) {
+                    position = after;
                     continue;
                 }
                 if (inner == QLatin1Char('('))

@@ -47,6 +47,14 @@ QStringList Session::primaryKeyColumns(const QString& table)
     return m_backendSession->primaryKeyColumns(table);
 }
 
+QString Session::identityColumn(const QString& table)
+{
+    if (!m_backendSession)
+        throw DbError::connectionInvalid();
+    completeReader();
+    return m_backendSession->identityColumn(table);
+}
+
 void Session::setReader(const std::shared_ptr<RecordsetData>& reader)
 {
     m_reader = reader;

@@ -28,6 +28,7 @@ public:
     // Throws DbError::connectionInvalid() once the session is closed.
     ExecuteResult execute(const QString& batch, int commandTimeoutSeconds);
     QStringList primaryKeyColumns(const QString& table);
+    QString identityColumn(const QString& table);
 
     // The record set whose cursor still reads from this session.
     void setReader(const std::shared_ptr<RecordsetData>& reader);

@@ -46,7 +46,8 @@ QString SqlLiteral::value(const Variant& value)
     case Variant::Kind::Boolean:
         return value.toBoolean() ? QStringLiteral("1") : QStringLiteral("0");
     case Variant::Kind::Single:
-        return floatText(value.toDouble(), 9);
+        // The server compares a real widened to float: 9 digits would name another number.
+        return floatText(value.toDouble(), 17);
     case Variant::Kind::Double:
         return floatText(value.toDouble(), 17);
     case Variant::Kind::Decimal:

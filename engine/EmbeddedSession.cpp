@@ -235,6 +235,25 @@ void EmbeddedSession::stopIfKilled() const
         throw killedError();
 }
 
+QString EmbeddedSession::identityColumn(const QString& table)
+{
+    std::lock_guard busy(m_busy);
+    if (!m_database)
+        return {};
+    try {
+        const std::optional<TableInfo> info = m_database->table(table);
+        if (info) {
+            for (const ColumnInfo& column : info->columns) {
+                if (column.identity)
+                    return column.name;
+            }
+        }
+        return {};
+    } catch (const ServerError& error) {
+        throw toDbError(error);
+    }
+}
+
 void EmbeddedSession::runStatement(const Statement& statement, BatchState& state, bool lastInBatch)
 {
     stopIfKilled();
@@ -400,6 +419,18 @@ void EmbeddedSession::runChange(const Statement& statement, BatchState& state)
     dropRowsets();
     m_rowCount = sqlite3_changes(m_database->handle());
     state.rowsAffected = m_rowCount;
+    if (insert) {
+        // @@IDENTITY follows the last insert: the value given to its identity column, NULL
+        // when its table has none. The SQLite rowid of any other table is not an identity.
+        const std::optional<TableInfo> table = m_database->table(statement.table);
+        const bool hasIdentity = table
+            && std::any_of(table->columns.cbegin(), table->columns.cend(),
+                [](const ColumnInfo& column) { return column.identity; });
+        if (!hasIdentity)
+            m_identity.reset();
+        else if (m_rowCount > 0)
+            m_identity = sqlite3_last_insert_rowid(m_database->handle());
+    }
 }
 
 void EmbeddedSession::runExec(const Statement& statement, BatchState* state)
@@ -913,7 +944,8 @@ std::optional<TranslationContext::Value> EmbeddedSession::variable(const QString
 {
     const QString lower = name.toLower();
     if (lower == QLatin1String("@@identity"))
-        return Value { QStringLiteral("tsql_identity()"), SqlType::of(Base::Numeric, 0, 38, 0) };
+        return Value { m_identity ? QString::number(*m_identity) : QStringLiteral("NULL"),
+            SqlType::of(Base::Numeric, 0, 38, 0) };
     if (lower == QLatin1String("@@rowcount"))
         return Value { QString::number(m_rowCount), SqlType::of(Base::Int) };
     if (lower == QLatin1String("@@error"))

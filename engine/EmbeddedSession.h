@@ -30,6 +30,7 @@ public:
 
     data::ExecuteResult execute(const QString& batch, int commandTimeoutSeconds) override;
     QStringList primaryKeyColumns(const QString& table) override;
+    QString identityColumn(const QString& table) override;
 
     int spid() const { return m_spid; }
     QString currentDatabase() const;
@@ -98,6 +99,7 @@ private:
     QStringList m_rowsets;
     int m_rowsetCounter = 0;
     qint64 m_rowCount = 0;
+    std::optional<qint64> m_identity; // @@IDENTITY
     int m_lastError = 0;
     QHash<QString, Variable> m_variables;
     QHash<QString, Cursor> m_cursors;

@@ -1207,7 +1207,12 @@ Translator::Fragment Translator::function(const Expr& e, const Scope& scope)
         const QString sql = QStringLiteral("round(%1, %2)").arg(args[0].sql, args[1].sql);
         return { args[0].type.isKnown() ? convertCall(sql, args[0].type, false) : sql, args[0].type, {}, {} };
     }
-    if (name == QLatin1String("scope_identity") || name == QLatin1String("ident_current")) {
+    if (name == QLatin1String("scope_identity")) {
+        const std::optional<TranslationContext::Value> identity
+            = m_context.variable(QStringLiteral("@@identity"));
+        return { identity->sql, identity->type, {}, {} };
+    }
+    if (name == QLatin1String("ident_current")) {
         return { QStringLiteral("tsql_identity()"), SqlType::of(Base::Numeric, 0, 38, 0), {}, {} };
     }
     if (countStar)

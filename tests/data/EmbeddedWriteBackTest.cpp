@@ -107,3 +107,114 @@ TEST_F(EmbeddedWriteBackTest, ChangesOfAnotherWriterAreNeverOverwritten)
     rs.MoveNext();
     EXPECT_THROW(rs.Delete(), DbError);
 }
+
+TEST_F(EmbeddedWriteBackTest, ANewRowIsNeverTakenForAnotherByAKeyThatIsNotAnIdentity)
+{
+    execute(m_mine,
+        QStringLiteral("create table p (k int not null default 0 primary key, name nvarchar(20)); "
+                       "insert into p values (3, 'three'); insert into p values (2, 'two')"));
+    Recordset rs = Recordset::create();
+    rs.Open(QStringLiteral("select k,name from p"), m_mine);
+    rs.AddNew(QStringLiteral("name"), Variant::fromString(QStringLiteral("new")));
+    EXPECT_EQ(rs.Item(QStringLiteral("name")).Value().toString(), QStringLiteral("new"));
+    EXPECT_EQ(rs.Item(QStringLiteral("k")).Value().toInt64(), 0);
+    rs.Delete();
+    EXPECT_EQ(otherSees(QStringLiteral("select count(*) from p where name = 'three'")), QStringLiteral("1"));
+    EXPECT_EQ(otherSees(QStringLiteral("select count(*) from p where name = 'new'")), QStringLiteral("0"));
+
+    // Values that an older row holds too: the row read before is not the new one.
+    rs.AddNew(QStringLiteral("name"), Variant::fromString(QStringLiteral("two")));
+    EXPECT_EQ(rs.Item(QStringLiteral("k")).Value().toInt64(), 0);
+
+    // @@IDENTITY and SCOPE_IDENTITY() belong to the last insert: NULL for a table without one.
+    Recordset identity = execute(m_mine,
+        QStringLiteral("insert into inquiry (d1) values ('c'); insert into p (k, name) values (9, 'nine'); "
+                       "select @@IDENTITY, scope_identity()"));
+    EXPECT_TRUE(identity.Item(0).Value().isNull());
+    EXPECT_TRUE(identity.Item(1).Value().isNull());
+    identity = execute(m_mine, QStringLiteral("insert into inquiry (d1) values ('d'); select @@IDENTITY"));
+    EXPECT_EQ(identity.Item(0).Value().toDouble(), 4.0);
+}
+
+TEST_F(EmbeddedWriteBackTest, RowsAreFoundAgainByTheValuesTheServerStored)
+{
+    execute(m_mine,
+        QStringLiteral(
+            "create table r (id int primary key, r real, f float, d decimal(38,10), m decimal(18,2), "
+            "name nvarchar(20)); "
+            "insert into r values (1, 1.1, 0.1, 12.0123456789, 5, 'a'); "
+            "insert into r values (2, 16777217, 1e300, -0.0000000001, 6, 'b')"));
+    Recordset rs = Recordset::create();
+    rs.Open(QStringLiteral("select id,r,f,d,m,name from r"), m_mine);
+    for (int row = 1; row <= 2; ++row) {
+        rs.Item(QStringLiteral("name")).SetValue(Variant::fromString(QStringLiteral("edited")));
+        EXPECT_NO_THROW(rs.UpdateBatch()) << "row " << row;
+        rs.MoveNext();
+    }
+    EXPECT_EQ(otherSees(QStringLiteral("select count(*) from r where name = 'edited'")), QStringLiteral("2"));
+
+    // A value the server rounds: the row shows what is stored, and the next edit finds it.
+    rs.MoveFirst();
+    rs.Item(QStringLiteral("m")).SetValue(Variant::fromDecimal(Decimal { 1234, 3 }));
+    rs.UpdateBatch();
+    EXPECT_EQ(rs.Item(QStringLiteral("m")).Value().toDecimal().toString(), QStringLiteral("1.23"));
+    rs.Item(QStringLiteral("name")).SetValue(Variant::fromString(QStringLiteral("again")));
+    EXPECT_NO_THROW(rs.UpdateBatch());
+    rs.Item(QStringLiteral("r")).SetValue(Variant::fromDouble(0.3));
+    rs.UpdateBatch();
+    rs.Item(QStringLiteral("name")).SetValue(Variant::fromString(QStringLiteral("third")));
+    EXPECT_NO_THROW(rs.UpdateBatch());
+    EXPECT_EQ(otherSees(QStringLiteral("select name from r where id = 1")), QStringLiteral("third"));
+
+    rs.AddNew(QStringList { QStringLiteral("id"), QStringLiteral("m") },
+        { Variant::fromInt32(3), Variant::fromDecimal(Decimal { 1235, 3 }) });
+    EXPECT_EQ(rs.Item(QStringLiteral("m")).Value().toDecimal().toString(), QStringLiteral("1.24"));
+}
+
+TEST_F(EmbeddedWriteBackTest, NestedCommentsAreReadAsTheServerReadsThem)
+{
+    execute(m_mine,
+        QStringLiteral(
+            "create table t1 (id int primary key, v nvarchar(10)); insert into t1 values (1, 'one'); "
+            "create table t2 (id int primary key, v nvarchar(10)); insert into t2 values (1, 'two')"));
+    for (const QString& statement : { QStringLiteral("select * /* /* */ from t2 where 1=1 -- */ from t1"),
+             QStringLiteral("select id, v from t1 /* a /* b */ from t2 */"),
+             QStringLiteral("select (id) /* ) from t2 */, v from t1") }) {
+        execute(m_mine, QStringLiteral("update t1 set v = 'one'; update t2 set v = 'two'"));
+        Recordset rs = Recordset::create();
+        rs.Open(statement, m_mine);
+        EXPECT_EQ(rs.Item(QStringLiteral("v")).Value().toString(), QStringLiteral("one"))
+            << statement.toStdString();
+        if (!rs.isUpdatable())
+            continue; // refusing to write is safe too
+        rs.Item(QStringLiteral("v")).SetValue(Variant::fromString(QStringLiteral("edited")));
+        rs.UpdateBatch();
+        EXPECT_EQ(otherSees(QStringLiteral("select v from t1")), QStringLiteral("edited"))
+            << statement.toStdString();
+        EXPECT_EQ(otherSees(QStringLiteral("select v from t2")), QStringLiteral("two"))
+            << statement.toStdString();
+    }
+}
+
+TEST_F(EmbeddedWriteBackTest, ClosingWithAnEditNotWrittenIsRefused)
+{
+    Recordset rs = grid();
+    rs.Item(0).SetValue(Variant::fromString(QStringLiteral("pending")));
+    try {
+        rs.Close();
+        FAIL() << "the pending edit was dropped";
+    } catch (const DbError& error) {
+        EXPECT_EQ(error.code(), DbError::IllegalOperation);
+    }
+    EXPECT_EQ(rs.State(), Recordset::StateOpen);
+    rs.UpdateBatch();
+    rs.Close();
+    EXPECT_EQ(otherSees(QStringLiteral("select d1 from inquiry where d60 = 1")), QStringLiteral("pending"));
+
+    // Cancelled, the edit goes and Close is allowed.
+    rs = grid();
+    rs.Item(0).SetValue(Variant::fromString(QStringLiteral("dropped")));
+    rs.CancelUpdate();
+    EXPECT_NO_THROW(rs.Close());
+    EXPECT_EQ(otherSees(QStringLiteral("select d1 from inquiry where d60 = 1")), QStringLiteral("pending"));
+}

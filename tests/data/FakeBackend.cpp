@@ -80,6 +80,8 @@ public:
         return m_server->primaryKeys.value(table);
     }
 
+    QString identityColumn(const QString& table) override { return m_server->identityColumns.value(table); }
+
 private:
     std::shared_ptr<FakeServer> m_server;
     std::shared_ptr<bool> m_busy = std::make_shared<bool>(false);

@@ -29,6 +29,7 @@ struct FakeServer
     QMap<QString, FakeResult> answers; // by exact statement text
     std::function<FakeResult(const QString&)> fallback; // for every other statement
     QMap<QString, QStringList> primaryKeys;
+    QMap<QString, QString> identityColumns;
     QStringList executed;
     QStringList connectionStrings;
     qint64 rowsFetched = 0;

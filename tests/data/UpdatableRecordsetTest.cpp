@@ -32,6 +32,7 @@ protected:
     UpdatableRecordsetTest()
     {
         m_server->primaryKeys.insert(QStringLiteral("inquiry"), { QStringLiteral("d60") });
+        m_server->identityColumns.insert(QStringLiteral("inquiry"), QStringLiteral("d60"));
         FakeResult rows;
         rows.fields = FakeServer::fieldsOf({ { QStringLiteral("d1"), DataType::VarWChar },
             { QStringLiteral("d21"), DataType::Numeric }, { QStringLiteral("d51"), DataType::LongVarBinary },
