@@ -1,11 +1,13 @@
 #include "components/CDataGrid.h"
 
+#include "components/GridItemDelegate.h"
 #include "components/RecordsetTableModel.h"
 #include "data/DbError.h"
 #include "ui/OkMessageBox.h"
 
 #include <QHeaderView>
 #include <QMouseEvent>
+#include <QTimer>
 
 namespace glimora::components {
 
@@ -14,8 +16,10 @@ using data::DbError;
 CDataGrid::CDataGrid(QWidget* parent)
     : QTableView(parent)
     , m_model(new RecordsetTableModel(this))
+    , m_delegate(new GridItemDelegate(this))
 {
     setModel(m_model);
+    setItemDelegate(m_delegate);
     setSelectionBehavior(QAbstractItemView::SelectItems);
     setSelectionMode(QAbstractItemView::SingleSelection);
     // A double click belongs to the screen (data management deletes the record), so it
@@ -28,16 +32,28 @@ CDataGrid::CDataGrid(QWidget* parent)
     horizontalHeader()->setHighlightSections(false);
 
     connect(selectionModel(), &QItemSelectionModel::currentChanged, this, &CDataGrid::moveRecordsetTo);
-    // Queued: the message box must not open while the delegate is still committing.
-    connect(
-        m_model, &RecordsetTableModel::writeFailed, this, &CDataGrid::showWriteError, Qt::QueuedConnection);
+    connect(m_model, &RecordsetTableModel::writeFailed, this, &CDataGrid::writeFailed);
+    connect(m_model, &RecordsetTableModel::aboutToClose, this, &CDataGrid::commitOpenEditor);
+    connect(m_model, &RecordsetTableModel::currentRecordMoved, this, &CDataGrid::followRecordset);
+    // While rows go, the view moves its current row off them: that is no move of the person's.
+    connect(m_model, &QAbstractItemModel::rowsAboutToBeRemoved, this, [this]() { m_following = true; });
+    connect(m_model, &QAbstractItemModel::rowsRemoved, this, [this]() { m_following = false; });
+    // A record set opened again has new fields: every column starts shown.
+    connect(m_model, &QAbstractItemModel::modelReset, this, [this]() {
+        for (int column = 0; column < m_model->columnCount(); ++column)
+            setColumnHidden(column, false);
+    });
+}
 
-    m_syncTimer.setInterval(SyncIntervalMs);
-    connect(&m_syncTimer, &QTimer::timeout, this, &CDataGrid::syncWithRecordset);
+CDataGrid::~CDataGrid()
+{
+    commitOpenEditor();
+    showPendingWriteErrors();
 }
 
 void CDataGrid::SetDataSource(const data::Recordset& recordset)
 {
+    commitOpenEditor();
     m_following = true;
     m_model->setRecordset(recordset);
     // The first rows now, so that the first paint shows them; the view asks for the rest.
@@ -67,10 +83,31 @@ void CDataGrid::Refresh()
 
 void CDataGrid::syncWithRecordset()
 {
-    if (state() == QAbstractItemView::EditingState)
-        return; // a row laid out anew would close the editor under the person's hands
     m_model->syncWithRecordset();
     followRecordset();
+}
+
+void CDataGrid::commitOpenEditor()
+{
+    QWidget* editor = m_delegate->openEditor();
+    if (!editor)
+        return;
+    commitData(editor);
+    closeEditor(editor, QAbstractItemDelegate::NoHint);
+}
+
+void CDataGrid::writeFailed(const QString& description)
+{
+    m_pendingWriteErrors.append(description);
+    // Not now: the delegate is still committing and the editor still open.
+    if (m_pendingWriteErrors.size() == 1)
+        QTimer::singleShot(0, this, &CDataGrid::showPendingWriteErrors);
+}
+
+void CDataGrid::showPendingWriteErrors()
+{
+    while (!m_pendingWriteErrors.isEmpty())
+        showWriteError(m_pendingWriteErrors.takeFirst());
 }
 
 // Makes the grid's current row the record set's current record.
@@ -126,7 +163,8 @@ void CDataGrid::moveRecordsetTo(const QModelIndex& current)
 void CDataGrid::showWriteError(const QString& description)
 {
     viewport()->update();
-    ui::OkMessageBox::show(this, description);
+    // A grid on its way out lends the box its window only while that is still shown.
+    ui::OkMessageBox::show(isVisible() ? this : nullptr, description);
 }
 
 void CDataGrid::mouseDoubleClickEvent(QMouseEvent* event)
@@ -140,12 +178,14 @@ void CDataGrid::showEvent(QShowEvent* event)
 {
     QTableView::showEvent(event);
     syncWithRecordset();
-    m_syncTimer.start();
 }
 
 void CDataGrid::hideEvent(QHideEvent* event)
 {
-    m_syncTimer.stop();
+    // The screen is closing or switching tabs: what was typed is written now, and a write
+    // that fails is shown now, while the person still knows which edit it was.
+    commitOpenEditor();
+    showPendingWriteErrors();
     QTableView::hideEvent(event);
 }
 

@@ -3,11 +3,12 @@
 #include "components/CColumns.h"
 #include "data/Recordset.h"
 
+#include <QStringList>
 #include <QTableView>
-#include <QTimer>
 
 namespace glimora::components {
 
+class GridItemDelegate;
 class RecordsetTableModel;
 
 // The data grid: a table bound to a record set. Its current row and the record set's
@@ -15,17 +16,19 @@ class RecordsetTableModel;
 // set when the edit is committed, and a write that fails is shown to the person and the
 // cell shows the stored value again.
 //
-// Screens move, add and delete records on the record set directly, so while it is shown
-// the grid looks at the record set a few times a second and catches up; Refresh() does
-// the same at once and repaints every cell.
+// Screens move, add and delete records on the record set directly; the record set tells the
+// grid of each change as it is made, so the grid always shows the set as it is and an open
+// editor stays on its record. Refresh() repaints every cell.
+//
+// An edit typed in a cell is never dropped silently: rebinding, closing the record set or
+// hiding the grid commits the open editor first, and a write that fails is shown before
+// the grid goes away.
 class CDataGrid : public QTableView
 {
     Q_OBJECT
 public:
-    // How often a shown grid catches up with changes made to its record set elsewhere.
-    static constexpr int SyncIntervalMs = 100;
-
     explicit CDataGrid(QWidget* parent = nullptr);
+    ~CDataGrid() override;
 
     void SetDataSource(const data::Recordset& recordset);
     data::Recordset DataSource() const;
@@ -47,9 +50,16 @@ private:
     void followRecordset();
     void moveRecordsetTo(const QModelIndex& current);
     void showWriteError(const QString& description);
+    // Writes what the open editor holds, if anything, and closes it.
+    void commitOpenEditor();
+    // Failed writes are shown once the delegate has finished committing, or at once when
+    // the grid is going away.
+    void writeFailed(const QString& description);
+    void showPendingWriteErrors();
 
     RecordsetTableModel* m_model;
-    QTimer m_syncTimer;
+    GridItemDelegate* m_delegate;
+    QStringList m_pendingWriteErrors;
     bool m_following = false;
 };
 

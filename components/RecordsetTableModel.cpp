@@ -16,12 +16,67 @@ RecordsetTableModel::RecordsetTableModel(QObject* parent)
 {
 }
 
+RecordsetTableModel::~RecordsetTableModel()
+{
+    unsubscribe();
+}
+
 void RecordsetTableModel::setRecordset(const Recordset& recordset)
 {
     beginResetModel();
+    unsubscribe();
     m_recordset = recordset;
+    if (!m_recordset.isNull())
+        m_subscription = m_recordset.subscribe(
+            [this](const data::RecordsetChange& change) { recordsetChanged(change); });
     readShape();
     endResetModel();
+}
+
+void RecordsetTableModel::unsubscribe()
+{
+    if (m_subscription != 0)
+        m_recordset.unsubscribe(m_subscription);
+    m_subscription = 0;
+}
+
+void RecordsetTableModel::recordsetChanged(const data::RecordsetChange& change)
+{
+    using Kind = data::RecordsetChange::Kind;
+    switch (change.kind) {
+    case Kind::AboutToReset:
+        emit aboutToClose();
+        break;
+    case Kind::Reset:
+        // Closed, or opened again on another statement: new fields under new captions.
+        beginResetModel();
+        readShape();
+        endResetModel();
+        break;
+    case Kind::RowsFetched:
+        syncWithRecordset();
+        break;
+    case Kind::AboutToRemoveRow:
+        if (change.row >= 0 && change.row < m_rowCount) {
+            m_removingRow = true;
+            beginRemoveRows(QModelIndex(), int(change.row), int(change.row));
+        }
+        break;
+    case Kind::RowRemoved:
+        if (m_removingRow) {
+            --m_rowCount;
+            endRemoveRows();
+            m_removingRow = false;
+        }
+        break;
+    case Kind::RowChanged:
+        if (change.row >= 0 && change.row < m_rowCount && !m_fields.isEmpty())
+            emit dataChanged(index(int(change.row), 0), index(int(change.row), columnCount() - 1));
+        break;
+    case Kind::Moved:
+        emit currentRecordMoved();
+        break;
+    }
 }
 
 void RecordsetTableModel::readShape()

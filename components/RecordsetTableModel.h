@@ -10,8 +10,9 @@ namespace glimora::components {
 
 // A table over a bound record set: one column per field in select-list order, one row per
 // record fetched so far. Rows are fetched as a view asks for them, so a large result costs
-// only what is shown. Values are read from the record set each time, never copied, so the
-// table always shows what the record set holds.
+// only what is shown. Values are read from the record set each time, never copied, and the
+// record set tells the model of every change as it happens (rows read, deleted or written,
+// the set closed or opened again), so the table always shows what the record set holds.
 class RecordsetTableModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -20,6 +21,7 @@ public:
     static constexpr long FetchBatch = 256;
 
     explicit RecordsetTableModel(QObject* parent = nullptr);
+    ~RecordsetTableModel() override;
 
     // Binds the model; an unset or closed record set gives an empty table.
     void setRecordset(const data::Recordset& recordset);
@@ -28,9 +30,8 @@ public:
     bool isLocked(int column) const;
     void setLocked(int column, bool locked);
 
-    // Catches up with changes made to the record set behind the model's back (rows added,
-    // deleted or fetched by moving the cursor, the set closed). Returns true when rows went
-    // or the columns changed.
+    // Catches up with rows read while nobody was told (another batch on the same session
+    // reads the rest of the result). Returns true when rows went or the columns changed.
     bool syncWithRecordset();
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -47,6 +48,10 @@ public:
 signals:
     // A cell edit could not be written; the cell shows the record set's value again.
     void writeFailed(const QString& description);
+    // The record set is about to close: whatever a view holds unwritten must go now.
+    void aboutToClose();
+    // The record set's current record changed.
+    void currentRecordMoved();
 
 private:
     struct FieldShape
@@ -59,6 +64,8 @@ private:
     bool isInside(const QModelIndex& index) const;
     data::Variant valueAt(int row, int column) const;
     void readShape();
+    void recordsetChanged(const data::RecordsetChange& change);
+    void unsubscribe();
 
     data::Recordset m_recordset;
     QList<FieldShape> m_fields;
@@ -66,6 +73,8 @@ private:
     QList<bool> m_locked;
     int m_rowCount = 0;
     bool m_changingRows = false;
+    int m_subscription = 0;
+    bool m_removingRow = false;
 };
 
 } // namespace glimora::components

@@ -1,10 +1,12 @@
 #include "components/TextPageView.h"
 
+#include <memory>
 #include <QFile>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QStringDecoder>
 #include <QTextBrowser>
+#include <QThread>
 #include <QVBoxLayout>
 
 namespace glimora::components {
@@ -48,19 +50,14 @@ TextPageView::~TextPageView()
 void TextPageView::navigate(const QUrl& url)
 {
     abortPending();
+    ++m_navigation;
     m_url = url;
     if (!url.isValid() || url.isEmpty()) {
         showError(QStringLiteral("地址无效"));
         return;
     }
     if (url.isLocalFile()) {
-        QFile file(url.toLocalFile());
-        if (!file.open(QIODevice::ReadOnly)) {
-            showError(file.errorString());
-            return;
-        }
-        showHtml(file.readAll(), QByteArray());
-        emit loadFinished(true);
+        readLocalFile(url.toLocalFile());
         return;
     }
     const QString scheme = url.scheme().toLower();
@@ -76,6 +73,45 @@ void TextPageView::navigate(const QUrl& url)
         abortPending();
         showError(QStringLiteral("页面过大"));
     });
+}
+
+// A local page is read on a worker, and no more of it than a web page may have: a large
+// file on a slow disk must not freeze the screen.
+void TextPageView::readLocalFile(const QString& path)
+{
+    struct Result
+    {
+        QByteArray bytes;
+        QString problem;
+    };
+    auto result = std::make_shared<Result>();
+    QThread* reader = QThread::create([path, result]() {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly)) {
+            result->problem = file.errorString();
+            return;
+        }
+        result->bytes = file.read(MaximumPageBytes + 1);
+        if (file.error() != QFileDevice::NoError)
+            result->problem = file.errorString();
+        else if (result->bytes.size() > MaximumPageBytes)
+            result->problem = QStringLiteral("页面过大");
+        if (!result->problem.isEmpty())
+            result->bytes.clear();
+    });
+    const quint64 navigation = m_navigation;
+    connect(reader, &QThread::finished, this, [this, result, navigation]() {
+        if (navigation != m_navigation)
+            return; // the person has gone on to another page
+        if (!result->problem.isEmpty()) {
+            showError(result->problem);
+            return;
+        }
+        showHtml(result->bytes, QByteArray());
+        emit loadFinished(true);
+    });
+    connect(reader, &QThread::finished, reader, &QObject::deleteLater);
+    reader->start();
 }
 
 void TextPageView::replyFinished(QNetworkReply* reply)

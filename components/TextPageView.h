@@ -32,6 +32,7 @@ public:
     QTextBrowser* textBrowser() const { return m_browser; }
 
 private:
+    void readLocalFile(const QString& path);
     void replyFinished(QNetworkReply* reply);
     void showHtml(const QByteArray& bytes, const QByteArray& contentType);
     void showError(const QString& reason);
@@ -41,6 +42,7 @@ private:
     QNetworkAccessManager* m_network;
     QPointer<QNetworkReply> m_pending;
     QUrl m_url;
+    quint64 m_navigation = 0; // counts navigations, so that a late local read is dropped
 };
 
 } // namespace glimora::components

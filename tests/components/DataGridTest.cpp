@@ -11,6 +11,7 @@
 #include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
@@ -63,13 +64,23 @@ protected:
         const QModelIndex index = m_grid.model()->index(row, column);
         m_grid.setCurrentIndex(index);
         m_grid.edit(index);
-        auto* editor = m_grid.viewport()->findChild<QLineEdit*>();
+        auto* editor = openEditor<QLineEdit>(m_grid);
         ASSERT_NE(editor, nullptr);
         editor->setText(text);
         const QPointer<QLineEdit> open(editor);
         QTest::keyClick(editor, Qt::Key_Return);
         // The delegate commits in a queued call, then lets the editor go.
         EXPECT_EVENTUALLY(open.isNull());
+    }
+
+    // The editor open in the grid; editors closed earlier may linger hidden until deleted.
+    template <class T> static T* openEditor(const QAbstractItemView& view)
+    {
+        for (T* editor : view.viewport()->findChildren<T*>()) {
+            if (editor->isVisible())
+                return editor;
+        }
+        return nullptr;
     }
 
     QString cell(int row, int column) const { return m_grid.model()->index(row, column).data().toString(); }
@@ -286,6 +297,153 @@ TEST_F(DataGridTest, TheDataControlRaisesRefreshFailuresAndKeepsItsRecordset)
     m_control.SetConnectionString(QStringLiteral("Driver={NoSuchDriver};Database=x"));
     m_control.SetRecordSource(QStringLiteral("select d1 from inquiry"));
     EXPECT_THROW(m_control.Refresh(), DbError);
+}
+
+// ---- edits are never lost or misplaced ----
+
+TEST_F(DataGridTest, AnOpenEditStaysWithItsRecordWhenRowsAboveItGo)
+{
+    m_database.execute(
+        QStringLiteral("insert into inquiry (d1) values ('王五'); insert into inquiry (d1) values "
+                       "('赵六'); insert into inquiry (d1) values ('钱七')"));
+    Recordset recordset = bind(QStringLiteral("select d60,d1 from inquiry"));
+    ASSERT_EQ(m_grid.model()->rowCount(), 5);
+
+    // Someone types into the fourth row (赵六, key 4) ...
+    const QModelIndex fourth = m_grid.model()->index(3, 1);
+    m_grid.setCurrentIndex(fourth);
+    m_grid.edit(fourth);
+    auto* editor = openEditor<QLineEdit>(m_grid);
+    ASSERT_NE(editor, nullptr);
+    editor->setText(QStringLiteral("改过"));
+    // ... while the screen deletes the second record and adds one, in one handler.
+    recordset.SetAbsolutePosition(2);
+    recordset.Delete(Recordset::AffectCurrent);
+    recordset.AddNew(QStringLiteral("d1"), glimora::data::Variant::fromString(QStringLiteral("孙八")));
+    if (QWidget* open = openEditor<QLineEdit>(m_grid))
+        QTest::keyClick(open, Qt::Key_Return);
+    QApplication::processEvents();
+
+    EXPECT_EQ(m_database.scalarText(QStringLiteral("select d1 from inquiry where d60 = 4")),
+        QStringLiteral("改过"));
+    EXPECT_EQ(m_database.scalarText(QStringLiteral("select d1 from inquiry where d60 = 5")),
+        QStringLiteral("钱七"));
+    EXPECT_EQ(m_database.scalarText(QStringLiteral("select d1 from inquiry where d60 = 2")), QString());
+    // At once, with no timer in between, the grid shows the record set as it is.
+    ASSERT_EQ(m_grid.model()->rowCount(), 5);
+    const QStringList expected { "张三", "王五", "改过", "钱七", "孙八" };
+    for (int row = 0; row < 5; ++row)
+        EXPECT_EQ(cell(row, 1), expected[row]) << row;
+    EXPECT_EQ(m_grid.currentIndex().row(), 4);
+}
+
+TEST_F(DataGridTest, ARefusedEditIsShownBeforeTheGridGoes)
+{
+    bind(QStringLiteral("select d1,d26 from inquiry"));
+    const QModelIndex amount = m_grid.model()->index(0, 1);
+    m_grid.setCurrentIndex(amount);
+    m_grid.edit(amount);
+    auto* editor = openEditor<QLineEdit>(m_grid);
+    ASSERT_NE(editor, nullptr);
+    editor->setText(QStringLiteral("十二"));
+    m_grid.hide(); // the screen closes with the editor open
+    EXPECT_EQ(OkMessageBox::shownTexts().size(), 1); // at once, not by a call that dies with the grid
+    EXPECT_EQ(m_database.scalarText(QStringLiteral("select d26 from inquiry where d60 = 1")),
+        QStringLiteral("12.50"));
+
+    // A grid destroyed while it still shows a refused edit reports it as well.
+    OkMessageBox::clearShownTexts();
+    auto grid = std::make_unique<CDataGrid>();
+    grid->SetDataSource(m_control.Recordset());
+    grid->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(grid.get()));
+    const QModelIndex name = grid->model()->index(1, 0);
+    grid->setCurrentIndex(name);
+    grid->edit(name);
+    auto* second = openEditor<QLineEdit>(*grid);
+    ASSERT_NE(second, nullptr);
+    second->setText(QString(300, QLatin1Char('x'))); // longer than nvarchar(255)
+    QTest::keyClick(second, Qt::Key_Return);
+    grid.reset();
+    EXPECT_EQ(OkMessageBox::shownTexts().size(), 1);
+}
+
+TEST_F(DataGridTest, LongTextIsEditedWholeAndWrittenOnlyWhenChanged)
+{
+    const QString longText = QString(40000, QChar(u'长')) + QStringLiteral("\n第二行");
+    m_database.execute(QStringLiteral("create table notes (id int not null primary key, body ntext null, tag "
+                                      "nvarchar(10) null); insert into notes values (1, N'")
+        + longText + QStringLiteral("', 'a')"));
+    bind(QStringLiteral("select id,body,tag from notes"));
+
+    const QModelIndex body = m_grid.model()->index(0, 1);
+    m_grid.setCurrentIndex(body);
+    m_grid.edit(body);
+    auto* editor = openEditor<QPlainTextEdit>(m_grid);
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->toPlainText(), longText);
+    // Another writer changes the row; an editor left unchanged must not write (nor conflict).
+    m_database.execute(QStringLiteral("update notes set tag = 'b'"));
+    m_grid.setCurrentIndex(m_grid.model()->index(0, 0));
+    QApplication::processEvents();
+    EXPECT_TRUE(OkMessageBox::shownTexts().isEmpty());
+    EXPECT_EQ(m_database.scalarText(QStringLiteral("select len(body) from notes")).toInt(), longText.size());
+
+    bind(QStringLiteral("select id,body,tag from notes"));
+    m_grid.setCurrentIndex(body);
+    m_grid.edit(body);
+    editor = openEditor<QPlainTextEdit>(m_grid);
+    ASSERT_NE(editor, nullptr);
+    editor->setPlainText(longText + QStringLiteral("!"));
+    m_grid.setCurrentIndex(m_grid.model()->index(0, 0));
+    QApplication::processEvents();
+    EXPECT_TRUE(OkMessageBox::shownTexts().isEmpty());
+    const QString stored = m_database.scalarText(QStringLiteral("select body from notes"));
+    EXPECT_EQ(stored.size(), longText.size() + 1);
+    EXPECT_TRUE(stored == longText + QStringLiteral("!")) << stored.right(10).toStdString();
+}
+
+TEST_F(DataGridTest, RebindingOrReopeningWritesTheOpenEditorFirstAndRebuildsTheColumns)
+{
+    Recordset recordset = bind(catalogueStatement);
+    const QModelIndex caption = m_grid.model()->index(0, 1);
+    m_grid.setCurrentIndex(caption);
+    m_grid.edit(caption);
+    auto* editor = openEditor<QLineEdit>(m_grid);
+    ASSERT_NE(editor, nullptr);
+    editor->setText(QStringLiteral("名字"));
+    m_control.SetRecordSource(QStringLiteral("select d1,d26 from inquiry"));
+    m_control.Refresh();
+    m_tester.reset(); // see bind()
+    m_grid.SetDataSource(m_control.Recordset());
+    EXPECT_EQ(m_database.scalarText(QStringLiteral("select chna from contrast where nober=1")),
+        QStringLiteral("名字"));
+    EXPECT_EQ(m_grid.Columns().Count(), 2);
+
+    // Close and Open of the bound record set in one handler: new fields, new captions, and an
+    // edit goes to the table now read.
+    Recordset bound = m_control.Recordset();
+    m_grid.Columns().Item(1).SetVisible(false);
+    m_grid.edit(m_grid.model()->index(1, 0));
+    editor = openEditor<QLineEdit>(m_grid);
+    ASSERT_NE(editor, nullptr);
+    editor->setText(QStringLiteral("李四四"));
+    bound.Close();
+    glimora::data::Connection connection = glimora::data::Connection::create();
+    connection.Open(m_database.connectionString());
+    bound.Open(QStringLiteral("select nober,chna,engl from contrast"), connection);
+    m_tester = std::make_unique<QAbstractItemModelTester>(
+        m_grid.model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+    EXPECT_EQ(m_database.scalarText(QStringLiteral("select d1 from inquiry where d60 = 2")),
+        QStringLiteral("李四四"));
+    ASSERT_EQ(m_grid.Columns().Count(), 3);
+    EXPECT_EQ(m_grid.Columns().Item(1).Caption(), QStringLiteral("chna"));
+    EXPECT_TRUE(m_grid.Columns().Item(1).Visible());
+    typeInto(0, 1, QStringLiteral("名"));
+    EXPECT_EQ(m_database.scalarText(QStringLiteral("select chna from contrast where nober=1")),
+        QStringLiteral("名"));
+    EXPECT_EQ(m_database.scalarText(QStringLiteral("select d1 from inquiry where d60 = 1")),
+        QStringLiteral("张三"));
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 #include <QCoreApplication>
+#include <QFile>
 #include <QSignalSpy>
 #include <QStringEncoder>
 #include <QTest>
@@ -119,11 +120,11 @@ TEST_F(WebBrowserTest, TheTextViewShowsLocalFiles)
     CWebBrowser2 browser(view, nullptr);
     QSignalSpy completed(&browser, &CWebBrowser2::DocumentComplete);
     browser.Navigate(QUrl::fromLocalFile(workspace.filePath(QStringLiteral("home.htm"))).toString());
-    ASSERT_EQ(completed.count(), 1);
+    EXPECT_EVENTUALLY(completed.count() == 1);
     EXPECT_TRUE(plainText(*view).contains(QStringLiteral("本地首页")));
 
     browser.Navigate(QStringLiteral("home.htm")); // a path relative to the working directory
-    ASSERT_EQ(completed.count(), 2);
+    EXPECT_EVENTUALLY(completed.count() == 2);
     EXPECT_TRUE(completed.last().at(1).toBool());
 }
 
@@ -150,6 +151,32 @@ TEST_F(WebBrowserTest, AnAddressWithoutSchemeIsAWebAddress)
     EXPECT_EVENTUALLY(completed.count() == 1);
     EXPECT_TRUE(completed.first().at(1).toBool());
     EXPECT_TRUE(plainText(*view).contains(QStringLiteral("欢迎光临")));
+}
+
+TEST_F(WebBrowserTest, ALargeLocalFileIsNotReadPastTheCapNorOnTheScreensThread)
+{
+    TempWorkspace workspace;
+    {
+        QFile large(workspace.filePath(QStringLiteral("large.htm")));
+        ASSERT_TRUE(large.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(large.resize(TextPageView::MaximumPageBytes * 5 / 2)); // 40 MB
+    }
+    workspace.writeFile(QStringLiteral("small.htm"), QByteArray("<html><body>small page</body></html>"));
+    auto* view = new TextPageView;
+    CWebBrowser2 browser(view, nullptr);
+    QSignalSpy completed(&browser, &CWebBrowser2::DocumentComplete);
+    browser.Navigate(QUrl::fromLocalFile(workspace.filePath(QStringLiteral("large.htm"))).toString());
+    EXPECT_EQ(completed.count(), 0); // the screen goes on while the file is read
+    EXPECT_EVENTUALLY(completed.count() == 1);
+    EXPECT_FALSE(completed.last().at(1).toBool());
+    EXPECT_TRUE(plainText(*view).contains(QStringLiteral("页面过大")));
+
+    // Gone on before the large read ends: only the last page shows.
+    browser.Navigate(QUrl::fromLocalFile(workspace.filePath(QStringLiteral("large.htm"))).toString());
+    browser.Navigate(QUrl::fromLocalFile(workspace.filePath(QStringLiteral("small.htm"))).toString());
+    EXPECT_EVENTUALLY(plainText(*view).contains(QStringLiteral("small page")));
+    QTest::qWait(50);
+    EXPECT_TRUE(plainText(*view).contains(QStringLiteral("small page")));
 }
 
 TEST_F(WebBrowserTest, TheBrowserOfThisBuildShowsAPageFromTheLoopbackServer)
