@@ -15,6 +15,14 @@ bool isComparable(DataType type)
     return type != DataType::LongVarChar && type != DataType::LongVarWChar && type != DataType::LongVarBinary;
 }
 
+// Whether the value read is exactly the value stored: a decimal of more than 18 digits
+// cannot be carried whole, and a check on it would fail for every row.
+bool isCarriedExactly(const FieldInfo& field)
+{
+    const bool decimal = field.type == DataType::Numeric || field.type == DataType::Decimal;
+    return !decimal || field.precision <= 18;
+}
+
 } // namespace
 
 std::shared_ptr<RecordsetData> RecordsetData::open(std::shared_ptr<Session> session, ExecuteResult result,
@@ -489,7 +497,8 @@ QString RecordsetData::rowCriteria(const QList<Variant>& row) const
     QStringList conditions { keyCriteria(keyValues) };
     for (qsizetype i = 0; i < m_fields.size(); ++i) {
         const QString& column = m_target->baseColumns[i];
-        if (column.isEmpty() || m_target->keyFields.contains(int(i)) || !isComparable(m_fields[i].type))
+        if (column.isEmpty() || m_target->keyFields.contains(int(i)) || !isComparable(m_fields[i].type)
+            || !isCarriedExactly(m_fields[i]))
             continue;
         if (row[i].isNull() || row[i].isEmpty())
             conditions.append(SqlLiteral::identifier(column) + QStringLiteral(" IS NULL"));

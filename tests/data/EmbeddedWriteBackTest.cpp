@@ -119,8 +119,8 @@ TEST_F(EmbeddedWriteBackTest, ANewRowIsNeverTakenForAnotherByAKeyThatIsNotAnIden
     EXPECT_EQ(rs.Item(QStringLiteral("name")).Value().toString(), QStringLiteral("new"));
     EXPECT_EQ(rs.Item(QStringLiteral("k")).Value().toInt64(), 0);
     rs.Delete();
-    EXPECT_EQ(otherSees(QStringLiteral("select count(*) from p where name = 'three'")), QStringLiteral("1"));
-    EXPECT_EQ(otherSees(QStringLiteral("select count(*) from p where name = 'new'")), QStringLiteral("0"));
+    EXPECT_EQ(otherSees(QStringLiteral("select name from p where k = 3")), QStringLiteral("three"));
+    EXPECT_EQ(otherSees(QStringLiteral("select name from p where name = 'new'")), QStringLiteral("<none>"));
 
     // Values that an older row holds too: the row read before is not the new one.
     rs.AddNew(QStringLiteral("name"), Variant::fromString(QStringLiteral("two")));
@@ -151,7 +151,7 @@ TEST_F(EmbeddedWriteBackTest, RowsAreFoundAgainByTheValuesTheServerStored)
         EXPECT_NO_THROW(rs.UpdateBatch()) << "row " << row;
         rs.MoveNext();
     }
-    EXPECT_EQ(otherSees(QStringLiteral("select count(*) from r where name = 'edited'")), QStringLiteral("2"));
+    EXPECT_EQ(otherSees(QStringLiteral("select name from r where id = 2")), QStringLiteral("edited"));
 
     // A value the server rounds: the row shows what is stored, and the next edit finds it.
     rs.MoveFirst();

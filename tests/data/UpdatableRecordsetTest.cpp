@@ -57,7 +57,15 @@ protected:
         m_recordset.Open(QStringLiteral("select d1,d21,d51 from inquiry where d1 like '%'"), m_connection);
     }
 
-    QString lastStatement() const { return m_server->executed.last(); }
+    // The last statement that changed rows (a write is followed by reading the row back).
+    QString lastStatement() const
+    {
+        for (qsizetype i = m_server->executed.size() - 1; i >= 0; --i) {
+            if (!m_server->executed[i].startsWith(QLatin1String("SELECT")))
+                return m_server->executed[i];
+        }
+        return {};
+    }
 
     std::shared_ptr<FakeServer> m_server = std::make_shared<FakeServer>();
     qint64 m_rowsAffected = 1;
@@ -91,6 +99,31 @@ TEST_F(UpdatableRecordsetTest, WritesTheCurrentRecordByKeyWithItsReadValues)
     EXPECT_EQ(lastStatement(),
         QStringLiteral("UPDATE inquiry SET d51 = 0xff0010 WHERE d60 = 2 AND d1 = N'b' AND d21 IS NULL"));
     EXPECT_EQ(m_recordset.Item(2).Value(), Variant::fromBytes(QByteArray("\xff\x00\x10", 3)));
+}
+
+TEST(UpdatableRecordsetWideDecimalTest, ADecimalTooWideToCarryIsLeftOutOfTheRowCheck)
+{
+    auto server = std::make_shared<FakeServer>();
+    server->primaryKeys.insert(QStringLiteral("r"), { QStringLiteral("id") });
+    FakeResult rows;
+    rows.fields = FakeServer::fieldsOf({ { QStringLiteral("id"), DataType::Integer },
+        { QStringLiteral("d"), DataType::Numeric }, { QStringLiteral("m"), DataType::Numeric } });
+    rows.fields[1].precision = 38;
+    rows.fields[1].scale = 10;
+    rows.fields[2].precision = 18;
+    rows.fields[2].scale = 2;
+    rows.rows = { { Variant::fromInt32(1), Variant::fromDecimal(Decimal { 123, 10 }),
+        Variant::fromDecimal(Decimal { 500, 2 }) } };
+    server->answers.insert(QStringLiteral("select id,d,m from r"), rows);
+    server->fallback = [](const QString&) { return FakeResult { {}, {}, 1, {}, -1 }; };
+    Connection connection = Connection::create();
+    connection.Open(QStringLiteral("fake"), std::make_shared<FakeBackend>(server));
+    Recordset recordset = Recordset::create();
+    recordset.Open(QStringLiteral("select id,d,m from r"), connection);
+    recordset.Item(2).SetValue(Variant::fromDecimal(Decimal { 600, 2 }));
+    recordset.UpdateBatch();
+    EXPECT_TRUE(server->executed.contains(QStringLiteral("UPDATE r SET m = 6.00 WHERE id = 1 AND m = 5.00")))
+        << server->executed.join(QLatin1Char('\n')).toStdString();
 }
 
 TEST_F(UpdatableRecordsetTest, RowChangedByAnotherWriterIsAnErrorAndKeepsTheTableValue)
