@@ -226,12 +226,25 @@ void ConfigDialog::bindCatalogueGrid()
     grid->setFocus();
 }
 
+namespace {
+
+QString notWritten()
+{
+    return QString::fromUtf8("设置文件无法写入，修改未保存.");
+}
+
+} // namespace
+
 void ConfigDialog::OnSave()
 {
     const QString text = editorText();
     if (isSettingTab(m_currentTab)) {
         const StoredSetting& setting = storedSettings[m_currentTab];
-        app::WriteSetting(QString::fromLatin1(setting.section), QString::fromLatin1(setting.key), text);
+        if (!app::WriteSetting(
+                QString::fromLatin1(setting.section), QString::fromLatin1(setting.key), text)) {
+            ui::OkMessageBox::show(this, notWritten());
+            return;
+        }
         setEditorText(QString());
     } else if (m_currentTab == CompanyNameTab || m_currentTab == ReportTitleTab) {
         const int nober = m_currentTab == CompanyNameTab ? 100 : 101;
@@ -255,7 +268,11 @@ void ConfigDialog::OnSave()
             const qsizetype equals = line.indexOf(QLatin1Char('='));
             const QString key = equals == -1 ? QString() : line.left(equals);
             const QString value = equals == -1 ? line : line.mid(equals + 1);
-            app::WriteSetting(comfil, key, value);
+            if (!app::WriteSetting(comfil, key, value)) {
+                // The text stays, so that saving again writes every line.
+                ui::OkMessageBox::show(this, notWritten());
+                return;
+            }
             position = end + 1;
         }
         setEditorText(QString());

@@ -12,6 +12,8 @@
 #include "ui/TabControl.h"
 
 #include <gtest/gtest.h>
+#include <QDir>
+#include <QFile>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -187,6 +189,27 @@ TEST_F(ConfigDialogTest, CorrespondenceLinesWriteTheirKeysAsTyped)
     EXPECT_TRUE(settingsFile().contains("\r\n=\r\n"));
     EXPECT_FALSE(settingsFile().contains("loose text"));
     EXPECT_EQ(app::ReadSetting("comfil", "com2", ""), "d7");
+}
+
+TEST_F(ConfigDialogTest, ASettingNotWrittenIsReportedAndKeepsItsText)
+{
+    ConfigDialog dialog;
+    // A settings file that cannot be written: said so, and the typed keys are kept.
+    const QString path = station.workspace().filePath("uinfo.ini");
+    QFile::rename(path, path + ".away");
+    QDir(station.workspace().path()).mkdir("uinfo.ini");
+    dialog.chooseTab(ConfigDialog::CorrespondenceTab);
+    editor(dialog)->setPlainText("com1=d8");
+    click(dialog, 1004);
+    EXPECT_EQ(ui::OkMessageBox::shownTexts().last(), u("设置文件无法写入，修改未保存."));
+    EXPECT_EQ(editor(dialog)->toPlainText(), "com1=d8");
+    dialog.chooseTab(ConfigDialog::DatabaseNameTab);
+    typeInto(dialog, "shop");
+    click(dialog, 1004);
+    EXPECT_EQ(ui::OkMessageBox::shownTexts().size(), 2);
+    EXPECT_EQ(editor(dialog)->toPlainText(), "shop");
+    QDir(station.workspace().path()).rmdir("uinfo.ini");
+    QFile::rename(path + ".away", path);
 }
 
 TEST_F(ConfigDialogTest, TheStatementConsoleIsForSaAloneEveryTime)
