@@ -30,7 +30,7 @@ QFont font(int pixelSize, bool bold)
 } // namespace
 
 QByteArray DemoPictures::draw(
-    const QString& category, const QString& form, const QString& name, const QString& specification, int seed)
+    const QString& category, const QString& form, const QString& name, const QString& packing, int seed)
 {
     const QSize size(640, 480);
     QImage image(size, QImage::Format_RGB32);
@@ -66,7 +66,7 @@ QByteArray DemoPictures::draw(
     painter.setFont(font(40, true));
     painter.drawText(front.adjusted(16, 16, -16, -110), Qt::AlignCenter | Qt::TextWordWrap, name);
     painter.setFont(font(24, false));
-    painter.drawText(front.adjusted(16, 180, -16, -10), Qt::AlignCenter | Qt::TextWordWrap, specification);
+    painter.drawText(front.adjusted(16, 180, -16, -10), Qt::AlignCenter | Qt::TextWordWrap, packing);
     painter.setPen(colour.darker(160));
     painter.setFont(font(16, false));
     painter.drawText(QRectF(front.left(), front.top() + 150, front.width(), 22), Qt::AlignCenter,
