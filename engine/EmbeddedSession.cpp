@@ -204,7 +204,8 @@ data::ExecuteResult EmbeddedSession::execute(const QString& batch, int commandTi
 QStringList EmbeddedSession::primaryKeyColumns(const QString& table)
 {
     std::lock_guard busy(m_busy);
-    if (!m_database)
+    // As for a missing table: whoever may not read it learns nothing of its columns.
+    if (!m_database || !m_permissions.canRead())
         return {};
     try {
         const std::optional<TableInfo> info = m_database->table(table);
@@ -238,7 +239,7 @@ void EmbeddedSession::stopIfKilled() const
 QString EmbeddedSession::identityColumn(const QString& table)
 {
     std::lock_guard busy(m_busy);
-    if (!m_database)
+    if (!m_database || !m_permissions.canRead())
         return {};
     try {
         const std::optional<TableInfo> info = m_database->table(table);
@@ -829,9 +830,16 @@ void EmbeddedSession::requireRead(const QString& table)
 
 TableInfo EmbeddedSession::openRowset(const TableSource& source)
 {
-    // Checked before the workbook is opened: the file is the server's to read, not the caller's.
-    m_permissions.requireRead(QStringLiteral("OPENROWSET"));
     const QString provider = source.provider.trimmed();
+    // The workbook is read with the server's own access to files, so reading one is a right
+    // over the whole server (ADMINISTER BULK OPERATIONS), never one that some database gives.
+    // Checked before the file is touched: not even its existence is told.
+    if (!m_login.sysadmin && !m_catalogue->isServerRoleMember(m_login.name, QStringLiteral("bulkadmin")))
+        throw ServerError(7415,
+            QStringLiteral("Ad hoc access to OLE DB provider '%1' has been denied. You must access this "
+                           "provider through a linked server.")
+                .arg(provider),
+            16, 1);
     if (provider.compare(QLatin1String("Microsoft.Jet.OLEDB.4.0"), Qt::CaseInsensitive) != 0
         && provider.compare(QLatin1String("Microsoft.ACE.OLEDB.12.0"), Qt::CaseInsensitive) != 0)
         throw ServerError(

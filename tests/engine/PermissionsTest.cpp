@@ -86,7 +86,9 @@ TEST_F(PermissionsTest, EveryTableAStatementReadsNeedsTheReadRightAtAnyDepth)
     EXPECT_EQ(column(*m_sa, "use shop select v from log order by v"), (QStringList { "x", "y" }));
 }
 
-TEST_F(PermissionsTest, WorkbookRowsetsAreReadOnlyByThoseWhoMayRead)
+// A workbook is read with the server's own access to files: reading one is a server-wide
+// right (sysadmin, bulkadmin), never one that owning or reading some database gives.
+TEST_F(PermissionsTest, WorkbookRowsetsAreReadOnlyByBulkAdministrators)
 {
     int reads = 0;
     m_backend->setRowsetReader([&](const QString&, const QString&, bool) {
@@ -97,17 +99,45 @@ TEST_F(PermissionsTest, WorkbookRowsetsAreReadOnlyByThoseWhoMayRead)
         return table;
     });
     const QString rowset = "openrowset('Microsoft.Jet.OLEDB.4.0','Excel 5.0;HDR=no;Database=/srv/x.xls',s$)";
-    auto bob = as("bob");
-    for (const QString& batch : { "select * from " + rowset, "select * from (select * from " + rowset + ") d",
-             "select (select top 1 F1 from " + rowset + ")" }) {
-        SCOPED_TRACE(batch.toStdString());
-        QString message;
-        EXPECT_EQ(errorOf(*bob, batch, &message), 229);
-        EXPECT_EQ(message, QString::fromLatin1(Denied).arg("OPENROWSET"));
+    run(*m_sa,
+        "use shop Exec sp_addrolemember db_datareader,'bob' Exec sp_addlogin 'bulk','pw',shop"
+        " Exec sp_adduser 'bulk' Exec sp_addsrvrolemember 'bulk',bulkadmin"
+        " Exec sp_addsrvrolemember 'carol',dbcreator");
+    auto carol = connect("carol", "pw", "master");
+    run(*carol, "create database mine use mine create table log(v nvarchar(50))");
+    // A reader of shop, an owner of shop, and the owner of a database of her own making.
+    std::vector<std::unique_ptr<data::BackendSession>> sessions;
+    sessions.push_back(as("bob"));
+    sessions.push_back(as("dora"));
+    sessions.push_back(std::move(carol));
+    for (const auto& session : sessions) {
+        for (const QString& batch :
+            { "select * from " + rowset, "select * from (select * from " + rowset + ") d",
+                "select (select top 1 F1 from " + rowset + ")" }) {
+            SCOPED_TRACE(batch.toStdString());
+            QString message;
+            EXPECT_EQ(errorOf(*session, batch, &message), 7415);
+            EXPECT_EQ(message,
+                "Ad hoc access to OLE DB provider 'Microsoft.Jet.OLEDB.4.0' has been denied. You must access "
+                "this provider through a linked server.");
+        }
     }
+    EXPECT_EQ(errorOf(*sessions[1], "insert log select * from " + rowset), 7415);
     EXPECT_EQ(reads, 0);
     EXPECT_EQ(
-        column(*as("dora"), "select * from (select * from " + rowset + ") d"), QStringList { "private" });
+        column(*as("bulk"), "select * from (select * from " + rowset + ") d"), QStringList { "private" });
+    EXPECT_EQ(column(*connect(), "select * from " + rowset), QStringList { "private" });
+}
+
+TEST_F(PermissionsTest, KeysOfATableAreNamedOnlyToThoseWhoMayReadIt)
+{
+    run(*m_sa, "use shop create table keyed(id int identity(1,1) primary key, v int)");
+    auto bob = as("bob");
+    EXPECT_EQ(bob->primaryKeyColumns("keyed"), QStringList());
+    EXPECT_EQ(bob->identityColumn("keyed"), QString());
+    auto dora = as("dora");
+    EXPECT_EQ(dora->primaryKeyColumns("keyed"), QStringList { "id" });
+    EXPECT_EQ(dora->identityColumn("keyed"), "id");
 }
 
 TEST_F(PermissionsTest, DenyRolesWinOverEveryGrantButTheOwnersOwn)
