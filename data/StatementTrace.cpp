@@ -18,12 +18,27 @@ QMutex& traceMutex()
     return mutex;
 }
 
+// A statement that may carry a password is written as SQL Server's traces write it: the
+// text replaced by a comment naming what was found.
+QString traceableText(const QString& statement)
+{
+    static const char* const secretBearing[]
+        = { "sp_password", "sp_addlogin", "sp_addapprole", "sp_setapprole", "password" };
+    for (const char* term : secretBearing) {
+        if (statement.contains(QLatin1String(term), Qt::CaseInsensitive))
+            return QStringLiteral("-- '%1' was found in the text of this event. The text has been replaced "
+                                  "with this comment for security reasons.")
+                .arg(QLatin1String(term));
+    }
+    return statement;
+}
+
 void append(const QString& outcome, const QString& statement, qint64 microseconds)
 {
     const QString path = StatementTrace::filePath();
     if (path.isEmpty())
         return;
-    QString text = statement;
+    QString text = traceableText(statement);
     text.replace(QLatin1String("\r\n"), QLatin1String(" "));
     text.replace(QLatin1Char('\n'), QLatin1Char(' '));
     text.replace(QLatin1Char('\r'), QLatin1Char(' '));
@@ -32,7 +47,8 @@ void append(const QString& outcome, const QString& statement, qint64 microsecond
         + QLatin1Char('\t') + text + QLatin1Char('\n');
     QMutexLocker lock(&traceMutex());
     QFile file(path);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Append))
+    // A new trace is its administrator's alone: it holds the records that the statements name.
+    if (file.open(QIODevice::WriteOnly | QIODevice::Append, QFileDevice::ReadOwner | QFileDevice::WriteOwner))
         file.write(line.toUtf8());
 }
 

@@ -1,14 +1,16 @@
 #include "FakeBackend.h"
 #include "tests/support/TempWorkspace.h"
 
-#include "settings/SettingsFile.h"
 #include "data/BackendRouter.h"
 #include "data/DbError.h"
 #include "data/SharedDatabase.h"
 #include "data/StatementRecorder.h"
+#include "data/StatementTrace.h"
 #include "data/ValueReaders.h"
+#include "settings/SettingsFile.h"
 
 #include <gtest/gtest.h>
+#include <QFile>
 #include <QSysInfo>
 
 using namespace glimora::data;
@@ -126,4 +128,35 @@ TEST_F(SharedDatabaseTest, EmbeddedServerThatIsNotRegisteredFailsClearly)
     connection.Open(QStringLiteral("Driver={SQL Server};Server=FAR;Database=;Uid=sa;pwd=x"));
     EXPECT_EQ(embedded->connectionStrings.size(), 1);
     EXPECT_THROW(connection.Open(QStringLiteral("again")), DbError); // already open
+}
+
+// Logins and password changes carry passwords in their text: the trace, a file that outlives
+// the run, names the statement's kind only, as SQL Server's own traces do.
+TEST_F(SharedDatabaseTest, TheTraceNeverHoldsAPassword)
+{
+    glimora::app::setSettingsDirectory(m_workspace.path());
+    m_workspace.writeFile(QStringLiteral("uinfo.ini"), "[system]\ntrace=trace.log\n");
+    StatementTrace::sent(
+        QStringLiteral("Exec sp_addlogin 'ann','hqvxnd',nivo,NULL Exec sp_adduser 'ann',NULL,"
+                       "db_owner Exec sp_password  'hqvxnd','Ann-Secret','ann'"),
+        10, -1);
+    StatementTrace::failed(QStringLiteral("EXEC SP_PASSWORD 'Old-Secret','New-Secret'"), 10, 15211);
+    StatementTrace::sent(QStringLiteral("alter login ann with password = 'Ann-Secret'"), 10, -1);
+    StatementTrace::sent(QStringLiteral("select d1 from inquiry"), 10, -1);
+    const QStringList lines = QString::fromUtf8(m_workspace.readFile(QStringLiteral("trace.log")))
+                                  .split('\n', Qt::SkipEmptyParts);
+    glimora::app::setSettingsDirectory(QString());
+    ASSERT_EQ(lines.size(), 4);
+    const QString replaced = QStringLiteral(
+        "\t-- '%1' was found in the text of this event. The text has been replaced with this comment for "
+        "security reasons.");
+    EXPECT_TRUE(lines[0].endsWith(replaced.arg(QStringLiteral("sp_password")))) << lines[0].toStdString();
+    EXPECT_TRUE(lines[1].endsWith(replaced.arg(QStringLiteral("sp_password")))) << lines[1].toStdString();
+    EXPECT_TRUE(lines[2].endsWith(replaced.arg(QStringLiteral("password")))) << lines[2].toStdString();
+    EXPECT_TRUE(lines[3].endsWith(QStringLiteral("\tselect d1 from inquiry")));
+    EXPECT_TRUE(lines[1].contains(QStringLiteral("\terror 15211\t")));
+    // Who may read the trace is the administrator's choice; a new one is his alone.
+    EXPECT_EQ(QFile::permissions(m_workspace.filePath(QStringLiteral("trace.log")))
+            & (QFileDevice::ReadGroup | QFileDevice::ReadOther),
+        QFileDevice::Permissions());
 }
