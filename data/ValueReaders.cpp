@@ -5,13 +5,44 @@
 
 namespace glimora::data {
 
+namespace {
+
+// A decimal with six places, as "%f" writes a number, but from its digits: a double would
+// change those beyond the 15th, and the drill-down puts this text back into its conditions.
+// Places beyond the sixth round half away from zero.
+QString sixPlaces(const Decimal& value)
+{
+    constexpr int places = 6;
+    if (value.scale < 0 || value.scale > 18)
+        return QString::asprintf("%f", value.toDouble());
+    if (value.scale <= places) {
+        QString text = value.toString();
+        if (value.scale == 0)
+            text += QLatin1Char('.');
+        return text + QString(places - value.scale, QLatin1Char('0'));
+    }
+    const bool negative = value.unscaledValue < 0;
+    const quint64 magnitude
+        = negative ? quint64(0) - quint64(value.unscaledValue) : quint64(value.unscaledValue);
+    quint64 divisor = 1;
+    for (int i = places; i < value.scale; ++i)
+        divisor *= 10;
+    quint64 kept = magnitude / divisor;
+    if ((magnitude % divisor) * 2 >= divisor)
+        ++kept;
+    return Decimal { negative ? -qint64(kept) : qint64(kept), places }.toString();
+}
+
+} // namespace
+
 QString ValueText(const Variant& value)
 {
     switch (value.kind()) {
     case Variant::Kind::Null:
         return QString();
-    case Variant::Kind::Int32:
     case Variant::Kind::Decimal:
+        return sixPlaces(value.toDecimal());
+    case Variant::Kind::Int32:
     case Variant::Kind::Single:
         return QString::asprintf("%f", value.toDouble());
     case Variant::Kind::DateTime: {
