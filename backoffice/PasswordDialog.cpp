@@ -1,6 +1,7 @@
 #include "backoffice/PasswordDialog.h"
 
 #include "backoffice/PasswordStatements.h"
+#include "data/AsciiBlanks.h"
 #include "data/ConnectionString.h"
 #include "data/DbError.h"
 #include "data/SharedDatabase.h"
@@ -45,8 +46,9 @@ void PasswordDialog::OnInitDialog()
 
 void PasswordDialog::OnChange()
 {
-    const QString password = control<QLineEdit>(NewPasswordBox)->text().trimmed();
-    const QString repeated = control<QLineEdit>(RepeatBox)->text().trimmed();
+    // ASCII blanks only, as the login trims them: a wide space is part of the password.
+    const QString password = data::withoutAsciiBlanks(control<QLineEdit>(NewPasswordBox)->text());
+    const QString repeated = data::withoutAsciiBlanks(control<QLineEdit>(RepeatBox)->text());
     if (password.isEmpty()) {
         ui::OkMessageBox::show(this, QString::fromUtf8("密码不能为空"));
         return;

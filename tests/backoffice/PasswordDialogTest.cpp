@@ -79,6 +79,19 @@ TEST_F(PasswordDialogTest, ChangesTheOwnPasswordTwiceInOneRun)
     EXPECT_TRUE(canLogIn("sa", "third"));
 }
 
+TEST_F(PasswordDialogTest, WideSpacesArePartOfThePasswordAsTheLoginKeepsThem)
+{
+    // The login trims ASCII blanks only; a change that trimmed more would set a password
+    // that the next login, typed the same way, no longer matches.
+    const QString typed = QString::fromUtf8("\u3000wide\u00a0\u3000");
+    PasswordDialog dialog;
+    EXPECT_EQ(change(dialog, QStringLiteral(" \t") + typed + QStringLiteral("\r "), typed),
+        QStringList { QString("Exec sp_password '") + SaPassword + "','" + typed + "',sa" });
+    EXPECT_EQ(dialog.result(), ui::IDOK);
+    EXPECT_TRUE(canLogIn("sa", typed));
+    EXPECT_EQ(data::SharedDatabase::login().password, typed);
+}
+
 TEST_F(PasswordDialogTest, ALoginWithoutPasswordUsesTheNullFormAndARefusalSaysSo)
 {
     sql("exec sp_addlogin 'ann',NULL", "master");
