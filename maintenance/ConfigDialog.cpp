@@ -2,6 +2,7 @@
 
 #include "components/CAdodc.h"
 #include "components/CDataGrid.h"
+#include "data/AsciiBlanks.h"
 #include "data/CatalogueCaptions.h"
 #include "data/ConnectionString.h"
 #include "data/DbError.h"
@@ -73,15 +74,6 @@ QList<int> correspondenceKeys()
             keys.append(i);
     }
     return keys;
-}
-
-QString withoutTrailingWhiteSpace(QString text)
-{
-    qsizetype end = text.size();
-    while (end > 0 && text[end - 1].isSpace())
-        --end;
-    text.truncate(end);
-    return text;
 }
 
 const QString comfil = QStringLiteral("comfil");
@@ -186,7 +178,7 @@ void ConfigDialog::OnTabChanged()
         bindCatalogueGrid();
     } else if (m_currentTab == CorrespondenceTab) {
         control(ExecuteButton)->setEnabled(false);
-        showEditor(withoutTrailingWhiteSpace(correspondenceText()), true);
+        showEditor(data::withoutTrailingAsciiBlanks(correspondenceText()), true);
         control(EditorId)->setFocus();
     } else if (m_currentTab == BatchTab) {
         showEditor(QString(), false);
@@ -294,7 +286,7 @@ void ConfigDialog::OnCancel()
 
 void ConfigDialog::OnExecute()
 {
-    const QString statement = editorText().trimmed();
+    const QString statement = data::withoutAsciiBlanks(editorText());
     try {
         data::Command& command = data::SharedDatabase::command();
         command.SetCommandText(statement);

@@ -1,5 +1,6 @@
 #include "maintenance/UserManageDialog.h"
 
+#include "data/AsciiBlanks.h"
 #include "data/DbError.h"
 #include "data/SharedDatabase.h"
 #include "data/ValueReaders.h"
@@ -37,15 +38,6 @@ const QString& allUsers()
 QString systemError()
 {
     return QString::fromUtf8("系统异常，请稍后果再试");
-}
-
-QString withoutTrailingWhiteSpace(QString text)
-{
-    qsizetype end = text.size();
-    while (end > 0 && text[end - 1].isSpace())
-        --end;
-    text.truncate(end);
-    return text;
 }
 
 } // namespace
@@ -139,7 +131,7 @@ void UserManageDialog::loadUserList()
         data::Recordset& rows = data::SharedDatabase::recordset();
         if (!(rows.BOF() && rows.EndOfFile())) {
             for (rows.MoveFirst(); !rows.EndOfFile(); rows.MoveNext())
-                names << withoutTrailingWhiteSpace(data::ValueText(0));
+                names << data::withoutTrailingAsciiBlanks(data::ValueText(0));
         }
     } catch (const data::DbError&) {
         ui::OkMessageBox::show(this, QString::fromUtf8("数据库异常，请稍后再试"));
@@ -224,7 +216,7 @@ void UserManageDialog::OnNew()
 
 void UserManageDialog::OnDelete()
 {
-    const QString name = control<QLineEdit>(NameBox)->text().trimmed();
+    const QString name = data::withoutAsciiBlanks(control<QLineEdit>(NameBox)->text());
     if (name.isEmpty())
         return;
     try {

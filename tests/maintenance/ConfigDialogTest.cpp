@@ -382,3 +382,15 @@ TEST_F(ConfigDialogTest, ACorrespondenceKeyTypedWithBlanksReplacesItsLine)
     EXPECT_EQ(app::ReadSetting("comfil", "com19", ""), "d7");
     EXPECT_EQ(settingsFile().count('\n'), lines); // each replaced its line
 }
+
+// The screen trims ASCII blanks only, as the old platform did: wide spaces are text.
+TEST_F(ConfigDialogTest, WideSpacesAreKeptWhereBlanksAreTrimmed)
+{
+    ConfigDialog dialog;
+    dialog.chooseTab(ConfigDialog::BatchTab);
+    editor(dialog)->setPlainText(u(" \nselect 1 --\u6ce8\u3000\n\t"));
+    data::StatementRecorder::start();
+    click(dialog, 1003);
+    EXPECT_EQ(data::StatementRecorder::statements(), QStringList { u("select 1 --\u6ce8\u3000") });
+    EXPECT_EQ(ui::OkMessageBox::shownTexts(), QStringList { u("指令执行完成") });
+}

@@ -358,3 +358,21 @@ TEST_F(UserManageDialogTest, ANameThatIsAlreadyALoginNeverTakesThatLoginOver)
     command.SetCommandText("Exec sp_addlogin 'probe','Probe-pass1'");
     EXPECT_THROW(command.Execute(), data::DbError);
 }
+
+// The screen trims ASCII blanks only: a full-width space ending a name is part of it, in the
+// list and in the statements that name the user.
+TEST_F(UserManageDialogTest, WideSpacesEndingANameStayPartOfIt)
+{
+    const QString wide = u("张三\u3000");
+    station.execute(u("insert username(uname,acc1) values(N'张三\u3000 ',1)"));
+    UserManageDialog dialog;
+    EXPECT_EQ(listed(dialog), (QStringList { u("所有用户"), "bob", wide }));
+
+    data::StatementRecorder::start();
+    dialog.control<QLineEdit>(1002)->setText(QStringLiteral(" \t") + wide + QStringLiteral(" "));
+    click(dialog, 1006);
+    const QStringList sent = data::StatementRecorder::statements();
+    ASSERT_FALSE(sent.isEmpty());
+    EXPECT_TRUE(sent[0].endsWith(QStringLiteral("Exec sp_droplogin '") + wide + QStringLiteral("'")))
+        << sent[0].toStdString();
+}
