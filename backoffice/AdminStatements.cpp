@@ -1,6 +1,6 @@
 #include "backoffice/AdminStatements.h"
 
-#include "backoffice/QuotedText.h"
+#include "data/SqlLiteral.h"
 
 namespace glimora::backoffice::AdminStatements {
 
@@ -9,7 +9,7 @@ QString rights(const QString& userName)
     return QStringLiteral(
                "select uname,acc1,acc2,acc3,acc4,acc5,acc6,acc7,acc8,acc9,acc10 from username where "
                "uname='")
-        + quotedText(userName) + QLatin1Char('\'');
+        + data::SqlLiteral::quotesDoubled(userName) + QLatin1Char('\'');
 }
 
 } // namespace glimora::backoffice::AdminStatements

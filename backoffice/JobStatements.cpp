@@ -1,13 +1,13 @@
 #include "backoffice/JobStatements.h"
 
-#include "backoffice/QuotedText.h"
+#include "data/SqlLiteral.h"
 
 namespace glimora::backoffice::JobStatements {
 
 QString import(const QString& insertText, const QString& workbookPath)
 {
     QString tail = insertText;
-    tail.replace(QLatin1String("?%"), quotedText(workbookPath));
+    tail.replace(QLatin1String("?%"), data::SqlLiteral::quotesDoubled(workbookPath));
     return QStringLiteral("insert inquiry") + tail;
 }
 
@@ -21,13 +21,13 @@ QString backupPath(const QString& chosenPath)
 QString backup(const QString& database, const QString& path)
 {
     return QStringLiteral("backup   database   ") + database + QStringLiteral("  to   disk='")
-        + quotedText(path) + QStringLiteral("' with init");
+        + data::SqlLiteral::quotesDoubled(path) + QStringLiteral("' with init");
 }
 
 QString restore(const QString& database, const QString& path, bool dropFirst)
 {
     const QString restore = QStringLiteral("restore   database   ") + database
-        + QStringLiteral("   from   disk='") + quotedText(path) + QStringLiteral("' ");
+        + QStringLiteral("   from   disk='") + data::SqlLiteral::quotesDoubled(path) + QStringLiteral("' ");
     if (dropFirst)
         return QStringLiteral("drop database ") + database + QStringLiteral("  ") + restore;
     return QLatin1Char(' ') + restore;
@@ -35,7 +35,8 @@ QString restore(const QString& database, const QString& path, bool dropFirst)
 
 QString verify(const QString& path)
 {
-    return QStringLiteral("restore verifyonly from disk='") + quotedText(path) + QLatin1Char('\'');
+    return QStringLiteral("restore verifyonly from disk='") + data::SqlLiteral::quotesDoubled(path)
+        + QLatin1Char('\'');
 }
 
 QString dropWorkTable()
@@ -56,7 +57,7 @@ QString killConnections(const QString& database, bool requestIdColumn)
         + columns
         + QStringLiteral("   insert   table_sp_who   exec   sp_who   declare   @spid   int       DECLARE   "
                          "spid_db   CURSOR   FOR   SELECT   spid   FROM   table_sp_who   where   dbname='")
-        + quotedText(database)
+        + data::SqlLiteral::quotesDoubled(database)
         + QStringLiteral("' OPEN   spid_db    FETCH   NEXT   FROM   spid_db   into   @spid    WHILE   "
                          "@@FETCH_STATUS   =   0    BEGIN    exec('kill   '+convert(varchar(12),@spid))   "
                          "FETCH   NEXT   FROM   spid_db   INTO   @spid     END     CLOSE   spid_db     "

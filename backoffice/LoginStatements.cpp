@@ -1,6 +1,6 @@
 #include "backoffice/LoginStatements.h"
 
-#include "backoffice/QuotedText.h"
+#include "data/SqlLiteral.h"
 
 namespace glimora::backoffice::LoginStatements {
 
@@ -40,8 +40,8 @@ QString createDatabase(const QString& database)
 
 QString createTables(const QString& database, const QString& workbookPath)
 {
-    return QStringLiteral("use ") + database + QString::fromLatin1(creationText) + quotedText(workbookPath)
-        + QString::fromLatin1(importTail);
+    return QStringLiteral("use ") + database + QString::fromLatin1(creationText)
+        + data::SqlLiteral::quotesDoubled(workbookPath) + QString::fromLatin1(importTail);
 }
 
 } // namespace glimora::backoffice::LoginStatements

@@ -1,6 +1,6 @@
 #include "backoffice/PasswordStatements.h"
 
-#include "backoffice/QuotedText.h"
+#include "data/SqlLiteral.h"
 
 namespace glimora::backoffice::PasswordStatements {
 
@@ -25,11 +25,12 @@ QString change(const QString& oldPassword, const QString& newPassword, const QSt
 {
     const QString old = oldPassword.isEmpty()
         ? QStringLiteral("NULL")
-        : QLatin1Char('\'') + quotedText(oldPassword) + QLatin1Char('\'');
-    const QString user
-        = isPlainName(userName) ? userName : QStringLiteral("N'") + quotedText(userName) + QLatin1Char('\'');
-    return QStringLiteral("Exec sp_password ") + old + QStringLiteral(",'") + quotedText(newPassword)
-        + QStringLiteral("',") + user;
+        : QLatin1Char('\'') + data::SqlLiteral::quotesDoubled(oldPassword) + QLatin1Char('\'');
+    const QString user = isPlainName(userName)
+        ? userName
+        : QStringLiteral("N'") + data::SqlLiteral::quotesDoubled(userName) + QLatin1Char('\'');
+    return QStringLiteral("Exec sp_password ") + old + QStringLiteral(",'")
+        + data::SqlLiteral::quotesDoubled(newPassword) + QStringLiteral("',") + user;
 }
 
 } // namespace glimora::backoffice::PasswordStatements
