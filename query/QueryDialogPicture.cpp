@@ -87,6 +87,9 @@ void QueryDialog::ShowRecordPicture()
     ClearDisplayArea();
     m_pictureView = true;
     setTimer(0, 200);
+    // Without a current record nothing of the last record may stay on display.
+    m_picture = QImage();
+    m_pictureData = data::Variant::null();
     if (m_resultCursor.isNull() || m_resultCursor.BOF() || m_resultCursor.EndOfFile())
         return;
     try {
@@ -95,7 +98,6 @@ void QueryDialog::ShowRecordPicture()
         // The record query does not select d51.
         m_pictureData = data::Variant::null();
     }
-    m_picture = QImage();
     if (m_pictureData.kind() == data::Variant::Kind::Bytes) {
         const QRect box = pictureBox();
         m_picture = RecordPicture::decode(m_pictureData.toBytes(), box.size() - QSize(2, 2));

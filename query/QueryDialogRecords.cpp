@@ -159,6 +159,9 @@ void QueryDialog::LoadRecords()
         return;
     }
     if (m_resultCursor.BOF() && m_resultCursor.EndOfFile()) {
+        // The picture view clears the picture of the records before.
+        if (m_pictureView)
+            ShowRecordPicture();
         update();
         return;
     }

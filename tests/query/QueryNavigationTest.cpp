@@ -2,6 +2,7 @@
 #include "platform/FakeIdleClock.h"
 #include "query/QueryDialog.h"
 #include "tests/query/QueryStation.h"
+#include "ui/DropDownCombo.h"
 #include "ui/OkMessageBox.h"
 #include "ui/SkinButton.h"
 
@@ -189,6 +190,34 @@ TEST_F(NavigationTest, PictureViewStepsRecordByRecord)
     click(1145); // the data view
     EXPECT_FALSE(dialog->pictureView());
     EXPECT_FALSE(frame->isVisibleTo(dialog.get()));
+}
+
+TEST_F(NavigationTest, AQueryWithoutRecordsLeavesNoPictureOfAnEarlierRecord)
+{
+    makeDialog();
+    click(1146);
+    ASSERT_FALSE(dialog->picture().isNull());
+    const QRect box = dialog->control(1169)->geometry();
+    const auto showsPicture = [&] {
+        const QImage screen = dialog->grab().toImage();
+        return screen.pixel(box.center()) == QColor(Qt::darkGreen).rgb();
+    };
+    ASSERT_TRUE(showsPicture());
+
+    click(1144);
+    dialog->control<ui::DropDownCombo>(1000)->setEditText("none");
+    sent();
+    click(1125);
+    EXPECT_EQ(sent(), QStringList { Records + " where  d1='none'" });
+    EXPECT_TRUE(dialog->pictureView());
+    EXPECT_TRUE(dialog->picture().isNull());
+    EXPECT_FALSE(dialog->control(1169)->isVisibleTo(dialog.get()));
+    EXPECT_FALSE(showsPicture());
+
+    // The next query with records shows its first record's picture again.
+    dialog->control<ui::DropDownCombo>(1000)->setEditText("A");
+    click(1125);
+    EXPECT_TRUE(showsPicture());
 }
 
 TEST_F(NavigationTest, HomePageComesBackWhenIdleAndLeavesAtTheFirstTouch)
