@@ -1,5 +1,7 @@
 #include "query/DrillDown.h"
 
+#include "data/AsciiBlanks.h"
+
 namespace glimora::query {
 
 DrillDown::DrillDown()
@@ -28,7 +30,7 @@ QString DrillDown::breadcrumb() const
 {
     QString text = QString::fromUtf8("当前位置： ");
     for (int j = 1; j < m_level && j < Entries; ++j)
-        text += m_levelValues[j] + QStringLiteral("  ");
+        text += data::withoutAsciiBlanks(m_levelValues[j]) + QStringLiteral("  ");
     return text;
 }
 

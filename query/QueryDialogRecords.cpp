@@ -64,14 +64,18 @@ void QueryDialog::RunLevel(const QString& value)
             if (rows.BOF() && rows.EndOfFile())
                 return;
             QStringList values;
+            QStringList captions;
             rows.MoveFirst();
             while (!rows.EndOfFile()) {
-                const QString text = data::ValueText(0);
-                if (!text.isEmpty())
-                    values << text;
+                const data::Variant value = rows.Item(0).Value();
+                const QString text = data::ValueText(value);
+                if (!text.isEmpty()) {
+                    captions << text;
+                    values << QueryStatements::storedText(value, text);
+                }
                 rows.MoveNext();
             }
-            m_choices.setValues(values);
+            m_choices.setValues(values, captions);
         } catch (const data::DbError&) {
             fail(utf8("数据库异常，请稍后后再试"));
             return;
@@ -117,9 +121,13 @@ void QueryDialog::OnValueButton(int id)
         showValueButtons();
         return;
     }
+    const QString value = m_choices.visibleValue(slot);
+    if (!value.isEmpty()) {
+        RunLevel(value);
+        return;
+    }
     const ui::SkinButton* button = skinButton(id);
-    const QString caption = button ? button->caption() : control<QPushButton>(id)->text();
-    RunLevel(caption);
+    RunLevel(button ? button->caption() : control<QPushButton>(id)->text());
 }
 
 components::CAdodc* QueryDialog::dataControl()

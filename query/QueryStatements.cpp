@@ -132,6 +132,16 @@ QueryStatements::FilterCondition QueryStatements::filterCondition(
     return result;
 }
 
+QString QueryStatements::storedText(const data::Variant& value, const QString& shown)
+{
+    if (value.kind() != data::Variant::Kind::String)
+        return shown;
+    QString text = value.toString();
+    while (text.endsWith(QLatin1Char(' ')))
+        text.chop(1);
+    return text;
+}
+
 QString QueryStatements::filterEntryText(const data::Variant& value, int columnNumber)
 {
     if (columnNumber >= 1 && columnNumber <= 15)

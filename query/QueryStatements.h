@@ -49,6 +49,11 @@ public:
     static FilterCondition filterCondition(
         const std::array<QString, 20>& columns, const std::array<QString, 20>& texts);
 
+    // The text to compare a column with to find `value`, whose display text is `shown`: a
+    // text as it is stored, blanks in front and line ends included (only trailing spaces,
+    // which the server ignores in comparisons, are left out); any other value as shown.
+    static QString storedText(const data::Variant& value, const QString& shown);
+
     // The text a filter list shows for a value of a column, "" for none.
     static QString filterEntryText(const data::Variant& value, int columnNumber);
 };

@@ -11,9 +11,10 @@ QString ValueChoices::moreCaption()
     return QString::fromUtf8("更多…");
 }
 
-void ValueChoices::setValues(const QStringList& values)
+void ValueChoices::setValues(const QStringList& values, const QStringList& captions)
 {
     m_values = values;
+    m_captions = captions.size() == values.size() ? captions : values;
     m_page = 0;
 }
 
@@ -33,9 +34,9 @@ QStringList ValueChoices::visibleCaptions() const
 {
     QStringList captions;
     if (!isPaged()) {
-        captions = m_values;
+        captions = m_captions;
     } else {
-        captions = m_values.mid(m_page * PerPage, PerPage);
+        captions = m_captions.mid(m_page * PerPage, PerPage);
         while (captions.size() < PerPage)
             captions << QString();
         captions << moreCaption();
@@ -43,6 +44,14 @@ QStringList ValueChoices::visibleCaptions() const
     while (captions.size() < VisibleButtons)
         captions << QString();
     return captions;
+}
+
+QString ValueChoices::visibleValue(int slot) const
+{
+    if (slot < 1 || slot > VisibleButtons || isMoreButton(slot))
+        return QString();
+    const int first = isPaged() ? m_page * PerPage : 0;
+    return m_values.value(first + slot - 1);
 }
 
 } // namespace glimora::query

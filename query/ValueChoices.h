@@ -16,9 +16,12 @@ public:
 
     static QString moreCaption();
 
-    void setValues(const QStringList& values);
+    // `values` go into the statements as they are stored; `captions` (the values as the
+    // buttons show them, without the blanks around them) default to the values.
+    void setValues(const QStringList& values, const QStringList& captions = {});
     void clear() { setValues({}); }
     const QStringList& values() const { return m_values; }
+    const QStringList& captions() const { return m_captions; }
 
     bool isPaged() const { return m_values.size() > VisibleButtons; }
     int page() const { return m_page; }
@@ -27,11 +30,14 @@ public:
 
     // The captions of the 20 visible buttons; "" for an unused button.
     QStringList visibleCaptions() const;
+    // The value behind visible button `slot` (1..20); "" for an unused button.
+    QString visibleValue(int slot) const;
     // Whether visible button `slot` (1..20) is the one that turns the page.
     bool isMoreButton(int slot) const { return isPaged() && slot == VisibleButtons; }
 
 private:
     QStringList m_values;
+    QStringList m_captions;
     int m_page = 0;
 };
 

@@ -193,6 +193,66 @@ TEST_F(DemoQueryScreenTest, AValueWithQuotesIsFoundAndTheStationStaysUp)
     EXPECT_EQ(caption(dialog, 1003), "x");
 }
 
+namespace {
+
+class PlainQueryScreenTest : public QueryScreenTest
+{
+protected:
+    PlainQueryScreenTest()
+        : QueryScreenTest("[select]\nselect=d1,d2,d3\n")
+    {
+    }
+
+    int buttonOf(const QueryDialog& dialog, const QString& value)
+    {
+        for (const int id : QueryDialog::valueButtonIds().mid(0, 20)) {
+            if (caption(dialog, id) == value)
+                return id;
+        }
+        return 0;
+    }
+};
+
+} // namespace
+
+// The buttons show values without the blanks around them; the statements must still find
+// the records as they are stored.
+TEST_F(PlainQueryScreenTest, ValuesWithBlanksAroundThemReachTheirRecords)
+{
+    station.execute("insert inquiry(d1,d2,d3) values(' lead','B','x')"
+                    " insert inquiry(d1,d2,d3) values('tab\t','C','y')"
+                    " insert inquiry(d1,d2,d3) values('feed\n','D','z')"
+                    " insert inquiry(d1,d2,d3) values('pad  ','E','w')");
+    QueryDialog dialog;
+    const std::tuple<const char*, const char*, const char*> cases[] = { { "lead", " lead", "B" },
+        { "tab", "tab\t", "C" }, { "feed", "feed\n", "D" }, { "pad", "pad", "E" } };
+    for (const auto& [shown, sentValue, below] : cases) {
+        click(dialog, 1057);
+        const int id = buttonOf(dialog, shown);
+        ASSERT_NE(id, 0) << shown;
+        sent();
+        click(dialog, id);
+        const QString where = QStringLiteral(" d1='%1'").arg(sentValue);
+        EXPECT_EQ(sent(),
+            (QStringList { "select distinct d2 from inquiry where " + where + " order by d2",
+                "select d1,d2,d3 from inquiry where " + where }));
+        EXPECT_EQ(recordCount(dialog), 1) << shown;
+        EXPECT_EQ(caption(dialog, 1003), below);
+        EXPECT_EQ(dialog.control<QLabel>(1141)->text(), utf8("当前位置： ") + shown + "  ");
+    }
+    // A step replayed by "向前" and "向后" sends the stored value again.
+    click(dialog, 1057);
+    click(dialog, buttonOf(dialog, "lead"));
+    click(dialog, 1003);
+    click(dialog, 1058);
+    sent();
+    click(dialog, 1059);
+    EXPECT_EQ(sent(),
+        (QStringList { "select distinct d3 from inquiry where  d1=' lead' and d2='B' order by d3",
+            "select d1,d2,d3 from inquiry where  d1=' lead' and d2='B'" }));
+    EXPECT_EQ(recordCount(dialog), 1);
+}
+
 TEST_F(DemoQueryScreenTest, ANonNumberInANumericListIsRefusedWithoutAStatement)
 {
     QueryDialog dialog;
