@@ -142,6 +142,9 @@ private:
     DrillDown m_drillDown;
     ValueChoices m_choices;
     QString m_whereClause;
+    // The condition of the records on display: the summary line reads the condition, so a
+    // step that loads nothing new goes back to it.
+    QString m_pageWhereClause;
     data::Recordset m_resultCursor;
     QList<ui::DropDownCombo*> m_filterLists;
     QList<QLabel*> m_filterLabels;

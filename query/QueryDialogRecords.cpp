@@ -61,8 +61,11 @@ void QueryDialog::RunLevel(const QString& value)
         try {
             data::SharedDatabase::setRecordset(command.Execute());
             data::Recordset& rows = data::SharedDatabase::recordset();
-            if (rows.BOF() && rows.EndOfFile())
+            if (rows.BOF() && rows.EndOfFile()) {
+                // No step is taken: the condition stays the one of the page on display.
+                m_whereClause = m_pageWhereClause;
                 return;
+            }
             QStringList values;
             QStringList captions;
             rows.MoveFirst();
@@ -147,6 +150,7 @@ void QueryDialog::LoadRecords()
     const QString select = app::ReadSetting(QStringLiteral("select"), QStringLiteral("select"), QString());
     if (select.isEmpty()) {
         ui::OkMessageBox::show(this, utf8("未配置查询语句，请选完成系统的必要配置再试。"));
+        m_whereClause = m_pageWhereClause;
         return;
     }
     const data::LoginValues& login = data::SharedDatabase::login();
@@ -164,8 +168,10 @@ void QueryDialog::LoadRecords()
         // A wrong column in the settings or a condition the server refuses: the visitor is
         // told and the page on display stays.
         ui::OkMessageBox::show(this, utf8("查询失败，请检查系统配置或查询条件后再试。"));
+        m_whereClause = m_pageWhereClause;
         return;
     }
+    m_pageWhereClause = m_whereClause;
     if (m_resultCursor.BOF() && m_resultCursor.EndOfFile()) {
         // The picture view clears the picture of the records before.
         if (m_pictureView)

@@ -1,5 +1,6 @@
 #include "query/QueryDialog.h"
 #include "data/StatementRecorder.h"
+#include "query/ResultPage.h"
 #include "query/ValueChoices.h"
 #include "settings/SettingsFile.h"
 #include "tests/query/QueryStation.h"
@@ -251,6 +252,41 @@ TEST_F(PlainQueryScreenTest, ValuesWithBlanksAroundThemReachTheirRecords)
         (QStringList { "select distinct d3 from inquiry where  d1=' lead' and d2='B' order by d3",
             "select d1,d2,d3 from inquiry where  d1=' lead' and d2='B'" }));
     EXPECT_EQ(recordCount(dialog), 1);
+}
+
+// The summary line and the hidden columns follow the condition: it must stay the one of the
+// records on display when a new one brings no records to display.
+TEST_F(PlainQueryScreenTest, TheConditionStaysWithThePageOnDisplay)
+{
+    station.execute(
+        "insert inquiry(d1,d2,d3) values('A','B','x') insert inquiry(d1,d2,d3) values('C','D','y')");
+    QueryDialog dialog;
+    const auto summary = [&] {
+        return query::ResultPage(dialog.catalogue(), dialog.resultCursor(), dialog.whereClause())
+            .columns()
+            .summary;
+    };
+    click(dialog, buttonOf(dialog, "A"));
+    click(dialog, 1003);
+    click(dialog, 1057);
+    click(dialog, buttonOf(dialog, "C"));
+    EXPECT_EQ(summary(), utf8("类别 : C"));
+    // "最后" replays B under C, where there is none: the list stays empty, the page is C's.
+    sent();
+    click(dialog, 1060);
+    EXPECT_EQ(sent(), QStringList { "select distinct d3 from inquiry where  d1='C' and d2='B' order by d3" });
+    EXPECT_EQ(dialog.whereClause(), " d1='C'");
+    EXPECT_EQ(summary(), utf8("类别 : C"));
+
+    // A record query that fails keeps the page and its condition.
+    click(dialog, 1057);
+    app::WriteSetting("select", "select", "d1,nosuch");
+    click(dialog, buttonOf(dialog, "A"));
+    EXPECT_EQ(
+        ui::OkMessageBox::shownTexts(), QStringList { utf8("查询失败，请检查系统配置或查询条件后再试。") });
+    EXPECT_EQ(dialog.whereClause(), "");
+    EXPECT_EQ(recordCount(dialog), 2);
+    EXPECT_EQ(summary(), "");
 }
 
 TEST_F(DemoQueryScreenTest, ANonNumberInANumericListIsRefusedWithoutAStatement)
