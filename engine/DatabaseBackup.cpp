@@ -236,6 +236,14 @@ DatabaseBackup::DatabaseBackup(Catalogue& catalogue)
 
 QString DatabaseBackup::devicePath(const QString& device) const
 {
+    // The system would take the name only up to the NUL, and so some other file.
+    if (device.contains(QChar(u'\0')))
+        throw ServerError(3201,
+            QStringLiteral(
+                "Cannot open backup device '%1'. Operating system error 123(The filename, directory "
+                "name, or volume label syntax is incorrect.).")
+                .arg(QString(device).replace(QChar(u'\0'), QLatin1String("\\0"))),
+            16, 1);
     if (QDir::isAbsolutePath(device))
         return device;
     const QString folder = QDir(m_catalogue.dataDirectory()).absoluteFilePath(QStringLiteral("backup"));

@@ -574,7 +574,10 @@ ExprPtr EmbeddedSession::concatenation(const ExprPtr& expr)
 
 QString EmbeddedSession::whoQuery(bool requestId)
 {
-    auto text = [](const QString& value) { return QStringLiteral("N") + Translator::quoteText(value); };
+    // T-SQL literals, parsed again below.
+    auto text = [](QString value) {
+        return QStringLiteral("N'") + value.replace(u'\'', QLatin1String("''")) + u'\'';
+    };
     // Without VIEW SERVER STATE (sysadmin, serveradmin, processadmin) a login sees itself only.
     const bool seesAll = m_login.sysadmin
         || m_catalogue->isServerRoleMember(m_login.name, QStringLiteral("processadmin"))
@@ -862,6 +865,10 @@ TableInfo EmbeddedSession::openRowset(const TableSource& source)
     if (path.isEmpty())
         throw ServerError(
             7399, failure.arg(provider, QStringLiteral("No workbook was named (Database=...).")), 16);
+    // The system would open the name only up to the NUL: some other file.
+    if (path.contains(QChar(u'\0')))
+        throw ServerError(
+            7399, failure.arg(provider, QStringLiteral("The workbook's name holds a NUL character.")), 16);
     RowsetTable rows;
     try {
         rows = m_rowsetReader(path, sheet, header);

@@ -160,6 +160,9 @@ Translator::Translator(TranslationContext& context)
 
 QString Translator::quoteText(const QString& text)
 {
+    // SQLite reads a statement only up to a NUL, so a text holding one goes as its bytes.
+    if (text.contains(QChar(u'\0')))
+        return QStringLiteral("(CAST(X'%1' AS TEXT))").arg(QString::fromLatin1(text.toUtf8().toHex()));
     QString quoted = text;
     quoted.replace(QLatin1Char('\''), QLatin1String("''"));
     return QLatin1Char('\'') + quoted + QLatin1Char('\'');

@@ -5,6 +5,8 @@
 #include "tools/glimora-sql/SqlConsole.h"
 
 #include <gtest/gtest.h>
+#include <QDir>
+#include <QFile>
 #include <QProcess>
 
 using namespace glimora;
@@ -78,4 +80,81 @@ TEST(GlimoraSqlTest, RunsBatchesThroughOdbcAndReportsFailures)
     ToolRun refused = glimoraSql({ QStringLiteral("-C"), QStringLiteral("Driver={No Such Driver}"),
         QStringLiteral("-Q"), QStringLiteral("select 1") });
     EXPECT_EQ(refused.exitCode, 1);
+}
+
+namespace {
+
+// A backup path as a person may type it: it names that very file, or nothing is written.
+struct TypedPath
+{
+    const char* name;
+    QByteArray fileName; // the bytes of the script between the quotes
+    bool works;
+};
+
+std::ostream& operator<<(std::ostream& out, const TypedPath& path)
+{
+    return out << path.name;
+}
+
+class GlimoraSqlPathTest : public ::testing::TestWithParam<TypedPath>
+{
+};
+
+} // namespace
+
+TEST_P(GlimoraSqlPathTest, BackupPathsNameTheTypedFileOrFail)
+{
+    TempWorkspace workspace;
+    const QByteArray folder = QFile::encodeName(workspace.path()) + '/';
+    const QByteArray device = folder + GetParam().fileName;
+    workspace.writeFile(QStringLiteral("script.sql"),
+        "create database nivo\nGO\nbackup database nivo to disk='" + device
+            + "'\nGO\n"
+              "restore verifyonly from disk='"
+            + device + "'\n");
+    const QStringList login { QStringLiteral("--data-dir"), workspace.filePath(QStringLiteral("sqldata")),
+        QStringLiteral("-S"), QStringLiteral("localhost"), QStringLiteral("-U"), QStringLiteral("sa"),
+        QStringLiteral("-P"), QStringLiteral("Secret-1") };
+    const ToolRun ran
+        = glimoraSql(login + QStringList { QStringLiteral("-i"), workspace.filePath("script.sql") });
+
+    QStringList written = QDir(workspace.path()).entryList(QDir::Files);
+    written.removeAll(QStringLiteral("script.sql"));
+    if (GetParam().works) {
+        EXPECT_EQ(ran.exitCode, 0) << ran.err.toStdString();
+        QString typed = QString::fromUtf8(GetParam().fileName);
+        typed.replace(QLatin1String("''"), QLatin1String("'"));
+        EXPECT_EQ(written, QStringList { typed });
+    } else {
+        EXPECT_EQ(ran.exitCode, 1);
+        EXPECT_FALSE(ran.err.isEmpty());
+        EXPECT_TRUE(written.isEmpty()) << written.join(u' ').toStdString();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Typed, GlimoraSqlPathTest,
+    ::testing::Values(TypedPath { "Chinese", "备份 2024.dbk", true },
+        TypedPath { "Emoji", "😀👍🏽.dbk", true }, TypedPath { "Quote", "o''brien.dbk", true },
+        TypedPath { "Comment", "a--b *c [d].dbk", true },
+        TypedPath { "RightToLeft", "שלום\xE2\x80\xAE.dbk", true },
+        TypedPath { "InvalidUtf8", "bad\xFF\xFE.dbk", false },
+        TypedPath { "Nul", QByteArray("a\0b.dbk", 7), false }),
+    [](const ::testing::TestParamInfo<TypedPath>& info) { return std::string(info.param.name); });
+
+TEST(GlimoraSqlTest, RefusesArgumentsThatAreNotUtf8)
+{
+    TempWorkspace workspace;
+    QProcess shell;
+    // QProcess passes only valid text; the shell hands the raw bytes on.
+    shell.start(QStringLiteral("/bin/sh"),
+        { QStringLiteral("-c"),
+            QStringLiteral("exec \"$0\" --data-dir \"$1\" -S localhost -U sa -P Secret-1 -Q "
+                           "\"$(printf 'backup database master to disk=\\047\\377.dbk\\047')\""),
+            QStringLiteral(GLIMORA_SQL_PATH), workspace.filePath(QStringLiteral("sqldata")) });
+    ASSERT_TRUE(shell.waitForFinished(60000));
+    EXPECT_EQ(shell.exitCode(), 1);
+    EXPECT_TRUE(QString::fromUtf8(shell.readAllStandardError()).contains(QLatin1String("not valid UTF-8")));
+    EXPECT_TRUE(QDir(workspace.path()).entryList(QDir::Files).isEmpty());
+    EXPECT_FALSE(QDir(workspace.filePath(QStringLiteral("sqldata"))).exists());
 }

@@ -24,4 +24,16 @@ QStringList BatchReader::split(const QString& script)
     return batches;
 }
 
+qsizetype BatchReader::invalidUtf8Offset(const QByteArray& bytes)
+{
+    // A byte that does not decode comes back as U+FFFD, so the first difference is the fault.
+    const QByteArray again = QString::fromUtf8(bytes).toUtf8();
+    if (again == bytes)
+        return -1;
+    qsizetype i = 0;
+    while (i < bytes.size() && i < again.size() && bytes[i] == again[i])
+        ++i;
+    return i;
+}
+
 } // namespace glimora::tools

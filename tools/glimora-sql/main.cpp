@@ -123,6 +123,15 @@ int main(int argc, char** argv)
     QTextStream out(stdout);
     QTextStream err(stderr);
 
+    // Qt replaces bytes that are not UTF-8; a path or name so changed would be some other one.
+    for (int i = 1; i < argc; ++i) {
+        const qsizetype offset = tools::BatchReader::invalidUtf8Offset(QByteArray(argv[i]));
+        if (offset >= 0) {
+            err << "glimora-sql: argument " << i << " is not valid UTF-8 (byte " << offset
+                << "); nothing was run\n";
+            return 1;
+        }
+    }
     Options options;
     if (!parse(QCoreApplication::arguments(), options, err))
         return 1;
@@ -146,20 +155,24 @@ int main(int argc, char** argv)
     QString script;
     if (options.hasQuery) {
         script = options.query;
-    } else if (!options.inputFile.isEmpty()) {
-        QFile file(options.inputFile);
-        if (!file.open(QIODevice::ReadOnly)) {
-            err << "glimora-sql: cannot read " << options.inputFile << ": " << file.errorString() << '\n';
-            return 1;
-        }
-        script = QString::fromUtf8(file.readAll());
     } else {
-        QFile input;
-        if (!input.open(stdin, QIODevice::ReadOnly)) {
-            err << "glimora-sql: cannot read standard input\n";
+        QFile input(options.inputFile);
+        const bool opened = options.inputFile.isEmpty() ? input.open(stdin, QIODevice::ReadOnly)
+                                                        : input.open(QIODevice::ReadOnly);
+        const QString name
+            = options.inputFile.isEmpty() ? QStringLiteral("standard input") : options.inputFile;
+        if (!opened) {
+            err << "glimora-sql: cannot read " << name << ": " << input.errorString() << '\n';
             return 1;
         }
-        script = QString::fromUtf8(input.readAll());
+        const QByteArray bytes = input.readAll();
+        const qsizetype offset = tools::BatchReader::invalidUtf8Offset(bytes);
+        if (offset >= 0) {
+            err << "glimora-sql: " << name << " is not valid UTF-8 (byte " << offset
+                << "); nothing was run\n";
+            return 1;
+        }
+        script = QString::fromUtf8(bytes);
     }
 
     std::unique_ptr<data::BackendSession> session;
