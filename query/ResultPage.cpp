@@ -6,7 +6,9 @@
 #include "settings/SettingsFile.h"
 #include "ui/SharedFonts.h"
 
+#include <QFontMetrics>
 #include <QPainter>
+#include <QTextLayout>
 
 #include <algorithm>
 #include <cmath>
@@ -90,6 +92,30 @@ QString ResultPage::FormatCellValue(const data::Recordset& cursor, int position,
     default:
         return QStringLiteral("*");
     }
+}
+
+QStringList ResultPage::cellLines(const QString& text, const QFont& font, int width, int height)
+{
+    const QFontMetrics metrics(font);
+    if (width <= 0 || metrics.horizontalAdvance(text) <= width)
+        return { text };
+    // A long name cut at both ends of its cell reads as another name: it wraps instead.
+    QString flat = text;
+    flat.replace(QLatin1Char('\n'), QLatin1Char(' ')).replace(QLatin1Char('\r'), QLatin1Char(' '));
+    const int lineCount = std::max(1, height / std::max(1, metrics.lineSpacing()));
+    QStringList lines;
+    QTextLayout layout(flat, font);
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(width);
+        if (int(lines.size()) + 1 == lineCount) {
+            lines << metrics.elidedText(flat.mid(line.textStart()), Qt::ElideRight, width);
+            break;
+        }
+        lines << flat.mid(line.textStart(), line.textLength());
+    }
+    layout.endLayout();
+    return lines;
 }
 
 ResultPage::Columns ResultPage::columns() const
@@ -188,8 +214,10 @@ int ResultPage::draw(QPainter& painter, int left, int right, int bottom)
             } catch (const data::DbError&) {
                 text = QStringLiteral("*");
             }
-            painter.drawText(
-                QRect(cellX, rowTop, widths[j], g.rowHeight), Qt::AlignCenter | Qt::TextSingleLine, text);
+            const QStringList lines = cellLines(text, painter.font(), widths[j], g.rowHeight);
+            painter.drawText(QRect(cellX, rowTop, widths[j], g.rowHeight),
+                Qt::AlignCenter | (lines.size() == 1 ? Qt::TextSingleLine : 0),
+                lines.join(QLatin1Char('\n')));
             cellX += widths[j];
         }
         m_cursor.MoveNext();

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 
+class QFont;
 class QPainter;
 
 namespace glimora::query {
@@ -59,6 +60,10 @@ public:
     // otherwise by position.
     static QString FormatCellValue(const data::Recordset& cursor, int position, const QString& name);
     QString ColumnDisplayName(const QString& name) const;
+
+    // The lines a cell of `width` and `height` shows of `text`: the text on one line when it
+    // fits, otherwise wrapped onto the lines that the height holds, the last one elided.
+    static QStringList cellLines(const QString& text, const QFont& font, int width, int height);
 
     static QString emptyMessage();
 

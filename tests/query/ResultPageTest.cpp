@@ -5,6 +5,8 @@
 #include "tests/query/QueryStation.h"
 #include "ui/SharedFonts.h"
 
+#include <QFontMetrics>
+
 #include <gtest/gtest.h>
 #include <QImage>
 #include <QPainter>
@@ -139,4 +141,33 @@ TEST_F(ResultPageTest, CellValuesAreFormattedByTheirType)
     records.MoveNext();
     EXPECT_EQ(cell("d26"), "12");
     EXPECT_EQ(cell("d51"), "");
+}
+
+// A value wider than its column: the old page cut it off at both ends.
+TEST(ResultPageCellTest, AValueWiderThanItsColumnIsWrappedWithinTheRowNotCut)
+{
+    const QFont& font = app::sharedFont(3);
+    const QFontMetrics metrics(font);
+    const int rowHeight = 45;
+    ASSERT_GE(rowHeight / metrics.lineSpacing(), 2);
+
+    const QString name = QString::fromUtf8("太极集团重庆涪陵制药厂有限公司");
+    EXPECT_EQ(
+        ResultPage::cellLines(name, font, metrics.horizontalAdvance(name), rowHeight), QStringList { name });
+
+    const int width = metrics.horizontalAdvance(name) * 2 / 3;
+    const QStringList wrapped = ResultPage::cellLines(name, font, width, rowHeight);
+    EXPECT_EQ(wrapped.size(), 2);
+    EXPECT_EQ(wrapped.join(QString()), name);
+    for (const QString& line : wrapped)
+        EXPECT_LE(metrics.horizontalAdvance(line), width);
+
+    // More than the row holds: the lines it holds, the last one ending in an ellipsis.
+    const QString longer = name.repeated(4);
+    const QStringList cut = ResultPage::cellLines(longer, font, width, rowHeight);
+    EXPECT_EQ(cut.size(), rowHeight / metrics.lineSpacing());
+    EXPECT_TRUE(cut.last().endsWith(QChar(0x2026)));
+    EXPECT_TRUE(longer.startsWith(cut.first()));
+    for (const QString& line : cut)
+        EXPECT_LE(metrics.horizontalAdvance(line), width);
 }
