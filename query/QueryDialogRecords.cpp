@@ -214,9 +214,12 @@ void QueryDialog::FillFilterList(const QString& column, int listId)
         const int number = QueryStatements::columnNumber(column);
         rows.MoveFirst();
         while (!rows.EndOfFile()) {
-            const QString text = QueryStatements::filterEntryText(rows.Item(0).Value(), number);
-            if (!text.isEmpty())
-                list->addString(text);
+            const data::Variant value = rows.Item(0).Value();
+            const QString text = QueryStatements::filterEntryText(value, number);
+            if (!text.isEmpty()) {
+                const int index = list->addString(text);
+                list->setItemData(index, QueryStatements::storedText(value, text));
+            }
             rows.MoveNext();
         }
     } catch (const data::DbError&) {
@@ -238,11 +241,18 @@ void QueryDialog::BuildFilterWhere()
 {
     std::array<QString, 20> columns;
     std::array<QString, 20> texts;
+    std::array<QString, 20> stored;
     for (int n = 1; n <= FilterCount; ++n) {
+        const ui::DropDownCombo* list = m_filterLists[n - 1];
         columns[n] = filterColumn(n);
-        texts[n] = m_filterLists[n - 1]->currentText();
+        texts[n] = list->currentText();
+        // An entry chosen as it was listed: compared as it is stored.
+        const QVariant entry = list->itemData(list->currentIndex());
+        if (entry.isValid() && list->itemText(list->currentIndex()) == texts[n])
+            stored[n] = entry.toString();
     }
-    const QueryStatements::FilterCondition condition = QueryStatements::filterCondition(columns, texts);
+    const QueryStatements::FilterCondition condition
+        = QueryStatements::filterCondition(columns, texts, stored);
     if (!condition.ok()) {
         ui::OkMessageBox::show(
             this, utf8("“%1”不是数字，这里请输入数字，例如 12 或 12.50。").arg(condition.refused));

@@ -89,19 +89,20 @@ QString QueryStatements::drillDownCondition(
     return condition;
 }
 
-QueryStatements::FilterCondition QueryStatements::filterCondition(
-    const std::array<QString, 20>& columns, const std::array<QString, 20>& texts)
+QueryStatements::FilterCondition QueryStatements::filterCondition(const std::array<QString, 20>& columns,
+    const std::array<QString, 20>& texts, const std::array<QString, 20>& stored)
 {
     FilterCondition result;
     QString condition;
-    // Appends one comparison; false when the value may not stand unquoted.
-    const auto compare = [&](const QString& column, const QString& op, const QString& text) {
-        const QString value = text.trimmed();
+    // Appends one comparison for list n; false when the value may not stand unquoted.
+    const auto compare = [&](const QString& column, const QString& op, int n) {
+        const QString value = texts[n].trimmed();
         if (column.isEmpty() || value.isEmpty())
             return true;
         switch (conditionForm(columnNumber(column))) {
         case Form::Quoted:
-            condition += QStringLiteral(" and ") + column + op + quoted(value);
+            condition
+                += QStringLiteral(" and ") + column + op + quoted(stored[n].isNull() ? value : stored[n]);
             return true;
         case Form::Unquoted:
             if (!isNumber(value)) {
@@ -117,13 +118,13 @@ QueryStatements::FilterCondition QueryStatements::filterCondition(
     };
 
     for (int n = 1; n <= 13; ++n) {
-        if (!compare(columns[n], QStringLiteral("="), texts[n]))
+        if (!compare(columns[n], QStringLiteral("="), n))
             return result;
     }
     // Two ranges: list 16 and 17 bound the column of com16, lists 18 and 19 that of com18.
     for (const int lower : { 16, 18 }) {
-        if (!compare(columns[lower], QStringLiteral(">="), texts[lower])
-            || !compare(columns[lower], QStringLiteral("<="), texts[lower + 1]))
+        if (!compare(columns[lower], QStringLiteral(">="), lower)
+            || !compare(columns[lower], QStringLiteral("<="), lower + 1))
             return result;
     }
     if (condition.startsWith(QStringLiteral(" and")))

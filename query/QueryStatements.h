@@ -46,8 +46,10 @@ public:
         QString refused;
         bool ok() const { return refused.isNull(); }
     };
-    static FilterCondition filterCondition(
-        const std::array<QString, 20>& columns, const std::array<QString, 20>& texts);
+    // stored[n], when not null, is the entry chosen in list n as it is stored: it is compared
+    // as it is, where a typed text loses the blanks around it.
+    static FilterCondition filterCondition(const std::array<QString, 20>& columns,
+        const std::array<QString, 20>& texts, const std::array<QString, 20>& stored = {});
 
     // The text to compare a column with to find `value`, whose display text is `shown`: a
     // text as it is stored, blanks in front and line ends included (only trailing spaces,

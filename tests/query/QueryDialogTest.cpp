@@ -254,6 +254,36 @@ TEST_F(PlainQueryScreenTest, ValuesWithBlanksAroundThemReachTheirRecords)
     EXPECT_EQ(recordCount(dialog), 1);
 }
 
+// An entry chosen in a filter list finds the records it was read from, as a value button does.
+TEST_F(PlainQueryScreenTest, AChosenFilterEntryFindsItsRecordsAsStored)
+{
+    app::WriteSetting("comfil", "com1", "d1");
+    station.execute(
+        "insert inquiry(d1,d2,d3) values(' lead','B','x') insert inquiry(d1,d2,d3) values('feed\n','D','z')"
+        " insert inquiry(d1,d2,d3) values('pad  ','E','w')");
+    QueryDialog dialog;
+    click(dialog, 1144);
+    auto* list = dialog.control<ui::DropDownCombo>(1000);
+    const std::pair<const char*, const char*> cases[]
+        = { { "lead", " lead" }, { "feed", "feed\n" }, { "pad", "pad" } };
+    for (const auto& [shown, stored] : cases) {
+        list->showPopup();
+        list->hidePopup();
+        list->setCurrentIndex(list->findText(shown));
+        ASSERT_EQ(list->currentText(), shown);
+        sent();
+        click(dialog, 1125);
+        EXPECT_EQ(sent(),
+            QStringList { QStringLiteral("select d1,d2,d3 from inquiry where  d1='%1'").arg(stored) });
+        EXPECT_EQ(recordCount(dialog), 1) << shown;
+    }
+    // A typed text is taken as typed, without the blanks around it.
+    list->setEditText("  lead ");
+    sent();
+    click(dialog, 1125);
+    EXPECT_EQ(sent(), QStringList { "select d1,d2,d3 from inquiry where  d1='lead'" });
+}
+
 // The summary line and the hidden columns follow the condition: it must stay the one of the
 // records on display when a new one brings no records to display.
 TEST_F(PlainQueryScreenTest, TheConditionStaysWithThePageOnDisplay)
