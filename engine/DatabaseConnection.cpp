@@ -255,7 +255,7 @@ void DatabaseConnection::rollbackTransaction()
             QStringLiteral("The ROLLBACK TRANSACTION request has no corresponding BEGIN TRANSACTION."), 16);
     m_transactionDepth = 0;
     execute(QStringLiteral("ROLLBACK"));
-    m_tables.clear();
+    forgetSchema();
 }
 
 // ---- tables ----
@@ -272,7 +272,7 @@ void DatabaseConnection::refreshSchema()
     statement.step();
     const qint64 version = statement.intColumn(0);
     if (version != m_schemaVersion) {
-        m_tables.clear();
+        forgetSchema();
         m_schemaVersion = version;
     }
 }
@@ -316,6 +316,38 @@ std::optional<TableInfo> DatabaseConnection::table(const QString& name)
     }
     m_tables.insert(key, info);
     return info;
+}
+
+void DatabaseConnection::forgetSchema()
+{
+    m_tables.clear();
+    m_indexes.clear();
+}
+
+const QList<DatabaseConnection::IndexKey>& DatabaseConnection::indexes(const QString& table)
+{
+    const QString key = table.toLower();
+    auto cached = m_indexes.find(key);
+    if (cached != m_indexes.end())
+        return *cached;
+    QList<IndexKey> keys;
+    {
+        SqliteStatement list(
+            *this, QStringLiteral("PRAGMA index_list(%1)").arg(Translator::quoteText(table)));
+        while (list.step())
+            keys.append({ list.textColumn(1), {} });
+    }
+    for (IndexKey& index : keys) {
+        SqliteStatement info(
+            *this, QStringLiteral("PRAGMA index_info(%1)").arg(Translator::quoteText(index.name)));
+        while (info.step()) {
+            // An expression or the rowid ends what the key offers by name.
+            if (info.intColumn(1) < 0)
+                break;
+            index.columns.append(info.textColumn(2));
+        }
+    }
+    return *m_indexes.insert(key, keys);
 }
 
 QStringList DatabaseConnection::tableNames()
@@ -448,10 +480,10 @@ void DatabaseConnection::createTable(const ast::Statement& statement)
         commitWrite();
     } catch (...) {
         rollbackWrite();
-        m_tables.clear();
+        forgetSchema();
         throw;
     }
-    m_tables.clear();
+    forgetSchema();
 }
 
 void DatabaseConnection::dropTable(const QString& name)
@@ -472,10 +504,10 @@ void DatabaseConnection::dropTable(const QString& name)
         commitWrite();
     } catch (...) {
         rollbackWrite();
-        m_tables.clear();
+        forgetSchema();
         throw;
     }
-    m_tables.clear();
+    forgetSchema();
 }
 
 // ---- users and roles ----

@@ -36,6 +36,7 @@ public:
     QString name() const { return m_name; }
     QString path() const { return m_path; }
     void setBusyTimeout(int milliseconds);
+    int busyTimeout() const { return m_busyTimeoutMs; }
     // While `flag` is set, waiting for another connection's lock gives up at once.
     void setInterruptFlag(const std::atomic<bool>* flag) { m_interrupt = flag; }
 
@@ -58,6 +59,15 @@ public:
     // Forgets the cached table descriptions when another connection changed the schema.
     void refreshSchema();
     std::optional<TableInfo> table(const QString& name);
+    // The indexes of a table, each with the columns its key begins with.
+    struct IndexKey
+    {
+        QString name;
+        QStringList columns;
+    };
+    const QList<IndexKey>& indexes(const QString& table);
+    // Forgets the cached tables and indexes after this connection changed the schema.
+    void forgetSchema();
     QStringList tableNames();
     void createTable(const ast::Statement& statement);
     void dropTable(const QString& name);
@@ -90,6 +100,7 @@ private:
     QString m_verb = QStringLiteral("INSERT");
     qint64 m_schemaVersion = -1;
     QHash<QString, TableInfo> m_tables;
+    QHash<QString, QList<IndexKey>> m_indexes;
     int m_transactionDepth = 0;
     int m_busyTimeoutMs = 0;
     const std::atomic<bool>* m_interrupt = nullptr;

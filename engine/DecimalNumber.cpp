@@ -324,8 +324,46 @@ int DecimalNumber::compare(const DecimalNumber& left, const DecimalNumber& right
     return a < b ? -sign : a > b ? sign : 0;
 }
 
+namespace {
+
+// The length of the whole part of a plain non-negative decimal ("0.50", "12", "7.25": no
+// sign, blank or extra leading zero), and in `places` the digits after its point; -1 for
+// any other text.
+qsizetype plainWholeDigits(QByteArrayView text, qsizetype& places)
+{
+    qsizetype i = 0;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9')
+        ++i;
+    if (i == 0 || (i > 1 && text[0] == '0'))
+        return -1;
+    places = 0;
+    if (i == text.size())
+        return i;
+    if (text[i] != '.')
+        return -1;
+    for (qsizetype j = i + 1; j < text.size(); ++j) {
+        if (text[j] < '0' || text[j] > '9')
+            return -1;
+        ++places;
+    }
+    return places > 0 ? i : -1;
+}
+
+} // namespace
+
 int DecimalNumber::compareText(QByteArrayView left, QByteArrayView right)
 {
+    // A column holds its values with the same places: those compare digit by digit.
+    qsizetype leftPlaces = 0;
+    qsizetype rightPlaces = 0;
+    const qsizetype leftWhole = plainWholeDigits(left, leftPlaces);
+    const qsizetype rightWhole = plainWholeDigits(right, rightPlaces);
+    if (leftWhole > 0 && rightWhole > 0 && leftPlaces == rightPlaces) {
+        if (leftWhole != rightWhole)
+            return leftWhole < rightWhole ? -1 : 1;
+        const int result = std::memcmp(left.data(), right.data(), size_t(left.size()));
+        return result < 0 ? -1 : result > 0 ? 1 : 0;
+    }
     const std::optional<DecimalNumber> a = parse(left);
     const std::optional<DecimalNumber> b = parse(right);
     if (a && b)

@@ -4,6 +4,7 @@
 #include "engine/BatchParser.h"
 #include "engine/DatabaseBackup.h"
 #include "engine/DateTimeText.h"
+#include "engine/ServedIndexes.h"
 #include "engine/SessionCursor.h"
 #include "engine/SqliteStatement.h"
 #include "engine/SystemProcedures.h"
@@ -327,6 +328,9 @@ void EmbeddedSession::runStatement(const Statement& statement, BatchState& state
     case Statement::Kind::Exec:
         return runExec(statement, &state);
     case Statement::Kind::SetOption:
+        if (statement.name.compare(QLatin1String("showplan_text"), Qt::CaseInsensitive) == 0)
+            m_showPlan = statement.columns.value(0).compare(QLatin1String("on"), Qt::CaseInsensitive) == 0;
+        return;
     case Statement::Kind::Print:
         return;
     case Statement::Kind::Declare:
@@ -382,6 +386,15 @@ void EmbeddedSession::runSelect(const Statement& statement, BatchState& state, b
 {
     Translator translator(*this);
     const Translator::Query query = translator.select(*statement.select);
+    const ast::TableSource& source = statement.select->from.first;
+    if (statement.select->hasFrom && source.kind == ast::TableSource::Kind::Table
+        && (source.database.isEmpty()
+            || source.database.compare(m_database->name(), Qt::CaseInsensitive) == 0)) {
+        if (const std::optional<TableInfo> table = m_database->table(source.name))
+            ServedIndexes::serve(*m_database, *table, ServedIndexes::wish(*statement.select, *table));
+    }
+    if (m_showPlan)
+        return planOf(query.sql, state);
     auto cursor = std::make_shared<SqliteCursor>(m_database, query.sql, query.columns);
     if (state.cursor) {
         cursor->discard();
@@ -390,6 +403,20 @@ void EmbeddedSession::runSelect(const Statement& statement, BatchState& state, b
     // Only the last statement may stream: what follows it must not run under its read.
     if (!lastInBatch)
         cursor->drain();
+    state.cursor = cursor;
+}
+
+void EmbeddedSession::planOf(const QString& sql, BatchState& state)
+{
+    if (state.cursor)
+        return;
+    const QList<ResultColumn> columns = { { QStringLiteral("id"), SqlType::of(Base::Int), {}, {} },
+        { QStringLiteral("parent"), SqlType::of(Base::Int), {}, {} },
+        { QStringLiteral("notused"), SqlType::of(Base::Int), {}, {} },
+        { QStringLiteral("StmtText"), SqlType::of(Base::NVarChar, 4000), {}, {} } };
+    auto cursor
+        = std::make_shared<SqliteCursor>(m_database, QStringLiteral("EXPLAIN QUERY PLAN ") + sql, columns);
+    cursor->drain();
     state.cursor = cursor;
 }
 
@@ -406,6 +433,8 @@ void EmbeddedSession::runChange(const Statement& statement, BatchState& state)
     const QString sql = insert                      ? translator.insert(statement)
         : statement.kind == Statement::Kind::Update ? translator.update(statement)
                                                     : translator.remove(statement);
+    if (m_showPlan)
+        return planOf(sql, state);
     m_database->setStatementVerb(verb);
     m_database->beginWrite();
     try {

@@ -58,6 +58,8 @@ private:
     void runStatement(const ast::Statement& statement, BatchState& state, bool lastInBatch);
     void runSelect(const ast::Statement& statement, BatchState& state, bool lastInBatch);
     void runChange(const ast::Statement& statement, BatchState& state);
+    // Under SET SHOWPLAN_TEXT ON: SQLite's plan of `sql` as the result, instead of running it.
+    void planOf(const QString& sql, BatchState& state);
     // `state` receives a result set (sp_who); null inside exec('...').
     void runExec(const ast::Statement& statement, BatchState* state);
     void runBackupOrRestore(const ast::Statement& statement);
@@ -105,6 +107,7 @@ private:
     QHash<QString, Cursor> m_cursors;
     int m_fetchStatus = -1;
     bool m_killed = false;
+    bool m_showPlan = false;
     // Set by the kill watcher while a request runs: the request ends and rolls back.
     std::atomic<bool> m_killRequested { false };
     // Held while the session runs a request; the kill watcher only acts when it is free.

@@ -685,6 +685,21 @@ void likeFunction(sqlite3_context* context, int count, sqlite3_value** values)
     sqlite3_result_int(context, likeMatch(textOf(values[0]), 0, textOf(values[1]), 0, escape) ? 1 : 0);
 }
 
+// The character of the BMP outside the surrogates that starts at `text[i]`, or -1.
+int bmpCharacterAt(const unsigned char* text, int length, int i)
+{
+    const unsigned char lead = text[i];
+    if (lead >= 0xC2 && lead <= 0xDF && i + 1 < length && (text[i + 1] & 0xC0) == 0x80)
+        return ((lead & 0x1F) << 6) | (text[i + 1] & 0x3F);
+    if (lead >= 0xE0 && lead <= 0xEF && i + 2 < length && (text[i + 1] & 0xC0) == 0x80
+        && (text[i + 2] & 0xC0) == 0x80) {
+        const int character = ((lead & 0x0F) << 12) | ((text[i + 1] & 0x3F) << 6) | (text[i + 2] & 0x3F);
+        if (character >= 0x800 && (character < 0xD800 || character > 0xDFFF))
+            return character;
+    }
+    return -1;
+}
+
 int collate(void*, int leftLength, const void* leftData, int rightLength, const void* rightData)
 {
     const auto* left = static_cast<const unsigned char*>(leftData);
@@ -698,8 +713,23 @@ int collate(void*, int leftLength, const void* leftData, int rightLength, const 
     for (; i < common; ++i) {
         unsigned char a = left[i];
         unsigned char b = right[i];
+        // Equal bytes are equal characters: only the first difference needs a closer look.
+        if (a == b)
+            continue;
         if ((a | b) & 0x80) {
-            // Outside ASCII: compare the rest by folded characters.
+            // Back to the start of the character the difference lies in.
+            while (i > 0 && ((left[i] & 0xC0) == 0x80 || (right[i] & 0xC0) == 0x80))
+                --i;
+            // Two characters of the BMP that differ when folded decide without more work.
+            const int leftCharacter = left[i] < 0x80 ? left[i] : bmpCharacterAt(left, leftLength, i);
+            const int rightCharacter = right[i] < 0x80 ? right[i] : bmpCharacterAt(right, rightLength, i);
+            if (leftCharacter >= 0 && rightCharacter >= 0) {
+                const char32_t leftFolded = QChar::toCaseFolded(char32_t(leftCharacter));
+                const char32_t rightFolded = QChar::toCaseFolded(char32_t(rightCharacter));
+                if (leftFolded != rightFolded)
+                    return leftFolded < rightFolded ? -1 : 1;
+            }
+            // Otherwise compare the rest by folded characters.
             const QString restLeft
                 = QString::fromUtf8(reinterpret_cast<const char*>(left + i), leftLength - i);
             const QString restRight

@@ -61,6 +61,26 @@ TEST(DecimalNumberTest, ParsesRoundsAndPrintsExactly)
     EXPECT_LT(DecimalNumber::compareText("-10", "-9.99"), 0);
     EXPECT_LT(DecimalNumber::compareText("99999999999999999999999999999999999999", "x"), 0);
     EXPECT_GT(DecimalNumber::compareText("b", "a"), 0);
+    // Texts of the same places take a shortcut that must agree with the values.
+    const QList<QByteArray> texts = { "0", "7", "10", "00", "09", "0.00", "0.50", "9.99", "10.00", "100.01",
+        "-1.00", "-0.50", "+1.00", " 1.00", "1.00 ", "1e2", "1..0", "12.", ".5", "x" };
+    for (const QByteArray& left : texts) {
+        for (const QByteArray& right : texts) {
+            const std::optional<DecimalNumber> a = DecimalNumber::parse(QByteArrayView(left));
+            const std::optional<DecimalNumber> b = DecimalNumber::parse(QByteArrayView(right));
+            if (!a || !b)
+                continue;
+            const int got = DecimalNumber::compareText(left, right);
+            const int expected = DecimalNumber::compare(*a, *b);
+            EXPECT_EQ(got < 0 ? -1
+                    : got > 0 ? 1
+                              : 0,
+                expected < 0       ? -1
+                    : expected > 0 ? 1
+                                   : 0)
+                << left.constData() << " / " << right.constData();
+        }
+    }
 }
 
 TEST_F(ExactNumbersTest, ConversionsRoundHalfAwayFromZeroAndKeepEighteenDigits)

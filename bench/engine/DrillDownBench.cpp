@@ -1,0 +1,280 @@
+// Times every statement of the query screen through the embedded server on a large inquiry
+// table, against plain SQLite answering the same texts on a copy of the same file that holds
+// the best index for each of them (with statistics). p50 and p95 of:
+//   - the first page of each statement (the values of a level or a list: all of them, since
+//     the screen reads them all; records: the first 20 rows),
+//   - a whole drill-down step (the next level's values and the first page of records).
+// The first use of each statement's shape is printed apart: it may build an index.
+//
+//   glimora_drilldown_bench [rows]        (default 1000000)
+//
+// The rows: 20 categories (d1), 50 forms (d2), 300 makers (d6), 1,000 amounts (d26), dates
+// over 2,000 days (d16), a unique name (d3).
+#include "data/DbError.h"
+#include "engine/EmbeddedBackend.h"
+#include "engine/SqlFunctions.h"
+
+#include <cstdio>
+#include <functional>
+#include <QCoreApplication>
+#include <QDate>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <sqlite3.h>
+
+#include <algorithm>
+
+using namespace glimora;
+
+namespace {
+
+const char* const Select = "d1,d2,d3,d6,d16,d26";
+const int PageRows = 20;
+
+struct Spread
+{
+    double p50 = 0;
+    double p95 = 0;
+};
+
+Spread spread(QList<double> samples)
+{
+    std::sort(samples.begin(), samples.end());
+    if (samples.isEmpty())
+        return {};
+    const auto at = [&](double q) {
+        return samples[qMin(samples.size() - 1, qsizetype(q * double(samples.size() - 1) + 0.5))];
+    };
+    return { at(0.5), at(0.95) };
+}
+
+double milliseconds(const std::function<void()>& work)
+{
+    QElapsedTimer timer;
+    timer.start();
+    work();
+    return double(timer.nsecsElapsed()) / 1e6;
+}
+
+// Through the server: the statement and up to `limit` rows (all when negative).
+qint64 engineRead(data::BackendSession& session, const QString& sql, int limit)
+{
+    data::ExecuteResult result = session.execute(sql, 0);
+    qint64 rows = 0;
+    QList<data::Variant> row;
+    while ((limit < 0 || rows < limit) && result.cursor && result.cursor->fetchRow(row))
+        ++rows;
+    return rows;
+}
+
+qint64 plainRead(sqlite3* db, const QString& sql, int limit)
+{
+    sqlite3_stmt* statement = nullptr;
+    sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &statement, nullptr);
+    qint64 rows = 0;
+    while ((limit < 0 || rows < limit) && sqlite3_step(statement) == SQLITE_ROW) {
+        for (int c = 0; c < sqlite3_column_count(statement); ++c)
+            sqlite3_column_text(statement, c);
+        ++rows;
+    }
+    sqlite3_finalize(statement);
+    return rows;
+}
+
+QString category(int i)
+{
+    return QStringLiteral("类别%1").arg(i);
+}
+
+QString form(int i)
+{
+    return QStringLiteral("剂型%1").arg(i);
+}
+
+void fill(const QString& path, int rows)
+{
+    sqlite3* db = nullptr;
+    sqlite3_open(QFile::encodeName(path).constData(), &db);
+    engine::SqlFunctions::install(db);
+    sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+    sqlite3_stmt* insert = nullptr;
+    sqlite3_prepare_v2(
+        db, "INSERT INTO inquiry(d1,d2,d3,d6,d16,d26) VALUES(?,?,?,?,?,?)", -1, &insert, nullptr);
+    QRandomGenerator random(17);
+    for (int i = 0; i < rows; ++i) {
+        const QByteArray texts[] = { category(random.bounded(20)).toUtf8(), form(random.bounded(50)).toUtf8(),
+            QStringLiteral("药品名称%1").arg(i).toUtf8(),
+            QStringLiteral("制药厂%1").arg(random.bounded(300)).toUtf8(),
+            QDate(2012, 1, 1).addDays(random.bounded(2000)).toString("yyyy-MM-dd 00:00:00.000").toUtf8(),
+            QByteArray::number(random.bounded(1000) + 1) + ".50" };
+        for (int c = 0; c < 6; ++c)
+            sqlite3_bind_text(insert, c + 1, texts[c].constData(), -1, SQLITE_TRANSIENT);
+        sqlite3_step(insert);
+        sqlite3_reset(insert);
+    }
+    sqlite3_finalize(insert);
+    sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    // Everything into the file itself, which the baseline copies.
+    sqlite3_exec(db, "PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+}
+
+// A statement of the screen, asked once per value of its list.
+struct Case
+{
+    const char* label;
+    QStringList texts;
+    int limit; // rows read: all (-1) or the first page
+};
+
+void report(const char* label, const Spread& station, const Spread& plain, double first)
+{
+    std::printf("  %-28s p50 %8.2f  p95 %8.2f   plain p50 %7.2f  p95 %7.2f   ratio p50 %5.2f  p95 %5.2f"
+                "   first use %8.1f\n",
+        label, station.p50, station.p95, plain.p50, plain.p95, plain.p50 > 0 ? station.p50 / plain.p50 : 0.0,
+        plain.p95 > 0 ? station.p95 / plain.p95 : 0.0, first);
+}
+
+void printPlans(data::BackendSession& session, const QList<Case>& cases)
+{
+    std::printf("\n  Plans (SET SHOWPLAN_TEXT ON):\n");
+    session.execute(QStringLiteral("set showplan_text on"), 0);
+    for (const Case& c : cases) {
+        data::ExecuteResult result = session.execute(c.texts.first(), 0);
+        QStringList lines;
+        QList<data::Variant> row;
+        while (result.cursor && result.cursor->fetchRow(row))
+            lines.append(row.value(3).toString());
+        std::printf("    %-28s %s\n", c.label, qPrintable(lines.join(QStringLiteral("; "))));
+    }
+    session.execute(QStringLiteral("set showplan_text off"), 0);
+}
+
+void run(int rows, bool plans)
+{
+    QTemporaryDir directory;
+    engine::EmbeddedBackend backend(directory.filePath("sqldata"));
+    auto session = backend.open(QStringLiteral("Server=.;Database=;Uid=sa;pwd=bench"), 0);
+    session->execute(QStringLiteral("create database nivo"), 0);
+    session->execute(
+        QStringLiteral("use nivo create table inquiry(d1 nvarchar(255) null,d2 nvarchar(255) null,"
+                       "d3 nvarchar(255) null,d6 nvarchar(255) null,d16 datetime null,d26 decimal(18,2) null,"
+                       "d60 decimal(18,0) not null primary key identity(1,1))"),
+        0);
+    const QString file = directory.filePath("sqldata/nivo.sqlite");
+    std::printf("\n%d inquiry rows; times in ms\n", rows);
+    std::printf("  filled in %.0f ms\n", milliseconds([&] { fill(file, rows); }));
+
+    // Plain SQLite on a copy of the same rows, with the best index for each statement.
+    const QString plainFile = directory.filePath("plain.sqlite");
+    sqlite3* plain = nullptr;
+    const double indexing = milliseconds([&] {
+        QFile::copy(file, plainFile);
+        sqlite3_open(QFile::encodeName(plainFile).constData(), &plain);
+        engine::SqlFunctions::install(plain);
+        sqlite3_exec(plain,
+            "CREATE INDEX levels ON inquiry(d1,d2,d26); CREATE INDEX makers ON inquiry(d6);"
+            "CREATE INDEX amounts ON inquiry(d26); CREATE INDEX dates ON inquiry(d16); ANALYZE;",
+            nullptr, nullptr, nullptr);
+    });
+    std::printf("  plain SQLite's indexes and statistics built in %.0f ms\n", indexing);
+
+    QStringList first, second, third, records1, records2, makers, dates, amounts, dateRange, amountRange;
+    for (int i = 0; i < 20; ++i) {
+        const QString c = QStringLiteral(" d1='%1'").arg(category(i));
+        const QString f = QStringLiteral(" d1='%1' and d2='%2'").arg(category(i), form((i * 7) % 50));
+        first << QStringLiteral("select distinct d1 from inquiry  order by d1");
+        second << QStringLiteral("select distinct d2 from inquiry where %1 order by d2").arg(c);
+        third << QStringLiteral("select distinct d26 from inquiry where %1 order by d26").arg(f);
+        records1 << QStringLiteral("select %1 from inquiry where %2").arg(QLatin1String(Select), c);
+        records2 << QStringLiteral("select %1 from inquiry where %2").arg(QLatin1String(Select), f);
+        makers << QStringLiteral("select distinct d6 from inquiry  order by d6");
+        dates << QStringLiteral("select distinct d16 from inquiry  order by d16");
+        amounts << QStringLiteral("select distinct d26 from inquiry  order by d26");
+        const QDate from = QDate(2012, 1, 1).addDays(i * 90);
+        dateRange << QStringLiteral("select %1 from inquiry where d16>='%2' and d16<='%3'")
+                         .arg(QLatin1String(Select), from.toString(Qt::ISODate),
+                             from.addDays(30).toString(Qt::ISODate));
+        amountRange << QStringLiteral("select %1 from inquiry where d26>=%2 and d26<=%3 and d6='制药厂%4'")
+                           .arg(QLatin1String(Select))
+                           .arg(i * 50)
+                           .arg(i * 50 + 100)
+                           .arg(i * 13);
+    }
+    const QList<Case> cases = {
+        { "first-level values (d1)", first, -1 },
+        { "second-level values (d2)", second, -1 },
+        { "third-level values (d26)", third, -1 },
+        { "records under d1", records1, PageRows },
+        { "records under d1, d2", records2, PageRows },
+        { "records, no condition", { QStringLiteral("select %1 from inquiry").arg(QLatin1String(Select)) },
+            PageRows },
+        { "filter list d6 (300)", makers, -1 },
+        { "filter list d16 (2000)", dates, -1 },
+        { "filter list d26 (1000)", amounts, -1 },
+        { "range d16", dateRange, PageRows },
+        { "range d26 and d6", amountRange, PageRows },
+    };
+    session->execute(QStringLiteral("use nivo"), 0);
+    for (const Case& c : cases) {
+        const double firstUse = milliseconds([&] { engineRead(*session, c.texts.first(), c.limit); });
+        QList<double> station, baseline;
+        for (int repeat = 0; repeat < 3; ++repeat) {
+            for (const QString& text : c.texts) {
+                station << milliseconds([&] { engineRead(*session, text, c.limit); });
+                baseline << milliseconds([&] { plainRead(plain, text, c.limit); });
+            }
+        }
+        const qint64 got = engineRead(*session, c.texts.first(), c.limit);
+        const qint64 expected = plainRead(plain, c.texts.first(), c.limit);
+        if (got != expected)
+            std::printf("  %s: %lld rows, plain SQLite %lld\n", c.label, static_cast<long long>(got),
+                static_cast<long long>(expected));
+        report(c.label, spread(station), spread(baseline), firstUse);
+    }
+
+    // A drill-down step: the next level's values and the first page of its records.
+    QList<double> station, baseline;
+    for (int repeat = 0; repeat < 3; ++repeat) {
+        for (int i = 0; i < 20; ++i) {
+            for (const auto& [values, records] :
+                { std::pair { second[i], records1[i] }, { third[i], records2[i] } }) {
+                station << milliseconds([&] {
+                    engineRead(*session, values, -1);
+                    engineRead(*session, records, PageRows);
+                });
+                baseline << milliseconds([&] {
+                    plainRead(plain, values, -1);
+                    plainRead(plain, records, PageRows);
+                });
+            }
+        }
+    }
+    report("drill-down step", spread(station), spread(baseline), 0);
+    if (plans)
+        printPlans(*session, cases);
+    sqlite3_close(plain);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication application(argc, argv);
+    const QStringList arguments = application.arguments().mid(1);
+    const bool plans = arguments.contains(QStringLiteral("--plans"));
+    int rows = 1000000;
+    for (const QString& argument : arguments) {
+        if (!argument.startsWith(QLatin1String("--")))
+            rows = argument.toInt();
+    }
+    try {
+        run(rows, plans);
+    } catch (const data::DbError& error) {
+        std::fprintf(stderr, "failed: %s\n", error.description().toUtf8().constData());
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,206 @@
+#include "engine/ServedIndexes.h"
+
+#include "engine/DatabaseConnection.h"
+#include "engine/SqliteStatement.h"
+#include "engine/Translator.h"
+
+namespace glimora::engine {
+
+using ast::Expr;
+using ast::ExprPtr;
+
+namespace {
+
+bool isConstant(const ExprPtr& e)
+{
+    if (!e)
+        return false;
+    if (e->kind == Expr::Kind::String || e->kind == Expr::Kind::Number)
+        return true;
+    return e->kind == Expr::Kind::Unary && (e->text == QLatin1String("-") || e->text == QLatin1String("+"))
+        && !e->args.isEmpty() && e->args[0]->kind == Expr::Kind::Number;
+}
+
+void conjuncts(const ExprPtr& e, QList<const Expr*>& out)
+{
+    if (!e)
+        return;
+    if (e->kind == Expr::Kind::Binary_ && e->text == QLatin1String("and") && e->args.size() == 2) {
+        conjuncts(e->args[0], out);
+        conjuncts(e->args[1], out);
+        return;
+    }
+    out.append(e.get());
+}
+
+bool sameColumns(QStringList left, QStringList right)
+{
+    for (QString& name : left)
+        name = name.toLower();
+    for (QString& name : right)
+        name = name.toLower();
+    left.sort();
+    right.sort();
+    return left == right;
+}
+
+bool startsWith(const QStringList& key, const QStringList& prefix)
+{
+    if (prefix.size() > key.size())
+        return false;
+    for (qsizetype i = 0; i < prefix.size(); ++i) {
+        if (key[i].compare(prefix[i], Qt::CaseInsensitive) != 0)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+QStringList ServedIndexes::Wish::key() const
+{
+    QStringList key = equal;
+    if (!ordered.isEmpty())
+        key.append(ordered);
+    return key;
+}
+
+ServedIndexes::Wish ServedIndexes::wish(const ast::Select& select, const TableInfo& table)
+{
+    if (!select.hasFrom || !select.from.joins.isEmpty()
+        || select.from.first.kind != ast::TableSource::Kind::Table || !select.unions.isEmpty()
+        || !select.groupBy.isEmpty())
+        return {};
+    const QString& exposed
+        = select.from.first.alias.isEmpty() ? select.from.first.name : select.from.first.alias;
+    bool byRowid = false;
+    const auto columnOf = [&](const ExprPtr& e) -> QString {
+        if (!e || e->kind != Expr::Kind::Column)
+            return {};
+        if (!e->qualifier.isEmpty() && e->qualifier.compare(exposed, Qt::CaseInsensitive) != 0)
+            return {};
+        const int index = table.indexOf(e->text);
+        if (index < 0 || table.columns[index].type.isBinary())
+            return {};
+        // An identity column is SQLite's rowid: the table itself is ordered by it.
+        if (table.columns[index].identity) {
+            byRowid = true;
+            return {};
+        }
+        return table.columns[index].name;
+    };
+
+    Wish wish;
+    QString bounded;
+    QList<const Expr*> parts;
+    conjuncts(select.where, parts);
+    for (const Expr* part : parts) {
+        if (part->kind == Expr::Kind::Between && !part->negated && part->args.size() == 3) {
+            const QString column = columnOf(part->args[0]);
+            if (!column.isEmpty() && bounded.isEmpty() && isConstant(part->args[1])
+                && isConstant(part->args[2]))
+                bounded = column;
+            continue;
+        }
+        if (part->kind != Expr::Kind::Binary_ || part->args.size() != 2)
+            continue;
+        const QString& op = part->text;
+        const bool equality = op == QLatin1String("=");
+        if (!equality && op != QLatin1String("<") && op != QLatin1String(">") && op != QLatin1String("<=")
+            && op != QLatin1String(">="))
+            continue;
+        QString column = columnOf(part->args[0]);
+        if (column.isEmpty() || !isConstant(part->args[1])) {
+            column = isConstant(part->args[0]) ? columnOf(part->args[1]) : QString();
+            if (column.isEmpty())
+                continue;
+        }
+        if (equality) {
+            if (!wish.equal.contains(column, Qt::CaseInsensitive))
+                wish.equal.append(column);
+        } else if (bounded.isEmpty()) {
+            bounded = column;
+        }
+    }
+    if (byRowid && !wish.equal.isEmpty())
+        return {};
+
+    byRowid = false;
+    if (select.distinct && select.items.size() == 1)
+        wish.ordered = columnOf(select.items[0].expr);
+    else if (!select.distinct && !select.orderBy.isEmpty())
+        wish.ordered = columnOf(select.orderBy[0].expr);
+    wish.orderMatters = !wish.ordered.isEmpty();
+    if (byRowid && wish.equal.isEmpty())
+        return {};
+    if (wish.ordered.isEmpty() && !bounded.isEmpty())
+        wish.ordered = bounded;
+    if (wish.equal.contains(wish.ordered, Qt::CaseInsensitive)) {
+        wish.ordered.clear();
+        wish.orderMatters = false;
+    }
+    return wish;
+}
+
+bool ServedIndexes::serves(const QStringList& existing, const Wish& wish)
+{
+    if (existing.isEmpty())
+        return false;
+    if (!wish.orderMatters) {
+        // Any index that starts with a compared column narrows the rows enough for a page.
+        return wish.equal.contains(existing.first(), Qt::CaseInsensitive)
+            || existing.first().compare(wish.ordered, Qt::CaseInsensitive) == 0;
+    }
+    const qsizetype equal = wish.equal.size();
+    return existing.size() > equal && sameColumns(existing.mid(0, equal), wish.equal)
+        && existing[equal].compare(wish.ordered, Qt::CaseInsensitive) == 0;
+}
+
+void ServedIndexes::serve(DatabaseConnection& database, const TableInfo& table, const Wish& wish)
+{
+    if (wish.isEmpty() || database.inTransaction())
+        return;
+    try {
+        {
+            SqliteStatement size(database, QStringLiteral("SELECT max(rowid) FROM %1").arg(table.sqlName));
+            if (!size.step() || size.intColumn(0) < Threshold)
+                return;
+        }
+        for (const DatabaseConnection::IndexKey& index : database.indexes(table.name)) {
+            if (serves(index.columns, wish))
+                return;
+        }
+    } catch (const ServerError&) {
+        return;
+    }
+
+    const QStringList key = wish.key();
+    QStringList quoted;
+    for (const QString& column : key)
+        quoted.append(Translator::quoteName(column));
+    const QString name = Prefix + table.name + QLatin1Char('_') + key.join(QLatin1Char('_'));
+    // Another writer at work: answer without the index now rather than wait for it.
+    const int busyTimeout = database.busyTimeout();
+    database.setBusyTimeout(1);
+    try {
+        database.beginWrite();
+        database.execute(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2(%3)")
+                             .arg(Translator::quoteName(name), table.sqlName, quoted.join(QLatin1Char(','))));
+        // An index of ours that this one starts with serves nothing this one does not.
+        database.forgetSchema();
+        for (const DatabaseConnection::IndexKey& index : database.indexes(table.name)) {
+            if (index.name.startsWith(Prefix, Qt::CaseInsensitive) && index.name != name
+                && index.columns.size() < key.size() && startsWith(key, index.columns))
+                database.execute(QStringLiteral("DROP INDEX %1").arg(Translator::quoteName(index.name)));
+        }
+        // The planner seeks from value to value only when it knows how many rows share one.
+        database.execute(QStringLiteral("ANALYZE %1").arg(Translator::quoteName(name)));
+        database.commitWrite();
+    } catch (const ServerError&) {
+        database.rollbackWrite();
+    }
+    database.forgetSchema();
+    database.setBusyTimeout(busyTimeout);
+}
+
+} // namespace glimora::engine

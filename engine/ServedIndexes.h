@@ -1,0 +1,50 @@
+#pragma once
+
+#include "engine/Ast.h"
+#include "engine/TableInfo.h"
+
+#include <QString>
+#include <QStringList>
+
+namespace glimora::engine {
+
+class DatabaseConnection;
+
+// Indexes that the server keeps by itself for the questions clients ask of large tables. For
+// "select distinct c from t where a = x and b = y order by c" it keeps an index on (a, b, c),
+// so that SQLite answers by seeking from one value of c to the next instead of reading the
+// whole table; a condition on a column alone gets an index on that column. Each is built on
+// the first such question once the table holds Threshold rows, with its statistics, and an
+// index that a longer one starts with is dropped. They live in the database file under
+// reserved names, so T-SQL never lists them, DROP TABLE takes them along, and backups
+// carry them.
+class ServedIndexes
+{
+public:
+    static constexpr qint64 Threshold = 10000;
+    static inline const QString Prefix = QStringLiteral("__glimora_index_");
+
+    // What a query over one table asks for: the columns it compares with constants by
+    // equality, and the one column whose order it follows (DISTINCT, ORDER BY) or, failing
+    // that, the one it bounds.
+    struct Wish
+    {
+        QStringList equal;
+        QString ordered;
+        bool orderMatters = false; // an index helps only with `ordered` right after `equal`
+        bool isEmpty() const { return equal.isEmpty() && ordered.isEmpty(); }
+        // The key of the index that answers it best.
+        QStringList key() const;
+    };
+    static Wish wish(const ast::Select& select, const TableInfo& table);
+
+    // True when an index of key `existing` serves `wish`.
+    static bool serves(const QStringList& existing, const Wish& wish);
+
+    // Makes sure `table` has an index that serves `wish`, when the table is large. Best
+    // effort: a database busy with another writer, or any failure, leaves things as they
+    // were and the question is answered without the index.
+    static void serve(DatabaseConnection& database, const TableInfo& table, const Wish& wish);
+};
+
+} // namespace glimora::engine

@@ -1,0 +1,208 @@
+#include "engine/ServedIndexes.h"
+#include "engine/SqlFunctions.h"
+#include "tests/engine/EngineTestSupport.h"
+
+#include <QFile>
+#include <sqlite3.h>
+
+#include <algorithm>
+
+using namespace glimora;
+using namespace glimora::engine::test;
+using glimora::engine::ServedIndexes;
+
+namespace {
+
+// The query screen's statements, as it sends them.
+const QStringList Statements = {
+    "select distinct d1 from inquiry  order by d1",
+    "select distinct d2 from inquiry where  d1='类别1' order by d2",
+    "select distinct d26 from inquiry where  d1='类别1' and d2='f1' order by d26",
+    "select d1,d2,d16,d21,d26 from inquiry where  d1='类别1' and d2='f1'",
+    "select distinct d16 from inquiry  order by d16",
+    "select distinct d21 from inquiry  order by d21",
+    "select d1,d2,d16,d21,d26 from inquiry where d16>='2012-01-05' and d16<='2012-01-09'",
+    "select d1,d2,d16,d21,d26 from inquiry where d26>=2 and d26<=5.25",
+};
+
+// Rows without their order, and how often the first one occurs.
+QList<QStringList> sortedRows(const Rows& rows)
+{
+    QList<QStringList> sorted = rows.rows;
+    std::sort(sorted.begin(), sorted.end());
+    sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
+    return sorted;
+}
+
+QStringList servedIndexes(const QString& file)
+{
+    QStringList names;
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(QFile::encodeName(file).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt* statement = nullptr;
+    sqlite3_prepare_v2(db,
+        "SELECT name FROM sqlite_master WHERE type='index' AND name LIKE '!_!_glimora!_index%' "
+        "ESCAPE '!' ORDER BY name",
+        -1, &statement, nullptr);
+    while (statement && sqlite3_step(statement) == SQLITE_ROW)
+        names.append(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0))));
+    sqlite3_finalize(statement);
+    sqlite3_close(db);
+    return names;
+}
+
+class LargeTableTest : public ServerTest
+{
+protected:
+    // nivo with 40 varied rows doubled `doublings` times.
+    std::unique_ptr<data::BackendSession> seed(int doublings)
+    {
+        auto session = stationDatabase();
+        QStringList values;
+        const char* const categories[] = { "类别1", "类别2", "Beta", "alpha" };
+        for (int i = 0; i < 40; ++i)
+            values.append(QStringLiteral("('%1','f%2','2012-01-%3',%4,%5.25)")
+                              .arg(QString::fromUtf8(categories[i % 4]))
+                              .arg(i % 5)
+                              .arg(1 + i % 28, 2, 10, QLatin1Char('0'))
+                              .arg(i % 7)
+                              .arg(i % 9));
+        const QString batch = "insert inquiry(d1,d2,d16,d21,d26) values" + values.join(QLatin1Char(','));
+        run(*session, batch);
+        grow(*session, doublings);
+        return session;
+    }
+    static void grow(data::BackendSession& session, int doublings)
+    {
+        for (int i = 0; i < doublings; ++i)
+            run(session, "insert inquiry(d1,d2,d16,d21,d26) select d1,d2,d16,d21,d26 from inquiry");
+    }
+    static QString plan(data::BackendSession& session, const QString& statement)
+    {
+        run(session, "set showplan_text on");
+        QStringList lines;
+        for (const QStringList& row : run(session, statement).rows)
+            lines.append(row.value(3));
+        run(session, "set showplan_text off");
+        return lines.join(QStringLiteral("; "));
+    }
+    QString file() const { return dataDirectory() + QStringLiteral("/nivo.sqlite"); }
+};
+
+} // namespace
+
+TEST_F(LargeTableTest, StationStatementsAnswerAlikeThroughTheIndexesTheyGet)
+{
+    auto session = seed(7); // 5,120 rows: below the size that earns indexes
+    QList<Rows> small;
+    for (const QString& statement : Statements)
+        small.append(run(*session, statement));
+    EXPECT_EQ(servedIndexes(file()), QStringList());
+
+    grow(*session, 2); // 20,480 rows, every row four times over
+    for (int i = 0; i < Statements.size(); ++i) {
+        SCOPED_TRACE(Statements[i].toStdString());
+        const Rows large = run(*session, Statements[i]);
+        if (Statements[i].contains(QLatin1String("distinct"))) {
+            EXPECT_EQ(large.rows, small[i].rows);
+        } else {
+            EXPECT_EQ(large.rows.size(), small[i].rows.size() * 4);
+            EXPECT_EQ(sortedRows(large), sortedRows(small[i]));
+        }
+        EXPECT_TRUE(plan(*session, Statements[i]).contains(ServedIndexes::Prefix))
+            << qPrintable(plan(*session, Statements[i]));
+    }
+    // The drill-down's levels share one index: the shorter ones it starts with are gone.
+    EXPECT_EQ(servedIndexes(file()),
+        QStringList({ "__glimora_index_inquiry_d16", "__glimora_index_inquiry_d1_d2_d26",
+            "__glimora_index_inquiry_d21", "__glimora_index_inquiry_d26" }));
+}
+
+TEST_F(LargeTableTest, IndexesStayOutOfSightTravelWithBackupsAndGoWithTheirTable)
+{
+    auto session = seed(9);
+    run(*session, Statements[1]);
+    run(*session, Statements[4]);
+    ASSERT_EQ(servedIndexes(file()).size(), 2);
+    EXPECT_EQ(errorOf(*session, "select count(*) from __glimora_index_inquiry_d16"), 208);
+    EXPECT_NE(errorOf(*session, "create table __glimora_index_x(a int)"), 0);
+
+    const QString device = m_directory.filePath("nivo.dbk");
+    run(*session, "backup database nivo to disk='" + device + "' with init");
+    EXPECT_EQ(errorOf(*session, "restore verifyonly from disk='" + device + "'"), 0);
+    run(*session, "use master restore database copy from disk='" + device + "'");
+    EXPECT_EQ(servedIndexes(dataDirectory() + "/copy.sqlite"), servedIndexes(file()));
+    auto copy = connect("sa", "Secret1", "copy");
+    EXPECT_EQ(column(*copy, Statements[1]), QStringList({ "f0", "f1", "f2", "f3", "f4" }));
+
+    run(*session, "use nivo drop table inquiry");
+    EXPECT_EQ(servedIndexes(file()), QStringList());
+}
+
+TEST_F(LargeTableTest, WritersAreNeverKeptWaitingAndImportsStayWhole)
+{
+    auto session = seed(9);
+    auto writer = connect("sa", "Secret1", "nivo");
+    run(*writer, "begin transaction insert inquiry(d1) values('new')");
+    // The writer holds the database: the answer comes without an index.
+    EXPECT_EQ(column(*session, Statements[0]), QStringList({ "alpha", "Beta", "类别1", "类别2" }));
+    EXPECT_EQ(servedIndexes(file()), QStringList());
+    run(*writer, "commit transaction");
+    EXPECT_EQ(column(*session, Statements[0]), QStringList({ "alpha", "Beta", "new", "类别1", "类别2" }));
+    EXPECT_EQ(servedIndexes(file()), QStringList({ "__glimora_index_inquiry_d1" }));
+
+    // An import that fails half-way leaves neither rows nor index entries behind.
+    EXPECT_NE(
+        errorOf(*session,
+            "insert inquiry(d1,d21) select d1, case when d60 > 15000 then 'x' else d21 end from inquiry"),
+        0);
+    EXPECT_EQ(column(*session, "select count(*) from inquiry"), QStringList({ "20481" }));
+    EXPECT_EQ(column(*session, "select count(*) from inquiry where d1='alpha'"), QStringList({ "5120" }));
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(QFile::encodeName(file()).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+    engine::SqlFunctions::install(db);
+    sqlite3_stmt* check = nullptr;
+    sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &check, nullptr);
+    ASSERT_EQ(sqlite3_step(check), SQLITE_ROW);
+    EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(check, 0)), "ok");
+    sqlite3_finalize(check);
+    sqlite3_close(db);
+}
+
+TEST(ServedIndexWish, KeysFollowTheComparedAndOrderedColumns)
+{
+    // Only the key the wish asks for is judged here; the statements above show SQLite using it.
+    ServedIndexes::Wish drill { { "d1", "d2" }, "d26", true };
+    EXPECT_TRUE(ServedIndexes::serves({ "d2", "D1", "d26", "d16" }, drill));
+    EXPECT_FALSE(ServedIndexes::serves({ "d1", "d26" }, drill));
+    EXPECT_FALSE(ServedIndexes::serves({ "d1", "d2" }, drill));
+    ServedIndexes::Wish records { { "d1", "d21" }, {}, false };
+    EXPECT_TRUE(ServedIndexes::serves({ "d21" }, records));
+    EXPECT_FALSE(ServedIndexes::serves({ "d2", "d1" }, records));
+}
+
+TEST(TextCollation, OrdersAsCaseFoldedCharactersWithoutTrailingBlanks)
+{
+    // The collation takes shortcuts; every pair must still order as the folded texts do.
+    const QStringList texts = { "", " ", "a", "A", "a  ", "ab", "aB", "b", "Z", "é", "É", "e", "ë", "类别1",
+        "类别12", "类别2", "类", "别", "剂型", "类别1 ", "ǅ", "ǆ", "Ǆ", "😀", "😁", "a😀", "a类", "aé", "ß", "ẞ",
+        "ﬀ", "Ω", "ω", "\u00ff", "\u0178", "Ⅻ", "ⅻ", "中文A", "中文a", "中文b" };
+    const auto reference = [](QString left, QString right) {
+        while (left.endsWith(QLatin1Char(' ')))
+            left.chop(1);
+        while (right.endsWith(QLatin1Char(' ')))
+            right.chop(1);
+        const int result = left.compare(right, Qt::CaseInsensitive);
+        return result < 0 ? -1 : result > 0 ? 1 : 0;
+    };
+    for (const QString& left : texts) {
+        for (const QString& right : texts) {
+            const int got = engine::SqlFunctions::compareText(left.toUtf8(), right.toUtf8());
+            EXPECT_EQ(got < 0 ? -1
+                    : got > 0 ? 1
+                              : 0,
+                reference(left, right))
+                << qPrintable(left) << " / " << qPrintable(right);
+        }
+    }
+}
