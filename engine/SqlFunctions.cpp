@@ -426,10 +426,17 @@ void lenFunction(sqlite3_context* context, int, sqlite3_value** values)
     sqlite3_result_int64(context, rightTrimmed(textOf(values[0])).size());
 }
 
-void datalengthFunction(sqlite3_context* context, int, sqlite3_value** values)
+// datalength(value [, form]): bytes as stored, or for text in the code page (form 1) or
+// in UTF-16 (form 2), as SQL Server keeps varchar and nvarchar.
+void datalengthFunction(sqlite3_context* context, int count, sqlite3_value** values)
 {
     if (isNull(values[0]))
         return sqlite3_result_null(context);
+    const int form = count > 1 ? sqlite3_value_int(values[1]) : 0;
+    if (form == 1)
+        return sqlite3_result_int64(context, codePageLength(textOf(values[0])));
+    if (form == 2)
+        return sqlite3_result_int64(context, 2 * textOf(values[0]).size());
     sqlite3_result_int64(context, sqlite3_value_bytes(values[0]));
 }
 
@@ -767,6 +774,7 @@ void SqlFunctions::install(sqlite3* db)
     define(db, "tsql_dateadd_days", 2, addDaysFunction);
     define(db, "tsql_len", 1, lenFunction);
     define(db, "tsql_datalength", 1, datalengthFunction);
+    define(db, "tsql_datalength", 2, datalengthFunction);
     define(db, "tsql_left", 2, leftFunction);
     define(db, "tsql_right", 2, rightFunction);
     define(db, "tsql_substring", 3, substringFunction);

@@ -18,6 +18,34 @@ bool isTextLike(const SqlType& type)
     return !type.isNumeric() && !type.isDateTime() && !type.isBinary();
 }
 
+// The bytes SQL Server stores a value of a fixed-size type in; 0 for the others.
+int storageSize(const SqlType& type)
+{
+    switch (type.base) {
+    case Base::Bit:
+    case Base::TinyInt:
+        return 1;
+    case Base::SmallInt:
+        return 2;
+    case Base::Int:
+    case Base::Real:
+    case Base::SmallMoney:
+    case Base::SmallDateTime:
+        return 4;
+    case Base::BigInt:
+    case Base::Money:
+    case Base::DateTime:
+        return 8;
+    case Base::Float:
+        return type.precision > 0 && type.precision <= 24 ? 4 : 8;
+    case Base::Decimal:
+    case Base::Numeric:
+        return type.precision <= 9 ? 5 : type.precision <= 19 ? 9 : type.precision <= 28 ? 13 : 17;
+    default:
+        return 0;
+    }
+}
+
 SqlType numericResult(const SqlType& left, const SqlType& right)
 {
     if (left.base == Base::Float || right.base == Base::Float || left.base == Base::Real
@@ -1124,7 +1152,14 @@ Translator::Fragment Translator::function(const Expr& e, const Scope& scope)
     }
     if (name == QLatin1String("datalength")) {
         expectArgs(1, 1);
-        return { call(QStringLiteral("tsql_datalength")), integer, {}, {} };
+        const SqlType& type = args[0].type;
+        if (const int size = storageSize(type); size > 0)
+            return {
+                QStringLiteral("(CASE WHEN (%1) IS NULL THEN NULL ELSE %2 END)").arg(args[0].sql).arg(size),
+                integer, {}, {}
+            };
+        const int form = type.isNational() ? 2 : type.isText() ? 1 : 0;
+        return { QStringLiteral("tsql_datalength(%1, %2)").arg(args[0].sql).arg(form), integer, {}, {} };
     }
     if (name == QLatin1String("charindex")) {
         expectArgs(2, 3);

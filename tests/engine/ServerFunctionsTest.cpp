@@ -85,3 +85,19 @@ TEST_F(ServerFunctionsTest, ObjectIdIsnullAndCoalesce)
         (QStringList { "n", "ab", "2", "c", "2.5", "1" }));
     EXPECT_EQ(errorOf(*m_session, "select coalesce(1)"), 174);
 }
+
+TEST_F(ServerFunctionsTest, DatalengthCountsBytesAsSqlServerStoresThem)
+{
+    run(*m_session,
+        "create table sizes(n nvarchar(20) null, c nchar(4) null, v varchar(20) null, b image null)"
+        " insert sizes values(N'中文ab', N'ab', '中文ab', 0x0102)");
+    // Two bytes a character in nvarchar, nchar padded; Chinese takes two bytes in varchar.
+    EXPECT_EQ(firstRow("select datalength(n), datalength(c), datalength(v), datalength(b) from sizes"),
+        (QStringList { "8", "8", "6", "2" }));
+    EXPECT_EQ(firstRow("select datalength(N'abc'), datalength('abc'), datalength(12), datalength(1.5),"
+                       " datalength(getdate()), datalength(null)"),
+        (QStringList { "6", "3", "4", "5", "8", "NULL" }));
+    run(*m_session, "insert inquiry(d1, d21, d26) values(N'药', 7, 1.25) insert inquiry(d1) values(null)");
+    EXPECT_EQ(column(*m_session, "select datalength(d26) from inquiry order by d60"),
+        (QStringList { "9", "NULL" }));
+}
