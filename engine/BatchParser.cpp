@@ -125,6 +125,27 @@ void BatchParser::fail() const
     throw ServerError::syntaxNear(token->text);
 }
 
+void BatchParser::refuseObjectType(const QString& verb) const
+{
+    // The kinds of object that SQL Server creates and drops.
+    static const QSet<QString> kinds = { "aggregate", "application", "assembly", "asymmetric", "availability",
+        "broker", "certificate", "clustered", "columnstore", "column", "contract", "credential",
+        "cryptographic", "database", "default", "endpoint", "event", "external", "fulltext", "function",
+        "index", "login", "master", "message", "nonclustered", "partition", "primary", "proc", "procedure",
+        "queue", "remote", "resource", "role", "route", "rule", "schema", "search", "security", "selective",
+        "sequence", "server", "service", "signature", "spatial", "statistics", "symmetric", "synonym",
+        "trigger", "type", "unique", "user", "view", "workload", "xml", "or" };
+    const Token& token = peek();
+    if (token.kind != Kind::Word)
+        fail();
+    if (kinds.contains(token.text.toLower()))
+        throw ServerError::notSupported(verb + token.text.toUpper());
+    throw ServerError(343,
+        QStringLiteral("Unknown object type '%1' used in a CREATE, DROP, or ALTER statement.")
+            .arg(token.text),
+        15);
+}
+
 bool BatchParser::isReserved(const QString& word)
 {
     static const QSet<QString> reserved = {
@@ -327,10 +348,14 @@ StatementPtr BatchParser::parseStatement(bool firstInBatch)
         statement->expr = parseExpr();
         return statement;
     }
-    if (isReserved(token.text) || atStatementStart())
+    // Statements SQL Server has and this server lacks; any other keyword here is out of place.
+    static const QSet<QString> unsupported = { "alter", "truncate", "return", "grant", "revoke", "deny",
+        "with", "raiserror", "goto", "waitfor", "bulk", "checkpoint", "dbcc", "reconfigure", "shutdown",
+        "save", "readtext", "writetext", "updatetext", "break", "continue", "throw", "setuser" };
+    if (token.kind == Kind::Word && unsupported.contains(token.text.toLower()))
         throw ServerError::notSupported(token.text.toUpper());
     // A procedure name alone is a call, but only as the first statement of a batch.
-    if (firstInBatch)
+    if (firstInBatch && !isReserved(token.text))
         return parseExec(false);
     fail();
 }
@@ -500,7 +525,7 @@ StatementPtr BatchParser::parseCreate()
         return statement;
     }
     if (!acceptWord("table"))
-        throw ServerError::notSupported(QStringLiteral("CREATE ") + peek().text.toUpper());
+        refuseObjectType(QStringLiteral("CREATE "));
     auto statement = makeStatement(Statement::Kind::CreateTable, start);
     statement->table = parseObjectName(&statement->name);
     expectSymbol("(");
@@ -631,7 +656,7 @@ StatementPtr BatchParser::parseDrop()
         return statement;
     }
     if (!acceptWord("table"))
-        throw ServerError::notSupported(QStringLiteral("DROP ") + peek().text.toUpper());
+        refuseObjectType(QStringLiteral("DROP "));
     auto statement = makeStatement(Statement::Kind::DropTable, start);
     do {
         statement->tables.append(parseObjectName());

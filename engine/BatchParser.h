@@ -75,6 +75,9 @@ private:
     QString expectName();
     bool atStatementStart() const;
     [[noreturn]] void fail() const;
+    // CREATE or DROP of something other than a table or database: unsupported when SQL
+    // Server knows the kind of object, 343 otherwise.
+    [[noreturn]] void refuseObjectType(const QString& verb) const;
     static bool isReserved(const QString& word);
 
     QList<Token> m_tokens;

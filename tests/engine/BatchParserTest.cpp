@@ -129,4 +129,11 @@ INSTANTIATE_TEST_SUITE_P(Batches, SyntaxErrorTest,
         SyntaxCase { "create view v as select 1", 40000 },
         SyntaxCase { "backup database nivo to disk=nivo", 102 },
         SyntaxCase { "restore database nivo from tape='x'", 102 }, SyntaxCase { "fetch prior from c", 40000 },
-        SyntaxCase { "declare c cursor for", 156 }));
+        SyntaxCase { "declare c cursor for", 156 },
+        // Misspelled keywords and stray words are syntax errors as SQL Server numbers them;
+        // what SQL Server has and this server lacks is reported as such.
+        SyntaxCase { "create tabel t(a int)", 343 }, SyntaxCase { "drop tabel t", 343 },
+        SyntaxCase { "select 1 end", 156 }, SyntaxCase { "from t", 156 },
+        SyntaxCase { "insert t values(1) updte t set a=2", 102 },
+        SyntaxCase { "select * from t oder by a", 156 }, SyntaxCase { "alter table t add b int", 40000 },
+        SyntaxCase { "select 1 truncate table t", 40000 }, SyntaxCase { "drop view v", 40000 }));
