@@ -351,7 +351,9 @@ StatementPtr BatchParser::parseStatement(bool firstInBatch)
     // Statements SQL Server has and this server lacks; any other keyword here is out of place.
     static const QSet<QString> unsupported = { "alter", "truncate", "return", "grant", "revoke", "deny",
         "with", "raiserror", "goto", "waitfor", "bulk", "checkpoint", "dbcc", "reconfigure", "shutdown",
-        "save", "readtext", "writetext", "updatetext", "break", "continue", "throw", "setuser" };
+        "save", "readtext", "writetext", "updatetext", "break", "continue", "throw", "setuser",
+        // clauses of the SELECT before: FOR XML, OPTION (hints)
+        "for", "option" };
     if (token.kind == Kind::Word && unsupported.contains(token.text.toLower()))
         throw ServerError::notSupported(token.text.toUpper());
     // A procedure name alone is a call, but only as the first statement of a batch.

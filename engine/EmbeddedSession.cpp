@@ -10,6 +10,8 @@
 #include "engine/SystemProcedures.h"
 #include "engine/Translator.h"
 
+#include <QElapsedTimer>
+
 #include <algorithm>
 #include <functional>
 #include <QLocale>
@@ -228,7 +230,7 @@ QStringList EmbeddedSession::primaryKeyColumns(const QString& table)
 int EmbeddedSession::interruptCheck(void* session)
 {
     const auto* self = static_cast<const EmbeddedSession*>(session);
-    return self->m_killRequested || self->m_deadline.hasExpired() ? 1 : 0;
+    return self->m_killRequested || (!self->m_buildingIndex && self->m_deadline.hasExpired()) ? 1 : 0;
 }
 
 void EmbeddedSession::stopIfKilled() const
@@ -390,8 +392,17 @@ void EmbeddedSession::runSelect(const Statement& statement, BatchState& state, b
     if (statement.select->hasFrom && source.kind == ast::TableSource::Kind::Table
         && (source.database.isEmpty()
             || source.database.compare(m_database->name(), Qt::CaseInsensitive) == 0)) {
-        if (const std::optional<TableInfo> table = m_database->table(source.name))
+        if (const std::optional<TableInfo> table = m_database->table(source.name)) {
+            // Building an index once is not the statement's time: a query that gave up
+            // half-way would leave the visitor with an error and the next one the same work.
+            QElapsedTimer building;
+            building.start();
+            m_buildingIndex = true;
             ServedIndexes::serve(*m_database, *table, ServedIndexes::wish(*statement.select, *table));
+            m_buildingIndex = false;
+            if (!m_deadline.isForever())
+                m_deadline = QDeadlineTimer(qMax<qint64>(0, m_deadline.remainingTime()) + building.elapsed());
+        }
     }
     if (m_showPlan)
         return planOf(query.sql, state);

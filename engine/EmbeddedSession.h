@@ -108,6 +108,7 @@ private:
     int m_fetchStatus = -1;
     bool m_killed = false;
     bool m_showPlan = false;
+    bool m_buildingIndex = false; // the deadline waits while an index is built
     // Set by the kill watcher while a request runs: the request ends and rolls back.
     std::atomic<bool> m_killRequested { false };
     // Held while the session runs a request; the kill watcher only acts when it is free.

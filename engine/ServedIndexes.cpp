@@ -55,6 +55,30 @@ bool startsWith(const QStringList& key, const QStringList& prefix)
     return true;
 }
 
+// The drill-down levels of the station's records, when the database holds its field
+// catalogue: the shown fields with a place in the order, as the query screen reads them.
+QStringList catalogueLevels(DatabaseConnection& database, const TableInfo& table)
+{
+    QStringList levels;
+    if (table.name.compare(QLatin1String("inquiry"), Qt::CaseInsensitive) != 0)
+        return levels;
+    try {
+        SqliteStatement statement(database,
+            QStringLiteral(
+                "SELECT engl FROM contrast WHERE sort IS NOT NULL AND lower(substr(chna, -1)) <> 'h'"
+                " ORDER BY sort"));
+        while (statement.step() && levels.size() < 8) {
+            const int index = table.indexOf(statement.textColumn(0));
+            if (index < 0 || table.columns[index].identity || table.columns[index].type.isBinary())
+                break;
+            levels.append(table.columns[index].name);
+        }
+    } catch (const ServerError&) {
+        levels.clear();
+    }
+    return levels;
+}
+
 } // namespace
 
 QStringList ServedIndexes::Wish::key() const
@@ -174,7 +198,14 @@ void ServedIndexes::serve(DatabaseConnection& database, const TableInfo& table, 
         return;
     }
 
-    const QStringList key = wish.key();
+    QStringList key = wish.key();
+    // A level of the drill-down: one index for all the levels, rather than one per level
+    // as the visitor goes deeper, each built over the whole table again.
+    if (wish.orderMatters) {
+        const QStringList levels = catalogueLevels(database, table);
+        if (levels.size() > key.size() && startsWith(levels, key))
+            key = levels;
+    }
     QStringList quoted;
     for (const QString& column : key)
         quoted.append(Translator::quoteName(column));

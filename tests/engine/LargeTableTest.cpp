@@ -142,6 +142,10 @@ TEST_F(LargeTableTest, IndexesStayOutOfSightTravelWithBackupsAndGoWithTheirTable
 TEST_F(LargeTableTest, WritersAreNeverKeptWaitingAndImportsStayWhole)
 {
     auto session = seed(9);
+    // The catalogue's levels: d1, d2, d26 (a hidden field and one without a place are none).
+    run(*session,
+        "insert contrast(chna,engl,nober,sort) values('类别','d1',1,1),('剂型','d2',2,2),"
+        "('日期h','d16',3,3),('金额','d26',4,4),('数量','d21',5,null)");
     auto writer = connect("sa", "Secret1", "nivo");
     run(*writer, "begin transaction insert inquiry(d1) values('new')");
     // The writer holds the database: the answer comes without an index.
@@ -149,7 +153,10 @@ TEST_F(LargeTableTest, WritersAreNeverKeptWaitingAndImportsStayWhole)
     EXPECT_EQ(servedIndexes(file()), QStringList());
     run(*writer, "commit transaction");
     EXPECT_EQ(column(*session, Statements[0]), QStringList({ "alpha", "Beta", "new", "类别1", "类别2" }));
-    EXPECT_EQ(servedIndexes(file()), QStringList({ "__glimora_index_inquiry_d1" }));
+    // The first level builds the index of the whole drill-down at once.
+    EXPECT_EQ(servedIndexes(file()), QStringList({ "__glimora_index_inquiry_d1_d2_d26" }));
+    EXPECT_EQ(column(*session, Statements[2]), QStringList({ "0.25", "7.25" }));
+    EXPECT_EQ(servedIndexes(file()), QStringList({ "__glimora_index_inquiry_d1_d2_d26" }));
 
     // An import that fails half-way leaves neither rows nor index entries behind.
     EXPECT_NE(
