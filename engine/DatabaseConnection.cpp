@@ -318,6 +318,16 @@ std::optional<TableInfo> DatabaseConnection::table(const QString& name)
     return info;
 }
 
+bool DatabaseConnection::isReading() const
+{
+    for (sqlite3_stmt* statement = sqlite3_next_stmt(m_db, nullptr); statement;
+         statement = sqlite3_next_stmt(m_db, statement)) {
+        if (sqlite3_stmt_busy(statement))
+            return true;
+    }
+    return false;
+}
+
 void DatabaseConnection::forgetSchema()
 {
     m_tables.clear();

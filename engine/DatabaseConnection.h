@@ -55,6 +55,8 @@ public:
     void commitTransaction();
     void rollbackTransaction();
     bool inTransaction() const { return m_transactionDepth > 0; }
+    // True while a statement of this connection has rows left to read.
+    bool isReading() const;
 
     // Forgets the cached table descriptions when another connection changed the schema.
     void refreshSchema();

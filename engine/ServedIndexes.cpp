@@ -182,7 +182,9 @@ bool ServedIndexes::serves(const QStringList& existing, const Wish& wish)
 
 void ServedIndexes::serve(DatabaseConnection& database, const TableInfo& table, const Wish& wish)
 {
-    if (wish.isEmpty() || database.inTransaction())
+    // A result still being read on this connection would be cut short if a failed build
+    // rolled the schema back under it.
+    if (wish.isEmpty() || database.inTransaction() || database.isReading())
         return;
     try {
         {
