@@ -186,6 +186,7 @@ struct Statement
     bool log = false; // backup log
     bool verifyOnly = false; // restore verifyonly
     bool init = false; // with init
+    bool format = false; // with format
     bool replace = false; // with replace
     int fileNumber = 1; // with file = n
 

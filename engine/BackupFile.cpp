@@ -110,6 +110,14 @@ void BackupFile::writeAt(int descriptor, const char* data, qint64 size, qint64 o
     }
 }
 
+void BackupFile::checkMedium(int descriptor, const QString& device)
+{
+    QByteArray lead(marker.size(), '\0');
+    readAt(descriptor, lead.data(), lead.size(), 0, device);
+    if (lead != marker)
+        throw malformed(device);
+}
+
 QList<BackupFile::Set> BackupFile::scan(int descriptor, const QString& device)
 {
     const qint64 size = sizeOf(descriptor, device);

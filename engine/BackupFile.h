@@ -34,6 +34,8 @@ public:
     // Every set of the device as its headers describe it, images unread. Throws ServerError
     // naming `device` when the bytes are not a backup file or are cut short.
     static QList<Set> scan(int descriptor, const QString& device);
+    // Throws 3241 naming `device` unless its bytes begin as a backup file's do.
+    static void checkMedium(int descriptor, const QString& device);
     // Reads the image of `set`, writing it to `out` at `outOffset` unless `out` is negative,
     // and checks it against its checksum (3189).
     static void copyImage(int descriptor, const Set& set, int out, qint64 outOffset, const QString& device);

@@ -400,6 +400,8 @@ void BatchParser::parseBackupOptions(Statement& statement)
             statement.init = true;
         } else if (option.isWord("noinit")) {
             statement.init = false;
+        } else if (option.isWord("format")) {
+            statement.format = true;
         } else if (option.isWord("replace")) {
             statement.replace = true;
         } else if (option.isWord("file")) {
@@ -411,7 +413,7 @@ void BatchParser::parseBackupOptions(Statement& statement)
             // Options with a value that change nothing here: name = '...', stats = 10, ...
             next();
         }
-        // Other bare options (norecovery, recovery, format, skip, checksum, stats) are accepted as no-ops.
+        // Other bare options (norecovery, recovery, skip, checksum, stats) are accepted as no-ops.
     } while (acceptSymbol(","));
 }
 

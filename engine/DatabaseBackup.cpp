@@ -251,7 +251,7 @@ QString DatabaseBackup::devicePath(const QString& device) const
     return QDir(folder).absoluteFilePath(device);
 }
 
-void DatabaseBackup::backup(const QString& database, const QString& device, bool init)
+void DatabaseBackup::backup(const QString& database, const QString& device, bool init, bool format)
 {
     const std::optional<Catalogue::DatabaseEntry> entry = m_catalogue.database(database);
     if (!entry)
@@ -274,6 +274,10 @@ void DatabaseBackup::backup(const QString& database, const QString& device, bool
     const bool exists = ::fstatat(folder.get(), deviceName.constData(), &status, 0) == 0;
     if (exists && !S_ISREG(status.st_mode))
         BackupFile::openDevice(path); // names the fault
+    // INIT replaces the sets of a backup device; a file that holds something else is
+    // overwritten only WITH FORMAT, so that a mistyped path never destroys a file.
+    if (exists && init && !format && status.st_size > 0)
+        BackupFile::checkMedium(BackupFile::openDevice(path).get(), path);
     // Made afresh, never through a planted file or link, under a name nobody can guess.
     const QByteArray temporaryName
         = deviceName + ".part-" + QByteArray::number(QCoreApplication::applicationPid()) + '-' + randomHex(8);
@@ -285,7 +289,7 @@ void DatabaseBackup::backup(const QString& database, const QString& device, bool
 
     qint64 end = 0;
     // Without INIT the new set goes after those already on the device, each checked on its way.
-    if (!init && exists) {
+    if (!init && !format && exists) {
         FileDescriptor in = BackupFile::openDevice(path);
         for (const BackupFile::Set& set : BackupFile::scan(in.get(), path)) {
             QByteArray lead(set.imageOffset - set.start, '\0');

@@ -16,7 +16,7 @@ class DatabaseBackup
 public:
     explicit DatabaseBackup(Catalogue& catalogue);
 
-    void backup(const QString& database, const QString& device, bool init);
+    void backup(const QString& database, const QString& device, bool init, bool format = false);
     void restore(const QString& database, const QString& device, int fileNumber, bool replace,
         const QString& ownerLogin);
     void verify(const QString& device, int fileNumber);

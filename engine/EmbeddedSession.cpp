@@ -569,7 +569,7 @@ void EmbeddedSession::runBackupOrRestore(const Statement& statement)
             QStringLiteral("The statement BACKUP LOG is not allowed while the recovery model is SIMPLE. Use "
                            "BACKUP DATABASE or change the recovery model using ALTER DATABASE."),
             16, 1);
-    backup.backup(statement.name, statement.device, statement.init);
+    backup.backup(statement.name, statement.device, statement.init, statement.format);
 }
 
 ExprPtr EmbeddedSession::concatenation(const ExprPtr& expr)

@@ -538,3 +538,34 @@ TEST_F(BackupTest, BackupAndRestoreFitInLessMemoryThanTheDatabase)
     EXPECT_EQ(rowCount("bigcopy"), "1");
     EXPECT_GT(QFileInfo(dataDirectory() + "/backup/big.dbk").size(), 48'000'000);
 }
+
+// INIT replaces the sets of a backup device, never a file that is no backup: that takes
+// FORMAT, as in SQL Server. The station's backup always sends INIT.
+TEST_F(BackupTest, InitOverwritesBackupsOnlyAndFormatAnything)
+{
+    auto master = seed(2);
+    const QString text = filePath("notes.dbk");
+    QFile notes(text);
+    ASSERT_TRUE(notes.open(QIODevice::WriteOnly));
+    notes.write("precious notes");
+    notes.close();
+    QString message;
+    EXPECT_EQ(errorOf(*master, backupStatement("nivo", text), &message), 3241);
+    EXPECT_TRUE(message.contains(text));
+    ASSERT_TRUE(notes.open(QIODevice::ReadOnly));
+    EXPECT_EQ(notes.readAll(), "precious notes");
+    notes.close();
+
+    // An empty file is an empty medium; a device of backups takes a new first set.
+    const QString empty = filePath("empty.dbk");
+    ASSERT_TRUE(QFile(empty).open(QIODevice::WriteOnly));
+    run(*master, backupStatement("nivo", empty));
+    run(*master, backupStatement("nivo", empty));
+    EXPECT_EQ(
+        errorOf(*master, QStringLiteral("restore verifyonly from disk='%1' with file = 2").arg(empty)), 4038);
+
+    run(*master, backupStatement("nivo", text) + QStringLiteral(", format"));
+    run(*master, QStringLiteral("drop database nivo"));
+    run(*master, restoreStatement("nivo", text));
+    EXPECT_EQ(rowCount(), "2");
+}
