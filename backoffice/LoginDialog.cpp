@@ -3,7 +3,6 @@
 #include "backoffice/LoginStatements.h"
 #include "backoffice/RecentUsers.h"
 #include "backoffice/WaitCursor.h"
-#include "data/AsciiBlanks.h"
 #include "data/Command.h"
 #include "data/Connection.h"
 #include "data/ConnectionString.h"
@@ -11,6 +10,7 @@
 #include "data/SharedDatabase.h"
 #include "platform/ComputerName.h"
 #include "platform/HtmlHelp.h"
+#include "settings/AsciiBlanks.h"
 #include "settings/Settings.h"
 #include "settings/SettingsFile.h"
 #include "ui/DropDownCombo.h"
@@ -95,9 +95,9 @@ void LoginDialog::OnLogin()
 
     data::LoginValues& login = data::SharedDatabase::login();
     login.serverName
-        = data::withoutTrailingAsciiBlanks(control<QComboBox>(ServerBox)->currentText()).toUpper();
-    login.userName = data::withoutTrailingAsciiBlanks(control<QComboBox>(UserBox)->currentText());
-    login.password = data::withoutTrailingAsciiBlanks(control<QLineEdit>(PasswordBox)->text());
+        = app::withoutTrailingAsciiBlanks(control<QComboBox>(ServerBox)->currentText()).toUpper();
+    login.userName = app::withoutTrailingAsciiBlanks(control<QComboBox>(UserBox)->currentText());
+    login.password = app::withoutTrailingAsciiBlanks(control<QLineEdit>(PasswordBox)->text());
     login.databaseName = app::Settings::instance().database;
     app::Settings::instance().server = login.serverName;
 

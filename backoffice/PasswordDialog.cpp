@@ -1,10 +1,10 @@
 #include "backoffice/PasswordDialog.h"
 
 #include "backoffice/PasswordStatements.h"
-#include "data/AsciiBlanks.h"
 #include "data/ConnectionString.h"
 #include "data/DbError.h"
 #include "data/SharedDatabase.h"
+#include "settings/AsciiBlanks.h"
 #include "ui/OkMessageBox.h"
 #include "ui/SharedFonts.h"
 #include "ui/SkinButton.h"
@@ -47,8 +47,8 @@ void PasswordDialog::OnInitDialog()
 void PasswordDialog::OnChange()
 {
     // ASCII blanks only, as the login trims them: a wide space is part of the password.
-    const QString password = data::withoutAsciiBlanks(control<QLineEdit>(NewPasswordBox)->text());
-    const QString repeated = data::withoutAsciiBlanks(control<QLineEdit>(RepeatBox)->text());
+    const QString password = app::withoutAsciiBlanks(control<QLineEdit>(NewPasswordBox)->text());
+    const QString repeated = app::withoutAsciiBlanks(control<QLineEdit>(RepeatBox)->text());
     if (password.isEmpty()) {
         ui::OkMessageBox::show(this, QString::fromUtf8("密码不能为空"));
         return;

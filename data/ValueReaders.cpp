@@ -1,7 +1,7 @@
 #include "data/ValueReaders.h"
 
-#include "data/AsciiBlanks.h"
 #include "data/SharedDatabase.h"
+#include "settings/AsciiBlanks.h"
 
 namespace glimora::data {
 
@@ -50,7 +50,7 @@ QString ValueText(const Variant& value)
         return QString::asprintf("%d-%02d-%02d", date.year(), date.month(), date.day());
     }
     case Variant::Kind::String:
-        return withoutAsciiBlanks(value.toString());
+        return app::withoutAsciiBlanks(value.toString());
     default:
         return QStringLiteral("error");
     }

@@ -2,13 +2,13 @@
 
 #include "components/CAdodc.h"
 #include "components/CDataGrid.h"
-#include "data/AsciiBlanks.h"
 #include "data/CatalogueCaptions.h"
 #include "data/ConnectionString.h"
 #include "data/DbError.h"
 #include "data/SharedDatabase.h"
 #include "maintenance/ConfigStatements.h"
 #include "platform/HtmlHelp.h"
+#include "settings/AsciiBlanks.h"
 #include "settings/SettingsFile.h"
 #include "ui/OkMessageBox.h"
 #include "ui/SharedFonts.h"
@@ -178,7 +178,7 @@ void ConfigDialog::OnTabChanged()
         bindCatalogueGrid();
     } else if (m_currentTab == CorrespondenceTab) {
         control(ExecuteButton)->setEnabled(false);
-        showEditor(data::withoutTrailingAsciiBlanks(correspondenceText()), true);
+        showEditor(app::withoutTrailingAsciiBlanks(correspondenceText()), true);
         control(EditorId)->setFocus();
     } else if (m_currentTab == BatchTab) {
         showEditor(QString(), false);
@@ -286,7 +286,7 @@ void ConfigDialog::OnCancel()
 
 void ConfigDialog::OnExecute()
 {
-    const QString statement = data::withoutAsciiBlanks(editorText());
+    const QString statement = app::withoutAsciiBlanks(editorText());
     try {
         data::Command& command = data::SharedDatabase::command();
         command.SetCommandText(statement);

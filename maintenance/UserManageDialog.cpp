@@ -1,10 +1,10 @@
 #include "maintenance/UserManageDialog.h"
 
-#include "data/AsciiBlanks.h"
 #include "data/DbError.h"
 #include "data/SharedDatabase.h"
 #include "data/ValueReaders.h"
 #include "maintenance/UserManageStatements.h"
+#include "settings/AsciiBlanks.h"
 #include "ui/OkMessageBox.h"
 #include "ui/SharedFonts.h"
 #include "ui/SkinButton.h"
@@ -131,7 +131,7 @@ void UserManageDialog::loadUserList()
         data::Recordset& rows = data::SharedDatabase::recordset();
         if (!(rows.BOF() && rows.EndOfFile())) {
             for (rows.MoveFirst(); !rows.EndOfFile(); rows.MoveNext())
-                names << data::withoutTrailingAsciiBlanks(data::ValueText(0));
+                names << app::withoutTrailingAsciiBlanks(data::ValueText(0));
         }
     } catch (const data::DbError&) {
         ui::OkMessageBox::show(this, QString::fromUtf8("数据库异常，请稍后再试"));
@@ -216,7 +216,7 @@ void UserManageDialog::OnNew()
 
 void UserManageDialog::OnDelete()
 {
-    const QString name = data::withoutAsciiBlanks(control<QLineEdit>(NameBox)->text());
+    const QString name = app::withoutAsciiBlanks(control<QLineEdit>(NameBox)->text());
     if (name.isEmpty())
         return;
     try {

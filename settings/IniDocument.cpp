@@ -1,5 +1,7 @@
 #include "settings/IniDocument.h"
 
+#include "settings/AsciiBlanks.h"
+
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <stdexcept>
@@ -12,28 +14,29 @@ const QByteArray utf8Bom("\xEF\xBB\xBF");
 
 bool isSectionLine(const QString& line, QString* name = nullptr)
 {
-    const QString trimmed = line.trimmed();
+    const QString trimmed = withoutAsciiBlanks(line);
     if (!trimmed.startsWith(u'['))
         return false;
     const qsizetype close = trimmed.indexOf(u']');
     if (close < 0)
         return false;
     if (name)
-        *name = trimmed.mid(1, close - 1).trimmed();
+        *name = withoutAsciiBlanks(trimmed.mid(1, close - 1));
     return true;
 }
 
 // Splits "key = value" at the first "="; false for lines that hold no key.
 bool splitKeyLine(const QString& line, QString& key, QString& value)
 {
-    const QString trimmed = line.trimmed();
+    const QString trimmed = withoutAsciiBlanks(line);
     if (trimmed.isEmpty() || trimmed.startsWith(u';'))
         return false;
     const qsizetype equals = line.indexOf(u'=');
     if (equals < 0)
         return false;
-    key = line.left(equals).trimmed();
-    value = line.mid(equals + 1).trimmed();
+    // ASCII blanks only, as the old platform cut them: a wider space is part of a value.
+    key = withoutAsciiBlanks(line.left(equals));
+    value = withoutAsciiBlanks(line.mid(equals + 1));
     return true;
 }
 
@@ -152,7 +155,7 @@ IniDocument::KeyLine IniDocument::findKey(qsizetype sectionIndex, const QString&
     QString value;
     for (qsizetype i = sectionIndex + 1; i < end; ++i) {
         // Blanks around a key are not part of it, in the file or in the asking.
-        if (splitKeyLine(m_lines[i].text, name, value) && sameName(name, key.trimmed()))
+        if (splitKeyLine(m_lines[i].text, name, value) && sameName(name, withoutAsciiBlanks(key)))
             return { i, value };
     }
     return {};
@@ -163,7 +166,7 @@ IniDocument::KeyLine IniDocument::findKey(qsizetype sectionIndex, const QString&
 qsizetype IniDocument::insertionPoint(qsizetype sectionIndex) const
 {
     qsizetype point = sectionEnd(sectionIndex);
-    while (point > sectionIndex + 1 && m_lines[point - 1].text.trimmed().isEmpty())
+    while (point > sectionIndex + 1 && withoutAsciiBlanks(m_lines[point - 1].text).isEmpty())
         --point;
     return point;
 }

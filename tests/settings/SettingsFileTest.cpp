@@ -60,6 +60,21 @@ TEST_F(SettingsFileTest, NamesMatchCaseInsensitivelyAndValueIsTextAfterFirstEqua
     EXPECT_EQ(ReadSetting(system(), "; comment", "none"), "none");
 }
 
+// As the old platform read its profile files: ASCII blanks around a name or a value are cut,
+// wider spaces (U+3000, U+00A0) are text. A user name ending in one comes back whole.
+TEST_F(SettingsFileTest, OnlyAsciiBlanksAroundNamesAndValuesAreCut)
+{
+    workspace.writeFile("uinfo.ini",
+        u"[system]\r\nuser1= \t张三\u3000 \r\n\u3000head1=x\r\nower=\u00a0\r\n[\u3000show]\r\nf1h=9\r\n"_s
+            .toUtf8());
+    EXPECT_EQ(ReadSetting(system(), "user1", ""), u"张三\u3000"_s);
+    EXPECT_EQ(ReadSetting(system(), "head1", "none"), "none");
+    EXPECT_EQ(ReadSetting(system(), "ower", "none"), u"\u00a0"_s);
+    EXPECT_EQ(ReadSetting("show", "f1h", "none"), "none");
+    ASSERT_TRUE(WriteSetting(system(), "user2", u"李四\u3000"_s));
+    EXPECT_EQ(ReadSetting(system(), "user2", ""), u"李四\u3000"_s);
+}
+
 TEST_F(SettingsFileTest, FirstOfRepeatedKeysAndSectionsWins)
 {
     workspace.writeFile("uinfo.ini", "[a]\nk=1\nk=2\n[b]\nk=3\n[a]\nk=4\n");
