@@ -25,6 +25,8 @@ public:
     bool canRead() const;
     bool canWrite() const;
     bool canChangeSchema() const;
+    // Some right on the tables, which makes their names visible (OBJECT_ID).
+    bool canSeeObjects() const { return canRead() || canWrite() || canChangeSchema(); }
     // Fixed database role membership: db_owner's alone.
     bool canChangeFixedRoles() const { return isOwner(); }
     // Adding and dropping users: db_owner and db_accessadmin.

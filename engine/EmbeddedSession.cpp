@@ -871,6 +871,11 @@ void EmbeddedSession::requireRead(const QString& table)
     m_permissions.requireRead(table);
 }
 
+bool EmbeddedSession::mayKnow(const QString&)
+{
+    return m_permissions.canSeeObjects();
+}
+
 TableInfo EmbeddedSession::openRowset(const TableSource& source)
 {
     const QString provider = source.provider.trimmed();

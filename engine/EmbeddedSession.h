@@ -84,6 +84,7 @@ private:
     // TranslationContext
     std::optional<TableInfo> findTable(const QString& database, const QString& name) override;
     void requireRead(const QString& table) override;
+    bool mayKnow(const QString& table) override;
     TableInfo openRowset(const ast::TableSource& source) override;
     std::optional<Value> variable(const QString& name) override;
     std::optional<Value> serverFunction(const QString& name) override;

@@ -24,6 +24,8 @@ public:
     // Called for every table whose rows a statement reads, at any depth, before any row is
     // read; throws when the session may not read it.
     virtual void requireRead(const QString& table) = 0;
+    // Whether the session may know that the table exists: it holds some right on it.
+    virtual bool mayKnow(const QString& table) = 0;
     // Loads the rows of an openrowset(...) source into a temporary table and describes it.
     virtual TableInfo openRowset(const ast::TableSource& source) = 0;
     // @variables and @@functions; nullopt when unknown.

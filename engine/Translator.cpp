@@ -1367,7 +1367,8 @@ Translator::Fragment Translator::objectId(const Expr& e)
             found.reset(); // a database that does not exist holds no object
         }
     }
-    if (!found)
+    // As in SQL Server, a table on which the session holds no right has no number for it.
+    if (!found || !m_context.mayKnow(found->name))
         return { QStringLiteral("NULL"), SqlType::of(Base::Int), {}, {} };
     quint32 hash = 2166136261u;
     for (const QChar c : found->name.toLower()) {
