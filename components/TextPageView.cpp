@@ -45,6 +45,12 @@ TextPageView::TextPageView(QWidget* parent)
 TextPageView::~TextPageView()
 {
     abortPending();
+    // Readers still at work stop at their next block; the view waits for them, so none
+    // outlives it.
+    for (QThread* reader : findChildren<QThread*>(Qt::FindDirectChildrenOnly)) {
+        reader->requestInterruption();
+        reader->wait();
+    }
 }
 
 void TextPageView::navigate(const QUrl& url)
@@ -91,7 +97,18 @@ void TextPageView::readLocalFile(const QString& path)
             result->problem = file.errorString();
             return;
         }
-        result->bytes = file.read(MaximumPageBytes + 1);
+        // In blocks, so that a view going away need not wait for a whole page.
+        constexpr qint64 block = 1024 * 1024;
+        while (result->bytes.size() <= MaximumPageBytes) {
+            if (QThread::currentThread()->isInterruptionRequested()) {
+                result->bytes.clear();
+                return;
+            }
+            const QByteArray read = file.read(qMin(block, MaximumPageBytes + 1 - result->bytes.size()));
+            if (read.isEmpty())
+                break;
+            result->bytes.append(read);
+        }
         if (file.error() != QFileDevice::NoError)
             result->problem = file.errorString();
         else if (result->bytes.size() > MaximumPageBytes)
@@ -99,6 +116,7 @@ void TextPageView::readLocalFile(const QString& path)
         if (!result->problem.isEmpty())
             result->bytes.clear();
     });
+    reader->setParent(this);
     const quint64 navigation = m_navigation;
     connect(reader, &QThread::finished, this, [this, result, navigation]() {
         if (navigation != m_navigation)

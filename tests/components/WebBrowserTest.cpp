@@ -8,10 +8,12 @@
 #include <gtest/gtest.h>
 #include <QCoreApplication>
 #include <QFile>
+#include <QPointer>
 #include <QSignalSpy>
 #include <QStringEncoder>
 #include <QTest>
 #include <QTextBrowser>
+#include <QThread>
 #include <QUrl>
 
 using namespace glimora::components;
@@ -177,6 +179,25 @@ TEST_F(WebBrowserTest, ALargeLocalFileIsNotReadPastTheCapNorOnTheScreensThread)
     EXPECT_EVENTUALLY(plainText(*view).contains(QStringLiteral("small page")));
     QTest::qWait(50);
     EXPECT_TRUE(plainText(*view).contains(QStringLiteral("small page")));
+}
+
+TEST_F(WebBrowserTest, AViewThatGoesWhileReadingALocalFileTakesItsReaderWithIt)
+{
+    TempWorkspace workspace;
+    {
+        QFile large(workspace.filePath(QStringLiteral("large.htm")));
+        ASSERT_TRUE(large.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(large.resize(TextPageView::MaximumPageBytes * 5 / 2));
+    }
+    QPointer<QThread> reader;
+    {
+        TextPageView view;
+        view.navigate(QUrl::fromLocalFile(workspace.filePath(QStringLiteral("large.htm"))));
+        reader = view.findChild<QThread*>();
+        ASSERT_FALSE(reader.isNull());
+    }
+    EXPECT_TRUE(reader.isNull()); // not left reading for a view that is gone
+    QCoreApplication::processEvents();
 }
 
 TEST_F(WebBrowserTest, TheBrowserOfThisBuildShowsAPageFromTheLoopbackServer)
