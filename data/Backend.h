@@ -58,6 +58,9 @@ public:
         Q_UNUSED(table);
         return {};
     }
+    // Whether a batch may run while a result set of this session is still being read (SQL
+    // Server's multiple active result sets). ODBC and TDS allow one active statement.
+    virtual bool keepsResultsOpen() const { return false; }
 };
 
 // A way to a database server: ODBC or the embedded server.

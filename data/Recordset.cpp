@@ -126,6 +126,8 @@ void Recordset::Open(const QString& source, const Connection& connection)
             notUpdatable = QStringLiteral("the key of %1 is not among the fields").arg(select.table());
     }
     m_data->setNotUpdatable(notUpdatable);
+    m_data->setCountStatement(
+        QStringLiteral("SELECT COUNT(*) FROM (") + statement + QStringLiteral(") AS counted"));
     m_data->openResult(session, std::move(result), timeout, std::move(target));
 }
 
@@ -240,6 +242,11 @@ void Recordset::CancelUpdate()
 long Recordset::fetchedRecordCount() const
 {
     return data().fetchedCount();
+}
+
+long Recordset::expectedRecordCount() const
+{
+    return data().expectedCount();
 }
 
 bool Recordset::allRecordsFetched() const

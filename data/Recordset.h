@@ -57,7 +57,8 @@ public:
     Field Item(const QString& name) const; // Fields.Item(name), not case-sensitive
 
     // Writing back (updatable record sets only). AddNew stores the new row at once and
-    // makes it current; Delete removes the current row and leaves the cursor on the next one;
+    // makes it current; it follows the rows read so far, and a result still being read goes
+    // on after it; Delete removes the current row and leaves the cursor on the next one;
     // UpdateBatch writes the current record's edits. A row that someone else changed or
     // deleted since it was read raises DbError::RowConflict and is not written.
     bool isUpdatable() const;
@@ -71,6 +72,9 @@ public:
     // the result has been read to its end, reading more, and a value by 0-based record
     // without moving the cursor.
     long fetchedRecordCount() const;
+    // Every record, read or not: exact once all are read, counted beside the open result
+    // before that where the server allows (the embedded server), else the rows read so far.
+    long expectedRecordCount() const;
     bool allRecordsFetched() const;
     long fetchMore(long count);
     Variant valueAt(long record, int field) const;

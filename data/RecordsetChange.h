@@ -12,8 +12,11 @@ struct RecordsetChange
         AboutToReset, // about to close: a view commits what it holds
         Reset, // opened or closed: fields and rows are new
         RowsFetched, // more rows were read at the end
+        AboutToDelete, // `row` is about to be deleted: a view writes what it holds for it
         AboutToRemoveRow, // `row` is about to go; the rows after it move up
         RowRemoved,
+        AboutToInsertRow, // a new row is about to join at `row` (AddNew); the rows from it move down
+        RowInserted,
         RowChanged, // `row` was written and shows what the server stored
         Moved, // the current record changed
     };

@@ -45,6 +45,7 @@ void RecordsetData::openResult(std::shared_ptr<Session> session, ExecuteResult r
     m_deferredError.reset();
     m_position = -1;
     m_fields.clear();
+    resetCount();
     if (!result.cursor)
         return; // a batch without rows gives a closed record set
     m_cursor = std::move(result.cursor);
@@ -80,6 +81,7 @@ void RecordsetData::close()
     m_deferredError.reset();
     m_position = -1;
     m_open = false;
+    resetCount();
     notify(RecordsetChange::Kind::Reset);
 }
 
@@ -255,6 +257,13 @@ void RecordsetData::addNew(const QStringList& fieldNames, const QList<Variant>& 
         columns.append(SqlLiteral::identifier(m_target->baseColumns[index]));
         literals.append(SqlLiteral::value(values[i]));
     }
+    // A short rest of the result is read first, so that the new row comes last as people
+    // expect; a long one stays unread and the new row follows the rows read so far.
+    if (m_cursor && expectedCount() - m_rows.size() <= RestReadBeforeAdding) {
+        const qsizetype before = m_rows.size();
+        fetchAll();
+        notifyFetched(before);
+    }
     const ExecuteResult inserted = writeStatement(QStringLiteral("INSERT INTO ") + m_target->table
         + QStringLiteral(" (") + columns.join(QStringLiteral(", ")) + QStringLiteral(") VALUES (")
         + literals.join(QStringLiteral(", ")) + QLatin1Char(')'));
@@ -276,11 +285,13 @@ void RecordsetData::addNew(const QStringList& fieldNames, const QList<Variant>& 
             keyValues[0] = row[0];
     }
 
-    const qsizetype fetchedNow = m_rows.size();
-    fetchAll();
     const bool keyKnown = std::none_of(
         keyValues.cbegin(), keyValues.cend(), [](const Variant& v) { return v.isNull() || v.isEmpty(); });
-    QList<Variant> row = keyKnown ? refetch(keyValues) : locateInserted(fields, values);
+    // A row found by its values is told from the rows already there only once all of them
+    // are read; a row with its key needs none of them.
+    if (!keyKnown)
+        fetchAll();
+    QList<Variant> row = keyKnown ? readBack(keyValues) : locateInserted(fields, values);
     if (row.isEmpty()) {
         // Not found again (the key is unknown): show what was stored; later writes to it fail.
         row = QList<Variant>(m_fields.size(), Variant::null());
@@ -289,9 +300,14 @@ void RecordsetData::addNew(const QStringList& fieldNames, const QList<Variant>& 
         for (qsizetype k = 0; k < keyValues.size(); ++k)
             row[m_target->keyFields[k]] = keyValues[k];
     }
+    // It follows the rows read so far; a result still being read goes on after it (its rows
+    // were taken before the insert, so the new row is not among them).
+    const qsizetype added = m_rows.size();
+    notify(RecordsetChange::Kind::AboutToInsertRow, long(added));
     m_rows.append(row);
-    m_position = m_rows.size() - 1;
-    notifyFetched(fetchedNow);
+    ++m_added;
+    m_position = added;
+    notify(RecordsetChange::Kind::RowInserted, long(added));
     notify(RecordsetChange::Kind::Moved);
 }
 
@@ -299,12 +315,20 @@ void RecordsetData::deleteCurrent()
 {
     checkCurrent();
     checkUpdatable();
+    // A view writes what is typed into this record first: it goes with the record, or its
+    // failure is shown, never dropped unseen. Writing may move the cursor meanwhile.
+    const qsizetype target = m_position;
+    notify(RecordsetChange::Kind::AboutToDelete, long(target));
+    if (target >= m_rows.size())
+        throw DbError::noCurrentRecord();
+    m_position = target;
     if (m_editRow == m_position)
         cancelUpdate();
     const ExecuteResult result = writeStatement(QStringLiteral("DELETE FROM ") + m_target->table
         + QStringLiteral(" WHERE ") + rowCriteria(m_rows[m_position]));
     if (result.rowsAffected <= 0)
         throw DbError::rowConflict();
+    ++m_deleted;
     // The cursor stays where the row was: on the next record, or at EOF.
     const qsizetype removed = m_position;
     notify(RecordsetChange::Kind::AboutToRemoveRow, long(removed));
@@ -326,6 +350,47 @@ void RecordsetData::cancelUpdate()
     m_editRow = -1;
     m_editValues.clear();
     m_changed.clear();
+}
+
+long RecordsetData::expectedCount()
+{
+    checkOpen();
+    if (!m_cursor)
+        return long(m_rows.size());
+    if (!m_counted) {
+        m_counted = true;
+        m_readerTotal = countRows();
+    }
+    if (m_readerTotal < 0)
+        return long(m_rows.size());
+    return long(m_rows.size() + qMax<qint64>(0, m_readerTotal - m_streamed));
+}
+
+// How many rows the open result has in all, counted beside it; -1 when that cannot be told
+// without reading it (a backend with one active result, a statement that cannot be counted).
+qint64 RecordsetData::countRows()
+{
+    if (m_countStatement.isEmpty() || !m_session || !m_session->keepsResultsOpen())
+        return -1;
+    try {
+        ExecuteResult result = m_session->executeBesideReader(m_countStatement, m_commandTimeout);
+        QList<Variant> row;
+        if (!result.cursor || !result.cursor->fetchRow(row) || row.isEmpty())
+            return -1;
+        // The count sees the rows added and deleted here since the result was read.
+        return row[0].toInt64() - m_added + m_deleted;
+    } catch (const DbError&) {
+        return -1;
+    }
+}
+
+void RecordsetData::resetCount()
+{
+    m_streamed = 0;
+    m_added = 0;
+    m_deleted = 0;
+    m_counted = false;
+    m_readerTotal = -1;
 }
 
 long RecordsetData::fetchMore(long count)
@@ -416,6 +481,7 @@ bool RecordsetData::fetchUpTo(qsizetype row)
             return false;
         }
         m_rows.append(std::move(values));
+        ++m_streamed;
     }
     return true;
 }
@@ -459,7 +525,7 @@ void RecordsetData::flushEdit()
     QList<Variant> keyValues;
     for (int keyField : m_target->keyFields)
         keyValues.append(edited[keyField]);
-    const QList<Variant> stored = result.rowsAffected == 1 ? refetch(keyValues) : QList<Variant>();
+    const QList<Variant> stored = result.rowsAffected == 1 ? readBack(keyValues) : QList<Variant>();
     m_rows[row] = stored.isEmpty() ? edited : stored;
     notify(RecordsetChange::Kind::RowChanged, long(row));
     if (result.rowsAffected > 1)
@@ -472,7 +538,18 @@ ExecuteResult RecordsetData::writeStatement(const QString& statement)
 {
     if (!m_session)
         throw DbError::connectionInvalid();
-    return m_session->execute(statement, m_commandTimeout);
+    return m_session->executeBesideReader(statement, m_commandTimeout);
+}
+
+QList<Variant> RecordsetData::readBack(const QList<Variant>& keyValues)
+{
+    try {
+        return refetch(keyValues);
+    } catch (const DbError&) {
+        // The row is written: a failure to read it back is no failure of the write, and the
+        // row shows the values given.
+        return {};
+    }
 }
 
 QString RecordsetData::keyCriteria(const QList<Variant>& keyValues) const

@@ -36,6 +36,9 @@ public:
         bool keyIsIdentity = false; // the one key column is the table's identity column
     };
 
+    // AddNew reads up to this many unread rows first, so that the new row comes last.
+    static constexpr qint64 RestReadBeforeAdding = 1000;
+
     // Takes the result of a batch and reads its first row; a result without a cursor gives a
     // closed record set. Write-back statements use `commandTimeoutSeconds`.
     static std::shared_ptr<RecordsetData> open(std::shared_ptr<Session> session, ExecuteResult result,
@@ -52,6 +55,8 @@ public:
     RecordsetData& operator=(const RecordsetData&) = delete;
 
     void setNotUpdatable(const QString& reason) { m_notUpdatableReason = reason; }
+    // A statement giving the number of rows of the result (SELECT COUNT(*) over it).
+    void setCountStatement(const QString& statement) { m_countStatement = statement; }
     bool isUpdatable() const { return m_target.has_value(); }
 
     bool isOpen() const { return m_open; }
@@ -81,6 +86,9 @@ public:
     void cancelUpdate();
 
     long fetchedCount() const { return long(m_rows.size()); }
+    // The records of the set, read or not: exact once all are read; before, counted once
+    // beside the open result where the backend allows, else the rows read so far.
+    long expectedCount();
     bool allFetched() const { return m_cursor == nullptr; }
     long fetchMore(long count);
 
@@ -105,6 +113,10 @@ private:
     const QList<Variant>& currentRow() const;
     void flushEdit();
     ExecuteResult writeStatement(const QString& statement);
+    qint64 countRows();
+    void resetCount();
+    // The row as stored after a successful write; empty when it cannot be read back.
+    QList<Variant> readBack(const QList<Variant>& keyValues);
     QString keyCriteria(const QList<Variant>& row) const;
     QString rowCriteria(const QList<Variant>& row) const;
     QList<Variant> refetch(const QList<Variant>& keyValues);
@@ -124,6 +136,13 @@ private:
     qsizetype m_editRow = -1;
     QList<Variant> m_editValues;
     QList<bool> m_changed;
+
+    QString m_countStatement;
+    qint64 m_streamed = 0; // rows taken from the cursor
+    qint64 m_added = 0; // rows added and deleted here since the result was opened
+    qint64 m_deleted = 0;
+    bool m_counted = false;
+    qint64 m_readerTotal = -1; // rows the cursor gives in all; -1 when unknown
 
     std::optional<UpdateTarget> m_target;
     QList<std::pair<int, RecordsetListener>> m_listeners;

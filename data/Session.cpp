@@ -26,6 +26,25 @@ ExecuteResult Session::execute(const QString& batch, int commandTimeoutSeconds)
     if (!m_backendSession)
         throw DbError::connectionInvalid();
     completeReader();
+    return run(batch, commandTimeoutSeconds);
+}
+
+ExecuteResult Session::executeBesideReader(const QString& batch, int commandTimeoutSeconds)
+{
+    if (!m_backendSession)
+        throw DbError::connectionInvalid();
+    if (!m_backendSession->keepsResultsOpen())
+        completeReader();
+    return run(batch, commandTimeoutSeconds);
+}
+
+bool Session::keepsResultsOpen() const
+{
+    return m_backendSession && m_backendSession->keepsResultsOpen();
+}
+
+ExecuteResult Session::run(const QString& batch, int commandTimeoutSeconds)
+{
     QElapsedTimer timer;
     timer.start();
     try {

@@ -13,6 +13,10 @@ class RecordsetData;
 // second active statement), so before a new batch is sent the record set that is still
 // reading from the session reads its remaining rows into its cache and lets the cursor go.
 // Earlier record sets therefore always stay complete and usable.
+//
+// A record set's own writes are the exception where the backend keeps several results open
+// (the embedded server): they run beside its unread rows, so that editing a large result
+// never needs the rest of it read.
 class Session
 {
 public:
@@ -27,6 +31,10 @@ public:
 
     // Throws DbError::connectionInvalid() once the session is closed.
     ExecuteResult execute(const QString& batch, int commandTimeoutSeconds);
+    // Runs a batch of the reading record set itself, leaving its rows unread where the backend
+    // allows; otherwise as execute().
+    ExecuteResult executeBesideReader(const QString& batch, int commandTimeoutSeconds);
+    bool keepsResultsOpen() const;
     QStringList primaryKeyColumns(const QString& table);
     QString identityColumn(const QString& table);
 
@@ -35,6 +43,7 @@ public:
     void clearReader(const RecordsetData* reader);
 
 private:
+    ExecuteResult run(const QString& batch, int commandTimeoutSeconds);
     void completeReader();
 
     std::unique_ptr<BackendSession> m_backendSession;

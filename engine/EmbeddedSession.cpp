@@ -119,14 +119,7 @@ QString EmbeddedSession::currentDatabase() const
 data::ExecuteResult EmbeddedSession::execute(const QString& batch, int commandTimeoutSeconds)
 {
     std::lock_guard busy(m_busy);
-    // The previous result set gives up its read transaction before anything else runs.
-    if (auto cursor = m_openCursor.lock()) {
-        try {
-            cursor->drain();
-        } catch (const ServerError&) {
-        }
-    }
-    m_openCursor.reset();
+    leaveOpenResult();
 
     // A session killed from any process is a broken connection for its client.
     if (m_killed || !m_catalogue->sessionExists(m_spid)) {
@@ -202,6 +195,39 @@ data::ExecuteResult EmbeddedSession::execute(const QString& batch, int commandTi
         result.cursor = std::make_unique<SessionCursor>(state.cursor);
     }
     return result;
+}
+
+// A result set still being read keeps its SQLite handle and its read snapshot, and the session
+// goes on with a handle of its own, as several active result sets share one session in SQL
+// Server: a grid writes back beside the rows it has not read, and never needs them read first.
+// Inside a transaction, or over workbook rows of its batch, the result is read into memory
+// first, since the next batch must see the same transaction and drops those rows.
+void EmbeddedSession::leaveOpenResult()
+{
+    std::shared_ptr<SqliteCursor> cursor = m_openCursor.lock();
+    m_openCursor.reset();
+    if (!cursor || !cursor->isReading() || !m_database)
+        return;
+    if (!m_database->inTransaction() && m_rowsets.isEmpty()) {
+        try {
+            const std::optional<Catalogue::DatabaseEntry> entry = m_catalogue->database(m_databaseName);
+            if (entry) {
+                std::shared_ptr<DatabaseConnection> connection
+                    = m_catalogue->openDatabase(*entry, m_busyTimeoutMs);
+                connection->setInterruptFlag(&m_killRequested);
+                // The handle left to the result is no longer this session's to interrupt.
+                m_database->setInterruptFlag(nullptr);
+                m_database = connection;
+                return;
+            }
+        } catch (const ServerError&) {
+            // No second handle: read the result first, as a server without them would.
+        }
+    }
+    try {
+        cursor->drain();
+    } catch (const ServerError&) {
+    }
 }
 
 QStringList EmbeddedSession::primaryKeyColumns(const QString& table)

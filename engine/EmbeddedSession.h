@@ -31,6 +31,7 @@ public:
     data::ExecuteResult execute(const QString& batch, int commandTimeoutSeconds) override;
     QStringList primaryKeyColumns(const QString& table) override;
     QString identityColumn(const QString& table) override;
+    bool keepsResultsOpen() const override { return true; }
 
     int spid() const { return m_spid; }
     QString currentDatabase() const;
@@ -55,6 +56,8 @@ private:
         QString sql; // its value as an SQLite literal
     };
 
+    // Lets the result set of the previous batch go on reading while this batch runs.
+    void leaveOpenResult();
     void runStatement(const ast::Statement& statement, BatchState& state, bool lastInBatch);
     void runSelect(const ast::Statement& statement, BatchState& state, bool lastInBatch);
     void runChange(const ast::Statement& statement, BatchState& state);

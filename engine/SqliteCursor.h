@@ -27,6 +27,8 @@ public:
     const QList<data::FieldInfo>& fields() const override { return m_fields; }
     bool fetchRow(QList<data::Variant>& row) override;
 
+    // Whether rows are still to be stepped to (neither drained nor at the end).
+    bool isReading() const { return m_hasRow && !m_drained; }
     // Reads every remaining row into memory and releases the statement.
     void drain();
     // Steps through every row without keeping them.

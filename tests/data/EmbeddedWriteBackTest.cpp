@@ -218,3 +218,31 @@ TEST_F(EmbeddedWriteBackTest, ClosingWithAnEditNotWrittenIsRefused)
     EXPECT_NO_THROW(rs.Close());
     EXPECT_EQ(otherSees(QStringLiteral("select d1 from inquiry where d60 = 1")), QStringLiteral("pending"));
 }
+
+TEST_F(EmbeddedWriteBackTest, WritesBesideAnUnreadResultStayInTheSessionsTransaction)
+{
+    QStringList rows;
+    for (int i = 0; i < 500; ++i)
+        rows.append(QStringLiteral("('r%1')").arg(i));
+    execute(m_mine, QStringLiteral("insert into inquiry (d1) values ") + rows.join(QLatin1Char(',')));
+
+    // Outside a transaction the write needs none of the unread rows, and the rest of the
+    // result reads as it was when it was opened.
+    Recordset rs = grid();
+    rs.Item(0).SetValue(Variant::fromString(QStringLiteral("first")));
+    rs.UpdateBatch();
+    EXPECT_FALSE(rs.allRecordsFetched());
+    execute(m_other, QStringLiteral("update inquiry set d1 = 'theirs' where d60 = 400"));
+    EXPECT_EQ(otherSees(QStringLiteral("select d1 from inquiry where d60 = 1")), QStringLiteral("first"));
+    rs.SetAbsolutePosition(400);
+    EXPECT_EQ(rs.Item(0).Value().toString(), QStringLiteral("r397"));
+    EXPECT_EQ(rs.RecordCount(), 502);
+
+    // Inside one, the write is part of it: rolled back with it.
+    execute(m_mine, QStringLiteral("begin transaction"));
+    Recordset inTransaction = grid();
+    inTransaction.Item(0).SetValue(Variant::fromString(QStringLiteral("undone")));
+    inTransaction.UpdateBatch();
+    execute(m_mine, QStringLiteral("rollback transaction"));
+    EXPECT_EQ(otherSees(QStringLiteral("select d1 from inquiry where d60 = 1")), QStringLiteral("first"));
+}

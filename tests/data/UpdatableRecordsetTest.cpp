@@ -101,6 +101,30 @@ TEST_F(UpdatableRecordsetTest, WritesTheCurrentRecordByKeyWithItsReadValues)
     EXPECT_EQ(m_recordset.Item(2).Value(), Variant::fromBytes(QByteArray("\xff\x00\x10", 3)));
 }
 
+TEST_F(UpdatableRecordsetTest, AWriteWhoseRowCannotBeReadBackIsStillAWrite)
+{
+    FakeResult unreadable;
+    unreadable.error = DbError(DbError::ProviderFailure, QStringLiteral("read failed"));
+    m_server->answers.insert(QStringLiteral("SELECT d1,d21,d51,d60 FROM inquiry WHERE d60 = 1"), unreadable);
+    m_server->answers.insert(QStringLiteral("SELECT d1,d21,d51,d60 FROM inquiry WHERE d60 = 7"), unreadable);
+
+    m_recordset.Item(0).SetValue(text("neu"));
+    EXPECT_NO_THROW(m_recordset.UpdateBatch());
+    EXPECT_EQ(m_recordset.Item(0).Value(), text("neu"));
+    // The next edit checks the row against what was written.
+    m_recordset.Item(0).SetValue(text("zwei"));
+    m_recordset.UpdateBatch();
+    EXPECT_EQ(lastStatement(),
+        QStringLiteral("UPDATE inquiry SET d1 = N'zwei' WHERE d60 = 1 AND d1 = N'neu' AND d21 = 5"));
+
+    EXPECT_NO_THROW(m_recordset.AddNew(QStringLiteral("d1"), text("x")));
+    EXPECT_EQ(m_recordset.Item(0).Value(), text("x"));
+    m_recordset.Item(0).SetValue(text("y"));
+    m_recordset.UpdateBatch();
+    EXPECT_EQ(lastStatement(),
+        QStringLiteral("UPDATE inquiry SET d1 = N'y' WHERE d60 = 7 AND d1 = N'x' AND d21 IS NULL"));
+}
+
 TEST(UpdatableRecordsetWideDecimalTest, ADecimalTooWideToCarryIsLeftOutOfTheRowCheck)
 {
     auto server = std::make_shared<FakeServer>();
