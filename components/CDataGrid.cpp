@@ -34,6 +34,10 @@ CDataGrid::CDataGrid(QWidget* parent)
     connect(selectionModel(), &QItemSelectionModel::currentChanged, this, &CDataGrid::moveRecordsetTo);
     connect(m_model, &RecordsetTableModel::writeFailed, this, &CDataGrid::writeFailed);
     connect(m_model, &RecordsetTableModel::aboutToClose, this, &CDataGrid::commitOpenEditor);
+    connect(m_model, &RecordsetTableModel::aboutToDelete, this, [this](int row) {
+        if (m_delegate->openEditor() && m_delegate->openEditorIndex().row() == row)
+            commitOpenEditor();
+    });
     connect(m_model, &RecordsetTableModel::currentRecordMoved, this, &CDataGrid::followRecordset);
     // While rows go, the view moves its current row off them: that is no move of the person's.
     connect(m_model, &QAbstractItemModel::rowsAboutToBeRemoved, this, [this]() { m_following = true; });
@@ -57,8 +61,7 @@ void CDataGrid::SetDataSource(const data::Recordset& recordset)
     m_following = true;
     m_model->setRecordset(recordset);
     // The first rows now, so that the first paint shows them; the view asks for the rest.
-    if (m_model->canFetchMore(QModelIndex()))
-        m_model->fetchMore(QModelIndex());
+    m_model->readFirstRows(RecordsetTableModel::FetchBatch);
     for (int column = 0; column < m_model->columnCount(); ++column)
         setColumnHidden(column, false);
     m_following = false;
@@ -156,6 +159,18 @@ void CDataGrid::moveRecordsetTo(const QModelIndex& current)
             return;
         recordset.SetAbsolutePosition(current.row() + 1);
     } catch (const DbError& error) {
+        // The result ended before the row that its count promised: the grid now shows the
+        // rows there are and stays on the last of them.
+        try {
+            if (!recordset.isNull() && recordset.State() == data::Recordset::StateOpen
+                && recordset.allRecordsFetched() && current.row() >= recordset.fetchedRecordCount()) {
+                syncWithRecordset();
+                if (recordset.fetchedRecordCount() > 0)
+                    recordset.SetAbsolutePosition(recordset.fetchedRecordCount());
+                return;
+            }
+        } catch (const DbError&) {
+        }
         showWriteError(error.description());
     }
 }

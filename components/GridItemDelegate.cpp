@@ -38,6 +38,7 @@ QWidget* GridItemDelegate::createEditor(
     }
     Q_UNUSED(option);
     m_editor = editor;
+    m_editorIndex = index;
     return editor;
 }
 
@@ -59,7 +60,7 @@ void GridItemDelegate::setModelData(
     const QString text = editorText(editor);
     if (text == editor->property(shownProperty).toString())
         return;
-    model->setData(index, text, Qt::EditRole);
+    model->setData(index, withLineBreaksOf(index.data(Qt::EditRole).toString(), text), Qt::EditRole);
     // What is stored now is what the editor shows: a second commit writes nothing.
     editor->setProperty(shownProperty, text);
 }
@@ -69,6 +70,17 @@ void GridItemDelegate::destroyEditor(QWidget* editor, const QModelIndex& index) 
     if (m_editor == editor)
         m_editor = nullptr;
     QStyledItemDelegate::destroyEditor(editor, index);
+}
+
+// A multi-line editor breaks lines with LF only: text that came with CR LF gets its CR LF
+// back, so that the lines not edited are stored as they were.
+QString GridItemDelegate::withLineBreaksOf(const QString& original, const QString& edited)
+{
+    if (!original.contains(QLatin1String("\r\n")) || edited.contains(QLatin1Char('\r')))
+        return edited;
+    QString result = edited;
+    result.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+    return result;
 }
 
 QString GridItemDelegate::editorText(const QWidget* editor)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPersistentModelIndex>
 #include <QPointer>
 #include <QStyledItemDelegate>
 
@@ -18,6 +19,8 @@ public:
     explicit GridItemDelegate(QObject* parent = nullptr);
 
     QWidget* openEditor() const { return m_editor; }
+    // The cell of the open editor; it follows its record when rows above it come or go.
+    QModelIndex openEditorIndex() const { return m_editorIndex; }
 
     QWidget* createEditor(
         QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
@@ -27,8 +30,10 @@ public:
 
 private:
     static QString editorText(const QWidget* editor);
+    static QString withLineBreaksOf(const QString& original, const QString& edited);
 
     mutable QPointer<QWidget> m_editor;
+    mutable QPersistentModelIndex m_editorIndex;
 };
 
 } // namespace glimora::components

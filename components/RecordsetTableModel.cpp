@@ -4,6 +4,7 @@
 #include "data/DbError.h"
 
 #include <limits>
+#include <QTimer>
 
 namespace glimora::components {
 
@@ -56,6 +57,27 @@ void RecordsetTableModel::recordsetChanged(const data::RecordsetChange& change)
     case Kind::RowsFetched:
         syncWithRecordset();
         break;
+    case Kind::AboutToDelete:
+        if (change.row >= 0 && change.row < m_rowCount)
+            emit aboutToDelete(int(change.row));
+        break;
+    case Kind::AboutToInsertRow:
+        if (change.row >= 0 && change.row <= m_rowCount) {
+            m_insertingRow = true;
+            beginInsertRows(QModelIndex(), int(change.row), int(change.row));
+        }
+        break;
+    case Kind::RowInserted:
+        if (m_insertingRow) {
+            ++m_rowCount;
+            ++m_readShown;
+            m_insertingRow = false;
+            m_changingRows = true;
+            endInsertRows();
+            m_changingRows = false;
+        }
+        syncWithRecordset();
+        break;
     case Kind::AboutToRemoveRow:
         if (change.row >= 0 && change.row < m_rowCount) {
             m_removingRow = true;
@@ -65,6 +87,7 @@ void RecordsetTableModel::recordsetChanged(const data::RecordsetChange& change)
     case Kind::RowRemoved:
         if (m_removingRow) {
             --m_rowCount;
+            m_readShown = qMax(0, m_readShown - 1);
             endRemoveRows();
             m_removingRow = false;
         }
@@ -84,6 +107,7 @@ void RecordsetTableModel::readShape()
     m_fields.clear();
     m_captions.clear();
     m_rowCount = 0;
+    m_readShown = 0;
     if (!isOpen()) {
         m_locked.clear();
         return;
@@ -95,7 +119,8 @@ void RecordsetTableModel::readShape()
             m_fields.append(FieldShape { field.Type(), field.NumericScale() });
             m_captions.append(field.Name());
         }
-        m_rowCount = int(qMin<long>(m_recordset.fetchedRecordCount(), std::numeric_limits<int>::max()));
+        m_readShown = int(qMin<long>(m_recordset.fetchedRecordCount(), std::numeric_limits<int>::max()));
+        m_rowCount = int(qMax<long>(expectedRows(), m_readShown));
     } catch (const DbError&) {
         m_fields.clear();
         m_captions.clear();
@@ -137,10 +162,12 @@ bool RecordsetTableModel::syncWithRecordset()
         m_captions.clear();
         m_locked.clear();
         m_rowCount = 0;
+        m_readShown = 0;
         endResetModel();
         return true;
     }
     long fetched = 0;
+    long expected = 0;
     try {
         if (m_fields.isEmpty() && m_recordset.FieldCount() > 0) {
             // Opened again after being closed: a new shape.
@@ -148,32 +175,93 @@ bool RecordsetTableModel::syncWithRecordset()
             return true;
         }
         fetched = qMin<long>(m_recordset.fetchedRecordCount(), std::numeric_limits<int>::max());
+        expected = qMax(fetched, qMin<long>(expectedRows(), std::numeric_limits<int>::max()));
     } catch (const DbError&) {
         return false;
     }
-    if (fetched > m_rowCount) {
-        // Rows only ever join at the end: fetched by a cursor move, or added by AddNew.
-        m_changingRows = true;
-        beginInsertRows(QModelIndex(), m_rowCount, int(fetched) - 1);
-        m_rowCount = int(fetched);
+    bool rowsWent = false;
+    m_changingRows = true;
+    if (expected > m_rowCount) {
+        // Rows join at the end: read beyond the count, or added by AddNew.
+        beginInsertRows(QModelIndex(), m_rowCount, int(expected) - 1);
+        m_rowCount = int(expected);
         endInsertRows();
-        m_changingRows = false;
-        return false;
-    }
-    if (fetched < m_rowCount) {
-        // Deleted rows: the rows after them have moved up. Cells are read live, so dropping
-        // rows at the end and repainting the rest shows the set as it is, and unlike a reset
-        // it keeps the columns' widths and hidden state.
-        m_changingRows = true;
-        beginRemoveRows(QModelIndex(), int(fetched), m_rowCount - 1);
-        m_rowCount = int(fetched);
+    } else if (expected < m_rowCount) {
+        // Deleted rows, or fewer rows than counted: the rows after them have moved up. Cells
+        // are read live, so dropping rows at the end and repainting the rest shows the set as
+        // it is, and unlike a reset it keeps the columns' widths and hidden state.
+        beginRemoveRows(QModelIndex(), int(expected), m_rowCount - 1);
+        m_rowCount = int(expected);
         endRemoveRows();
-        m_changingRows = false;
+        m_readShown = qMin(m_readShown, m_rowCount);
         if (m_rowCount > 0)
             emit dataChanged(index(0, 0), index(m_rowCount - 1, columnCount() - 1));
-        return true;
+        rowsWent = true;
     }
-    return false;
+    m_changingRows = false;
+    if (fetched > m_readShown) {
+        // Rows shown before they were read now have their values.
+        const int first = m_readShown;
+        m_readShown = int(fetched);
+        if (first < m_rowCount && !m_fields.isEmpty())
+            emit dataChanged(index(first, 0), index(qMin(m_readShown, m_rowCount) - 1, columnCount() - 1));
+    }
+    if (fetched < m_readShown)
+        m_readShown = int(fetched);
+    return rowsWent;
+}
+
+long RecordsetTableModel::expectedRows() const
+{
+    return m_recordset.expectedRecordCount();
+}
+
+void RecordsetTableModel::readFirstRows(long rows)
+{
+    if (!isOpen())
+        return;
+    try {
+        const long fetched = m_recordset.fetchedRecordCount();
+        if (fetched < rows && !m_recordset.allRecordsFetched())
+            m_recordset.fetchMore(rows - fetched);
+    } catch (const DbError&) {
+        // Rows that cannot be read are reported when the cursor reaches them.
+    }
+    syncWithRecordset();
+}
+
+bool RecordsetTableModel::isRead(int row) const
+{
+    try {
+        return !m_recordset.isNull() && row < m_recordset.fetchedRecordCount();
+    } catch (const DbError&) {
+        return false;
+    }
+}
+
+void RecordsetTableModel::requestRow(int row) const
+{
+    const bool scheduled = m_requestedRow >= 0;
+    m_requestedRow = qMax(m_requestedRow, row);
+    if (!scheduled)
+        QTimer::singleShot(
+            0, const_cast<RecordsetTableModel*>(this), &RecordsetTableModel::readRequestedRows);
+}
+
+void RecordsetTableModel::readRequestedRows()
+{
+    const int row = std::exchange(m_requestedRow, -1);
+    if (row < 0 || !isOpen())
+        return;
+    try {
+        const long fetched = m_recordset.fetchedRecordCount();
+        // A batch beyond the row asked for, so that scrolling on reads in steps.
+        if (row >= fetched && !m_recordset.allRecordsFetched())
+            m_recordset.fetchMore(row + 1 - fetched + FetchBatch);
+    } catch (const DbError&) {
+        // Reported when the cursor reaches the rows that cannot be read.
+    }
+    syncWithRecordset();
 }
 
 bool RecordsetTableModel::isInside(const QModelIndex& index) const
@@ -196,8 +284,10 @@ Variant RecordsetTableModel::valueAt(int row, int column) const
 {
     try {
         // Only rows already read: painting must never make the record set read on.
-        if (row >= m_recordset.fetchedRecordCount())
+        if (row >= m_recordset.fetchedRecordCount()) {
+            requestRow(row);
             return Variant();
+        }
         return m_recordset.valueAt(row, column);
     } catch (const DbError&) {
         // A row gone since the last sync, or a closed set: nothing to show.
@@ -269,6 +359,9 @@ Qt::ItemFlags RecordsetTableModel::flags(const QModelIndex& index) const
     if (!isInside(index))
         return Qt::NoItemFlags;
     Qt::ItemFlags result = Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemNeverHasChildren;
+    // A row not read yet shows nothing, and nothing would be what an editor started from.
+    if (!isRead(index.row()))
+        return result;
     const bool updatable = [this] {
         try {
             return m_recordset.isUpdatable();
@@ -312,7 +405,8 @@ bool RecordsetTableModel::canFetchMore(const QModelIndex& parent) const
     if (parent.isValid() || !isOpen())
         return false;
     try {
-        return !m_recordset.allRecordsFetched() || m_recordset.fetchedRecordCount() > m_rowCount;
+        // Only past the rows shown: rows counted but not read are read as they are shown.
+        return !m_recordset.allRecordsFetched() && m_recordset.fetchedRecordCount() >= m_rowCount;
     } catch (const DbError&) {
         return false;
     }
@@ -320,11 +414,11 @@ bool RecordsetTableModel::canFetchMore(const QModelIndex& parent) const
 
 void RecordsetTableModel::fetchMore(const QModelIndex& parent)
 {
-    if (parent.isValid() || !isOpen() || m_changingRows)
+    // Never while a row comes or goes: the record set is in the middle of that change.
+    if (m_changingRows || m_insertingRow || m_removingRow || !canFetchMore(parent))
         return;
     try {
-        if (m_recordset.fetchedRecordCount() <= m_rowCount)
-            m_recordset.fetchMore(FetchBatch);
+        m_recordset.fetchMore(FetchBatch);
     } catch (const DbError&) {
         // Rows that cannot be read are reported when the cursor reaches them.
     }

@@ -9,10 +9,12 @@
 namespace glimora::components {
 
 // A table over a bound record set: one column per field in select-list order, one row per
-// record fetched so far. Rows are fetched as a view asks for them, so a large result costs
-// only what is shown. Values are read from the record set each time, never copied, and the
-// record set tells the model of every change as it happens (rows read, deleted or written,
-// the set closed or opened again), so the table always shows what the record set holds.
+// record of the set, read or not, where the record set can tell how many it has (else one
+// row per record read so far, and more as a view asks for them). Rows are read as a view
+// shows them, so a large result costs only what is shown. Values are read from the record
+// set each time, never copied, and the record set tells the model of every change as it
+// happens (rows read, added, deleted or written, the set closed or opened again), so the
+// table always shows what the record set holds.
 class RecordsetTableModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -33,6 +35,10 @@ public:
     // Catches up with rows read while nobody was told (another batch on the same session
     // reads the rest of the result). Returns true when rows went or the columns changed.
     bool syncWithRecordset();
+    // Reads the first `rows` rows now, so that a first paint shows them.
+    void readFirstRows(long rows);
+    // Whether `row` has been read; rows not read yet show nothing until they are.
+    bool isRead(int row) const;
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -52,6 +58,8 @@ signals:
     void aboutToClose();
     // The record set's current record changed.
     void currentRecordMoved();
+    // Record `row` is about to be deleted: whatever a view holds unwritten for it must go now.
+    void aboutToDelete(int row);
 
 private:
     struct FieldShape
@@ -66,15 +74,22 @@ private:
     void readShape();
     void recordsetChanged(const data::RecordsetChange& change);
     void unsubscribe();
+    long expectedRows() const;
+    // Rows shown but not read yet are read soon after a view asks for them, not while painting.
+    void requestRow(int row) const;
+    void readRequestedRows();
 
     data::Recordset m_recordset;
     QList<FieldShape> m_fields;
     QStringList m_captions;
     QList<bool> m_locked;
     int m_rowCount = 0;
+    int m_readShown = 0; // rows read when the view was last told
+    mutable int m_requestedRow = -1;
     bool m_changingRows = false;
     int m_subscription = 0;
     bool m_removingRow = false;
+    bool m_insertingRow = false;
 };
 
 } // namespace glimora::components

@@ -15,6 +15,7 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTextCursor>
 
 using namespace glimora::components;
 using glimora::data::DbError;
@@ -254,28 +255,99 @@ TEST_F(DataGridTest, PicturesDatesAndDecimalsReadAsPeopleExpect)
     EXPECT_EQ(cell(1, 1), QStringLiteral("2024-02-29"));
 }
 
-TEST_F(DataGridTest, ALargeResultIsReadOnlyAsFarAsItIsShown)
-{
-    QStringList rows;
-    for (int i = 0; i < 3000; ++i)
-        rows.append(QStringLiteral("('row %1', 1.5)").arg(i));
-    m_database.execute(QStringLiteral("INSERT INTO inquiry (d1, d26) VALUES ") + rows.join(QLatin1Char(',')));
+// ---- large results: read as far as shown, written without reading the rest ----
 
+TEST_F(DataGridTest, ALargeResultShowsItsSizeAndCtrlEndReachesItsLastRecordAtOnce)
+{
+    m_database.addNumberedRecords(3000);
     Recordset recordset = bind(QStringLiteral("select d60,d1,d26 from inquiry"));
     QApplication::processEvents();
-    const long shown = recordset.fetchedRecordCount();
     EXPECT_FALSE(recordset.allRecordsFetched());
-    EXPECT_LT(shown, 1000);
-    EXPECT_EQ(m_grid.model()->rowCount(), shown);
+    EXPECT_LT(recordset.fetchedRecordCount(), 1000);
+    // The scroll bar spans the whole result, not the rows read so far.
+    EXPECT_EQ(m_grid.model()->rowCount(), 3002);
+    EXPECT_GT(m_grid.verticalScrollBar()->maximum(), 2900);
 
-    m_grid.verticalScrollBar()->setValue(m_grid.verticalScrollBar()->maximum());
-    EXPECT_EVENTUALLY(m_grid.model()->rowCount() > shown);
-    EXPECT_EQ(m_grid.model()->rowCount(), recordset.fetchedRecordCount());
+    // Dragged to the middle, the grid shows the rows there once it has read them.
+    m_grid.verticalScrollBar()->setValue(1500);
+    EXPECT_EVENTUALLY(cell(1500, 1) == QStringLiteral("row 1498"));
+    EXPECT_FALSE(recordset.allRecordsFetched());
 
-    // Moving the record set beyond what was fetched brings the grid along.
-    const int beyond = m_grid.model()->rowCount() + 5;
-    recordset.SetAbsolutePosition(beyond);
-    EXPECT_EVENTUALLY(m_grid.currentIndex().row() == beyond - 1);
+    m_grid.setFocus();
+    QTest::keyClick(&m_grid, Qt::Key_End, Qt::ControlModifier);
+    EXPECT_EVENTUALLY(m_grid.currentIndex().row() == 3001);
+    EXPECT_EQ(recordset.AbsolutePosition(), 3002);
+    EXPECT_EQ(cell(3001, 1), QStringLiteral("row 2999"));
+    EXPECT_EQ(m_grid.model()->rowCount(), 3002);
+    QTest::keyClick(&m_grid, Qt::Key_Home, Qt::ControlModifier);
+    EXPECT_EVENTUALLY(recordset.AbsolutePosition() == 1);
+    EXPECT_TRUE(OkMessageBox::shownTexts().isEmpty());
+}
+
+TEST_F(DataGridTest, ACountThatPromisedMoreRowsThanTheResultHasIsPutRight)
+{
+    m_database.addNumberedRecords(600);
+    m_control.SetConnectionString(m_database.connectionString());
+    m_control.SetRecordSource(QStringLiteral("select d60,d1 from inquiry"));
+    m_control.Refresh();
+    // Rows added after the result was read are not in it, but in the count made afterwards.
+    m_database.execute(QStringLiteral("insert into inquiry (d1) values ('later 1'), ('later 2')"));
+    Recordset recordset = m_control.Recordset();
+    m_grid.SetDataSource(recordset);
+    m_tester = std::make_unique<QAbstractItemModelTester>(
+        m_grid.model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+    m_grid.resize(600, 300);
+    m_grid.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&m_grid));
+    EXPECT_EQ(m_grid.model()->rowCount(), 604);
+
+    m_grid.setFocus();
+    QTest::keyClick(&m_grid, Qt::Key_End, Qt::ControlModifier);
+    EXPECT_EVENTUALLY(m_grid.model()->rowCount() == 602);
+    EXPECT_EVENTUALLY(m_grid.currentIndex().row() == 601);
+    EXPECT_EQ(recordset.AbsolutePosition(), 602);
+    EXPECT_EQ(cell(601, 1), QStringLiteral("row 599"));
+    EXPECT_TRUE(OkMessageBox::shownTexts().isEmpty());
+}
+
+TEST_F(DataGridTest, EditsDeletesAndNewRecordsOnALargeResultReadNoneOfItsRest)
+{
+    m_database.addNumberedRecords(3000);
+    Recordset recordset = bind(QStringLiteral("select d60,d1,d26 from inquiry"));
+    QApplication::processEvents();
+    const long read = recordset.fetchedRecordCount();
+    ASSERT_LT(read, 1000);
+
+    typeInto(1, 1, QStringLiteral("改过"));
+    EXPECT_EQ(m_database.scalarText(QStringLiteral("select d1 from inquiry where d60 = 2")),
+        QStringLiteral("改过"));
+    EXPECT_TRUE(OkMessageBox::shownTexts().isEmpty());
+    recordset.SetAbsolutePosition(3);
+    recordset.Delete(Recordset::AffectCurrent);
+    EXPECT_EQ(m_database.scalarText(QStringLiteral("select count(*) from inquiry where d60 = 3")),
+        QStringLiteral("0"));
+    recordset.AddNew(QStringLiteral("d1"), glimora::data::Variant::fromString(QStringLiteral("新的")));
+    EXPECT_EQ(m_database.scalarText(QStringLiteral("select count(*) from inquiry where d1 = N'新的'")),
+        QStringLiteral("1"));
+    EXPECT_FALSE(recordset.allRecordsFetched());
+    EXPECT_LE(recordset.fetchedRecordCount(), read);
+
+    // The new record is current and shown where the grid is; the size counts it.
+    EXPECT_EVENTUALLY(
+        m_grid.currentIndex().isValid() && cell(m_grid.currentIndex().row(), 1) == QStringLiteral("新的"));
+    EXPECT_EQ(m_grid.model()->rowCount(), 3002);
+    typeInto(m_grid.currentIndex().row(), 2, QStringLiteral("7.5"));
+    EXPECT_EQ(m_database.scalarText(QStringLiteral("select d26 from inquiry where d1 = N'新的'")),
+        QStringLiteral("7.50"));
+
+    // Read on to the end, every record shows once: the new one is not read a second time.
+    m_grid.setFocus();
+    QTest::keyClick(&m_grid, Qt::Key_End, Qt::ControlModifier);
+    EXPECT_EVENTUALLY(recordset.allRecordsFetched());
+    EXPECT_EQ(recordset.fetchedRecordCount(), 3002);
+    EXPECT_EQ(m_grid.model()->rowCount(), 3002);
+    EXPECT_EQ(cell(3001, 1), QStringLiteral("row 2999"));
+    EXPECT_TRUE(OkMessageBox::shownTexts().isEmpty());
 }
 
 TEST_F(DataGridTest, TheDataControlRaisesRefreshFailuresAndKeepsItsRecordset)
@@ -444,6 +516,54 @@ TEST_F(DataGridTest, RebindingOrReopeningWritesTheOpenEditorFirstAndRebuildsTheC
         QStringLiteral("名"));
     EXPECT_EQ(m_database.scalarText(QStringLiteral("select d1 from inquiry where d60 = 1")),
         QStringLiteral("张三"));
+}
+
+TEST_F(DataGridTest, WhatIsTypedIntoARecordBeingDeletedIsWrittenOrShownFirst)
+{
+    Recordset recordset = bind(QStringLiteral("select d1,d26 from inquiry"));
+    // A value the column refuses, typed into the record that the screen then deletes.
+    const QModelIndex amount = m_grid.model()->index(1, 1);
+    m_grid.setCurrentIndex(amount);
+    m_grid.edit(amount);
+    auto* editor = openEditor<QLineEdit>(m_grid);
+    ASSERT_NE(editor, nullptr);
+    editor->setText(QStringLiteral("十二"));
+    recordset.Delete(Recordset::AffectCurrent);
+    EXPECT_EVENTUALLY(OkMessageBox::shownTexts().size() == 1);
+    EXPECT_TRUE(OkMessageBox::shownTexts().first().contains(QStringLiteral("十二")));
+    EXPECT_EQ(m_database.scalarText(QStringLiteral("select count(*) from inquiry")), QStringLiteral("1"));
+
+    // Text that can be written is written, and the record then goes without a conflict.
+    OkMessageBox::clearShownTexts();
+    const QModelIndex name = m_grid.model()->index(0, 0);
+    m_grid.setCurrentIndex(name);
+    m_grid.edit(name);
+    editor = openEditor<QLineEdit>(m_grid);
+    ASSERT_NE(editor, nullptr);
+    editor->setText(QStringLiteral("改过"));
+    recordset.Delete(Recordset::AffectCurrent);
+    QApplication::processEvents();
+    EXPECT_TRUE(OkMessageBox::shownTexts().isEmpty());
+    EXPECT_EQ(m_database.scalarText(QStringLiteral("select count(*) from inquiry")), QStringLiteral("0"));
+    EXPECT_EQ(m_grid.model()->rowCount(), 0);
+}
+
+TEST_F(DataGridTest, TheMultiLineEditorKeepsTheLineBreaksOfTheText)
+{
+    m_database.execute(QStringLiteral("update inquiry set d1 = N'第一行\r\n第二行' where d60 = 1"));
+    bind(QStringLiteral("select d60,d1 from inquiry"));
+    const QModelIndex text = m_grid.model()->index(0, 1);
+    m_grid.setCurrentIndex(text);
+    m_grid.edit(text);
+    auto* editor = openEditor<QPlainTextEdit>(m_grid);
+    ASSERT_NE(editor, nullptr);
+    editor->moveCursor(QTextCursor::End);
+    QTest::keyClicks(editor, QStringLiteral("!"));
+    m_grid.setCurrentIndex(m_grid.model()->index(1, 1));
+    QApplication::processEvents();
+    EXPECT_TRUE(OkMessageBox::shownTexts().isEmpty());
+    EXPECT_EQ(m_database.scalarText(QStringLiteral("select d1 from inquiry where d60 = 1")),
+        QStringLiteral("第一行\r\n第二行!"));
 }
 
 } // namespace

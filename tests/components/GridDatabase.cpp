@@ -79,3 +79,11 @@ void GridDatabase::createRecords() const
         "insert into inquiry (d1, d16, d26, d51) values ('张三', '2024-01-31', 12.5, 0xFFD8FFE0)"));
     execute(QStringLiteral("insert into inquiry (d1, d16, d26) values ('李四', '2023-12-01 08:30', 3)"));
 }
+
+void GridDatabase::addNumberedRecords(int count) const
+{
+    QStringList rows;
+    for (int i = 0; i < count; ++i)
+        rows.append(QStringLiteral("('row %1', 1.5)").arg(i));
+    execute(QStringLiteral("INSERT INTO inquiry (d1, d26) VALUES ") + rows.join(QLatin1Char(',')));
+}

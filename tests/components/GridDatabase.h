@@ -28,6 +28,8 @@ public:
     void createCatalogue() const;
     // The record table with a text, a date, a decimal and a picture column, and two rows.
     void createRecords() const;
+    // `count` more records after those: d1 'row 0', 'row 1', ...
+    void addNumberedRecords(int count) const;
 
 private:
     TempWorkspace m_workspace;
