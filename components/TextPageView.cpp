@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <QFile>
+#include <QFileInfo>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QStringDecoder>
@@ -92,6 +93,13 @@ void TextPageView::readLocalFile(const QString& path)
     };
     auto result = std::make_shared<Result>();
     QThread* reader = QThread::create([path, result]() {
+        // A pipe or a device would hold the reader, and the view that waits for it, until
+        // someone else writes to it: only files are pages.
+        const QFileInfo info(path);
+        if (info.exists() && !info.isFile()) {
+            result->problem = QStringLiteral("不是文件");
+            return;
+        }
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly)) {
             result->problem = file.errorString();

@@ -5,6 +5,7 @@
 #include "tests/support/TempWorkspace.h"
 #include "tests/support/WaitFor.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <QCoreApplication>
 #include <QFile>
@@ -15,6 +16,8 @@
 #include <QTextBrowser>
 #include <QThread>
 #include <QUrl>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace glimora::components;
 
@@ -198,6 +201,27 @@ TEST_F(WebBrowserTest, AViewThatGoesWhileReadingALocalFileTakesItsReaderWithIt)
     }
     EXPECT_TRUE(reader.isNull()); // not left reading for a view that is gone
     QCoreApplication::processEvents();
+}
+
+TEST_F(WebBrowserTest, APathThatIsNoFileIsRefusedNotWaitedOn)
+{
+    // A named pipe blocks its reader until someone writes: the view would wait on close.
+    TempWorkspace workspace;
+    const QString pipe = workspace.filePath(QStringLiteral("pipe.htm"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    {
+        TextPageView view;
+        QSignalSpy finished(&view, &PageView::loadFinished);
+        view.navigate(QUrl::fromLocalFile(pipe));
+        EXPECT_EVENTUALLY(finished.count() == 1);
+        if (!finished.isEmpty()) {
+            EXPECT_FALSE(finished.last().at(0).toBool());
+        }
+        // Let a reader stuck in the pipe go, so that a failure here does not hang the run.
+        const int writer = ::open(QFile::encodeName(pipe).constData(), O_WRONLY | O_NONBLOCK);
+        if (writer >= 0)
+            ::close(writer);
+    }
 }
 
 TEST_F(WebBrowserTest, TheBrowserOfThisBuildShowsAPageFromTheLoopbackServer)
