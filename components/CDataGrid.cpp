@@ -84,6 +84,23 @@ void CDataGrid::Refresh()
     viewport()->update();
 }
 
+// The row count was taken beside the open result and may fall short of it (rows deleted by
+// someone else in between): Ctrl+End reads to the end first, which reaching the last row
+// would read anyway, so that it lands on the last record, not on the last one counted.
+QModelIndex CDataGrid::moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers)
+{
+    if (cursorAction == MoveEnd && (modifiers & Qt::ControlModifier)) {
+        data::Recordset recordset = m_model->recordset();
+        try {
+            while (!recordset.isNull() && recordset.State() == data::Recordset::StateOpen
+                && !recordset.allRecordsFetched() && recordset.fetchMore(65536) > 0) { }
+        } catch (const DbError&) {
+            // Rows that cannot be read are reported when the cursor reaches them.
+        }
+    }
+    return QTableView::moveCursor(cursorAction, modifiers);
+}
+
 void CDataGrid::syncWithRecordset()
 {
     m_model->syncWithRecordset();

@@ -310,6 +310,32 @@ TEST_F(DataGridTest, ACountThatPromisedMoreRowsThanTheResultHasIsPutRight)
     EXPECT_TRUE(OkMessageBox::shownTexts().isEmpty());
 }
 
+TEST_F(DataGridTest, ACountThatPromisedFewerRowsThanTheResultHasIsPutRight)
+{
+    m_database.addNumberedRecords(600);
+    m_control.SetConnectionString(m_database.connectionString());
+    m_control.SetRecordSource(QStringLiteral("select d60,d1 from inquiry"));
+    m_control.Refresh();
+    // Rows deleted after the result was read are still in it, but not in the count.
+    m_database.execute(QStringLiteral("delete from inquiry where d60 in (3, 4)"));
+    Recordset recordset = m_control.Recordset();
+    m_grid.SetDataSource(recordset);
+    m_tester = std::make_unique<QAbstractItemModelTester>(
+        m_grid.model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+    m_grid.resize(600, 300);
+    m_grid.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&m_grid));
+    EXPECT_EQ(m_grid.model()->rowCount(), 600);
+
+    m_grid.setFocus();
+    QTest::keyClick(&m_grid, Qt::Key_End, Qt::ControlModifier);
+    EXPECT_EVENTUALLY(m_grid.model()->rowCount() == 602);
+    EXPECT_EVENTUALLY(m_grid.currentIndex().row() == 601);
+    EXPECT_EQ(recordset.AbsolutePosition(), 602);
+    EXPECT_EQ(cell(601, 1), QStringLiteral("row 599"));
+    EXPECT_TRUE(OkMessageBox::shownTexts().isEmpty());
+}
+
 TEST_F(DataGridTest, EditsDeletesAndNewRecordsOnALargeResultReadNoneOfItsRest)
 {
     m_database.addNumberedRecords(3000);
