@@ -37,11 +37,36 @@ StatementPtr makeStatement(Statement::Kind kind, const Token& start)
     return statement;
 }
 
+// Deep enough for any statement a person writes, shallow enough for the stack of a thread.
+constexpr int deepestNesting = 400;
+
 } // namespace
 
 BatchParser::BatchParser(QList<Token> tokens)
     : m_tokens(std::move(tokens))
 {
+}
+
+BatchParser::Nesting::Nesting(BatchParser& parser)
+    : m_parser(parser)
+    , m_saved(parser.m_depth)
+{
+    parser.deeper();
+}
+
+BatchParser::Nesting::~Nesting()
+{
+    m_parser.m_depth = m_saved;
+}
+
+void BatchParser::deeper()
+{
+    if (++m_depth > deepestNesting)
+        throw ServerError(191,
+            QStringLiteral(
+                "Some part of your SQL statement is nested too deeply. Rewrite the query or break it up into "
+                "smaller queries."),
+            15, 1);
 }
 
 QList<StatementPtr> BatchParser::parse(const QString& batch)
@@ -296,6 +321,7 @@ QList<StatementPtr> BatchParser::parseStatements()
 
 StatementPtr BatchParser::parseStatement(bool firstInBatch)
 {
+    const Nesting nesting(*this);
     const Token& token = peek();
     if (token.isSymbol("("))
         return parseSelectStatement();
@@ -817,6 +843,7 @@ StatementPtr BatchParser::parseTransactionEnd(Statement::Kind kind)
 
 SelectPtr BatchParser::parseSelect()
 {
+    const Nesting nesting(*this);
     SelectPtr select = parseSelectCore();
     while (peek().isWord("union")) {
         next();
@@ -1020,9 +1047,11 @@ TableSource BatchParser::parseTableSource()
 
 ExprPtr BatchParser::parseExpr()
 {
+    const Nesting nesting(*this);
     ExprPtr left = parseAnd();
     while (peek().isWord("or")) {
         next();
+        deeper();
         left = makeBinary(QStringLiteral("or"), left, parseAnd());
     }
     return left;
@@ -1033,6 +1062,7 @@ ExprPtr BatchParser::parseAnd()
     ExprPtr left = parseNot();
     while (peek().isWord("and")) {
         next();
+        deeper();
         left = makeBinary(QStringLiteral("and"), left, parseNot());
     }
     return left;
@@ -1041,6 +1071,7 @@ ExprPtr BatchParser::parseAnd()
 ExprPtr BatchParser::parseNot()
 {
     if (peek().isWord("not")) {
+        const Nesting nesting(*this);
         const int position = next().position;
         auto expr = makeExpr(Expr::Kind::Unary, position, QStringLiteral("not"));
         expr->args.append(parseNot());
@@ -1144,6 +1175,7 @@ ExprPtr BatchParser::parseAdditive()
         if (token.isSymbol("+") || token.isSymbol("-") || token.isSymbol("&") || token.isSymbol("|")
             || token.isSymbol("^")) {
             const QString op = next().text;
+            deeper();
             left = makeBinary(op, left, parseMultiplicative());
             continue;
         }
@@ -1158,6 +1190,7 @@ ExprPtr BatchParser::parseMultiplicative()
         const Token& token = peek();
         if (token.isSymbol("*") || token.isSymbol("/") || token.isSymbol("%")) {
             const QString op = next().text;
+            deeper();
             left = makeBinary(op, left, parseUnary());
             continue;
         }
@@ -1169,6 +1202,7 @@ ExprPtr BatchParser::parseUnary()
 {
     const Token& token = peek();
     if (token.isSymbol("-") || token.isSymbol("+") || token.isSymbol("~")) {
+        const Nesting nesting(*this);
         const int position = token.position;
         const QString op = next().text;
         ExprPtr operand = parseUnary();

@@ -80,8 +80,27 @@ private:
     [[noreturn]] void refuseObjectType(const QString& verb) const;
     static bool isReserved(const QString& word);
 
+    // One level of nesting (brackets, subqueries, blocks) for as long as it lives; each
+    // operator of a chain counts as one more (deeper()) until the chain's level ends. Past
+    // a limit the batch fails with 191 before the parser, or later the translator, runs out
+    // of stack.
+    class Nesting
+    {
+    public:
+        explicit Nesting(BatchParser& parser);
+        ~Nesting();
+        Nesting(const Nesting&) = delete;
+        Nesting& operator=(const Nesting&) = delete;
+
+    private:
+        BatchParser& m_parser;
+        int m_saved;
+    };
+    void deeper();
+
     QList<Token> m_tokens;
     int m_index = 0;
+    int m_depth = 0;
 };
 
 } // namespace glimora::engine

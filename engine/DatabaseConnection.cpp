@@ -160,6 +160,14 @@ ServerError DatabaseConnection::error(int rc) const
             QStringLiteral("Ambiguous column name '%1'.")
                 .arg(after(QStringLiteral("ambiguous column name:"))),
             16);
+    // SQLite's own limits on the translated text: its parser's stack and its expression depth.
+    if (message == QLatin1String("parser stack overflow")
+        || message.startsWith(QLatin1String("Expression tree is too large")))
+        return ServerError(191,
+            QStringLiteral(
+                "Some part of your SQL statement is nested too deeply. Rewrite the query or break it up "
+                "into smaller queries."),
+            15, 1);
     if (message.startsWith(QLatin1String("UNIQUE constraint failed:"))) {
         const QString table
             = after(QStringLiteral("UNIQUE constraint failed:")).section(QLatin1Char('.'), 0, 0);

@@ -208,3 +208,35 @@ TEST_P(BadInputTest, LoginsAndPasswordsWorkAsTypedOrAreRefused)
 
 INSTANTIATE_TEST_SUITE_P(Typed, BadInputTest, ::testing::ValuesIn(typedTexts()),
     [](const ::testing::TestParamInfo<Typed>& info) { return std::string(info.param.name); });
+
+// Nesting that would run the parser or the translator out of stack: 191, and the session
+// goes on. Moderate nesting still runs.
+TEST(DeepNestingTest, FailsWith191AndTheSessionGoesOn)
+{
+    QTemporaryDir directory;
+    engine::EmbeddedBackend backend(directory.filePath(QStringLiteral("sqldata")));
+    auto session = backend.open(connectionString("sa", "Secret1"), 5);
+    const auto repeated
+        = [](const char* text, int times) { return QString::fromLatin1(text).repeated(times); };
+    const QList<std::pair<QString, int>> batches {
+        { "select " + repeated("(", 100) + "1" + repeated(")", 100), 0 },
+        { "select 1" + repeated("+1", 50), 0 },
+        { "select 1" + repeated("+1", 300), 191 },
+        { "select " + repeated("(", 20000) + "1" + repeated(")", 20000), 191 },
+        { "select 1" + repeated("+1", 20000), 191 },
+        { "select 1 where 1=1" + repeated(" and 1=1", 20000), 191 },
+        { "select 1 where 1=1" + repeated(" or 1=1", 20000), 191 },
+        { "select " + repeated("- ", 20000) + "1", 191 },
+        { "select 1 where " + repeated("not ", 20000) + "1=1", 191 },
+        { "select 1 where 1 in " + repeated("(select 1 where 1 in ", 3000) + "(1)" + repeated(")", 3000),
+            191 },
+        { repeated("begin ", 5000) + "select 1" + repeated(" end", 5000), 191 },
+        { repeated("if 1=1 ", 5000) + "select 1", 191 },
+        { "exec('select " + repeated("(", 20000) + "1" + repeated(")", 20000) + "')", 191 },
+    };
+    for (const auto& [batch, error] : batches) {
+        SCOPED_TRACE(batch.left(60).toStdString());
+        EXPECT_EQ(errorOf(*session, batch), error);
+        EXPECT_EQ(column(*session, "select 2"), QStringList { "2" });
+    }
+}
