@@ -147,6 +147,10 @@ data::ExecuteResult EmbeddedSession::execute(const QString& batch, int commandTi
 
     m_deadline = commandTimeoutSeconds > 0 ? QDeadlineTimer(qint64(commandTimeoutSeconds) * 1000)
                                            : QDeadlineTimer(QDeadlineTimer::Forever);
+    // A statement waits for another writer as long as its own time-out allows (none: until the
+    // other is done), as SQL Server waits for locks; the connection's time-out is for the login.
+    m_busyTimeoutMs = commandTimeoutSeconds > 0 ? commandTimeoutSeconds * 1000 : 0;
+    m_database->setBusyTimeout(m_busyTimeoutMs);
     BatchState state;
     for (int i = 0; i < statements.size(); ++i) {
         sqlite3_progress_handler(m_database->handle(), 10000, interruptCheck, this);

@@ -1,6 +1,10 @@
 #include "tests/engine/EngineTestSupport.h"
 
 #include <QProcess>
+#include <QThread>
+
+#include <atomic>
+#include <thread>
 
 using namespace glimora;
 using namespace glimora::engine::test;
@@ -45,4 +49,43 @@ TEST_F(ServerTest, TwoProcessesWriteOneDatabaseWhileAThirdReads)
     EXPECT_EQ(run(*reader, "select d1, count(*), max(d21) from inquiry group by d1 order by d1").rows,
         (QList<QStringList> { { "first", QString::number(RowsPerWriter), QString::number(RowsPerWriter - 1) },
             { "second", QString::number(RowsPerWriter), QString::number(RowsPerWriter - 1) } }));
+}
+
+// A writer waits for another one for as long as its command allows, not for the connection's
+// time-out: an import behind a long write must not fail while nothing is wrong.
+TEST_F(ServerTest, AWriterWaitsForAnotherAsLongAsItsCommandAllows)
+{
+    stationDatabase();
+    auto holder = connect("sa", "Secret1", "nivo");
+    run(*holder, "begin tran insert inquiry(d1) values('first')");
+    // One second to connect, a command without a time-out.
+    auto waiter = m_backend->open(connectionString("sa", "Secret1", "nivo"), 1);
+    std::atomic<bool> done = false;
+    QString failure;
+    std::thread writer([&] {
+        try {
+            waiter->execute("insert inquiry(d1) values('second')", 0);
+        } catch (const data::DbError& error) {
+            failure = error.description();
+        }
+        done = true;
+    });
+    QThread::msleep(1500);
+    EXPECT_FALSE(done) << failure.toStdString();
+    run(*holder, "commit");
+    writer.join();
+    EXPECT_TRUE(failure.isEmpty()) << failure.toStdString();
+    EXPECT_EQ(column(*holder, "select d1 from inquiry order by d60"), (QStringList { "first", "second" }));
+
+    // With a time-out of its own, the command gives up and changes nothing.
+    run(*holder, "begin tran insert inquiry(d1) values('third')");
+    try {
+        waiter->execute("insert inquiry(d1) values('fourth')", 1);
+        ADD_FAILURE() << "the insert did not wait for the open transaction";
+    } catch (const data::DbError& error) {
+        EXPECT_EQ(error.nativeError(), 1222);
+    }
+    run(*holder, "commit");
+    EXPECT_EQ(
+        column(*holder, "select d1 from inquiry order by d60"), (QStringList { "first", "second", "third" }));
 }
