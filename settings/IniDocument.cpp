@@ -4,6 +4,7 @@
 
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <optional>
 #include <stdexcept>
 
 namespace glimora::app {
@@ -45,6 +46,49 @@ bool sameName(const QString& a, const QString& b)
     return a.compare(b, Qt::CaseInsensitive) == 0;
 }
 
+std::optional<QString> decodeStrictly(const QByteArray& raw, const char* encoding)
+{
+    QStringDecoder decoder(encoding, QStringDecoder::Flag::Stateless);
+    QString text = decoder.decode(raw);
+    if (decoder.hasError())
+        return std::nullopt;
+    return text;
+}
+
+// Characters of UTF-8's two-byte range beyond Latin-1 (and C1 controls): the bytes of short
+// GBK Chinese texts that happen to be valid UTF-8 nearly always read as these, while Chinese
+// or Latin text written in UTF-8 does not hold them.
+bool looksLikeMisreadGbk(const QString& text)
+{
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if ((u >= 0x80 && u <= 0x9F) || (u >= 0x100 && u <= 0x7FF))
+            return true;
+    }
+    return false;
+}
+
+// Each line is decoded by its own bytes, never by the rest of the file: otherwise replacing
+// the one line that is not UTF-8 would change how every other line reads. GBK lines that
+// GBK cannot read are read as GB18030, the standard that extends it.
+QString decodeLine(const QByteArray& raw, bool* isUtf8 = nullptr)
+{
+    const std::optional<QString> utf8 = decodeStrictly(raw, "UTF-8");
+    if (isUtf8)
+        *isUtf8 = utf8.has_value();
+    if (utf8 && !looksLikeMisreadGbk(*utf8))
+        return *utf8;
+    if (const std::optional<QString> gbk = decodeStrictly(raw, "GBK")) {
+        if (isUtf8)
+            *isUtf8 = false;
+        return *gbk;
+    }
+    if (utf8)
+        return *utf8;
+    QStringDecoder gb18030("GB18030", QStringDecoder::Flag::Stateless);
+    return gb18030.decode(raw);
+}
+
 } // namespace
 
 IniDocument IniDocument::fromBytes(const QByteArray& bytes)
@@ -56,10 +100,6 @@ IniDocument IniDocument::fromBytes(const QByteArray& bytes)
         content.remove(0, utf8Bom.size());
     }
 
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString(utf8.decode(content));
-    if (utf8.hasError())
-        document.m_encoding = Encoding::Gbk;
     if (content.contains("\r\n"))
         document.m_lineEnding = QStringLiteral("\r\n");
 
@@ -81,16 +121,10 @@ IniDocument IniDocument::fromBytes(const QByteArray& bytes)
         line.raw = content.mid(start, textEnd - start);
         if (line.raw.isNull())
             line.raw = QByteArray("");
-        if (document.m_encoding == Encoding::Utf8) {
-            line.text = QString::fromUtf8(line.raw);
-        } else {
-            QStringDecoder gbk("GBK", QStringDecoder::Flag::Stateless);
-            line.text = gbk.decode(line.raw);
-            if (gbk.hasError()) {
-                QStringDecoder gb18030("GB18030", QStringDecoder::Flag::Stateless);
-                line.text = gb18030.decode(line.raw);
-            }
-        }
+        bool isUtf8 = true;
+        line.text = decodeLine(line.raw, &isUtf8);
+        if (!isUtf8)
+            document.m_encoding = Encoding::Gbk;
         document.m_lines.append(line);
         start = end + 1;
     }
@@ -99,17 +133,18 @@ IniDocument IniDocument::fromBytes(const QByteArray& bytes)
 
 QByteArray IniDocument::encode(const QString& text) const
 {
-    if (m_encoding == Encoding::Utf8)
-        return text.toUtf8();
-    // GBK when it holds the text; otherwise GB18030, which holds all of Unicode.
-    for (const char* name : { "GBK", "GB18030" }) {
+    // The file's own encoding first; GB18030 holds all of Unicode where GBK cannot. A line
+    // is written only in bytes that read back as the same text.
+    const QList<const char*> encodings = m_encoding == Encoding::Utf8
+        ? QList<const char*> { "UTF-8", "GBK", "GB18030" }
+        : QList<const char*> { "GBK", "GB18030", "UTF-8" };
+    for (const char* name : encodings) {
         QStringEncoder encoder(name, QStringEncoder::Flag::Stateless);
         const QByteArray bytes = encoder.encode(text);
-        QStringDecoder decoder(name, QStringDecoder::Flag::Stateless);
-        if (!encoder.hasError() && decoder.decode(bytes) == text)
+        if (!encoder.hasError() && decodeLine(bytes) == text)
             return bytes;
     }
-    throw std::invalid_argument("the text cannot be written in GBK or GB18030");
+    throw std::invalid_argument("the text cannot be written so that it reads back unchanged");
 }
 
 QByteArray IniDocument::toBytes() const

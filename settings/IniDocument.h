@@ -13,11 +13,13 @@ class IniDocument
 public:
     enum class Encoding { Utf8, Gbk };
 
-    // Decodes as UTF-8, or as GBK when the bytes are not valid UTF-8; in a GBK file a line
-    // that GBK cannot read is read as GB18030, the standard that extends it.
+    // Decodes each line by its own bytes: UTF-8, or GBK (GB18030 where GBK cannot read it)
+    // when the line is not UTF-8 or reads as UTF-8 only as characters short GBK texts turn
+    // into. A file with a GBK line is a GBK file.
     static IniDocument fromBytes(const QByteArray& bytes);
-    // Lines that were not written come back byte for byte. In a GBK file a written line
-    // that GBK cannot hold is written in GB18030, never with characters replaced.
+    // Lines that were not written come back byte for byte. Written lines are in the file's
+    // encoding where it holds them and they read back unchanged; otherwise in GB18030 or
+    // UTF-8, never with characters replaced.
     QByteArray toBytes() const;
 
     Encoding encoding() const { return m_encoding; }
