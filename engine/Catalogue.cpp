@@ -101,6 +101,7 @@ void Catalogue::openFile(bool create)
         " owner TEXT, created TEXT);"
         "CREATE TABLE IF NOT EXISTS sessions(spid INTEGER PRIMARY KEY AUTOINCREMENT, pid INTEGER, login TEXT,"
         " host TEXT, database TEXT, status TEXT, started TEXT, killed INTEGER DEFAULT 0);"
+        "CREATE TABLE IF NOT EXISTS restoring(database TEXT COLLATE NOCASE PRIMARY KEY, pid INTEGER);"
         "INSERT INTO sqlite_sequence(name, seq) SELECT 'sessions', 50"
         " WHERE NOT EXISTS (SELECT 1 FROM sqlite_sequence WHERE name='sessions');"
         "COMMIT;"));
@@ -664,26 +665,104 @@ int Catalogue::registerSession(const QString& login, const QString& host, const 
 {
     QMutexLocker locker(&m_mutex);
     openFile(true);
-    SqliteStatement insert(*m_connection,
-        QStringLiteral("INSERT INTO sessions(pid, login, host, database, status, started) VALUES(?, ?, ?, ?, "
-                       "'sleeping', ?)"));
-    insert.bindInt(1, QCoreApplication::applicationPid());
-    insert.bindText(2, login);
-    insert.bindText(3, host);
-    insert.bindText(4, database);
-    insert.bindText(5, QDateTime::currentDateTime().toString(Qt::ISODate));
-    insert.step();
-    return int(sqlite3_last_insert_rowid(m_connection->handle()));
+    // One write transaction with the restore's hold: a session starts in the database or the
+    // restore finds it there, never both.
+    m_connection->beginWrite();
+    try {
+        refuseWhileRestoring(database);
+        SqliteStatement insert(*m_connection,
+            QStringLiteral("INSERT INTO sessions(pid, login, host, database, status, started) VALUES(?, ?, ?, "
+                           "?, 'sleeping', ?)"));
+        insert.bindInt(1, QCoreApplication::applicationPid());
+        insert.bindText(2, login);
+        insert.bindText(3, host);
+        insert.bindText(4, database);
+        insert.bindText(5, QDateTime::currentDateTime().toString(Qt::ISODate));
+        insert.step();
+        const int spid = int(sqlite3_last_insert_rowid(m_connection->handle()));
+        m_connection->commitWrite();
+        return spid;
+    } catch (...) {
+        m_connection->rollbackWrite();
+        throw;
+    }
 }
 
 void Catalogue::updateSession(int spid, const QString& database)
 {
     QMutexLocker locker(&m_mutex);
     openFile(true);
-    SqliteStatement update(*m_connection, QStringLiteral("UPDATE sessions SET database=? WHERE spid=?"));
-    update.bindText(1, database);
-    update.bindInt(2, spid);
-    update.step();
+    m_connection->beginWrite();
+    try {
+        refuseWhileRestoring(database);
+        SqliteStatement update(*m_connection, QStringLiteral("UPDATE sessions SET database=? WHERE spid=?"));
+        update.bindText(1, database);
+        update.bindInt(2, spid);
+        update.step();
+        m_connection->commitWrite();
+    } catch (...) {
+        m_connection->rollbackWrite();
+        throw;
+    }
+}
+
+void Catalogue::beginRestore(const QString& database)
+{
+    QMutexLocker locker(&m_mutex);
+    openFile(true);
+    m_connection->beginWrite();
+    try {
+        if (!sessionsUsing(database).isEmpty() || isRestoring(database))
+            throw ServerError(3101,
+                QStringLiteral("Exclusive access could not be obtained because the database is in use."), 16,
+                1);
+        SqliteStatement hold(
+            *m_connection, QStringLiteral("INSERT OR REPLACE INTO restoring(database, pid) VALUES(?, ?)"));
+        hold.bindText(1, database);
+        hold.bindInt(2, QCoreApplication::applicationPid());
+        hold.step();
+        m_connection->commitWrite();
+    } catch (...) {
+        m_connection->rollbackWrite();
+        throw;
+    }
+}
+
+void Catalogue::endRestore(const QString& database)
+{
+    QMutexLocker locker(&m_mutex);
+    openFile(true);
+    SqliteStatement release(*m_connection, QStringLiteral("DELETE FROM restoring WHERE database=?"));
+    release.bindText(1, database);
+    release.step();
+}
+
+bool Catalogue::isRestoring(const QString& database)
+{
+    QMutexLocker locker(&m_mutex);
+    openFile(true);
+    qint64 pid = 0;
+    {
+        SqliteStatement lookup(*m_connection, QStringLiteral("SELECT pid FROM restoring WHERE database=?"));
+        lookup.bindText(1, database);
+        if (!lookup.step())
+            return false;
+        pid = lookup.intColumn(0);
+    }
+    if (ProcessProbe::isRunning(pid))
+        return true;
+    // A restore whose process died holds nothing; its file swap was all or nothing.
+    endRestore(database);
+    return false;
+}
+
+void Catalogue::refuseWhileRestoring(const QString& database)
+{
+    if (isRestoring(database))
+        throw ServerError(927,
+            QStringLiteral("Database '%1' cannot be opened. It is in the middle of a restore.").arg(database),
+            14, 2)
+            .setAbortsBatch();
 }
 
 void Catalogue::removeSession(int spid)

@@ -75,6 +75,15 @@ public:
     void updateSession(int spid, const QString& database);
     void removeSession(int spid);
     QList<int> sessionsUsing(const QString& database);
+    // A restore's hold on a database, seen by every process: taken only while no session
+    // uses the database (3101 otherwise), it refuses every session that would start to use
+    // it (927) until released, so that sessions killed for the restore cannot come back
+    // before it ends. The hold of a process that died counts for nothing.
+    void beginRestore(const QString& database);
+    void endRestore(const QString& database);
+    bool isRestoring(const QString& database);
+    // 927 while a restore holds the database.
+    void refuseWhileRestoring(const QString& database);
     struct SessionEntry
     {
         int spid = 0;

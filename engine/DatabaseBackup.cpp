@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <memory>
+#include <optional>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -196,6 +197,34 @@ std::unique_ptr<Handle> takeOver(const QString& livePath)
         sqlite3_sleep(100);
     }
 }
+
+// A restore's hold on the live database for as long as the restore runs (see Catalogue).
+class RestoreHold
+{
+public:
+    RestoreHold(Catalogue& catalogue, QString database)
+        : m_catalogue(catalogue)
+        , m_database(std::move(database))
+    {
+        m_catalogue.beginRestore(m_database);
+    }
+    ~RestoreHold()
+    {
+        try {
+            m_catalogue.endRestore(m_database);
+        } catch (const std::exception& error) {
+            // Left behind, the hold ends with this process; until then logins to it get 927.
+            qWarning("restore of %s: its hold on the database was not released: %s",
+                qPrintable(m_database), error.what());
+        }
+    }
+    RestoreHold(const RestoreHold&) = delete;
+    RestoreHold& operator=(const RestoreHold&) = delete;
+
+private:
+    Catalogue& m_catalogue;
+    QString m_database;
+};
 
 // Removes the temporary file of a backup unless the backup got as far as its rename.
 class TemporaryFile
@@ -412,10 +441,15 @@ void DatabaseBackup::restore(
     const QString path = devicePath(device);
     FileDescriptor in = BackupFile::openDevice(path);
     const BackupFile::Set set = chooseSet(in.get(), path, fileNumber);
+    const std::optional<Catalogue::DatabaseEntry> entry = m_catalogue.database(database);
+    // Exclusive use first, as SQL Server takes it, and kept to the end: sessions killed for the
+    // restore log in again at once, and the checks below take long on a large database.
+    std::optional<RestoreHold> hold;
+    if (entry)
+        hold.emplace(m_catalogue, entry->name);
     // The whole set is checked first: a damaged header must not pass for another database's.
     const QString temporary = extract(in.get(), set, path);
     in.close();
-    const std::optional<Catalogue::DatabaseEntry> entry = m_catalogue.database(database);
     if (entry && !replace && set.database.compare(entry->name, Qt::CaseInsensitive) != 0) {
         QFile::remove(temporary);
         throw ServerError(3154,
@@ -423,10 +457,6 @@ void DatabaseBackup::restore(
                 "The backup set holds a backup of a database other than the existing '%1' database.")
                 .arg(entry->name),
             16, 1);
-    }
-    if (entry && !m_catalogue.sessionsUsing(entry->name).isEmpty()) {
-        QFile::remove(temporary);
-        throw inUse();
     }
     FaultPoint::reach("restore-extracted");
     if (!entry)

@@ -335,7 +335,7 @@ void EmbeddedSession::runStatement(const Statement& statement, BatchState& state
                     .arg(statement.name),
                 14);
         if (m_database->name().compare(statement.name, Qt::CaseInsensitive) == 0
-            || !m_catalogue->sessionsUsing(statement.name).isEmpty())
+            || !m_catalogue->sessionsUsing(statement.name).isEmpty() || m_catalogue->isRestoring(statement.name))
             throw ServerError(3702,
                 QStringLiteral("Cannot drop database \"%1\" because it is currently in use.")
                     .arg(statement.name),
@@ -790,6 +790,7 @@ void EmbeddedSession::switchDatabase(const QString& name)
     const std::optional<Catalogue::DatabaseEntry> entry = m_catalogue->database(name);
     if (!entry)
         throw ServerError::databaseMissing(name);
+    m_catalogue->refuseWhileRestoring(entry->name);
     std::shared_ptr<DatabaseConnection> connection = m_catalogue->openDatabase(*entry, m_busyTimeoutMs);
     connection->setInterruptFlag(&m_killRequested);
     QString user = QStringLiteral("dbo");
@@ -807,14 +808,15 @@ void EmbeddedSession::switchDatabase(const QString& name)
                 .setAbortsBatch();
         user = *mapped;
     }
+    // Refused here (a restore began meanwhile) the session stays in its database.
+    if (m_spid)
+        m_catalogue->updateSession(m_spid, entry->name);
     if (m_database)
         dropRowsets();
     m_database = connection;
     m_databaseName = entry->name;
     m_permissions = DatabasePermissions(m_login.sysadmin, user, {}, entry->name);
     refreshRoles();
-    if (m_spid)
-        m_catalogue->updateSession(m_spid, entry->name);
 }
 
 void EmbeddedSession::refreshRoles()

@@ -1,6 +1,13 @@
 #include "tests/engine/EngineTestSupport.h"
+#include "tests/support/WaitFor.h"
 
+#include <algorithm>
+#include <atomic>
+#include <mutex>
+#include <QFile>
 #include <QProcess>
+#include <QThread>
+#include <thread>
 
 using namespace glimora;
 using namespace glimora::engine::test;
@@ -157,4 +164,89 @@ TEST_F(ServerTest, RestoreRefusedWhileAnotherProcessUsesTheDatabaseUntilItDies)
     // A process that died holds nothing: its session no longer counts.
     holder.crash();
     EXPECT_EQ(errorOf(*worker, "restore database nivo from disk='x.dbk'"), 0);
+}
+
+// The back office's restore with stations that log in again as soon as they are killed: the
+// restore keeps the database to itself until it ends, and the stations see only what SQL
+// Server gives them (their session killed, the database in the middle of a restore).
+TEST_F(ServerTest, StationsThatLogInAgainWaitForTheRestore)
+{
+    stationDatabase().reset();
+    auto worker = connect();
+    run(*worker, "use nivo insert inquiry(d1) values('backed up') use master");
+    run(*worker, "backup database nivo to disk='x.dbk' with init");
+    run(*worker, "use nivo insert inquiry(d1) values('after the backup') use master");
+
+    struct Station
+    {
+        std::atomic<int> answered = 0;
+        std::atomic<int> failures = 0;
+        std::atomic<int> loginsAfterFailure = 0;
+    };
+    std::vector<Station> stations(3);
+    std::mutex errorsMutex;
+    QList<int> errors;
+    std::atomic<bool> stop = false;
+    std::vector<std::thread> threads;
+    for (Station& station : stations) {
+        threads.emplace_back([&] {
+            std::unique_ptr<data::BackendSession> session;
+            while (!stop) {
+                try {
+                    if (!session) {
+                        session = m_backend->open(connectionString("sa", "Secret1", "nivo"), 5);
+                        if (station.failures > 0)
+                            ++station.loginsAfterFailure;
+                    }
+                    session->execute("select count(*) from inquiry", 5);
+                    ++station.answered;
+                } catch (const data::DbError& error) {
+                    {
+                        std::lock_guard lock(errorsMutex);
+                        errors.append(error.nativeError());
+                    }
+                    ++station.failures;
+                    session.reset();
+                    // A restarted station logs in again shortly after.
+                    QThread::msleep(300);
+                }
+            }
+        });
+    }
+    EXPECT_EVENTUALLY_WITHIN(std::all_of(stations.begin(), stations.end(),
+                                 [](const Station& s) { return s.answered > 0; }),
+        30000);
+
+    // The job's two statements; the restore stops once it has checked the backup, long enough
+    // for every killed station to try to log in again.
+    const QString marker = m_directory.filePath("paused");
+    QProcess restore;
+    restore.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("GLIMORA_ENGINE_PAUSE", "restore-extracted=" + marker);
+    restore.setProcessEnvironment(environment);
+    restore.start(QStringLiteral(GLIMORA_ENGINE_BATCH_RUNNER),
+        { dataDirectory(), killScript("nivo", false) + " restore   database   nivo   from   disk='x.dbk' " });
+    EXPECT_EVENTUALLY_WITHIN(QFile::exists(marker), 30000);
+    EXPECT_EVENTUALLY_WITHIN(std::all_of(stations.begin(), stations.end(),
+                                 [](const Station& s) { return s.failures >= 2 || s.loginsAfterFailure > 0; }),
+        30000);
+    QFile::remove(marker);
+    ASSERT_TRUE(restore.waitForFinished(60000));
+    EXPECT_EQ(restore.exitCode(), 0);
+
+    // Once the restore has ended the stations are back, on the restored database.
+    for (Station& station : stations)
+        station.loginsAfterFailure = 0;
+    EXPECT_EVENTUALLY_WITHIN(std::all_of(stations.begin(), stations.end(),
+                                 [](const Station& s) { return s.loginsAfterFailure > 0; }),
+        30000);
+    stop = true;
+    for (std::thread& thread : threads)
+        thread.join();
+    EXPECT_EQ(column(*worker, "use nivo select d1 from inquiry"), QStringList { "backed up" });
+    std::lock_guard lock(errorsMutex);
+    for (int error : errors)
+        EXPECT_TRUE(error == 10054 || error == 927) << error;
+    EXPECT_TRUE(errors.contains(10054));
 }
