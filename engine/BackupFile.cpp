@@ -2,6 +2,7 @@
 
 #include "engine/FaultPoint.h"
 #include "engine/ServerError.h"
+#include "engine/SetChecksum.h"
 
 #include <cerrno>
 #include <cstring>
@@ -9,7 +10,6 @@
 #include <QDataStream>
 #include <QFile>
 #include <QFileInfo>
-#include <sodium.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,11 +18,9 @@ namespace glimora::engine {
 namespace {
 
 const QByteArray marker("GLIMORA-BACKUP\r\n", 16);
-constexpr quint32 formatVersion = 1;
-constexpr int checksumSize = 32;
 constexpr quint32 largestHeader = 4096;
 // Every read and write of a device goes through a buffer of this size.
-constexpr qint64 pieceSize = 1 << 20;
+constexpr qint64 pieceSize = SetChecksum::BlockSize;
 
 ServerError cannotOpen(const QString& path, int error, const QString& reason = QString())
 {
@@ -57,7 +55,7 @@ QByteArray encodeHeader(const QString& database, const QDateTime& time, qint64 i
     QByteArray header;
     QDataStream out(&header, QIODevice::WriteOnly);
     out.setVersion(QDataStream::Qt_6_0);
-    out << formatVersion << database << qint64(time.toMSecsSinceEpoch()) << quint64(imageSize);
+    out << SetChecksum::CurrentVersion << database << qint64(time.toMSecsSinceEpoch()) << quint64(imageSize);
     return header;
 }
 
@@ -141,26 +139,30 @@ QList<BackupFile::Set> BackupFile::scan(int descriptor, const QString& device)
             in >> headerSize;
         }
         at += lead.size();
-        if (headerSize > largestHeader || size - at < qint64(headerSize) + checksumSize)
+        if (headerSize > largestHeader || size - at < qint64(headerSize))
             throw malformed(device);
         set.header.resize(headerSize);
         readAt(descriptor, set.header.data(), headerSize, at, device);
         at += headerSize;
-        set.checksum.resize(checksumSize);
-        readAt(descriptor, set.checksum.data(), checksumSize, at, device);
-        at += checksumSize;
 
         QDataStream in(set.header);
         in.setVersion(QDataStream::Qt_6_0);
-        quint32 version = 0;
-        in >> version;
-        if (version != formatVersion)
+        in >> set.version;
+        if (in.status() != QDataStream::Ok)
+            throw malformed(device);
+        if (!SetChecksum::knows(set.version))
             throw ServerError(3169,
                 QStringLiteral("The backup on device '%1' was written in format %2, which this server cannot "
                                "read.")
                     .arg(device)
-                    .arg(version),
+                    .arg(set.version),
                 16, 1);
+        const int checksumSize = SetChecksum::size(set.version);
+        if (size - at < checksumSize)
+            throw malformed(device);
+        set.checksum.resize(checksumSize);
+        readAt(descriptor, set.checksum.data(), checksumSize, at, device);
+        at += checksumSize;
         qint64 time = 0;
         quint64 imageSize = 0;
         in >> set.database >> time >> imageSize;
@@ -177,23 +179,19 @@ QList<BackupFile::Set> BackupFile::scan(int descriptor, const QString& device)
 
 void BackupFile::copyImage(int descriptor, const Set& set, int out, qint64 outOffset, const QString& device)
 {
-    crypto_generichash_state state;
-    crypto_generichash_init(&state, nullptr, 0, checksumSize);
-    crypto_generichash_update(
-        &state, reinterpret_cast<const unsigned char*>(set.header.constData()), quint64(set.header.size()));
-    QByteArray piece(qMin(pieceSize, qMax<qint64>(set.imageSize, 1)), '\0');
+    SetChecksum checksum(set.version, set.header);
+    QByteArray piece(qMin(pieceSize, qMax<qint64>(set.imageSize, 1)), Qt::Uninitialized);
     for (qint64 done = 0; done < set.imageSize;) {
         const qint64 size = qMin<qint64>(piece.size(), set.imageSize - done);
         readAt(descriptor, piece.data(), size, set.imageOffset + done, device);
-        crypto_generichash_update(
-            &state, reinterpret_cast<const unsigned char*>(piece.constData()), quint64(size));
-        if (out >= 0)
+        checksum.addBlock(done / pieceSize, piece.constData(), size);
+        if (out >= 0) {
             writeAt(out, piece.constData(), size, outOffset + done, device);
+            startFlush(out, outOffset + done, size);
+        }
         done += size;
     }
-    QByteArray sum(checksumSize, '\0');
-    crypto_generichash_final(&state, reinterpret_cast<unsigned char*>(sum.data()), checksumSize);
-    if (sum != set.checksum)
+    if (checksum.result() != set.checksum)
         throw ServerError(3189,
             QStringLiteral("Damage to the backup set was detected. The checksum of backup set %1 on device "
                            "'%2' does not match its content.")
@@ -206,6 +204,7 @@ BackupFile::Set BackupFile::beginSet(
     int out, qint64 offset, const QString& database, const QDateTime& time, const QString& device)
 {
     Set set;
+    set.version = SetChecksum::CurrentVersion;
     set.database = database;
     set.time = time;
     set.start = offset;
@@ -214,34 +213,40 @@ BackupFile::Set BackupFile::beginSet(
     QDataStream lengthOut(&lead, QIODevice::Append);
     lengthOut << quint32(set.header.size());
     lead += set.header;
-    lead += QByteArray(checksumSize, '\0');
+    lead += QByteArray(SetChecksum::size(set.version), '\0');
     writeAt(out, lead.constData(), lead.size(), offset, device);
     set.imageOffset = offset + lead.size();
     return set;
 }
 
-void BackupFile::finishSet(int out, Set& set, qint64 imageSize, const QString& device)
+QByteArray BackupFile::headerOf(const Set& set, qint64 imageSize)
 {
     // The size has a fixed width: the header keeps its length.
-    set.header = encodeHeader(set.database, set.time, imageSize);
+    return encodeHeader(set.database, set.time, imageSize);
+}
+
+void BackupFile::finishSet(
+    int out, Set& set, qint64 imageSize, const QByteArray& checksum, const QString& device)
+{
+    set.header = headerOf(set, imageSize);
     set.imageSize = imageSize;
+    set.checksum = checksum;
     const qint64 headerOffset = set.start + marker.size() + 4;
     writeAt(out, set.header.constData(), set.header.size(), headerOffset, device);
-    crypto_generichash_state state;
-    crypto_generichash_init(&state, nullptr, 0, checksumSize);
-    crypto_generichash_update(
-        &state, reinterpret_cast<const unsigned char*>(set.header.constData()), quint64(set.header.size()));
-    QByteArray piece(qMin(pieceSize, qMax<qint64>(imageSize, 1)), '\0');
-    for (qint64 done = 0; done < imageSize;) {
-        const qint64 size = qMin<qint64>(piece.size(), imageSize - done);
-        readAt(out, piece.data(), size, set.imageOffset + done, device);
-        crypto_generichash_update(
-            &state, reinterpret_cast<const unsigned char*>(piece.constData()), quint64(size));
-        done += size;
-    }
-    set.checksum = QByteArray(checksumSize, '\0');
-    crypto_generichash_final(&state, reinterpret_cast<unsigned char*>(set.checksum.data()), checksumSize);
-    writeAt(out, set.checksum.constData(), checksumSize, headerOffset + set.header.size(), device);
+    writeAt(out, set.checksum.constData(), set.checksum.size(), headerOffset + set.header.size(), device);
+}
+
+void BackupFile::startFlush(int descriptor, qint64 offset, qint64 size)
+{
+#ifdef __linux__
+    // Only starts the writing, so that the disk works while the rest is read; errors show at
+    // the flush that ends the job.
+    ::sync_file_range(descriptor, offset, size, SYNC_FILE_RANGE_WRITE);
+#else
+    Q_UNUSED(descriptor);
+    Q_UNUSED(offset);
+    Q_UNUSED(size);
+#endif
 }
 
 void BackupFile::syncFile(int descriptor, const QString& path)

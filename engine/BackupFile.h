@@ -10,14 +10,17 @@
 namespace glimora::engine {
 
 // The backup file format: one or more backup sets, one after the other. Each set is a
-// marker, a header (format version, database name, time, image size), a BLAKE2b checksum
-// over header and image, and the image itself: a complete SQLite database file.
-// Devices are read and written in pieces of a fixed size, whatever the size of a database.
+// marker, a header (format version, database name, time, image size), a checksum over
+// header and image (SetChecksum: its kind and size follow the version), and the image
+// itself: a complete SQLite database file. Sets of every version read are restored; new
+// ones take the current version. Devices are read and written in pieces of a fixed size,
+// whatever the size of a database.
 class BackupFile
 {
 public:
     struct Set
     {
+        quint32 version = 0;
         QString database;
         QDateTime time;
         QByteArray header; // as stored, for the checksum
@@ -44,8 +47,13 @@ public:
     // returned set's imageOffset.
     static Set beginSet(
         int out, qint64 offset, const QString& database, const QDateTime& time, const QString& device);
+    // The header of `set` with the size of its image: what its checksum covers.
+    static QByteArray headerOf(const Set& set, qint64 imageSize);
     // Records the size of the image written behind the header, and its checksum.
-    static void finishSet(int out, Set& set, qint64 imageSize, const QString& device);
+    static void finishSet(
+        int out, Set& set, qint64 imageSize, const QByteArray& checksum, const QString& device);
+    // Starts writing a range of a file to disk, without waiting for it.
+    static void startFlush(int descriptor, qint64 offset, qint64 size);
 
     // 3201 naming `path` when the system reports `error`.
     static void failDevice(const QString& path, int error);

@@ -2,6 +2,7 @@
 
 #include "engine/FaultPoint.h"
 #include "engine/ImageFileVfs.h"
+#include "engine/ImageStreamWriter.h"
 #include "engine/ProcessProbe.h"
 #include "engine/ServerError.h"
 #include "engine/SqlFunctions.h"
@@ -16,11 +17,11 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QSet>
+#include <QThread>
 #include <sodium.h>
 #include <sqlite3.h>
 #include <sys/file.h>
 #include <sys/stat.h>
-#include <thread>
 #include <unistd.h>
 
 namespace glimora::engine {
@@ -32,6 +33,8 @@ constexpr int journalFormatOffset = 18;
 
 // Tells apart the extracted copies of restores running side by side in one process.
 std::atomic<int> extractions = 0;
+
+constexpr uint checkStackSize = 1 << 20;
 
 // An SQLite handle that closes itself.
 class Handle
@@ -78,29 +81,46 @@ void removeDatabaseSideFiles(const QString& path)
     QFile::remove(path + QStringLiteral("-journal"));
 }
 
-// SQLite's own check of an image: the checksum says the bytes are those written, this says
-// they were a sound database of this server when written. Empty when all is well.
-QString problemsOf(sqlite3* db)
+ServerError outOfMemory()
+{
+    return ServerError(701, QStringLiteral("There is insufficient system memory to run this query."), 17);
+}
+
+// SQLite's own check of an image: the checksum says the bytes are those the backup wrote,
+// this that they are a sound database of this server. The quick check reads every page and
+// record; what the full check adds, that each index agrees with its table, the image holds
+// as the live database held it when the backup read it, and takes far longer.
+struct CheckOutcome
+{
+    QString problem; // empty when all is well
+    bool outOfMemory = false;
+    bool done = false;
+};
+
+CheckOutcome checkImage(sqlite3* db)
 {
     if (!db)
-        return QStringLiteral("it cannot be opened");
+        return { QStringLiteral("it cannot be opened") };
     SqlFunctions::install(db);
     sqlite3_stmt* check = nullptr;
-    sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &check, nullptr);
+    sqlite3_prepare_v2(db, "PRAGMA quick_check", -1, &check, nullptr);
     QStringList findings;
     int rc = SQLITE_ERROR;
     while (check && (rc = sqlite3_step(check)) == SQLITE_ROW)
         findings.append(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(check, 0))));
     sqlite3_finalize(check);
+    // A check that ran out of memory has found nothing either way.
+    if ((sqlite3_errcode(db) & 0xff) == SQLITE_NOMEM)
+        return { QString(), true };
     if (rc != SQLITE_DONE)
-        return QString::fromUtf8(sqlite3_errmsg(db));
+        return { QString::fromUtf8(sqlite3_errmsg(db)) };
     if (findings != QStringList { QStringLiteral("ok") })
-        return findings.mid(0, 3).join(QStringLiteral("; "));
+        return { findings.mid(0, 3).join(QStringLiteral("; ")) };
     if (sqlite3_table_column_metadata(
             db, "main", "__glimora_users", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr)
         != SQLITE_OK)
-        return QStringLiteral("it is not a database of this server");
-    return QString();
+        return { QStringLiteral("it is not a database of this server") };
+    return {};
 }
 
 // Copies the image of `set` to `out` (or only reads it when `out` is negative) and checks it
@@ -108,27 +128,34 @@ QString problemsOf(sqlite3* db)
 // two reads run side by side. Throws when either finds a fault, the checksum's first.
 void copyAndCheck(int device, const BackupFile::Set& set, int out, const QString& devicePath)
 {
-    QString problem;
-    std::thread check([&] {
+    CheckOutcome outcome;
+    std::unique_ptr<QThread> check(QThread::create([&] {
         Handle image;
         *image.out() = ImageFileVfs::open(device, set.imageOffset, set.imageSize, true);
-        problem = problemsOf(image.get());
-    });
+        outcome = checkImage(image.get());
+        outcome.done = true;
+    }));
+    // SQLite's check needs little stack: the depth of a b-tree.
+    check->setStackSize(checkStackSize);
+    check->start();
     try {
         BackupFile::copyImage(device, set, out, 0, devicePath);
     } catch (...) {
-        check.join();
+        check->wait();
         throw;
     }
-    check.join();
-    if (!problem.isEmpty())
-        throw damaged(devicePath, problem);
+    check->wait();
+    // A thread the system could not start has checked nothing.
+    if (outcome.outOfMemory || !outcome.done)
+        throw outOfMemory();
+    if (!outcome.problem.isEmpty())
+        throw damaged(devicePath, outcome.problem);
 }
 
-// Copies the database into the image that starts at `offset` of `out`, page by page under a
-// single read transaction: a consistent snapshot while other connections keep writing to
-// the write-ahead log. Returns the size of the image.
-qint64 snapshot(const Catalogue::DatabaseEntry& entry, int out, qint64 offset, const QString& device)
+// Copies the database into the image that `writer` takes, page by page under a single read
+// transaction: a consistent snapshot while other connections keep writing to the
+// write-ahead log.
+void snapshot(const Catalogue::DatabaseEntry& entry, ImageStreamWriter& writer, const QString& device)
 {
     {
         Handle source;
@@ -139,7 +166,7 @@ qint64 snapshot(const Catalogue::DatabaseEntry& entry, int out, qint64 offset, c
                 QStringLiteral("Cannot open the file of database '%1' to back it up.").arg(entry.name), 16,
                 1);
         Handle image;
-        *image.out() = ImageFileVfs::open(out, offset, -1, false);
+        *image.out() = ImageFileVfs::open(writer);
         sqlite3_backup* copy
             = image.get() ? sqlite3_backup_init(image.get(), "main", source.get(), "main") : nullptr;
         if (!copy)
@@ -152,22 +179,20 @@ qint64 snapshot(const Catalogue::DatabaseEntry& entry, int out, qint64 offset, c
             sqlite3_sleep(10);
         }
         sqlite3_backup_finish(copy);
-        if (rc == SQLITE_FULL || rc == SQLITE_IOERR || (rc & 0xff) == SQLITE_IOERR)
-            BackupFile::failDevice(device, rc == SQLITE_FULL ? ENOSPC : EIO);
+        if (rc == SQLITE_FULL || (rc & 0xff) == SQLITE_IOERR)
+            BackupFile::failDevice(device,
+                writer.error()          ? writer.error()
+                    : rc == SQLITE_FULL ? ENOSPC
+                                        : EIO);
         if (rc != SQLITE_DONE)
             throw ServerError(3013,
                 QStringLiteral("BACKUP DATABASE is terminating abnormally. %1")
                     .arg(QString::fromUtf8(sqlite3_errstr(rc))),
                 16, 1);
     }
-    struct stat status;
-    if (::fstat(out, &status) != 0)
-        BackupFile::failDevice(device, errno);
-    const qint64 size = status.st_size - offset;
     // The image is stored with a rollback journal, so a copy of it opens without side files.
-    if (size > journalFormatOffset + 1)
-        BackupFile::writeAt(out, "\1\1", 2, offset + journalFormatOffset, device);
-    return size;
+    if (writer.size() > journalFormatOffset + 1 && !writer.write("\1\1", 2, journalFormatOffset))
+        BackupFile::failDevice(device, writer.error());
 }
 
 // Keeps every other connection, of any process, away from the live file until the restored
@@ -330,8 +355,11 @@ void DatabaseBackup::backup(const QString& database, const QString& device, bool
     }
     BackupFile::Set set
         = BackupFile::beginSet(out.get(), end, entry->name, QDateTime::currentDateTimeUtc(), path);
-    const qint64 imageSize = snapshot(*entry, out.get(), set.imageOffset, path);
-    BackupFile::finishSet(out.get(), set, imageSize, path);
+    ImageStreamWriter writer(out.get(), set.imageOffset);
+    snapshot(*entry, writer, path);
+    const qint64 imageSize = writer.complete(path);
+    BackupFile::finishSet(
+        out.get(), set, imageSize, writer.checksum(BackupFile::headerOf(set, imageSize), path), path);
     BackupFile::syncAndClose(out, path);
     FaultPoint::reach("backup-before-rename");
     if (::renameat(folder.get(), temporaryName.constData(), folder.get(), deviceName.constData()) != 0)

@@ -1,5 +1,7 @@
 #include "engine/ImageFileVfs.h"
 
+#include "engine/ImageStreamWriter.h"
+
 #include <cerrno>
 #include <cstring>
 #include <QByteArray>
@@ -19,6 +21,7 @@ struct ImageFile
     int descriptor;
     sqlite3_int64 offset;
     sqlite3_int64 limit; // -1: none
+    ImageStreamWriter* writer; // takes every call when set
 };
 
 ImageFile* imageOf(sqlite3_file* file)
@@ -34,6 +37,10 @@ int closeImage(sqlite3_file*)
 int readImage(sqlite3_file* file, void* buffer, int amount, sqlite3_int64 at)
 {
     const ImageFile* image = imageOf(file);
+    if (image->writer) {
+        const qint64 read = image->writer->read(static_cast<char*>(buffer), amount, at);
+        return read < 0 ? SQLITE_IOERR_READ : read < amount ? SQLITE_IOERR_SHORT_READ : SQLITE_OK;
+    }
     char* out = static_cast<char*>(buffer);
     int done = 0;
     while (done < amount) {
@@ -57,6 +64,11 @@ int readImage(sqlite3_file* file, void* buffer, int amount, sqlite3_int64 at)
 int writeImage(sqlite3_file* file, const void* buffer, int amount, sqlite3_int64 at)
 {
     const ImageFile* image = imageOf(file);
+    if (image->writer) {
+        if (image->writer->write(static_cast<const char*>(buffer), amount, at))
+            return SQLITE_OK;
+        return image->writer->error() == ENOSPC ? SQLITE_FULL : SQLITE_IOERR_WRITE;
+    }
     const char* in = static_cast<const char*>(buffer);
     int done = 0;
     while (done < amount) {
@@ -74,6 +86,8 @@ int writeImage(sqlite3_file* file, const void* buffer, int amount, sqlite3_int64
 int truncateImage(sqlite3_file* file, sqlite3_int64 size)
 {
     const ImageFile* image = imageOf(file);
+    if (image->writer)
+        return image->writer->truncate(size) ? SQLITE_OK : SQLITE_IOERR_TRUNCATE;
     return ::ftruncate(image->descriptor, image->offset + size) == 0 ? SQLITE_OK : SQLITE_IOERR_TRUNCATE;
 }
 
@@ -85,6 +99,10 @@ int syncImage(sqlite3_file*, int)
 int imageSize(sqlite3_file* file, sqlite3_int64* size)
 {
     const ImageFile* image = imageOf(file);
+    if (image->writer) {
+        *size = image->writer->size();
+        return *size < 0 ? SQLITE_IOERR_FSTAT : SQLITE_OK;
+    }
     struct stat status;
     if (::fstat(image->descriptor, &status) != 0)
         return SQLITE_IOERR_FSTAT;
@@ -158,6 +176,7 @@ int openImage(sqlite3_vfs*, const char* name, sqlite3_file* file, int flags, int
     image->descriptor = int(sqlite3_uri_int64(name, "fd", -1));
     image->offset = sqlite3_uri_int64(name, "offset", -1);
     image->limit = sqlite3_uri_int64(name, "size", -1);
+    image->writer = reinterpret_cast<ImageStreamWriter*>(quintptr(sqlite3_uri_int64(name, "writer", 0)));
     if (image->descriptor < 0 || image->offset < 0)
         return SQLITE_CANTOPEN;
     file->pMethods = &methods;
@@ -234,10 +253,22 @@ void registerVfs()
 
 sqlite3* ImageFileVfs::open(int descriptor, qint64 offset, qint64 size, bool readOnly)
 {
+    return open(descriptor, offset, size, readOnly, nullptr);
+}
+
+sqlite3* ImageFileVfs::open(ImageStreamWriter& writer)
+{
+    return open(0, 0, -1, false, &writer);
+}
+
+sqlite3* ImageFileVfs::open(
+    int descriptor, qint64 offset, qint64 size, bool readOnly, ImageStreamWriter* writer)
+{
     registerVfs();
     const QByteArray uri = QByteArrayLiteral("file:image?fd=") + QByteArray::number(descriptor)
         + QByteArrayLiteral("&offset=") + QByteArray::number(offset) + QByteArrayLiteral("&size=")
-        + QByteArray::number(size);
+        + QByteArray::number(size) + QByteArrayLiteral("&writer=")
+        + QByteArray::number(qint64(reinterpret_cast<quintptr>(writer)));
     sqlite3* db = nullptr;
     const int flags
         = SQLITE_OPEN_URI | (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);

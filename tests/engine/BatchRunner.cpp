@@ -3,16 +3,34 @@
 //   <data folder> --hold <db>      keeps a session in <db> and runs "select 1" for every line
 //                                  of standard input, answering "ok" or the error
 // GLIMORA_TEST_DATA_LIMIT=<bytes> caps the process's heap (RLIMIT_DATA) once logged in:
-// the password check alone takes 64 MB.
+// the password check alone takes 64 MB. GLIMORA_TEST_ADDRESS_ROOM=<bytes> caps all of its
+// memory (RLIMIT_AS) then, at what it holds plus that many bytes.
 #include "data/DbError.h"
 #include "engine/EmbeddedBackend.h"
 
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <iostream>
 #include <QCoreApplication>
 #include <string>
 #include <sys/resource.h>
+
+namespace {
+
+// The address space the process holds now, in bytes.
+unsigned long long addressSpace()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmSize:", 0) == 0)
+            return std::strtoull(line.c_str() + 7, nullptr, 10) * 1024;
+    }
+    return 0;
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -32,6 +50,11 @@ int main(int argc, char** argv)
             const rlimit data { rlim_t(std::strtoull(limit, nullptr, 10)),
                 rlim_t(std::strtoull(limit, nullptr, 10)) };
             setrlimit(RLIMIT_DATA, &data);
+        }
+        if (const char* room = std::getenv("GLIMORA_TEST_ADDRESS_ROOM")) {
+            const rlim_t total = rlim_t(addressSpace() + std::strtoull(room, nullptr, 10));
+            const rlimit address { total, total };
+            setrlimit(RLIMIT_AS, &address);
         }
         if (!hold) {
             session->execute(arguments[2], 60);
