@@ -4,9 +4,12 @@
 #include "components/PageViewFactory.h"
 
 #include <QDir>
+#include <QEvent>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QTimer>
 #include <QVBoxLayout>
+#include <utility>
 
 namespace glimora::components {
 
@@ -27,9 +30,47 @@ CWebBrowser2::CWebBrowser2(PageView* view, QWidget* parent)
 PageView* CWebBrowser2::pageView()
 {
     // Made on first use: a browser that is never driven (the login screen's) starts no engine.
-    if (!m_view)
+    if (!m_view) {
+        if (m_watchedWindow)
+            m_watchedWindow->removeEventFilter(this);
+        m_watchedWindow = nullptr;
         adopt(PageViewFactory::create(nullptr));
+        if (!m_pendingAddress.isEmpty())
+            m_view->navigate(std::exchange(m_pendingAddress, QUrl()));
+    }
     return m_view;
+}
+
+void CWebBrowser2::makeViewWhenShown()
+{
+    if (m_watchedWindow)
+        return;
+    m_watchedWindow = window();
+    m_watchedWindow->installEventFilter(this);
+}
+
+bool CWebBrowser2::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_watchedWindow && event->type() == QEvent::Paint) {
+        m_watchedWindow->removeEventFilter(this);
+        // After this paint has reached the screen.
+        QTimer::singleShot(0, this, [this] { pageView(); });
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void CWebBrowser2::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    if (!m_view && !m_pendingAddress.isEmpty() && isVisible() && !size().isEmpty())
+        pageView();
+}
+
+void CWebBrowser2::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (!m_view && !m_pendingAddress.isEmpty() && !size().isEmpty())
+        pageView();
 }
 
 void CWebBrowser2::adopt(PageView* view)
@@ -43,7 +84,14 @@ void CWebBrowser2::adopt(PageView* view)
 void CWebBrowser2::Navigate(
     const QString& url, const QVariant&, const QVariant&, const QVariant&, const QVariant&)
 {
-    pageView()->navigate(addressUrl(url));
+    const QUrl address = addressUrl(url);
+    if (!m_view && !window()->isVisible() && !address.isEmpty()) {
+        m_pendingAddress = address;
+        makeViewWhenShown();
+        return;
+    }
+    m_pendingAddress.clear();
+    pageView()->navigate(address);
 }
 
 QUrl CWebBrowser2::addressUrl(const QString& address)
@@ -64,7 +112,7 @@ QUrl CWebBrowser2::addressUrl(const QString& address)
 
 QString CWebBrowser2::LocationURL() const
 {
-    return m_view ? m_view->url().toString() : QString();
+    return m_view ? m_view->url().toString() : m_pendingAddress.toString();
 }
 
 } // namespace glimora::components

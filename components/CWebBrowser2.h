@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointer>
 #include <QString>
 #include <QUrl>
 #include <QVariant>
@@ -11,6 +12,9 @@ class PageView;
 
 // The web browser: Navigate shows the page at an address. Errors while loading show an
 // error page inside the browser and are never raised to the caller.
+// Starting a page engine takes longer than building a whole screen; so a browser whose
+// window has not been shown yet makes its view only once the window has painted (or when
+// the browser itself is shown first), and then loads the page it was sent to.
 class CWebBrowser2 : public QWidget
 {
     Q_OBJECT
@@ -34,10 +38,18 @@ signals:
     // The page, or the error page shown instead, has loaded.
     void DocumentComplete(const QString& url, bool ok);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
 private:
     void adopt(PageView* view);
+    void makeViewWhenShown();
 
     PageView* m_view = nullptr;
+    QUrl m_pendingAddress; // for the view not made yet
+    QPointer<QWidget> m_watchedWindow;
 };
 
 } // namespace glimora::components

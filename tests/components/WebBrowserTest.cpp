@@ -1,4 +1,5 @@
 #include "components/CWebBrowser2.h"
+#include "components/PageView.h"
 #include "components/PageViewFactory.h"
 #include "components/TextPageView.h"
 #include "tests/components/LoopbackHttpServer.h"
@@ -236,6 +237,33 @@ TEST_F(WebBrowserTest, TheBrowserOfThisBuildShowsAPageFromTheLoopbackServer)
     EXPECT_TRUE(completed.last().at(1).toBool());
     EXPECT_GE(m_server.requestCount(), 1);
     EXPECT_TRUE(plainText(*browser.pageView()).contains(QStringLiteral("欢迎光临")));
+}
+
+// A screen that is still being built starts no page engine: the engine takes longer to
+// start than the screen to show. Its browser makes the view once the window has painted
+// (the home page of the query screen, kept at no size until it is shown), or when it is
+// shown itself, and then shows the page it was sent to.
+TEST_F(WebBrowserTest, ABrowserMadeBeforeItsWindowShowsStillShowsItsPage)
+{
+    for (const QSize size : { QSize(0, 0), QSize(400, 300) }) {
+        SCOPED_TRACE(size.width());
+        QWidget window;
+        window.resize(400, 300);
+        auto* browser = new CWebBrowser2(&window);
+        browser->setGeometry(QRect(QPoint(0, 0), size));
+        QSignalSpy completed(browser, &CWebBrowser2::DocumentComplete);
+        const QString address = m_server.url(QStringLiteral("/first/flash.htm"));
+        browser->Navigate(address);
+        EXPECT_EQ(browser->findChild<PageView*>(), nullptr);
+        EXPECT_EQ(browser->LocationURL(), address);
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+        EXPECT_EVENTUALLY_WITHIN(completed.count() >= 1, 30000);
+        ASSERT_GE(completed.count(), 1);
+        EXPECT_TRUE(completed.last().at(1).toBool());
+        EXPECT_EQ(browser->LocationURL(), address);
+        EXPECT_TRUE(plainText(*browser->pageView()).contains(QStringLiteral("欢迎光临")));
+    }
 }
 
 } // namespace
