@@ -31,6 +31,18 @@ public:
     virtual const QList<FieldInfo>& fields() const = 0;
     // Reads the next row into `row` (one value per field); false when there is none left.
     virtual bool fetchRow(QList<Variant>& row) = 0;
+    // As fetchRow, reading only the fields that `read` marks; the others hold Empty. A
+    // backend that can leave a value unread (a picture) overrides it.
+    virtual bool fetchFields(QList<Variant>& row, const QList<bool>& read)
+    {
+        if (!fetchRow(row))
+            return false;
+        for (qsizetype i = 0; i < row.size() && i < read.size(); ++i) {
+            if (!read[i])
+                row[i] = Variant();
+        }
+        return true;
+    }
     // Moves on to the next result set of the batch, dropping unread rows; fields() then
     // describes it. False when the batch has no further result set (and by default).
     virtual bool nextResultSet() { return false; }

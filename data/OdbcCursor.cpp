@@ -94,6 +94,21 @@ bool OdbcCursor::fetchRow(QList<Variant>& row)
     return true;
 }
 
+// SQLGetData takes the columns in order and may leave any out, so a picture not asked for
+// never crosses the network.
+bool OdbcCursor::fetchFields(QList<Variant>& row, const QList<bool>& read)
+{
+    const SQLRETURN fetched = SQLFetch(m_statement->get());
+    if (fetched == SQL_NO_DATA)
+        return false;
+    m_statement->check(fetched, "SQLFetch");
+    row.clear();
+    row.reserve(m_fields.size());
+    for (int column = 0; column < m_fields.size(); ++column)
+        row.append(column < read.size() && !read[column] ? Variant() : readValue(column + 1, m_fields[column]));
+    return true;
+}
+
 bool OdbcCursor::nextResultSet()
 {
     const SQLRETURN more = SQLMoreResults(m_statement->get());

@@ -19,6 +19,7 @@ public:
 
     const QList<FieldInfo>& fields() const override { return m_fields; }
     bool fetchRow(QList<Variant>& row) override;
+    bool fetchFields(QList<Variant>& row, const QList<bool>& read) override;
     bool nextResultSet() override;
 
     // Moves `statement` past results without columns (counting the rows they changed) to the

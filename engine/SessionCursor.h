@@ -18,6 +18,10 @@ public:
 
     const QList<data::FieldInfo>& fields() const override { return m_cursor->fields(); }
     bool fetchRow(QList<data::Variant>& row) override { return m_cursor->fetchRow(row); }
+    bool fetchFields(QList<data::Variant>& row, const QList<bool>& read) override
+    {
+        return m_cursor->fetchFields(row, read);
+    }
 
 private:
     std::shared_ptr<SqliteCursor> m_cursor;

@@ -118,6 +118,20 @@ bool SqliteCursor::fetchRow(QList<data::Variant>& row)
     return true;
 }
 
+bool SqliteCursor::fetchFields(QList<data::Variant>& row, const QList<bool>& read)
+{
+    if (m_drained)
+        return data::BackendCursor::fetchFields(row, read);
+    if (!m_hasRow) {
+        if (m_pendingError)
+            throw toDbError(*std::exchange(m_pendingError, std::nullopt));
+        return false;
+    }
+    readRow(row, &read);
+    advance();
+    return true;
+}
+
 void SqliteCursor::drain()
 {
     if (m_drained)
@@ -166,11 +180,15 @@ data::Decimal SqliteCursor::decimalOf(sqlite3_value* stored, const SqlType& type
                 m_fields.value(column).name));
 }
 
-void SqliteCursor::readRow(QList<data::Variant>& row) const
+void SqliteCursor::readRow(QList<data::Variant>& row, const QList<bool>* read) const
 {
     row.clear();
     row.reserve(m_types.size());
     for (int i = 0; i < m_types.size(); ++i) {
+        if (read && i < read->size() && !(*read)[i]) {
+            row.append(data::Variant());
+            continue;
+        }
         const int storage = sqlite3_column_type(m_statement, i);
         if (storage == SQLITE_NULL) {
             row.append(data::Variant::null());

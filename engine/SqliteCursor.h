@@ -26,6 +26,8 @@ public:
 
     const QList<data::FieldInfo>& fields() const override { return m_fields; }
     bool fetchRow(QList<data::Variant>& row) override;
+    // SQLite reads a value only when asked for it: a picture left out is never read.
+    bool fetchFields(QList<data::Variant>& row, const QList<bool>& read) override;
 
     // Whether rows are still to be stepped to (neither drained nor at the end).
     bool isReading() const { return m_hasRow && !m_drained; }
@@ -35,7 +37,7 @@ public:
     void discard();
 
 private:
-    void readRow(QList<data::Variant>& row) const;
+    void readRow(QList<data::Variant>& row, const QList<bool>* read = nullptr) const;
     data::Decimal decimalOf(sqlite3_value* stored, const SqlType& type, int column) const;
     void advance();
 
