@@ -3,6 +3,7 @@
 #include "components/CellFormat.h"
 #include "data/DbError.h"
 
+#include <algorithm>
 #include <limits>
 #include <QTimer>
 
@@ -221,47 +222,97 @@ void RecordsetTableModel::readFirstRows(long rows)
     if (!isOpen())
         return;
     try {
-        const long fetched = m_recordset.fetchedRecordCount();
-        if (fetched < rows && !m_recordset.allRecordsFetched())
-            m_recordset.fetchMore(rows - fetched);
+        // Without pictures: those of the rows shown are read when they are painted.
+        m_recordset.readRecords(0, rows, false);
     } catch (const DbError&) {
         // Rows that cannot be read are reported when the cursor reaches them.
     }
     syncWithRecordset();
 }
 
-bool RecordsetTableModel::isRead(int row) const
+bool RecordsetTableModel::isRead(int row, int column) const
 {
     try {
-        return !m_recordset.isNull() && row < m_recordset.fetchedRecordCount();
+        return !m_recordset.isNull() && m_recordset.isHeld(row, column);
     } catch (const DbError&) {
         return false;
     }
 }
 
-void RecordsetTableModel::requestRow(int row) const
+void RecordsetTableModel::requestRow(int row, bool picture) const
 {
-    const bool scheduled = m_requestedRow >= 0;
-    m_requestedRow = qMax(m_requestedRow, row);
+    const bool scheduled = !m_requestedRows.isEmpty() || !m_requestedPictureRows.isEmpty();
+    QList<int>& rows = picture ? m_requestedPictureRows : m_requestedRows;
+    if (rows.isEmpty() || rows.last() != row)
+        rows.append(row);
     if (!scheduled)
         QTimer::singleShot(
             0, const_cast<RecordsetTableModel*>(this), &RecordsetTableModel::readRequestedRows);
 }
 
+namespace {
+
+// Rows asked for, sorted, in runs of rows close together: a run is read in one go.
+QList<std::pair<int, int>> runsOf(QList<int> rows, int gap)
+{
+    std::sort(rows.begin(), rows.end());
+    QList<std::pair<int, int>> runs;
+    for (int row : rows) {
+        if (!runs.isEmpty() && row <= runs.last().second + gap)
+            runs.last().second = qMax(runs.last().second, row);
+        else
+            runs.append({ row, row });
+    }
+    return runs;
+}
+
+} // namespace
+
 void RecordsetTableModel::readRequestedRows()
 {
-    const int row = std::exchange(m_requestedRow, -1);
-    if (row < 0 || !isOpen())
+    const QList<int> rows = std::exchange(m_requestedRows, {});
+    const QList<int> pictureRows = std::exchange(m_requestedPictureRows, {});
+    if (!isOpen())
         return;
+    for (const auto& [first, last] : runsOf(rows + pictureRows, int(ReadAhead)))
+        readRows(first, last, ReadAhead, false);
+    for (const auto& [first, last] : runsOf(pictureRows, 0))
+        readRows(first, last, 0, true);
+}
+
+void RecordsetTableModel::readRows(int first, int last, long ahead, bool pictures)
+{
+    const long count = long(last) - first + 1 + ahead;
+    const int end = int(qMin<long>(first + count, m_rowCount)); // past the last row to tell of
+    QList<bool> wasRead;
+    for (int row = first; row < end; ++row)
+        wasRead.append(isRead(row));
     try {
-        const long fetched = m_recordset.fetchedRecordCount();
-        // A batch beyond the row asked for, so that scrolling on reads in steps.
-        if (row >= fetched && !m_recordset.allRecordsFetched())
-            m_recordset.fetchMore(row + 1 - fetched + FetchBatch);
+        m_recordset.readRecords(first, count, pictures);
     } catch (const DbError&) {
         // Reported when the cursor reaches the rows that cannot be read.
     }
     syncWithRecordset();
+    // Only the cells that got their values now: a cell being edited is never told to show
+    // the stored value again, which would drop what was typed. Pictures are never edited.
+    const int shownEnd = qMin(end, m_rowCount);
+    for (int row = first; row < shownEnd && !m_fields.isEmpty();) {
+        if (wasRead[row - first] || !isRead(row)) {
+            ++row;
+            continue;
+        }
+        int runEnd = row + 1;
+        while (runEnd < shownEnd && !wasRead[runEnd - first] && isRead(runEnd))
+            ++runEnd;
+        emit dataChanged(index(row, 0), index(runEnd - 1, columnCount() - 1));
+        row = runEnd;
+    }
+    if (pictures && first < shownEnd) {
+        for (int column = 0; column < m_fields.size(); ++column) {
+            if (CellFormat::isBinary(m_fields[column].type))
+                emit dataChanged(index(first, column), index(shownEnd - 1, column));
+        }
+    }
 }
 
 bool RecordsetTableModel::isInside(const QModelIndex& index) const
@@ -283,9 +334,9 @@ int RecordsetTableModel::columnCount(const QModelIndex& parent) const
 Variant RecordsetTableModel::valueAt(int row, int column) const
 {
     try {
-        // Only rows already read: painting must never make the record set read on.
-        if (row >= m_recordset.fetchedRecordCount()) {
-            requestRow(row);
+        // Only rows in memory: painting must never make the record set read.
+        if (!m_recordset.isHeld(row, column)) {
+            requestRow(row, CellFormat::isBinary(m_fields[column].type));
             return Variant();
         }
         return m_recordset.valueAt(row, column);
@@ -327,7 +378,16 @@ bool RecordsetTableModel::setData(const QModelIndex& index, const QVariant& valu
     const int column = index.column();
     const FieldShape& field = m_fields[column];
     const QString text = value.toString();
-    if (text == data(index, Qt::EditRole).toString())
+    // As stored, read again if it is no longer in memory: an empty cell is no stored value.
+    QString stored;
+    try {
+        stored = CellFormat::displayText(m_recordset.valueAt(row, column), field.type, field.scale);
+    } catch (const DbError& error) {
+        emit dataChanged(index, index);
+        emit writeFailed(error.description());
+        return false;
+    }
+    if (text == stored)
         return false; // nothing changed: no write, so no needless conflict either
 
     Variant typed;
@@ -418,7 +478,7 @@ void RecordsetTableModel::fetchMore(const QModelIndex& parent)
     if (m_changingRows || m_insertingRow || m_removingRow || !canFetchMore(parent))
         return;
     try {
-        m_recordset.fetchMore(FetchBatch);
+        m_recordset.readRecords(m_recordset.fetchedRecordCount(), FetchBatch, false);
     } catch (const DbError&) {
         // Rows that cannot be read are reported when the cursor reaches them.
     }

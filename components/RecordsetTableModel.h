@@ -11,7 +11,9 @@ namespace glimora::components {
 // A table over a bound record set: one column per field in select-list order, one row per
 // record of the set, read or not, where the record set can tell how many it has (else one
 // row per record read so far, and more as a view asks for them). Rows are read as a view
-// shows them, so a large result costs only what is shown. Values are read from the record
+// shows them, so a large result costs only what is shown: a record set with a key keeps only
+// the values of the rows near those shown, and pictures only for the rows shown, and reads
+// others again when they are shown. Values are read from the record
 // set each time, never copied, and the record set tells the model of every change as it
 // happens (rows read, added, deleted or written, the set closed or opened again), so the
 // table always shows what the record set holds.
@@ -21,6 +23,8 @@ class RecordsetTableModel : public QAbstractTableModel
 public:
     // Rows read per request of the view: a few screens' worth.
     static constexpr long FetchBatch = 256;
+    // Rows read below those a view asks for (pictures only for the rows asked for).
+    static constexpr long ReadAhead = 32;
 
     explicit RecordsetTableModel(QObject* parent = nullptr);
     ~RecordsetTableModel() override;
@@ -37,8 +41,9 @@ public:
     bool syncWithRecordset();
     // Reads the first `rows` rows now, so that a first paint shows them.
     void readFirstRows(long rows);
-    // Whether `row` has been read; rows not read yet show nothing until they are.
-    bool isRead(int row) const;
+    // Whether the values of `row` are in memory (`column` -1: all but its pictures); rows not
+    // read yet show nothing until they are.
+    bool isRead(int row, int column = -1) const;
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -75,9 +80,13 @@ private:
     void recordsetChanged(const data::RecordsetChange& change);
     void unsubscribe();
     long expectedRows() const;
-    // Rows shown but not read yet are read soon after a view asks for them, not while painting.
-    void requestRow(int row) const;
+    // Rows shown but not read yet are read soon after a view asks for them, not while painting;
+    // pictures are read with them when a picture was asked for.
+    void requestRow(int row, bool picture) const;
     void readRequestedRows();
+    // Reads rows first..last (and `ahead` more), then tells the view of the cells that got
+    // their values.
+    void readRows(int first, int last, long ahead, bool pictures);
 
     data::Recordset m_recordset;
     QList<FieldShape> m_fields;
@@ -85,7 +94,8 @@ private:
     QList<bool> m_locked;
     int m_rowCount = 0;
     int m_readShown = 0; // rows read when the view was last told
-    mutable int m_requestedRow = -1;
+    mutable QList<int> m_requestedRows; // asked for while painting, not read yet
+    mutable QList<int> m_requestedPictureRows;
     bool m_changingRows = false;
     int m_subscription = 0;
     bool m_removingRow = false;

@@ -5,6 +5,7 @@
 #include "data/RecordsetData.h"
 #include "data/SelectStatement.h"
 #include "data/Session.h"
+#include "data/SqlLiteral.h"
 #include "data/StatementRecorder.h"
 
 namespace glimora::data {
@@ -96,6 +97,22 @@ void Recordset::Open(const QString& source, const Connection& connection)
         candidate.keyIsIdentity = keyIsIdentity;
         candidate.refetchPrefix = QStringLiteral("SELECT ") + (select.items() + hidden).join(QLatin1Char(','))
             + QStringLiteral(" FROM ") + select.table();
+        // Rows read again for moving through the set leave their pictures unread.
+        QStringList withoutPictures;
+        if (onlyStar) {
+            for (const FieldInfo& field : fields)
+                withoutPictures.append(SqlLiteral::identifier(field.name));
+        } else if (!select.selectsAllColumns() && select.items().size() + hidden.size() == fields.size()) {
+            withoutPictures = select.items() + hidden;
+        }
+        for (qsizetype i = 0; i < withoutPictures.size(); ++i) {
+            if (fields[i].type == DataType::VarBinary || fields[i].type == DataType::LongVarBinary)
+                withoutPictures[i] = QStringLiteral("NULL");
+        }
+        candidate.refetchWithoutPicturesPrefix = withoutPictures.isEmpty()
+            ? candidate.refetchPrefix
+            : QStringLiteral("SELECT ") + withoutPictures.join(QLatin1Char(',')) + QStringLiteral(" FROM ")
+                + select.table();
         for (qsizetype i = 0; i < fields.size(); ++i) {
             if (!fields[i].baseColumn.isEmpty())
                 candidate.baseColumns.append(fields[i].baseColumn);
@@ -262,6 +279,31 @@ long Recordset::fetchMore(long count)
 Variant Recordset::valueAt(long record, int field) const
 {
     return data().valueAt(record, field);
+}
+
+long Recordset::heldRecordCount() const
+{
+    return data().heldCount();
+}
+
+long Recordset::heldPictureRecordCount() const
+{
+    return data().heldPictureCount();
+}
+
+void Recordset::setHoldAllRecords(bool holdAll)
+{
+    data().setHoldAll(holdAll);
+}
+
+void Recordset::readRecords(long first, long count, bool pictures)
+{
+    data().readRecords(first, count, pictures);
+}
+
+bool Recordset::isHeld(long record, int field) const
+{
+    return data().isHeld(record, field);
 }
 
 int Recordset::subscribe(RecordsetListener listener)

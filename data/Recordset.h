@@ -27,6 +27,9 @@ public:
     static constexpr long StateClosed = 0; // adStateClosed
     static constexpr long StateOpen = 1; // adStateOpen
     static constexpr int AffectCurrent = 1; // adAffectCurrent
+    // A record set that can find its records again by key holds the values of at most this
+    // many records; it keeps the key of every record read.
+    static constexpr long HeldRecordLimit = 2000;
 
     Recordset() = default;
     // A new, closed record set (CreateInstance).
@@ -70,14 +73,26 @@ public:
 
     // For views that read ahead of the cursor (the data grid): rows fetched so far, whether
     // the result has been read to its end, reading more, and a value by 0-based record
-    // without moving the cursor.
+    // without moving the cursor. A record set with a key keeps only the keys of the rows
+    // that fetchMore passes over; readRecords reads the values of the rows a view shows, and
+    // isHeld tells whether valueAt can answer from memory (`field` -1: every field but the
+    // pictures).
     long fetchedRecordCount() const;
     // Every record, read or not: exact once all are read, counted beside the open result
     // before that where the server allows (the embedded server), else the rows read so far.
     long expectedRecordCount() const;
     bool allRecordsFetched() const;
     long fetchMore(long count);
+    void readRecords(long first, long count, bool pictures);
+    bool isHeld(long record, int field) const;
     Variant valueAt(long record, int field) const;
+    // Records whose values are held in memory now, and of them those whose pictures (binary
+    // fields) are held too; for tests and benchmarks.
+    long heldRecordCount() const;
+    long heldPictureRecordCount() const;
+    // Holds every record read, with its pictures, as record sets did before they let records
+    // go; for benchmarks that compare the two.
+    void setHoldAllRecords(bool holdAll);
 
     // Change notifications for views; subscribe returns the id that unsubscribe takes.
     int subscribe(RecordsetListener listener);

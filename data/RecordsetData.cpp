@@ -1,9 +1,11 @@
 #include "data/RecordsetData.h"
 
+#include "data/Recordset.h"
 #include "data/Session.h"
 #include "data/SqlLiteral.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace glimora::data {
 
@@ -23,6 +25,8 @@ bool isCarriedExactly(const FieldInfo& field)
     return !decimal || field.precision <= 18;
 }
 
+constexpr qsizetype never = std::numeric_limits<qsizetype>::max();
+
 } // namespace
 
 std::shared_ptr<RecordsetData> RecordsetData::open(std::shared_ptr<Session> session, ExecuteResult result,
@@ -41,7 +45,7 @@ void RecordsetData::openResult(std::shared_ptr<Session> session, ExecuteResult r
     m_session = std::move(session);
     m_commandTimeout = commandTimeoutSeconds;
     m_target = std::move(target);
-    m_rows.clear();
+    clearRows();
     m_deferredError.reset();
     m_position = -1;
     m_fields.clear();
@@ -50,6 +54,18 @@ void RecordsetData::openResult(std::shared_ptr<Session> session, ExecuteResult r
         return; // a batch without rows gives a closed record set
     m_cursor = std::move(result.cursor);
     m_fields = m_cursor->fields();
+    m_keyed = m_target && !m_target->keyFields.isEmpty();
+    m_keyFieldsOnly = QList<bool>(m_fields.size(), false);
+    m_allButPictures = QList<bool>(m_fields.size(), true);
+    m_hasPictures = false;
+    for (int i = 0; i < m_fields.size(); ++i) {
+        m_allButPictures[i] = !isPicture(i);
+        m_hasPictures = m_hasPictures || isPicture(i);
+    }
+    if (m_keyed) {
+        for (int keyField : m_target->keyFields)
+            m_keyFieldsOnly[keyField] = true;
+    }
     m_open = true;
     m_session->setReader(shared_from_this());
     try {
@@ -77,7 +93,7 @@ void RecordsetData::close()
     if (m_editRow >= 0)
         throw DbError::illegalOperation();
     releaseCursor();
-    m_rows.clear();
+    clearRows();
     m_deferredError.reset();
     m_position = -1;
     m_open = false;
@@ -111,13 +127,13 @@ int RecordsetData::fieldIndex(const QString& name) const
 bool RecordsetData::bof() const
 {
     checkOpen();
-    return m_position < 0 || (m_rows.isEmpty() && !m_cursor);
+    return m_position < 0 || (m_count == 0 && !m_cursor);
 }
 
 bool RecordsetData::eof() const
 {
     checkOpen();
-    return m_position >= m_rows.size();
+    return m_position >= m_count;
 }
 
 void RecordsetData::moveFirst()
@@ -126,6 +142,7 @@ void RecordsetData::moveFirst()
         throw DbError::noCurrentRecord();
     flushEdit();
     m_position = 0;
+    holdCurrent();
     notify(RecordsetChange::Kind::Moved);
 }
 
@@ -134,9 +151,10 @@ void RecordsetData::moveNext()
     if (eof())
         throw DbError::noCurrentRecord();
     flushEdit();
-    const qsizetype before = m_rows.size();
-    m_position = fetchUpTo(m_position + 1) ? m_position + 1 : m_rows.size();
+    const qsizetype before = m_count;
+    m_position = fetchUpTo(m_position + 1) ? m_position + 1 : m_count;
     notifyFetched(before);
+    holdCurrent();
     notify(RecordsetChange::Kind::Moved);
 }
 
@@ -146,6 +164,7 @@ void RecordsetData::movePrevious()
         throw DbError::noCurrentRecord();
     flushEdit();
     --m_position;
+    holdCurrent();
     notify(RecordsetChange::Kind::Moved);
 }
 
@@ -154,16 +173,17 @@ void RecordsetData::moveLast()
     if (bof() && eof())
         throw DbError::noCurrentRecord();
     flushEdit();
-    const qsizetype before = m_rows.size();
+    const qsizetype before = m_count;
     fetchAll();
-    m_position = m_rows.size() - 1;
+    m_position = m_count - 1;
     notifyFetched(before);
+    holdCurrent();
     notify(RecordsetChange::Kind::Moved);
 }
 
 long RecordsetData::absolutePosition() const
 {
-    if (m_rows.isEmpty() && !m_cursor && m_open)
+    if (m_count == 0 && !m_cursor && m_open)
         return -1; // adPosUnknown
     if (bof())
         return -2;
@@ -175,33 +195,34 @@ long RecordsetData::absolutePosition() const
 void RecordsetData::setAbsolutePosition(long position)
 {
     checkOpen();
-    const qsizetype before = m_rows.size();
+    const qsizetype before = m_count;
     const bool exists = position >= 1 && fetchUpTo(position - 1);
     notifyFetched(before);
     if (!exists)
         throw DbError::invalidArgument(QStringLiteral("no record at position %1").arg(position));
     flushEdit();
     m_position = position - 1;
+    holdCurrent();
     notify(RecordsetChange::Kind::Moved);
 }
 
 long RecordsetData::recordCount()
 {
     checkOpen();
-    const qsizetype before = m_rows.size();
+    const qsizetype before = m_count;
     fetchAll();
     notifyFetched(before);
-    return long(m_rows.size());
+    return long(m_count);
 }
 
-Variant RecordsetData::value(int field) const
+Variant RecordsetData::value(int field)
 {
     checkCurrent();
     if (field < 0 || field >= fieldCount())
         throw DbError::itemNotFound();
     if (m_editRow == m_position)
         return m_editValues[field];
-    return m_rows[m_position][field];
+    return heldRow(m_position, isPicture(field)).values[field];
 }
 
 Variant RecordsetData::valueAt(long record, int field)
@@ -213,7 +234,33 @@ Variant RecordsetData::valueAt(long record, int field)
         throw DbError::noCurrentRecord();
     if (m_editRow == record)
         return m_editValues[field];
-    return m_rows[record][field];
+    return heldRow(record, isPicture(field)).values[field];
+}
+
+bool RecordsetData::isHeld(long record, int field) const
+{
+    if (!m_open || record < 0 || record >= m_count)
+        return false;
+    if (m_editRow == record)
+        return true;
+    const HeldRows::Row* row = m_held.peek(record);
+    return row && (row->pictures || field < 0 || !isPicture(field));
+}
+
+void RecordsetData::readRecords(long first, long count, bool pictures)
+{
+    checkOpen();
+    first = qMax(0L, first);
+    count = qMin<long>(count, Recordset::HeldRecordLimit / 2);
+    if (count <= 0)
+        return;
+    const qsizetype last = qsizetype(first) + count - 1;
+    const qsizetype before = m_count;
+    if (last >= m_count)
+        fetchUpTo(last, first, pictures ? first : never);
+    notifyFetched(before);
+    if (m_keyed)
+        readAgain(first, qMin(last, m_count - 1), pictures);
 }
 
 void RecordsetData::setValue(int field, const Variant& value)
@@ -227,8 +274,9 @@ void RecordsetData::setValue(int field, const Variant& value)
             QStringLiteral("field %1 is not a column of %2").arg(m_fields[field].name, m_target->table));
     if (m_editRow != m_position) {
         flushEdit();
+        // With its pictures: what is not changed reads back as stored.
+        m_editValues = heldRow(m_position, true).values;
         m_editRow = m_position;
-        m_editValues = m_rows[m_position];
         m_changed = QList<bool>(m_fields.size(), false);
     }
     m_editValues[field] = value;
@@ -259,8 +307,8 @@ void RecordsetData::addNew(const QStringList& fieldNames, const QList<Variant>& 
     }
     // A short rest of the result is read first, so that the new row comes last as people
     // expect; a long one stays unread and the new row follows the rows read so far.
-    if (m_cursor && expectedCount() - m_rows.size() <= RestReadBeforeAdding) {
-        const qsizetype before = m_rows.size();
+    if (m_cursor && expectedCount() - m_count <= RestReadBeforeAdding) {
+        const qsizetype before = m_count;
         fetchAll();
         notifyFetched(before);
     }
@@ -302,11 +350,14 @@ void RecordsetData::addNew(const QStringList& fieldNames, const QList<Variant>& 
     }
     // It follows the rows read so far; a result still being read goes on after it (its rows
     // were taken before the insert, so the new row is not among them).
-    const qsizetype added = m_rows.size();
+    const qsizetype added = m_count;
     notify(RecordsetChange::Kind::AboutToInsertRow, long(added));
-    m_rows.append(row);
+    m_keys.append(RecordKeys::encode(keyOf(row)));
+    m_held.put(added, HeldRows::Row { row, true, false, 0 });
+    ++m_count;
     ++m_added;
     m_position = added;
+    trimHeld();
     notify(RecordsetChange::Kind::RowInserted, long(added));
     notify(RecordsetChange::Kind::Moved);
 }
@@ -319,13 +370,13 @@ void RecordsetData::deleteCurrent()
     // failure is shown, never dropped unseen. Writing may move the cursor meanwhile.
     const qsizetype target = m_position;
     notify(RecordsetChange::Kind::AboutToDelete, long(target));
-    if (target >= m_rows.size())
+    if (target >= m_count)
         throw DbError::noCurrentRecord();
     m_position = target;
     if (m_editRow == m_position)
         cancelUpdate();
     const ExecuteResult result = writeStatement(QStringLiteral("DELETE FROM ") + m_target->table
-        + QStringLiteral(" WHERE ") + rowCriteria(m_rows[m_position]));
+        + QStringLiteral(" WHERE ") + rowCriteria(m_position));
     if (result.rowsAffected <= 0)
         throw DbError::rowConflict();
     ++m_deleted;
@@ -333,7 +384,9 @@ void RecordsetData::deleteCurrent()
     const qsizetype removed = m_position;
     notify(RecordsetChange::Kind::AboutToRemoveRow, long(removed));
     // A listener may have moved the cursor meanwhile; the row that goes is the one deleted.
-    m_rows.removeAt(removed);
+    m_keys.removeAt(removed);
+    m_held.removeAt(removed);
+    --m_count;
     m_position = removed;
     notify(RecordsetChange::Kind::RowRemoved, long(removed));
     notify(RecordsetChange::Kind::Moved);
@@ -356,14 +409,14 @@ long RecordsetData::expectedCount()
 {
     checkOpen();
     if (!m_cursor)
-        return long(m_rows.size());
+        return long(m_count);
     if (!m_counted) {
         m_counted = true;
         m_readerTotal = countRows();
     }
     if (m_readerTotal < 0)
-        return long(m_rows.size());
-    return long(m_rows.size() + qMax<qint64>(0, m_readerTotal - m_streamed));
+        return long(m_count);
+    return long(m_count + qMax<qint64>(0, m_readerTotal - m_streamed));
 }
 
 // How many rows the open result has in all, counted beside it; -1 when that cannot be told
@@ -396,10 +449,11 @@ void RecordsetData::resetCount()
 long RecordsetData::fetchMore(long count)
 {
     checkOpen();
-    const qsizetype before = m_rows.size();
-    fetchUpTo(before + count - 1);
+    const qsizetype before = m_count;
+    // Rows passed over: a set with a key keeps their keys and reads them again when shown.
+    fetchUpTo(before + count - 1, never, never);
     notifyFetched(before);
-    return long(m_rows.size() - before);
+    return long(m_count - before);
 }
 
 void RecordsetData::completeBeforeNextBatch()
@@ -435,7 +489,7 @@ void RecordsetData::notify(RecordsetChange::Kind kind, long row)
 
 void RecordsetData::notifyFetched(qsizetype before)
 {
-    if (m_rows.size() > before)
+    if (m_count > before)
         notify(RecordsetChange::Kind::RowsFetched);
 }
 
@@ -459,8 +513,16 @@ void RecordsetData::checkUpdatable() const
 
 bool RecordsetData::fetchUpTo(qsizetype row)
 {
-    while (m_rows.size() <= row) {
+    // The rows just before the one wanted are held too: moving back a little reads nothing.
+    // Pictures only of the row wanted: reading on record by record reads each one's.
+    return fetchUpTo(row, row - ReadAround, row);
+}
+
+bool RecordsetData::fetchUpTo(qsizetype row, qsizetype holdFrom, qsizetype picturesFrom)
+{
+    while (m_count <= row) {
         if (!m_cursor) {
+            trimHeld();
             if (m_deferredError) {
                 const DbError error = *m_deferredError;
                 m_deferredError.reset();
@@ -468,28 +530,176 @@ bool RecordsetData::fetchUpTo(qsizetype row)
             }
             return false;
         }
+        const qsizetype position = m_count;
+        const bool hold = !m_keyed || m_holdAll || position >= holdFrom;
+        const bool pictures = !m_keyed || m_holdAll || !m_hasPictures || position >= picturesFrom;
         QList<Variant> values;
         bool fetched = false;
         try {
-            fetched = m_cursor->fetchRow(values);
+            fetched = pictures && hold ? m_cursor->fetchRow(values)
+                                       : m_cursor->fetchFields(values, hold ? m_allButPictures : m_keyFieldsOnly);
         } catch (...) {
             releaseCursor();
             throw;
         }
         if (!fetched) {
             releaseCursor();
-            return false;
+            continue; // reports the end, or the error kept for it
         }
-        m_rows.append(std::move(values));
+        if (m_keyed)
+            m_keys.append(RecordKeys::encode(keyOf(values)));
+        if (hold)
+            m_held.put(position, HeldRows::Row { std::move(values), pictures, false, 0 });
+        ++m_count;
         ++m_streamed;
     }
+    trimHeld();
     return true;
 }
 
 void RecordsetData::fetchAll()
 {
     while (m_cursor)
-        fetchUpTo(m_rows.size());
+        fetchUpTo(m_count, never, never);
+}
+
+void RecordsetData::clearRows()
+{
+    m_keys.clear();
+    m_held.clear();
+    m_count = 0;
+    m_keyed = false;
+}
+
+bool RecordsetData::isPicture(int field) const
+{
+    const DataType type = m_fields[field].type;
+    return type == DataType::VarBinary || type == DataType::LongVarBinary;
+}
+
+QList<Variant> RecordsetData::keyOf(const QList<Variant>& row) const
+{
+    QList<Variant> key;
+    for (int keyField : m_target->keyFields)
+        key.append(keyField < row.size() ? row[keyField] : Variant::null());
+    return key;
+}
+
+HeldRows::Row& RecordsetData::heldRow(qsizetype position, bool pictures)
+{
+    HeldRows::Row* row = m_held.find(position);
+    if (m_keyed && !row) {
+        readAgain(position - ReadAround / 2, position + ReadAround / 2 - 1, false);
+        row = m_held.find(position);
+    }
+    // The pictures of this row only: those around it are not asked for.
+    if (m_keyed && row && pictures && !row->pictures) {
+        readAgain(position, position, true);
+        row = m_held.find(position);
+    }
+    if (!row)
+        throw DbError::noCurrentRecord();
+    return *row;
+}
+
+void RecordsetData::readAgain(qsizetype first, qsizetype last, bool pictures)
+{
+    first = qMax<qsizetype>(0, first);
+    last = qMin(last, m_count - 1);
+    QList<QByteArray> keys;
+    QHash<QByteArray, QList<qsizetype>> positions;
+    for (qsizetype position = first; position <= last; ++position) {
+        const HeldRows::Row* row = m_held.peek(position);
+        if (row && (row->pictures || !pictures))
+            continue;
+        const QByteArray key = m_keys.at(position);
+        if (RecordKeys::holdsNull(key))
+            continue; // held until the record set closes: it cannot be found again
+        if (!positions.contains(key))
+            keys.append(key);
+        positions[key].append(position);
+        if (keys.size() == KeysPerStatement) {
+            readAgainByKeys(keys, positions, pictures);
+            keys.clear();
+        }
+    }
+    if (!keys.isEmpty())
+        readAgainByKeys(keys, positions, pictures);
+    trimHeld();
+}
+
+void RecordsetData::readAgainByKeys(
+    const QList<QByteArray>& keys, QHash<QByteArray, QList<qsizetype>>& positions, bool pictures)
+{
+    QStringList conditions;
+    for (const QByteArray& key : keys)
+        conditions.append(m_target->keyFields.size() == 1 ? RecordKeys::literals(key).value(0) : keyCriteria(key));
+    const QString where = m_target->keyFields.size() == 1
+        ? SqlLiteral::identifier(m_target->baseColumns[m_target->keyFields[0]]) + QStringLiteral(" IN (")
+            + conditions.join(QStringLiteral(", ")) + QLatin1Char(')')
+        : QLatin1Char('(') + conditions.join(QStringLiteral(") OR (")) + QLatin1Char(')');
+    ExecuteResult result = writeStatement(
+        (pictures ? m_target->refetchPrefix : m_target->refetchWithoutPicturesPrefix) + QStringLiteral(" WHERE ")
+        + where);
+    QList<Variant> values;
+    while (result.cursor && result.cursor->fetchRow(values)) {
+        if (values.size() != m_fields.size())
+            continue;
+        const QList<qsizetype> found = positions.take(RecordKeys::encode(keyOf(values)));
+        for (qsizetype position : found) {
+            if (HeldRows::Row* held = m_held.find(position)) {
+                // Only its pictures were missing: the rest stays as it was read and shown, so
+                // that a write still checks against the values the person saw.
+                for (int i = 0; i < m_fields.size(); ++i) {
+                    if (isPicture(i))
+                        held->values[i] = values[i];
+                }
+                held->pictures = true;
+                continue;
+            }
+            HeldRows::Row row { values, pictures || !m_hasPictures, false, 0 };
+            if (!pictures) {
+                for (int i = 0; i < m_fields.size(); ++i) {
+                    if (isPicture(i))
+                        row.values[i] = Variant();
+                }
+            }
+            m_held.put(position, std::move(row));
+        }
+    }
+    // Not found by its key: deleted by someone else since it was read. Its row stays, so
+    // that the rows after it keep their places, and writes to it find nothing.
+    for (const QByteArray& key : keys) {
+        for (qsizetype position : positions.take(key)) {
+            if (HeldRows::Row* held = m_held.find(position)) {
+                // Its pictures are gone with it; a later write to it finds nothing and says so.
+                for (int i = 0; i < m_fields.size(); ++i) {
+                    if (isPicture(i))
+                        held->values[i] = Variant::null();
+                }
+                held->pictures = true;
+                continue;
+            }
+            m_held.put(position, HeldRows::Row { QList<Variant>(m_fields.size(), Variant::null()), true, true, 0 });
+        }
+    }
+}
+
+// The record made current is read now, as a move reads it: a view can edit it at once, and
+// a record that cannot be read fails the move, not a later read.
+void RecordsetData::holdCurrent()
+{
+    if (m_keyed && m_position >= 0 && m_position < m_count)
+        heldRow(m_position, false);
+}
+
+void RecordsetData::trimHeld()
+{
+    if (!m_keyed || m_holdAll || m_held.size() <= Recordset::HeldRecordLimit)
+        return;
+    m_held.trim(Recordset::HeldRecordLimit * 3 / 4, [this](qsizetype position) {
+        return position == m_position || position == m_editRow || RecordKeys::holdsNull(m_keys.at(position));
+    });
 }
 
 void RecordsetData::releaseCursor()
@@ -514,19 +724,26 @@ void RecordsetData::flushEdit()
     }
     const QList<Variant> edited = m_editValues;
     // The edit ends whatever happens: after a failure the cache shows what the table holds.
+    // The row stays held meanwhile: its check compares with the values it was read with.
+    QString criteria;
+    try {
+        criteria = rowCriteria(row);
+    } catch (const DbError&) {
+        cancelUpdate();
+        throw;
+    }
     cancelUpdate();
-    const ExecuteResult result
-        = writeStatement(QStringLiteral("UPDATE ") + m_target->table + QStringLiteral(" SET ")
-            + assignments.join(QStringLiteral(", ")) + QStringLiteral(" WHERE ") + rowCriteria(m_rows[row]));
+    const ExecuteResult result = writeStatement(QStringLiteral("UPDATE ") + m_target->table
+        + QStringLiteral(" SET ") + assignments.join(QStringLiteral(", ")) + QStringLiteral(" WHERE ") + criteria);
     if (result.rowsAffected <= 0)
         throw DbError::rowConflict();
     // The server may store another value than the one given (rounded, converted): the row
     // shows what it holds, and the next edit's check compares with that.
-    QList<Variant> keyValues;
-    for (int keyField : m_target->keyFields)
-        keyValues.append(edited[keyField]);
-    const QList<Variant> stored = result.rowsAffected == 1 ? readBack(keyValues) : QList<Variant>();
-    m_rows[row] = stored.isEmpty() ? edited : stored;
+    const QList<Variant> stored = result.rowsAffected == 1 ? readBack(keyOf(edited)) : QList<Variant>();
+    // A changed key is the record's identity from now on, as the server stored it (5.0 typed
+    // is 5 stored): rows read again by key are told apart by the key they come back with.
+    m_keys.replace(row, RecordKeys::encode(keyOf(stored.isEmpty() ? edited : stored)));
+    m_held.put(row, HeldRows::Row { stored.isEmpty() ? edited : stored, true, false, 0 });
     notify(RecordsetChange::Kind::RowChanged, long(row));
     if (result.rowsAffected > 1)
         throw DbError(DbError::ProviderFailure,
@@ -552,6 +769,18 @@ QList<Variant> RecordsetData::readBack(const QList<Variant>& keyValues)
     }
 }
 
+QString RecordsetData::keyCriteria(const QByteArray& key) const
+{
+    if (RecordKeys::holdsNull(key))
+        throw DbError::rowConflict();
+    const QStringList literals = RecordKeys::literals(key);
+    QStringList conditions;
+    for (qsizetype k = 0; k < m_target->keyFields.size(); ++k)
+        conditions.append(SqlLiteral::identifier(m_target->baseColumns[m_target->keyFields[k]])
+            + QStringLiteral(" = ") + literals.value(k));
+    return conditions.join(QStringLiteral(" AND "));
+}
+
 QString RecordsetData::keyCriteria(const QList<Variant>& keyValues) const
 {
     QStringList conditions;
@@ -566,16 +795,18 @@ QString RecordsetData::keyCriteria(const QList<Variant>& keyValues) const
 
 // The row as it was read: its key, and every other column that can be compared, so that a
 // change made by someone else since then matches no row.
-QString RecordsetData::rowCriteria(const QList<Variant>& row) const
+QString RecordsetData::rowCriteria(qsizetype position)
 {
-    QList<Variant> keyValues;
-    for (int keyField : m_target->keyFields)
-        keyValues.append(row[keyField]);
-    QStringList conditions { keyCriteria(keyValues) };
+    const HeldRows::Row& held = heldRow(position, false);
+    if (held.gone)
+        throw DbError::rowConflict();
+    const QList<Variant> row = held.values;
+    // By the key it was read with: the record's identity, whatever its position now.
+    QStringList conditions { keyCriteria(m_keys.at(position)) };
     for (qsizetype i = 0; i < m_fields.size(); ++i) {
         const QString& column = m_target->baseColumns[i];
         if (column.isEmpty() || m_target->keyFields.contains(int(i)) || !isComparable(m_fields[i].type)
-            || !isCarriedExactly(m_fields[i]))
+            || !isCarriedExactly(m_fields[i]) || row[i].isEmpty())
             continue;
         if (row[i].isNull() || row[i].isEmpty())
             conditions.append(SqlLiteral::identifier(column) + QStringLiteral(" IS NULL"));
@@ -613,22 +844,12 @@ QList<Variant> RecordsetData::locateInserted(const QList<int>& fields, const QLi
     }
     if (conditions.isEmpty())
         return {};
-    const auto keyOf = [this](const QList<Variant>& row) {
-        QStringList key;
-        for (int keyField : m_target->keyFields)
-            key.append(SqlLiteral::value(row[keyField]));
-        return key;
-    };
-    QList<QStringList> cachedKeys;
-    for (const QList<Variant>& cached : std::as_const(m_rows))
-        cachedKeys.append(keyOf(cached));
-
     ExecuteResult result = writeStatement(
         m_target->refetchPrefix + QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND ")));
     QList<Variant> found;
     QList<Variant> row;
     while (result.cursor && result.cursor->fetchRow(row)) {
-        if (row.size() != m_fields.size() || cachedKeys.contains(keyOf(row)))
+        if (row.size() != m_fields.size() || m_keys.contains(RecordKeys::encode(keyOf(row))))
             continue;
         if (!found.isEmpty())
             return {}; // two candidates: refuse to guess

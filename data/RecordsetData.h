@@ -2,11 +2,14 @@
 
 #include "data/Backend.h"
 #include "data/DbError.h"
+#include "data/HeldRows.h"
+#include "data/RecordKeys.h"
 #include "data/RecordsetChange.h"
 #include "data/Variant.h"
 
 #include <memory>
 #include <optional>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -19,7 +22,12 @@ class Session;
 // the cursor position and, for a record set opened on a single table, what it takes to
 // write rows back by the table's primary key.
 //
-// Rows are fetched as the position needs them and kept, so moving back costs nothing.
+// Rows are fetched as the position needs them. A record set without a key keeps every row
+// it read, so moving back costs nothing. A record set with a key (an updatable one) keeps the
+// key of every row it read, as a keyset cursor does, but the values of only the rows near
+// where it was last used, at most Recordset::HeldRecordLimit of them: others are read again
+// by key when needed, a record deleted by someone else meanwhile then shows as NULLs and
+// refuses writes, and pictures (binary fields) are read only for the rows asked for them.
 // Positions run from -1 (BOF) through the fetched rows; a position equal to the number of
 // rows is EOF and is reached only once the cursor has run out.
 class RecordsetData : public std::enable_shared_from_this<RecordsetData>
@@ -32,12 +40,17 @@ public:
         QStringList baseColumns; // per field (hidden ones included); empty when not a column
         QList<int> keyFields; // fields that hold the primary key, in key order
         QString refetchPrefix; // "SELECT <list> FROM <table>"
+        QString refetchWithoutPicturesPrefix; // the same with NULL in place of binary fields
         int hiddenFieldCount = 0; // key columns added to the select list, not shown
         bool keyIsIdentity = false; // the one key column is the table's identity column
     };
 
     // AddNew reads up to this many unread rows first, so that the new row comes last.
     static constexpr qint64 RestReadBeforeAdding = 1000;
+    // A record not held is read again with the records around it, this many in all.
+    static constexpr qsizetype ReadAround = 64;
+    // Records read again by key in one statement at most.
+    static constexpr qsizetype KeysPerStatement = 100;
 
     // Takes the result of a batch and reads its first row; a result without a cursor gives a
     // closed record set. Write-back statements use `commandTimeoutSeconds`.
@@ -77,15 +90,23 @@ public:
     void setAbsolutePosition(long position);
     long recordCount(); // reads every row
 
-    Variant value(int field) const;
+    Variant value(int field); // read again when not held
     Variant valueAt(long record, int field); // 0-based record, fetched as needed
+    // Whether valueAt can answer from memory; `field` -1 for every field but pictures.
+    bool isHeld(long record, int field) const;
+    // Reads records first .. first + count - 1 (at most half the held limit) into memory,
+    // from the result or again by key, with their pictures when `pictures`.
+    void readRecords(long first, long count, bool pictures);
     void setValue(int field, const Variant& value);
     void addNew(const QStringList& fieldNames, const QList<Variant>& values);
     void deleteCurrent();
     void updateCurrent();
     void cancelUpdate();
 
-    long fetchedCount() const { return long(m_rows.size()); }
+    long fetchedCount() const { return long(m_count); }
+    long heldCount() const { return long(m_held.size()); }
+    long heldPictureCount() const { return long(m_held.pictureCount()); }
+    void setHoldAll(bool holdAll) { m_holdAll = holdAll; }
     // The records of the set, read or not: exact once all are read; before, counted once
     // beside the open result where the backend allows, else the rows read so far.
     long expectedCount();
@@ -106,19 +127,37 @@ private:
     void checkOpen() const;
     void checkCurrent() const;
     void checkUpdatable() const;
-    // Fetches until row `row` exists; false when the result ends first.
+    // Fetches until row `row` exists; false when the result ends first. A record set with a
+    // key holds the values of the rows from `holdFrom` on, pictures from `picturesFrom` on,
+    // and keeps only the keys of those before.
     bool fetchUpTo(qsizetype row);
-    void fetchAll();
+    bool fetchUpTo(qsizetype row, qsizetype holdFrom, qsizetype picturesFrom);
+    void fetchAll(); // keeps only the keys of the rows it reads (a set with a key)
     void releaseCursor();
-    const QList<Variant>& currentRow() const;
+    void clearRows();
+    bool isPicture(int field) const;
+    QList<Variant> keyOf(const QList<Variant>& row) const;
+    // The row at `position`, read again by key with those around it when it is not held.
+    HeldRows::Row& heldRow(qsizetype position, bool pictures);
+    // Reads the rows first..last that are not held (or lack pictures) again by key; those the
+    // table no longer holds are held as gone.
+    void readAgain(qsizetype first, qsizetype last, bool pictures);
+    void readAgainByKeys(const QList<QByteArray>& keys, QHash<QByteArray, QList<qsizetype>>& positions,
+        bool pictures);
+    // Lets go of rows beyond the limit, never the current one, the edited one, or one that
+    // cannot be found again by key.
+    void trimHeld();
+    void holdCurrent();
     void flushEdit();
     ExecuteResult writeStatement(const QString& statement);
     qint64 countRows();
     void resetCount();
     // The row as stored after a successful write; empty when it cannot be read back.
     QList<Variant> readBack(const QList<Variant>& keyValues);
-    QString keyCriteria(const QList<Variant>& row) const;
-    QString rowCriteria(const QList<Variant>& row) const;
+    QString keyCriteria(const QList<Variant>& keyValues) const;
+    QString keyCriteria(const QByteArray& key) const;
+    // The record at `position` as it was read: its key and every comparable value held.
+    QString rowCriteria(qsizetype position);
     QList<Variant> refetch(const QList<Variant>& keyValues);
     // The row just inserted with these values, when exactly one row holds them that the
     // cache does not; empty otherwise.
@@ -129,7 +168,14 @@ private:
     bool m_open = false;
     QList<FieldInfo> m_fields;
     std::unique_ptr<BackendCursor> m_cursor; // declared after m_session: released first
-    QList<QList<Variant>> m_rows;
+    bool m_keyed = false; // rows can be read again by key: only some are held
+    qsizetype m_count = 0; // rows read or added, less those deleted
+    RecordKeys m_keys; // keyed: the key of each row
+    HeldRows m_held;
+    QList<bool> m_keyFieldsOnly; // what fetchFields reads of a row passed over
+    QList<bool> m_allButPictures;
+    bool m_hasPictures = false;
+    bool m_holdAll = false;
     std::optional<DbError> m_deferredError;
     qsizetype m_position = -1;
 

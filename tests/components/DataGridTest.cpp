@@ -579,3 +579,176 @@ TEST_F(DataGridTest, TheMultiLineEditorKeepsTheLineBreaksOfTheText)
 }
 
 } // namespace
+
+// ---- a large result costs what is shown, wherever the grid goes ----
+
+namespace {
+
+// Rows held in memory after a move: what the screen shows plus the record set's cache.
+constexpr long heldAtMost = Recordset::HeldRecordLimit;
+
+} // namespace
+
+TEST_F(DataGridTest, MovingThroughALargeResultHoldsOnlyWhatIsShownPlusACache)
+{
+    m_database.addNumberedRecords(20000);
+    Recordset recordset = bind(QStringLiteral("select d60,d1,d26 from inquiry"));
+    m_grid.setFocus();
+    QTest::keyClick(&m_grid, Qt::Key_End, Qt::ControlModifier);
+    EXPECT_EVENTUALLY(m_grid.currentIndex().row() == 20001);
+    EXPECT_EVENTUALLY(cell(20001, 1) == QStringLiteral("row 19999"));
+    EXPECT_EQ(recordset.fetchedRecordCount(), 20002);
+    EXPECT_LE(recordset.heldRecordCount(), heldAtMost);
+
+    // Pages up from the end, then the first rows again: read anew, shown as stored.
+    for (int i = 0; i < 5; ++i)
+        QTest::keyClick(&m_grid, Qt::Key_PageUp);
+    const int pagedTo = m_grid.currentIndex().row();
+    EXPECT_LT(pagedTo, 20001);
+    EXPECT_EVENTUALLY(cell(pagedTo, 1) == QStringLiteral("row %1").arg(pagedTo - 2));
+    QTest::keyClick(&m_grid, Qt::Key_Home, Qt::ControlModifier);
+    EXPECT_EVENTUALLY(recordset.AbsolutePosition() == 1);
+    EXPECT_EVENTUALLY(cell(0, 1) == QStringLiteral("张三") && cell(1, 1) == QStringLiteral("李四"));
+
+    // The scroll bar dragged here and there: each place shows its own rows, and what the
+    // grid holds stays bounded.
+    for (const int row : { 15000, 3000, 19990, 7777, 40 }) {
+        m_grid.verticalScrollBar()->setValue(row);
+        EXPECT_EVENTUALLY(cell(row, 1) == QStringLiteral("row %1").arg(row - 2)) << row;
+        EXPECT_LE(recordset.heldRecordCount(), heldAtMost);
+    }
+    // The record set reads as ADO's does: positions, the count, the last record.
+    recordset.SetAbsolutePosition(12345);
+    EXPECT_EQ(recordset.Item(1).Value().toString(), QStringLiteral("row 12342"));
+    EXPECT_EQ(recordset.AbsolutePosition(), 12345);
+    recordset.MoveLast();
+    EXPECT_EQ(recordset.Item(1).Value().toString(), QStringLiteral("row 19999"));
+    recordset.MoveFirst();
+    EXPECT_EQ(recordset.Item(1).Value().toString(), QStringLiteral("张三"));
+    EXPECT_EQ(recordset.RecordCount(), 20002);
+    EXPECT_LE(recordset.heldRecordCount(), heldAtMost);
+    EXPECT_TRUE(OkMessageBox::shownTexts().isEmpty());
+}
+
+TEST_F(DataGridTest, EditsAndDeletesFarFromTheFirstRowsReachTheirOwnRecords)
+{
+    m_database.addNumberedRecords(20000);
+    Recordset recordset = bind(QStringLiteral("select d60,d1,d26 from inquiry"));
+    m_grid.setFocus();
+    QTest::keyClick(&m_grid, Qt::Key_End, Qt::ControlModifier);
+    EXPECT_EVENTUALLY(m_grid.currentIndex().row() == 20001);
+    typeInto(20001, 1, QStringLiteral("末行"));
+    EXPECT_EQ(m_database.scalarText(QStringLiteral("select d1 from inquiry where d60 = 20002")),
+        QStringLiteral("末行"));
+
+    // A delete near the end, as data management's double click does: the record goes, the
+    // rows after it move up, and the next edit there reaches the record now shown.
+    m_grid.setCurrentIndex(m_grid.model()->index(19998, 1));
+    EXPECT_EVENTUALLY(recordset.AbsolutePosition() == 19999);
+    recordset.Delete(Recordset::AffectCurrent);
+    EXPECT_EQ(m_database.scalarText(QStringLiteral("select count(*) from inquiry where d60 = 19999")),
+        QStringLiteral("0"));
+    EXPECT_EQ(m_grid.model()->rowCount(), 20001);
+    EXPECT_EVENTUALLY(cell(19998, 1) == QStringLiteral("row 19997"));
+    EXPECT_EQ(cell(20000, 1), QStringLiteral("末行"));
+    typeInto(19998, 1, QStringLiteral("删后"));
+    EXPECT_EQ(m_database.scalarText(QStringLiteral("select d1 from inquiry where d60 = 20000")),
+        QStringLiteral("删后"));
+
+    // Back at the top, rows read anew: an edit there goes to its record, and a record added
+    // now joins at the end.
+    QTest::keyClick(&m_grid, Qt::Key_Home, Qt::ControlModifier);
+    EXPECT_EVENTUALLY(cell(1, 1) == QStringLiteral("李四"));
+    typeInto(1, 2, QStringLiteral("8.25"));
+    EXPECT_EQ(m_database.scalarText(QStringLiteral("select d26 from inquiry where d60 = 2")),
+        QStringLiteral("8.25"));
+    recordset.AddNew(QStringLiteral("d1"), glimora::data::Variant::fromString(QStringLiteral("新的")));
+    EXPECT_EQ(m_grid.model()->rowCount(), 20002);
+    EXPECT_EVENTUALLY(cell(20001, 1) == QStringLiteral("新的"));
+    typeInto(20001, 2, QStringLiteral("1.25"));
+    EXPECT_EQ(m_database.scalarText(QStringLiteral("select d26 from inquiry where d1 = N'新的'")),
+        QStringLiteral("1.25"));
+    EXPECT_EQ(m_database.scalarText(QStringLiteral("select count(*) from inquiry")), QStringLiteral("20002"));
+    EXPECT_LE(recordset.heldRecordCount(), heldAtMost);
+    EXPECT_TRUE(OkMessageBox::shownTexts().isEmpty());
+}
+
+TEST_F(DataGridTest, ARecordChangedOrDeletedByAnotherWhileOutOfMemoryIsShownAsStoredAndNeverMistaken)
+{
+    m_database.addNumberedRecords(20000);
+    Recordset recordset = bind(QStringLiteral("select d60,d1,d26 from inquiry"));
+    m_grid.setFocus();
+    QTest::keyClick(&m_grid, Qt::Key_End, Qt::ControlModifier);
+    EXPECT_EVENTUALLY(m_grid.currentIndex().row() == 20001);
+    // Records visited far from the first ones, as a screen moving through the set would: the
+    // first rows are let go.
+    for (long position = 2000; position <= 20000; position += 500)
+        recordset.SetAbsolutePosition(position);
+    EXPECT_LE(recordset.heldRecordCount(), heldAtMost);
+    m_database.execute(QStringLiteral("update inquiry set d1 = N'别人改的' where d60 = 5"));
+    m_database.execute(QStringLiteral("delete from inquiry where d60 in (6, 7)"));
+
+    QTest::keyClick(&m_grid, Qt::Key_Home, Qt::ControlModifier);
+    EXPECT_EVENTUALLY(cell(4, 1) == QStringLiteral("别人改的"));
+    // The records deleted by the other keep their rows, empty; the rows after them stay put.
+    EXPECT_EQ(cell(5, 1), QString());
+    EXPECT_EQ(cell(7, 1), QStringLiteral("row 5"));
+    // An edit of a deleted record is refused and reaches no other record.
+    typeInto(5, 1, QStringLiteral("不该写"));
+    EXPECT_EVENTUALLY(OkMessageBox::shownTexts().size() == 1);
+    EXPECT_EQ(m_database.scalarText(QStringLiteral("select count(*) from inquiry where d1 = N'不该写'")),
+        QStringLiteral("0"));
+    OkMessageBox::clearShownTexts();
+    typeInto(4, 2, QStringLiteral("2.50"));
+    EXPECT_TRUE(OkMessageBox::shownTexts().isEmpty());
+    EXPECT_EQ(m_database.scalarText(QStringLiteral("select d26 from inquiry where d60 = 5")),
+        QStringLiteral("2.50"));
+    EXPECT_EQ(m_database.scalarText(QStringLiteral("select d1 from inquiry where d60 = 5")),
+        QStringLiteral("别人改的"));
+}
+
+TEST_F(DataGridTest, PicturesAreReadOnlyForTheRowsOnScreen)
+{
+    m_database.addNumberedRecords(5000);
+    m_database.execute(QStringLiteral("update inquiry set d51 = 0x") + QStringLiteral("FFD8").repeated(1000));
+    Recordset recordset = bind(QStringLiteral("select d60,d1,d51 from inquiry"));
+    EXPECT_EVENTUALLY(cell(0, 2) == CellFormat::pictureMarker());
+    m_grid.setFocus();
+    QTest::keyClick(&m_grid, Qt::Key_End, Qt::ControlModifier);
+    EXPECT_EVENTUALLY(m_grid.currentIndex().row() == 5001);
+    EXPECT_EVENTUALLY(cell(5001, 2) == CellFormat::pictureMarker());
+    const int shown = m_grid.viewport()->height() / m_grid.rowHeight(0) + 1;
+    EXPECT_LE(recordset.heldPictureRecordCount(), 4 * shown + 300);
+    // The current record's picture is there for the screen that asks for it.
+    EXPECT_EQ(recordset.Item(2).Value().toBytes().size(), 2000);
+    recordset.SetAbsolutePosition(2500);
+    EXPECT_EQ(recordset.Item(2).Value().toBytes().size(), 2000);
+    EXPECT_LE(recordset.heldPictureRecordCount(), 4 * shown + 300);
+}
+
+TEST_F(DataGridTest, ARecordWhoseKeyWasEditedIsFoundAgainByItsNewKey)
+{
+    QStringList rows;
+    for (int i = 1; i <= 4000; ++i)
+        rows.append(QStringLiteral("(%1, N'k%1')").arg(i));
+    m_database.execute(QStringLiteral("create table keyed (id decimal(9,0) not null primary key, t nvarchar(20) null)"));
+    m_database.execute(QStringLiteral("insert into keyed (id, t) values ") + rows.join(QLatin1Char(',')));
+    Recordset recordset = bind(QStringLiteral("select id,t from keyed"));
+    // Typed as 90001.0, stored as 90001: the record is found again by the key it has.
+    typeInto(0, 0, QStringLiteral("90001.0"));
+    EXPECT_EQ(m_database.scalarText(QStringLiteral("select t from keyed where id = 90001")), QStringLiteral("k1"));
+
+    // Far away and back: the first row is read again by its new key, and edits reach it.
+    m_grid.setFocus();
+    QTest::keyClick(&m_grid, Qt::Key_End, Qt::ControlModifier);
+    EXPECT_EVENTUALLY(m_grid.currentIndex().row() == 3999);
+    EXPECT_LE(recordset.heldRecordCount(), heldAtMost);
+    QTest::keyClick(&m_grid, Qt::Key_Home, Qt::ControlModifier);
+    EXPECT_EVENTUALLY(cell(0, 1) == QStringLiteral("k1"));
+    EXPECT_EQ(cell(0, 0), QStringLiteral("90001"));
+    typeInto(0, 1, QStringLiteral("first"));
+    EXPECT_EQ(m_database.scalarText(QStringLiteral("select t from keyed where id = 90001")), QStringLiteral("first"));
+    EXPECT_EQ(m_database.scalarText(QStringLiteral("select count(*) from keyed where t = N'first'")),
+        QStringLiteral("1"));
+    EXPECT_TRUE(OkMessageBox::shownTexts().isEmpty());
+}

@@ -246,3 +246,59 @@ TEST_F(EmbeddedWriteBackTest, WritesBesideAnUnreadResultStayInTheSessionsTransac
     execute(m_mine, QStringLiteral("rollback transaction"));
     EXPECT_EQ(otherSees(QStringLiteral("select d1 from inquiry where d60 = 1")), QStringLiteral("first"));
 }
+
+TEST_F(EmbeddedWriteBackTest, ALargeSetReadsBothWaysAndWritesByKeyWhileHoldingOnlyACache)
+{
+    QStringList values;
+    for (int i = 0; i < 5000; ++i)
+        values.append(QStringLiteral("(N'r%1', %1)").arg(i));
+    execute(m_mine, QStringLiteral("insert into inquiry (d1, d21) values ") + values.join(QLatin1Char(',')));
+    execute(m_mine, QStringLiteral("update inquiry set d51 = 0x0102 where d60 = 4000"));
+    Recordset rs = Recordset::create();
+    rs.Open(QStringLiteral("select d1,d21,d51 from inquiry"), m_mine);
+    const auto nameAt = [](long position) {
+        return position <= 2 ? QString(QLatin1Char(char('a' + position - 1))) : QStringLiteral("r%1").arg(position - 3);
+    };
+
+    // Forwards to the end and back to the start, record by record, as screens read.
+    long position = 0;
+    while (!rs.EndOfFile()) {
+        ++position;
+        ASSERT_EQ(rs.AbsolutePosition(), position);
+        ASSERT_EQ(rs.Item(0).Value().toString(), nameAt(position));
+        rs.MoveNext();
+    }
+    EXPECT_EQ(position, 5002);
+    EXPECT_LE(rs.heldRecordCount(), Recordset::HeldRecordLimit);
+    rs.MovePrevious();
+    while (!rs.BOF()) {
+        ASSERT_EQ(rs.AbsolutePosition(), position);
+        ASSERT_EQ(rs.Item(0).Value().toString(), nameAt(position));
+        --position;
+        rs.MovePrevious();
+    }
+    EXPECT_EQ(position, 0);
+    EXPECT_LE(rs.heldRecordCount(), Recordset::HeldRecordLimit);
+
+    // A picture far from the records held is read when it is asked for, with its record.
+    rs.SetAbsolutePosition(4000);
+    EXPECT_EQ(rs.Item(2).Value().toBytes(), QByteArray("\x01\x02", 2));
+    EXPECT_EQ(rs.Item(0).Value().toString(), nameAt(4000));
+
+    // Writes after the records were let go and read again reach their own records.
+    rs.SetAbsolutePosition(10);
+    rs.Item(0).SetValue(Variant::fromString(QStringLiteral("ten")));
+    rs.UpdateBatch();
+    EXPECT_EQ(otherSees(QStringLiteral("select d1 from inquiry where d60 = 10")), QStringLiteral("ten"));
+    rs.SetAbsolutePosition(4000);
+    rs.Delete();
+    EXPECT_EQ(otherSees(QStringLiteral("select d1 from inquiry where d60 = 4000")), QStringLiteral("<none>"));
+    EXPECT_EQ(rs.AbsolutePosition(), 4000);
+    EXPECT_EQ(rs.Item(0).Value().toString(), nameAt(4001));
+    rs.MoveLast();
+    EXPECT_EQ(rs.AbsolutePosition(), 5001);
+    EXPECT_EQ(rs.Item(0).Value().toString(), nameAt(5002));
+    EXPECT_EQ(rs.RecordCount(), 5001);
+    rs.MoveFirst();
+    EXPECT_EQ(rs.Item(0).Value().toString(), QStringLiteral("a"));
+}

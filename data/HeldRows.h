@@ -1,0 +1,59 @@
+#pragma once
+
+#include "data/Variant.h"
+
+#include <algorithm>
+#include <map>
+#include <vector>
+#include <QList>
+
+namespace glimora::data {
+
+// The values of the records a record set holds in memory, by position. A record set that can
+// read records again by key holds only some, and lets go of those used longest ago.
+class HeldRows
+{
+public:
+    struct Row
+    {
+        QList<Variant> values;
+        bool pictures = false; // binary fields read; else they hold Empty
+        bool gone = false; // no longer in the table: values are NULL and writes are refused
+        quint64 used = 0;
+    };
+
+    void clear();
+    qsizetype size() const { return qsizetype(m_rows.size()); }
+    qsizetype pictureCount() const;
+    // The row at `position`, marked as used now; null when it is not held.
+    Row* find(qsizetype position);
+    const Row* peek(qsizetype position) const;
+    void put(qsizetype position, Row row);
+    // Lets go of `position`; the rows after it move up by one.
+    void removeAt(qsizetype position);
+    // Lets go of the rows used longest ago until `limit` are left, except those `keep` keeps.
+    template <class Keep> void trim(qsizetype limit, Keep keep);
+
+private:
+    std::map<qsizetype, Row> m_rows;
+    quint64 m_clock = 0;
+};
+
+template <class Keep> void HeldRows::trim(qsizetype limit, Keep keep)
+{
+    if (size() <= limit)
+        return;
+    std::vector<std::pair<quint64, qsizetype>> byUse;
+    byUse.reserve(m_rows.size());
+    for (const auto& [position, row] : m_rows)
+        byUse.emplace_back(row.used, position);
+    std::sort(byUse.begin(), byUse.end());
+    for (const auto& [used, position] : byUse) {
+        if (size() <= limit)
+            break;
+        if (!keep(position))
+            m_rows.erase(position);
+    }
+}
+
+} // namespace glimora::data
