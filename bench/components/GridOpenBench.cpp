@@ -2,7 +2,11 @@
 // compares the time until the first page is painted and the memory it takes with reading
 // the same first page from the same SQLite file with SQLite directly. Then edits a cell of
 // the open grid, as a person would, and compares the time of that first write and the heap
-// it leaves in use with the same UPDATE through SQLite directly.
+// it leaves in use with the same UPDATE through SQLite directly. Last, one grid goes through
+// what a person does with it: open, a first edit, Ctrl+End to the last record, an edit there;
+// each step's time, the growth of the process's peak resident size during it and the heap
+// left in use after it, against SQLite doing the same on the same file; and the same again
+// with the record set holding every record it read, as it did before it let records go.
 //
 //   glimora_grid_bench [rows] [--odbc]
 //
@@ -19,11 +23,14 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <fstream>
+#include <string>
 #include <malloc.h>
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <sqlite3.h>
@@ -44,6 +51,25 @@ long heapInUseKb()
 {
     const struct mallinfo2 info = mallinfo2();
     return long((info.uordblks + info.hblkhd) / 1024);
+}
+
+// Resident size of this process and its peak since the peak was last reset, in kilobytes.
+long statusKb(const char* key)
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    const std::string prefix = std::string(key) + ":";
+    while (std::getline(status, line)) {
+        if (line.rfind(prefix, 0) == 0)
+            return std::stol(line.substr(prefix.size()));
+    }
+    return -1;
+}
+
+// Starts a new peak: the kernel sets the peak resident size to the present one.
+void resetPeakResident()
+{
+    std::ofstream("/proc/self/clear_refs") << "5";
 }
 
 bool check(int rc, sqlite3* db, const char* what)
@@ -265,6 +291,203 @@ qint64 updateDirectly(const QString& path, int run)
     return timer.nsecsElapsed();
 }
 
+// One step of a journey: its time, how far the peak resident size rose above the resident
+// size before it, and the heap in use after it beyond what was in use at the start.
+struct Step
+{
+    qint64 nanoseconds = 0;
+    long peakGrowthKb = 0;
+    long heapKb = 0;
+};
+
+class StepMeter
+{
+public:
+    explicit StepMeter(long heapAtStart)
+        : m_heapAtStart(heapAtStart)
+    {
+        malloc_trim(0);
+        resetPeakResident();
+        m_residentBefore = statusKb("VmRSS");
+        m_timer.start();
+    }
+    Step done() const
+    {
+        Step step;
+        step.nanoseconds = m_timer.nsecsElapsed();
+        step.peakGrowthKb = statusKb("VmHWM") - m_residentBefore;
+        step.heapKb = heapInUseKb() - m_heapAtStart;
+        return step;
+    }
+
+private:
+    long m_heapAtStart;
+    long m_residentBefore = 0;
+    QElapsedTimer m_timer;
+};
+
+struct Journey
+{
+    Step open;
+    Step firstEdit;
+    Step toEnd;
+    Step lastEdit;
+    long fetched = 0;
+    long held = 0;
+};
+
+// A person's way through the grid: open it, change a cell of the second row, Ctrl+End to the
+// last record, change a cell there. Each step ends with the grid painted.
+Journey gridJourney(const QString& connectionString, int run, bool holdAll)
+{
+    Journey journey;
+    const long heapAtStart = heapInUseKb();
+    components::CAdodc control;
+    components::CDataGrid grid;
+    grid.resize(1000, 700);
+    {
+        StepMeter meter(heapAtStart);
+        control.SetConnectionString(connectionString);
+        control.SetRecordSource(QString::fromLatin1(statement));
+        control.Refresh();
+        control.Recordset().setHoldAllRecords(holdAll);
+        grid.SetDataSource(control.Recordset());
+        grid.show();
+        QApplication::processEvents();
+        grid.grab();
+        journey.open = meter.done();
+    }
+    {
+        StepMeter meter(heapAtStart);
+        grid.model()->setData(grid.model()->index(1, 1), QStringLiteral("首改%1").arg(run), Qt::EditRole);
+        QApplication::processEvents();
+        grid.grab();
+        journey.firstEdit = meter.done();
+    }
+    {
+        StepMeter meter(heapAtStart);
+        grid.setFocus();
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_End, Qt::ControlModifier);
+        QApplication::sendEvent(&grid, &press);
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_End, Qt::ControlModifier);
+        QApplication::sendEvent(&grid, &release);
+        QApplication::processEvents();
+        grid.grab();
+        QApplication::processEvents();
+        grid.grab();
+        journey.toEnd = meter.done();
+    }
+    const int last = grid.model()->rowCount() - 1;
+    if (grid.currentIndex().row() != last)
+        std::fprintf(stderr, "Ctrl+End stopped at row %d of %d\n", grid.currentIndex().row(), last);
+    {
+        StepMeter meter(heapAtStart);
+        grid.model()->setData(grid.model()->index(last, 1), QStringLiteral("末改%1").arg(run), Qt::EditRole);
+        QApplication::processEvents();
+        grid.grab();
+        journey.lastEdit = meter.done();
+    }
+    journey.fetched = control.Recordset().fetchedRecordCount();
+    journey.held = control.Recordset().heldRecordCount();
+    return journey;
+}
+
+// The same way with SQLite directly: the first page read, an UPDATE of the second row, every
+// row stepped through to the last page (each value turned into text, the last page kept),
+// an UPDATE of the last row.
+Journey directJourney(const QString& path, int rows, int run)
+{
+    Journey journey;
+    const long heapAtStart = heapInUseKb();
+    sqlite3* db = nullptr;
+    sqlite3_stmt* select = nullptr;
+    const int pageRows = 40;
+    std::vector<QStringList> page;
+    const auto readRow = [&]() {
+        QStringList values;
+        for (int column = 0; column < sqlite3_column_count(select); ++column)
+            values.append(
+                QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(select, column))));
+        return values;
+    };
+    {
+        StepMeter meter(heapAtStart);
+        sqlite3_open(path.toUtf8().constData(), &db);
+        sqlite3_prepare_v2(db, statement, -1, &select, nullptr);
+        while (int(page.size()) < pageRows && sqlite3_step(select) == SQLITE_ROW)
+            page.push_back(readRow());
+        journey.open = meter.done();
+    }
+    const auto update = [&](int rowid, const QString& text) {
+        const QByteArray sql
+            = QStringLiteral("UPDATE inquiry SET d1 = '%1' WHERE rowid = %2").arg(text).arg(rowid).toUtf8();
+        check(sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr), db, "update");
+    };
+    {
+        StepMeter meter(heapAtStart);
+        update(2, QStringLiteral("直首%1").arg(run));
+        journey.firstEdit = meter.done();
+    }
+    {
+        StepMeter meter(heapAtStart);
+        long stepped = long(page.size());
+        while (sqlite3_step(select) == SQLITE_ROW) {
+            if (int(page.size()) == pageRows)
+                page.erase(page.begin());
+            page.push_back(readRow());
+            ++stepped;
+        }
+        journey.fetched = stepped;
+        journey.held = long(page.size());
+        journey.toEnd = meter.done();
+    }
+    sqlite3_finalize(select);
+    {
+        StepMeter meter(heapAtStart);
+        update(rows, QStringLiteral("直末%1").arg(run));
+        journey.lastEdit = meter.done();
+    }
+    sqlite3_close(db);
+    return journey;
+}
+
+void printJourneys(const char* name, const std::vector<Journey>& grid, const std::vector<Journey>& direct)
+{
+    const auto column = [](const std::vector<Journey>& runs, Step Journey::*step) {
+        std::vector<qint64> times;
+        long peak = 0;
+        long heap = 0;
+        for (const Journey& run : runs) {
+            times.push_back((run.*step).nanoseconds);
+            peak = std::max(peak, (run.*step).peakGrowthKb);
+            heap = std::max(heap, (run.*step).heapKb);
+        }
+        std::sort(times.begin(), times.end());
+        struct
+        {
+            double low, high;
+            long peak, heap;
+        } figures { times.front() / 1e6, times.back() / 1e6, peak, heap };
+        return figures;
+    };
+    const std::pair<const char*, Step Journey::*> steps[] = { { "open", &Journey::open },
+        { "first edit", &Journey::firstEdit }, { "Ctrl+End", &Journey::toEnd },
+        { "edit at the end", &Journey::lastEdit } };
+    std::printf("journey (%s, %zu runs): grid against SQLite directly; time min..max, peak resident "
+                "growth and heap left in use at most\n",
+        name, grid.size());
+    for (const auto& [label, step] : steps) {
+        const auto g = column(grid, step);
+        const auto d = column(direct, step);
+        std::printf("  %-16s grid %9.2f..%9.2f ms, peak +%7ld KB, heap %7ld KB | SQLite %8.2f..%8.2f ms, "
+                    "peak +%6ld KB, heap %6ld KB | time ratio %.1f\n",
+            label, g.low, g.high, g.peak, g.heap, d.low, d.high, d.peak, d.heap,
+            d.low > 0 ? g.low / d.low : 0.0);
+    }
+    std::printf("  rows read by the grid %ld, rows it holds at the end %ld (SQLite: %ld stepped, %ld kept)\n",
+        grid.back().fetched, grid.back().held, direct.back().fetched, direct.back().held);
+}
+
 qint64 median(std::vector<qint64> values)
 {
     std::sort(values.begin(), values.end());
@@ -301,6 +524,19 @@ int main(int argc, char** argv)
         }
         std::printf("%d rows created in %.1f s, read through %s\n", rows, creation.elapsed() / 1000.0,
             odbc ? "the SQLite ODBC driver" : "the embedded server");
+
+        // First, while the process is still small, so that peaks are its own.
+        std::vector<Journey> gridJourneys;
+        std::vector<Journey> holdingJourneys;
+        std::vector<Journey> directJourneys;
+        for (int i = 0; i < 3; ++i) {
+            gridJourneys.push_back(gridJourney(connectionString, i, false));
+            directJourneys.push_back(directJourney(path, rows, i));
+        }
+        for (int i = 0; i < 3; ++i)
+            holdingJourneys.push_back(gridJourney(connectionString, 10 + i, true));
+        printJourneys("the grid as it is: records far from those shown let go", gridJourneys, directJourneys);
+        printJourneys("the grid as it was: every record read held", holdingJourneys, directJourneys);
 
         std::vector<QStringList> page;
         const int pageRows = 40;

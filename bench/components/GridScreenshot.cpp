@@ -1,7 +1,10 @@
 // Draws a data grid with a few typical records (Chinese text, a date, a decimal, a picture)
 // into a PNG file, to look at how cells read:
 //
-//   glimora_grid_screenshot <file.png>
+//   glimora_grid_screenshot <file.png> [end.png]
+//
+// With a second file, it also draws a grid over 5,000 such records after Ctrl+End, where the
+// rows shown were read again after the grid had let them go.
 
 #include "components/CAdodc.h"
 #include "components/CDataGrid.h"
@@ -13,6 +16,7 @@
 
 #include <cstdio>
 #include <QApplication>
+#include <QKeyEvent>
 #include <QTemporaryDir>
 
 using namespace glimora;
@@ -76,9 +80,40 @@ int main(int argc, char** argv)
             columns.Item(i).SetWidth(widths.value(i));
         }
         grid.show();
+        // Pictures are read once their cells are painted.
+        QApplication::processEvents();
+        grid.grab();
         QApplication::processEvents();
         if (!grid.grab().save(QString::fromLocal8Bit(argv[1])))
             return 1;
+        if (argc > 2) {
+            send(QStringLiteral("shot"),
+                QStringLiteral("INSERT INTO inquiry (d1, d2, d16, d26, d51) SELECT TOP 4996 a.d1, a.d2, a.d16, "
+                               "a.d26, a.d51 FROM inquiry a, inquiry b, inquiry c, inquiry d, inquiry e, "
+                               "inquiry f, inquiry g"));
+            components::CAdodc large;
+            large.SetConnectionString(login.arg(QStringLiteral("shot")));
+            large.SetRecordSource(QStringLiteral("select d1,d2,d16,d26,d51,d60 from inquiry"));
+            large.Refresh();
+            components::CDataGrid end;
+            end.resize(640, 300);
+            end.SetDataSource(large.Recordset());
+            for (int i = 0; i < widths.size(); ++i)
+                end.Columns().Item(i).SetWidth(widths[i]);
+            end.show();
+            QApplication::processEvents();
+            end.setFocus();
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_End, Qt::ControlModifier);
+            QApplication::sendEvent(&end, &press);
+            for (int i = 0; i < 3; ++i) {
+                QApplication::processEvents();
+                end.grab();
+            }
+            std::printf("%ld records, %ld held, %ld with their pictures\n", large.Recordset().fetchedRecordCount(),
+                large.Recordset().heldRecordCount(), large.Recordset().heldPictureRecordCount());
+            if (!end.grab().save(QString::fromLocal8Bit(argv[2])))
+                return 1;
+        }
     } catch (const data::DbError& error) {
         std::fprintf(stderr, "database error: %s\n", qPrintable(error.description()));
         return 1;
