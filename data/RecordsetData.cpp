@@ -27,6 +27,9 @@ bool isCarriedExactly(const FieldInfo& field)
 
 constexpr qsizetype never = std::numeric_limits<qsizetype>::max();
 
+// Rows up to this position are held even when passed over (without their pictures).
+constexpr qsizetype heldWhilePassing = 1000;
+
 } // namespace
 
 std::shared_ptr<RecordsetData> RecordsetData::open(std::shared_ptr<Session> session, ExecuteResult result,
@@ -531,7 +534,8 @@ bool RecordsetData::fetchUpTo(qsizetype row, qsizetype holdFrom, qsizetype pictu
             return false;
         }
         const qsizetype position = m_count;
-        const bool hold = !m_keyed || m_holdAll || position >= holdFrom;
+        // The first rows are held whatever reads them: a small set is never read twice.
+        const bool hold = !m_keyed || m_holdAll || position >= holdFrom || position < heldWhilePassing;
         const bool pictures = !m_keyed || m_holdAll || !m_hasPictures || position >= picturesFrom;
         QList<Variant> values;
         bool fetched = false;
