@@ -94,6 +94,55 @@ QString DateTimeText::format(const QDateTime& value)
     return value.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
 }
 
+void DateTimeText::formatMilliseconds(qint64 milliseconds, std::string& text)
+{
+    constexpr qint64 millisecondsPerDay = 86'400'000;
+    // 0001-01-01 and 10000-01-01 in days since 1970.
+    constexpr qint64 firstDay = -719'162;
+    constexpr qint64 endDay = 2'932'897;
+    qint64 days = milliseconds / millisecondsPerDay;
+    qint64 rest = milliseconds % millisecondsPerDay;
+    if (rest < 0) {
+        rest += millisecondsPerDay;
+        --days;
+    }
+    if (days < firstDay || days >= endDay) {
+        text = format(QDateTime::fromMSecsSinceEpoch(milliseconds, Qt::UTC)).toStdString();
+        return;
+    }
+    // The civil date of a day count, proleptic Gregorian (after Howard Hinnant's days_from_civil).
+    const qint64 shifted = days + 719'468;
+    const qint64 era = shifted / 146'097;
+    const qint64 dayOfEra = shifted - era * 146'097;
+    const qint64 yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36'524 - dayOfEra / 146'096) / 365;
+    const qint64 dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const qint64 monthIndex = (5 * dayOfYear + 2) / 153;
+    const int day = int(dayOfYear - (153 * monthIndex + 2) / 5 + 1);
+    const int month = int(monthIndex < 10 ? monthIndex + 3 : monthIndex - 9);
+    const int year = int(yearOfEra + era * 400 + (month <= 2 ? 1 : 0));
+    char buffer[24];
+    auto put = [&buffer](int at, int value, int digits) {
+        for (int i = digits - 1; i >= 0; --i) {
+            buffer[at + i] = char('0' + value % 10);
+            value /= 10;
+        }
+    };
+    put(0, year, 4);
+    buffer[4] = '-';
+    put(5, month, 2);
+    buffer[7] = '-';
+    put(8, day, 2);
+    buffer[10] = ' ';
+    put(11, int(rest / 3'600'000), 2);
+    buffer[13] = ':';
+    put(14, int(rest / 60'000 % 60), 2);
+    buffer[16] = ':';
+    put(17, int(rest / 1000 % 60), 2);
+    buffer[19] = '.';
+    put(20, int(rest % 1000), 3);
+    text.assign(buffer, 23);
+}
+
 bool DateTimeText::fromStored(const QString& text, QDateTime& result)
 {
     if (text.size() == 23 && text[4] == QLatin1Char('-') && text[10] == QLatin1Char(' ')) {

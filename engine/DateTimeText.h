@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <string>
 
 namespace glimora::engine {
 
@@ -18,6 +19,9 @@ public:
     // each with or without a time ('13:05', '13:05:10', '13:05:10.123', '1:05PM').
     static ParseResult parse(const QString& text, QDateTime& result);
     static QString format(const QDateTime& value);
+    // The same for a time in milliseconds since 1970 (counted as UTC), as UTF-8 into text,
+    // without building a date first (workbook imports).
+    static void formatMilliseconds(qint64 milliseconds, std::string& text);
     static bool fromStored(const QString& text, QDateTime& result);
     // The same from SQLite's UTF-8 bytes, without building a string first (result sets).
     static bool fromStoredUtf8(const char* text, int size, QDateTime& result);

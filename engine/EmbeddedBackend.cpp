@@ -9,6 +9,48 @@
 
 namespace glimora::engine {
 
+namespace {
+
+// Hands a whole table on as a sheet's cells: the names as the first row under a heading.
+void tableCells(const RowsetTable& table, bool headerRow, SheetCells& cells)
+{
+    const int firstRow = headerRow ? 1 : 0;
+    if (headerRow) {
+        for (int column = 0; column < table.columnNames.size(); ++column)
+            cells.text(0, column, table.columnNames[column].toStdString());
+    }
+    for (int row = 0; row < table.rows.size(); ++row) {
+        for (int column = 0; column < table.rows[row].size(); ++column) {
+            const data::Variant& value = table.rows[row][column];
+            switch (value.kind()) {
+            case data::Variant::Kind::Null:
+            case data::Variant::Kind::Empty:
+                break;
+            case data::Variant::Kind::String:
+                cells.text(row + firstRow, column, value.toString().toStdString());
+                break;
+            case data::Variant::Kind::DateTime: {
+                const QDateTime dateTime = value.toDateTime();
+                cells.dateTime(row + firstRow, column,
+                    QDateTime(dateTime.date(), dateTime.time(), Qt::UTC).toMSecsSinceEpoch());
+                break;
+            }
+            case data::Variant::Kind::Int16:
+            case data::Variant::Kind::Int32:
+            case data::Variant::Kind::Int64:
+            case data::Variant::Kind::Boolean:
+                cells.number(row + firstRow, column, double(value.toInt64()));
+                break;
+            default:
+                cells.number(row + firstRow, column, value.toDouble());
+                break;
+            }
+        }
+    }
+}
+
+} // namespace
+
 EmbeddedBackend::EmbeddedBackend(const QString& dataDirectory)
     : m_catalogue(std::make_shared<Catalogue>(dataDirectory))
     , m_rowsetReader(&WorkbookRowset::read)
@@ -19,6 +61,14 @@ EmbeddedBackend::EmbeddedBackend(const QString& dataDirectory)
 EmbeddedBackend::~EmbeddedBackend() = default;
 
 void EmbeddedBackend::setRowsetReader(RowsetReader reader)
+{
+    m_rowsetReader = [reader = std::move(reader)](
+                         const QString& path, const QString& sheet, bool headerRow, SheetCells& cells) {
+        tableCells(reader(path, sheet, headerRow), headerRow, cells);
+    };
+}
+
+void EmbeddedBackend::setRowsetCellReader(RowsetCellReader reader)
 {
     m_rowsetReader = std::move(reader);
 }

@@ -24,13 +24,15 @@ public:
     std::unique_ptr<data::BackendSession> open(
         const QString& connectionString, int connectionTimeoutSeconds) override;
 
-    // Replaces the reader of OPENROWSET workbooks (tests feed rows without a file).
+    // Replaces the reader of OPENROWSET workbooks (tests feed rows without a file): whole
+    // tables, or cells one by one as a workbook reader hands them on.
     void setRowsetReader(RowsetReader reader);
+    void setRowsetCellReader(RowsetCellReader reader);
     QString dataDirectory() const;
 
 private:
     std::shared_ptr<Catalogue> m_catalogue;
-    RowsetReader m_rowsetReader;
+    RowsetCellReader m_rowsetReader;
 };
 
 } // namespace glimora::engine

@@ -4,6 +4,7 @@
 #include "engine/BatchParser.h"
 #include "engine/DatabaseBackup.h"
 #include "engine/DateTimeText.h"
+#include "engine/RowsetLoader.h"
 #include "engine/ServedIndexes.h"
 #include "engine/SessionCursor.h"
 #include "engine/SqliteStatement.h"
@@ -60,27 +61,9 @@ QString literalOf(sqlite3_stmt* statement, int column)
     }
 }
 
-// A workbook cell as text: numbers in the shortest form that reads back as the same number.
-QString rowsetCellText(const data::Variant& value)
-{
-    switch (value.kind()) {
-    case data::Variant::Kind::String:
-        return value.toString();
-    case data::Variant::Kind::DateTime:
-        return DateTimeText::format(value.toDateTime());
-    case data::Variant::Kind::Int16:
-    case data::Variant::Kind::Int32:
-    case data::Variant::Kind::Int64:
-    case data::Variant::Kind::Boolean:
-        return QString::number(value.toInt64());
-    default:
-        return QString::number(value.toDouble(), 'g', QLocale::FloatingPointShortest);
-    }
-}
-
 } // namespace
 
-EmbeddedSession::EmbeddedSession(std::shared_ptr<Catalogue> catalogue, RowsetReader rowsetReader,
+EmbeddedSession::EmbeddedSession(std::shared_ptr<Catalogue> catalogue, RowsetCellReader rowsetReader,
     const LoginInfo& login, const QString& database, int busyTimeoutMs)
     : m_catalogue(std::move(catalogue))
     , m_rowsetReader(std::move(rowsetReader))
@@ -946,84 +929,24 @@ TableInfo EmbeddedSession::openRowset(const TableSource& source)
     if (path.contains(QChar(u'\0')))
         throw ServerError(
             7399, failure.arg(provider, QStringLiteral("The workbook's name holds a NUL character.")), 16);
-    RowsetTable rows;
-    try {
-        rows = m_rowsetReader(path, sheet, header);
-    } catch (const std::exception& error) {
-        throw ServerError(7399, failure.arg(provider, QString::fromUtf8(error.what())), 16);
-    }
-
     TableInfo info;
     info.name = QStringLiteral("openrowset");
     const QString table = QStringLiteral("\"__rowset_%1\"").arg(++m_rowsetCounter);
     info.sqlName = QStringLiteral("temp.") + table;
-    QStringList columns;
-    QStringList marks;
-    QList<bool> mixedColumns;
-    for (int c = 0; c < rows.columnNames.size(); ++c) {
-        // A column takes a type when all its values agree, as Jet guesses one. A column of
-        // several kinds is text, each value written as the cell holds it: any one type would
-        // misreport the others (a text below a number would read as 0).
-        SqlType type;
-        bool mixed = false;
-        for (const QList<data::Variant>& row : std::as_const(rows.rows)) {
-            if (c >= row.size() || row[c].isNull() || row[c].isEmpty())
-                continue;
-            const data::Variant::Kind kind = row[c].kind();
-            const SqlType cellType = kind == data::Variant::Kind::String ? SqlType::of(Base::NVarChar, 255)
-                : kind == data::Variant::Kind::DateTime                  ? SqlType::of(Base::DateTime)
-                                                                         : SqlType::of(Base::Float, 0, 53);
-            if (type.isKnown() && type.base != cellType.base)
-                mixed = true;
-            type = cellType;
-        }
-        mixedColumns.append(mixed);
-        info.columns.append(
-            { rows.columnNames[c], mixed ? SqlType::of(Base::NVarChar, 255) : type, false, false, false });
-        columns.append(Translator::quoteName(rows.columnNames[c]));
-        marks.append(QStringLiteral("?"));
-    }
-    m_database->execute(
-        QStringLiteral("CREATE TEMP TABLE %1(%2)").arg(table, columns.join(QStringLiteral(", "))));
+    // The rows go straight from the reader into the table, so the sheet is never held whole;
+    // a sheet that fails half-way leaves nothing.
     m_rowsets.append(table);
-    if (columns.isEmpty())
-        return info;
     m_database->execute(QStringLiteral("SAVEPOINT rowset"));
     try {
-        SqliteStatement insert(*m_database,
-            QStringLiteral("INSERT INTO temp.%1 VALUES(%2)").arg(table, marks.join(QStringLiteral(","))));
-        for (const QList<data::Variant>& row : std::as_const(rows.rows)) {
-            for (int c = 0; c < columns.size(); ++c) {
-                const data::Variant value = c < row.size() ? row[c] : data::Variant::null();
-                if (mixedColumns[c] && !value.isNull() && !value.isEmpty()) {
-                    insert.bindText(c + 1, rowsetCellText(value));
-                    continue;
-                }
-                switch (value.kind()) {
-                case data::Variant::Kind::String:
-                    insert.bindText(c + 1, value.toString());
-                    break;
-                case data::Variant::Kind::DateTime:
-                    insert.bindText(c + 1, DateTimeText::format(value.toDateTime()));
-                    break;
-                case data::Variant::Kind::Null:
-                case data::Variant::Kind::Empty:
-                    sqlite3_bind_null(insert.handle(), c + 1);
-                    break;
-                case data::Variant::Kind::Int16:
-                case data::Variant::Kind::Int32:
-                case data::Variant::Kind::Int64:
-                case data::Variant::Kind::Boolean:
-                    insert.bindInt(c + 1, value.toInt64());
-                    break;
-                default:
-                    sqlite3_bind_double(insert.handle(), c + 1, value.toDouble());
-                    break;
-                }
-            }
-            insert.step();
-            sqlite3_reset(insert.handle());
+        RowsetLoader loader(*m_database, table, path, header);
+        try {
+            m_rowsetReader(path, sheet, header, loader);
+        } catch (const ServerError&) {
+            throw;
+        } catch (const std::exception& error) {
+            throw ServerError(7399, failure.arg(provider, QString::fromUtf8(error.what())), 16);
         }
+        info.columns = loader.finish();
         m_database->execute(QStringLiteral("RELEASE rowset"));
     } catch (...) {
         sqlite3_exec(m_database->handle(), "ROLLBACK TO rowset; RELEASE rowset", nullptr, nullptr, nullptr);

@@ -24,7 +24,7 @@ namespace glimora::engine {
 class EmbeddedSession : public data::BackendSession, private TranslationContext
 {
 public:
-    EmbeddedSession(std::shared_ptr<Catalogue> catalogue, RowsetReader rowsetReader, const LoginInfo& login,
+    EmbeddedSession(std::shared_ptr<Catalogue> catalogue, RowsetCellReader rowsetReader, const LoginInfo& login,
         const QString& database, int busyTimeoutMs);
     ~EmbeddedSession() override;
 
@@ -93,7 +93,7 @@ private:
     std::optional<Value> serverFunction(const QString& name) override;
 
     std::shared_ptr<Catalogue> m_catalogue;
-    RowsetReader m_rowsetReader;
+    RowsetCellReader m_rowsetReader;
     LoginInfo m_login;
     QString m_host;
     int m_spid = 0;

@@ -4,10 +4,9 @@
 
 namespace glimora::engine {
 
-RowsetTable WorkbookRowset::read(const QString& path, const QString& sheet, bool headerRow)
+void WorkbookRowset::read(const QString& path, const QString& sheet, bool, SheetCells& cells)
 {
-    WorkbookTable table = readWorkbookSheet(path, sheet, headerRow);
-    return RowsetTable { std::move(table.columnNames), std::move(table.rows) };
+    readWorkbookSheet(path, sheet, cells);
 }
 
 } // namespace glimora::engine

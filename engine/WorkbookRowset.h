@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/RowsetTable.h"
+#include "engine/workbook/SheetCells.h"
 
 namespace glimora::engine {
 
@@ -9,7 +10,7 @@ namespace glimora::engine {
 class WorkbookRowset
 {
 public:
-    static RowsetTable read(const QString& path, const QString& sheet, bool headerRow);
+    static void read(const QString& path, const QString& sheet, bool headerRow, SheetCells& cells);
 };
 
 } // namespace glimora::engine

@@ -4,7 +4,7 @@
 
 namespace glimora::engine {
 
-RowsetTable WorkbookRowset::read(const QString& path, const QString&, bool)
+void WorkbookRowset::read(const QString& path, const QString&, bool, SheetCells&)
 {
     throw std::runtime_error(
         QStringLiteral("Cannot read the workbook '%1': this server was built without a workbook reader.")

@@ -1,15 +1,12 @@
 #include "engine/workbook/CellMessageReader.h"
 
 #include "engine/workbook/CellMessage.h"
-#include "engine/workbook/SheetTableBuilder.h"
+#include "engine/workbook/SheetCells.h"
 #include "engine/workbook/WorkbookError.h"
 
 #include <cstring>
-#include <QDateTime>
 
 namespace glimora::engine {
-
-using glimora::data::Variant;
 
 CellMessageReader::CellMessageReader(Source source, QString path)
     : m_source(std::move(source))
@@ -17,7 +14,7 @@ CellMessageReader::CellMessageReader(Source source, QString path)
 {
 }
 
-void CellMessageReader::readInto(SheetTableBuilder& builder, const QString& sheetName)
+void CellMessageReader::readInto(SheetCells& cells, const QString& sheetName)
 {
     for (;;) {
         const char kind = byte();
@@ -25,7 +22,8 @@ void CellMessageReader::readInto(SheetTableBuilder& builder, const QString& shee
             return;
         if (kind == CellMessage::failure) {
             const char failure = byte();
-            throwFailure(failure, text(), sheetName);
+            const std::string_view detail = text();
+            throwFailure(failure, QString::fromUtf8(detail.data(), qsizetype(detail.size())), sheetName);
         }
         if (kind != CellMessage::cell)
             throw WorkbookError::damaged(m_path, QStringLiteral("the reader sent nonsense"));
@@ -33,12 +31,11 @@ void CellMessageReader::readInto(SheetTableBuilder& builder, const QString& shee
         const quint16 column = value<quint16>();
         const char cellKind = byte();
         if (cellKind == CellMessage::number)
-            builder.setCell(row, column, Variant::fromDouble(value<double>()));
+            cells.number(row, column, value<double>());
         else if (cellKind == CellMessage::date)
-            builder.setCell(
-                row, column, Variant::fromDateTime(QDateTime::fromMSecsSinceEpoch(value<qint64>(), Qt::UTC)));
+            cells.dateTime(row, column, value<qint64>());
         else if (cellKind == CellMessage::text)
-            builder.setCell(row, column, Variant::fromString(text()));
+            cells.text(row, column, text());
         else
             throw WorkbookError::damaged(m_path, QStringLiteral("the reader sent nonsense"));
     }
@@ -68,8 +65,10 @@ void CellMessageReader::fill(char* target, qint64 size)
         if (m_position == m_available) {
             m_available = m_source(m_buffer, sizeof m_buffer);
             m_position = 0;
-            if (m_available <= 0)
+            if (m_available <= 0) {
+                m_sourceEnded = true;
                 throw WorkbookError::damaged(m_path, QStringLiteral("the reader stopped unexpectedly"));
+            }
         }
         const qint64 count = std::min(size, m_available - m_position);
         std::memcpy(target, m_buffer + m_position, size_t(count));
@@ -93,14 +92,19 @@ template <typename T> T CellMessageReader::value()
     return result;
 }
 
-QString CellMessageReader::text()
+std::string_view CellMessageReader::text()
 {
     const quint32 length = value<quint32>();
     if (length > 64 * 1024 * 1024)
         throw WorkbookError::damaged(m_path, QStringLiteral("the reader sent nonsense"));
-    QByteArray bytes(qsizetype(length), Qt::Uninitialized);
-    fill(bytes.data(), length);
-    return QString::fromUtf8(bytes);
+    if (m_available - m_position >= qint64(length)) {
+        const std::string_view inBuffer(m_buffer + m_position, length);
+        m_position += length;
+        return inBuffer;
+    }
+    m_longText.resize(length);
+    fill(m_longText.data(), length);
+    return m_longText;
 }
 
 } // namespace glimora::engine

@@ -32,9 +32,24 @@ SheetTableBuilder::SheetTableBuilder(QString path)
 {
 }
 
+void SheetTableBuilder::number(qint64 row, int column, double value)
+{
+    setCell(row, column, Variant::fromDouble(value));
+}
+
+void SheetTableBuilder::text(qint64 row, int column, std::string_view utf8)
+{
+    setCell(row, column, Variant::fromString(QString::fromUtf8(utf8.data(), qsizetype(utf8.size()))));
+}
+
+void SheetTableBuilder::dateTime(qint64 row, int column, qint64 millisecondsSinceEpoch)
+{
+    setCell(row, column, Variant::fromDateTime(QDateTime::fromMSecsSinceEpoch(millisecondsSinceEpoch, Qt::UTC)));
+}
+
 void SheetTableBuilder::setCell(qint64 row, int column, Variant value)
 {
-    if (row < 0 || row >= maximumRows || column < 0 || column >= maximumColumns)
+    if (!inSheet(row, column))
         throw WorkbookError::damaged(m_path, QStringLiteral("a cell lies outside the worksheet"));
     // An empty text is no value, as an empty cell.
     if (value.isNull() || value.isEmpty()

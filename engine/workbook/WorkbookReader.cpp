@@ -1,5 +1,6 @@
 #include "engine/workbook/WorkbookReader.h"
 
+#include "engine/workbook/SheetTableBuilder.h"
 #include "engine/workbook/XlsReader.h"
 #include "engine/workbook/XlsxReader.h"
 
@@ -17,6 +18,13 @@ const QByteArray zipSignature = QByteArrayLiteral("PK\x03\x04");
 
 WorkbookTable readWorkbookSheet(const QString& path, const QString& sheetName, bool headerRow)
 {
+    SheetTableBuilder builder(path);
+    readWorkbookSheet(path, sheetName, builder);
+    return builder.finish(headerRow);
+}
+
+void readWorkbookSheet(const QString& path, const QString& sheetName, SheetCells& cells)
+{
     QFile file(path);
     if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
         throw WorkbookError::missingFile(path);
@@ -24,9 +32,9 @@ WorkbookTable readWorkbookSheet(const QString& path, const QString& sheetName, b
     file.close();
 
     if (signature.startsWith(compoundFileSignature))
-        return XlsReader(path).read(sheetName, headerRow);
+        return XlsReader(path).read(sheetName, cells);
     if (signature.startsWith(zipSignature))
-        return XlsxReader(path).read(sheetName, headerRow);
+        return XlsxReader(path).read(sheetName, cells);
     if (signature.size() < compoundFileSignature.size())
         throw WorkbookError::damaged(path, QStringLiteral("the file is empty or too short"));
     throw WorkbookError::notAWorkbook(path);

@@ -24,4 +24,9 @@ struct WorkbookTable
 // password-protected workbook, or one beyond the reader's size limits.
 WorkbookTable readWorkbookSheet(const QString& path, const QString& sheetName, bool headerRow);
 
+class SheetCells;
+// The same without building the table: hands every cell to cells as it is read, the heading
+// row among them, so that memory does not grow with the sheet.
+void readWorkbookSheet(const QString& path, const QString& sheetName, SheetCells& cells);
+
 } // namespace glimora::engine

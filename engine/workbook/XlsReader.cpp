@@ -97,8 +97,14 @@ XlsReader::XlsReader(const QString& path, Isolation isolation)
 
 WorkbookTable XlsReader::read(const QString& sheetName, bool headerRow)
 {
-    const QByteArray nativePath = QFile::encodeName(m_path);
     SheetTableBuilder builder(m_path);
+    read(sheetName, builder);
+    return builder.finish(headerRow);
+}
+
+void XlsReader::read(const QString& sheetName, SheetCells& cells)
+{
+    const QByteArray nativePath = QFile::encodeName(m_path);
 
     if (m_isolation == Isolation::InProcess) {
         std::string messages;
@@ -114,8 +120,8 @@ WorkbookTable XlsReader::read(const QString& sheetName, bool headerRow)
                 return qint64(count);
             },
             m_path);
-        reader.readInto(builder, sheetName);
-        return builder.finish(headerRow);
+        reader.readInto(cells, sheetName);
+        return;
     }
 
     IsolatedChild child;
@@ -133,9 +139,11 @@ WorkbookTable XlsReader::read(const QString& sheetName, bool headerRow)
     CellMessageReader reader(
         [&child](char* buffer, qint64 size) { return child.read(buffer, size); }, m_path);
     try {
-        reader.readInto(builder, sheetName);
+        reader.readInto(cells, sheetName);
     } catch (const WorkbookError& error) {
-        if (error.reason() != WorkbookError::Reason::Damaged)
+        // A refusal of the cells' receiver: the child may still be writing; the destructor
+        // ends it.
+        if (error.reason() != WorkbookError::Reason::Damaged || !reader.sourceEnded())
             throw;
         // The stream broke off: the child's fate says why.
         if (child.fellSilent())
@@ -149,7 +157,6 @@ WorkbookTable XlsReader::read(const QString& sheetName, bool headerRow)
         throw;
     }
     child.wait();
-    return builder.finish(headerRow);
 }
 
 } // namespace glimora::engine

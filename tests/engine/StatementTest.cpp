@@ -1,4 +1,4 @@
-#include "engine/WorkbookRowset.h"
+#include "engine/workbook/WorkbookReader.h"
 #include "tests/engine/EngineTestSupport.h"
 #include "tests/engine/StationStatements.h"
 
@@ -29,8 +29,7 @@ QString secondBatch(const QString& database, const QString& workbook)
 // whose second cell is not empty.
 int expectedCatalogueRows(const QString& workbook)
 {
-    const engine::RowsetTable table
-        = engine::WorkbookRowset::read(workbook, QStringLiteral("contrast"), false);
+    const engine::WorkbookTable table = engine::readWorkbookSheet(workbook, QStringLiteral("contrast"), false);
     int count = 0;
     for (const QList<data::Variant>& row : table.rows) {
         const data::Variant& first = row.value(0);

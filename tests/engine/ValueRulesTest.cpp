@@ -51,6 +51,30 @@ TEST(DateLiteralTest, YearsBefore1753AreOutOfRange)
     EXPECT_EQ(DateTimeText::formatStyle(DateTimeText::fromDays(41272.5), 120), "2012-12-31 12:00:00");
 }
 
+TEST(DateLiteralTest, MillisecondsAreFormattedAsTheStoredText)
+{
+    // Across the calendar's corners: the first and last days, leap days of centuries, before 1970.
+    const QDateTime days[] = { QDateTime(QDate(1, 1, 1), QTime(0, 0), Qt::UTC),
+        QDateTime(QDate(1600, 2, 29), QTime(23, 59, 59, 999), Qt::UTC),
+        QDateTime(QDate(1899, 12, 30), QTime(0, 0), Qt::UTC),
+        QDateTime(QDate(1900, 2, 28), QTime(12, 0, 0, 5), Qt::UTC),
+        QDateTime(QDate(1969, 12, 31), QTime(23, 59, 59, 999), Qt::UTC),
+        QDateTime(QDate(1970, 1, 1), QTime(0, 0), Qt::UTC), QDateTime(QDate(2000, 2, 29), QTime(1, 2, 3), Qt::UTC),
+        QDateTime(QDate(2100, 3, 1), QTime(0, 0), Qt::UTC),
+        QDateTime(QDate(9999, 12, 31), QTime(23, 59, 59, 999), Qt::UTC) };
+    std::string text;
+    for (const QDateTime& day : days) {
+        DateTimeText::formatMilliseconds(day.toMSecsSinceEpoch(), text);
+        EXPECT_EQ(QString::fromStdString(text), DateTimeText::format(day));
+    }
+    for (qint64 milliseconds = -100'000'000'000'000LL; milliseconds < 200'000'000'000'000LL;
+         milliseconds += 7'777'777'777'777LL) {
+        DateTimeText::formatMilliseconds(milliseconds, text);
+        EXPECT_EQ(QString::fromStdString(text),
+            DateTimeText::format(QDateTime::fromMSecsSinceEpoch(milliseconds, Qt::UTC)));
+    }
+}
+
 TEST(CollationTest, IgnoresCaseAndTrailingBlanks)
 {
     EXPECT_EQ(SqlFunctions::compareText("sa", "SA"), 0);

@@ -1,3 +1,4 @@
+#include "engine/workbook/SheetCells.h"
 #include "tests/engine/EngineTestSupport.h"
 
 #include <QFile>
@@ -152,4 +153,66 @@ TEST_F(WorkbookImportTest, AColumnOfSeveralKindsReadsEveryValueAsTheCellHoldsIt)
         "insert inquiry(d1,d16,d26) select f1,'2024-01-02',f2 from openrowset('MicroSoft.Jet.OleDB.4.0',"
         "'Excel 5.0;HDR=no;Database=a.xls',[records$]) where f1='007'");
     EXPECT_EQ(column(*session, "select d1 from inquiry"), QStringList { "007" });
+}
+
+// The cells of a sheet go straight from the reader into the server; whatever stops the
+// reading half-way, nothing of the sheet arrives and the session goes on.
+TEST_F(WorkbookImportTest, AReaderThatFailsHalfWayImportsNothing)
+{
+    for (const bool serverFailure : { false, true }) {
+        m_backend->setRowsetCellReader(
+            [serverFailure](const QString&, const QString&, bool, engine::SheetCells& cells) {
+                for (int row = 0; row < 5000; ++row) {
+                    cells.text(row, 0, "name " + std::to_string(row));
+                    cells.number(row, 1, row);
+                }
+                if (serverFailure)
+                    cells.number(engine::SheetCells::maximumRows, 0, 1); // outside any sheet
+                throw std::runtime_error("The workbook 'x.xls' is damaged and cannot be read");
+            });
+        auto session = connect("sa", "Secret1", "nivo");
+        QString message;
+        EXPECT_EQ(errorOf(*session,
+                      "insert contrast(chna,nober) select f1,f2 from openrowset('Microsoft.Jet.OLEDB.4.0',"
+                      "'Excel 8.0;HDR=no;Database=x.xls',sheet1$)",
+                      &message),
+            7399);
+        EXPECT_NE(message.indexOf("x.xls"), -1) << message.toStdString();
+        EXPECT_EQ(column(*session, "select count(*) from contrast"), QStringList { "0" });
+        EXPECT_EQ(column(*session, "select @@trancount"), QStringList { "0" });
+        run(*session, "insert contrast(chna,nober) values('after',1)");
+        EXPECT_EQ(column(*session, "select count(*) from contrast"), QStringList { "1" });
+        run(*session, "delete contrast");
+    }
+}
+
+// Readers hand cells on mostly in order, but a sheet may list them in any order and twice.
+TEST_F(WorkbookImportTest, CellsInAnyOrderMakeTheSameTable)
+{
+    m_backend->setRowsetCellReader([](const QString&, const QString&, bool, engine::SheetCells& cells) {
+        cells.text(0, 0, "name");
+        cells.dateTime(0, 2, QDateTime(QDate(2024, 5, 6), QTime(7, 8, 9), Qt::UTC).toMSecsSinceEpoch());
+        cells.text(1, 0, "first");
+        cells.number(4, 1, 4.5);
+        cells.text(4, 0, "fourth");
+        cells.text(1, 0, "one"); // after later rows, replacing a value
+        cells.number(2, 3, 7); // a column no row had before
+        cells.text(3, 0, ""); // an empty text is no value
+        cells.number(1, 1, 0.1);
+        cells.text(2, 1, "x"); // a second kind in a column of numbers
+        cells.dateTime(6, 0, QDateTime(QDate(1, 1, 1), QTime(0, 0), Qt::UTC).toMSecsSinceEpoch());
+    });
+    auto session = connect("sa", "Secret1", "nivo");
+    const Rows rows = run(*session,
+        "select * from openrowset('MicroSoft.Jet.OleDB.4.0','Excel 5.0;HDR=yes;Database=a.xls',[records$])");
+    ASSERT_EQ(rows.fields.size(), 4);
+    EXPECT_EQ(rows.fields[0].name, "name");
+    EXPECT_EQ(rows.fields[1].name, "F2");
+    EXPECT_EQ(rows.fields[2].name, "2024-05-06 07:08:09");
+    EXPECT_EQ(rows.fields[3].name, "F4");
+    EXPECT_EQ(rows.fields[1].type, data::DataType::VarWChar);
+    const QList<QStringList> expected = { { "one", "0.1", "NULL", "NULL" }, { "NULL", "x", "NULL", "7" },
+        { "NULL", "NULL", "NULL", "NULL" }, { "fourth", "4.5", "NULL", "NULL" },
+        { "NULL", "NULL", "NULL", "NULL" }, { "0001-01-01 00:00:00.000", "NULL", "NULL", "NULL" } };
+    EXPECT_EQ(rows.rows, expected);
 }

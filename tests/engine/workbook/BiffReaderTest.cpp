@@ -242,3 +242,15 @@ TEST_F(BiffReaderTest, damagedRecordsAreRefusedNeverReadAsValues)
 }
 
 } // namespace
+
+// A cell past the sheet's last column stops the reading while the child still has much to
+// send; the child is then ended, not waited for (it would wait on the full pipe for ever).
+TEST_F(BiffReaderTest, aCellOutsideTheSheetFailsWhileTheChildStillWrites)
+{
+    BiffWriter writer;
+    writer.addSheet("sheet");
+    writer.addCell(W::numberRecord, W::number(0, 20000, 1));
+    for (quint16 row = 1; row < 30000; ++row)
+        writer.addCell(W::numberRecord, W::number(row, 0, row));
+    EXPECT_EQ(refusal(writer), WorkbookError::Reason::Damaged);
+}
