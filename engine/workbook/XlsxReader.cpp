@@ -4,6 +4,10 @@
 #include "engine/workbook/NumberFormat.h"
 #include "engine/workbook/SheetTableBuilder.h"
 
+#include <charconv>
+#include <limits>
+#include <optional>
+#include <QStringDecoder>
 #include <QDir>
 #include <QXmlStreamReader>
 
@@ -46,16 +50,53 @@ bool isTrue(QStringView value)
     return value == u"1" || value == u"true";
 }
 
-// Splits a reference such as "AB12" into a column and row counted from 0.
-bool parseCellReference(QStringView reference, int& column, qint64& row)
+std::string_view trimmed(std::string_view text)
 {
-    qsizetype i = 0;
-    qint64 columnNumber = 0;
-    for (; i < reference.size() && reference.at(i).isLetter() && i < 4; ++i)
-        columnNumber = columnNumber * 26 + (reference.at(i).toUpper().unicode() - 'A' + 1);
+    auto space = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
+    while (!text.empty() && space(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && space(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+// A whole decimal number, as a row number or a style index is written.
+bool parseInteger(std::string_view text, qint64& value)
+{
+    text = trimmed(text);
+    if (!text.empty() && text.front() == '+')
+        text.remove_prefix(1);
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return !text.empty() && error == std::errc() && end == text.data() + text.size();
+}
+
+// A number as a general XML reader would read it (a string that C++ cannot read goes to Qt).
+bool parseNumber(std::string_view text, double& value)
+{
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (!text.empty() && error == std::errc() && end == text.data() + text.size())
+        return true;
     bool ok = false;
-    const qint64 rowNumber = reference.mid(i).toLongLong(&ok);
-    if (i == 0 || !ok || rowNumber < 1 || columnNumber < 1
+    value = QString::fromUtf8(text.data(), qsizetype(text.size())).toDouble(&ok);
+    return ok;
+}
+
+// Splits a reference such as "AB12" into a column and row counted from 0.
+bool parseCellReference(std::string_view reference, int& column, qint64& row)
+{
+    size_t i = 0;
+    qint64 columnNumber = 0;
+    for (; i < reference.size() && i < 4; ++i) {
+        const char letter = reference[i];
+        if (letter >= 'a' && letter <= 'z')
+            columnNumber = columnNumber * 26 + (letter - 'a' + 1);
+        else if (letter >= 'A' && letter <= 'Z')
+            columnNumber = columnNumber * 26 + (letter - 'A' + 1);
+        else
+            break;
+    }
+    qint64 rowNumber = 0;
+    if (i == 0 || !parseInteger(reference.substr(i), rowNumber) || rowNumber < 1 || columnNumber < 1
         || columnNumber > SheetTableBuilder::maximumColumns)
         return false;
     column = int(columnNumber - 1);
@@ -87,6 +128,22 @@ QString decodeEscapes(const QString& text)
     return result;
 }
 
+// The same for UTF-8 text; most texts hold no "_x" and pass untouched.
+const std::string& decodeEscapes(const std::string& text, std::string& decoded)
+{
+    if (text.find("_x") == std::string::npos)
+        return text;
+    const QByteArray bytes
+        = decodeEscapes(QString::fromUtf8(text.data(), qsizetype(text.size()))).toUtf8();
+    decoded.assign(bytes.constData(), size_t(bytes.size()));
+    return decoded;
+}
+
+QString toQString(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
+}
+
 } // namespace
 
 XlsxReader::XlsxReader(const QString& path, ZipPackage::Limits limits)
@@ -97,6 +154,13 @@ XlsxReader::XlsxReader(const QString& path, ZipPackage::Limits limits)
 
 WorkbookTable XlsxReader::read(const QString& sheetName, bool headerRow)
 {
+    SheetTableBuilder builder(m_path);
+    read(sheetName, builder);
+    return builder.finish(headerRow);
+}
+
+void XlsxReader::read(const QString& sheetName, SheetCells& cells)
+{
     const QString workbookPart = findWorkbookPart();
     const QString sheetPart = findSheetPart(workbookPart, sheetName);
     for (const Relationship& relationship : readRelationships(workbookPart)) {
@@ -105,9 +169,7 @@ WorkbookTable XlsxReader::read(const QString& sheetName, bool headerRow)
         else if (relationship.type.endsWith(stylesType))
             readStyles(relationship.target);
     }
-    SheetTableBuilder builder(m_path);
-    readSheet(sheetPart, builder);
-    return builder.finish(headerRow);
+    readSheet(sheetPart, cells);
 }
 
 void XlsxReader::parsePart(const QString& part, const std::function<void(QXmlStreamReader&)>& onToken)
@@ -136,6 +198,30 @@ void XlsxReader::parsePart(const QString& part, const std::function<void(QXmlStr
     });
     if (!finished)
         throw WorkbookError::damaged(m_path, QStringLiteral("%1 ends too early").arg(part));
+}
+
+void XlsxReader::scanPart(
+    const QString& part, const std::function<void(XmlScanner&, XmlScanner::Token)>& onToken)
+{
+    XmlScanner scanner(m_path, part);
+    // XML may come in UTF-16 too, told by its byte order mark; the scanner reads UTF-8.
+    std::optional<QStringDecoder> utf16;
+    bool first = true;
+    m_package.readChunks(part, [&](QByteArrayView chunk) {
+        if (first && chunk.size() >= 2 && (chunk.startsWith("\xFF\xFE") || chunk.startsWith("\xFE\xFF")))
+            utf16.emplace(chunk.startsWith("\xFF\xFE") ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE);
+        first = false;
+        if (utf16) {
+            const QByteArray utf8 = QString(utf16->decode(chunk)).toUtf8();
+            scanner.append(std::string_view(utf8.constData(), size_t(utf8.size())));
+        } else {
+            scanner.append(std::string_view(chunk.data(), size_t(chunk.size())));
+        }
+        for (XmlScanner::Token token = scanner.next(); token != XmlScanner::Token::NeedMore;
+             token = scanner.next())
+            onToken(scanner, token);
+    });
+    scanner.finish();
 }
 
 QHash<QString, XlsxReader::Relationship> XlsxReader::readRelationships(const QString& part)
@@ -200,27 +286,32 @@ QString XlsxReader::findSheetPart(const QString& workbookPart, const QString& sh
 
 void XlsxReader::readSharedStrings(const QString& part)
 {
-    QString text;
+    std::string text;
+    std::string decoded;
     int phoneticDepth = 0; // furigana runs (<rPh>) are not part of the text
     bool inText = false;
-    parsePart(part, [&](QXmlStreamReader& xml) {
-        if (xml.isStartElement()) {
-            if (xml.name() == u"si")
+    scanPart(part, [&](XmlScanner& xml, XmlScanner::Token token) {
+        const std::string_view name = xml.name();
+        if (token == XmlScanner::Token::StartElement) {
+            if (name == "si") {
                 text.clear();
-            else if (xml.name() == u"rPh")
+                if (xml.selfClosing())
+                    m_sharedStrings.push_back(std::string());
+            } else if (name == "rPh" && !xml.selfClosing()) {
                 ++phoneticDepth;
-            else if (xml.name() == u"t" && phoneticDepth == 0)
+            } else if (name == "t" && phoneticDepth == 0 && !xml.selfClosing()) {
                 inText = true;
-        } else if (xml.isCharacters()) {
+            }
+        } else if (token == XmlScanner::Token::Text) {
             if (inText)
-                text += xml.text();
-        } else if (xml.isEndElement()) {
-            if (xml.name() == u"t")
+                xml.appendText(text);
+        } else if (token == XmlScanner::Token::EndElement) {
+            if (name == "t")
                 inText = false;
-            else if (xml.name() == u"rPh")
+            else if (name == "rPh")
                 --phoneticDepth;
-            else if (xml.name() == u"si")
-                m_sharedStrings.append(decodeEscapes(text));
+            else if (name == "si")
+                m_sharedStrings.push_back(decodeEscapes(text, decoded));
         }
     });
 }
@@ -251,130 +342,160 @@ void XlsxReader::readStyles(const QString& part)
     }
 }
 
-void XlsxReader::readSheet(const QString& part, SheetTableBuilder& builder)
+void XlsxReader::readSheet(const QString& part, SheetCells& cells)
 {
     qint64 row = -1;
     int nextColumn = 0;
     int column = 0;
     CellType type = CellType::Number;
     int style = 0;
-    QString text;
+    std::string text;
+    std::string attribute;
     bool hasValue = false;
     bool inValue = false;
     bool inInlineString = false;
     int phoneticDepth = 0;
 
-    parsePart(part, [&](QXmlStreamReader& xml) {
-        if (xml.isStartElement()) {
-            const QStringView name = xml.name();
-            if (name == u"row") {
-                const QStringView number = xml.attributes().value(QLatin1StringView("r"));
-                bool ok = true;
-                row = number.isEmpty() ? row + 1 : number.toLongLong(&ok) - 1;
-                if (!ok || row < 0)
-                    throw WorkbookError::damaged(m_path, QStringLiteral("a row has no valid number"));
-                nextColumn = 0;
-            } else if (name == u"c") {
-                const QXmlStreamAttributes attributes = xml.attributes();
-                const QStringView reference = attributes.value(QLatin1StringView("r"));
+    auto endCell = [&]() {
+        if (row < 0)
+            throw WorkbookError::damaged(m_path, QStringLiteral("a cell lies outside any row"));
+        if (hasValue)
+            handCell(cells, row, column, type, style, text);
+        nextColumn = column + 1;
+    };
+
+    scanPart(part, [&](XmlScanner& xml, XmlScanner::Token token) {
+        const std::string_view name = xml.name();
+        if (token == XmlScanner::Token::StartElement) {
+            if (name == "c") {
+                attribute.clear();
                 qint64 cellRow = row;
                 column = nextColumn;
-                if (!reference.isEmpty() && !parseCellReference(reference, column, cellRow))
+                if (xml.attribute("r", attribute) && !attribute.empty()
+                    && !parseCellReference(attribute, column, cellRow))
                     throw WorkbookError::damaged(
-                        m_path, QStringLiteral("bad cell reference %1").arg(reference));
+                        m_path, QStringLiteral("bad cell reference %1").arg(toQString(attribute)));
                 if (cellRow != row)
                     throw WorkbookError::damaged(
-                        m_path, QStringLiteral("cell %1 outside its row").arg(reference));
-                type = cellTypeOf(attributes.value(QLatin1StringView("t")));
-                style = attributes.value(QLatin1StringView("s")).toInt();
-                text.resize(0); // keeps its buffer for the next cell
+                        m_path, QStringLiteral("cell %1 outside its row").arg(toQString(attribute)));
+                attribute.clear();
+                xml.attribute("t", attribute);
+                type = cellTypeOf(attribute);
+                attribute.clear();
+                qint64 styleNumber = 0;
+                style = xml.attribute("s", attribute) && parseInteger(attribute, styleNumber)
+                        && styleNumber >= 0 && styleNumber <= std::numeric_limits<int>::max()
+                    ? int(styleNumber)
+                    : 0;
+                text.clear(); // keeps its buffer for the next cell
                 hasValue = false;
-            } else if (name == u"v") {
-                inValue = true;
+                if (xml.selfClosing())
+                    endCell();
+            } else if (name == "v") {
+                inValue = !xml.selfClosing();
                 hasValue = true;
-            } else if (name == u"is") {
-                inInlineString = true;
-                hasValue = true;
-            } else if (name == u"rPh") {
-                ++phoneticDepth;
-            } else if (name == u"t" && inInlineString && phoneticDepth == 0) {
-                inValue = true;
-            }
-        } else if (xml.isCharacters()) {
-            if (inValue)
-                text += xml.text();
-        } else if (xml.isEndElement()) {
-            const QStringView name = xml.name();
-            if (name == u"v" || name == u"t") {
-                inValue = false;
-            } else if (name == u"is") {
-                inInlineString = false;
-            } else if (name == u"rPh") {
-                --phoneticDepth;
-            } else if (name == u"c") {
+            } else if (name == "row") {
+                attribute.clear();
+                qint64 number = 0;
+                if (!xml.attribute("r", attribute) || attribute.empty())
+                    number = row + 2;
+                else if (!parseInteger(attribute, number))
+                    number = 0;
+                row = number - 1;
                 if (row < 0)
-                    throw WorkbookError::damaged(m_path, QStringLiteral("a cell lies outside any row"));
-                if (hasValue)
-                    builder.setCell(row, column, cellValue(type, style, text));
-                nextColumn = column + 1;
+                    throw WorkbookError::damaged(m_path, QStringLiteral("a row has no valid number"));
+                nextColumn = 0;
+            } else if (name == "is") {
+                inInlineString = !xml.selfClosing();
+                hasValue = true;
+            } else if (name == "rPh") {
+                if (!xml.selfClosing())
+                    ++phoneticDepth;
+            } else if (name == "t" && inInlineString && phoneticDepth == 0) {
+                inValue = !xml.selfClosing();
+            }
+        } else if (token == XmlScanner::Token::Text) {
+            if (inValue)
+                xml.appendText(text);
+        } else {
+            if (name == "v" || name == "t") {
+                inValue = false;
+            } else if (name == "c") {
+                endCell();
+            } else if (name == "is") {
+                inInlineString = false;
+            } else if (name == "rPh") {
+                --phoneticDepth;
             }
         }
     });
 }
 
-XlsxReader::CellType XlsxReader::cellTypeOf(QStringView attribute)
+XlsxReader::CellType XlsxReader::cellTypeOf(std::string_view attribute)
 {
-    if (attribute.isEmpty() || attribute == u"n")
+    if (attribute.empty() || attribute == "n")
         return CellType::Number;
-    if (attribute == u"s")
+    if (attribute == "s")
         return CellType::SharedString;
-    if (attribute == u"inlineStr")
+    if (attribute == "inlineStr")
         return CellType::InlineString;
-    if (attribute == u"str")
+    if (attribute == "str")
         return CellType::FormulaString;
-    if (attribute == u"b")
+    if (attribute == "b")
         return CellType::Boolean;
-    if (attribute == u"e")
+    if (attribute == "e")
         return CellType::Error;
-    if (attribute == u"d")
+    if (attribute == "d")
         return CellType::Date;
     return CellType::Number;
 }
 
-Variant XlsxReader::cellValue(CellType type, int style, const QString& text) const
+void XlsxReader::handCell(
+    SheetCells& cells, qint64 row, int column, CellType type, int style, const std::string& text)
 {
     if (type == CellType::SharedString) {
-        bool ok = false;
-        const qsizetype index = text.toLongLong(&ok);
-        if (!ok || index < 0 || index >= m_sharedStrings.size())
+        qint64 index = 0;
+        if (!parseInteger(text, index) || index < 0 || size_t(index) >= m_sharedStrings.size())
             throw WorkbookError::damaged(m_path, QStringLiteral("a cell names a missing shared text"));
-        return Variant::fromString(m_sharedStrings.at(index));
+        cells.text(row, column, m_sharedStrings[size_t(index)]);
+        return;
     }
-    if (type == CellType::InlineString || type == CellType::FormulaString)
-        return Variant::fromString(decodeEscapes(text));
+    if (type == CellType::InlineString || type == CellType::FormulaString) {
+        cells.text(row, column, decodeEscapes(text, m_decoded));
+        return;
+    }
     if (type == CellType::Error)
-        return Variant::null();
+        return;
     if (type == CellType::Date) {
-        QDateTime dateTime = QDateTime::fromString(text.trimmed(), Qt::ISODateWithMs);
-        if (!dateTime.isValid())
-            return Variant::fromString(text);
-        if (dateTime.timeSpec() == Qt::LocalTime)
-            dateTime = QDateTime(dateTime.date(), dateTime.time(), Qt::UTC);
-        return Variant::fromDateTime(dateTime);
+        const QDateTime dateTime = QDateTime::fromString(toQString(trimmed(text)), Qt::ISODateWithMs);
+        if (!dateTime.isValid()) {
+            cells.text(row, column, text);
+            return;
+        }
+        // The wall-clock time as written, whatever offset it names.
+        cells.dateTime(
+            row, column, QDateTime(dateTime.date(), dateTime.time(), Qt::UTC).toMSecsSinceEpoch());
+        return;
     }
-    bool ok = false;
-    const QStringView digits = QStringView(text).trimmed();
-    const double number = digits.toDouble(&ok);
-    if (!ok)
-        return digits.isEmpty() ? Variant::null() : Variant::fromString(text);
-    if (type == CellType::Boolean)
-        return Variant::fromDouble(number != 0.0 ? 1.0 : 0.0);
+    const std::string_view digits = trimmed(text);
+    double number = 0;
+    if (!parseNumber(digits, number)) {
+        if (!digits.empty())
+            cells.text(row, column, text);
+        return;
+    }
+    if (type == CellType::Boolean) {
+        cells.number(row, column, number != 0.0 ? 1.0 : 0.0);
+        return;
+    }
     if (style >= 0 && style < m_dateStyles.size() && m_dateStyles.at(style)) {
         const QDateTime dateTime = ExcelDate::fromSerial(number, m_date1904);
-        if (dateTime.isValid())
-            return Variant::fromDateTime(dateTime);
+        if (dateTime.isValid()) {
+            cells.dateTime(row, column, dateTime.toMSecsSinceEpoch());
+            return;
+        }
     }
-    return Variant::fromDouble(number);
+    cells.number(row, column, number);
 }
 
 } // namespace glimora::engine
