@@ -9,6 +9,7 @@
 #include <cstring>
 #include <limits>
 #include <QByteArray>
+#include <QLocale>
 #include <QRegularExpression>
 #include <QString>
 #include <sqlite3.h>
@@ -126,6 +127,31 @@ QString numberText(double value)
     return QString::number(value, 'g', 15);
 }
 
+// "yyyy-MM-dd HH:mm:ss.zzz" of a valid date-time within datetime's range (1753 to 9999).
+bool isStoredDateTime(const char* text, int size)
+{
+    if (size != 23)
+        return false;
+    auto number = [text](int from, int length) {
+        int value = 0;
+        for (int i = from; i < from + length; ++i) {
+            if (text[i] < '0' || text[i] > '9')
+                return -1;
+            value = value * 10 + (text[i] - '0');
+        }
+        return value;
+    };
+    if (text[4] != '-' || text[7] != '-' || text[10] != ' ' || text[13] != ':' || text[16] != ':'
+        || text[19] != '.')
+        return false;
+    const int year = number(0, 4);
+    const int hour = number(11, 2);
+    const int minute = number(14, 2);
+    const int second = number(17, 2);
+    return year >= 1753 && QDate::isValid(year, number(5, 2), number(8, 2)) && hour >= 0 && hour < 24
+        && minute >= 0 && minute < 60 && second >= 0 && second < 60 && number(20, 3) >= 0;
+}
+
 // Converts one value to a column type; `store` marks an assignment to a column, where
 // text that does not fit fails instead of being cut.
 void convertValue(
@@ -134,6 +160,19 @@ void convertValue(
     const int type = sqlite3_value_type(value);
     if (type == SQLITE_NULL) {
         sqlite3_result_null(context);
+        return;
+    }
+    // The common cases of an import go without a detour through QString: a text that fits its
+    // column, and a date-time as the engine stores it, pass unchanged. (Every character takes
+    // at least one UTF-8 byte per byte it counts in a column's length.)
+    if (type == SQLITE_TEXT && target.isText() && target.base != Base::Char && target.base != Base::NChar
+        && (target.length == SqlType::MaxLength || sqlite3_value_bytes(value) <= target.length)) {
+        sqlite3_result_value(context, value);
+        return;
+    }
+    if (type == SQLITE_TEXT && target.base == Base::DateTime
+        && isStoredDateTime(reinterpret_cast<const char*>(sqlite3_value_text(value)), sqlite3_value_bytes(value))) {
+        sqlite3_result_value(context, value);
         return;
     }
     const QString sourceName = type == SQLITE_INTEGER ? QStringLiteral("int")
@@ -754,6 +793,19 @@ int collate(void*, int leftLength, const void* leftData, int rightLength, const 
     return leftLength < rightLength ? -1 : leftLength > rightLength ? 1 : 0;
 }
 
+// glimora_cell_text(x): a workbook number in a column of several kinds, written as the cell
+// holds it: the shortest text that reads back as the same number.
+void cellTextFunction(sqlite3_context* context, int, sqlite3_value** arguments)
+{
+    if (sqlite3_value_type(arguments[0]) != SQLITE_FLOAT) {
+        sqlite3_result_value(context, arguments[0]);
+        return;
+    }
+    const QByteArray text
+        = QByteArray::number(sqlite3_value_double(arguments[0]), 'g', QLocale::FloatingPointShortest);
+    sqlite3_result_text(context, text.constData(), int(text.size()), SQLITE_TRANSIENT);
+}
+
 void define(sqlite3* db, const char* name, int arguments,
     void (*function)(sqlite3_context*, int, sqlite3_value**), bool deterministic = true)
 {
@@ -769,6 +821,7 @@ void SqlFunctions::install(sqlite3* db)
     DecimalFunctions::install(db);
     DateFunctions::install(db);
     define(db, "tsql_convert", 7, convertFunction);
+    define(db, "glimora_cell_text", 1, cellTextFunction);
     define(db, "tsql_format_datetime", 2, formatDateTimeFunction);
     define(db, "tsql_add", 2, addFunction);
     define(db, "tsql_dateadd_days", 2, addDaysFunction);
