@@ -3,9 +3,15 @@
 // .import of the same rows as CSV. Prints the times and their ratios.
 //
 //   glimora_engine_bench [rows...]        (default: 100000 1000000)
+// The import is always of 100,000 rows of ten columns (65,535 for .xls, a sheet's limit), and
+// its peak memory is measured for a quarter of them and all of them. For a profiler:
+//   glimora_engine_bench --write-workbooks <folder>   (records.xlsx, records.xls and their CSV)
+//   glimora_engine_bench --import-peak <workbook>     (one import; prints peak memory in kB)
+//   glimora_engine_bench --import-file <workbook> <csv>   (another writer's 100,000 rows)
 #include "data/DbError.h"
 #include "engine/EmbeddedBackend.h"
 #include "engine/SqlFunctions.h"
+#include "engine/workbook/SheetCells.h"
 #include "engine/workbook/WorkbookReader.h"
 #include "tests/engine/workbook/BiffWriter.h"
 
@@ -19,6 +25,7 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <sqlite3.h>
+#include <sys/resource.h>
 #include <zip.h>
 
 using namespace glimora;
@@ -102,23 +109,63 @@ void addZipEntry(zip_t* archive, const char* name, const QByteArray& content)
     zip_file_add(archive, name, source, ZIP_FL_OVERWRITE);
 }
 
-// A plain .xlsx with one sheet "records": text, number and text columns, inline strings.
+// A sheet "records" of ten columns as an .xlsx as Excel writes it (shared texts, numbers, a
+// date column with a date format), and the same rows as CSV.
 void writeWorkbook(const QString& path, const QString& csvPath, int rows)
 {
-    QByteArray sheet = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><worksheet "
+    static const char* const categories[] = { "西药", "中成药", "检查", "化验", "治疗" };
+    QStringList strings;
+    QHash<QString, int> index;
+    auto shared = [&](const QString& text) {
+        const auto found = index.constFind(text);
+        if (found != index.constEnd())
+            return *found;
+        strings.append(text);
+        return index[text] = int(strings.size() - 1);
+    };
+    QByteArray sheet = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<worksheet "
                        "xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetData>";
     QByteArray csv;
-    for (int i = 1; i <= rows; ++i) {
-        const QByteArray name = "Name " + QByteArray::number(i);
-        const QByteArray code = "C" + QByteArray::number(i % 977);
-        const QByteArray number = QByteArray::number(i % 1000);
-        sheet += "<row r=\"" + QByteArray::number(i) + "\"><c r=\"A" + QByteArray::number(i)
-            + "\" t=\"inlineStr\"><is><t>" + name + "</t></is></c><c r=\"B" + QByteArray::number(i) + "\"><v>"
-            + number + "</v></c><c r=\"C" + QByteArray::number(i) + "\" t=\"inlineStr\"><is><t>" + code
-            + "</t></is></c></row>";
-        csv += name + "," + number + "," + code + "\n";
+    static const char* const letters = "ABCDEFGHIJ";
+    for (int i = 0; i < rows; ++i) {
+        const QString texts[] = { QStringLiteral("Name %1").arg(i + 1), QString::fromUtf8(categories[i % 5]),
+            QStringLiteral("C%1").arg(i % 977, 5, 10, QLatin1Char('0')), QStringLiteral("盒"),
+            QStringLiteral("Maker %1").arg(i % 211), QStringLiteral("Remark %1").arg(i % 13) };
+        const double amount = i % 1000;
+        const double price = (i % 100000) / 100.0;
+        const int serial = 40909 + i % 3650;
+        const QByteArray row = QByteArray::number(i + 1);
+        sheet += "<row r=\"" + row + "\" spans=\"1:10\">";
+        auto textCell = [&](int column, const QString& text) {
+            sheet += QByteArray("<c r=\"") + letters[column] + row + "\" t=\"s\"><v>"
+                + QByteArray::number(shared(text)) + "</v></c>";
+        };
+        auto numberCell = [&](int column, const QByteArray& value, const char* style) {
+            sheet += QByteArray("<c r=\"") + letters[column] + row + "\"" + style + "><v>" + value + "</v></c>";
+        };
+        for (int c = 0; c < 5; ++c)
+            textCell(c, texts[c]);
+        numberCell(5, QByteArray::number(serial), " s=\"1\"");
+        numberCell(6, QByteArray::number(amount), "");
+        numberCell(7, QByteArray::number(price, 'g', 15), "");
+        numberCell(8, QByteArray::number(price * 2, 'g', 15), "");
+        textCell(9, texts[5]);
+        sheet += "</row>";
+        const QDate date = QDate(1899, 12, 30).addDays(serial);
+        csv += (QStringList { texts[0], texts[1], texts[2], texts[3], texts[4],
+                    date.toString(Qt::ISODate) + QStringLiteral(" 00:00:00"), QString::number(amount),
+                    QString::number(price, 'g', 15), QString::number(price * 2, 'g', 15), texts[5] }
+                    .join(QLatin1Char(','))
+            + QLatin1Char('\n'))
+                   .toUtf8();
     }
     sheet += "</sheetData></worksheet>";
+    QByteArray sst = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<sst "
+                     "xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" count=\""
+        + QByteArray::number(rows * 6) + "\" uniqueCount=\"" + QByteArray::number(strings.size()) + "\">";
+    for (const QString& text : std::as_const(strings))
+        sst += "<si><t>" + text.toUtf8() + "</t></si>";
+    sst += "</sst>";
     int error = 0;
     zip_t* archive = zip_open(QFile::encodeName(path).constData(), ZIP_CREATE | ZIP_TRUNCATE, &error);
     addZipEntry(archive, "[Content_Types].xml",
@@ -131,6 +178,10 @@ void writeWorkbook(const QString& path, const QString& csvPath, int rows)
         "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml\"/>"
         "<Override PartName=\"/xl/worksheets/sheet1.xml\" "
         "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml\"/>"
+        "<Override PartName=\"/xl/sharedStrings.xml\" "
+        "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.sharedStrings+xml\"/>"
+        "<Override PartName=\"/xl/styles.xml\" "
+        "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.styles+xml\"/>"
         "</Types>");
     addZipEntry(archive, "_rels/.rels",
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Relationships "
@@ -150,7 +201,18 @@ void writeWorkbook(const QString& path, const QString& csvPath, int rows)
         "<Relationship Id=\"rId1\" "
         "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet\" "
         "Target=\"worksheets/sheet1.xml\"/>"
+        "<Relationship Id=\"rId2\" "
+        "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/sharedStrings\" "
+        "Target=\"sharedStrings.xml\"/>"
+        "<Relationship Id=\"rId3\" "
+        "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/styles\" "
+        "Target=\"styles.xml\"/>"
         "</Relationships>");
+    addZipEntry(archive, "xl/styles.xml",
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?><styleSheet "
+        "xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><cellXfs count=\"2\">"
+        "<xf numFmtId=\"0\"/><xf numFmtId=\"14\" applyNumberFormat=\"1\"/></cellXfs></styleSheet>");
+    addZipEntry(archive, "xl/sharedStrings.xml", sst);
     addZipEntry(archive, "xl/worksheets/sheet1.xml", sheet);
     zip_close(archive);
     QFile file(csvPath);
@@ -254,12 +316,10 @@ void writeXlsWorkbook(const QString& path, const QString& csvPath, int rows)
     csvFile.write(csv);
 }
 
-// Imports the sheet through the engine and the CSV through sqlite3; prints both and the ratio.
-void timeImport(
-    const QString& label, const QString& workbook, const QString& csv, int rows, const QStringList& columns)
+const QStringList importColumns = { "d1", "d2", "d3", "d4", "d5", "d16", "d21", "d26", "d27", "d6" };
+
+std::unique_ptr<data::BackendSession> importDatabase(engine::EmbeddedBackend& backend)
 {
-    QTemporaryDir directory;
-    engine::EmbeddedBackend backend(directory.filePath("sqldata"));
     auto session = backend.open(QString::fromLatin1(Connection).replace("Database=nivo", "Database="), 0);
     session->execute("create database nivo", 0);
     session->execute(
@@ -268,20 +328,44 @@ void timeImport(
         "d21 decimal(18,0) null,d26 decimal(18,2) null,d27 decimal(18,2) null,"
         "d60 decimal(18,0) not null primary key identity(1,1))",
         0);
+    return session;
+}
+
+qint64 importWorkbook(data::BackendSession& session, const QString& workbook, const QStringList& columns)
+{
     QStringList sources;
     for (int i = 1; i <= columns.size(); ++i)
         sources.append(QStringLiteral("f%1").arg(i));
+    return session
+        .execute(QStringLiteral("insert inquiry(%1) select %2 from openrowset('MicroSoft.Jet.OleDB.4.0',"
+                                "'Excel 5.0;HDR=no;Database=%3',records$)")
+                     .arg(columns.join(','), sources.join(','), workbook),
+            0)
+        .rowsAffected;
+}
+
+// Imports the sheet through the engine and the CSV through sqlite3; prints both and the ratio.
+void timeImport(
+    const QString& label, const QString& workbook, const QString& csv, int rows, const QStringList& columns)
+{
+    QTemporaryDir directory;
+    engine::EmbeddedBackend backend(directory.filePath("sqldata"));
+    auto session = importDatabase(backend);
     QElapsedTimer timer;
     timer.start();
-    const qsizetype readRows
-        = engine::readWorkbookSheet(workbook, QStringLiteral("records"), false).rows.size();
+    // Reads every cell and keeps none, as the import does.
+    struct Counter : engine::SheetCells
+    {
+        qint64 rows = 0;
+        void number(qint64 row, int, double) override { rows = std::max(rows, row + 1); }
+        void text(qint64 row, int, std::string_view) override { rows = std::max(rows, row + 1); }
+        void dateTime(qint64 row, int, qint64) override { rows = std::max(rows, row + 1); }
+    } counter;
+    engine::readWorkbookSheet(workbook, QStringLiteral("records"), counter);
+    const qint64 readRows = counter.rows;
     const double reader = double(timer.nsecsElapsed()) / 1e6;
     timer.restart();
-    const data::ExecuteResult result = session->execute(
-        QStringLiteral("insert inquiry(%1) select %2 from openrowset('MicroSoft.Jet.OleDB.4.0',"
-                       "'Excel 5.0;HDR=no;Database=%3',records$)")
-            .arg(columns.join(','), sources.join(','), workbook),
-        0);
+    const qint64 imported = importWorkbook(*session, workbook, columns);
     const double engine = double(timer.nsecsElapsed()) / 1e6;
 
     const QString plainFile = directory.filePath("plain.sqlite");
@@ -300,8 +384,21 @@ void timeImport(
         "\nImport of %d %s rows (%lld columns): engine %.0f ms (%lld rows), sqlite3 .import of the CSV "
         "%.0f ms, ratio %.2f; the workbook reader alone %.0f ms (%lld rows)\n",
         rows, label.toUtf8().constData(), static_cast<long long>(columns.size()), engine,
-        static_cast<long long>(result.rowsAffected), baseline, engine / baseline, reader,
+        static_cast<long long>(imported), baseline, engine / baseline, reader,
         static_cast<long long>(readRows));
+}
+
+// Runs the import alone in a process of its own (this program with --import-peak) and returns
+// its peak resident memory and that of its largest child (the .xls reader), in MB.
+QPair<double, double> importPeak(const QString& workbook)
+{
+    QProcess process;
+    process.start(QCoreApplication::applicationFilePath(), { "--import-peak", workbook });
+    process.waitForFinished(-1);
+    const QList<QByteArray> fields = process.readAllStandardOutput().trimmed().split(' ');
+    if (fields.size() != 2)
+        return { -1, -1 };
+    return { fields[0].toDouble() / 1024, fields[1].toDouble() / 1024 };
 }
 
 void benchmarkImport(int rows)
@@ -310,15 +407,51 @@ void benchmarkImport(int rows)
     const QString workbook = directory.filePath("records.xlsx");
     const QString csv = directory.filePath("records.csv");
     writeWorkbook(workbook, csv, rows);
-    timeImport(QStringLiteral(".xlsx"), workbook, csv, rows, { "d1", "d21", "d2" });
+    timeImport(QStringLiteral(".xlsx"), workbook, csv, rows, importColumns);
 
     // A sheet of an .xls holds at most 65,536 rows.
     const int xlsRows = std::min(rows, 65535);
     const QString xls = directory.filePath("records.xls");
     const QString xlsCsv = directory.filePath("records-xls.csv");
     writeXlsWorkbook(xls, xlsCsv, xlsRows);
-    timeImport(QStringLiteral(".xls"), xls, xlsCsv, xlsRows,
-        { "d1", "d2", "d3", "d4", "d5", "d16", "d21", "d26", "d27", "d6" });
+    timeImport(QStringLiteral(".xls"), xls, xlsCsv, xlsRows, importColumns);
+
+    // Peak memory of the importing process for a quarter of the rows and for all of them.
+    std::printf("\nPeak memory of an import (MB, the server's process / its .xls reader child):\n");
+    for (const int size : { rows / 4, rows }) {
+        const QString small = directory.filePath(QStringLiteral("peak%1.xlsx").arg(size));
+        writeWorkbook(small, directory.filePath("peak.csv"), size);
+        const auto [server, child] = importPeak(small);
+        std::printf("  .xlsx %7d rows: %6.1f\n", size, server);
+    }
+    for (const int size : { xlsRows / 4, xlsRows }) {
+        const QString small = directory.filePath(QStringLiteral("peak%1.xls").arg(size));
+        writeXlsWorkbook(small, directory.filePath("peak.csv"), size);
+        const auto [server, child] = importPeak(small);
+        std::printf("  .xls  %7d rows: %6.1f / %6.1f\n", size, server, child);
+    }
+}
+
+// The child of importPeak: one import, then "server-kB child-kB".
+int runImportPeak(const QString& workbook)
+{
+    QTemporaryDir directory;
+    engine::EmbeddedBackend backend(directory.filePath("sqldata"));
+    auto session = importDatabase(backend);
+    importWorkbook(*session, workbook, importColumns);
+    // The high-water mark of this process's own memory (ru_maxrss would count the parent's
+    // from before the exec). The child's counts the pages it shares with this process.
+    QFile status(QStringLiteral("/proc/self/status"));
+    status.open(QIODevice::ReadOnly);
+    long peak = -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            peak = line.mid(6).trimmed().split(' ').value(0).toLong();
+    }
+    rusage children {};
+    getrusage(RUSAGE_CHILDREN, &children);
+    std::printf("%ld %ld\n", peak, children.ru_maxrss);
+    return 0;
 }
 
 } // namespace
@@ -326,6 +459,32 @@ void benchmarkImport(int rows)
 int main(int argc, char** argv)
 {
     QCoreApplication application(argc, argv);
+    if (argc == 3 && QByteArray(argv[1]) == "--import-peak") {
+        try {
+            return runImportPeak(QString::fromLocal8Bit(argv[2]));
+        } catch (const data::DbError& error) {
+            std::fprintf(stderr, "failed: %s\n", error.description().toUtf8().constData());
+            return 1;
+        }
+    }
+    if (argc == 4 && QByteArray(argv[1]) == "--import-file") {
+        // A workbook of another writer (bench/engine/sheetjs-workbook.js) against its CSV.
+        try {
+            timeImport(QStringLiteral("(%1)").arg(QString::fromLocal8Bit(argv[2])), QString::fromLocal8Bit(argv[2]),
+                QString::fromLocal8Bit(argv[3]), 100000, importColumns);
+        } catch (const data::DbError& error) {
+            std::fprintf(stderr, "failed: %s\n", error.description().toUtf8().constData());
+            return 1;
+        }
+        return 0;
+    }
+    if (argc == 3 && QByteArray(argv[1]) == "--write-workbooks") {
+        // For a profiler: the two workbooks of the import, to run --import-peak on.
+        const QDir folder(QString::fromLocal8Bit(argv[2]));
+        writeWorkbook(folder.filePath("records.xlsx"), folder.filePath("records-xlsx.csv"), 100000);
+        writeXlsWorkbook(folder.filePath("records.xls"), folder.filePath("records-xls.csv"), 65535);
+        return 0;
+    }
     QList<int> sizes;
     for (int i = 1; i < argc; ++i)
         sizes.append(QString::fromLatin1(argv[i]).toInt());
