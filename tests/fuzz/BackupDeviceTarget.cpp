@@ -1,7 +1,9 @@
 #include "data/DbError.h"
+#include "engine/SetChecksum.h"
 #include "tests/fuzz/FuzzTargets.h"
 #include "tests/fuzz/ScratchServer.h"
 
+#include <algorithm>
 #include <memory>
 #include <QDataStream>
 #include <QDir>
@@ -13,7 +15,6 @@ namespace glimora::fuzz {
 namespace {
 
 const QByteArray marker("GLIMORA-BACKUP\r\n", 16);
-constexpr int checksumSize = 32;
 
 // Mutated images nearly always fail their checksum before SQLite sees them; with the
 // checksums made right again, the fuzzer reaches the check of the image as a database
@@ -25,7 +26,7 @@ QByteArray withChecksumsFixed(QByteArray device)
         quint32 headerSize = 0;
         QDataStream(device.mid(at + marker.size(), 4)) >> headerSize;
         const qsizetype headerAt = at + marker.size() + 4;
-        if (headerSize > 4096 || device.size() - headerAt < qsizetype(headerSize) + checksumSize)
+        if (headerSize > 4096 || device.size() - headerAt < qsizetype(headerSize))
             break;
         const QByteArray header = device.mid(headerAt, headerSize);
         QDataStream in(header);
@@ -35,17 +36,20 @@ QByteArray withChecksumsFixed(QByteArray device)
         qint64 time = 0;
         quint64 imageSize = 0;
         in >> version >> database >> time >> imageSize;
-        const qsizetype imageAt = headerAt + headerSize + checksumSize;
-        if (in.status() != QDataStream::Ok || imageSize > quint64(device.size() - imageAt))
+        if (in.status() != QDataStream::Ok || !engine::SetChecksum::knows(version))
             break;
-        crypto_generichash_state state;
-        crypto_generichash_init(&state, nullptr, 0, checksumSize);
-        crypto_generichash_update(
-            &state, reinterpret_cast<const unsigned char*>(header.constData()), quint64(header.size()));
-        crypto_generichash_update(
-            &state, reinterpret_cast<const unsigned char*>(device.constData() + imageAt), imageSize);
-        crypto_generichash_final(
-            &state, reinterpret_cast<unsigned char*>(device.data() + headerAt + headerSize), checksumSize);
+        const int checksumSize = engine::SetChecksum::size(version);
+        const qsizetype imageAt = headerAt + headerSize + checksumSize;
+        if (imageAt > device.size() || imageSize > quint64(device.size() - imageAt))
+            break;
+        engine::SetChecksum checksum(version, header);
+        const qint64 blockSize = engine::SetChecksum::BlockSize;
+        for (qint64 done = 0; done < qint64(imageSize); done += blockSize) {
+            checksum.addBlock(
+                done / blockSize, device.constData() + imageAt + done, qMin(blockSize, qint64(imageSize) - done));
+        }
+        const QByteArray result = checksum.result();
+        std::copy(result.begin(), result.end(), device.begin() + headerAt + headerSize);
         at = imageAt + qsizetype(imageSize);
     }
     return device;

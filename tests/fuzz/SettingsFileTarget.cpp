@@ -1,3 +1,4 @@
+#include "settings/AsciiBlanks.h"
 #include "settings/IniDocument.h"
 #include "tests/fuzz/FuzzTargets.h"
 
@@ -69,7 +70,7 @@ QList<Key> probes(const QByteArray& bytes)
 bool sameKey(const Key& a, const Key& b)
 {
     return a.first.compare(b.first, Qt::CaseInsensitive) == 0
-        && a.second.trimmed().compare(b.second.trimmed(), Qt::CaseInsensitive) == 0;
+        && app::withoutAsciiBlanks(a.second).compare(app::withoutAsciiBlanks(b.second), Qt::CaseInsensitive) == 0;
 }
 
 // Apart from the written key's line (and a section line before it, and a line ending for a
@@ -115,7 +116,8 @@ int settingsFile(const uint8_t* data, size_t size)
 
     QString expected = value;
     expected.replace(QLatin1String("\r\n"), QLatin1String(" ")).replace(u'\r', u' ').replace(u'\n', u' ');
-    fuzzCheck(after.value(written.first, written.second) == expected.trimmed(),
+    // Only ASCII blanks are cut: a wider space such as U+0085 or U+3000 belongs to the value.
+    fuzzCheck(after.value(written.first, written.second) == app::withoutAsciiBlanks(expected),
         "the written value reads back", qPrintable(after.value(written.first, written.second)));
     fuzzCheck(onlyOneLineChanged(file, bytes), "only the written line changes");
     for (const Key& probe : probes(file)) {
