@@ -83,15 +83,7 @@ bool OdbcCursor::skipToResultSet(OdbcHandle& statement, qint64& rowsAffected)
 
 bool OdbcCursor::fetchRow(QList<Variant>& row)
 {
-    const SQLRETURN fetched = SQLFetch(m_statement->get());
-    if (fetched == SQL_NO_DATA)
-        return false;
-    m_statement->check(fetched, "SQLFetch");
-    row.clear();
-    row.reserve(m_fields.size());
-    for (int column = 0; column < m_fields.size(); ++column)
-        row.append(readValue(column + 1, m_fields[column]));
-    return true;
+    return fetchFields(row, {});
 }
 
 // SQLGetData takes the columns in order and may leave any out, so a picture not asked for

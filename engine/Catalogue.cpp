@@ -1,4 +1,5 @@
 #include "engine/Catalogue.h"
+#include "engine/WriteScope.h"
 
 #include "engine/ProcessProbe.h"
 #include "engine/SqliteStatement.h"
@@ -113,24 +114,19 @@ void Catalogue::openFile(bool create)
             hasSid = hasSid || columns.textColumn(1) == QLatin1String("sid");
     }
     if (!hasSid) {
-        m_connection->beginWrite();
-        try {
-            bool added = false;
-            {
-                SqliteStatement columns(*m_connection, QStringLiteral("PRAGMA table_info(logins)"));
-                while (columns.step())
-                    added = added || columns.textColumn(1) == QLatin1String("sid");
-            }
-            if (!added) {
-                m_connection->execute(QStringLiteral("ALTER TABLE logins ADD COLUMN sid TEXT"));
-                m_connection->execute(QStringLiteral("UPDATE logins SET sid = CASE WHEN name = 'sa' THEN "
-                                                     "'01' ELSE lower(hex(randomblob(16))) END"));
-            }
-            m_connection->commitWrite();
-        } catch (...) {
-            m_connection->rollbackWrite();
-            throw;
+        WriteScope write(*m_connection);
+        bool added = false;
+        {
+            SqliteStatement columns(*m_connection, QStringLiteral("PRAGMA table_info(logins)"));
+            while (columns.step())
+                added = added || columns.textColumn(1) == QLatin1String("sid");
         }
+        if (!added) {
+            m_connection->execute(QStringLiteral("ALTER TABLE logins ADD COLUMN sid TEXT"));
+            m_connection->execute(QStringLiteral("UPDATE logins SET sid = CASE WHEN name = 'sa' THEN "
+                                                 "'01' ELSE lower(hex(randomblob(16))) END"));
+        }
+        write.commit();
     }
 }
 
@@ -338,8 +334,8 @@ QStringList Catalogue::recover(const QString& saPassword)
     QStringList files = QDir(m_directory).entryList({ QStringLiteral("*.sqlite") }, QDir::Files, QDir::Name);
     files.removeAll(QStringLiteral("catalogue.sqlite"));
     QStringList names;
-    m_connection->beginWrite();
-    try {
+    {
+        WriteScope write(*m_connection);
         const bool hasMaster = files.contains(QStringLiteral("master.sqlite"));
         if (!hasMaster)
             DatabaseConnection::createFile(
@@ -373,10 +369,7 @@ QStringList Catalogue::recover(const QString& saPassword)
             insert.step();
             names.append(name);
         }
-        m_connection->commitWrite();
-    } catch (...) {
-        m_connection->rollbackWrite();
-        throw;
+        write.commit();
     }
     m_verified.clear();
     return names;
@@ -466,18 +459,15 @@ void Catalogue::dropLogin(const QString& login)
                 "or alias before dropping the login.")
                 .arg(name),
             16);
-    m_connection->beginWrite();
-    try {
+    {
+        WriteScope write(*m_connection);
         SqliteStatement roles(*m_connection, QStringLiteral("DELETE FROM server_role_members WHERE login=?"));
         roles.bindText(1, name);
         roles.step();
         SqliteStatement remove(*m_connection, QStringLiteral("DELETE FROM logins WHERE name=?"));
         remove.bindText(1, name);
         remove.step();
-        m_connection->commitWrite();
-    } catch (...) {
-        m_connection->rollbackWrite();
-        throw;
+        write.commit();
     }
     m_verified.remove(name.toLower());
 }
@@ -667,65 +657,50 @@ int Catalogue::registerSession(const QString& login, const QString& host, const 
     openFile(true);
     // One write transaction with the restore's hold: a session starts in the database or the
     // restore finds it there, never both.
-    m_connection->beginWrite();
-    try {
-        refuseWhileRestoring(database);
-        SqliteStatement insert(*m_connection,
-            QStringLiteral("INSERT INTO sessions(pid, login, host, database, status, started) VALUES(?, ?, ?, "
-                           "?, 'sleeping', ?)"));
-        insert.bindInt(1, QCoreApplication::applicationPid());
-        insert.bindText(2, login);
-        insert.bindText(3, host);
-        insert.bindText(4, database);
-        insert.bindText(5, QDateTime::currentDateTime().toString(Qt::ISODate));
-        insert.step();
-        const int spid = int(sqlite3_last_insert_rowid(m_connection->handle()));
-        m_connection->commitWrite();
-        return spid;
-    } catch (...) {
-        m_connection->rollbackWrite();
-        throw;
-    }
+    WriteScope write(*m_connection);
+    refuseWhileRestoring(database);
+    SqliteStatement insert(*m_connection,
+        QStringLiteral("INSERT INTO sessions(pid, login, host, database, status, started) VALUES(?, ?, ?, "
+                       "?, 'sleeping', ?)"));
+    insert.bindInt(1, QCoreApplication::applicationPid());
+    insert.bindText(2, login);
+    insert.bindText(3, host);
+    insert.bindText(4, database);
+    insert.bindText(5, QDateTime::currentDateTime().toString(Qt::ISODate));
+    insert.step();
+    const int spid = int(sqlite3_last_insert_rowid(m_connection->handle()));
+    write.commit();
+    return spid;
 }
 
 void Catalogue::updateSession(int spid, const QString& database)
 {
     QMutexLocker locker(&m_mutex);
     openFile(true);
-    m_connection->beginWrite();
-    try {
-        refuseWhileRestoring(database);
-        SqliteStatement update(*m_connection, QStringLiteral("UPDATE sessions SET database=? WHERE spid=?"));
-        update.bindText(1, database);
-        update.bindInt(2, spid);
-        update.step();
-        m_connection->commitWrite();
-    } catch (...) {
-        m_connection->rollbackWrite();
-        throw;
-    }
+    WriteScope write(*m_connection);
+    refuseWhileRestoring(database);
+    SqliteStatement update(*m_connection, QStringLiteral("UPDATE sessions SET database=? WHERE spid=?"));
+    update.bindText(1, database);
+    update.bindInt(2, spid);
+    update.step();
+    write.commit();
 }
 
 void Catalogue::beginRestore(const QString& database)
 {
     QMutexLocker locker(&m_mutex);
     openFile(true);
-    m_connection->beginWrite();
-    try {
-        if (!sessionsUsing(database).isEmpty() || isRestoring(database))
-            throw ServerError(3101,
-                QStringLiteral("Exclusive access could not be obtained because the database is in use."), 16,
-                1);
-        SqliteStatement hold(
-            *m_connection, QStringLiteral("INSERT OR REPLACE INTO restoring(database, pid) VALUES(?, ?)"));
-        hold.bindText(1, database);
-        hold.bindInt(2, QCoreApplication::applicationPid());
-        hold.step();
-        m_connection->commitWrite();
-    } catch (...) {
-        m_connection->rollbackWrite();
-        throw;
-    }
+    WriteScope write(*m_connection);
+    if (!sessionsUsing(database).isEmpty() || isRestoring(database))
+        throw ServerError(3101,
+            QStringLiteral("Exclusive access could not be obtained because the database is in use."), 16,
+            1);
+    SqliteStatement hold(
+        *m_connection, QStringLiteral("INSERT OR REPLACE INTO restoring(database, pid) VALUES(?, ?)"));
+    hold.bindText(1, database);
+    hold.bindInt(2, QCoreApplication::applicationPid());
+    hold.step();
+    write.commit();
 }
 
 void Catalogue::endRestore(const QString& database)
