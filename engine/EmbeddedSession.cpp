@@ -5,11 +5,13 @@
 #include "engine/DatabaseBackup.h"
 #include "engine/DateTimeText.h"
 #include "engine/RowsetLoader.h"
+#include "engine/RowsetStream.h"
 #include "engine/ServedIndexes.h"
 #include "engine/SessionCursor.h"
 #include "engine/SqliteStatement.h"
 #include "engine/SystemProcedures.h"
 #include "engine/Translator.h"
+#include "engine/workbook/BackgroundSheetReader.h"
 
 #include <QElapsedTimer>
 
@@ -444,6 +446,15 @@ void EmbeddedSession::planOf(const QString& sql, BatchState& state)
     state.cursor = cursor;
 }
 
+bool EmbeddedSession::rowsetMayStream(const Statement& statement)
+{
+    const SelectPtr& select = statement.select;
+    return statement.kind == Statement::Kind::Insert && select && select->hasFrom
+        && select->from.first.kind == TableSource::Kind::Rowset && select->from.joins.isEmpty()
+        && select->unions.isEmpty() && select->groupBy.isEmpty() && !select->having && !select->distinct
+        && select->orderBy.isEmpty() && !select->top;
+}
+
 void EmbeddedSession::runChange(const Statement& statement, BatchState& state)
 {
     const bool insert = statement.kind == Statement::Kind::Insert;
@@ -453,15 +464,48 @@ void EmbeddedSession::runChange(const Statement& statement, BatchState& state)
     refuseOtherDatabase(statement.name);
     m_permissions.requireWrite(verb, statement.table);
 
+    // A worksheet's rows first stream straight into the table. Whatever stops that (a column
+    // turning to another kind late, a bad value, a damaged file) has rolled the statement
+    // back, and it runs again over the loaded rows, failing or not exactly as it always has.
+    const bool streamRowset = !m_showPlan && rowsetMayStream(statement);
+    try {
+        return runChangeOnce(statement, state, streamRowset);
+    } catch (...) {
+        if (!m_lastChangeStreamed || m_killRequested || m_deadline.hasExpired())
+            throw;
+    }
+    runChangeOnce(statement, state, false);
+}
+
+void EmbeddedSession::runChangeOnce(const Statement& statement, BatchState& state, bool streamRowset)
+{
+    const bool insert = statement.kind == Statement::Kind::Insert;
+    const QString verb = insert                     ? QStringLiteral("INSERT")
+        : statement.kind == Statement::Kind::Update ? QStringLiteral("UPDATE")
+                                                    : QStringLiteral("DELETE");
+    m_lastChangeStreamed = false;
+    m_mayStreamRowset = streamRowset;
     Translator translator(*this);
-    const QString sql = insert                      ? translator.insert(statement)
-        : statement.kind == Statement::Kind::Update ? translator.update(statement)
-                                                    : translator.remove(statement);
+    QString sql;
+    try {
+        sql = insert                                    ? translator.insert(statement)
+            : statement.kind == Statement::Kind::Update ? translator.update(statement)
+                                                        : translator.remove(statement);
+    } catch (...) {
+        // Columns learnt from the first rows may lack one that a later row brings.
+        m_lastChangeStreamed = !m_rowsetStreams.empty();
+        m_mayStreamRowset = false;
+        dropRowsets();
+        throw;
+    }
+    m_mayStreamRowset = false;
+    const bool streamed = !m_rowsetStreams.empty();
     if (m_showPlan)
         return planOf(sql, state);
     m_database->setStatementVerb(verb);
     m_database->beginWrite();
     try {
+        m_lastChangeStreamed = streamed;
         SqliteStatement change(*m_database, sql);
         change.step();
         m_database->commitWrite();
@@ -470,6 +514,7 @@ void EmbeddedSession::runChange(const Statement& statement, BatchState& state)
         dropRowsets();
         throw;
     }
+    m_lastChangeStreamed = false;
     dropRowsets();
     m_rowCount = sqlite3_changes(m_database->handle());
     state.rowsAffected = m_rowCount;
@@ -839,13 +884,19 @@ void EmbeddedSession::letGoAfterKill()
 
 void EmbeddedSession::dropRowsets()
 {
-    if (!m_database)
+    if (!m_database) {
+        m_rowsetStreams.clear();
         return;
+    }
     for (const QString& table : std::as_const(m_rowsets))
         sqlite3_exec(m_database->handle(),
             QStringLiteral("DROP TABLE IF EXISTS temp.%1").arg(table).toUtf8().constData(), nullptr, nullptr,
             nullptr);
     m_rowsets.clear();
+    for (const std::unique_ptr<RowsetStream>& stream : m_rowsetStreams)
+        stream->unregister(*m_database);
+    // Stops and joins the readers still running.
+    m_rowsetStreams.clear();
 }
 
 EmbeddedSession::Variable EmbeddedSession::evaluate(const ExprPtr& expr, const SqlType& type)
@@ -933,6 +984,23 @@ TableInfo EmbeddedSession::openRowset(const TableSource& source)
     info.name = QStringLiteral("openrowset");
     const QString table = QStringLiteral("\"__rowset_%1\"").arg(++m_rowsetCounter);
     info.sqlName = QStringLiteral("temp.") + table;
+    const BackgroundSheetReader::Reader read
+        = [this, path, sheet, header](SheetCells& cells) { m_rowsetReader(path, sheet, header, cells); };
+    if (m_mayStreamRowset) {
+        m_mayStreamRowset = false;
+        auto stream = std::make_unique<RowsetStream>(read, path, header);
+        if (stream->learnColumns()) {
+            try {
+                stream->createTable(*m_database, table);
+                info.columns = stream->columns();
+                m_rowsets.append(table);
+                m_rowsetStreams.push_back(std::move(stream));
+                return info;
+            } catch (const ServerError&) {
+                stream->unregister(*m_database);
+            }
+        }
+    }
     // The rows go straight from the reader into the table, so the sheet is never held whole;
     // a sheet that fails half-way leaves nothing.
     m_rowsets.append(table);
@@ -940,7 +1008,8 @@ TableInfo EmbeddedSession::openRowset(const TableSource& source)
     try {
         RowsetLoader loader(*m_database, table, path, header);
         try {
-            m_rowsetReader(path, sheet, header, loader);
+            // The file is parsed on a second thread while this one stores the rows.
+            BackgroundSheetReader::run(read, loader);
         } catch (const ServerError&) {
             throw;
         } catch (const std::exception& error) {

@@ -12,10 +12,13 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <vector>
 #include <QDeadlineTimer>
 #include <QHash>
 
 namespace glimora::engine {
+
+class RowsetStream;
 
 // One connection to the embedded server: a login, a current database and a spid.
 // Runs batches statement by statement as SQL Server does: a syntax error stops the
@@ -61,6 +64,11 @@ private:
     void runStatement(const ast::Statement& statement, BatchState& state, bool lastInBatch);
     void runSelect(const ast::Statement& statement, BatchState& state, bool lastInBatch);
     void runChange(const ast::Statement& statement, BatchState& state);
+    // Runs an insert, update or delete once; `streamRowset` lets an insert's worksheet rows
+    // stream into it.
+    void runChangeOnce(const ast::Statement& statement, BatchState& state, bool streamRowset);
+    // An insert whose only source is one worksheet, read in a single scan.
+    static bool rowsetMayStream(const ast::Statement& statement);
     // Under SET SHOWPLAN_TEXT ON: SQLite's plan of `sql` as the result, instead of running it.
     void planOf(const QString& sql, BatchState& state);
     // `state` receives a result set (sp_who); null inside exec('...').
@@ -103,6 +111,10 @@ private:
     DatabasePermissions m_permissions;
     std::weak_ptr<SqliteCursor> m_openCursor;
     QStringList m_rowsets;
+    // Rows of worksheets that stream into the statement reading them (tables among m_rowsets).
+    std::vector<std::unique_ptr<RowsetStream>> m_rowsetStreams;
+    bool m_mayStreamRowset = false; // the next openrowset(...) may stream
+    bool m_lastChangeStreamed = false; // the running change reads streamed rows
     int m_rowsetCounter = 0;
     qint64 m_rowCount = 0;
     std::optional<qint64> m_identity; // @@IDENTITY

@@ -176,23 +176,36 @@ void RowsetLoader::writeLateCell(qint64 tableRow, int column, const Cell& cell)
     m_kinds[size_t(column)] = Kind(m_kinds[size_t(column)] | cell.kind);
 }
 
-QString RowsetLoader::headerName(int column) const
+QString RowsetLoader::headingName(const Cell& cell, int column)
 {
-    if (size_t(column) < m_header.size()) {
-        const Cell& cell = m_header[size_t(column)];
-        switch (cell.kind) {
-        case Text:
-            return QString::fromUtf8(cell.text.data(), qsizetype(cell.text.size()));
-        case Number:
-            return QString::number(cell.number, 'g', 15);
-        case Date:
-            // Without the milliseconds.
-            return QString::fromLatin1(cell.text.data(), qsizetype(std::min<size_t>(cell.text.size(), 19)));
-        case None:
-            break;
-        }
+    switch (cell.kind) {
+    case Text:
+        return QString::fromUtf8(cell.text.data(), qsizetype(cell.text.size()));
+    case Number:
+        return QString::number(cell.number, 'g', 15);
+    case Date:
+        // Without the milliseconds.
+        return QString::fromLatin1(cell.text.data(), qsizetype(std::min<size_t>(cell.text.size(), 19)));
+    case None:
+        break;
     }
     return QStringLiteral("F%1").arg(column + 1);
+}
+
+QString RowsetLoader::headerName(int column) const
+{
+    return headingName(size_t(column) < m_header.size() ? m_header[size_t(column)] : Cell(), column);
+}
+
+SqlType RowsetLoader::typeOf(Kind kind)
+{
+    if (kind == Text)
+        return SqlType::of(Base::NVarChar, 255);
+    if (kind == Date)
+        return SqlType::of(Base::DateTime);
+    if (kind == Number)
+        return SqlType::of(Base::Float, 0, 53);
+    return SqlType();
 }
 
 QList<ColumnInfo> RowsetLoader::finish()
@@ -211,14 +224,8 @@ QList<ColumnInfo> RowsetLoader::finish()
             m_database.execute(QStringLiteral("ALTER TABLE temp.%1 RENAME COLUMN %2 TO %3")
                                    .arg(m_table, columnName(column), Translator::quoteName(name)));
         const Kind kind = m_kinds[size_t(column)];
-        SqlType type;
-        if (kind == Text)
-            type = SqlType::of(Base::NVarChar, 255);
-        else if (kind == Date)
-            type = SqlType::of(Base::DateTime);
-        else if (kind == Number)
-            type = SqlType::of(Base::Float, 0, 53);
-        else if (kind != None) {
+        SqlType type = typeOf(kind);
+        if (kind != None && kind != Text && kind != Date && kind != Number) {
             // Several kinds: every value as the cell holds it. Dates are stored as text already.
             type = SqlType::of(Base::NVarChar, 255);
             if ((kind & Number) != 0) {

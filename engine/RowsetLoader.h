@@ -40,7 +40,6 @@ public:
     // After the last cell: the table's columns as a client sees them.
     QList<ColumnInfo> finish();
 
-private:
     enum Kind : quint8 { None = 0, Number = 1, Text = 2, Date = 4 };
     struct Cell
     {
@@ -48,7 +47,12 @@ private:
         double number = 0;
         std::string text; // a text, or a date as the engine stores it
     };
+    // The type of a column whose values are all of one kind (or none).
+    static SqlType typeOf(Kind kind);
+    // The name a heading cell gives its column.
+    static QString headingName(const Cell& cell, int column);
 
+private:
     Cell& cellAt(qint64 row, int column);
     void writeRow();
     void writeLateCell(qint64 tableRow, int column, const Cell& cell);

@@ -1,6 +1,8 @@
 #include "engine/workbook/SheetCells.h"
 #include "tests/engine/EngineTestSupport.h"
 
+#include <functional>
+#include <QDateTime>
 #include <QFile>
 #include <stdexcept>
 
@@ -215,4 +217,147 @@ TEST_F(WorkbookImportTest, CellsInAnyOrderMakeTheSameTable)
         { "NULL", "NULL", "NULL", "NULL" }, { "fourth", "4.5", "NULL", "NULL" },
         { "NULL", "NULL", "NULL", "NULL" }, { "0001-01-01 00:00:00.000", "NULL", "NULL", "NULL" } };
     EXPECT_EQ(rows.rows, expected);
+}
+
+// Large sheets stream straight into the table in a single pass; the column types are learnt
+// from the first rows, so whatever a later row changes must still give today's table.
+class StreamedImportTest : public WorkbookImportTest
+{
+protected:
+    static constexpr int Rows = 100'000;
+
+    // Rows of a name, an amount, a date and a price; `change` may alter each row's cells.
+    void setSheet(std::function<void(int row, engine::SheetCells& cells)> change = {})
+    {
+        m_backend->setRowsetCellReader(
+            [this, change](const QString&, const QString&, bool, engine::SheetCells& cells) {
+                ++m_reads;
+                const qint64 day = QDateTime(QDate(2024, 1, 1), QTime(0, 0), Qt::UTC).toMSecsSinceEpoch();
+                for (int row = 0; row < m_rows; ++row) {
+                    cells.text(row, 0, "name " + std::to_string(row));
+                    cells.number(row, 1, row + 0.5);
+                    cells.dateTime(row, 2, day + qint64(row % 365) * 86'400'000);
+                    cells.number(row, 3, (row % 1000) / 100.0);
+                    if (change)
+                        change(row, cells);
+                }
+            });
+        // A session takes the reader it starts with.
+        m_session = connect("sa", "Secret1", "nivo");
+    }
+
+    QString import(const QString& columns = "d1,d2,d16,d26", const QString& sources = "f1,f2,f3,f4")
+    {
+        return QStringLiteral("insert inquiry(%1) select %2 from openrowset('Microsoft.Jet.OLEDB.4.0',"
+                              "'Excel 8.0;HDR=no;Database=big.xlsx',sheet1$)")
+            .arg(columns, sources);
+    }
+
+    int m_rows = Rows;
+    int m_reads = 0;
+};
+
+TEST_F(StreamedImportTest, ASheetOfOneKindPerColumnIsReadOnceAndStoredAsTheLoadedRows)
+{
+    setSheet();
+    EXPECT_EQ(run(*m_session, import()).rowsAffected, Rows);
+    EXPECT_EQ(m_reads, 1);
+    // The same rows as a select over the loaded table gives them.
+    const QList<QStringList> expected = { { "name 0", "0.5", "2024-01-01 00:00:00", "0.00" },
+        { "name 1234", "1234.5", "2024-05-19 00:00:00", "2.34" },
+        { "name 99999", "99999.5", "2024-12-20 00:00:00", "9.99" } };
+    EXPECT_EQ(run(*m_session,
+                  "select d1,d2,d16,d26 from inquiry where d1 in ('name 0','name 1234','name 99999') order by d60")
+                  .rows,
+        expected);
+    EXPECT_EQ(run(*m_session,
+                  "select f1,convert(nvarchar(255),f2),f3,f4 from openrowset('Microsoft.Jet.OLEDB.4.0',"
+                  "'Excel 8.0;HDR=no;Database=big.xlsx',sheet1$) where f1='name 1234'")
+                  .rows.value(0)
+                  .value(1),
+        column(*m_session, "select d2 from inquiry where d1='name 1234'").value(0));
+}
+
+TEST_F(StreamedImportTest, AColumnTurningMixedLateIsTypedAsBefore)
+{
+    // Row 90,000 brings a text into a column of numbers: every value reads as the cell holds it.
+    setSheet([](int row, engine::SheetCells& cells) {
+        if (row == 1)
+            cells.number(row, 1, 1234567.5);
+        if (row == 90'000)
+            cells.text(row, 1, "x");
+    });
+    EXPECT_EQ(run(*m_session, import()).rowsAffected, Rows);
+    EXPECT_EQ(run(*m_session,
+                  "select d2 from inquiry where d1 in ('name 0','name 1','name 90000','name 90001') order by d60")
+                  .rows,
+        (QList<QStringList> { { "0.5" }, { "1234567.5" }, { "x" }, { "90001.5" } }));
+}
+
+TEST_F(StreamedImportTest, ANewColumnCellsOutOfOrderOrAGapLateMakeTheSameTable)
+{
+    m_rows = 5000;
+    setSheet([](int row, engine::SheetCells& cells) {
+        if (row == 3000)
+            cells.text(row, 4, "late column");
+    });
+    EXPECT_EQ(run(*m_session, import("d1,d2", "f1,f5")).rowsAffected, 5000);
+    EXPECT_EQ(column(*m_session, "select d2 from inquiry where d1='name 3000'"), QStringList { "late column" });
+    EXPECT_EQ(column(*m_session, "select count(d2) from inquiry"), QStringList { "1" });
+    run(*m_session, "delete inquiry");
+
+    setSheet([](int row, engine::SheetCells& cells) {
+        if (row == 4999)
+            cells.text(10, 0, "again"); // a cell of a row stored long before
+    });
+    EXPECT_EQ(run(*m_session, import()).rowsAffected, 5000);
+    EXPECT_EQ(column(*m_session, "select d2 from inquiry where d1='again'"), QStringList { "10.5" });
+    EXPECT_EQ(column(*m_session, "select count(*) from inquiry where d1='name 10'"), QStringList { "0" });
+    run(*m_session, "delete inquiry");
+
+    setSheet([](int row, engine::SheetCells& cells) {
+        if (row == 4999)
+            cells.text(9000, 0, "after a gap"); // empty rows between stay rows
+    });
+    m_reads = 0;
+    EXPECT_EQ(run(*m_session, import()).rowsAffected, 9001);
+    EXPECT_EQ(m_reads, 1);
+    EXPECT_EQ(column(*m_session, "select count(*) from inquiry where d1 is null"), QStringList { "4000" });
+    EXPECT_EQ(column(*m_session, "select d2 from inquiry where d60=(select max(d60) from inquiry)"),
+        QStringList { "NULL" });
+}
+
+TEST_F(StreamedImportTest, AnImportFailingHalfWayThroughItsSinglePassLeavesTheTableAsBefore)
+{
+    run(*m_session, "insert inquiry(d1) values('kept')");
+    // A value its column cannot take, a text among numbers, a damaged file: each fails as
+    // the same sheet too small to stream fails, and nothing of it is stored.
+    const std::function<void(int, engine::SheetCells&)> faults[] = {
+        [](int row, engine::SheetCells& cells) {
+            if (row == 50'000 || row == 800)
+                cells.number(row, 3, 1e30);
+        },
+        [](int row, engine::SheetCells& cells) {
+            if (row == 50'000 || row == 800)
+                cells.text(row, 3, "abc");
+        },
+        [](int row, engine::SheetCells&) {
+            if (row == 50'000 || row == 800)
+                throw std::runtime_error("The workbook 'big.xlsx' is damaged and cannot be read");
+        },
+    };
+    for (const auto& fault : faults) {
+        m_rows = 1000; // read whole before anything is stored
+        setSheet(fault);
+        QString smallMessage;
+        const int smallError = errorOf(*m_session, import(), &smallMessage);
+        EXPECT_NE(smallError, 0);
+        m_rows = Rows;
+        setSheet(fault);
+        QString message;
+        EXPECT_EQ(errorOf(*m_session, import(), &message), smallError);
+        EXPECT_EQ(message, smallMessage);
+        EXPECT_EQ(column(*m_session, "select d1 from inquiry"), QStringList { "kept" });
+        EXPECT_EQ(column(*m_session, "select @@trancount"), QStringList { "0" });
+    }
 }
