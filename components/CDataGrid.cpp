@@ -33,6 +33,7 @@ CDataGrid::CDataGrid(QWidget* parent)
 
     connect(selectionModel(), &QItemSelectionModel::currentChanged, this, &CDataGrid::moveRecordsetTo);
     connect(m_model, &RecordsetTableModel::writeFailed, this, &CDataGrid::writeFailed);
+    connect(m_model, &RecordsetTableModel::readFailed, this, &CDataGrid::writeFailed);
     connect(m_model, &RecordsetTableModel::aboutToClose, this, &CDataGrid::commitOpenEditor);
     connect(m_model, &RecordsetTableModel::aboutToDelete, this, [this](int row) {
         if (m_delegate->openEditor() && m_delegate->openEditorIndex().row() == row)

@@ -45,6 +45,11 @@ void RecordsetTableModel::unsubscribe()
 void RecordsetTableModel::recordsetChanged(const data::RecordsetChange& change)
 {
     using Kind = data::RecordsetChange::Kind;
+    // Rows that could not be read are tried again once the set has changed.
+    if (change.kind == Kind::RowChanged)
+        m_unreadable.remove(int(change.row));
+    else if (change.kind != Kind::Moved && change.kind != Kind::RowsFetched)
+        m_unreadable.clear();
     switch (change.kind) {
     case Kind::AboutToReset:
         emit aboutToClose();
@@ -284,34 +289,65 @@ void RecordsetTableModel::readRows(int first, int last, long ahead, bool picture
 {
     const long count = long(last) - first + 1 + ahead;
     const int end = int(qMin<long>(first + count, m_rowCount)); // past the last row to tell of
+    const int pictureColumn = firstPictureColumn();
     QList<bool> wasRead;
-    for (int row = first; row < end; ++row)
+    QList<bool> pictureWasRead;
+    for (int row = first; row < end; ++row) {
         wasRead.append(isRead(row));
+        pictureWasRead.append(pictureColumn >= 0 && isRead(row, pictureColumn));
+    }
+    QString failure;
     try {
         m_recordset.readRecords(first, count, pictures);
-    } catch (const DbError&) {
-        // Reported when the cursor reaches the rows that cannot be read.
+    } catch (const DbError& error) {
+        failure = error.description();
     }
     syncWithRecordset();
+    const int shownEnd = qMin(end, m_rowCount);
+    if (!failure.isEmpty()) {
+        // Told once, not at every repaint of rows that keep failing.
+        const bool firstFailure = m_unreadable.isEmpty();
+        for (int row = first; row <= qMin(last, shownEnd - 1); ++row) {
+            if (!isRead(row) || (pictures && pictureColumn >= 0 && !isRead(row, pictureColumn)))
+                m_unreadable.insert(row);
+        }
+        if (firstFailure)
+            emit readFailed(failure);
+    }
     // Only the cells that got their values now: a cell being edited is never told to show
     // the stored value again, which would drop what was typed. Pictures are never edited.
-    const int shownEnd = qMin(end, m_rowCount);
-    for (int row = first; row < shownEnd && !m_fields.isEmpty();) {
-        if (wasRead[row - first] || !isRead(row)) {
+    emitChangedRuns(first, shownEnd, wasRead, [this](int row) { return isRead(row); }, 0, columnCount() - 1);
+    if (pictureColumn < 0)
+        return;
+    for (int column = pictureColumn; column < m_fields.size(); ++column) {
+        if (CellFormat::isBinary(m_fields[column].type))
+            emitChangedRuns(first, shownEnd, pictureWasRead,
+                [this, pictureColumn](int row) { return isRead(row, pictureColumn); }, column, column);
+    }
+}
+
+int RecordsetTableModel::firstPictureColumn() const
+{
+    for (int column = 0; column < m_fields.size(); ++column) {
+        if (CellFormat::isBinary(m_fields[column].type))
+            return column;
+    }
+    return -1;
+}
+
+void RecordsetTableModel::emitChangedRuns(int first, int end, const QList<bool>& before,
+    const std::function<bool(int)>& isReadNow, int firstColumn, int lastColumn)
+{
+    for (int row = first; row < end && !m_fields.isEmpty();) {
+        if (before[row - first] || !isReadNow(row)) {
             ++row;
             continue;
         }
         int runEnd = row + 1;
-        while (runEnd < shownEnd && !wasRead[runEnd - first] && isRead(runEnd))
+        while (runEnd < end && !before[runEnd - first] && isReadNow(runEnd))
             ++runEnd;
-        emit dataChanged(index(row, 0), index(runEnd - 1, columnCount() - 1));
+        emit dataChanged(index(row, firstColumn), index(runEnd - 1, lastColumn));
         row = runEnd;
-    }
-    if (pictures && first < shownEnd) {
-        for (int column = 0; column < m_fields.size(); ++column) {
-            if (CellFormat::isBinary(m_fields[column].type))
-                emit dataChanged(index(first, column), index(shownEnd - 1, column));
-        }
     }
 }
 
@@ -336,7 +372,8 @@ Variant RecordsetTableModel::valueAt(int row, int column) const
     try {
         // Only rows in memory: painting must never make the record set read.
         if (!m_recordset.isHeld(row, column)) {
-            requestRow(row, CellFormat::isBinary(m_fields[column].type));
+            if (!m_unreadable.contains(row))
+                requestRow(row, CellFormat::isBinary(m_fields[column].type));
             return Variant();
         }
         return m_recordset.valueAt(row, column);

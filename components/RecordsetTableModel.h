@@ -3,7 +3,9 @@
 #include "data/Recordset.h"
 
 #include <QAbstractTableModel>
+#include <functional>
 #include <QList>
+#include <QSet>
 #include <QStringList>
 
 namespace glimora::components {
@@ -59,6 +61,9 @@ public:
 signals:
     // A cell edit could not be written; the cell shows the record set's value again.
     void writeFailed(const QString& description);
+    // Rows shown could not be read; they stay empty and are not asked for again until the
+    // record set changes. Told once for a run of failures.
+    void readFailed(const QString& description);
     // The record set is about to close: whatever a view holds unwritten must go now.
     void aboutToClose();
     // The record set's current record changed.
@@ -87,6 +92,10 @@ private:
     // Reads rows first..last (and `ahead` more), then tells the view of the cells that got
     // their values.
     void readRows(int first, int last, long ahead, bool pictures);
+    int firstPictureColumn() const; // -1 when there is none
+    // Tells the view of the runs of rows first..end-1 read now and not `before`.
+    void emitChangedRuns(int first, int end, const QList<bool>& before, const std::function<bool(int)>& isReadNow,
+        int firstColumn, int lastColumn);
 
     data::Recordset m_recordset;
     QList<FieldShape> m_fields;
@@ -96,6 +105,7 @@ private:
     int m_readShown = 0; // rows read when the view was last told
     mutable QList<int> m_requestedRows; // asked for while painting, not read yet
     mutable QList<int> m_requestedPictureRows;
+    QSet<int> m_unreadable; // rows whose reading failed
     bool m_changingRows = false;
     int m_subscription = 0;
     bool m_removingRow = false;

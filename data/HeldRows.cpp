@@ -5,6 +5,25 @@ namespace glimora::data {
 void HeldRows::clear()
 {
     m_rows.clear();
+    m_bytes = 0;
+}
+
+qint64 HeldRows::bytesOf(const Row& row)
+{
+    qint64 bytes = 0;
+    for (const Variant& value : row.values) {
+        if (value.kind() == Variant::Kind::Bytes)
+            bytes += value.toBytes().size();
+        else if (value.kind() == Variant::Kind::String)
+            bytes += value.toString().size() * qint64(sizeof(QChar));
+    }
+    return bytes;
+}
+
+void HeldRows::erase(std::map<qsizetype, Row>::iterator row)
+{
+    m_bytes -= bytesOf(row->second);
+    m_rows.erase(row);
 }
 
 qsizetype HeldRows::pictureCount() const
@@ -17,7 +36,7 @@ qsizetype HeldRows::pictureCount() const
     return count;
 }
 
-HeldRows::Row* HeldRows::find(qsizetype position)
+const HeldRows::Row* HeldRows::find(qsizetype position)
 {
     const auto found = m_rows.find(position);
     if (found == m_rows.end())
@@ -35,12 +54,21 @@ const HeldRows::Row* HeldRows::peek(qsizetype position) const
 void HeldRows::put(qsizetype position, Row row)
 {
     row.used = ++m_clock;
-    m_rows.insert_or_assign(position, std::move(row));
+    remove(position);
+    m_bytes += bytesOf(row);
+    m_rows.emplace(position, std::move(row));
+}
+
+void HeldRows::remove(qsizetype position)
+{
+    const auto found = m_rows.find(position);
+    if (found != m_rows.end())
+        erase(found);
 }
 
 void HeldRows::removeAt(qsizetype position)
 {
-    m_rows.erase(position);
+    remove(position);
     for (auto it = m_rows.upper_bound(position); it != m_rows.end();) {
         auto node = m_rows.extract(it++);
         --node.key();

@@ -79,7 +79,23 @@ void RecordKeys::removeAt(qsizetype position)
     m_starts.erase(m_starts.begin() + position);
 }
 
-QByteArray RecordKeys::at(qsizetype position) const
+QByteArray RecordKeys::loose(const QByteArray& key)
+{
+    QList<QByteArray> parts = key.split(literalSeparator);
+    for (QByteArray& part : parts) {
+        // A text literal ends in a quote: blanks before it do not count, nor does case.
+        if (part.endsWith('\'')) {
+            qsizetype end = part.size() - 1;
+            while (end > 0 && part[end - 1] == ' ')
+                --end;
+            part = part.left(end) + '\'';
+        }
+        part = QString::fromUtf8(part).toCaseFolded().toUtf8();
+    }
+    return parts.join(literalSeparator);
+}
+
+QByteArrayView RecordKeys::view(qsizetype position) const
 {
     qint64 offset = m_starts[size_t(position)];
     quint64 length = 0;
@@ -91,16 +107,31 @@ QByteArray RecordKeys::at(qsizetype position) const
         if (!(byte & 0x80))
             break;
     }
-    return m_bytes.mid(offset, qsizetype(length));
+    return QByteArrayView(m_bytes.constData() + offset, qsizetype(length));
+}
+
+QByteArray RecordKeys::at(qsizetype position) const
+{
+    return view(position).toByteArray();
 }
 
 bool RecordKeys::contains(const QByteArray& key) const
 {
     for (qsizetype i = 0; i < size(); ++i) {
-        if (at(i) == key)
+        if (view(i) == key)
             return true;
     }
     return false;
+}
+
+QList<qsizetype> RecordKeys::positionsOf(const QByteArray& key) const
+{
+    QList<qsizetype> positions;
+    for (qsizetype i = 0; i < size(); ++i) {
+        if (view(i) == key)
+            positions.append(i);
+    }
+    return positions;
 }
 
 } // namespace glimora::data

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QList>
 #include <QString>
 #include <vector>
@@ -20,6 +21,8 @@ public:
     // The SQL literals of a packed key, one per key column.
     static QStringList literals(const QByteArray& key);
     static bool holdsNull(const QByteArray& key);
+    // The key as a case-insensitive collation that ignores trailing blanks compares it.
+    static QByteArray loose(const QByteArray& key);
 
     void clear();
     qsizetype size() const { return qsizetype(m_starts.size()); }
@@ -28,9 +31,11 @@ public:
     void replace(qsizetype position, const QByteArray& key);
     QByteArray at(qsizetype position) const;
     bool contains(const QByteArray& key) const;
+    QList<qsizetype> positionsOf(const QByteArray& key) const;
 
 private:
     void appendBytes(const QByteArray& key);
+    QByteArrayView view(qsizetype position) const;
 
     QByteArray m_bytes; // each key: its length (7 bits a byte), then its bytes
     std::vector<qint64> m_starts;

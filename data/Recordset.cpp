@@ -105,14 +105,6 @@ void Recordset::Open(const QString& source, const Connection& connection)
         } else if (!select.selectsAllColumns() && select.items().size() + hidden.size() == fields.size()) {
             withoutPictures = select.items() + hidden;
         }
-        for (qsizetype i = 0; i < withoutPictures.size(); ++i) {
-            if (fields[i].type == DataType::VarBinary || fields[i].type == DataType::LongVarBinary)
-                withoutPictures[i] = QStringLiteral("NULL");
-        }
-        candidate.refetchWithoutPicturesPrefix = withoutPictures.isEmpty()
-            ? candidate.refetchPrefix
-            : QStringLiteral("SELECT ") + withoutPictures.join(QLatin1Char(',')) + QStringLiteral(" FROM ")
-                + select.table();
         for (qsizetype i = 0; i < fields.size(); ++i) {
             if (!fields[i].baseColumn.isEmpty())
                 candidate.baseColumns.append(fields[i].baseColumn);
@@ -137,6 +129,16 @@ void Recordset::Open(const QString& source, const Connection& connection)
             }
             candidate.keyFields.append(int(found));
         }
+        // A binary key is read with every row: it is the record's identity, not a picture.
+        for (qsizetype i = 0; i < withoutPictures.size(); ++i) {
+            const bool binary = fields[i].type == DataType::VarBinary || fields[i].type == DataType::LongVarBinary;
+            if (binary && !candidate.keyFields.contains(int(i)))
+                withoutPictures[i] = QStringLiteral("NULL");
+        }
+        candidate.refetchWithoutPicturesPrefix = withoutPictures.isEmpty()
+            ? candidate.refetchPrefix
+            : QStringLiteral("SELECT ") + withoutPictures.join(QLatin1Char(',')) + QStringLiteral(" FROM ")
+                + select.table();
         if (candidate.keyFields.size() == keys.size())
             target = std::move(candidate);
         else

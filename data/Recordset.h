@@ -30,6 +30,8 @@ public:
     // A record set that can find its records again by key holds the values of at most this
     // many records; it keeps the key of every record read.
     static constexpr long HeldRecordLimit = 2000;
+    // ... and of those records' pictures and texts, at most about this many bytes.
+    static constexpr qint64 HeldPictureBytes = 64 * 1024 * 1024;
 
     Recordset() = default;
     // A new, closed record set (CreateInstance).

@@ -262,8 +262,10 @@ void RecordsetData::readRecords(long first, long count, bool pictures)
     if (last >= m_count)
         fetchUpTo(last, first, pictures ? first : never);
     notifyFetched(before);
-    if (m_keyed)
-        readAgain(first, qMin(last, m_count - 1), pictures);
+    if (!m_keyed)
+        return;
+    if (const std::optional<DbError> failure = readAgain(first, qMin(last, m_count - 1), pictures))
+        throw *failure;
 }
 
 void RecordsetData::setValue(int field, const Variant& value)
@@ -360,6 +362,8 @@ void RecordsetData::addNew(const QStringList& fieldNames, const QList<Variant>& 
     ++m_count;
     ++m_added;
     m_position = added;
+    if (m_keyed)
+        forgetOthersWithKey(added, m_keys.at(added));
     trimHeld();
     notify(RecordsetChange::Kind::RowInserted, long(added));
     notify(RecordsetChange::Kind::Moved);
@@ -378,11 +382,14 @@ void RecordsetData::deleteCurrent()
     m_position = target;
     if (m_editRow == m_position)
         cancelUpdate();
-    const ExecuteResult result = writeStatement(QStringLiteral("DELETE FROM ") + m_target->table
-        + QStringLiteral(" WHERE ") + rowCriteria(m_position));
-    if (result.rowsAffected <= 0)
-        throw DbError::rowConflict();
-    ++m_deleted;
+    // A record someone else deleted already has nothing left to delete but its row.
+    if (!heldRow(m_position, false).gone) {
+        const ExecuteResult result = writeStatement(QStringLiteral("DELETE FROM ") + m_target->table
+            + QStringLiteral(" WHERE ") + rowCriteria(m_position));
+        if (result.rowsAffected <= 0)
+            throw DbError::rowConflict();
+        ++m_deleted;
+    }
     // The cursor stays where the row was: on the next record, or at EOF.
     const qsizetype removed = m_position;
     notify(RecordsetChange::Kind::AboutToRemoveRow, long(removed));
@@ -578,7 +585,10 @@ void RecordsetData::clearRows()
 bool RecordsetData::isPicture(int field) const
 {
     const DataType type = m_fields[field].type;
-    return type == DataType::VarBinary || type == DataType::LongVarBinary;
+    if (type != DataType::VarBinary && type != DataType::LongVarBinary)
+        return false;
+    // A binary key is the record's identity: read with every row, like any key.
+    return !(m_target && m_target->keyFields.contains(field));
 }
 
 QList<Variant> RecordsetData::keyOf(const QList<Variant>& row) const
@@ -589,29 +599,33 @@ QList<Variant> RecordsetData::keyOf(const QList<Variant>& row) const
     return key;
 }
 
-HeldRows::Row& RecordsetData::heldRow(qsizetype position, bool pictures)
+const HeldRows::Row& RecordsetData::heldRow(qsizetype position, bool pictures)
 {
-    HeldRows::Row* row = m_held.find(position);
+    const HeldRows::Row* row = m_held.find(position);
+    std::optional<DbError> failure;
     if (m_keyed && !row) {
-        readAgain(position - ReadAround / 2, position + ReadAround / 2 - 1, false);
+        failure = readAgain(position - ReadAround / 2, position + ReadAround / 2 - 1, false);
         row = m_held.find(position);
     }
     // The pictures of this row only: those around it are not asked for.
     if (m_keyed && row && pictures && !row->pictures) {
-        readAgain(position, position, true);
+        failure = readAgain(position, position, true);
         row = m_held.find(position);
+        if (row && !row->pictures && failure)
+            throw *failure;
     }
     if (!row)
-        throw DbError::noCurrentRecord();
+        throw failure.value_or(DbError::noCurrentRecord());
     return *row;
 }
 
-void RecordsetData::readAgain(qsizetype first, qsizetype last, bool pictures)
+std::optional<DbError> RecordsetData::readAgain(qsizetype first, qsizetype last, bool pictures)
 {
     first = qMax<qsizetype>(0, first);
     last = qMin(last, m_count - 1);
     QList<QByteArray> keys;
     QHash<QByteArray, QList<qsizetype>> positions;
+    std::optional<DbError> failure;
     for (qsizetype position = first; position <= last; ++position) {
         const HeldRows::Row* row = m_held.peek(position);
         if (row && (row->pictures || !pictures))
@@ -623,13 +637,39 @@ void RecordsetData::readAgain(qsizetype first, qsizetype last, bool pictures)
             keys.append(key);
         positions[key].append(position);
         if (keys.size() == KeysPerStatement) {
-            readAgainByKeys(keys, positions, pictures);
+            readAgainInBatch(keys, positions, pictures, failure);
             keys.clear();
         }
     }
     if (!keys.isEmpty())
-        readAgainByKeys(keys, positions, pictures);
+        readAgainInBatch(keys, positions, pictures, failure);
     trimHeld();
+    return failure;
+}
+
+// A record whose values cannot be read fails alone: the others of its batch are read one
+// by one, so a screen shows them and names the failure only where it lies.
+void RecordsetData::readAgainInBatch(const QList<QByteArray>& keys, QHash<QByteArray, QList<qsizetype>>& positions,
+    bool pictures, std::optional<DbError>& failure)
+{
+    try {
+        readAgainByKeys(keys, positions, pictures);
+        return;
+    } catch (const DbError& error) {
+        if (keys.size() == 1) {
+            failure = failure.value_or(error);
+            return;
+        }
+    }
+    for (const QByteArray& key : keys) {
+        if (!positions.contains(key))
+            continue; // read before the batch failed
+        try {
+            readAgainByKeys({ key }, positions, pictures);
+        } catch (const DbError& error) {
+            failure = failure.value_or(error);
+        }
+    }
 }
 
 void RecordsetData::readAgainByKeys(
@@ -646,46 +686,91 @@ void RecordsetData::readAgainByKeys(
         (pictures ? m_target->refetchPrefix : m_target->refetchWithoutPicturesPrefix) + QStringLiteral(" WHERE ")
         + where);
     QList<Variant> values;
+    QList<QList<Variant>> unmatched;
     while (result.cursor && result.cursor->fetchRow(values)) {
         if (values.size() != m_fields.size())
             continue;
         const QList<qsizetype> found = positions.take(RecordKeys::encode(keyOf(values)));
-        for (qsizetype position : found) {
-            if (HeldRows::Row* held = m_held.find(position)) {
-                // Only its pictures were missing: the rest stays as it was read and shown, so
-                // that a write still checks against the values the person saw.
-                for (int i = 0; i < m_fields.size(); ++i) {
-                    if (isPicture(i))
-                        held->values[i] = values[i];
-                }
-                held->pictures = true;
-                continue;
+        if (found.isEmpty())
+            unmatched.append(values);
+        for (qsizetype position : found)
+            holdReadAgain(position, values, pictures);
+    }
+    // The server found these by its collation (another case, trailing blanks): each is the
+    // record of the one key asked for that compares equal so, never a guess between two.
+    for (const QList<Variant>& row : std::as_const(unmatched)) {
+        const QByteArray loose = RecordKeys::loose(RecordKeys::encode(keyOf(row)));
+        QByteArray match;
+        int candidates = 0;
+        for (const QByteArray& key : keys) {
+            if (positions.contains(key) && RecordKeys::loose(key) == loose) {
+                match = key;
+                ++candidates;
             }
-            HeldRows::Row row { values, pictures || !m_hasPictures, false, 0 };
-            if (!pictures) {
-                for (int i = 0; i < m_fields.size(); ++i) {
-                    if (isPicture(i))
-                        row.values[i] = Variant();
-                }
-            }
-            m_held.put(position, std::move(row));
         }
+        if (candidates != 1)
+            continue;
+        for (qsizetype position : positions.take(match))
+            holdReadAgain(position, row, pictures);
     }
     // Not found by its key: deleted by someone else since it was read. Its row stays, so
     // that the rows after it keep their places, and writes to it find nothing.
     for (const QByteArray& key : keys) {
-        for (qsizetype position : positions.take(key)) {
-            if (HeldRows::Row* held = m_held.find(position)) {
-                // Its pictures are gone with it; a later write to it finds nothing and says so.
-                for (int i = 0; i < m_fields.size(); ++i) {
-                    if (isPicture(i))
-                        held->values[i] = Variant::null();
-                }
-                held->pictures = true;
-                continue;
-            }
-            m_held.put(position, HeldRows::Row { QList<Variant>(m_fields.size(), Variant::null()), true, true, 0 });
+        for (qsizetype position : positions.take(key))
+            holdAsGone(position);
+    }
+}
+
+void RecordsetData::holdReadAgain(qsizetype position, const QList<Variant>& values, bool pictures)
+{
+    if (const HeldRows::Row* held = m_held.peek(position)) {
+        // Only its pictures were missing: the rest stays as it was read and shown, so that a
+        // write still checks against the values the person saw.
+        HeldRows::Row row = *held;
+        for (int i = 0; i < m_fields.size(); ++i) {
+            if (isPicture(i))
+                row.values[i] = values[i];
         }
+        row.pictures = true;
+        m_held.put(position, std::move(row));
+        return;
+    }
+    HeldRows::Row row { values, pictures || !m_hasPictures, false, 0 };
+    if (!pictures) {
+        for (int i = 0; i < m_fields.size(); ++i) {
+            if (isPicture(i))
+                row.values[i] = Variant();
+        }
+    }
+    m_held.put(position, std::move(row));
+}
+
+void RecordsetData::holdAsGone(qsizetype position)
+{
+    if (const HeldRows::Row* held = m_held.peek(position)) {
+        // Its pictures are gone with it; a later write to it finds nothing and says so.
+        HeldRows::Row row = *held;
+        for (int i = 0; i < m_fields.size(); ++i) {
+            if (isPicture(i))
+                row.values[i] = Variant::null();
+        }
+        row.pictures = true;
+        m_held.put(position, std::move(row));
+        return;
+    }
+    m_held.put(position, HeldRows::Row { QList<Variant>(m_fields.size(), Variant::null()), true, true, 0 });
+}
+
+// A key written to a record can be held by another row only if that row's record was
+// deleted meanwhile: that row stays deleted, rather than becoming the record just written.
+void RecordsetData::forgetOthersWithKey(qsizetype position, const QByteArray& key)
+{
+    for (const qsizetype other : m_keys.positionsOf(key)) {
+        if (other == position)
+            continue;
+        m_keys.replace(other, RecordKeys::encode(QList<Variant>(m_target->keyFields.size(), Variant::null())));
+        m_held.put(other, HeldRows::Row { QList<Variant>(m_fields.size(), Variant::null()), true, true, 0 });
+        notify(RecordsetChange::Kind::RowChanged, long(other));
     }
 }
 
@@ -699,9 +784,11 @@ void RecordsetData::holdCurrent()
 
 void RecordsetData::trimHeld()
 {
-    if (!m_keyed || m_holdAll || m_held.size() <= Recordset::HeldRecordLimit)
+    if (!m_keyed || m_holdAll)
         return;
-    m_held.trim(Recordset::HeldRecordLimit * 3 / 4, [this](qsizetype position) {
+    if (m_held.size() <= Recordset::HeldRecordLimit && m_held.bytes() <= Recordset::HeldPictureBytes)
+        return;
+    m_held.trim(Recordset::HeldRecordLimit * 3 / 4, Recordset::HeldPictureBytes * 3 / 4, [this](qsizetype position) {
         return position == m_position || position == m_editRow || RecordKeys::holdsNull(m_keys.at(position));
     });
 }
@@ -739,15 +826,25 @@ void RecordsetData::flushEdit()
     cancelUpdate();
     const ExecuteResult result = writeStatement(QStringLiteral("UPDATE ") + m_target->table
         + QStringLiteral(" SET ") + assignments.join(QStringLiteral(", ")) + QStringLiteral(" WHERE ") + criteria);
-    if (result.rowsAffected <= 0)
+    if (result.rowsAffected <= 0) {
+        // Changed or deleted by someone else: the row is read again when next shown, so
+        // that the person sees what is stored and a second try can succeed.
+        if (m_keyed && !RecordKeys::holdsNull(m_keys.at(row)))
+            m_held.remove(row);
+        notify(RecordsetChange::Kind::RowChanged, long(row));
         throw DbError::rowConflict();
+    }
     // The server may store another value than the one given (rounded, converted): the row
     // shows what it holds, and the next edit's check compares with that.
     const QList<Variant> stored = result.rowsAffected == 1 ? readBack(keyOf(edited)) : QList<Variant>();
     // A changed key is the record's identity from now on, as the server stored it (5.0 typed
     // is 5 stored): rows read again by key are told apart by the key they come back with.
-    m_keys.replace(row, RecordKeys::encode(keyOf(stored.isEmpty() ? edited : stored)));
+    const QByteArray key = RecordKeys::encode(keyOf(stored.isEmpty() ? edited : stored));
+    const bool keyChanged = key != m_keys.at(row);
+    m_keys.replace(row, key);
     m_held.put(row, HeldRows::Row { stored.isEmpty() ? edited : stored, true, false, 0 });
+    if (keyChanged && m_keyed)
+        forgetOthersWithKey(row, key);
     notify(RecordsetChange::Kind::RowChanged, long(row));
     if (result.rowsAffected > 1)
         throw DbError(DbError::ProviderFailure,

@@ -138,12 +138,18 @@ private:
     bool isPicture(int field) const;
     QList<Variant> keyOf(const QList<Variant>& row) const;
     // The row at `position`, read again by key with those around it when it is not held.
-    HeldRows::Row& heldRow(qsizetype position, bool pictures);
+    const HeldRows::Row& heldRow(qsizetype position, bool pictures);
     // Reads the rows first..last that are not held (or lack pictures) again by key; those the
     // table no longer holds are held as gone.
-    void readAgain(qsizetype first, qsizetype last, bool pictures);
+    // Gives the first failure to read a record; the others are read all the same.
+    std::optional<DbError> readAgain(qsizetype first, qsizetype last, bool pictures);
+    void readAgainInBatch(const QList<QByteArray>& keys, QHash<QByteArray, QList<qsizetype>>& positions,
+        bool pictures, std::optional<DbError>& failure);
     void readAgainByKeys(const QList<QByteArray>& keys, QHash<QByteArray, QList<qsizetype>>& positions,
         bool pictures);
+    void holdReadAgain(qsizetype position, const QList<Variant>& values, bool pictures);
+    void holdAsGone(qsizetype position);
+    void forgetOthersWithKey(qsizetype position, const QByteArray& key);
     // Lets go of rows beyond the limit, never the current one, the edited one, or one that
     // cannot be found again by key.
     void trimHeld();

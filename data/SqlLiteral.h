@@ -17,7 +17,8 @@ public:
     // A typed text for a screen's statement, which puts it between single quotes: every quote
     // doubled, so that the text is stored as typed and never run.
     static QString quotesDoubled(QString text);
-    // The name as it is when it is a plain identifier, otherwise [name] with "]" doubled.
+    // The name as it is when it is a plain identifier and no reserved word, otherwise [name]
+    // with "]" doubled.
     static QString identifier(const QString& name);
 };
 

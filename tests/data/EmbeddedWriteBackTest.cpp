@@ -6,6 +6,7 @@
 #include "data/Recordset.h"
 #include "engine/EmbeddedBackend.h"
 
+#include <functional>
 #include <gtest/gtest.h>
 
 using namespace glimora::data;
@@ -318,4 +319,142 @@ TEST_F(EmbeddedWriteBackTest, APictureReadLaterLeavesTheRestOfItsRecordAsItWasRe
     rs.Item(0).SetValue(Variant::fromString(QStringLiteral("mine")));
     EXPECT_THROW(rs.UpdateBatch(), DbError);
     EXPECT_EQ(otherSees(QStringLiteral("select d1 from inquiry where d60 = 3")), QStringLiteral("theirs"));
+}
+
+namespace {
+
+// `count` rows of (key, name): keys as `keyLiteral` writes them, names n1 .. n<count>.
+QString rowsOf(int count, const std::function<QString(int)>& keyLiteral)
+{
+    QStringList rows;
+    for (int i = 1; i <= count; ++i)
+        rows.append(QStringLiteral("(%1, N'n%2')").arg(keyLiteral(i)).arg(i));
+    return rows.join(QLatin1Char(','));
+}
+
+QString numberKey(int i)
+{
+    return QString::number(i);
+}
+
+} // namespace
+
+TEST_F(EmbeddedWriteBackTest, RecordsLetGoAreFoundAgainByEveryKindOfKey)
+{
+    // A binary key is the record's identity, never a picture left unread.
+    execute(m_mine, QStringLiteral("create table bk (k varbinary(8) not null primary key, name nvarchar(20) null)"));
+    execute(m_mine, QStringLiteral("insert into bk (k, name) values ")
+            + rowsOf(3000, [](int i) { return QStringLiteral("0x%1").arg(i, 8, 16, QLatin1Char('0')); }));
+    // Names that are words of the language are written bracketed, in reads and writes alike.
+    execute(m_mine,
+        QStringLiteral("create table r (id int not null primary key, [desc] nvarchar(20) null, [key] int null)"));
+    execute(m_mine, QStringLiteral("insert into r (id, [desc]) values ") + rowsOf(3000, numberKey));
+    // A key the server finds by its collation although it reads back otherwise.
+    execute(m_mine, QStringLiteral("create table c (code nvarchar(10) not null primary key, name nvarchar(20) null)"));
+    execute(m_mine, QStringLiteral("insert into c (code, name) values ")
+            + rowsOf(3000, [](int i) { return QStringLiteral("N'k%1'").arg(i, 4, 10, QLatin1Char('0')); }));
+    execute(m_other, QStringLiteral("update c set code = N'K1500' where code = N'k1500'"));
+
+    for (const QString& statement : { QStringLiteral("select k, name from bk"), QStringLiteral("select * from r"),
+             QStringLiteral("select code, name from c") }) {
+        SCOPED_TRACE(statement.toStdString());
+        Recordset rs = Recordset::create();
+        rs.Open(statement, m_mine);
+        ASSERT_TRUE(rs.isUpdatable());
+        rs.readRecords(0, 40, false);
+        rs.MoveLast();
+        rs.SetAbsolutePosition(1500);
+        EXPECT_EQ(rs.Item(1).Value().toString(), QStringLiteral("n1500"));
+        rs.Item(1).SetValue(Variant::fromString(QStringLiteral("edited")));
+        rs.UpdateBatch();
+        rs.SetAbsolutePosition(2);
+        rs.Item(1).SetValue(Variant::fromString(QStringLiteral("second")));
+        rs.UpdateBatch();
+        EXPECT_LE(rs.heldRecordCount(), Recordset::HeldRecordLimit);
+    }
+    EXPECT_EQ(otherSees(QStringLiteral("select name from bk where k = 0x000005dc")), QStringLiteral("edited"));
+    EXPECT_EQ(otherSees(QStringLiteral("select name from bk where k = 0x00000002")), QStringLiteral("second"));
+    EXPECT_EQ(otherSees(QStringLiteral("select [desc] from r where id = 1500")), QStringLiteral("edited"));
+    EXPECT_EQ(otherSees(QStringLiteral("select [desc] from r where id = 2")), QStringLiteral("second"));
+    EXPECT_EQ(otherSees(QStringLiteral("select name from c where code = N'K1500'")), QStringLiteral("edited"));
+    EXPECT_EQ(otherSees(QStringLiteral("select name from c where code = N'k0002'")), QStringLiteral("second"));
+}
+
+TEST_F(EmbeddedWriteBackTest, RecordsDeletedByAnotherStayDeletedAndNeverShowAnotherRecord)
+{
+    execute(m_mine, QStringLiteral("create table t (id int not null primary key, name nvarchar(20) null)"));
+    execute(m_mine, QStringLiteral("insert into t (id, name) values ") + rowsOf(3000, numberKey));
+    Recordset rs = Recordset::create();
+    rs.Open(QStringLiteral("select id, name from t"), m_mine);
+    rs.MoveLast();
+    execute(m_other, QStringLiteral("delete from t where id in (1500, 1600)"));
+
+    // Its key given to another record: the deleted record's row does not become that one.
+    rs.MoveFirst();
+    rs.Item(0).SetValue(Variant::fromInt32(1500));
+    rs.UpdateBatch();
+    rs.SetAbsolutePosition(1500);
+    EXPECT_TRUE(rs.Item(1).Value().isNull());
+    rs.Item(1).SetValue(Variant::fromString(QStringLiteral("wrong")));
+    EXPECT_THROW(rs.UpdateBatch(), DbError);
+    rs.MoveFirst();
+    EXPECT_EQ(rs.Item(1).Value().toString(), QStringLiteral("n1"));
+    rs.Item(1).SetValue(Variant::fromString(QStringLiteral("first")));
+    rs.UpdateBatch();
+    EXPECT_EQ(otherSees(QStringLiteral("select name from t where id = 1500")), QStringLiteral("first"));
+    EXPECT_EQ(otherSees(QStringLiteral("select name from t where name = N'wrong'")), QStringLiteral("<none>"));
+
+    // Deleting a record that someone else deleted takes its row away, and nothing else.
+    rs.SetAbsolutePosition(1600);
+    EXPECT_TRUE(rs.Item(1).Value().isNull());
+    rs.Delete();
+    EXPECT_EQ(rs.AbsolutePosition(), 1600);
+    EXPECT_EQ(rs.Item(1).Value().toString(), QStringLiteral("n1601"));
+    EXPECT_EQ(rs.RecordCount(), 2999);
+    EXPECT_EQ(otherSees(QStringLiteral("select cast(count(*) as nvarchar(10)) from t")), QStringLiteral("2998"));
+}
+
+TEST_F(EmbeddedWriteBackTest, ARefusedWriteShowsTheRecordAsStoredSoThatTheNextOneCanSucceed)
+{
+    Recordset rs = grid();
+    rs.MoveNext();
+    execute(m_other, QStringLiteral("update inquiry set d1 = 'theirs' where d60 = 2"));
+    rs.Item(0).SetValue(Variant::fromString(QStringLiteral("mine")));
+    EXPECT_THROW(rs.UpdateBatch(), DbError);
+    EXPECT_EQ(rs.Item(0).Value().toString(), QStringLiteral("theirs"));
+    rs.Item(0).SetValue(Variant::fromString(QStringLiteral("mine")));
+    rs.UpdateBatch();
+    EXPECT_EQ(otherSees(QStringLiteral("select d1 from inquiry where d60 = 2")), QStringLiteral("mine"));
+}
+
+TEST_F(EmbeddedWriteBackTest, AValueThatCannotBeReadFailsOnlyItsOwnRecord)
+{
+    execute(m_mine, QStringLiteral("create table big (id int not null primary key, amount decimal(38,0) null)"));
+    QStringList rows;
+    for (int i = 1; i <= 3000; ++i)
+        rows.append(QStringLiteral("(%1, %1)").arg(i));
+    execute(m_mine, QStringLiteral("insert into big (id, amount) values ") + rows.join(QLatin1Char(',')));
+    execute(m_mine, QStringLiteral("update big set amount = 100000000000000000000 where id = 1500"));
+    Recordset rs = Recordset::create();
+    rs.Open(QStringLiteral("select id, amount from big"), m_mine);
+    rs.MoveLast();
+    rs.SetAbsolutePosition(1490);
+    EXPECT_EQ(rs.Item(0).Value().toInt64(), 1490);
+    rs.SetAbsolutePosition(1501);
+    EXPECT_EQ(rs.Item(0).Value().toInt64(), 1501);
+}
+
+TEST_F(EmbeddedWriteBackTest, PicturesHeldStayWithinABudgetOfBytes)
+{
+    execute(m_mine, QStringLiteral("insert into inquiry (d1, d51) values ('c', 0x") + QStringLiteral("AB").repeated(256 * 1024)
+            + QLatin1Char(')'));
+    for (int i = 0; i < 9; ++i)
+        execute(m_mine, QStringLiteral("insert into inquiry (d1, d51) select d1, d51 from inquiry where d51 is not null"));
+    Recordset rs = Recordset::create();
+    rs.Open(QStringLiteral("select d1,d51 from inquiry"), m_mine);
+    for (long first = 0; first < 514; first += 32)
+        rs.readRecords(first, 32, true);
+    EXPECT_LE(rs.heldPictureRecordCount() * 256 * 1024, Recordset::HeldPictureBytes + 32 * 256 * 1024);
+    rs.SetAbsolutePosition(3);
+    EXPECT_EQ(rs.Item(1).Value().toBytes().size(), 256 * 1024);
 }

@@ -153,6 +153,12 @@ TEST(UpdatableRecordsetWideDecimalTest, ADecimalTooWideToCarryIsLeftOutOfTheRowC
 TEST_F(UpdatableRecordsetTest, RowChangedByAnotherWriterIsAnErrorAndKeepsTheTableValue)
 {
     m_rowsAffected = 0; // the WHERE clause found no row as it was read
+    FakeResult stored;
+    stored.fields = FakeServer::fieldsOf({ { QStringLiteral("d1"), DataType::VarWChar },
+        { QStringLiteral("d21"), DataType::Numeric }, { QStringLiteral("d51"), DataType::LongVarBinary },
+        { QStringLiteral("d60"), DataType::Numeric } });
+    stored.rows = { { text("theirs"), number(5), Variant::null(), number(1) } };
+    m_server->answers.insert(QStringLiteral("SELECT d1,d21,NULL,d60 FROM inquiry WHERE d60 IN (1)"), stored);
     m_recordset.Item(0).SetValue(text("mine"));
     try {
         m_recordset.UpdateBatch();
@@ -160,7 +166,8 @@ TEST_F(UpdatableRecordsetTest, RowChangedByAnotherWriterIsAnErrorAndKeepsTheTabl
     } catch (const DbError& error) {
         EXPECT_EQ(error.code(), DbError::RowConflict);
     }
-    EXPECT_EQ(m_recordset.Item(0).Value(), text("a"));
+    // The record is read again, so that it shows what the other writer stored.
+    EXPECT_EQ(m_recordset.Item(0).Value(), text("theirs"));
 
     // Moving off an edited row writes it, and a collision stops the move.
     m_recordset.Item(0).SetValue(text("mine again"));
