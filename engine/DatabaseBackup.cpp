@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <QCoreApplication>
 #include <QDir>
@@ -128,12 +129,17 @@ CheckOutcome checkImage(sqlite3* db)
 // two reads run side by side. Throws when either finds a fault, the checksum's first.
 void copyAndCheck(int device, const BackupFile::Set& set, int out, const QString& devicePath)
 {
+    // Handed over under a mutex of the C++ library as well as by the thread's end: a thread
+    // checker sees this hand-over, which it cannot see inside Qt.
     CheckOutcome outcome;
+    std::mutex outcomeMutex;
     std::unique_ptr<QThread> check(QThread::create([&] {
         Handle image;
         *image.out() = ImageFileVfs::open(device, set.imageOffset, set.imageSize, true);
-        outcome = checkImage(image.get());
-        outcome.done = true;
+        CheckOutcome checked = checkImage(image.get());
+        checked.done = true;
+        const std::lock_guard<std::mutex> lock(outcomeMutex);
+        outcome = std::move(checked);
     }));
     // SQLite's check needs little stack: the depth of a b-tree.
     check->setStackSize(checkStackSize);
@@ -145,6 +151,7 @@ void copyAndCheck(int device, const BackupFile::Set& set, int out, const QString
         throw;
     }
     check->wait();
+    const std::lock_guard<std::mutex> lock(outcomeMutex);
     // A thread the system could not start has checked nothing.
     if (outcome.outOfMemory || !outcome.done)
         throw outOfMemory();

@@ -155,21 +155,31 @@ bool DateTimeText::fromStored(const QString& text, QDateTime& result)
     return parse(text, result) == ParseResult::Ok;
 }
 
-bool DateTimeText::fromStoredUtf8(const char* text, int size, QDateTime& result)
+bool DateTimeText::splitStoredUtf8(const char* text, int size, StoredParts& parts)
 {
-    auto number = [text](int from, int length) {
+    if (size != 23 || text[4] != '-' || text[7] != '-' || text[10] != ' ' || text[13] != ':' || text[16] != ':'
+        || text[19] != '.')
+        return false;
+    bool digits = true;
+    auto number = [text, &digits](int from, int length) {
         int value = 0;
         for (int i = from; i < from + length; ++i) {
             if (text[i] < '0' || text[i] > '9')
-                return -1;
+                digits = false;
             value = value * 10 + (text[i] - '0');
         }
         return value;
     };
-    if (size == 23 && text[4] == '-' && text[7] == '-' && text[10] == ' ' && text[13] == ':'
-        && text[16] == ':' && text[19] == '.') {
-        const QDate date(number(0, 4), number(5, 2), number(8, 2));
-        const QTime time(number(11, 2), number(14, 2), number(17, 2), number(20, 3));
+    parts = { number(0, 4), number(5, 2), number(8, 2), number(11, 2), number(14, 2), number(17, 2), number(20, 3) };
+    return digits;
+}
+
+bool DateTimeText::fromStoredUtf8(const char* text, int size, QDateTime& result)
+{
+    StoredParts parts {};
+    if (splitStoredUtf8(text, size, parts)) {
+        const QDate date(parts.year, parts.month, parts.day);
+        const QTime time(parts.hour, parts.minute, parts.second, parts.millisecond);
         if (date.isValid() && time.isValid()) {
             result = QDateTime(date, time, Qt::UTC);
             return true;

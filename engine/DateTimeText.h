@@ -25,6 +25,13 @@ public:
     static bool fromStored(const QString& text, QDateTime& result);
     // The same from SQLite's UTF-8 bytes, without building a string first (result sets).
     static bool fromStoredUtf8(const char* text, int size, QDateTime& result);
+    // The year .. millisecond of UTF-8 in exactly the stored form, unchecked beyond its
+    // digits and separators; false for any other text.
+    struct StoredParts
+    {
+        int year, month, day, hour, minute, second, millisecond;
+    };
+    static bool splitStoredUtf8(const char* text, int size, StoredParts& parts);
     // SQL Server counts datetime numbers in days from 1900-01-01.
     static QDateTime fromDays(double days);
     // The CONVERT styles that SQL Server offers for dates: 0, 100, 101, 102, 111, 112, 120, 121, 23, 108.

@@ -130,26 +130,10 @@ QString numberText(double value)
 // "yyyy-MM-dd HH:mm:ss.zzz" of a valid date-time within datetime's range (1753 to 9999).
 bool isStoredDateTime(const char* text, int size)
 {
-    if (size != 23)
-        return false;
-    auto number = [text](int from, int length) {
-        int value = 0;
-        for (int i = from; i < from + length; ++i) {
-            if (text[i] < '0' || text[i] > '9')
-                return -1;
-            value = value * 10 + (text[i] - '0');
-        }
-        return value;
-    };
-    if (text[4] != '-' || text[7] != '-' || text[10] != ' ' || text[13] != ':' || text[16] != ':'
-        || text[19] != '.')
-        return false;
-    const int year = number(0, 4);
-    const int hour = number(11, 2);
-    const int minute = number(14, 2);
-    const int second = number(17, 2);
-    return year >= 1753 && QDate::isValid(year, number(5, 2), number(8, 2)) && hour >= 0 && hour < 24
-        && minute >= 0 && minute < 60 && second >= 0 && second < 60 && number(20, 3) >= 0;
+    DateTimeText::StoredParts parts {};
+    return DateTimeText::splitStoredUtf8(text, size, parts) && parts.year >= 1753
+        && QDate::isValid(parts.year, parts.month, parts.day) && parts.hour < 24 && parts.minute < 60
+        && parts.second < 60;
 }
 
 // Converts one value to a column type; `store` marks an assignment to a column, where

@@ -511,8 +511,8 @@ TEST_F(BackupTest, AFailedFlushIsAFailedBackup)
 
 TEST_F(BackupTest, BackupAndRestoreFitInLessMemoryThanTheDatabase)
 {
-    if (underAddressSanitizer)
-        GTEST_SKIP() << "the address sanitizer cannot live with a memory limit";
+    if (underShadowMemorySanitizer)
+        GTEST_SKIP() << "a sanitizer's shadow memory cannot live with a memory limit";
     auto master = seed(1);
     master.reset();
     // 64 MB of rows the server cannot squeeze, written straight into the file.

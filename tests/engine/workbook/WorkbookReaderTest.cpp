@@ -262,8 +262,8 @@ TEST_F(XlsChildFailureTest, aCrashOfTheLibraryBecomesAnErrorOfTheWorkbook)
 // The child has no memory limit under the address sanitizer.
 TEST_F(XlsChildFailureTest, theChildHasAMemoryAllowanceOnTopOfItsParent)
 {
-    if (underAddressSanitizer)
-        GTEST_SKIP() << "the address sanitizer cannot live with a memory limit";
+    if (underShadowMemorySanitizer)
+        GTEST_SKIP() << "a sanitizer's shadow memory cannot live with a memory limit";
     // A parent that has reserved much address space (as a browser engine does) still reads.
     const size_t reservation = size_t(4) << 30;
     void* reserved
