@@ -148,6 +148,7 @@ void copyAndCheck(int device, const BackupFile::Set& set, int out, const QString
         BackupFile::copyImage(device, set, out, 0, devicePath);
     } catch (...) {
         check->wait();
+        const std::lock_guard<std::mutex> lock(outcomeMutex); // the outcome is ours to drop
         throw;
     }
     check->wait();
