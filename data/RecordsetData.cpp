@@ -765,6 +765,8 @@ void RecordsetData::holdAsGone(qsizetype position)
 // deleted meanwhile: that row stays deleted, rather than becoming the record just written.
 void RecordsetData::forgetOthersWithKey(qsizetype position, const QByteArray& key)
 {
+    if (RecordKeys::holdsNull(key))
+        return; // a record whose key is not known shares it with no other
     for (const qsizetype other : m_keys.positionsOf(key)) {
         if (other == position)
             continue;
