@@ -504,10 +504,19 @@ void EmbeddedSession::runChangeOnce(const Statement& statement, BatchState& stat
         return planOf(sql, state);
     m_database->setStatementVerb(verb);
     m_database->beginWrite();
+    int changed = 0;
+    qint64 lastRowid = 0;
     try {
         m_lastChangeStreamed = streamed;
         SqliteStatement change(*m_database, sql);
         change.step();
+        // Taken now: what the statistics refresh runs must not count as the statement's.
+        changed = sqlite3_changes(m_database->handle());
+        lastRowid = sqlite3_last_insert_rowid(m_database->handle());
+        if (statement.kind != Statement::Kind::Update) {
+            if (const std::optional<TableInfo> table = m_database->table(statement.table))
+                ServedIndexes::refreshStatistics(*m_database, table->name, changed);
+        }
         m_database->commitWrite();
     } catch (...) {
         m_database->rollbackWrite();
@@ -516,7 +525,7 @@ void EmbeddedSession::runChangeOnce(const Statement& statement, BatchState& stat
     }
     m_lastChangeStreamed = false;
     dropRowsets();
-    m_rowCount = sqlite3_changes(m_database->handle());
+    m_rowCount = changed;
     state.rowsAffected = m_rowCount;
     if (insert) {
         // @@IDENTITY follows the last insert: the value given to its identity column, NULL
@@ -528,7 +537,7 @@ void EmbeddedSession::runChangeOnce(const Statement& statement, BatchState& stat
         if (!hasIdentity)
             m_identity.reset();
         else if (m_rowCount > 0)
-            m_identity = sqlite3_last_insert_rowid(m_database->handle());
+            m_identity = lastRowid;
     }
 }
 

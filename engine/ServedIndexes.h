@@ -45,6 +45,12 @@ public:
     // effort: a database busy with another writer, or any failure, leaves things as they
     // were and the question is answered without the index.
     static void serve(DatabaseConnection& database, const TableInfo& table, const Wish& wish);
+
+    // Called within the write that changed `changed` rows of `table`: the statistics of its
+    // kept indexes that no longer describe it (it changed by more than half of the rows they
+    // counted) are taken again from a sample, so that plans follow the table as it grows from
+    // its first rows to millions, or empties. Best effort, like serve().
+    static void refreshStatistics(DatabaseConnection& database, const QString& table, qint64 changed);
 };
 
 } // namespace glimora::engine

@@ -176,6 +176,42 @@ TEST_F(LargeTableTest, WritersAreNeverKeptWaitingAndImportsStayWhole)
     sqlite3_close(db);
 }
 
+TEST_F(LargeTableTest, StatisticsFollowTheTableAsItGrowsAndEmpties)
+{
+    auto session = seed(9); // 20,480 rows
+    run(*session, Statements[4]);
+    const auto counted = [this] {
+        sqlite3* db = nullptr;
+        sqlite3_open_v2(QFile::encodeName(file()).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+        sqlite3_stmt* statement = nullptr;
+        sqlite3_prepare_v2(
+            db, "SELECT stat FROM sqlite_stat1 WHERE idx='__glimora_index_inquiry_d16'", -1, &statement, nullptr);
+        qint64 rows = 0;
+        if (statement && sqlite3_step(statement) == SQLITE_ROW)
+            rows = QByteArray(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0))).split(' ')[0].toLongLong();
+        sqlite3_finalize(statement);
+        sqlite3_close(db);
+        return rows;
+    };
+    // Taken from a sample: the count is an estimate.
+    const qint64 first = counted();
+    EXPECT_GT(first, 10000);
+    run(*session, "insert inquiry(d16) values('2012-02-01')");
+    EXPECT_EQ(counted(), first);
+
+    // An import that doubles the table takes the statistics again, within its own write:
+    // what the statement reports is still its own.
+    const Rows grown = run(*session,
+        "insert inquiry(d1,d16) select d1,d16 from inquiry where d60 <= 20480 select @@rowcount, @@identity");
+    EXPECT_EQ(grown.rows, QList<QStringList>({ { "20480", "40961" } }));
+    EXPECT_GT(counted(), first * 3 / 2);
+    EXPECT_TRUE(plan(*session, Statements[4]).contains(ServedIndexes::Prefix));
+
+    EXPECT_EQ(column(*session, "delete from inquiry where d60 > 100 select @@rowcount"), QStringList({ "40861" }));
+    EXPECT_LT(counted(), 1000);
+    EXPECT_EQ(column(*session, Statements[4]).size(), 28);
+}
+
 TEST(ServedIndexWish, KeysFollowTheComparedAndOrderedColumns)
 {
     // Only the key the wish asks for is judged here; the statements above show SQLite using it.
