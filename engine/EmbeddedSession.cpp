@@ -506,20 +506,27 @@ void EmbeddedSession::runChangeOnce(const Statement& statement, BatchState& stat
     m_database->beginWrite();
     int changed = 0;
     qint64 lastRowid = 0;
+    QList<ServedIndexes::SetAside> setAside;
     try {
         m_lastChangeStreamed = streamed;
+        const std::optional<TableInfo> table = m_database->table(statement.table);
+        if (insert && statement.select && table)
+            setAside = ServedIndexes::setAsideForBulkInsert(*m_database, *table);
         SqliteStatement change(*m_database, sql);
         change.step();
-        // Taken now: what the statistics refresh runs must not count as the statement's.
+        // Taken now: what the index work below runs must not count as the statement's.
         changed = sqlite3_changes(m_database->handle());
         lastRowid = sqlite3_last_insert_rowid(m_database->handle());
-        if (statement.kind != Statement::Kind::Update) {
-            if (const std::optional<TableInfo> table = m_database->table(statement.table))
-                ServedIndexes::refreshStatistics(*m_database, table->name, changed);
-        }
+        if (!setAside.isEmpty())
+            ServedIndexes::buildAgain(*m_database, setAside);
+        else if (statement.kind != Statement::Kind::Update && table)
+            ServedIndexes::refreshStatistics(*m_database, table->name, changed);
         m_database->commitWrite();
     } catch (...) {
         m_database->rollbackWrite();
+        // The rollback brought back any index set aside.
+        if (!setAside.isEmpty())
+            m_database->forgetSchema();
         dropRowsets();
         throw;
     }

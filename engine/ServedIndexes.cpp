@@ -280,4 +280,48 @@ void ServedIndexes::refreshStatistics(DatabaseConnection& database, const QStrin
     }
 }
 
+QList<ServedIndexes::SetAside> ServedIndexes::setAsideForBulkInsert(
+    DatabaseConnection& database, const TableInfo& table)
+{
+    // Dropping an index would cut short a result still being read on this connection.
+    if (database.isReading())
+        return {};
+    QList<SetAside> indexes;
+    for (const DatabaseConnection::IndexKey& index : database.indexes(table.name)) {
+        if (index.name.startsWith(Prefix, Qt::CaseInsensitive))
+            indexes.append({ index.name, QString() });
+    }
+    if (indexes.isEmpty())
+        return {};
+    {
+        SqliteStatement rows(database,
+            QStringLiteral("SELECT count(*) FROM (SELECT 1 FROM %1 LIMIT %2)").arg(table.sqlName).arg(Threshold));
+        if (!rows.step() || rows.intColumn(0) >= Threshold)
+            return {};
+    }
+    for (SetAside& index : indexes) {
+        SqliteStatement definition(
+            database, QStringLiteral("SELECT sql FROM sqlite_master WHERE type='index' AND name=?"));
+        definition.bindText(1, index.name);
+        if (!definition.step())
+            return {};
+        index.definition = definition.textColumn(0);
+    }
+    for (const SetAside& index : indexes)
+        database.execute(QStringLiteral("DROP INDEX %1").arg(Translator::quoteName(index.name)));
+    database.forgetSchema();
+    return indexes;
+}
+
+void ServedIndexes::buildAgain(DatabaseConnection& database, const QList<SetAside>& indexes)
+{
+    QStringList names;
+    for (const SetAside& index : indexes) {
+        database.execute(index.definition);
+        names.append(index.name);
+    }
+    database.forgetSchema();
+    analyzeFromSample(database, names);
+}
+
 } // namespace glimora::engine
