@@ -507,11 +507,15 @@ void EmbeddedSession::runChangeOnce(const Statement& statement, BatchState& stat
     int changed = 0;
     qint64 lastRowid = 0;
     QList<ServedIndexes::SetAside> setAside;
+    std::optional<ServedIndexes::MaintenanceCache> maintenanceCache;
     try {
         m_lastChangeStreamed = streamed;
         const std::optional<TableInfo> table = m_database->table(statement.table);
-        if (insert && statement.select && table)
+        if (insert && statement.select && table) {
             setAside = ServedIndexes::setAsideForBulkInsert(*m_database, *table);
+            if (setAside.isEmpty())
+                maintenanceCache.emplace(*m_database, *table);
+        }
         SqliteStatement change(*m_database, sql);
         change.step();
         // Taken now: what the index work below runs must not count as the statement's.

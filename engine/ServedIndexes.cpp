@@ -324,4 +324,26 @@ void ServedIndexes::buildAgain(DatabaseConnection& database, const QList<SetAsid
     analyzeFromSample(database, names);
 }
 
+ServedIndexes::MaintenanceCache::MaintenanceCache(DatabaseConnection& database, const TableInfo& table)
+{
+    for (const DatabaseConnection::IndexKey& index : database.indexes(table.name)) {
+        if (index.name.startsWith(Prefix, Qt::CaseInsensitive)) {
+            // 64 MB: the index pages that an import into a table of millions touches.
+            database.execute(QStringLiteral("PRAGMA cache_size=-65536"));
+            m_database = &database;
+            return;
+        }
+    }
+}
+
+ServedIndexes::MaintenanceCache::~MaintenanceCache()
+{
+    if (!m_database)
+        return;
+    try {
+        m_database->execute(QStringLiteral("PRAGMA cache_size=-2000"));
+    } catch (const ServerError&) {
+    }
+}
+
 } // namespace glimora::engine

@@ -63,6 +63,21 @@ public:
     };
     static QList<SetAside> setAsideForBulkInsert(DatabaseConnection& database, const TableInfo& table);
     static void buildAgain(DatabaseConnection& database, const QList<SetAside>& indexes);
+
+    // While it lives, a bulk insert into a large table with kept indexes has room in the page
+    // cache for the index pages it changes, so that they are not written out and read back
+    // over and over; the usual cache comes back after.
+    class MaintenanceCache
+    {
+    public:
+        MaintenanceCache(DatabaseConnection& database, const TableInfo& table);
+        ~MaintenanceCache();
+        MaintenanceCache(const MaintenanceCache&) = delete;
+        MaintenanceCache& operator=(const MaintenanceCache&) = delete;
+
+    private:
+        DatabaseConnection* m_database = nullptr;
+    };
 };
 
 } // namespace glimora::engine
