@@ -525,6 +525,8 @@ void EmbeddedSession::runChangeOnce(const Statement& statement, BatchState& stat
             ServedIndexes::buildAgain(*m_database, setAside);
         else if (statement.kind != Statement::Kind::Update && table)
             ServedIndexes::refreshStatistics(*m_database, table->name, changed);
+        if (insert && statement.select && table)
+            ServedIndexes::buildDrillDownIndex(*m_database, *table);
         m_database->commitWrite();
     } catch (...) {
         m_database->rollbackWrite();

@@ -94,6 +94,34 @@ void analyzeFromSample(DatabaseConnection& database, const QStringList& indexes)
     database.execute(QStringLiteral("PRAGMA analysis_limit=0"));
 }
 
+// Whether the table has grown to the size that earns kept indexes.
+bool isLarge(DatabaseConnection& database, const TableInfo& table)
+{
+    SqliteStatement size(database, QStringLiteral("SELECT max(rowid) FROM %1").arg(table.sqlName));
+    return size.step() && size.intColumn(0) >= ServedIndexes::Threshold;
+}
+
+// Creates the index of `key` on `table` with its statistics, within a write of the caller's.
+void build(DatabaseConnection& database, const TableInfo& table, const QStringList& key)
+{
+    QStringList quoted;
+    for (const QString& column : key)
+        quoted.append(Translator::quoteName(column));
+    const QString name = ServedIndexes::Prefix + table.name + QLatin1Char('_') + key.join(QLatin1Char('_'));
+    database.execute(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2(%3)")
+                         .arg(Translator::quoteName(name), table.sqlName, quoted.join(QLatin1Char(','))));
+    // An index of ours that this one starts with serves nothing this one does not.
+    database.forgetSchema();
+    for (const DatabaseConnection::IndexKey& index : database.indexes(table.name)) {
+        if (index.name.startsWith(ServedIndexes::Prefix, Qt::CaseInsensitive) && index.name != name
+            && index.columns.size() < key.size() && startsWith(key, index.columns))
+            database.execute(QStringLiteral("DROP INDEX %1").arg(Translator::quoteName(index.name)));
+    }
+    // The planner seeks from value to value only when it knows how many rows share one.
+    analyzeFromSample(database, { name });
+    database.forgetSchema();
+}
+
 } // namespace
 
 QStringList ServedIndexes::Wish::key() const
@@ -202,11 +230,8 @@ void ServedIndexes::serve(DatabaseConnection& database, const TableInfo& table, 
     if (wish.isEmpty() || database.inTransaction() || database.isReading())
         return;
     try {
-        {
-            SqliteStatement size(database, QStringLiteral("SELECT max(rowid) FROM %1").arg(table.sqlName));
-            if (!size.step() || size.intColumn(0) < Threshold)
-                return;
-        }
+        if (!isLarge(database, table))
+            return;
         for (const DatabaseConnection::IndexKey& index : database.indexes(table.name)) {
             if (serves(index.columns, wish))
                 return;
@@ -223,32 +248,33 @@ void ServedIndexes::serve(DatabaseConnection& database, const TableInfo& table, 
         if (levels.size() > key.size() && startsWith(levels, key))
             key = levels;
     }
-    QStringList quoted;
-    for (const QString& column : key)
-        quoted.append(Translator::quoteName(column));
-    const QString name = Prefix + table.name + QLatin1Char('_') + key.join(QLatin1Char('_'));
     // Another writer at work: answer without the index now rather than wait for it.
     const int busyTimeout = database.busyTimeout();
     database.setBusyTimeout(1);
     try {
         database.beginWrite();
-        database.execute(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2(%3)")
-                             .arg(Translator::quoteName(name), table.sqlName, quoted.join(QLatin1Char(','))));
-        // An index of ours that this one starts with serves nothing this one does not.
-        database.forgetSchema();
-        for (const DatabaseConnection::IndexKey& index : database.indexes(table.name)) {
-            if (index.name.startsWith(Prefix, Qt::CaseInsensitive) && index.name != name
-                && index.columns.size() < key.size() && startsWith(key, index.columns))
-                database.execute(QStringLiteral("DROP INDEX %1").arg(Translator::quoteName(index.name)));
-        }
-        // The planner seeks from value to value only when it knows how many rows share one.
-        analyzeFromSample(database, { name });
+        build(database, table, key);
         database.commitWrite();
     } catch (const ServerError&) {
         database.rollbackWrite();
     }
     database.forgetSchema();
     database.setBusyTimeout(busyTimeout);
+}
+
+void ServedIndexes::buildDrillDownIndex(DatabaseConnection& database, const TableInfo& table)
+{
+    if (database.isReading())
+        return;
+    const QStringList levels = catalogueLevels(database, table);
+    if (levels.isEmpty() || !isLarge(database, table))
+        return;
+    const Wish firstLevel { {}, levels.first(), true };
+    for (const DatabaseConnection::IndexKey& index : database.indexes(table.name)) {
+        if (serves(index.columns, firstLevel))
+            return;
+    }
+    build(database, table, levels);
 }
 
 void ServedIndexes::refreshStatistics(DatabaseConnection& database, const QString& table, qint64 changed)

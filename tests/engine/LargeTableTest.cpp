@@ -261,6 +261,21 @@ TEST_F(LargeTableTest, AnEmptiedTableTakesAWholeImportWithItsIndexesBuiltAgain)
     sqlite3_close(db);
 }
 
+TEST_F(LargeTableTest, AnImportThatMakesTheTableLargeBuildsTheDrillDownIndexWithinIt)
+{
+    auto session = seed(7); // 5,120 rows
+    run(*session,
+        "insert contrast(chna,engl,nober,sort) values('类别','d1',1,1),('剂型','d2',2,2),('金额','d26',4,3)");
+    EXPECT_NE(errorOf(*session,
+                  "insert inquiry(d1,d21) select d1, case when d60 > 5000 then 'x' else d21 end from inquiry"),
+        0);
+    EXPECT_EQ(servedIndexes(file()), QStringList());
+    grow(*session, 1); // 10,240 rows
+    EXPECT_EQ(servedIndexes(file()), QStringList({ "__glimora_index_inquiry_d1_d2_d26" }));
+    EXPECT_TRUE(plan(*session, Statements[0]).contains(ServedIndexes::Prefix));
+    EXPECT_EQ(column(*session, Statements[1]), QStringList({ "f0", "f1", "f2", "f3", "f4" }));
+}
+
 TEST(ServedIndexWish, KeysFollowTheComparedAndOrderedColumns)
 {
     // Only the key the wish asks for is judged here; the statements above show SQLite using it.
