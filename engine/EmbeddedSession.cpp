@@ -14,6 +14,7 @@
 #include "engine/workbook/BackgroundSheetReader.h"
 
 #include <QElapsedTimer>
+#include <QScopeGuard>
 
 #include <algorithm>
 #include <functional>
@@ -399,6 +400,21 @@ void EmbeddedSession::runStatement(const Statement& statement, BatchState& state
     }
 }
 
+void EmbeddedSession::outsideDeadline(const std::function<void()>& work)
+{
+    // Building an index once is not the statement's time: a statement that gave up half-way
+    // would leave the visitor with an error and the next one the same work. A kill still stops it.
+    QElapsedTimer building;
+    building.start();
+    m_buildingIndex = true;
+    const auto done = qScopeGuard([&] {
+        m_buildingIndex = false;
+        if (!m_deadline.isForever())
+            m_deadline = QDeadlineTimer(qMax<qint64>(0, m_deadline.remainingTime()) + building.elapsed());
+    });
+    work();
+}
+
 void EmbeddedSession::runSelect(const Statement& statement, BatchState& state, bool lastInBatch)
 {
     Translator translator(*this);
@@ -408,15 +424,8 @@ void EmbeddedSession::runSelect(const Statement& statement, BatchState& state, b
         && (source.database.isEmpty()
             || source.database.compare(m_database->name(), Qt::CaseInsensitive) == 0)) {
         if (const std::optional<TableInfo> table = m_database->table(source.name)) {
-            // Building an index once is not the statement's time: a query that gave up
-            // half-way would leave the visitor with an error and the next one the same work.
-            QElapsedTimer building;
-            building.start();
-            m_buildingIndex = true;
-            ServedIndexes::serve(*m_database, *table, ServedIndexes::wish(*statement.select, *table));
-            m_buildingIndex = false;
-            if (!m_deadline.isForever())
-                m_deadline = QDeadlineTimer(qMax<qint64>(0, m_deadline.remainingTime()) + building.elapsed());
+            outsideDeadline(
+                [&] { ServedIndexes::serve(*m_database, *table, ServedIndexes::wish(*statement.select, *table)); });
         }
     }
     if (m_showPlan)
@@ -518,21 +527,26 @@ void EmbeddedSession::runChangeOnce(const Statement& statement, BatchState& stat
         }
         SqliteStatement change(*m_database, sql);
         change.step();
+        // The rows are in: running the statement again would not mend what fails after.
+        m_lastChangeStreamed = false;
         // Taken now: what the index work below runs must not count as the statement's.
         changed = sqlite3_changes(m_database->handle());
         lastRowid = sqlite3_last_insert_rowid(m_database->handle());
-        if (!setAside.isEmpty())
-            ServedIndexes::buildAgain(*m_database, setAside);
-        else if (statement.kind != Statement::Kind::Update && table)
-            ServedIndexes::refreshStatistics(*m_database, table->name, changed);
-        if (insert && statement.select && table)
-            ServedIndexes::buildDrillDownIndex(*m_database, *table);
+        if (table && statement.kind != Statement::Kind::Update) {
+            outsideDeadline([&] {
+                if (!setAside.isEmpty())
+                    ServedIndexes::buildAgain(*m_database, setAside);
+                else
+                    ServedIndexes::refreshStatistics(*m_database, table->name, changed);
+                if (insert && statement.select)
+                    ServedIndexes::buildDrillDownIndex(*m_database, *table);
+            });
+        }
         m_database->commitWrite();
     } catch (...) {
         m_database->rollbackWrite();
-        // The rollback brought back any index set aside.
-        if (!setAside.isEmpty())
-            m_database->forgetSchema();
+        // The rollback brought back any index set aside and took away any built.
+        m_database->forgetSchema();
         dropRowsets();
         throw;
     }

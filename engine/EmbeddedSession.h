@@ -9,6 +9,7 @@
 #include "engine/TranslationContext.h"
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -63,6 +64,8 @@ private:
     void leaveOpenResult();
     void runStatement(const ast::Statement& statement, BatchState& state, bool lastInBatch);
     void runSelect(const ast::Statement& statement, BatchState& state, bool lastInBatch);
+    // Runs index work of the server's own without the statement's deadline running.
+    void outsideDeadline(const std::function<void()>& work);
     void runChange(const ast::Statement& statement, BatchState& state);
     // Runs an insert, update or delete once; `streamRowset` lets an insert's worksheet rows
     // stream into it.

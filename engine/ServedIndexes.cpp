@@ -1,8 +1,12 @@
 #include "engine/ServedIndexes.h"
 
 #include "engine/DatabaseConnection.h"
+#include "engine/FaultPoint.h"
 #include "engine/SqliteStatement.h"
 #include "engine/Translator.h"
+
+#include <algorithm>
+#include <sqlite3.h>
 
 namespace glimora::engine {
 
@@ -110,9 +114,20 @@ void build(DatabaseConnection& database, const TableInfo& table, const QStringLi
     const QString name = ServedIndexes::Prefix + table.name + QLatin1Char('_') + key.join(QLatin1Char('_'));
     database.execute(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2(%3)")
                          .arg(Translator::quoteName(name), table.sqlName, quoted.join(QLatin1Char(','))));
-    // An index of ours that this one starts with serves nothing this one does not.
     database.forgetSchema();
-    for (const DatabaseConnection::IndexKey& index : database.indexes(table.name)) {
+    const QList<DatabaseConnection::IndexKey>& indexes = database.indexes(table.name);
+    // The name may be taken by an index of another table whose name runs on with ours.
+    if (std::none_of(indexes.cbegin(), indexes.cend(),
+            [&](const DatabaseConnection::IndexKey& index) { return index.name == name; }))
+        return;
+    if (FaultPoint::fails("index-statistics"))
+        throw ServerError(1105,
+            QStringLiteral("Could not allocate space in database '%1' because the disk is full.")
+                .arg(database.name()),
+            17);
+    // An index of ours that this one starts with serves nothing this one does not.
+    const QList<DatabaseConnection::IndexKey> current = indexes;
+    for (const DatabaseConnection::IndexKey& index : current) {
         if (index.name.startsWith(ServedIndexes::Prefix, Qt::CaseInsensitive) && index.name != name
             && index.columns.size() < key.size() && startsWith(key, index.columns))
             database.execute(QStringLiteral("DROP INDEX %1").arg(Translator::quoteName(index.name)));
@@ -303,6 +318,10 @@ void ServedIndexes::refreshStatistics(DatabaseConnection& database, const QStrin
     try {
         analyzeFromSample(database, stale);
     } catch (const ServerError&) {
+        // An interrupt or a full disk may have rolled the whole write back on the way: then
+        // the statement has failed too.
+        if (sqlite3_get_autocommit(database.handle()))
+            throw;
     }
 }
 
@@ -354,6 +373,8 @@ ServedIndexes::MaintenanceCache::MaintenanceCache(DatabaseConnection& database, 
 {
     for (const DatabaseConnection::IndexKey& index : database.indexes(table.name)) {
         if (index.name.startsWith(Prefix, Qt::CaseInsensitive)) {
+            SqliteStatement size(database, QStringLiteral("PRAGMA cache_size"));
+            m_usualSize = size.step() ? size.intColumn(0) : -2000;
             // 64 MB: the index pages that an import into a table of millions touches.
             database.execute(QStringLiteral("PRAGMA cache_size=-65536"));
             m_database = &database;
@@ -367,7 +388,7 @@ ServedIndexes::MaintenanceCache::~MaintenanceCache()
     if (!m_database)
         return;
     try {
-        m_database->execute(QStringLiteral("PRAGMA cache_size=-2000"));
+        m_database->execute(QStringLiteral("PRAGMA cache_size=%1").arg(m_usualSize));
     } catch (const ServerError&) {
     }
 }

@@ -82,6 +82,7 @@ public:
 
     private:
         DatabaseConnection* m_database = nullptr;
+        qint64 m_usualSize = 0;
     };
 };
 

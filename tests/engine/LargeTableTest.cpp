@@ -276,6 +276,21 @@ TEST_F(LargeTableTest, AnImportThatMakesTheTableLargeBuildsTheDrillDownIndexWith
     EXPECT_EQ(column(*session, Statements[1]), QStringList({ "f0", "f1", "f2", "f3", "f4" }));
 }
 
+TEST_F(LargeTableTest, AnImportWhoseIndexCannotBeBuiltFailsWholeAndTheIndexComesLater)
+{
+    auto session = seed(8); // 10,240 rows, not yet asked anything
+    run(*session,
+        "insert contrast(chna,engl,nober,sort) values('类别','d1',1,1),('剂型','d2',2,2),('金额','d26',4,3)");
+    qputenv("GLIMORA_ENGINE_FAIL", "index-statistics");
+    EXPECT_EQ(errorOf(*session, "insert inquiry(d1,d2) select d1,d2 from inquiry where d60 <= 10"), 1105);
+    qunsetenv("GLIMORA_ENGINE_FAIL");
+    EXPECT_EQ(column(*session, "select count(*) from inquiry"), QStringList({ "10240" }));
+    EXPECT_EQ(servedIndexes(file()), QStringList());
+    // The session knows the index is not there: the first question builds it.
+    EXPECT_EQ(column(*session, Statements[0]), QStringList({ "alpha", "Beta", "类别1", "类别2" }));
+    EXPECT_EQ(servedIndexes(file()), QStringList({ "__glimora_index_inquiry_d1_d2_d26" }));
+}
+
 TEST(ServedIndexWish, KeysFollowTheComparedAndOrderedColumns)
 {
     // Only the key the wish asks for is judged here; the statements above show SQLite using it.
