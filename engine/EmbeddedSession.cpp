@@ -538,8 +538,6 @@ void EmbeddedSession::runChangeOnce(const Statement& statement, BatchState& stat
                     ServedIndexes::buildAgain(*m_database, setAside);
                 else
                     ServedIndexes::refreshStatistics(*m_database, table->name, changed);
-                if (insert && statement.select)
-                    ServedIndexes::buildDrillDownIndex(*m_database, *table);
             });
         }
         m_database->commitWrite();

@@ -87,6 +87,11 @@ QStringList catalogueLevels(DatabaseConnection& database, const TableInfo& table
 // as a full reading, and quick on millions of rows.
 void analyzeFromSample(DatabaseConnection& database, const QStringList& indexes)
 {
+    if (FaultPoint::fails("index-statistics"))
+        throw ServerError(1105,
+            QStringLiteral("Could not allocate space in database '%1' because the disk is full.")
+                .arg(database.name()),
+            17);
     database.execute(QStringLiteral("PRAGMA analysis_limit=1000"));
     try {
         for (const QString& name : indexes)
@@ -120,11 +125,6 @@ void build(DatabaseConnection& database, const TableInfo& table, const QStringLi
     if (std::none_of(indexes.cbegin(), indexes.cend(),
             [&](const DatabaseConnection::IndexKey& index) { return index.name == name; }))
         return;
-    if (FaultPoint::fails("index-statistics"))
-        throw ServerError(1105,
-            QStringLiteral("Could not allocate space in database '%1' because the disk is full.")
-                .arg(database.name()),
-            17);
     // An index of ours that this one starts with serves nothing this one does not.
     const QList<DatabaseConnection::IndexKey> current = indexes;
     for (const DatabaseConnection::IndexKey& index : current) {
@@ -275,21 +275,6 @@ void ServedIndexes::serve(DatabaseConnection& database, const TableInfo& table, 
     }
     database.forgetSchema();
     database.setBusyTimeout(busyTimeout);
-}
-
-void ServedIndexes::buildDrillDownIndex(DatabaseConnection& database, const TableInfo& table)
-{
-    if (database.isReading())
-        return;
-    const QStringList levels = catalogueLevels(database, table);
-    if (levels.isEmpty() || !isLarge(database, table))
-        return;
-    const Wish firstLevel { {}, levels.first(), true };
-    for (const DatabaseConnection::IndexKey& index : database.indexes(table.name)) {
-        if (serves(index.columns, firstLevel))
-            return;
-    }
-    build(database, table, levels);
 }
 
 void ServedIndexes::refreshStatistics(DatabaseConnection& database, const QString& table, qint64 changed)

@@ -46,11 +46,6 @@ public:
     // were and the question is answered without the index.
     static void serve(DatabaseConnection& database, const TableInfo& table, const Wish& wish);
 
-    // Called within the write of a bulk insert: when the table has grown large enough and the
-    // database's field catalogue names its drill-down levels, the index of the levels is built
-    // there, so that the first visitor after an import does not wait for it.
-    static void buildDrillDownIndex(DatabaseConnection& database, const TableInfo& table);
-
     // Called within the write that changed `changed` rows of `table`: the statistics of its
     // kept indexes that no longer describe it (it changed by more than half of the rows they
     // counted) are taken again from a sample, so that plans follow the table as it grows from

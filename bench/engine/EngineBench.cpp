@@ -318,9 +318,7 @@ void writeXlsWorkbook(const QString& path, const QString& csvPath, int rows)
 
 const QStringList importColumns = { "d1", "d2", "d3", "d4", "d5", "d16", "d21", "d26", "d27", "d6" };
 
-// With `levels`, the database's field catalogue names drill-down levels: the import builds
-// their index.
-std::unique_ptr<data::BackendSession> importDatabase(engine::EmbeddedBackend& backend, bool levels = false)
+std::unique_ptr<data::BackendSession> importDatabase(engine::EmbeddedBackend& backend)
 {
     auto session = backend.open(QString::fromLatin1(Connection).replace("Database=nivo", "Database="), 0);
     session->execute("create database nivo", 0);
@@ -330,12 +328,6 @@ std::unique_ptr<data::BackendSession> importDatabase(engine::EmbeddedBackend& ba
         "d21 decimal(18,0) null,d26 decimal(18,2) null,d27 decimal(18,2) null,"
         "d60 decimal(18,0) not null primary key identity(1,1))",
         0);
-    if (levels)
-        session->execute("create table contrast(chna varchar(50) null,engl varchar(50) null,withe int null,"
-                         "nub int null,nober int not null primary key,sort int null)"
-                         " insert contrast(chna,engl,nober,sort) values('类别','d2',1,1),('厂家','d5',2,2),"
-                         "('数量','d21',3,3)",
-            0);
     return session;
 }
 
@@ -394,15 +386,6 @@ void timeImport(
         rows, label.toUtf8().constData(), static_cast<long long>(columns.size()), engine,
         static_cast<long long>(imported), baseline, engine / baseline, reader,
         static_cast<long long>(readRows));
-
-    engine::EmbeddedBackend catalogued(directory.filePath("catalogued"));
-    auto withLevels = importDatabase(catalogued, true);
-    timer.restart();
-    importWorkbook(*withLevels, workbook, columns);
-    const double leveled = double(timer.nsecsElapsed()) / 1e6;
-    std::printf("  with a catalogue of drill-down levels, whose index the import builds: %.0f ms, ratio %.2f "
-                "(%.2f of the import without)\n",
-        leveled, leveled / baseline, leveled / engine);
 }
 
 // Runs the import alone in a process of its own (this program with --import-peak) and returns
