@@ -54,6 +54,22 @@ QStringList servedIndexes(const QString& file, bool withPages = false)
     return names;
 }
 
+// SQLite's full check of a database file: among others, that every index agrees with its table.
+QString integrityOf(const QString& file)
+{
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(QFile::encodeName(file).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+    glimora::engine::SqlFunctions::install(db);
+    sqlite3_stmt* check = nullptr;
+    sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &check, nullptr);
+    QString result;
+    if (check && sqlite3_step(check) == SQLITE_ROW)
+        result = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(check, 0)));
+    sqlite3_finalize(check);
+    sqlite3_close(db);
+    return result;
+}
+
 class LargeTableTest : public ServerTest
 {
 protected:
@@ -168,15 +184,7 @@ TEST_F(LargeTableTest, WritersAreNeverKeptWaitingAndImportsStayWhole)
         0);
     EXPECT_EQ(column(*session, "select count(*) from inquiry"), QStringList({ "20481" }));
     EXPECT_EQ(column(*session, "select count(*) from inquiry where d1='alpha'"), QStringList({ "5120" }));
-    sqlite3* db = nullptr;
-    sqlite3_open_v2(QFile::encodeName(file()).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
-    engine::SqlFunctions::install(db);
-    sqlite3_stmt* check = nullptr;
-    sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &check, nullptr);
-    ASSERT_EQ(sqlite3_step(check), SQLITE_ROW);
-    EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(check, 0)), "ok");
-    sqlite3_finalize(check);
-    sqlite3_close(db);
+    EXPECT_EQ(integrityOf(file()), QStringLiteral("ok"));
 }
 
 TEST_F(LargeTableTest, StatisticsFollowTheTableAsItGrowsAndEmpties)
@@ -250,15 +258,7 @@ TEST_F(LargeTableTest, AnEmptiedTableTakesAWholeImportWithItsIndexesBuiltAgain)
         EXPECT_TRUE(plan(*session, Statements[i]).contains(ServedIndexes::Prefix));
     }
     // Each index holds every row, once.
-    sqlite3* db = nullptr;
-    sqlite3_open_v2(QFile::encodeName(file()).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
-    engine::SqlFunctions::install(db);
-    sqlite3_stmt* check = nullptr;
-    sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &check, nullptr);
-    ASSERT_EQ(sqlite3_step(check), SQLITE_ROW);
-    EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(check, 0)), "ok");
-    sqlite3_finalize(check);
-    sqlite3_close(db);
+    EXPECT_EQ(integrityOf(file()), QStringLiteral("ok"));
 }
 
 TEST_F(LargeTableTest, AnImportWhoseIndexesCannotBeBuiltAgainFailsWholeAndKeepsThem)
