@@ -5,6 +5,8 @@
 #include "data/DbError.h"
 #include "data/SharedDatabase.h"
 
+#include <exception>
+
 namespace glimora::backoffice {
 
 LongJob::LongJob(Kind kind, QList<Step> steps)
@@ -62,6 +64,8 @@ bool LongJob::reconnectWithoutDatabase() const
         data::SharedDatabase::command().SetActiveConnection(connection);
     } catch (const data::DbError&) {
         return false;
+    } catch (const std::exception&) {
+        return false;
     }
     return true;
 }
@@ -85,6 +89,12 @@ void LongJob::run(JobProgress& progress) const
                     step.onFailure == OnFailure::FailWithReason ? error.description() : QString());
                 return;
             }
+        } catch (const std::exception& error) {
+            // Not the server's answer (memory ran out, say): the job has failed, whatever its
+            // step would bear, and the back office goes on.
+            progress.end(JobOutcome::Failed,
+                step.onFailure == OnFailure::FailWithReason ? QString::fromLocal8Bit(error.what()) : QString());
+            return;
         }
         progress.update(++sent);
     }

@@ -5,6 +5,7 @@
 #include "data/DbError.h"
 
 #include <QStringList>
+#include <stdexcept>
 
 // A server that knows one login and records every batch; creating what exists fails as a
 // real server does.
@@ -16,6 +17,8 @@ public:
     QStringList connectionStrings;
     QStringList batches;
     bool databaseExists = false;
+    // A batch that starts with this fails with an exception that is not the server's answer.
+    QString unexpectedFailure;
 
     std::unique_ptr<glimora::data::BackendSession> open(const QString& connectionString, int) override
     {
@@ -39,6 +42,8 @@ private:
         glimora::data::ExecuteResult execute(const QString& batch, int) override
         {
             m_server.batches << batch;
+            if (!m_server.unexpectedFailure.isEmpty() && batch.startsWith(m_server.unexpectedFailure))
+                throw std::runtime_error("the driver went away");
             if (batch.startsWith("create database")) {
                 if (m_server.databaseExists)
                     throw glimora::data::DbError(glimora::data::DbError::ProviderFailure, "exists", 1801);

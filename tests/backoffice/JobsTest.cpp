@@ -3,12 +3,21 @@
 #include "backoffice/JobStatements.h"
 #include "backoffice/LongJob.h"
 #include "backoffice/ProgressDialog.h"
+#include "data/BackendRouter.h"
+#include "data/SharedDatabase.h"
+#include "settings/Settings.h"
+#include "settings/SettingsFile.h"
 #include "tests/backoffice/BackOfficeFixture.h"
+#include "tests/backoffice/FakeServer.h"
+#include "tests/support/TempWorkspace.h"
 #include "tests/support/WaitFor.h"
 
 #include <QLabel>
 #include <QProcess>
 #include <QProgressBar>
+
+#include <optional>
+#include <thread>
 
 using namespace glimora;
 using backoffice::AdminDialog;
@@ -310,4 +319,43 @@ TEST_F(JobsWithTemplateTest, ADamagedBackupDropsNothing)
     EXPECT_FALSE(shown()[0].isEmpty());
     EXPECT_EQ(shown()[1], utf8(SystemError));
     EXPECT_EQ(value("select d1 from inquiry"), "precious");
+}
+
+// An error that is not the server's answer ends the job as failed, with what it says, and
+// does not end the back office with the job's thread.
+TEST(LongJobTest, AnUnexpectedErrorEndsTheJobAsFailedNotTheProgram)
+{
+    TempWorkspace workspace;
+    workspace.writeFile("uinfo.ini", "[system]\nengine=odbc\n");
+    app::Settings::instance().load();
+    auto server = std::make_shared<FakeServer>();
+    server->unexpectedFailure = QStringLiteral("insert inquiry");
+    data::BackendRouter::setOdbcBackend(server);
+    data::SharedDatabase::createObjects();
+    data::SharedDatabase::connection().Open(QStringLiteral("Driver={SQL Server};Server=.;Uid=sa;pwd=secret"));
+    data::SharedDatabase::command().SetActiveConnection(data::SharedDatabase::connection());
+
+    struct Recorder : backoffice::JobProgress
+    {
+        std::optional<backoffice::JobOutcome> outcome;
+        QString reason;
+        void start(int) override {}
+        void update(int) override {}
+        void end(backoffice::JobOutcome ended, const QString& description) override
+        {
+            outcome = ended;
+            reason = description;
+        }
+    } progress;
+    std::thread worker([&] {
+        backoffice::LongJob::import(backoffice::JobStatements::import(" select 1", "x.xls")).run(progress);
+    });
+    worker.join();
+    EXPECT_EQ(progress.outcome, backoffice::JobOutcome::Failed);
+    EXPECT_EQ(progress.reason, QStringLiteral("the driver went away"));
+    EXPECT_EQ(server->batches.value(0), QStringLiteral("insert inquiry select 1"));
+
+    data::BackendRouter::setOdbcBackend(nullptr);
+    data::SharedDatabase::releaseObjects();
+    app::setSettingsDirectory(QString());
 }
