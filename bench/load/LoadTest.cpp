@@ -8,6 +8,7 @@
 // The child roles (--station, --job) are this program started again by itself.
 #include "backoffice/JobStatements.h"
 #include "data/DbError.h"
+#include "data/SqlLiteral.h"
 #include "engine/EmbeddedBackend.h"
 #include "engine/SqlFunctions.h"
 #include "query/QueryStatements.h"
@@ -240,7 +241,9 @@ struct Contents
     QByteArray digest;
 };
 
-// Every stored row of inquiry in key order, hashed: two equal digests are equal tables.
+// Every stored row of inquiry in key order, each value with its kind and as a typed literal
+// (NULL apart from '', decimals and dates by their digits), hashed: two equal digests are
+// equal tables.
 Contents contents(engine::EmbeddedBackend& backend)
 {
     Contents result;
@@ -252,7 +255,7 @@ Contents contents(engine::EmbeddedBackend& backend)
     result.rows = 0;
     while (rows.cursor->fetchRow(row)) {
         for (const data::Variant& value : row)
-            hash.addData(value.toString().toUtf8() + '\x1f');
+            hash.addData(QByteArray::number(int(value.kind())) + ':' + data::SqlLiteral::value(value).toUtf8() + '\x1f');
         ++result.rows;
     }
     result.digest = hash.result().toHex().left(16);
@@ -413,14 +416,25 @@ int runLoad(const QString& program, int records, int seconds, int stations)
     const bool backedUp = runPhase(program, dataDirectory, QStringLiteral("backup"), backupFile, phaseMs,
         phases, QStringLiteral("stations + backup"));
     const Contents afterBackup = contents(backend);
+    // Changed after the backup, so that a restore that left the database as it was shows.
+    openSession(backend, QStringLiteral("nivo"))
+        ->execute(QStringLiteral("delete from inquiry where d60 <= 10 update inquiry set d26 = d26 + 1 where d60 <= 20"),
+            0);
+    const Contents changed = contents(backend);
     const bool restored = runPhase(program, dataDirectory, QStringLiteral("restore"), backupFile, phaseMs,
         phases, QStringLiteral("stations + restore (stations killed), then stations again"));
 
+    // A station outlives every job: the restore kills its session, never its process.
+    int stationsEnded = 0;
     for (QProcess* child : children) {
+        if (child->state() != QProcess::Running)
+            ++stationsEnded;
         child->kill();
         child->waitForFinished(-1);
         delete child;
     }
+    if (stationsEnded > 0)
+        std::printf("\n%d STATION PROCESSES ENDED BEFORE THE LAST PHASE WAS OVER\n", stationsEnded);
     const Contents afterRestore = contents(backend);
 
     QMap<int, QString> messages;
@@ -430,15 +444,20 @@ int runLoad(const QString& program, int records, int seconds, int stations)
         ? afterImport.rows == start.rows + ImportRows
         : afterImport.rows == start.rows && afterImport.digest == start.digest;
     const bool backupUnchanged = afterBackup.digest == afterImport.digest;
-    const bool restoreEqual
-        = afterRestore.rows == afterBackup.rows && afterRestore.digest == afterBackup.digest;
+    const bool restoreEqual = afterRestore.rows == afterBackup.rows && afterRestore.digest == afterBackup.digest
+        && changed.digest != afterBackup.digest;
     std::printf("\nrows: start %lld, after import %lld (%s), after backup %lld (%s), after restore %lld\n",
         static_cast<long long>(start.rows), static_cast<long long>(afterImport.rows),
         importAllOrNone ? "all or none: yes" : "ALL OR NONE BROKEN", static_cast<long long>(afterBackup.rows),
         backupUnchanged ? "unchanged" : "CHANGED", static_cast<long long>(afterRestore.rows));
-    std::printf("restored database equals the backup: %s (digest %s / %s)\n", restoreEqual ? "yes" : "NO",
-        afterRestore.digest.constData(), afterBackup.digest.constData());
-    return imported && backedUp && restored && importAllOrNone && backupUnchanged && restoreEqual ? 0 : 1;
+    std::printf("restored database equals the backup: %s (digest %s / %s; changed before the restore: %lld rows, "
+                "digest %s)\n",
+        restoreEqual ? "yes" : "NO", afterRestore.digest.constData(), afterBackup.digest.constData(),
+        static_cast<long long>(changed.rows), changed.digest.constData());
+    return imported && backedUp && restored && importAllOrNone && backupUnchanged && restoreEqual
+            && stationsEnded == 0
+        ? 0
+        : 1;
 }
 
 } // namespace

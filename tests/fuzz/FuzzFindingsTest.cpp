@@ -36,6 +36,8 @@ class FuzzFindingsTest : public ::testing::TestWithParam<Target>
 // function; a broken property aborts the test binary with the reason on stderr.
 TEST_P(FuzzFindingsTest, SavedInputsRunClean)
 {
+    // A moved folder would leave the seeds alone to pass.
+    ASSERT_TRUE(QDir(QString::fromUtf8(GLIMORA_FUZZ_FINDINGS)).exists());
     const QFileInfoList inputs
         = inputsOf(GLIMORA_FUZZ_FINDINGS, GetParam().name) + inputsOf(GLIMORA_FUZZ_SEEDS, GetParam().name);
     ASSERT_FALSE(inputs.isEmpty());
