@@ -4,10 +4,10 @@
 #include "ui/OkMessageBox.h"
 
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QLabel>
 #include <QProgressBar>
 #include <QThread>
+#include <utility>
 
 namespace glimora::backoffice {
 
@@ -16,23 +16,6 @@ namespace {
 constexpr int Bar = 1100;
 constexpr int Status = 1101;
 constexpr int AnimationTimer = 0;
-
-// The job's end, posted from its thread (the window message 0x0401 of old).
-class JobDoneEvent : public QEvent
-{
-public:
-    static constexpr QEvent::Type Type = static_cast<QEvent::Type>(QEvent::User + 1);
-
-    JobDoneEvent(JobOutcome outcome, QString errorDescription)
-        : QEvent(Type)
-        , outcome(outcome)
-        , errorDescription(std::move(errorDescription))
-    {
-    }
-
-    const JobOutcome outcome;
-    const QString errorDescription;
-};
 
 QString statusText(LongJob::Kind kind)
 {
@@ -87,7 +70,8 @@ void ProgressDialog::OnInitDialog()
     setTimer(AnimationTimer, 100);
 }
 
-// The bar shows that the job is at work, not how far it has got.
+// The bar shows that the job is at work, not how far it has got. Each tick also looks for
+// the job's end.
 void ProgressDialog::OnTimer(int timerId)
 {
     if (timerId != AnimationTimer)
@@ -96,6 +80,13 @@ void ProgressDialog::OnTimer(int timerId)
     if (bar->value() >= 100)
         bar->setValue(0);
     bar->setValue(bar->value() + 5);
+    std::optional<std::pair<JobOutcome, QString>> done;
+    {
+        const std::lock_guard<std::mutex> lock(m_doneMutex);
+        done = std::exchange(m_done, std::nullopt);
+    }
+    if (done)
+        OnJobDone(done->first, done->second);
 }
 
 void ProgressDialog::OnJobDone(JobOutcome outcome, const QString& errorDescription)
@@ -119,16 +110,6 @@ void ProgressDialog::OnJobDone(JobOutcome outcome, const QString& errorDescripti
     endDialog(ui::IDOK);
 }
 
-bool ProgressDialog::event(QEvent* event)
-{
-    if (event->type() == JobDoneEvent::Type) {
-        const auto* done = static_cast<JobDoneEvent*>(event);
-        OnJobDone(done->outcome, done->errorDescription);
-        return true;
-    }
-    return TemplateDialog::event(event);
-}
-
 void ProgressDialog::closeEvent(QCloseEvent* event)
 {
     if (m_ended)
@@ -149,7 +130,8 @@ void ProgressDialog::update(int) { }
 
 void ProgressDialog::end(JobOutcome outcome, const QString& errorDescription)
 {
-    QCoreApplication::postEvent(this, new JobDoneEvent(outcome, errorDescription));
+    const std::lock_guard<std::mutex> lock(m_doneMutex);
+    m_done.emplace(outcome, errorDescription);
 }
 
 } // namespace glimora::backoffice

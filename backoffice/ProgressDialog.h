@@ -5,7 +5,10 @@
 #include "ui/TemplateDialog.h"
 
 #include <memory>
+#include <mutex>
 #include <optional>
+#include <utility>
+#include <QString>
 
 class QThread;
 
@@ -30,7 +33,6 @@ public:
     void reject() override;
 
 protected:
-    bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -38,7 +40,7 @@ private:
     void OnTimer(int timerId);
     void OnJobDone(JobOutcome outcome, const QString& errorDescription);
 
-    // Called on the job's thread; the end is posted to the dialog.
+    // Called on the job's thread; the end is handed over under a lock, for the timer to find.
     void start(int steps) override;
     void update(int step) override;
     void end(JobOutcome outcome, const QString& errorDescription) override;
@@ -47,6 +49,8 @@ private:
     std::unique_ptr<QThread> m_worker;
     JobOutcome m_outcome = JobOutcome::Failed;
     bool m_ended = false;
+    std::mutex m_doneMutex;
+    std::optional<std::pair<JobOutcome, QString>> m_done;
 };
 
 } // namespace glimora::backoffice
