@@ -97,7 +97,11 @@ void analyzeFromSample(DatabaseConnection& database, const QStringList& indexes)
         for (const QString& name : indexes)
             database.execute(QStringLiteral("ANALYZE %1").arg(Translator::quoteName(name)));
     } catch (...) {
-        database.execute(QStringLiteral("PRAGMA analysis_limit=0"));
+        // The first failure is the one to report.
+        try {
+            database.execute(QStringLiteral("PRAGMA analysis_limit=0"));
+        } catch (const ServerError&) {
+        }
         throw;
     }
     database.execute(QStringLiteral("PRAGMA analysis_limit=0"));
