@@ -46,6 +46,26 @@ QString principalName(const QString& name)
 const char* const DummyHash
     = "$argon2id$v=19$m=65536,t=2,p=1$dnJHD2ZF1Pagmfody/lsDA$YY73aIZj+h9MqNlGUVlpBBbrLmMnlqaf40Cv276LbXw";
 
+// The catalogue's tables, made when missing, in one write.
+void createTables(DatabaseConnection& connection)
+{
+    connection.execute(QStringLiteral("PRAGMA journal_mode=WAL"));
+    connection.execute(QStringLiteral(
+        "BEGIN IMMEDIATE;"
+        "CREATE TABLE IF NOT EXISTS logins(name TEXT COLLATE NOCASE PRIMARY KEY, password_hash TEXT NOT NULL,"
+        " default_database TEXT, created TEXT, sid TEXT);"
+        "CREATE TABLE IF NOT EXISTS server_role_members(role TEXT COLLATE NOCASE, login TEXT COLLATE NOCASE,"
+        " PRIMARY KEY(role, login));"
+        "CREATE TABLE IF NOT EXISTS databases(name TEXT COLLATE NOCASE PRIMARY KEY, file TEXT NOT NULL,"
+        " owner TEXT, created TEXT);"
+        "CREATE TABLE IF NOT EXISTS sessions(spid INTEGER PRIMARY KEY AUTOINCREMENT, pid INTEGER, login TEXT,"
+        " host TEXT, database TEXT, status TEXT, started TEXT, killed INTEGER DEFAULT 0);"
+        "CREATE TABLE IF NOT EXISTS restoring(database TEXT COLLATE NOCASE PRIMARY KEY, pid INTEGER);"
+        "INSERT INTO sqlite_sequence(name, seq) SELECT 'sessions', 50"
+        " WHERE NOT EXISTS (SELECT 1 FROM sqlite_sequence WHERE name='sessions');"
+        "COMMIT;"));
+}
+
 const QString SaSid = QStringLiteral("01");
 
 QString newSid()
@@ -91,21 +111,23 @@ void Catalogue::openFile(bool create)
             file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     }
     m_connection = DatabaseConnection::open(QStringLiteral("master"), m_path, 30000);
-    m_connection->execute(QStringLiteral("PRAGMA journal_mode=WAL"));
-    m_connection->execute(QStringLiteral(
-        "BEGIN IMMEDIATE;"
-        "CREATE TABLE IF NOT EXISTS logins(name TEXT COLLATE NOCASE PRIMARY KEY, password_hash TEXT NOT NULL,"
-        " default_database TEXT, created TEXT, sid TEXT);"
-        "CREATE TABLE IF NOT EXISTS server_role_members(role TEXT COLLATE NOCASE, login TEXT COLLATE NOCASE,"
-        " PRIMARY KEY(role, login));"
-        "CREATE TABLE IF NOT EXISTS databases(name TEXT COLLATE NOCASE PRIMARY KEY, file TEXT NOT NULL,"
-        " owner TEXT, created TEXT);"
-        "CREATE TABLE IF NOT EXISTS sessions(spid INTEGER PRIMARY KEY AUTOINCREMENT, pid INTEGER, login TEXT,"
-        " host TEXT, database TEXT, status TEXT, started TEXT, killed INTEGER DEFAULT 0);"
-        "CREATE TABLE IF NOT EXISTS restoring(database TEXT COLLATE NOCASE PRIMARY KEY, pid INTEGER);"
-        "INSERT INTO sqlite_sequence(name, seq) SELECT 'sessions', 50"
-        " WHERE NOT EXISTS (SELECT 1 FROM sqlite_sequence WHERE name='sessions');"
-        "COMMIT;"));
+    // Another process making the same new catalogue at this moment can refuse us at once, not
+    // only through the busy wait (while it turns the new file to write-ahead logging): try
+    // again for as long as the busy wait would have allowed.
+    for (int attempt = 0;; ++attempt) {
+        try {
+            createTables(*m_connection);
+            break;
+        } catch (const ServerError& error) {
+            if (!sqlite3_get_autocommit(m_connection->handle()))
+                sqlite3_exec(m_connection->handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+            if (error.number() != 1222 || attempt >= 3000) {
+                m_connection.reset();
+                throw;
+            }
+            sqlite3_sleep(10);
+        }
+    }
     // Catalogues made before logins carried identifiers get theirs now; sa's is fixed.
     bool hasSid = false;
     {

@@ -55,7 +55,11 @@ EmbeddedBackend::EmbeddedBackend(const QString& dataDirectory)
     : m_catalogue(std::make_shared<Catalogue>(dataDirectory))
     , m_rowsetReader(&WorkbookRowset::read)
 {
-    DatabaseBackup::removeLeftovers(*m_catalogue);
+    // Best effort: a catalogue another process holds this moment keeps them until next time.
+    try {
+        DatabaseBackup::removeLeftovers(*m_catalogue);
+    } catch (const ServerError&) {
+    }
 }
 
 EmbeddedBackend::~EmbeddedBackend() = default;
