@@ -401,6 +401,7 @@ int runLoad(const QString& program, int records, int seconds, int stations)
         child->start(program,
             { QStringLiteral("--station"), dataDirectory, logs.last(), QString::number(endAt),
                 QString::number(1000 + i) });
+        child->waitForStarted();
         children.append(child);
     }
 
@@ -427,7 +428,7 @@ int runLoad(const QString& program, int records, int seconds, int stations)
     // A station outlives every job: the restore kills its session, never its process.
     int stationsEnded = 0;
     for (QProcess* child : children) {
-        if (child->state() != QProcess::Running)
+        if (child->state() == QProcess::NotRunning || child->waitForFinished(0))
             ++stationsEnded;
         child->kill();
         child->waitForFinished(-1);
