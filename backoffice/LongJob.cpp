@@ -62,9 +62,7 @@ bool LongJob::reconnectWithoutDatabase() const
             connection.Close();
         connection.Open(login.connectionString);
         data::SharedDatabase::command().SetActiveConnection(connection);
-    } catch (const data::DbError&) {
-        return false;
-    } catch (const std::exception&) {
+    } catch (const std::exception&) { // DbError among them
         return false;
     }
     return true;

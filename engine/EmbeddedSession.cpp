@@ -517,9 +517,10 @@ void EmbeddedSession::runChangeOnce(const Statement& statement, BatchState& stat
     qint64 lastRowid = 0;
     QList<ServedIndexes::SetAside> setAside;
     std::optional<ServedIndexes::MaintenanceCache> maintenanceCache;
+    std::optional<TableInfo> table;
     try {
         m_lastChangeStreamed = streamed;
-        const std::optional<TableInfo> table = m_database->table(statement.table);
+        table = m_database->table(statement.table);
         if (insert && statement.select && table) {
             setAside = ServedIndexes::setAsideForBulkInsert(*m_database, *table);
             if (setAside.isEmpty())
@@ -555,7 +556,6 @@ void EmbeddedSession::runChangeOnce(const Statement& statement, BatchState& stat
     if (insert) {
         // @@IDENTITY follows the last insert: the value given to its identity column, NULL
         // when its table has none. The SQLite rowid of any other table is not an identity.
-        const std::optional<TableInfo> table = m_database->table(statement.table);
         const bool hasIdentity = table
             && std::any_of(table->columns.cbegin(), table->columns.cend(),
                 [](const ColumnInfo& column) { return column.identity; });

@@ -83,6 +83,17 @@ QStringList catalogueLevels(DatabaseConnection& database, const TableInfo& table
     return levels;
 }
 
+// The names of the indexes the server keeps on `table`.
+QStringList keptIndexes(DatabaseConnection& database, const QString& table)
+{
+    QStringList names;
+    for (const DatabaseConnection::IndexKey& index : database.indexes(table)) {
+        if (index.name.startsWith(ServedIndexes::Prefix, Qt::CaseInsensitive))
+            names.append(index.name);
+    }
+    return names;
+}
+
 // Takes the statistics of each index from a sample of it: as good for the planner's choices
 // as a full reading, and quick on millions of rows.
 void analyzeFromSample(DatabaseConnection& database, const QStringList& indexes)
@@ -288,16 +299,14 @@ void ServedIndexes::refreshStatistics(DatabaseConnection& database, const QStrin
         return;
     QStringList stale;
     try {
-        for (const DatabaseConnection::IndexKey& index : database.indexes(table)) {
-            if (!index.name.startsWith(Prefix, Qt::CaseInsensitive))
-                continue;
+        for (const QString& name : keptIndexes(database, table)) {
             SqliteStatement statistics(database, QStringLiteral("SELECT stat FROM sqlite_stat1 WHERE idx=?"));
-            statistics.bindText(1, index.name);
+            statistics.bindText(1, name);
             // The first number of the statistics is the count of rows they were taken on.
             const qint64 counted
                 = statistics.step() ? statistics.textColumn(0).section(QLatin1Char(' '), 0, 0).toLongLong() : 0;
             if (changed * 2 > counted)
-                stale.append(index.name);
+                stale.append(name);
         }
     } catch (const ServerError&) {
         return;
@@ -321,10 +330,8 @@ QList<ServedIndexes::SetAside> ServedIndexes::setAsideForBulkInsert(
     if (database.isReading())
         return {};
     QList<SetAside> indexes;
-    for (const DatabaseConnection::IndexKey& index : database.indexes(table.name)) {
-        if (index.name.startsWith(Prefix, Qt::CaseInsensitive))
-            indexes.append({ index.name, QString() });
-    }
+    for (const QString& name : keptIndexes(database, table.name))
+        indexes.append({ name, QString() });
     if (indexes.isEmpty())
         return {};
     {
@@ -360,16 +367,13 @@ void ServedIndexes::buildAgain(DatabaseConnection& database, const QList<SetAsid
 
 ServedIndexes::MaintenanceCache::MaintenanceCache(DatabaseConnection& database, const TableInfo& table)
 {
-    for (const DatabaseConnection::IndexKey& index : database.indexes(table.name)) {
-        if (index.name.startsWith(Prefix, Qt::CaseInsensitive)) {
-            SqliteStatement size(database, QStringLiteral("PRAGMA cache_size"));
-            m_usualSize = size.step() ? size.intColumn(0) : -2000;
-            // 64 MB: the index pages that an import into a table of millions touches.
-            database.execute(QStringLiteral("PRAGMA cache_size=-65536"));
-            m_database = &database;
-            return;
-        }
-    }
+    if (keptIndexes(database, table.name).isEmpty())
+        return;
+    SqliteStatement size(database, QStringLiteral("PRAGMA cache_size"));
+    m_usualSize = size.step() ? size.intColumn(0) : -2000;
+    // 64 MB: the index pages that an import into a table of millions touches.
+    database.execute(QStringLiteral("PRAGMA cache_size=-65536"));
+    m_database = &database;
 }
 
 ServedIndexes::MaintenanceCache::~MaintenanceCache()
