@@ -171,8 +171,8 @@ double bestOfThree(sqlite3* db, const char* sql)
 // the catch-up, and what the catch-up costs.
 void keptBehind(sqlite3* plain, const char* rowsToAdd, double bareInsert)
 {
-    const char* const keys[][2] = { { "levels", "d1,d2,d26" }, { "makers", "d6" }, { "amounts", "d26" },
-        { "dates", "d16" } };
+    const char* const keys[][2]
+        = { { "levels", "d1,d2,d26" }, { "makers", "d6" }, { "amounts", "d26" }, { "dates", "d16" } };
     sqlite3_stmt* last = nullptr;
     sqlite3_prepare_v2(plain, "SELECT max(rowid) FROM inquiry", -1, &last, nullptr);
     sqlite3_step(last);
@@ -181,29 +181,33 @@ void keptBehind(sqlite3* plain, const char* rowsToAdd, double bareInsert)
     const double catchUp = milliseconds([&] {
         QByteArray sql = "BEGIN;";
         for (const auto& [name, columns] : keys)
-            sql += QByteArray("CREATE INDEX ") + name + "_behind ON inquiry(" + columns + ") WHERE rowid<="
-                + QByteArray::number(mark) + "; DROP INDEX " + name + ";";
+            sql += QByteArray("CREATE INDEX ") + name + "_behind ON inquiry(" + columns
+                + ") WHERE rowid<=" + QByteArray::number(mark) + "; DROP INDEX " + name + ";";
         sqlite3_exec(plain, (sql + "ANALYZE; COMMIT;").constData(), nullptr, nullptr, nullptr);
     });
     const double past = milliseconds([&] {
         sqlite3_exec(plain, (QByteArray("INSERT INTO inquiry(d1,d2,d3,d6,d16,d26)") + rowsToAdd).constData(),
             nullptr, nullptr, nullptr);
     });
-    std::printf("\n  Indexes kept behind a mark (plain SQLite, not the server's way):\n"
-                "    catch-up, the four indexes built again on the whole table: %.0f ms\n"
-                "    insert of 100000 rows past the mark: %.0f ms, ratio %.2f to the insert into a table without"
-                " indexes\n",
+    std::printf(
+        "\n  Indexes kept behind a mark (plain SQLite, not the server's way):\n"
+        "    catch-up, the four indexes built again on the whole table: %.0f ms\n"
+        "    insert of 100000 rows past the mark: %.0f ms, ratio %.2f to the insert into a table without"
+        " indexes\n",
         catchUp, past, past / bareInsert);
     const QByteArray below = " AND rowid<=" + QByteArray::number(mark);
     const QByteArray above = " AND rowid>" + QByteArray::number(mark);
     const QByteArray cond = "d1='" + category(3).toUtf8() + "'";
     const QByteArray lists[][2] = {
-        { "second-level values (d2)", "SELECT d2 FROM inquiry WHERE " + cond + below + " UNION SELECT d2 FROM inquiry WHERE "
-                + cond + above + " ORDER BY 1" },
-        { "filter list d26 (1000)", "SELECT d26 FROM inquiry WHERE 1" + below
-                + " UNION SELECT d26 FROM inquiry WHERE 1" + above + " ORDER BY 1" },
-        { "filter list d16 (2000)", "SELECT d16 FROM inquiry WHERE 1" + below
-                + " UNION SELECT d16 FROM inquiry WHERE 1" + above + " ORDER BY 1" },
+        { "second-level values (d2)",
+            "SELECT d2 FROM inquiry WHERE " + cond + below + " UNION SELECT d2 FROM inquiry WHERE " + cond
+                + above + " ORDER BY 1" },
+        { "filter list d26 (1000)",
+            "SELECT d26 FROM inquiry WHERE 1" + below + " UNION SELECT d26 FROM inquiry WHERE 1" + above
+                + " ORDER BY 1" },
+        { "filter list d16 (2000)",
+            "SELECT d16 FROM inquiry WHERE 1" + below + " UNION SELECT d16 FROM inquiry WHERE 1" + above
+                + " ORDER BY 1" },
     };
     for (const auto& [label, sql] : lists)
         std::printf("    %-28s with 100000 rows past the mark: %.1f ms\n", label.constData(),
@@ -332,14 +336,15 @@ void run(int rows, bool plans)
         session->execute(
             QStringLiteral("insert inquiry(d1,d2,d3,d6,d16,d26) select d1,d2,d3,d6,d16,d26 from copy"), 0);
     });
-    std::printf("  the same rows into the emptied inquiry with its kept indexes: %.0f ms, ratio %.2f\n", refill,
-        refill / bare);
+    std::printf("  the same rows into the emptied inquiry with its kept indexes: %.0f ms, ratio %.2f\n",
+        refill, refill / bare);
     // The same with plain SQLite and its four indexes: what keeping any index costs at all.
-    sqlite3_exec(plain,
-        "CREATE TABLE copy AS SELECT d1,d2,d3,d6,d16,d26 FROM inquiry WHERE 0", nullptr, nullptr, nullptr);
+    sqlite3_exec(plain, "CREATE TABLE copy AS SELECT d1,d2,d3,d6,d16,d26 FROM inquiry WHERE 0", nullptr,
+        nullptr, nullptr);
     const char* const plainRows = " SELECT d1,d2,d3,d6,d16,d26 FROM inquiry WHERE d60 <= 100000";
     const double plainBare = milliseconds([&] {
-        sqlite3_exec(plain, (QByteArray("INSERT INTO copy") + plainRows).constData(), nullptr, nullptr, nullptr);
+        sqlite3_exec(
+            plain, (QByteArray("INSERT INTO copy") + plainRows).constData(), nullptr, nullptr, nullptr);
     });
     const double plainIndexed = milliseconds([&] {
         sqlite3_exec(plain, (QByteArray("INSERT INTO inquiry(d1,d2,d3,d6,d16,d26)") + plainRows).constData(),
