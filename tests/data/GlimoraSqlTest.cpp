@@ -158,3 +158,25 @@ TEST(GlimoraSqlTest, RefusesArgumentsThatAreNotUtf8)
     EXPECT_TRUE(QDir(workspace.path()).entryList(QDir::Files).isEmpty());
     EXPECT_FALSE(QDir(workspace.filePath(QStringLiteral("sqldata"))).exists());
 }
+
+TEST(GlimoraSqlTest, ReadsScriptsThatBeginWithAByteOrderMark)
+{
+    TempWorkspace workspace;
+    const QByteArray script = "\xEF\xBB\xBFselect N'\xE5\x90\x8D' as name\nGO\nselect 2\n";
+    const QString path = workspace.filePath(QStringLiteral("script.sql"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(script);
+    file.close();
+    const QStringList login = { QStringLiteral("--data-dir"), workspace.filePath(QStringLiteral("sqldata")),
+        QStringLiteral("-U"), QStringLiteral("sa"), QStringLiteral("-P"), QStringLiteral("Secret-1") };
+    for (const ToolRun& run : { glimoraSql(login + QStringList { QStringLiteral("-i"), path }),
+             glimoraSql(login, script) }) {
+        EXPECT_EQ(run.exitCode, 0) << qPrintable(run.err);
+        EXPECT_TRUE(run.out.contains(QStringLiteral("名"))) << qPrintable(run.out);
+        EXPECT_TRUE(run.out.contains(QLatin1Char('2'))) << qPrintable(run.out);
+    }
+    // A mark anywhere but at the start is still refused as before.
+    const ToolRun inside = glimoraSql(login, "select 1\n\xEF\xBB\xBF\xFF");
+    EXPECT_EQ(inside.exitCode, 1);
+}

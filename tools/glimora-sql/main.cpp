@@ -165,7 +165,10 @@ int main(int argc, char** argv)
             err << "glimora-sql: cannot read " << name << ": " << input.errorString() << '\n';
             return 1;
         }
-        const QByteArray bytes = input.readAll();
+        QByteArray bytes = input.readAll();
+        // Editors on Windows begin a UTF-8 file with a byte-order mark; it is no part of the batch.
+        if (bytes.startsWith("\xEF\xBB\xBF"))
+            bytes.remove(0, 3);
         const qsizetype offset = tools::BatchReader::invalidUtf8Offset(bytes);
         if (offset >= 0) {
             err << "glimora-sql: " << name << " is not valid UTF-8 (byte " << offset
