@@ -170,8 +170,8 @@ TEST(GlimoraSqlTest, ReadsScriptsThatBeginWithAByteOrderMark)
     file.close();
     const QStringList login = { QStringLiteral("--data-dir"), workspace.filePath(QStringLiteral("sqldata")),
         QStringLiteral("-U"), QStringLiteral("sa"), QStringLiteral("-P"), QStringLiteral("Secret-1") };
-    for (const ToolRun& run : { glimoraSql(login + QStringList { QStringLiteral("-i"), path }),
-             glimoraSql(login, script) }) {
+    for (const ToolRun& run :
+        { glimoraSql(login + QStringList { QStringLiteral("-i"), path }), glimoraSql(login, script) }) {
         EXPECT_EQ(run.exitCode, 0) << qPrintable(run.err);
         EXPECT_TRUE(run.out.contains(QStringLiteral("名"))) << qPrintable(run.out);
         EXPECT_TRUE(run.out.contains(QLatin1Char('2'))) << qPrintable(run.out);
