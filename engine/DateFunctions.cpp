@@ -145,6 +145,33 @@ void datediffFunction(sqlite3_context* context, int, sqlite3_value** values)
     sqlite3_result_int64(context, result);
 }
 
+int datepartOf(const QString& part, const QDateTime& value)
+{
+    const QDate date = value.date();
+    const QTime time = value.time();
+    if (part == QLatin1String("year"))
+        return date.year();
+    if (part == QLatin1String("quarter"))
+        return (date.month() - 1) / 3 + 1;
+    if (part == QLatin1String("month"))
+        return date.month();
+    if (part == QLatin1String("dayofyear"))
+        return date.dayOfYear();
+    if (part == QLatin1String("day"))
+        return date.day();
+    if (part == QLatin1String("week"))
+        return (date.dayOfYear() + weekday(QDate(date.year(), 1, 1)) - 2) / 7 + 1;
+    if (part == QLatin1String("weekday"))
+        return weekday(date);
+    if (part == QLatin1String("hour"))
+        return time.hour();
+    if (part == QLatin1String("minute"))
+        return time.minute();
+    if (part == QLatin1String("second"))
+        return time.second();
+    return time.msec();
+}
+
 void datepartFunction(sqlite3_context* context, int, sqlite3_value** values)
 {
     if (sqlite3_value_type(values[1]) == SQLITE_NULL)
@@ -152,33 +179,29 @@ void datepartFunction(sqlite3_context* context, int, sqlite3_value** values)
     QDateTime value;
     if (!dateOf(context, values[1], value))
         return;
+    sqlite3_result_int(context, datepartOf(textOf(values[0]), value));
+}
+
+// The names of a server whose language is us_english; any other part is its number.
+void datenameFunction(sqlite3_context* context, int, sqlite3_value** values)
+{
+    static const char* const months[] = { "January", "February", "March", "April", "May", "June", "July",
+        "August", "September", "October", "November", "December" };
+    static const char* const days[]
+        = { "Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday" };
+    if (sqlite3_value_type(values[1]) == SQLITE_NULL)
+        return sqlite3_result_null(context);
+    QDateTime value;
+    if (!dateOf(context, values[1], value))
+        return;
     const QString part = textOf(values[0]);
-    const QDate date = value.date();
-    const QTime time = value.time();
-    int result = 0;
-    if (part == QLatin1String("year"))
-        result = date.year();
-    else if (part == QLatin1String("quarter"))
-        result = (date.month() - 1) / 3 + 1;
-    else if (part == QLatin1String("month"))
-        result = date.month();
-    else if (part == QLatin1String("dayofyear"))
-        result = date.dayOfYear();
-    else if (part == QLatin1String("day"))
-        result = date.day();
-    else if (part == QLatin1String("week"))
-        result = (date.dayOfYear() + weekday(QDate(date.year(), 1, 1)) - 2) / 7 + 1;
+    const int number = datepartOf(part, value);
+    QByteArray name = QByteArray::number(number);
+    if (part == QLatin1String("month"))
+        name = months[number - 1];
     else if (part == QLatin1String("weekday"))
-        result = weekday(date);
-    else if (part == QLatin1String("hour"))
-        result = time.hour();
-    else if (part == QLatin1String("minute"))
-        result = time.minute();
-    else if (part == QLatin1String("second"))
-        result = time.second();
-    else
-        result = time.msec();
-    sqlite3_result_int(context, result);
+        name = days[number - 1];
+    sqlite3_result_text(context, name.constData(), int(name.size()), SQLITE_TRANSIENT);
 }
 
 } // namespace
@@ -230,6 +253,8 @@ void DateFunctions::install(sqlite3* db)
         db, "tsql_datediff", 3, flags, nullptr, datediffFunction, nullptr, nullptr, nullptr);
     sqlite3_create_function_v2(
         db, "tsql_datepart", 2, flags, nullptr, datepartFunction, nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(
+        db, "tsql_datename", 2, flags, nullptr, datenameFunction, nullptr, nullptr, nullptr);
 }
 
 } // namespace glimora::engine

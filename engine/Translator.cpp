@@ -1093,7 +1093,7 @@ Translator::Fragment Translator::function(const Expr& e, const Scope& scope)
 {
     const QString& name = e.text;
     if (name == QLatin1String("dateadd") || name == QLatin1String("datediff")
-        || name == QLatin1String("datepart"))
+        || name == QLatin1String("datepart") || name == QLatin1String("datename"))
         return dateFunction(e, scope);
     if (name == QLatin1String("object_id"))
         return objectId(e);
@@ -1295,12 +1295,12 @@ Translator::Fragment Translator::function(const Expr& e, const Scope& scope)
     throw ServerError(195, QStringLiteral("'%1' is not a recognized built-in function name.").arg(name), 15);
 }
 
-// DATEADD(part, number, date), DATEDIFF(part, start, end), DATEPART(part, date): the part
-// is a bare word, not an expression.
+// DATEADD(part, number, date), DATEDIFF(part, start, end), DATEPART(part, date) and
+// DATENAME(part, date): the part is a bare word, not an expression.
 Translator::Fragment Translator::dateFunction(const Expr& e, const Scope& scope)
 {
     const QString& name = e.text;
-    const int count = name == QLatin1String("datepart") ? 2 : 3;
+    const int count = name == QLatin1String("datepart") || name == QLatin1String("datename") ? 2 : 3;
     if (e.args.size() != count)
         throw ServerError(
             174, QStringLiteral("The %1 function requires %2 argument(s).").arg(name).arg(count), 15);
@@ -1324,6 +1324,10 @@ Translator::Fragment Translator::dateFunction(const Expr& e, const Scope& scope)
         return { QStringLiteral("tsql_datepart(") + partText + QStringLiteral(", ") + date(e.args[1])
                 + QLatin1Char(')'),
             SqlType::of(Base::Int), {}, {} };
+    if (name == QLatin1String("datename"))
+        return { QStringLiteral("tsql_datename(") + partText + QStringLiteral(", ") + date(e.args[1])
+                + QLatin1Char(')'),
+            SqlType::of(Base::NVarChar, 30), {}, {} };
     if (name == QLatin1String("datediff"))
         return { QStringLiteral("tsql_datediff(") + partText + QStringLiteral(", ") + date(e.args[1])
                 + QStringLiteral(", ") + date(e.args[2]) + QLatin1Char(')'),

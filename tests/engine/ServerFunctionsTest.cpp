@@ -62,6 +62,23 @@ TEST_F(ServerFunctionsTest, DatediffCountsBoundariesAndDatepartFollowsSundayFirs
     EXPECT_GE(column(*m_session, "select year(getdate())").value(0).toInt(), QDate::currentDate().year() - 1);
 }
 
+TEST_F(ServerFunctionsTest, DatenameNamesMonthsAndWeekdaysAndGivesOtherPartsAsNumbers)
+{
+    EXPECT_EQ(
+        firstRow("select datename(month, '2013-05-01'), datename(mm, '2013-12-31'), "
+                 "datename(dw, '2013-01-06'), datename(weekday, '2013-01-12'), datename(year, '2013-05-01'), "
+                 "datename(dd, '2013-05-07'), datename(wk, '2013-01-06'), datename(ms, '2013-01-06 "
+                 "10:00:00.250'), "
+                 "datename(month, null)"),
+        (QStringList { "May", "December", "Sunday", "Saturday", "2013", "7", "2", "250", "NULL" }));
+    EXPECT_EQ(int(run(*m_session, "select datename(month, getdate())").fields[0].type), 202);
+    run(*m_session, "insert inquiry(d1, d16) values('a', '2012-12-31 08:00')");
+    EXPECT_EQ(
+        column(*m_session, "select d1 from inquiry where datename(dw, d16) = 'Monday'"), QStringList { "a" });
+    EXPECT_EQ(errorOf(*m_session, "select datename(fortnight, '2012-01-01')"), 155);
+    EXPECT_EQ(errorOf(*m_session, "select datename(month)"), 174);
+}
+
 TEST_F(ServerFunctionsTest, ObjectIdIsnullAndCoalesce)
 {
     const QStringList ids
