@@ -8,7 +8,8 @@
 // the kept indexes cost an insert of 100,000 rows, and what keeping them behind a mark would
 // trade (on plain SQLite).
 //
-//   glimora_drilldown_bench [rows]        (default 1000000)
+//   glimora_drilldown_bench [rows] [--plans] [--long]     (default 1000000 rows)
+//   --plans prints each statement's plan; --long asks every statement 100 times, not 3.
 //
 // The rows: 20 categories (d1), 50 forms (d2), 300 makers (d6), 1,000 amounts (d26), dates
 // over 2,000 days (d16), a unique name (d3).
@@ -214,7 +215,7 @@ void keptBehind(sqlite3* plain, const char* rowsToAdd, double bareInsert)
             bestOfThree(plain, sql.constData()));
 }
 
-void run(int rows, bool plans)
+void run(int rows, bool plans, int repeats)
 {
     QTemporaryDir directory;
     engine::EmbeddedBackend backend(directory.filePath("sqldata"));
@@ -283,7 +284,7 @@ void run(int rows, bool plans)
     for (const Case& c : cases) {
         const double firstUse = milliseconds([&] { engineRead(*session, c.texts.first(), c.limit); });
         QList<double> station, baseline;
-        for (int repeat = 0; repeat < 3; ++repeat) {
+        for (int repeat = 0; repeat < repeats; ++repeat) {
             for (const QString& text : c.texts) {
                 station << milliseconds([&] { engineRead(*session, text, c.limit); });
                 baseline << milliseconds([&] { plainRead(plain, text, c.limit); });
@@ -299,7 +300,7 @@ void run(int rows, bool plans)
 
     // A drill-down step: the next level's values and the first page of its records.
     QList<double> station, baseline;
-    for (int repeat = 0; repeat < 3; ++repeat) {
+    for (int repeat = 0; repeat < repeats; ++repeat) {
         for (int i = 0; i < 20; ++i) {
             for (const auto& [values, records] :
                 { std::pair { second[i], records1[i] }, { third[i], records2[i] } }) {
@@ -366,13 +367,15 @@ int main(int argc, char** argv)
     QCoreApplication application(argc, argv);
     const QStringList arguments = application.arguments().mid(1);
     const bool plans = arguments.contains(QStringLiteral("--plans"));
+    // More rounds of every statement, for a profiler.
+    const int repeats = arguments.contains(QStringLiteral("--long")) ? 100 : 3;
     int rows = 1000000;
     for (const QString& argument : arguments) {
         if (!argument.startsWith(QLatin1String("--")))
             rows = argument.toInt();
     }
     try {
-        run(rows, plans);
+        run(rows, plans, repeats);
     } catch (const data::DbError& error) {
         std::fprintf(stderr, "failed: %s\n", error.description().toUtf8().constData());
         return 1;
