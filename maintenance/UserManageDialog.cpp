@@ -1,5 +1,6 @@
 #include "maintenance/UserManageDialog.h"
 
+#include "data/ConnectionString.h"
 #include "data/DbError.h"
 #include "data/SharedDatabase.h"
 #include "data/ValueReaders.h"
@@ -11,6 +12,7 @@
 
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QStringEncoder>
 #include <QTreeWidget>
 
 namespace glimora::maintenance {
@@ -38,6 +40,16 @@ const QString& allUsers()
 QString systemError()
 {
     return QString::fromUtf8("系统异常，请稍后果再试");
+}
+
+// uname is varchar(20): a longer name would get its login but never its row.
+constexpr int LongestName = 20;
+
+bool fitsTheUserTable(const QString& name)
+{
+    QStringEncoder chinese("GB18030");
+    const QByteArray bytes = chinese.encode(name);
+    return bytes.size() <= LongestName;
 }
 
 } // namespace
@@ -122,6 +134,7 @@ void UserManageDialog::loadUserList()
     palette.setColor(QPalette::Text, QColor(0, 0, 255));
     tree->setPalette(palette);
     tree->clear();
+    m_shownUser.clear();
 
     QStringList names;
     try {
@@ -158,6 +171,7 @@ void UserManageDialog::OnTreeClicked(const QPoint& point)
         return;
     tree->setCurrentItem(item);
     const QString text = item->text(0);
+    m_shownUser.clear();
     if (text == allUsers()) {
         control<QLineEdit>(NameBox)->clear();
         clearRights();
@@ -165,6 +179,7 @@ void UserManageDialog::OnTreeClicked(const QPoint& point)
         control<QLineEdit>(NameBox)->setText(text);
         if (!showRightsOf(text))
             return;
+        m_shownUser = text;
     }
     setNewUserMode(false);
 }
@@ -208,6 +223,7 @@ QStringList UserManageDialog::checkedRights() const
 
 void UserManageDialog::OnNew()
 {
+    m_shownUser.clear();
     for (const int id : { NameBox, PasswordBox, ConfirmationBox })
         control<QLineEdit>(id)->clear();
     setNewUserMode(true);
@@ -217,7 +233,7 @@ void UserManageDialog::OnNew()
 void UserManageDialog::OnDelete()
 {
     const QString name = app::withoutAsciiBlanks(control<QLineEdit>(NameBox)->text());
-    if (name.isEmpty())
+    if (name.isEmpty() || refusesName(name))
         return;
     try {
         run(UserManageStatements::dropLogin(name));
@@ -236,18 +252,39 @@ void UserManageDialog::OnDelete()
     setNewUserMode(false);
 }
 
+bool UserManageDialog::refusesName(const QString& name)
+{
+    // Dropping one's own login, or sa's, would lock the back office out half-way: the server
+    // refuses the last step only after the roles and the database user are gone.
+    const QString bare = app::withoutAsciiBlanks(name);
+    if (bare.compare(QLatin1String("sa"), Qt::CaseInsensitive) != 0
+        && bare.compare(app::withoutAsciiBlanks(data::SharedDatabase::login().userName), Qt::CaseInsensitive)
+            != 0)
+        return false;
+    ui::OkMessageBox::show(this, QString::fromUtf8("此用户名不可用"));
+    return true;
+}
+
+bool UserManageDialog::refusesNewName(const QString& name)
+{
+    if (fitsTheUserTable(name))
+        return false;
+    ui::OkMessageBox::show(this, QString::fromUtf8("此用户名不可用"));
+    return true;
+}
+
 void UserManageDialog::OnSave()
 {
-    QTreeWidgetItem* selected = control<QTreeWidget>(TreeId)->currentItem();
-    const QString selection = selected && selected->isSelected() ? selected->text(0) : QString();
     const QStringList rights = checkedRights();
     const QString name = control<QLineEdit>(NameBox)->text();
-    const QString password = control<QLineEdit>(PasswordBox)->text();
-    const QString confirmation = control<QLineEdit>(ConfirmationBox)->text();
+    // ASCII blanks only, as the login dialog trims them: a password ending in one could never
+    // be typed in again. A wide space is part of the password.
+    const QString password = app::withoutAsciiBlanks(control<QLineEdit>(PasswordBox)->text());
+    const QString confirmation = app::withoutAsciiBlanks(control<QLineEdit>(ConfirmationBox)->text());
     if (isEnteringNewUser())
         saveNewUser(name, password, confirmation, rights);
     else
-        saveExistingUser(selection, name, rights);
+        saveExistingUser(m_shownUser.isEmpty() ? allUsers() : m_shownUser, name, rights);
 }
 
 void UserManageDialog::saveNewUser(
@@ -267,6 +304,16 @@ void UserManageDialog::saveNewUser(
     }
     if (password.isEmpty()) {
         ui::OkMessageBox::show(this, QString::fromUtf8("密码不能为空"));
+        return;
+    }
+    if (refusesNewName(name))
+        return;
+    // A login that no connection string can carry could never sign in.
+    try {
+        data::ConnectionString::quoteValue(name, QStringLiteral("The user name"));
+        data::ConnectionString::quoteValue(password, QStringLiteral("The password"));
+    } catch (const data::DbError& error) {
+        ui::OkMessageBox::show(this, error.description());
         return;
     }
     const QString database = data::SharedDatabase::login().databaseName;
@@ -299,12 +346,26 @@ void UserManageDialog::saveExistingUser(
             ui::OkMessageBox::show(this, QString::fromUtf8("用户名不能为空"));
             return;
         }
+        if (refusesName(selection) || refusesNewName(name))
+            return;
         // Earlier steps stay done when a later one fails: the server has no transaction
-        // around its login procedures.
+        // around its login procedures. So the new login comes first, and a name that cannot
+        // have one (taken by another login, say) leaves the old user as it was; only a change
+        // of case must drop the old login first, the server taking both for one name.
         const QString database = data::SharedDatabase::login().databaseName;
+        const auto withoutTrailingBlanks = [](QString text) {
+            while (text.endsWith(QLatin1Char(' ')))
+                text.chop(1);
+            return text;
+        };
+        const bool sameLogin
+            = withoutTrailingBlanks(selection).compare(withoutTrailingBlanks(name), Qt::CaseInsensitive) == 0;
         try {
-            run(UserManageStatements::dropLoginForRename(selection));
+            if (sameLogin)
+                run(UserManageStatements::dropLoginForRename(selection));
             addLogin(name, QStringLiteral("286415"), database);
+            if (!sameLogin)
+                run(UserManageStatements::dropLoginForRename(selection));
             run(UserManageStatements::renameRights(name, selection));
         } catch (const data::DbError&) {
             ui::OkMessageBox::show(this, systemError());

@@ -38,10 +38,17 @@ private:
     void clearRights();
     QStringList checkedRights() const;
     void setNewUserMode(bool entering);
+    // Whether `name` is refused as a user to delete, rename away or create, with a message.
+    bool refusesName(const QString& name);
+    bool refusesNewName(const QString& name);
     // Sends a batch whose rows, if any, are not read.
     static void run(const QString& statement);
     // Creates the login of a back-office user; raises the first failure.
     static void addLogin(const QString& name, const QString& password, const QString& database);
+
+    // The user whose name and rights a click put on the screen: what Save keeps or renames.
+    // The tree's selection may have moved on by keyboard without loading anyone.
+    QString m_shownUser;
 };
 
 } // namespace glimora::maintenance

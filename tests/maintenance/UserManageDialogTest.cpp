@@ -163,7 +163,14 @@ TEST_F(UserManageDialogTest, ANewUserIsCheckedInOrderBeforeAnythingIsSent)
         { "SA", "a", "a", "此用户名不可用" },
         { "Sa", "a", "b", "两次输入不符，请重新输入密码" },
         { "carl", "", "", "密码不能为空" },
-        { "carl", "p ", "p", "两次输入不符，请重新输入密码" },
+        // The login cuts ASCII blanks from a typed password, so they are no part of one.
+        { "carl", "   ", "   ", "密码不能为空" },
+        { "carl", "p", "q ", "两次输入不符，请重新输入密码" },
+        // Longer than uname holds: the login would be made but never its row.
+        { "人民医院信息科管理员账", "p", "p", "此用户名不可用" },
+        { "{carl}", "p", "p",
+            "The user name cannot be put into a connection string: it holds \"}\" together "
+            "with \";\" or a leading \"{\", which the ODBC driver does not read back as typed." },
     };
     for (const auto& c : cases) {
         ui::OkMessageBox::clearShownTexts();
@@ -249,15 +256,16 @@ TEST_F(UserManageDialogTest, ARenamedUserLogsInWithTheFixedPasswordAndTheOldName
     click(dialog, 1007);
     EXPECT_TRUE(ui::OkMessageBox::shownTexts().isEmpty())
         << ui::OkMessageBox::shownTexts().join(',').toStdString();
+    // The new login first: a name that cannot have one leaves the old user whole.
     EXPECT_EQ(data::StatementRecorder::statements(),
         (QStringList {
-            " Exec sp_dropsrvrolemember 'dora',sysadmin  Exec sp_droprolemember db_datawriter,'dora' "
-            "Exec sp_dropuser 'dora' Exec sp_droplogin 'dora' ",
             u("Exec sp_addlogin '朵拉 d''or','hqvxnd',nivo,NULL"),
             u(" Exec sp_adduser '朵拉 d''or',NULL,db_owner "
               "Exec sp_addrolemember db_datawriter,'朵拉 d''or' Exec sp_addsrvrolemember '朵拉 "
               "d''or',sysadmin "
               "Exec sp_password  'hqvxnd','286415','朵拉 d''or'"),
+            " Exec sp_dropsrvrolemember 'dora',sysadmin  Exec sp_droprolemember db_datawriter,'dora' "
+            "Exec sp_dropuser 'dora' Exec sp_droplogin 'dora' ",
             u("update username set uname='朵拉 d''or' where uname='dora'"),
             u("update username set acc1='0',acc2='1',acc3='0',acc4='0',acc5='0',acc6='1',acc7='0',acc8='0',"
               "acc9='0',acc10='0' where uname='朵拉 d''or'"),
@@ -351,6 +359,8 @@ TEST_F(UserManageDialogTest, ANameThatIsAlreadyALoginNeverTakesThatLoginOver)
     EXPECT_EQ(ui::OkMessageBox::shownTexts(), QStringList { u("系统异常，请稍后果再试") });
     EXPECT_TRUE(station.canLogIn("taken", "Taken-pass1"));
     EXPECT_FALSE(station.canLogIn("taken", "286415"));
+    EXPECT_TRUE(station.canLogIn("dora", "Dora-pass1"));
+    EXPECT_EQ(station.scalar("select count(*) from username where uname='dora'"), "1");
 
     // The login is no administrator either: it cannot create logins.
     station.logInShared("taken", "Taken-pass1");
@@ -375,4 +385,93 @@ TEST_F(UserManageDialogTest, WideSpacesEndingANameStayPartOfIt)
     ASSERT_FALSE(sent.isEmpty());
     EXPECT_TRUE(sent[0].endsWith(QStringLiteral("Exec sp_droplogin '") + wide + QStringLiteral("'")))
         << sent[0].toStdString();
+}
+
+// Save keeps or renames the user the screen shows, not whichever one the keyboard has since
+// moved the tree's selection to; a change of case only is still a rename.
+TEST_F(UserManageDialogTest, SaveActsOnTheUserShownWhateverTheTreeSelects)
+{
+    UserManageDialog dialog;
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    createUser(dialog, "dora", "Dora-pass1", { 1129 });
+    createUser(dialog, "eve", "Eve-pass1", { 1128 });
+    ASSERT_TRUE(ui::OkMessageBox::shownTexts().isEmpty());
+
+    clickItem(dialog, "dora");
+    tree(dialog)->setFocus();
+    QTest::keyClick(tree(dialog), Qt::Key_Down);
+    ASSERT_EQ(tree(dialog)->currentItem()->text(0), "eve");
+    ASSERT_EQ(dialog.control<QLineEdit>(1002)->text(), "dora");
+    tick(dialog, { 1129, 1130 });
+    data::StatementRecorder::start();
+    click(dialog, 1007);
+    EXPECT_TRUE(ui::OkMessageBox::shownTexts().isEmpty());
+    EXPECT_EQ(data::StatementRecorder::statements(),
+        (QStringList { "update username set acc1='0',acc2='1',acc3='1',acc4='0',acc5='0',acc6='0',acc7='0',"
+                       "acc8='0',acc9='0',acc10='0' where uname='dora'",
+            listStatement }));
+    EXPECT_TRUE(station.canLogIn("eve", "Eve-pass1"));
+    EXPECT_EQ(
+        station.rows("select uname,acc1,acc3 from username where uname in ('dora','eve') order by uname"),
+        (QStringList { "dora|0|1", "eve|1|0" }));
+
+    // Nothing shown (the list was just loaded again): Save does nothing.
+    tree(dialog)->setFocus();
+    QTest::keyClick(tree(dialog), Qt::Key_Down);
+    dialog.control<QLineEdit>(1002)->setText("mallory");
+    data::StatementRecorder::start();
+    click(dialog, 1007);
+    EXPECT_TRUE(data::StatementRecorder::statements().isEmpty());
+
+    clickItem(dialog, "dora");
+    dialog.control<QLineEdit>(1002)->setText("Dora");
+    click(dialog, 1007);
+    EXPECT_TRUE(ui::OkMessageBox::shownTexts().isEmpty());
+    EXPECT_TRUE(station.canLogIn("Dora", "286415"));
+    EXPECT_EQ(station.rows("select uname from username where uname='dora'"), QStringList { "Dora" });
+}
+
+// Neither sa nor the user at the screen can be deleted or renamed away here: the server
+// refuses only the last step, after the roles and the database user are gone.
+TEST_F(UserManageDialogTest, NeitherSaNorTheUserAtTheScreenIsDroppedHalfWay)
+{
+    {
+        UserManageDialog asSa;
+        createUser(asSa, "boss", "Boss-pass1", { 1132 });
+        ASSERT_TRUE(ui::OkMessageBox::shownTexts().isEmpty());
+    }
+    station.logInShared("boss", "Boss-pass1");
+    UserManageDialog dialog;
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    data::StatementRecorder::start();
+    for (const char* name : { "sa", " SA ", "boss", "Boss " }) {
+        ui::OkMessageBox::clearShownTexts();
+        dialog.control<QLineEdit>(1002)->setText(name);
+        click(dialog, 1006);
+        EXPECT_EQ(ui::OkMessageBox::shownTexts(), QStringList { u("此用户名不可用") }) << name;
+    }
+    ui::OkMessageBox::clearShownTexts();
+    clickItem(dialog, "boss");
+    dialog.control<QLineEdit>(1002)->setText("boss2");
+    click(dialog, 1007);
+    EXPECT_EQ(ui::OkMessageBox::shownTexts(), QStringList { u("此用户名不可用") });
+    EXPECT_EQ(data::StatementRecorder::statements(), QStringList { rightsStatement("boss") });
+    EXPECT_TRUE(station.canLogIn("boss", "Boss-pass1"));
+    EXPECT_TRUE(station.canLogIn("sa", MaintenanceStation::SaPassword));
+
+    // Its own rights are the user's to change.
+    tick(dialog, { 1128, 1132 });
+    dialog.control<QLineEdit>(1002)->setText("boss");
+    click(dialog, 1007);
+    EXPECT_EQ(station.rows("select acc1,acc5 from username where uname='boss'"), QStringList { "1|1" });
+}
+
+TEST_F(UserManageDialogTest, APasswordEndingInBlanksLogsInAsTheLoginDialogSendsIt)
+{
+    UserManageDialog dialog;
+    createUser(dialog, "carl", "Carl-pass1  ", { 1128 });
+    EXPECT_TRUE(ui::OkMessageBox::shownTexts().isEmpty());
+    EXPECT_TRUE(station.canLogIn("carl", "Carl-pass1"));
 }
