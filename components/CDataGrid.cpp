@@ -99,7 +99,15 @@ QModelIndex CDataGrid::moveCursor(CursorAction cursorAction, Qt::KeyboardModifie
             // Rows that cannot be read are reported when the cursor reaches them.
         }
     }
-    return QTableView::moveCursor(cursorAction, modifiers);
+    const QModelIndex next = QTableView::moveCursor(cursorAction, modifiers);
+    // Tab on the last cell goes nowhere: wrapped round to the first record, its text would
+    // stand selected under whatever is typed next, as would the last record's for a back-tab.
+    const QModelIndex current = currentIndex();
+    if (next.isValid() && current.isValid()
+        && ((cursorAction == MoveNext && next.row() < current.row())
+            || (cursorAction == MovePrevious && next.row() > current.row())))
+        return QModelIndex();
+    return next;
 }
 
 void CDataGrid::syncWithRecordset()

@@ -316,12 +316,14 @@ void RecordsetTableModel::readRows(int first, int last, long ahead, bool picture
     }
     // Only the cells that got their values now: a cell being edited is never told to show
     // the stored value again, which would drop what was typed. Pictures are never edited.
-    emitChangedRuns(first, shownEnd, wasRead, [this](int row) { return isRead(row); }, 0, columnCount() - 1);
+    emitChangedRuns(
+        first, shownEnd, wasRead, [this](int row) { return isRead(row); }, 0, columnCount() - 1);
     if (pictureColumn < 0)
         return;
     for (int column = pictureColumn; column < m_fields.size(); ++column) {
         if (CellFormat::isBinary(m_fields[column].type))
-            emitChangedRuns(first, shownEnd, pictureWasRead,
+            emitChangedRuns(
+                first, shownEnd, pictureWasRead,
                 [this, pictureColumn](int row) { return isRead(row, pictureColumn); }, column, column);
     }
 }
@@ -451,13 +453,18 @@ bool RecordsetTableModel::setData(const QModelIndex& index, const QVariant& valu
     return true;
 }
 
+void RecordsetTableModel::setRowEditable(std::function<bool(int row)> editable)
+{
+    m_rowEditable = std::move(editable);
+}
+
 Qt::ItemFlags RecordsetTableModel::flags(const QModelIndex& index) const
 {
     if (!isInside(index))
         return Qt::NoItemFlags;
     Qt::ItemFlags result = Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemNeverHasChildren;
     // A row not read yet shows nothing, and nothing would be what an editor started from.
-    if (!isRead(index.row()))
+    if (!isRead(index.row()) || (m_rowEditable && !m_rowEditable(index.row())))
         return result;
     const bool updatable = [this] {
         try {

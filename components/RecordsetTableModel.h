@@ -2,8 +2,8 @@
 
 #include "data/Recordset.h"
 
-#include <QAbstractTableModel>
 #include <functional>
+#include <QAbstractTableModel>
 #include <QList>
 #include <QSet>
 #include <QStringList>
@@ -37,6 +37,8 @@ public:
 
     bool isLocked(int column) const;
     void setLocked(int column, bool locked);
+    // When set, only the rows it accepts take typing; the others are shown, not edited.
+    void setRowEditable(std::function<bool(int row)> editable);
 
     // Catches up with rows read while nobody was told (another batch on the same session
     // reads the rest of the result). Returns true when rows went or the columns changed.
@@ -94,13 +96,14 @@ private:
     void readRows(int first, int last, long ahead, bool pictures);
     int firstPictureColumn() const; // -1 when there is none
     // Tells the view of the runs of rows first..end-1 read now and not `before`.
-    void emitChangedRuns(int first, int end, const QList<bool>& before, const std::function<bool(int)>& isReadNow,
-        int firstColumn, int lastColumn);
+    void emitChangedRuns(int first, int end, const QList<bool>& before,
+        const std::function<bool(int)>& isReadNow, int firstColumn, int lastColumn);
 
     data::Recordset m_recordset;
     QList<FieldShape> m_fields;
     QStringList m_captions;
     QList<bool> m_locked;
+    std::function<bool(int row)> m_rowEditable;
     int m_rowCount = 0;
     int m_readShown = 0; // rows read when the view was last told
     mutable QList<int> m_requestedRows; // asked for while painting, not read yet

@@ -2,6 +2,7 @@
 
 #include "components/CAdodc.h"
 #include "components/CDataGrid.h"
+#include "components/RecordsetTableModel.h"
 #include "data/ConnectionString.h"
 #include "data/DbError.h"
 #include "data/SharedDatabase.h"
@@ -65,6 +66,10 @@ DataManageDialog::DataManageDialog(QWidget* parent, Opening opening)
     onDoubleClicked(GridId, &DataManageDialog::OnGridDoubleClicked);
     onMouseWheel(&DataManageDialog::OnMouseWheel);
     enableEnterAsTab();
+    m_entryOnly = opening == Opening::NewRecord;
+    if (m_entryOnly)
+        control<components::CDataGrid>(GridId)->recordsetModel()->setRowEditable(
+            [this](int row) { return m_addedRows.contains(row); });
     OnInitDialog();
     // Without the new record, the typing would land in a record that already exists.
     if (opening == Opening::NewRecord && !m_closedAtOpening && !m_recordset.isNull() && addRecord())
@@ -201,6 +206,7 @@ bool DataManageDialog::addRecord()
     try {
         const QString firstField = m_recordset.Item(0).Name();
         m_recordset.AddNew(firstField, data::Variant::fromString(QString()));
+        m_addedRows.insert(int(m_recordset.AbsolutePosition()) - 1);
     } catch (const data::DbError&) {
         return false;
     }
@@ -243,7 +249,8 @@ void DataManageDialog::OnUploadPicture()
     if (path.isEmpty())
         return;
     try {
-        if (m_recordset.isNull() || m_recordset.EndOfFile() || m_recordset.BOF()) {
+        if (m_recordset.isNull() || m_recordset.EndOfFile() || m_recordset.BOF()
+            || (m_entryOnly && !m_addedRows.contains(int(m_recordset.AbsolutePosition()) - 1))) {
             ui::OkMessageBox::show(this, QString::fromUtf8("请选择对应记录"));
             return;
         }
@@ -297,6 +304,8 @@ bool DataManageDialog::storePicture(const QString& path)
 
 void DataManageDialog::OnGridDoubleClicked()
 {
+    if (m_entryOnly)
+        return;
     try {
         if (m_recordset.isNull() || m_recordset.State() == data::Recordset::StateClosed || m_recordset.BOF()
             || m_recordset.EndOfFile())

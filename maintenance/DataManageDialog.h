@@ -6,6 +6,7 @@
 #include "ui/TemplateDialog.h"
 
 #include <array>
+#include <QSet>
 
 namespace glimora::maintenance {
 
@@ -17,7 +18,9 @@ class DataManageDialog : public ui::TemplateDialog
 public:
     enum class Opening {
         Browse,
-        // Data entry: a new record is added at once and its first cell takes the typing.
+        // Data entry: a new record is added at once and its first cell takes the typing. Only
+        // the records added here can be typed into or given a picture, and none is deleted:
+        // changing the others is data management's right.
         NewRecord,
     };
 
@@ -53,6 +56,8 @@ private:
     data::Recordset m_recordset;
     data::Variant m_fileBytes;
     bool m_closedAtOpening = false;
+    bool m_entryOnly = false;
+    QSet<int> m_addedRows; // grid rows of the records added here
 };
 
 } // namespace glimora::maintenance

@@ -289,3 +289,74 @@ TEST_F(DataManageDialogTest, DataEntryThatCannotAddARecordOpensNoOtherRecordForT
     QCoreApplication::processEvents();
     EXPECT_EQ(grid(*dialog)->viewport()->findChild<QLineEdit*>(), nullptr);
 }
+
+// Data entry adds records and changes no other: the records already there take no typing,
+// no delete and no picture, and Return on the new record's last cell does not wrap round
+// into the first record, whose text would stand selected under the next keys.
+TEST_F(DataManageDialogTest, DataEntryChangesNoRecordButTheOnesItAdds)
+{
+    open("d1,d2,d51");
+    const QString path = writeFile("photo.jpg", "picture bytes");
+    auto dialog = show(DataManageDialog::Opening::NewRecord);
+    components::CDataGrid* table = grid(*dialog);
+    EXPECT_EVENTUALLY(table->viewport()->findChild<QLineEdit*>() != nullptr);
+    const int added = table->currentIndex().row();
+    ASSERT_EQ(added, 2);
+    const auto typeAndReturn = [](const QString& text) {
+        for (const QChar c : text)
+            QTest::sendKeyEvent(
+                QTest::Click, QApplication::focusWidget(), Qt::Key_unknown, QString(c), Qt::NoModifier);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    };
+    typeAndReturn(u("王五"));
+    typeAndReturn(u("外科"));
+    typeAndReturn(u("赵六"));
+    EXPECT_EVENTUALLY(station->scalar(u("select count(*) from inquiry where d1='王五'")) == "1");
+    QCoreApplication::processEvents();
+    const QStringList before = { u("张三|内科"), u("NULL|无名"), u("李四|外科") };
+    EXPECT_EQ(station->rows("select d1,d2 from inquiry where d60<=3 order by d60"), before);
+    EXPECT_FALSE(table->model()->flags(table->model()->index(0, 0)) & Qt::ItemIsEditable);
+    EXPECT_TRUE(table->model()->flags(table->model()->index(added, 0)) & Qt::ItemIsEditable);
+
+    // Neither a delete nor a picture for a record that was there before.
+    table->setCurrentIndex(table->model()->index(0, 1));
+    ui::OkMessageBox::setNextAnswer(QMessageBox::Yes);
+    QTest::mouseDClick(table->viewport(), Qt::LeftButton, Qt::NoModifier,
+        table->visualRect(table->model()->index(0, 1)).center());
+    EXPECT_TRUE(ui::OkMessageBox::shownTexts().isEmpty())
+        << ui::OkMessageBox::shownTexts().join(',').toStdString();
+    ui::FileDialog::setNextFileName(path);
+    QTest::mouseClick(dialog->control(1020), Qt::LeftButton);
+    EXPECT_EQ(ui::OkMessageBox::shownTexts(), QStringList { u("请选择对应记录") });
+    EXPECT_EQ(station->rows("select d1,d2 from inquiry where d60<=3 order by d60"), before);
+    EXPECT_EQ(station->scalar("select count(*) from inquiry where d51 is not null"), "0");
+
+    // The record added here takes its picture.
+    ui::OkMessageBox::clearShownTexts();
+    table->setCurrentIndex(table->model()->index(added, 0));
+    ui::FileDialog::setNextFileName(path);
+    QTest::mouseClick(dialog->control(1020), Qt::LeftButton);
+    EXPECT_TRUE(ui::OkMessageBox::shownTexts().isEmpty())
+        << ui::OkMessageBox::shownTexts().join(',').toStdString();
+    EXPECT_EQ(station->bytes(u("select d51 from inquiry where d1='王五'")), QByteArray("picture bytes"));
+}
+
+TEST_F(DataManageDialogTest, ReturnOnTheLastCellStaysOnTheLastRecord)
+{
+    open("d1,d2");
+    auto dialog = show();
+    components::CDataGrid* table = grid(*dialog);
+    const QModelIndex last = table->model()->index(table->model()->rowCount() - 1, 1);
+    table->setCurrentIndex(last);
+    table->setFocus();
+    table->edit(last);
+    EXPECT_EVENTUALLY(table->viewport()->findChild<QLineEdit*>() != nullptr);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_End);
+    QTest::sendKeyEvent(QTest::Click, QApplication::focusWidget(), Qt::Key_unknown, u("!"), Qt::NoModifier);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_EVENTUALLY(station->scalar(u("select d2 from inquiry where d1='李四'")) == u("外科!"));
+    EXPECT_EQ(table->currentIndex().row(), last.row());
+    for (const QLineEdit* editor : table->viewport()->findChildren<QLineEdit*>())
+        EXPECT_FALSE(editor->isVisible());
+    EXPECT_EQ(station->scalar(u("select d1 from inquiry where d2='内科'")), u("张三"));
+}
