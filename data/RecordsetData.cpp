@@ -386,8 +386,14 @@ void RecordsetData::deleteCurrent()
     if (!heldRow(m_position, false).gone) {
         const ExecuteResult result = writeStatement(QStringLiteral("DELETE FROM ") + m_target->table
             + QStringLiteral(" WHERE ") + rowCriteria(m_position));
-        if (result.rowsAffected <= 0)
+        if (result.rowsAffected <= 0) {
+            // As for a failed edit: the row is read again when next shown, so that the person
+            // sees what is stored (or that it is gone) and a second try can succeed.
+            if (m_keyed && !RecordKeys::holdsNull(m_keys.at(m_position)))
+                m_held.remove(m_position);
+            notify(RecordsetChange::Kind::RowChanged, long(m_position));
             throw DbError::rowConflict();
+        }
         ++m_deleted;
     }
     // The cursor stays where the row was: on the next record, or at EOF.
@@ -547,8 +553,9 @@ bool RecordsetData::fetchUpTo(qsizetype row, qsizetype holdFrom, qsizetype pictu
         QList<Variant> values;
         bool fetched = false;
         try {
-            fetched = pictures && hold ? m_cursor->fetchRow(values)
-                                       : m_cursor->fetchFields(values, hold ? m_allButPictures : m_keyFieldsOnly);
+            fetched = pictures && hold
+                ? m_cursor->fetchRow(values)
+                : m_cursor->fetchFields(values, hold ? m_allButPictures : m_keyFieldsOnly);
         } catch (...) {
             releaseCursor();
             throw;
@@ -649,8 +656,8 @@ std::optional<DbError> RecordsetData::readAgain(qsizetype first, qsizetype last,
 
 // A record whose values cannot be read fails alone: the others of its batch are read one
 // by one, so a screen shows them and names the failure only where it lies.
-void RecordsetData::readAgainInBatch(const QList<QByteArray>& keys, QHash<QByteArray, QList<qsizetype>>& positions,
-    bool pictures, std::optional<DbError>& failure)
+void RecordsetData::readAgainInBatch(const QList<QByteArray>& keys,
+    QHash<QByteArray, QList<qsizetype>>& positions, bool pictures, std::optional<DbError>& failure)
 {
     try {
         readAgainByKeys(keys, positions, pictures);
@@ -677,14 +684,15 @@ void RecordsetData::readAgainByKeys(
 {
     QStringList conditions;
     for (const QByteArray& key : keys)
-        conditions.append(m_target->keyFields.size() == 1 ? RecordKeys::literals(key).value(0) : keyCriteria(key));
+        conditions.append(
+            m_target->keyFields.size() == 1 ? RecordKeys::literals(key).value(0) : keyCriteria(key));
     const QString where = m_target->keyFields.size() == 1
         ? SqlLiteral::identifier(m_target->baseColumns[m_target->keyFields[0]]) + QStringLiteral(" IN (")
             + conditions.join(QStringLiteral(", ")) + QLatin1Char(')')
         : QLatin1Char('(') + conditions.join(QStringLiteral(") OR (")) + QLatin1Char(')');
-    ExecuteResult result = writeStatement(
-        (pictures ? m_target->refetchPrefix : m_target->refetchWithoutPicturesPrefix) + QStringLiteral(" WHERE ")
-        + where);
+    ExecuteResult result
+        = writeStatement((pictures ? m_target->refetchPrefix : m_target->refetchWithoutPicturesPrefix)
+            + QStringLiteral(" WHERE ") + where);
     QList<Variant> values;
     QList<QList<Variant>> unmatched;
     while (result.cursor && result.cursor->fetchRow(values)) {
@@ -770,7 +778,8 @@ void RecordsetData::forgetOthersWithKey(qsizetype position, const QByteArray& ke
     for (const qsizetype other : m_keys.positionsOf(key)) {
         if (other == position)
             continue;
-        m_keys.replace(other, RecordKeys::encode(QList<Variant>(m_target->keyFields.size(), Variant::null())));
+        m_keys.replace(
+            other, RecordKeys::encode(QList<Variant>(m_target->keyFields.size(), Variant::null())));
         m_held.put(other, HeldRows::Row { QList<Variant>(m_fields.size(), Variant::null()), true, true, 0 });
         notify(RecordsetChange::Kind::RowChanged, long(other));
     }
@@ -790,9 +799,11 @@ void RecordsetData::trimHeld()
         return;
     if (m_held.size() <= Recordset::HeldRecordLimit && m_held.bytes() <= Recordset::HeldPictureBytes)
         return;
-    m_held.trim(Recordset::HeldRecordLimit * 3 / 4, Recordset::HeldPictureBytes * 3 / 4, [this](qsizetype position) {
-        return position == m_position || position == m_editRow || RecordKeys::holdsNull(m_keys.at(position));
-    });
+    m_held.trim(
+        Recordset::HeldRecordLimit * 3 / 4, Recordset::HeldPictureBytes * 3 / 4, [this](qsizetype position) {
+            return position == m_position || position == m_editRow
+                || RecordKeys::holdsNull(m_keys.at(position));
+        });
 }
 
 void RecordsetData::releaseCursor()
@@ -826,8 +837,9 @@ void RecordsetData::flushEdit()
         throw;
     }
     cancelUpdate();
-    const ExecuteResult result = writeStatement(QStringLiteral("UPDATE ") + m_target->table
-        + QStringLiteral(" SET ") + assignments.join(QStringLiteral(", ")) + QStringLiteral(" WHERE ") + criteria);
+    const ExecuteResult result
+        = writeStatement(QStringLiteral("UPDATE ") + m_target->table + QStringLiteral(" SET ")
+            + assignments.join(QStringLiteral(", ")) + QStringLiteral(" WHERE ") + criteria);
     if (result.rowsAffected <= 0) {
         // Changed or deleted by someone else: the row is read again when next shown, so
         // that the person sees what is stored and a second try can succeed.

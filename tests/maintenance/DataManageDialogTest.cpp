@@ -360,3 +360,33 @@ TEST_F(DataManageDialogTest, ReturnOnTheLastCellStaysOnTheLastRecord)
         EXPECT_FALSE(editor->isVisible());
     EXPECT_EQ(station->scalar(u("select d1 from inquiry where d2='内科'")), u("张三"));
 }
+
+// A delete refused because someone else changed or deleted the record shows what is stored
+// now, and a second try deletes it.
+TEST_F(DataManageDialogTest, ADeleteRefusedByAnotherWriterCanBeTriedAgain)
+{
+    open("d1,d2");
+    auto dialog = show();
+    components::CDataGrid* table = grid(*dialog);
+    const auto deleteRow = [&](int row) {
+        ui::OkMessageBox::clearShownTexts();
+        ui::OkMessageBox::setNextAnswer(QMessageBox::Yes);
+        QTest::mouseDClick(table->viewport(), Qt::LeftButton, Qt::NoModifier,
+            table->visualRect(table->model()->index(row, 1)).center());
+    };
+    station->execute(u("update inquiry set d2='改' where d1='张三'"));
+    deleteRow(0);
+    EXPECT_EQ(ui::OkMessageBox::shownTexts().size(), 2); // the question, then the conflict
+    EXPECT_EQ(station->scalar(u("select count(*) from inquiry where d1='张三'")), "1");
+    EXPECT_EVENTUALLY(table->model()->index(0, 1).data().toString() == u("改"));
+    deleteRow(0);
+    EXPECT_EQ(ui::OkMessageBox::shownTexts().size(), 1);
+    EXPECT_EQ(station->scalar(u("select count(*) from inquiry where d1='张三'")), "0");
+
+    station->execute(u("delete from inquiry where d1='李四'"));
+    EXPECT_EVENTUALLY(table->model()->rowCount() == 1);
+    deleteRow(0);
+    deleteRow(0);
+    EXPECT_EVENTUALLY(table->model()->rowCount() == 0);
+    EXPECT_EQ(station->scalar("select count(*) from inquiry"), "1");
+}
