@@ -55,6 +55,11 @@ void Command::SetCommandTimeout(int seconds)
 
 Recordset Command::Execute()
 {
+    return Execute(nullptr);
+}
+
+Recordset Command::Execute(long* recordsAffected)
+{
     const Data& d = data();
     if (d.activeConnection.isNull())
         throw DbError::connectionInvalid();
@@ -62,6 +67,8 @@ Recordset Command::Execute()
     StatementRecorder::record(d.commandText);
     try {
         ExecuteResult result = session->execute(d.commandText, d.commandTimeout);
+        if (recordsAffected)
+            *recordsAffected = long(result.rowsAffected);
         return Recordset(RecordsetData::open(session, std::move(result), d.commandTimeout));
     } catch (const std::bad_alloc&) {
         // A result too large for memory is a database failure the screen can report.

@@ -28,6 +28,9 @@ public:
     // record set, a batch without rows as a closed one. The text goes to the
     // StatementRecorder first, so a failing statement is recorded as well.
     Recordset Execute();
+    // As ADO's Execute with its RecordsAffected argument: the rows the batch's last change
+    // touched, -1 when the server does not say.
+    Recordset Execute(long* recordsAffected);
 
 private:
     struct Data;

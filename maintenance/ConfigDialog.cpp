@@ -240,11 +240,17 @@ void ConfigDialog::OnSave()
         setEditorText(QString());
     } else if (m_currentTab == CompanyNameTab || m_currentTab == ReportTitleTab) {
         const int nober = m_currentTab == CompanyNameTab ? 100 : 101;
+        // No row updated is nothing saved too: the catalogue may lack the row, set up
+        // without its workbook.
+        long updated = 0;
         try {
             data::Command& command = data::SharedDatabase::command();
             command.SetCommandText(ConfigStatements::updateCaption(nober, text));
-            command.Execute();
+            command.Execute(&updated);
         } catch (const data::DbError&) {
+            updated = 0;
+        }
+        if (updated == 0) {
             ui::OkMessageBox::show(this, QString::fromUtf8("数据库异常，修改未保存."));
             return;
         }

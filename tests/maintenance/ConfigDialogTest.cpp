@@ -153,6 +153,21 @@ TEST_F(ConfigDialogTest, AFailingCaptionUpdateChangesNothing)
     EXPECT_EQ(editor(dialog)->toPlainText(), "new title");
 }
 
+// A catalogue set up without its workbook has no row for the name: nothing is stored, and
+// the screen must not say otherwise.
+TEST_F(ConfigDialogTest, ACaptionWithoutItsCatalogueRowIsReportedNotSaved)
+{
+    ConfigDialog dialog;
+    const QString companyName = data::CatalogueCaptions::shared().companyName;
+    station.execute("delete contrast where nober=100");
+    dialog.chooseTab(ConfigDialog::CompanyNameTab);
+    typeInto(dialog, u("人民医院"));
+    click(dialog, 1004);
+    EXPECT_EQ(ui::OkMessageBox::shownTexts(), QStringList { u("数据库异常，修改未保存.") });
+    EXPECT_EQ(data::CatalogueCaptions::shared().companyName, companyName);
+    EXPECT_EQ(editor(dialog)->toPlainText(), u("人民医院"));
+}
+
 TEST_F(ConfigDialogTest, CorrespondenceLinesWriteTheirKeysAsTyped)
 {
     ConfigDialog dialog;
