@@ -23,6 +23,7 @@
 #include <QWheelEvent>
 
 #include <exception>
+#include <limits>
 
 namespace glimora::maintenance {
 
@@ -264,7 +265,8 @@ void DataManageDialog::OnUploadPicture()
 bool DataManageDialog::storePicture(const QString& path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    // An image column holds at most 2^31 - 1 bytes; a larger file is not read into memory.
+    if (!file.open(QIODevice::ReadOnly) || file.size() > std::numeric_limits<qint32>::max()) {
         m_fileBytes = data::Variant::null();
         ui::OkMessageBox::show(this, path);
         ui::OkMessageBox::show(this, uploadFailed());
@@ -282,20 +284,30 @@ bool DataManageDialog::storePicture(const QString& path)
     bytes = QByteArray();
 
     // d51 whatever picture column made the button available: the query screen shows d51.
+    // A write that fails in any way (memory too) leaves no pending value behind for the next
+    // row change to store after the person was told it failed.
+    const auto cancel = [this] {
+        try {
+            m_recordset.CancelUpdate();
+        } catch (const data::DbError&) {
+        }
+    };
     try {
         m_recordset.Item(QStringLiteral("d51")).SetValue(m_fileBytes);
     } catch (const data::DbError& error) {
+        cancel();
         ui::OkMessageBox::show(this, error.description());
+        ui::OkMessageBox::show(this, uploadFailed());
+        return false;
+    } catch (const std::exception&) {
+        cancel();
         ui::OkMessageBox::show(this, uploadFailed());
         return false;
     }
     try {
         m_recordset.UpdateBatch(data::Recordset::AffectCurrent);
-    } catch (const data::DbError&) {
-        try {
-            m_recordset.CancelUpdate();
-        } catch (const data::DbError&) {
-        }
+    } catch (const std::exception&) {
+        cancel();
         ui::OkMessageBox::show(this, uploadFailed());
         return false;
     }

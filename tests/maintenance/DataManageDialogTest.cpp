@@ -233,6 +233,21 @@ TEST_F(DataManageDialogTest, UploadNeedsARecordAndAReadableFile)
     QTest::mouseClick(dialog->control(1020), Qt::LeftButton);
     EXPECT_EQ(ui::OkMessageBox::shownTexts(), (QStringList { missing, u("上传失败，请稍后再试") }));
     EXPECT_EQ(station->scalar("select count(*) from inquiry where d51 is not null"), "0");
+
+    // Larger than an image column holds: refused without being read (the file is sparse).
+    ui::OkMessageBox::clearShownTexts();
+    const QString huge = station->workspace().filePath("huge.doc");
+    {
+        QFile file(huge);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(file.resize(qint64(1) << 31));
+    }
+    ui::FileDialog::setNextFileName(huge);
+    QTest::mouseClick(dialog->control(1020), Qt::LeftButton);
+    EXPECT_EQ(ui::OkMessageBox::shownTexts(), (QStringList { huge, u("上传失败，请稍后再试") }));
+    records.MoveNext();
+    records.MoveFirst();
+    EXPECT_EQ(station->scalar("select count(*) from inquiry where d51 is not null"), "0");
 }
 
 TEST_F(DataManageDialogTest, ADoubleClickAsksBeforeDeleting)
