@@ -475,3 +475,27 @@ TEST_F(UserManageDialogTest, APasswordEndingInBlanksLogsInAsTheLoginDialogSendsI
     EXPECT_TRUE(ui::OkMessageBox::shownTexts().isEmpty());
     EXPECT_TRUE(station.canLogIn("carl", "Carl-pass1"));
 }
+
+// A user whose rights could not be read is not shown: Save must not give it the ticks of the
+// user shown before.
+TEST_F(UserManageDialogTest, AUserWhoseRightsCannotBeReadIsNotSaved)
+{
+    station.execute("insert username(uname,acc1,acc2) values('alice',1,1)");
+    UserManageDialog dialog;
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    clickItem(dialog, "alice");
+    ASSERT_EQ(ticked(dialog), (QList<int> { 1128, 1129 }));
+    station.execute("drop table username");
+    clickItem(dialog, "bob");
+    EXPECT_EQ(ui::OkMessageBox::shownTexts(), QStringList { u("数据库异常，请稍后再试") });
+    station.execute(
+        "create table username(uname varchar(20) not null,acc1 int null,acc2 int null,acc3 int "
+        "null,acc4 int null,acc5 int null,acc6 int null,acc7 int null,acc8 int null,acc9 int null,"
+        "acc10 int null,acc11 int null,acc12 int null,acc13 int null,acc14 int null,acc15 int null) "
+        "insert username(uname,acc1) values('bob',1)");
+    data::StatementRecorder::start();
+    click(dialog, 1007);
+    EXPECT_TRUE(data::StatementRecorder::statements().isEmpty());
+    EXPECT_EQ(station.rows("select acc1,acc2 from username where uname='bob'"), QStringList { "1|NULL" });
+}
