@@ -3,6 +3,7 @@
 #include <limits>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QTextDocument>
 
 namespace glimora::components {
 
@@ -60,7 +61,9 @@ void GridItemDelegate::setModelData(
     const QString text = editorText(editor);
     if (text == editor->property(shownProperty).toString())
         return;
-    model->setData(index, withLineBreaksOf(index.data(Qt::EditRole).toString(), text), Qt::EditRole);
+    const bool multiLine = qobject_cast<QPlainTextEdit*>(editor) != nullptr;
+    model->setData(
+        index, multiLine ? withLineBreaksOf(index.data(Qt::EditRole).toString(), text) : text, Qt::EditRole);
     // What is stored now is what the editor shows: a second commit writes nothing.
     editor->setProperty(shownProperty, text);
 }
@@ -72,21 +75,48 @@ void GridItemDelegate::destroyEditor(QWidget* editor, const QModelIndex& index) 
     QStyledItemDelegate::destroyEditor(editor, index);
 }
 
-// A multi-line editor breaks lines with LF only: text that came with CR LF gets its CR LF
-// back, so that the lines not edited are stored as they were.
+namespace {
+
+// The line breaks of `text` in order, as a multi-line editor takes each for the end of a
+// paragraph: CR LF, CR, LF, or the paragraph separator itself.
+QStringList lineBreaksOf(const QString& text)
+{
+    QStringList breaks;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c == QLatin1Char('\r') && i + 1 < text.size() && text[i + 1] == QLatin1Char('\n')) {
+            breaks.append(QStringLiteral("\r\n"));
+            ++i;
+        } else if (c == QLatin1Char('\r') || c == QLatin1Char('\n') || c == QChar::ParagraphSeparator) {
+            breaks.append(QString(c));
+        }
+    }
+    return breaks;
+}
+
+} // namespace
+
+// The editor ends its paragraphs with its own separator: each gets the break the text had
+// there, so that lines not edited are stored as they were. When lines were added or taken
+// away, every break becomes the text's first kind.
 QString GridItemDelegate::withLineBreaksOf(const QString& original, const QString& edited)
 {
-    if (!original.contains(QLatin1String("\r\n")) || edited.contains(QLatin1Char('\r')))
-        return edited;
-    QString result = edited;
-    result.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+    const QStringList paragraphs = edited.split(QChar::ParagraphSeparator);
+    const QStringList breaks = lineBreaksOf(original);
+    const bool sameLines = breaks.size() == paragraphs.size() - 1;
+    const QString usual = breaks.isEmpty() ? QStringLiteral("\n") : breaks.first();
+    QString result = paragraphs.first();
+    for (qsizetype i = 1; i < paragraphs.size(); ++i)
+        result += (sameLines ? breaks[i - 1] : usual) + paragraphs[i];
     return result;
 }
 
 QString GridItemDelegate::editorText(const QWidget* editor)
 {
+    // Raw: the plain text would turn non-breaking spaces into blanks and line separators
+    // into line feeds, changing characters nobody touched.
     if (const auto* multiLine = qobject_cast<const QPlainTextEdit*>(editor))
-        return multiLine->toPlainText();
+        return multiLine->document()->toRawText();
     if (const auto* line = qobject_cast<const QLineEdit*>(editor))
         return line->text();
     return {};

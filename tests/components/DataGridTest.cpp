@@ -579,6 +579,35 @@ TEST_F(DataGridTest, TheMultiLineEditorKeepsTheLineBreaksOfTheText)
         QStringLiteral("第一行\r\n第二行!"));
 }
 
+// One character typed changes no other: non-breaking spaces, line separators, and each line
+// break of its own kind stay as they were.
+TEST_F(DataGridTest, TheMultiLineEditorChangesNothingButWhatIsTyped)
+{
+    const QString texts[] = {
+        QStringLiteral("甲") + QChar(0x00A0) + QStringLiteral("乙\n丙") + QChar(0x2028)
+            + QStringLiteral("丁"),
+        QStringLiteral("a\rb"),
+        QStringLiteral("a\r\nb\nc"),
+    };
+    for (const QString& original : texts) {
+        SCOPED_TRACE(original.toStdString());
+        m_database.execute(QStringLiteral("update inquiry set d1 = N'%1' where d60 = 1").arg(original));
+        bind(QStringLiteral("select d60,d1 from inquiry"));
+        const QModelIndex text = m_grid.model()->index(0, 1);
+        m_grid.setCurrentIndex(text);
+        m_grid.edit(text);
+        auto* editor = openEditor<QPlainTextEdit>(m_grid);
+        ASSERT_NE(editor, nullptr);
+        editor->moveCursor(QTextCursor::End);
+        QTest::keyClicks(editor, QStringLiteral("!"));
+        m_grid.setCurrentIndex(m_grid.model()->index(1, 1));
+        QApplication::processEvents();
+        EXPECT_TRUE(OkMessageBox::shownTexts().isEmpty());
+        EXPECT_EQ(
+            m_database.scalarText(QStringLiteral("select d1 from inquiry where d60 = 1")), original + u'!');
+    }
+}
+
 } // namespace
 
 // ---- a large result costs what is shown, wherever the grid goes ----
@@ -732,12 +761,14 @@ TEST_F(DataGridTest, ARecordWhoseKeyWasEditedIsFoundAgainByItsNewKey)
     QStringList rows;
     for (int i = 1; i <= 4000; ++i)
         rows.append(QStringLiteral("(%1, N'k%1')").arg(i));
-    m_database.execute(QStringLiteral("create table keyed (id decimal(9,0) not null primary key, t nvarchar(20) null)"));
+    m_database.execute(
+        QStringLiteral("create table keyed (id decimal(9,0) not null primary key, t nvarchar(20) null)"));
     m_database.execute(QStringLiteral("insert into keyed (id, t) values ") + rows.join(QLatin1Char(',')));
     Recordset recordset = bind(QStringLiteral("select id,t from keyed"));
     // Typed as 90001.0, stored as 90001: the record is found again by the key it has.
     typeInto(0, 0, QStringLiteral("90001.0"));
-    EXPECT_EQ(m_database.scalarText(QStringLiteral("select t from keyed where id = 90001")), QStringLiteral("k1"));
+    EXPECT_EQ(
+        m_database.scalarText(QStringLiteral("select t from keyed where id = 90001")), QStringLiteral("k1"));
 
     // Far away and back: the first row is read again by its new key, and edits reach it.
     m_grid.setFocus();
@@ -748,7 +779,8 @@ TEST_F(DataGridTest, ARecordWhoseKeyWasEditedIsFoundAgainByItsNewKey)
     EXPECT_EVENTUALLY(cell(0, 1) == QStringLiteral("k1"));
     EXPECT_EQ(cell(0, 0), QStringLiteral("90001"));
     typeInto(0, 1, QStringLiteral("first"));
-    EXPECT_EQ(m_database.scalarText(QStringLiteral("select t from keyed where id = 90001")), QStringLiteral("first"));
+    EXPECT_EQ(m_database.scalarText(QStringLiteral("select t from keyed where id = 90001")),
+        QStringLiteral("first"));
     EXPECT_EQ(m_database.scalarText(QStringLiteral("select count(*) from keyed where t = N'first'")),
         QStringLiteral("1"));
     EXPECT_TRUE(OkMessageBox::shownTexts().isEmpty());
