@@ -103,9 +103,13 @@ QModelIndex CDataGrid::moveCursor(CursorAction cursorAction, Qt::KeyboardModifie
     // Tab on the last cell goes nowhere: wrapped round to the first record, its text would
     // stand selected under whatever is typed next, as would the last record's for a back-tab.
     const QModelIndex current = currentIndex();
-    if (next.isValid() && current.isValid()
-        && ((cursorAction == MoveNext && next.row() < current.row())
-            || (cursorAction == MovePrevious && next.row() > current.row())))
+    if (!next.isValid() || !current.isValid() || (cursorAction != MoveNext && cursorAction != MovePrevious))
+        return next;
+    const auto place = [this](const QModelIndex& index) {
+        return std::pair(index.row(), horizontalHeader()->visualIndex(index.column()));
+    };
+    if ((cursorAction == MoveNext && place(next) <= place(current))
+        || (cursorAction == MovePrevious && place(next) >= place(current)))
         return QModelIndex();
     return next;
 }

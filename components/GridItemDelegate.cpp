@@ -3,6 +3,7 @@
 #include <limits>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QRegularExpression>
 #include <QTextDocument>
 
 namespace glimora::components {
@@ -97,17 +98,38 @@ QStringList lineBreaksOf(const QString& text)
 } // namespace
 
 // The editor ends its paragraphs with its own separator: each gets the break the text had
-// there, so that lines not edited are stored as they were. When lines were added or taken
-// away, every break becomes the text's first kind.
+// there, so that lines not edited are stored as they were. Where lines were added or taken
+// away, the breaks of the unchanged lines before and after keep theirs, and those between
+// take the text's first kind.
 QString GridItemDelegate::withLineBreaksOf(const QString& original, const QString& edited)
 {
     const QStringList paragraphs = edited.split(QChar::ParagraphSeparator);
     const QStringList breaks = lineBreaksOf(original);
-    const bool sameLines = breaks.size() == paragraphs.size() - 1;
     const QString usual = breaks.isEmpty() ? QStringLiteral("\n") : breaks.first();
+    const qsizetype needed = paragraphs.size() - 1;
+    qsizetype sameBefore = needed;
+    qsizetype sameAfter = 0;
+    if (needed != breaks.size()) {
+        static const QRegularExpression lineBreak(QStringLiteral("\\r\\n|[\\r\\n\\x{2029}]"));
+        const QStringList lines = original.split(lineBreak);
+        const qsizetype common = qMin(lines.size(), paragraphs.size());
+        sameBefore = 0;
+        while (sameBefore < common && lines[sameBefore] == paragraphs[sameBefore])
+            ++sameBefore;
+        while (sameAfter < common - sameBefore
+            && lines[lines.size() - 1 - sameAfter] == paragraphs[paragraphs.size() - 1 - sameAfter])
+            ++sameAfter;
+    }
     QString result = paragraphs.first();
-    for (qsizetype i = 1; i < paragraphs.size(); ++i)
-        result += (sameLines ? breaks[i - 1] : usual) + paragraphs[i];
+    for (qsizetype i = 0; i < needed; ++i) {
+        // Break i follows paragraph i and comes before paragraph i + 1.
+        QString lineBreak = usual;
+        if (i < sameBefore)
+            lineBreak = breaks.value(i, usual);
+        else if (i + 1 >= paragraphs.size() - sameAfter)
+            lineBreak = breaks.value(i + breaks.size() - needed, usual);
+        result += lineBreak + paragraphs[i + 1];
+    }
     return result;
 }
 

@@ -77,6 +77,12 @@ DataManageDialog::DataManageDialog(QWidget* parent, Opening opening)
         readyFirstCellForTyping();
 }
 
+DataManageDialog::~DataManageDialog()
+{
+    // The grid outlives the rows it asks about: an editor committed as it goes must not ask.
+    control<components::CDataGrid>(GridId)->recordsetModel()->setRowEditable({});
+}
+
 int DataManageDialog::exec()
 {
     if (m_closedAtOpening)
@@ -316,20 +322,30 @@ bool DataManageDialog::storePicture(const QString& path)
 
 void DataManageDialog::OnGridDoubleClicked()
 {
-    if (m_entryOnly)
-        return;
+    int row = -1;
     try {
         if (m_recordset.isNull() || m_recordset.State() == data::Recordset::StateClosed || m_recordset.BOF()
             || m_recordset.EndOfFile())
             return;
+        row = int(m_recordset.AbsolutePosition()) - 1;
     } catch (const data::DbError&) {
         return;
     }
+    // Data entry may take back a record it added, never another.
+    if (m_entryOnly && !m_addedRows.contains(row))
+        return;
     // A double click is also how people start editing a cell: never delete unasked.
     if (!ui::OkMessageBox::askYesNo(this, QString::fromUtf8("确定删除当前记录吗？")))
         return;
     try {
         m_recordset.Delete(data::Recordset::AffectCurrent);
+        // The rows below move up one.
+        QSet<int> added;
+        for (const int addedRow : std::as_const(m_addedRows)) {
+            if (addedRow != row)
+                added.insert(addedRow > row ? addedRow - 1 : addedRow);
+        }
+        m_addedRows = added;
     } catch (const data::DbError& error) {
         ui::OkMessageBox::show(this, error.description());
     }

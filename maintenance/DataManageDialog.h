@@ -25,6 +25,7 @@ public:
     };
 
     explicit DataManageDialog(QWidget* parent = nullptr, Opening opening = Opening::Browse);
+    ~DataManageDialog() override;
 
     // False when the screen closed itself while opening (no catalogue, or it failed).
     bool isOpen() const { return !m_closedAtOpening; }

@@ -12,7 +12,6 @@
 
 #include <QCheckBox>
 #include <QLineEdit>
-#include <QStringEncoder>
 #include <QTreeWidget>
 
 namespace glimora::maintenance {
@@ -47,9 +46,7 @@ constexpr int LongestName = 20;
 
 bool fitsTheUserTable(const QString& name)
 {
-    QStringEncoder chinese("GB18030");
-    const QByteArray bytes = chinese.encode(name);
-    return bytes.size() <= LongestName;
+    return ui::SkinButton::gbkLength(name) <= LongestName;
 }
 
 } // namespace
@@ -267,10 +264,18 @@ bool UserManageDialog::refusesName(const QString& name)
 
 bool UserManageDialog::refusesNewName(const QString& name)
 {
-    if (fitsTheUserTable(name))
-        return false;
-    ui::OkMessageBox::show(this, QString::fromUtf8("此用户名不可用"));
-    return true;
+    if (!fitsTheUserTable(name)) {
+        ui::OkMessageBox::show(this, QString::fromUtf8("此用户名不可用"));
+        return true;
+    }
+    // A login that no connection string can carry could never sign in.
+    try {
+        data::ConnectionString::quoteValue(name, QStringLiteral("The user name"));
+    } catch (const data::DbError& error) {
+        ui::OkMessageBox::show(this, error.description());
+        return true;
+    }
+    return false;
 }
 
 void UserManageDialog::OnSave()
@@ -308,9 +313,7 @@ void UserManageDialog::saveNewUser(
     }
     if (refusesNewName(name))
         return;
-    // A login that no connection string can carry could never sign in.
     try {
-        data::ConnectionString::quoteValue(name, QStringLiteral("The user name"));
         data::ConnectionString::quoteValue(password, QStringLiteral("The password"));
     } catch (const data::DbError& error) {
         ui::OkMessageBox::show(this, error.description());
@@ -364,8 +367,24 @@ void UserManageDialog::saveExistingUser(
             if (sameLogin)
                 run(UserManageStatements::dropLoginForRename(selection));
             addLogin(name, QStringLiteral("286415"), database);
+        } catch (const data::DbError&) {
+            ui::OkMessageBox::show(this, systemError());
+            return;
+        }
+        try {
             if (!sameLogin)
                 run(UserManageStatements::dropLoginForRename(selection));
+        } catch (const data::DbError&) {
+            // The old login is left as the failure left it; the new one must not stay behind
+            // as an administrator nobody sees in the list, with the fixed password.
+            try {
+                run(UserManageStatements::dropLoginForRename(name));
+            } catch (const data::DbError&) {
+            }
+            ui::OkMessageBox::show(this, systemError());
+            return;
+        }
+        try {
             run(UserManageStatements::renameRights(name, selection));
         } catch (const data::DbError&) {
             ui::OkMessageBox::show(this, systemError());

@@ -589,6 +589,21 @@ TEST_F(DataGridTest, TheMultiLineEditorChangesNothingButWhatIsTyped)
         EXPECT_EQ(
             m_database.scalarText(QStringLiteral("select d1 from inquiry where d60 = 1")), original + u'!');
     }
+
+    // Two lines joined: the break of the line after them keeps its kind.
+    m_database.execute(QStringLiteral("update inquiry set d1 = N'a\r\nb\nc' where d60 = 1"));
+    bind(QStringLiteral("select d60,d1 from inquiry"));
+    m_grid.setCurrentIndex(m_grid.model()->index(0, 1));
+    m_grid.edit(m_grid.model()->index(0, 1));
+    auto* editor = openEditor<QPlainTextEdit>(m_grid);
+    ASSERT_NE(editor, nullptr);
+    editor->moveCursor(QTextCursor::Start);
+    editor->moveCursor(QTextCursor::EndOfBlock);
+    QTest::keyClick(editor, Qt::Key_Delete);
+    m_grid.setCurrentIndex(m_grid.model()->index(1, 1));
+    QApplication::processEvents();
+    EXPECT_EQ(m_database.scalarText(QStringLiteral("select d1 from inquiry where d60 = 1")),
+        QStringLiteral("ab\nc"));
 }
 
 } // namespace

@@ -405,3 +405,55 @@ TEST_F(DataManageDialogTest, ADeleteRefusedByAnotherWriterCanBeTriedAgain)
     EXPECT_EVENTUALLY(table->model()->rowCount() == 0);
     EXPECT_EQ(station->scalar("select count(*) from inquiry"), "1");
 }
+
+// Data entry may take back a record it added, and on a table of that one record alone Return
+// on its last cell does not wrap round to its first.
+TEST_F(DataManageDialogTest, DataEntryTakesBackItsOwnRecordAndNeverWrapsOnOne)
+{
+    open("d1,d2");
+    station->execute("delete from inquiry");
+    auto dialog = show(DataManageDialog::Opening::NewRecord);
+    components::CDataGrid* table = grid(*dialog);
+    EXPECT_EVENTUALLY(table->viewport()->findChild<QLineEdit*>() != nullptr);
+    ASSERT_EQ(table->model()->rowCount(), 1);
+    const auto typeAndReturn = [](const QString& text) {
+        for (const QChar c : text)
+            QTest::sendKeyEvent(
+                QTest::Click, QApplication::focusWidget(), Qt::Key_unknown, QString(c), Qt::NoModifier);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    };
+    typeAndReturn(u("王五"));
+    typeAndReturn(u("外科"));
+    EXPECT_EVENTUALLY(station->rows("select d1,d2 from inquiry") == QStringList { u("王五|外科") });
+    EXPECT_EQ(table->currentIndex().column(), 1);
+    for (const QLineEdit* editor : table->viewport()->findChildren<QLineEdit*>())
+        EXPECT_FALSE(editor->isVisible());
+
+    QTest::mouseClick(dialog->control(1025), Qt::LeftButton);
+    EXPECT_EVENTUALLY(table->model()->rowCount() == 2);
+    ASSERT_EQ(station->scalar("select count(*) from inquiry"), "2");
+    table->setCurrentIndex(table->model()->index(0, 1));
+    ui::OkMessageBox::setNextAnswer(QMessageBox::Yes);
+    QTest::mouseDClick(table->viewport(), Qt::LeftButton, Qt::NoModifier,
+        table->visualRect(table->model()->index(0, 1)).center());
+    EXPECT_EQ(ui::OkMessageBox::shownTexts(), QStringList { u("确定删除当前记录吗？") });
+    EXPECT_EQ(station->scalar(u("select count(*) from inquiry where d1='王五'")), "0");
+    EXPECT_EVENTUALLY(table->model()->rowCount() == 1);
+    // The one left is still the screen's own.
+    EXPECT_TRUE(table->model()->flags(table->model()->index(0, 0)) & Qt::ItemIsEditable);
+}
+
+TEST_F(DataManageDialogTest, ADoubleClickDeletesTheRecordClickedNotTheOneBefore)
+{
+    open("d1,d2");
+    auto dialog = show();
+    components::CDataGrid* table = grid(*dialog);
+    table->setCurrentIndex(table->model()->index(1, 0)); // 李四
+    ui::OkMessageBox::setNextAnswer(QMessageBox::Yes);
+    // As a mouse sends it: the first click, then the second as a double click.
+    const QPoint point = table->visualRect(table->model()->index(0, 1)).center();
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, Qt::NoModifier, point);
+    QTest::mouseDClick(table->viewport(), Qt::LeftButton, Qt::NoModifier, point);
+    EXPECT_EQ(station->scalar(u("select count(*) from inquiry where d1='张三'")), "0");
+    EXPECT_EQ(station->scalar(u("select count(*) from inquiry where d1='李四'")), "1");
+}

@@ -362,6 +362,25 @@ TEST_F(UserManageDialogTest, ANameThatIsAlreadyALoginNeverTakesThatLoginOver)
     EXPECT_TRUE(station.canLogIn("dora", "Dora-pass1"));
     EXPECT_EQ(station.scalar("select count(*) from username where uname='dora'"), "1");
 
+    // Nor a name no connection string can carry: nothing is sent.
+    ui::OkMessageBox::clearShownTexts();
+    clickItem(dialog, "dora");
+    dialog.control<QLineEdit>(1002)->setText("{carl}");
+    data::StatementRecorder::start();
+    click(dialog, 1007);
+    EXPECT_EQ(ui::OkMessageBox::shownTexts().size(), 1);
+    EXPECT_TRUE(data::StatementRecorder::statements().isEmpty());
+
+    // When the old login cannot be dropped, the new one does not stay behind as a hidden
+    // administrator with the fixed password.
+    ui::OkMessageBox::clearShownTexts();
+    station.execute("exec sp_dropuser 'dora'");
+    clickItem(dialog, "dora");
+    dialog.control<QLineEdit>(1002)->setText("dora2");
+    click(dialog, 1007);
+    EXPECT_EQ(ui::OkMessageBox::shownTexts(), QStringList { u("系统异常，请稍后果再试") });
+    EXPECT_FALSE(station.canLogIn("dora2", "286415"));
+
     // The login is no administrator either: it cannot create logins.
     station.logInShared("taken", "Taken-pass1");
     data::Command& command = data::SharedDatabase::command();
