@@ -12,6 +12,7 @@
 #include "ui/SharedFonts.h"
 
 #include <gtest/gtest.h>
+#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
@@ -78,6 +79,14 @@ TEST(ScreenPictures, MaintenanceScreensInTheirMainStates)
     {
         maintenance::DataManageDialog entry(nullptr, maintenance::DataManageDialog::Opening::NewRecord);
         save(entry, QStringLiteral("176-data-entry"));
+        // A record typed in, Return after each cell, up to the last: the typing stays on it.
+        for (const char* cell : { "西药", "阿莫西林胶囊", "0.25g*24粒" }) {
+            for (const QChar c : QString::fromUtf8(cell))
+                QTest::sendKeyEvent(
+                    QTest::Click, QApplication::focusWidget(), Qt::Key_unknown, QString(c), Qt::NoModifier);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        }
+        save(entry, QStringLiteral("176-data-entry-typed"));
     }
     for (const char* user : { "ann", "bob", "张医生" })
         station.execute(QStringLiteral("insert username(uname,acc1,acc5,acc8) values('%1',1,0,1)")
@@ -89,6 +98,10 @@ TEST(ScreenPictures, MaintenanceScreensInTheirMainStates)
         const QRect rect = tree->visualItemRect(users.userItem(QStringLiteral("bob")));
         QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
         save(users, QStringLiteral("182-users-bob"));
+        // The keyboard moves the selection; the name and ticks shown stay bob's until a click.
+        tree->setFocus();
+        QTest::keyClick(tree, Qt::Key_Down);
+        save(users, QStringLiteral("182-users-bob-down"));
         QTest::mouseClick(users.control(1005), Qt::LeftButton);
         users.control<QLineEdit>(1002)->setText(QString::fromUtf8("李护士"));
         users.control<QLineEdit>(1003)->setText(QStringLiteral("secret"));
