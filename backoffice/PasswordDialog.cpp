@@ -59,10 +59,9 @@ void PasswordDialog::OnChange()
     }
     // The server would accept a password that no connection string can pass on: every later
     // login, and this run's reconnection for a restore, would then be refused.
-    try {
-        data::ConnectionString::quoteValue(password, QStringLiteral("The password"));
-    } catch (const data::DbError& error) {
-        ui::OkMessageBox::show(this, error.description());
+    if (const QString why = data::ConnectionString::whyNotCarried(password, QStringLiteral("The password"));
+        !why.isEmpty()) {
+        ui::OkMessageBox::show(this, why);
         return;
     }
     data::LoginValues& login = data::SharedDatabase::login();

@@ -65,6 +65,16 @@ QString ConnectionString::quoteValue(const QString& value, const QString& what)
     return QLatin1Char('{') + value + QLatin1Char('}');
 }
 
+QString ConnectionString::whyNotCarried(const QString& value, const QString& what)
+{
+    try {
+        quoteValue(value, what);
+    } catch (const DbError& error) {
+        return error.description();
+    }
+    return {};
+}
+
 QString ConnectionString::value(const QString& connectionString, const QString& key)
 {
     qsizetype position = 0;

@@ -26,6 +26,8 @@ public:
     // "{". A value that would then need a doubled "}" is refused with DbError, because
     // FreeTDS does not undo the doubling and would log in with the wrong text.
     static QString quoteValue(const QString& value, const QString& what);
+    // Why quoteValue() would refuse `value`, or empty when it can be carried.
+    static QString whyNotCarried(const QString& value, const QString& what);
 
     // The value of `key` (not case-sensitive) with braces removed; empty when absent.
     static QString value(const QString& connectionString, const QString& key);

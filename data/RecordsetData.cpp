@@ -386,14 +386,8 @@ void RecordsetData::deleteCurrent()
     if (!heldRow(m_position, false).gone) {
         const ExecuteResult result = writeStatement(QStringLiteral("DELETE FROM ") + m_target->table
             + QStringLiteral(" WHERE ") + rowCriteria(m_position));
-        if (result.rowsAffected <= 0) {
-            // As for a failed edit: the row is read again when next shown, so that the person
-            // sees what is stored (or that it is gone) and a second try can succeed.
-            if (m_keyed && !RecordKeys::holdsNull(m_keys.at(m_position)))
-                m_held.remove(m_position);
-            notify(RecordsetChange::Kind::RowChanged, long(m_position));
-            throw DbError::rowConflict();
-        }
+        if (result.rowsAffected <= 0)
+            refusedByAnotherWriter(m_position);
         ++m_deleted;
     }
     // The cursor stays where the row was: on the next record, or at EOF.
@@ -815,6 +809,16 @@ void RecordsetData::releaseCursor()
         m_session->clearReader(this);
 }
 
+void RecordsetData::refusedByAnotherWriter(qsizetype row)
+{
+    // Changed or deleted by someone else: the row is read again when next shown, so that the
+    // person sees what is stored (or that it is gone) and a second try can succeed.
+    if (m_keyed && !RecordKeys::holdsNull(m_keys.at(row)))
+        m_held.remove(row);
+    notify(RecordsetChange::Kind::RowChanged, long(row));
+    throw DbError::rowConflict();
+}
+
 void RecordsetData::flushEdit()
 {
     if (m_editRow < 0)
@@ -840,14 +844,8 @@ void RecordsetData::flushEdit()
     const ExecuteResult result
         = writeStatement(QStringLiteral("UPDATE ") + m_target->table + QStringLiteral(" SET ")
             + assignments.join(QStringLiteral(", ")) + QStringLiteral(" WHERE ") + criteria);
-    if (result.rowsAffected <= 0) {
-        // Changed or deleted by someone else: the row is read again when next shown, so
-        // that the person sees what is stored and a second try can succeed.
-        if (m_keyed && !RecordKeys::holdsNull(m_keys.at(row)))
-            m_held.remove(row);
-        notify(RecordsetChange::Kind::RowChanged, long(row));
-        throw DbError::rowConflict();
-    }
+    if (result.rowsAffected <= 0)
+        refusedByAnotherWriter(row);
     // The server may store another value than the one given (rounded, converted): the row
     // shows what it holds, and the next edit's check compares with that.
     const QList<Variant> stored = result.rowsAffected == 1 ? readBack(keyOf(edited)) : QList<Variant>();

@@ -145,8 +145,8 @@ private:
     std::optional<DbError> readAgain(qsizetype first, qsizetype last, bool pictures);
     void readAgainInBatch(const QList<QByteArray>& keys, QHash<QByteArray, QList<qsizetype>>& positions,
         bool pictures, std::optional<DbError>& failure);
-    void readAgainByKeys(const QList<QByteArray>& keys, QHash<QByteArray, QList<qsizetype>>& positions,
-        bool pictures);
+    void readAgainByKeys(
+        const QList<QByteArray>& keys, QHash<QByteArray, QList<qsizetype>>& positions, bool pictures);
     void holdReadAgain(qsizetype position, const QList<Variant>& values, bool pictures);
     void holdAsGone(qsizetype position);
     void forgetOthersWithKey(qsizetype position, const QByteArray& key);
@@ -155,6 +155,8 @@ private:
     void trimHeld();
     void holdCurrent();
     void flushEdit();
+    // An edit or delete of `row` that changed nothing: raises the conflict error.
+    [[noreturn]] void refusedByAnotherWriter(qsizetype row);
     ExecuteResult writeStatement(const QString& statement);
     qint64 countRows();
     void resetCount();

@@ -269,13 +269,11 @@ bool UserManageDialog::refusesNewName(const QString& name)
         return true;
     }
     // A login that no connection string can carry could never sign in.
-    try {
-        data::ConnectionString::quoteValue(name, QStringLiteral("The user name"));
-    } catch (const data::DbError& error) {
-        ui::OkMessageBox::show(this, error.description());
-        return true;
-    }
-    return false;
+    const QString why = data::ConnectionString::whyNotCarried(name, QStringLiteral("The user name"));
+    if (why.isEmpty())
+        return false;
+    ui::OkMessageBox::show(this, why);
+    return true;
 }
 
 void UserManageDialog::OnSave()
@@ -313,10 +311,9 @@ void UserManageDialog::saveNewUser(
     }
     if (refusesNewName(name))
         return;
-    try {
-        data::ConnectionString::quoteValue(password, QStringLiteral("The password"));
-    } catch (const data::DbError& error) {
-        ui::OkMessageBox::show(this, error.description());
+    if (const QString why = data::ConnectionString::whyNotCarried(password, QStringLiteral("The password"));
+        !why.isEmpty()) {
+        ui::OkMessageBox::show(this, why);
         return;
     }
     const QString database = data::SharedDatabase::login().databaseName;

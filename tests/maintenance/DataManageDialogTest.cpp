@@ -59,6 +59,14 @@ protected:
         EXPECT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
         return dialog;
     }
+    // Types into the cell being edited, as a keyboard does, and moves on with Return.
+    static void typeAndReturn(const QString& text)
+    {
+        for (const QChar c : text)
+            QTest::sendKeyEvent(
+                QTest::Click, QApplication::focusWidget(), Qt::Key_unknown, QString(c), Qt::NoModifier);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    }
     static components::CDataGrid* grid(DataManageDialog& dialog)
     {
         return dialog.control<components::CDataGrid>(1106);
@@ -317,12 +325,6 @@ TEST_F(DataManageDialogTest, DataEntryChangesNoRecordButTheOnesItAdds)
     EXPECT_EVENTUALLY(table->viewport()->findChild<QLineEdit*>() != nullptr);
     const int added = table->currentIndex().row();
     ASSERT_EQ(added, 2);
-    const auto typeAndReturn = [](const QString& text) {
-        for (const QChar c : text)
-            QTest::sendKeyEvent(
-                QTest::Click, QApplication::focusWidget(), Qt::Key_unknown, QString(c), Qt::NoModifier);
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-    };
     typeAndReturn(u("王五"));
     typeAndReturn(u("外科"));
     typeAndReturn(u("赵六"));
@@ -416,12 +418,6 @@ TEST_F(DataManageDialogTest, DataEntryTakesBackItsOwnRecordAndNeverWrapsOnOne)
     components::CDataGrid* table = grid(*dialog);
     EXPECT_EVENTUALLY(table->viewport()->findChild<QLineEdit*>() != nullptr);
     ASSERT_EQ(table->model()->rowCount(), 1);
-    const auto typeAndReturn = [](const QString& text) {
-        for (const QChar c : text)
-            QTest::sendKeyEvent(
-                QTest::Click, QApplication::focusWidget(), Qt::Key_unknown, QString(c), Qt::NoModifier);
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-    };
     typeAndReturn(u("王五"));
     typeAndReturn(u("外科"));
     EXPECT_EVENTUALLY(station->rows("select d1,d2 from inquiry") == QStringList { u("王五|外科") });
