@@ -14,6 +14,7 @@
 #include "ui/SkinButton.h"
 
 #include <QCloseEvent>
+#include <QEventLoop>
 
 namespace glimora::backoffice {
 
@@ -94,7 +95,15 @@ int AdminDialog::exec()
         setResult(ui::IDCANCEL);
         return ui::IDCANCEL;
     }
-    return TemplateDialog::exec();
+    // QDialog's own loop ends when the dialog is hidden, and the menu hides itself while the
+    // configuration and the long jobs run: its loop is one that only the end of the menu ends.
+    setResult(0);
+    setWindowModality(Qt::ApplicationModal);
+    QEventLoop loop;
+    connect(this, &QDialog::finished, &loop, &QEventLoop::quit);
+    show();
+    loop.exec(QEventLoop::DialogExec);
+    return result();
 }
 
 bool AdminDialog::OnInitDialog()

@@ -3,6 +3,7 @@
 #include "backoffice/JobStatements.h"
 #include "backoffice/LongJob.h"
 #include "backoffice/ProgressDialog.h"
+#include "components/ComponentFactories.h"
 #include "data/BackendRouter.h"
 #include "data/SharedDatabase.h"
 #include "settings/Settings.h"
@@ -11,11 +12,15 @@
 #include "tests/backoffice/FakeServer.h"
 #include "tests/support/TempWorkspace.h"
 #include "tests/support/WaitFor.h"
+#include "ui/SkinButton.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QProcess>
 #include <QProgressBar>
+#include <QTimer>
 
+#include <functional>
 #include <optional>
 #include <thread>
 
@@ -202,6 +207,63 @@ TEST_F(JobsTest, BackUpChangeAndRestore)
     EXPECT_EQ(menu->result(), ui::IDCANCEL);
 }
 
+// Run as start-up runs it, in the menu's own modal loop: every function returns to the menu,
+// also those that hide it, and closing their last window does not end the program.
+TEST_F(JobsTest, EveryFunctionOfTheMenuShowsItAgainAfterwards)
+{
+    const QString workbook = workspace.filePath("records.xls");
+    ASSERT_TRUE(QFile::copy(GLIMORA_DEMO_DIR "/records.xls", workbook));
+    components::ComponentFactories::install();
+    menu = std::make_unique<AdminDialog>();
+    ui::MainScreen::set(menu.get());
+    QStringList seen;
+    auto afterEach = [&](const QString& name) { seen << name + (menu->isVisible() ? " shown" : " hidden"); };
+    // Dialogs of their own are closed as soon as they run.
+    auto closeTheNextDialog = [&] {
+        QTimer::singleShot(50, [&] {
+            if (QWidget* dialog = QApplication::activeModalWidget(); dialog && dialog != menu.get())
+                qobject_cast<QDialog*>(dialog)->reject();
+        });
+    };
+    // Each step from the menu's own loop: a step that ended that loop leaves the rest undone.
+    const std::vector<std::function<void()>> steps {
+        [&] { runJob(ImportButton, workbook), afterEach("import"); },
+        [&] { runJob(BackupButton, workspace.filePath("nivo")), afterEach("backup"); },
+        [&] { runJob(RestoreButton, workspace.filePath("missing.dbk")), afterEach("failed restore"); },
+        [&] {
+            closeTheNextDialog(), QTest::mouseClick(menu->control(1003), Qt::LeftButton), afterEach("config");
+        },
+        [&] {
+            closeTheNextDialog(), QTest::mouseClick(menu->control(1007), Qt::LeftButton), afterEach("users");
+        },
+        [&] {
+            closeTheNextDialog(), QTest::mouseClick(menu->control(1008), Qt::LeftButton), afterEach("entry");
+        },
+        [&] {
+            closeTheNextDialog(), QTest::mouseClick(menu->control(1010), Qt::LeftButton), afterEach("data");
+        },
+        [&] {
+            closeTheNextDialog(), QTest::mouseClick(menu->control(1012), Qt::LeftButton),
+                afterEach("password");
+        },
+        [&] {
+            menu->skinButton(1011)->show();
+            QTest::mouseClick(menu->control(1011), Qt::LeftButton);
+        },
+    };
+    std::function<void(size_t)> runFrom = [&](size_t step) {
+        steps[step]();
+        if (step + 1 < steps.size())
+            QTimer::singleShot(0, menu.get(), [&, step] { runFrom(step + 1); });
+    };
+    QTimer::singleShot(0, menu.get(), [&] { runFrom(0); });
+    EXPECT_EQ(menu->exec(), ui::IDOK);
+    EXPECT_EQ(seen,
+        (QStringList { "import shown", "backup shown", "failed restore shown", "config shown", "users shown",
+            "entry shown", "data shown", "password shown" }));
+    EXPECT_EQ(inquiryCount(), "481"); // the import's records and data entry's new one
+}
+
 TEST_F(JobsTest, ABackupThatFailsSaysSoWithoutTheReason)
 {
     openMenu();
@@ -339,8 +401,8 @@ TEST(LongJobTest, AnUnexpectedErrorEndsTheJobAsFailedNotTheProgram)
     {
         std::optional<backoffice::JobOutcome> outcome;
         QString reason;
-        void start(int) override {}
-        void update(int) override {}
+        void start(int) override { }
+        void update(int) override { }
         void end(backoffice::JobOutcome ended, const QString& description) override
         {
             outcome = ended;
