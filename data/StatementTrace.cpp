@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMutex>
 #include <QMutexLocker>
 
@@ -46,6 +47,11 @@ void append(const QString& outcome, const QString& statement, qint64 microsecond
         + QString::asprintf("%.3f ms", double(microseconds) / 1000.0) + QLatin1Char('\t') + outcome
         + QLatin1Char('\t') + text + QLatin1Char('\n');
     QMutexLocker lock(&traceMutex());
+    // A pipe would hold every statement until someone reads it, and end the station when
+    // its reader goes: only a regular file, or a new one, is written.
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile())
+        return;
     QFile file(path);
     // A new trace is its administrator's alone: it holds the records that the statements name.
     if (file.open(QIODevice::WriteOnly | QIODevice::Append, QFileDevice::ReadOwner | QFileDevice::WriteOwner))

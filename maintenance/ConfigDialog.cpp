@@ -7,6 +7,7 @@
 #include "data/DbError.h"
 #include "data/SharedDatabase.h"
 #include "maintenance/ConfigStatements.h"
+#include "maintenance/StatementOnOneLine.h"
 #include "platform/HtmlHelp.h"
 #include "settings/AsciiBlanks.h"
 #include "settings/SettingsFile.h"
@@ -225,15 +226,38 @@ QString notWritten()
     return QString::fromUtf8("设置文件无法写入，修改未保存.");
 }
 
+// The query and import statements become part of a statement; the database name does not.
+bool holdsStatement(int tab)
+{
+    return tab == ConfigDialog::QueryStatementTab || tab == ConfigDialog::ImportStatementTab;
+}
+
+QString refusalText(StatementOnOneLine::Refusal refusal)
+{
+    return refusal == StatementOnOneLine::Refusal::BreakInsideQuotes
+        ? QString::fromUtf8("引号中的文字不能换行，修改未保存.")
+        : QString::fromUtf8("“--”注释中不能含有/*或*/，修改未保存.");
+}
+
 } // namespace
 
 void ConfigDialog::OnSave()
 {
     const QString text = editorText();
     if (isSettingTab(m_currentTab)) {
+        // The file keeps a value on one line: a "--" comment would swallow the lines after it.
+        QString stored = text;
+        if (holdsStatement(m_currentTab)) {
+            const StatementOnOneLine oneLine = StatementOnOneLine::from(text);
+            if (oneLine.refusal != StatementOnOneLine::Refusal::None) {
+                ui::OkMessageBox::show(this, refusalText(oneLine.refusal));
+                return;
+            }
+            stored = oneLine.text;
+        }
         const StoredSetting& setting = storedSettings[m_currentTab];
         if (!app::WriteSetting(
-                QString::fromLatin1(setting.section), QString::fromLatin1(setting.key), text)) {
+                QString::fromLatin1(setting.section), QString::fromLatin1(setting.key), stored)) {
             ui::OkMessageBox::show(this, notWritten());
             return;
         }

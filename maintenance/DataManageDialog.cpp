@@ -18,6 +18,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QWheelEvent>
@@ -270,16 +271,31 @@ void DataManageDialog::OnUploadPicture()
 
 bool DataManageDialog::storePicture(const QString& path)
 {
-    QFile file(path);
-    // An image column holds at most 2^31 - 1 bytes; a larger file is not read into memory.
-    if (!file.open(QIODevice::ReadOnly) || file.size() > std::numeric_limits<qint32>::max()) {
+    // Opening a pipe waits for a writer and a device may never end: regular files only.
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile()) {
         m_fileBytes = data::Variant::null();
-        ui::OkMessageBox::show(this, path);
-        ui::OkMessageBox::show(this, uploadFailed());
+        ui::OkMessageBox::show(this, QString::fromUtf8("只能上传普通文件：") + path);
         return false;
     }
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
+    // An image column holds at most 2^31 - 1 bytes; a larger file is not read into memory,
+    // nor more than that of one that grows while it is read.
+    constexpr qint64 limit = std::numeric_limits<qint32>::max();
+    QFile file(path);
+    QByteArray bytes;
+    bool whole = file.open(QIODevice::ReadOnly) && file.size() <= limit;
+    if (whole) {
+        bytes.reserve(file.size());
+        while (whole && bytes.size() <= limit) {
+            const QByteArray chunk = file.read(qMin<qint64>(qint64(1) << 20, limit + 1 - bytes.size()));
+            whole = file.error() == QFileDevice::NoError;
+            if (chunk.isEmpty())
+                break;
+            bytes += chunk;
+        }
+        whole = whole && bytes.size() <= limit;
+    }
+    if (!whole) {
         m_fileBytes = data::Variant::null();
         ui::OkMessageBox::show(this, path);
         ui::OkMessageBox::show(this, uploadFailed());

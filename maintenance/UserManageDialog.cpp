@@ -230,17 +230,33 @@ void UserManageDialog::OnNew()
 void UserManageDialog::OnDelete()
 {
     const QString name = app::withoutAsciiBlanks(control<QLineEdit>(NameBox)->text());
-    if (name.isEmpty() || refusesName(name))
+    const QString failure = QString::fromUtf8("数据库异常,请稍后再试");
+    if (name.isEmpty() || refusesName(name) || refusesLoggedInUser(name, failure))
         return;
+    // A user left half-removed (its login gone, its row kept) fails the batch every time, so
+    // the batch failing counts as done once the login is gone; a name that is neither a
+    // login nor a row is still reported.
+    bool batchFailed = false;
     try {
         run(UserManageStatements::dropLogin(name));
     } catch (const data::DbError&) {
-        ui::OkMessageBox::show(this, QString::fromUtf8("数据库异常,请稍后再试"));
-        return;
+        if (!loginIsGone(name)) {
+            ui::OkMessageBox::show(this, failure);
+            return;
+        }
+        batchFailed = true;
     }
+    long deleted = 0;
     try {
-        run(UserManageStatements::deleteRights(name));
+        data::Command& command = data::SharedDatabase::command();
+        command.SetCommandText(UserManageStatements::deleteRights(name));
+        command.Execute(&deleted);
     } catch (const data::DbError&) {
+        deleted = -1;
+    }
+    if (batchFailed && deleted == 0) {
+        ui::OkMessageBox::show(this, failure);
+        return;
     }
     for (const int id : { NameBox, PasswordBox, ConfirmationBox })
         control<QLineEdit>(id)->clear();
@@ -260,6 +276,49 @@ bool UserManageDialog::refusesName(const QString& name)
         return false;
     ui::OkMessageBox::show(this, QString::fromUtf8("此用户名不可用"));
     return true;
+}
+
+bool UserManageDialog::refusesLoggedInUser(const QString& name, const QString& failure)
+{
+    bool loggedIn = false;
+    try {
+        loggedIn = isLoggedIn(name);
+    } catch (const data::DbError&) {
+        ui::OkMessageBox::show(this, failure);
+        return true;
+    }
+    if (loggedIn)
+        ui::OkMessageBox::show(this, QString::fromUtf8("该用户已在别处登录，请其退出后再试"));
+    return loggedIn;
+}
+
+bool UserManageDialog::isLoggedIn(const QString& name)
+{
+    data::Command& command = data::SharedDatabase::command();
+    command.SetCommandText(UserManageStatements::sessions());
+    data::Recordset sessions = command.Execute();
+    if (sessions.State() == data::Recordset::StateClosed)
+        return false;
+    // Logins compare as the server compares them: trailing blanks and letter case aside.
+    const QString login = app::withoutTrailingAsciiBlanks(name);
+    for (; !sessions.EndOfFile(); sessions.MoveNext()) {
+        const data::Variant value = sessions.Item(QStringLiteral("loginame")).Value();
+        if (!value.isNull()
+            && app::withoutTrailingAsciiBlanks(value.toString()).compare(login, Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
+bool UserManageDialog::loginIsGone(const QString& name)
+{
+    constexpr int NotALogin = 15007;
+    try {
+        run(UserManageStatements::dropLoginOnly(name));
+        return true;
+    } catch (const data::DbError& error) {
+        return error.nativeError() == NotALogin;
+    }
 }
 
 bool UserManageDialog::refusesNewName(const QString& name)
@@ -346,7 +405,7 @@ void UserManageDialog::saveExistingUser(
             ui::OkMessageBox::show(this, QString::fromUtf8("用户名不能为空"));
             return;
         }
-        if (refusesName(selection) || refusesNewName(name))
+        if (refusesName(selection) || refusesNewName(name) || refusesLoggedInUser(selection, systemError()))
             return;
         // Earlier steps stay done when a later one fails: the server has no transaction
         // around its login procedures. So the new login comes first, and a name that cannot

@@ -41,6 +41,14 @@ private:
     // Whether `name` is refused as a user to delete, rename away or create, with a message.
     bool refusesName(const QString& name);
     bool refusesNewName(const QString& name);
+    // Whether `name` is refused as logged in somewhere, with a message; `failure` when that
+    // cannot be told. The server refuses to drop such a login only after its roles and its
+    // database user are gone.
+    bool refusesLoggedInUser(const QString& name, const QString& failure);
+    // Raises when the server's sessions cannot be read.
+    static bool isLoggedIn(const QString& name);
+    // After a failed drop: whether the login is gone now (or was never there).
+    static bool loginIsGone(const QString& name);
     // Sends a batch whose rows, if any, are not read.
     static void run(const QString& statement);
     // Creates the login of a back-office user; raises the first failure.

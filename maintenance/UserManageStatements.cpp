@@ -38,6 +38,16 @@ QString dropLoginForRename(const QString& name)
     return dropLogin(name) + QStringLiteral(" ");
 }
 
+QString dropLoginOnly(const QString& name)
+{
+    return QStringLiteral("Exec sp_droplogin '") + q(name) + QStringLiteral("'");
+}
+
+QString sessions()
+{
+    return QStringLiteral("exec sp_who");
+}
+
 QString createLogin(const QString& name, const QString& database)
 {
     return QStringLiteral("Exec sp_addlogin '") + q(name) + QStringLiteral("','hqvxnd',") + database

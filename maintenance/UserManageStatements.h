@@ -15,6 +15,10 @@ QString rightsOf(const QString& name);
 // Drops the login and its database user; the rename's form ends with a blank.
 QString dropLogin(const QString& name);
 QString dropLoginForRename(const QString& name);
+// The last step of dropLogin alone, to tell whether the login is gone after the batch failed.
+QString dropLoginOnly(const QString& name);
+// The server's sessions, each with the login it runs as (column loginame).
+QString sessions();
 // A login with the initial password, then (sent only once the login is made, so that a
 // name that is already someone's login never reaches the rest) server administrator
 // rights, a database user owning the database and allowed to write, and the password set

@@ -1,6 +1,7 @@
 #include "platform/ChmFile.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QtEndian>
 
 namespace glimora::platform {
@@ -25,6 +26,9 @@ quint32 readUInt32(const QByteArray& bytes, qsizetype offset)
 
 std::unique_ptr<ChmFile> ChmFile::open(std::shared_ptr<const ChmLibrary> library, const QString& fileName)
 {
+    // The library would wait in a pipe for a writer, and the help button with it.
+    if (!QFileInfo(fileName).isFile())
+        return nullptr;
     chmFile* handle = library->open(QFile::encodeName(fileName).constData());
     if (!handle)
         return nullptr;

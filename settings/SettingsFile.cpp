@@ -5,6 +5,7 @@
 #include <limits>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMutex>
 #include <QSaveFile>
 
@@ -32,10 +33,18 @@ QString directoryLocked()
     return capturedDirectory().isEmpty() ? QDir::currentPath() : capturedDirectory();
 }
 
+// Opening a pipe waits for a writer and a device may never end: either would hang the
+// station at every read, so only a regular file is read.
+bool isRegularFile(const QString& path)
+{
+    return QFileInfo(path).isFile();
+}
+
 IniDocument readDocument()
 {
-    QFile file(settingsFilePath());
-    if (!file.open(QIODevice::ReadOnly))
+    const QString path = settingsFilePath();
+    QFile file(path);
+    if (!isRegularFile(path) || !file.open(QIODevice::ReadOnly))
         return IniDocument::fromBytes({});
     return IniDocument::fromBytes(file.readAll());
 }
@@ -80,6 +89,10 @@ bool WriteSetting(const QString& section, const QString& key, const QString& val
     QByteArray bytes;
     QFile existing(path);
     if (existing.exists()) {
+        if (!isRegularFile(path)) {
+            qWarning("uinfo.ini not written: it is not a regular file");
+            return false;
+        }
         if (!existing.open(QIODevice::ReadOnly)) {
             qWarning("uinfo.ini not written: %s", qPrintable(existing.errorString()));
             return false;

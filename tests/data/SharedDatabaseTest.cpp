@@ -1,4 +1,5 @@
 #include "FakeBackend.h"
+#include "tests/support/NamedPipe.h"
 #include "tests/support/TempWorkspace.h"
 
 #include "data/BackendRouter.h"
@@ -10,6 +11,7 @@
 #include "settings/SettingsFile.h"
 
 #include <gtest/gtest.h>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QSysInfo>
 
@@ -159,4 +161,18 @@ TEST_F(SharedDatabaseTest, TheTraceNeverHoldsAPassword)
     EXPECT_EQ(QFile::permissions(m_workspace.filePath(QStringLiteral("trace.log")))
             & (QFileDevice::ReadGroup | QFileDevice::ReadOther),
         QFileDevice::Permissions());
+}
+
+// A pipe named as the trace would hold every statement until someone reads it.
+TEST_F(SharedDatabaseTest, APipeNamedAsTheTraceIsSkipped)
+{
+    glimora::app::setSettingsDirectory(m_workspace.path());
+    m_workspace.writeFile(QStringLiteral("uinfo.ini"), "[system]\ntrace=trace.pipe\n");
+    const NamedPipe pipe(m_workspace.filePath(QStringLiteral("trace.pipe")), NamedPipe::Release::Writers);
+    ASSERT_TRUE(pipe.isMade());
+    QElapsedTimer timer;
+    timer.start();
+    StatementTrace::sent(QStringLiteral("select d1 from inquiry"), 10, -1);
+    EXPECT_LT(timer.elapsed(), 1000);
+    glimora::app::setSettingsDirectory(QString());
 }

@@ -1,5 +1,6 @@
 #include "maintenance/ConfigDialog.h"
 
+#include "backoffice/JobStatements.h"
 #include "components/CDataGrid.h"
 #include "components/ComponentFactories.h"
 #include "data/CatalogueCaptions.h"
@@ -408,4 +409,59 @@ TEST_F(ConfigDialogTest, WideSpacesAreKeptWhereBlanksAreTrimmed)
     click(dialog, 1003);
     EXPECT_EQ(data::StatementRecorder::statements(), QStringList { u("select 1 --\u6ce8\u3000") });
     EXPECT_EQ(ui::OkMessageBox::shownTexts(), QStringList { u("指令执行完成") });
+}
+
+// uinfo.ini keeps a statement on one line: a "--" comment must still end with its line, or
+// the condition typed below it is ignored and the import takes the heading row too.
+TEST_F(ConfigDialogTest, ACommentEndsWithItsLineInTheStoredStatement)
+{
+    ConfigDialog dialog;
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    dialog.activateWindow();
+    dialog.chooseTab(ConfigDialog::ImportStatementTab);
+    typeInto(dialog,
+        "(d1,d2) select f1,f2 from openrowset('MicroSoft.Jet.OleDB.4.0','Excel 5.0;HDR=no;Database=?%',"
+        "records$) -- every row but the heading");
+    QTest::keyClick(editor(dialog), Qt::Key_Return);
+    for (const QChar c : u("where f1<>'类别'"))
+        QTest::sendKeyEvent(QTest::Click, editor(dialog), Qt::Key_unknown, QString(c), Qt::NoModifier);
+    click(dialog, 1004);
+    EXPECT_TRUE(ui::OkMessageBox::shownTexts().isEmpty());
+    station.execute(backoffice::JobStatements::import(
+        app::ReadSetting("insert", "inserttext", ""), GLIMORA_DEMO_DIR "/records.xls"));
+    EXPECT_EQ(station.scalar("select count(*) from inquiry"), "480");
+    EXPECT_EQ(station.scalar(u("select count(*) from inquiry where d1='类别'")), "0");
+
+    const struct
+    {
+        const char* typed;
+        const char* stored; // nullptr: refused with `message`
+        const char* message;
+    } cases[] = {
+        { "d1, -- the name\nd2 --last", "d1, /* the name */ d2 /*last */", nullptr },
+        // Marks inside quotes, names and block comments are no comment.
+        { "d1,'a--b''--c' x,[d--]]e],\"f--\" --z\nd2", "d1,'a--b''--c' x,[d--]]e],\"f--\" /*z */ d2",
+            nullptr },
+        { "d1 /* a -- b /* nested\n */ c */,d2", "d1 /* a -- b /* nested  */ c */,d2", nullptr },
+        { "d1,'a\nb'", nullptr, "引号中的文字不能换行，修改未保存." },
+        { "d1,[a\nb]", nullptr, "引号中的文字不能换行，修改未保存." },
+        { "d1 -- a */ b\n,d2", nullptr, "“--”注释中不能含有/*或*/，修改未保存." },
+        { "d1 -- a /* b\n,d2", nullptr, "“--”注释中不能含有/*或*/，修改未保存." },
+    };
+    dialog.chooseTab(ConfigDialog::QueryStatementTab);
+    for (const auto& c : cases) {
+        ui::OkMessageBox::clearShownTexts();
+        const QByteArray before = settingsFile();
+        editor(dialog)->setPlainText(u(c.typed));
+        click(dialog, 1004);
+        if (c.stored) {
+            EXPECT_TRUE(ui::OkMessageBox::shownTexts().isEmpty()) << c.typed;
+            EXPECT_EQ(app::ReadSetting("select", "select", ""), u(c.stored)) << c.typed;
+        } else {
+            EXPECT_EQ(ui::OkMessageBox::shownTexts(), QStringList { u(c.message) }) << c.typed;
+            EXPECT_EQ(settingsFile(), before) << c.typed;
+            EXPECT_EQ(editor(dialog)->toPlainText(), u(c.typed));
+        }
+    }
 }

@@ -5,6 +5,7 @@
 #include "data/StatementRecorder.h"
 #include "settings/SettingsFile.h"
 #include "tests/maintenance/MaintenanceStation.h"
+#include "tests/support/NamedPipe.h"
 #include "tests/support/WaitFor.h"
 #include "ui/FileDialog.h"
 #include "ui/OkMessageBox.h"
@@ -452,4 +453,24 @@ TEST_F(DataManageDialogTest, ADoubleClickDeletesTheRecordClickedNotTheOneBefore)
     QTest::mouseDClick(table->viewport(), Qt::LeftButton, Qt::NoModifier, point);
     EXPECT_EQ(station->scalar(u("select count(*) from inquiry where d1='张三'")), "0");
     EXPECT_EQ(station->scalar(u("select count(*) from inquiry where d1='李四'")), "1");
+}
+
+// Opening a named pipe waits for a writer and a device never ends: the screen refuses both
+// instead of hanging, and stores nothing.
+TEST_F(DataManageDialogTest, UploadRefusesWhatIsNotARegularFile)
+{
+    open("d1,d51");
+    const QString pipe = station->workspace().filePath("photo.jpg");
+    const NamedPipe fifo(pipe, NamedPipe::Release::Readers);
+    ASSERT_TRUE(fifo.isMade());
+    auto dialog = show();
+    data::Recordset records = dialog->recordset();
+    records.MoveFirst();
+    for (const QString& path : { pipe, QStringLiteral("/dev/null"), station->workspace().path() }) {
+        ui::OkMessageBox::clearShownTexts();
+        ui::FileDialog::setNextFileName(path);
+        QTest::mouseClick(dialog->control(1020), Qt::LeftButton);
+        EXPECT_EQ(ui::OkMessageBox::shownTexts(), QStringList { u("只能上传普通文件：") + path });
+    }
+    EXPECT_EQ(station->scalar("select count(*) from inquiry where d51 is not null"), "0");
 }

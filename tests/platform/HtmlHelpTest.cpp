@@ -3,11 +3,13 @@
 #include "platform/HelpBrowser.h"
 #include "platform/HelpLoader.h"
 #include "platform/HelpWindow.h"
+#include "tests/support/NamedPipe.h"
 #include "tests/support/TempWorkspace.h"
 
 #include <gtest/gtest.h>
 #include <QApplication>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
 #include <QTest>
@@ -89,6 +91,18 @@ TEST_F(HtmlHelpTest, AMissingFileShowsNothingButIsNotRemembered)
     seedHelp();
     EXPECT_NE(HtmlHelpA(0, "help.chm", HH_HELP_CONTEXT, 0x20065), WId(0));
     EXPECT_EQ(helpWindows().size(), 1);
+}
+
+// The help library would wait in a pipe for a writer, and the screen with it.
+TEST_F(HtmlHelpTest, APipeNamedAsTheHelpFileShowsNothingAtOnce)
+{
+    const NamedPipe pipe(m_workspace.filePath("help.chm"), NamedPipe::Release::Readers);
+    ASSERT_TRUE(pipe.isMade());
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_EQ(HtmlHelpA(0, "help.chm", HH_HELP_CONTEXT, 0x20065), WId(0));
+    EXPECT_LT(timer.elapsed(), 1000);
+    EXPECT_TRUE(helpWindows().isEmpty());
 }
 
 TEST_F(HtmlHelpTest, UnknownContextsAndCommandsShowNothing)

@@ -1,10 +1,12 @@
 #include "settings/SettingsFile.h"
 #include "settings/IniDocument.h"
 #include "settings/Settings.h"
+#include "tests/support/NamedPipe.h"
 #include "tests/support/TempWorkspace.h"
 
 #include <gtest/gtest.h>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QStringEncoder>
 #include <unistd.h>
@@ -240,6 +242,20 @@ TEST_F(SettingsFileTest, AFileThatCannotBeReadIsNeverReplaced)
     QFile::setPermissions(workspace.filePath("uinfo.ini"), QFile::ReadOwner | QFile::WriteOwner);
     EXPECT_TRUE(WriteSetting(system(), "user1", "ann"));
     EXPECT_EQ(ReadSetting(system(), "sqlserver", ""), "HOST");
+}
+
+// A pipe in its place would hold the station at every read: it reads as no file and is
+// never replaced.
+TEST_F(SettingsFileTest, APipeInPlaceOfTheFileIsNeitherWaitedOnNorReplaced)
+{
+    const NamedPipe pipe(workspace.filePath("uinfo.ini"), NamedPipe::Release::Readers);
+    ASSERT_TRUE(pipe.isMade());
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_EQ(ReadSetting(system(), "database", "nivo"), "nivo");
+    EXPECT_FALSE(WriteSetting(system(), "user1", "ann"));
+    EXPECT_LT(timer.elapsed(), 1000);
+    EXPECT_FALSE(QFileInfo(workspace.filePath("uinfo.ini")).isFile());
 }
 
 TEST_F(SettingsFileTest, Utf8FileStaysUtf8)

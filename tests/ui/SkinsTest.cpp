@@ -1,9 +1,12 @@
 #include "settings/SettingsFile.h"
 #include "res/SkinTable.h"
+#include "tests/support/NamedPipe.h"
 #include "tests/support/TempWorkspace.h"
 #include "ui/SkinStore.h"
 
 #include <QBuffer>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QImage>
 
 #include <gtest/gtest.h>
@@ -100,6 +103,18 @@ TEST_F(SkinOverrideTest, UnreadableReplacementFallsBackToTheCompiledInSkin)
     m_workspace.writeFile(QStringLiteral("skins/160.png"), "not a picture");
     EXPECT_EQ(ui::SkinStore::load(160).size(), QSize(100, 54));
     EXPECT_TRUE(ui::SkinStore::load(4242).isNull());
+}
+
+// A pipe in place of a replacement would hold every screen that shows the skin.
+TEST_F(SkinOverrideTest, APipeInPlaceOfAReplacementIsNotWaitedOn)
+{
+    ASSERT_TRUE(QDir(m_workspace.path()).mkdir(QStringLiteral("skins")));
+    const NamedPipe pipe(m_workspace.filePath(QStringLiteral("skins/158.png")), NamedPipe::Release::Readers);
+    ASSERT_TRUE(pipe.isMade());
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_EQ(ui::SkinStore::load(158).size(), QSize(75, 75));
+    EXPECT_LT(timer.elapsed(), 1000);
 }
 
 } // namespace
