@@ -52,29 +52,34 @@ QString dateTimeText(const QDateTime& value)
     return value.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
+// A stored date-time has no time zone: the date and the time are read apart and joined on
+// UTC, where every wall-clock time exists (the desktop's zone may skip an hour in spring).
 bool parseDateTime(const QString& text, QDateTime& result)
 {
-    static const QStringList dateTimeFormats { QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"),
-        QStringLiteral("yyyy-MM-dd HH:mm:ss"), QStringLiteral("yyyy-MM-dd HH:mm"),
-        QStringLiteral("yyyy-M-d H:m:s"), QStringLiteral("yyyy-M-d H:m"), QStringLiteral("yyyy/M/d H:m:s"),
-        QStringLiteral("yyyy/M/d H:m") };
+    static const QStringList timeFormats { QStringLiteral("HH:mm:ss.zzz"), QStringLiteral("HH:mm:ss"),
+        QStringLiteral("HH:mm"), QStringLiteral("H:m:s"), QStringLiteral("H:m") };
     static const QStringList dateFormats { QStringLiteral("yyyy-MM-dd"), QStringLiteral("yyyy-M-d"),
         QStringLiteral("yyyy/M/d"), QStringLiteral("yyyyMMdd") };
-    for (const QString& format : dateTimeFormats) {
-        const QDateTime value = QDateTime::fromString(text, format);
-        if (value.isValid()) {
-            result = value;
-            return true;
-        }
-    }
+    const qsizetype blank = text.indexOf(QLatin1Char(' '));
+    const QString dateText = blank < 0 ? text : text.left(blank);
+    const QString timeText = blank < 0 ? QString() : text.mid(blank + 1);
+    QDate date;
     for (const QString& format : dateFormats) {
-        const QDate date = QDate::fromString(text, format);
-        if (date.isValid()) {
-            result = QDateTime(date, QTime(0, 0));
-            return true;
+        if (!date.isValid())
+            date = QDate::fromString(dateText, format);
+    }
+    QTime time(0, 0);
+    if (blank >= 0) {
+        time = QTime();
+        for (const QString& format : timeFormats) {
+            if (!time.isValid())
+                time = QTime::fromString(timeText, format);
         }
     }
-    return false;
+    if (!date.isValid() || !time.isValid())
+        return false;
+    result = QDateTime(date, time, Qt::UTC);
+    return true;
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include <memory>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QStringDecoder>
@@ -25,11 +26,56 @@ QByteArray charsetOf(const QByteArray& contentType)
     return {};
 }
 
+// A page's pictures and style sheets, read within the limits of a page. QTextBrowser, its
+// document and its picture drawing would each read any file the page names, whole and on the
+// screen's thread: a pipe would hold the screen, a huge file the memory.
+class PageTextBrowser : public QTextBrowser
+{
+public:
+    using QTextBrowser::QTextBrowser;
+
+    QVariant loadResource(int type, const QUrl& name) override
+    {
+        const QUrl url = QUrl(document()->metaInformation(QTextDocument::DocumentUrl)).resolved(name);
+        const QString scheme = url.scheme().toLower();
+        if (scheme == QLatin1String("data") || scheme == QLatin1String("qrc"))
+            return QTextBrowser::loadResource(type, name);
+        const QByteArray bytes = url.isLocalFile() ? limitedRead(url.toLocalFile()) : QByteArray();
+        if (type != QTextDocument::ImageResource)
+            return bytes; // empty, not null: the document then reads nothing itself either
+        // A picture that is no picture is drawn as missing; the drawing would otherwise load
+        // the file by its name itself.
+        QImage image = QImage::fromData(bytes);
+        if (image.isNull())
+            image.load(QStringLiteral(":/qt-project.org/styles/commonstyle/images/file-16.png"));
+        if (image.isNull()) {
+            image = QImage(16, 16, QImage::Format_ARGB32);
+            image.fill(Qt::transparent);
+        }
+        return image;
+    }
+
+private:
+    static QByteArray limitedRead(const QString& path)
+    {
+        const QFileInfo info(path);
+        if (!info.isFile() || info.size() > TextPageView::MaximumPageBytes)
+            return QByteArray();
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return QByteArray();
+        const QByteArray bytes = file.read(TextPageView::MaximumPageBytes + 1);
+        if (bytes.size() > TextPageView::MaximumPageBytes || file.error() != QFileDevice::NoError)
+            return QByteArray();
+        return bytes;
+    }
+};
+
 } // namespace
 
 TextPageView::TextPageView(QWidget* parent)
     : PageView(parent)
-    , m_browser(new QTextBrowser(this))
+    , m_browser(new PageTextBrowser(this))
     , m_network(new QNetworkAccessManager(this))
 {
     auto* layout = new QVBoxLayout(this);

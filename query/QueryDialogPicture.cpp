@@ -10,19 +10,15 @@
 
 #include <QPainter>
 
-#include <cstdlib>
-
 namespace glimora::query {
 
 namespace {
 
-// piclw is read as a single-precision number, as the C library's conversion reads it.
+// piclw is a single-precision number with a decimal point, whatever the desktop's locale.
 double pictureRatio()
 {
-    const QByteArray text
-        = app::ReadSetting(QStringLiteral("show"), QStringLiteral("piclw"), QStringLiteral("1.33"))
-              .toLatin1();
-    return double(std::strtof(text.constData(), nullptr));
+    return double(app::leadingFloat(
+        app::ReadSetting(QStringLiteral("show"), QStringLiteral("piclw"), QStringLiteral("1.33"))));
 }
 
 } // namespace

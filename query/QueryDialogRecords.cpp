@@ -72,9 +72,13 @@ void QueryDialog::RunLevel(const QString& value)
             while (!rows.EndOfFile()) {
                 const data::Variant value = rows.Item(0).Value();
                 const QString text = data::ValueText(value);
-                if (!text.isEmpty()) {
+                const QString stored = QueryStatements::storedText(value, text);
+                // Moments of one day are one day on the buttons, and one button finds them all.
+                const bool repeated
+                    = !captions.isEmpty() && captions.last() == text && values.last() == stored;
+                if (!text.isEmpty() && !repeated) {
                     captions << text;
-                    values << QueryStatements::storedText(value, text);
+                    values << stored;
                 }
                 rows.MoveNext();
             }
@@ -212,14 +216,19 @@ void QueryDialog::FillFilterList(const QString& column, int listId)
         if (rows.BOF() && rows.EndOfFile())
             return;
         const int number = QueryStatements::columnNumber(column);
+        QString lastText;
+        QString lastStored;
         rows.MoveFirst();
         while (!rows.EndOfFile()) {
             const data::Variant value = rows.Item(0).Value();
             const QString text = QueryStatements::filterEntryText(value, number);
-            if (!text.isEmpty()) {
+            const QString stored = QueryStatements::storedText(value, text);
+            if (!text.isEmpty() && (text != lastText || stored != lastStored)) {
                 const int index = list->addString(text);
-                list->setItemData(index, QueryStatements::storedText(value, text));
+                list->setItemData(index, stored);
             }
+            lastText = text;
+            lastStored = stored;
             rows.MoveNext();
         }
     } catch (const data::DbError&) {

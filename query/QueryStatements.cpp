@@ -10,15 +10,89 @@ namespace glimora::query {
 
 namespace {
 
-enum class Form { Quoted, Unquoted, None };
+enum class Form { Quoted, Date, Unquoted, None };
 
 Form conditionForm(int columnNumber)
 {
-    if (columnNumber >= 1 && columnNumber <= 20)
+    if (columnNumber >= 1 && columnNumber <= 15)
         return Form::Quoted;
+    if (columnNumber >= 16 && columnNumber <= 20)
+        return Form::Date;
     if (columnNumber <= 50)
         return Form::Unquoted;
     return Form::None;
+}
+
+// The day a text names as the screen shows days ("2012-05-01"), or as typed with slashes,
+// points or no separators; none for any other text, a time of day included.
+QDate dayOf(const QString& text)
+{
+    static const QRegularExpression separated(QStringLiteral("^(\\d{4})[-/.](\\d{1,2})[-/.](\\d{1,2})$"));
+    static const QRegularExpression compact(QStringLiteral("^(\\d{4})(\\d{2})(\\d{2})$"));
+    QRegularExpressionMatch match = separated.match(text);
+    if (!match.hasMatch())
+        match = compact.match(text);
+    if (!match.hasMatch())
+        return QDate();
+    return QDate(match.captured(1).toInt(), match.captured(2).toInt(), match.captured(3).toInt());
+}
+
+// 'yyyymmdd' is read as year, month, day whatever the server's language and date format,
+// where 'yyyy-mm-dd' is not for a datetime.
+QString dayLiteral(const QDate& day)
+{
+    return QLatin1Char('\'') + day.toString(QStringLiteral("yyyyMMdd")) + QLatin1Char('\'');
+}
+
+// The last moment a datetime holds, for the last day it holds.
+const QString LastMoment = QStringLiteral("'99991231 23:59:59.997'");
+
+// A date with a time of day in ISO 8601 form, which the server also reads the same under
+// every language; none for any other text.
+QString momentLiteral(const QString& text)
+{
+    static const QRegularExpression moment(
+        QStringLiteral("^(\\d{4}-\\d{1,2}-\\d{1,2})[ T](\\d{1,2}:\\d{1,2}(?::\\d{1,2}(?:\\.\\d{1,3})?)?)$"));
+    const QRegularExpressionMatch match = moment.match(text);
+    if (!match.hasMatch())
+        return QString();
+    const QDate date = dayOf(match.captured(1));
+    QTime time;
+    for (const char* format : { "H:m", "H:m:s", "H:m:s.z" }) {
+        if (!time.isValid())
+            time = QTime::fromString(match.captured(2), QString::fromLatin1(format));
+    }
+    if (!date.isValid() || !time.isValid())
+        return QString();
+    return QLatin1Char('\'') + date.toString(QStringLiteral("yyyy-MM-dd")) + QLatin1Char('T')
+        + time.toString(QStringLiteral("HH:mm:ss.zzz")) + QLatin1Char('\'');
+}
+
+// A date column against a value: a day shown or typed stands for every moment of that day,
+// whatever time of day a record holds.
+QString dateComparison(const QString& column, const QString& op, const QString& value)
+{
+    const QDate day = dayOf(value);
+    if (!day.isValid()) {
+        const QString moment = momentLiteral(value);
+        return column + op + (moment.isEmpty() ? QueryStatements::quoted(value) : moment);
+    }
+    const QDate next = day.addDays(1);
+    const QString upper
+        = next.year() > 9999 ? QStringLiteral("<=") + LastMoment : QLatin1Char('<') + dayLiteral(next);
+    if (op == QLatin1String(">="))
+        return column + op + dayLiteral(day);
+    if (op == QLatin1String("<="))
+        return column + upper;
+    return column + QStringLiteral(">=") + dayLiteral(day) + QStringLiteral(" and ") + column + upper;
+}
+
+// The comparison of a drill-down level or an equality list with a chosen or typed value.
+QString equality(const QString& column, const QString& value)
+{
+    if (conditionForm(QueryStatements::columnNumber(column)) == Form::Date)
+        return dateComparison(column, QStringLiteral("="), value);
+    return column + QLatin1Char('=') + QueryStatements::quoted(value);
 }
 
 } // namespace
@@ -80,10 +154,9 @@ QString QueryStatements::drillDownCondition(
     QString condition;
     for (int j = 1; j < level; ++j) {
         if (!levelValues.value(j).isEmpty())
-            condition += QStringLiteral(" and ") + levelColumns.value(j) + QLatin1Char('=')
-                + quoted(levelValues.value(j));
+            condition += QStringLiteral(" and ") + equality(levelColumns.value(j), levelValues.value(j));
     }
-    condition += QStringLiteral(" and ") + levelColumns.value(level) + QLatin1Char('=') + quoted(value);
+    condition += QStringLiteral(" and ") + equality(levelColumns.value(level), value);
     if (condition.startsWith(QStringLiteral(" and")))
         condition.remove(0, 4);
     return condition;
@@ -103,6 +176,10 @@ QueryStatements::FilterCondition QueryStatements::filterCondition(const std::arr
         case Form::Quoted:
             condition
                 += QStringLiteral(" and ") + column + op + quoted(stored[n].isNull() ? value : stored[n]);
+            return true;
+        case Form::Date:
+            condition += QStringLiteral(" and ")
+                + dateComparison(column, op, stored[n].isNull() ? value : stored[n]);
             return true;
         case Form::Unquoted:
             if (!isNumber(value)) {
@@ -131,6 +208,25 @@ QueryStatements::FilterCondition QueryStatements::filterCondition(const std::arr
         condition.remove(0, 4);
     result.where = condition;
     return result;
+}
+
+bool QueryStatements::fixesColumn(const QString& where, const QString& column)
+{
+    if (where.contains(column + QLatin1Char('=')))
+        return true;
+    // The range of one day, as a date level or list writes it.
+    const QString name = QRegularExpression::escape(column);
+    const QRegularExpression day(name + QStringLiteral(">='(\\d{8})' and ") + name
+        + QStringLiteral("(?:<'(\\d{8})'|<=") + QRegularExpression::escape(LastMoment) + QLatin1Char(')'));
+    for (QRegularExpressionMatchIterator it = day.globalMatch(where); it.hasNext();) {
+        const QRegularExpressionMatch match = it.next();
+        const QDate first = QDate::fromString(match.captured(1), QStringLiteral("yyyyMMdd"));
+        const QDate next = QDate::fromString(match.captured(2), QStringLiteral("yyyyMMdd"));
+        if (first.isValid()
+            && (match.captured(2).isEmpty() ? first == QDate(9999, 12, 31) : first.addDays(1) == next))
+            return true;
+    }
+    return false;
 }
 
 QString QueryStatements::storedText(const data::Variant& value, const QString& shown)

@@ -51,6 +51,10 @@ public:
     static FilterCondition filterCondition(const std::array<QString, 20>& columns,
         const std::array<QString, 20>& texts, const std::array<QString, 20>& stored = {});
 
+    // Whether `where` holds `column` to one value: an equality, or the range of a single day
+    // by which a date column is compared with a day.
+    static bool fixesColumn(const QString& where, const QString& column);
+
     // The text to compare a column with to find `value`, whose display text is `shown`: a
     // text as it is stored, blanks in front and line ends included (only trailing spaces,
     // which the server ignores in comparisons, are left out); any other value as shown.

@@ -4,6 +4,7 @@
 #include <QImageReader>
 
 #include <cmath>
+#include <limits>
 
 namespace glimora::query {
 
@@ -34,7 +35,8 @@ QImage RecordPicture::decode(const QByteArray& bytes, const QSize& boxSize)
 QRect RecordPicture::box(int width, int top, int bottom, double ratio)
 {
     const int height = bottom - top;
-    if (!(ratio > 0) || !std::isfinite(ratio))
+    // A ratio too large for any screen's pixels counts as none, as infinity does.
+    if (!(ratio > 0) || !(height * ratio < double(std::numeric_limits<int>::max())))
         return QRect(0, top, width, height);
     const int w = int(std::trunc(height * ratio));
     return QRect((width - w) / 2, top, w, height);

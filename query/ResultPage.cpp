@@ -3,6 +3,7 @@
 #include "data/DbError.h"
 #include "data/ValueReaders.h"
 #include "query/FieldCatalogue.h"
+#include "query/QueryStatements.h"
 #include "settings/SettingsFile.h"
 #include "ui/SharedFonts.h"
 
@@ -126,7 +127,7 @@ ResultPage::Columns ResultPage::columns() const
     Columns result;
     const bool onRecord = !m_cursor.isNull() && !m_cursor.EndOfFile() && !m_cursor.BOF();
     for (int k = 0; k < 4; ++k) {
-        if (!onRecord || !m_whereClause.contains(heads[k] + QLatin1Char('='))) {
+        if (!onRecord || !QueryStatements::fixesColumn(m_whereClause, heads[k])) {
             heads[k].clear();
             continue;
         }

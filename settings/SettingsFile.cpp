@@ -2,6 +2,8 @@
 
 #include "settings/IniDocument.h"
 
+#include <charconv>
+#include <cmath>
 #include <limits>
 #include <QDir>
 #include <QFile>
@@ -142,6 +144,49 @@ int leadingInteger(const QString& text)
             return negative ? std::numeric_limits<int>::min() : std::numeric_limits<int>::max();
     }
     return static_cast<int>(negative ? -value : value);
+}
+
+float leadingFloat(const QString& text)
+{
+    const QByteArray bytes = text.toUtf8();
+    const char* at = bytes.constData();
+    const char* const end = at + bytes.size();
+    while (at < end && (*at == ' ' || (*at >= '\t' && *at <= '\r')))
+        ++at;
+    bool negative = false;
+    if (at < end && (*at == '+' || *at == '-')) {
+        negative = *at == '-';
+        ++at;
+    }
+    if (at < end && (*at == '+' || *at == '-'))
+        return 0; // from_chars takes a second sign that strtof refuses
+    std::chars_format format = std::chars_format::general;
+    const auto hexDigit
+        = [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); };
+    if (end - at > 2 && at[0] == '0' && (at[1] == 'x' || at[1] == 'X') && hexDigit(at[2])) {
+        format = std::chars_format::hex;
+        at += 2;
+    }
+    float value = 0;
+    const auto [stop, error] = std::from_chars(at, end, value, format);
+    if (error == std::errc::result_out_of_range) {
+        // Too large or too small for a float: a double tells which, or else the exponent's sign.
+        double wide = 0;
+        bool small = false;
+        if (std::from_chars(at, end, wide, format).ec == std::errc()) {
+            small = std::fabs(wide) < 1;
+        } else {
+            const char mark = format == std::chars_format::hex ? 'p' : 'e';
+            for (const char* c = at; c + 1 < stop; ++c) {
+                if ((*c | 0x20) == mark)
+                    small = c[1] == '-';
+            }
+        }
+        value = small ? 0.0f : std::numeric_limits<float>::infinity();
+    } else if (error != std::errc()) {
+        return 0;
+    }
+    return negative ? -value : value;
 }
 
 } // namespace glimora::app

@@ -29,4 +29,9 @@ bool WriteSetting(const QString& section, const QString& key, const QString& val
 // atoi on a text: optional blanks and sign, then leading digits; 0 when there are none.
 int leadingInteger(const QString& text);
 
+// strtof on a text as it reads in the "C" locale, whatever the desktop's: optional blanks and
+// sign, then a decimal (a point, never a comma), hexadecimal, infinity or NaN; 0 when there is
+// none. Out of range: infinity, or 0 for a number too small.
+float leadingFloat(const QString& text);
+
 } // namespace glimora::app

@@ -34,6 +34,8 @@ QMessageBox::StandardButton OkMessageBox::show(QWidget* parent, const QString& t
         return state.automatic;
 
     QMessageBox box(QMessageBox::Warning, applicationTitle(), text, QMessageBox::Ok, parent);
+    // Messages quote what people typed; markup there would make the box load the files it names.
+    box.setTextFormat(Qt::PlainText);
     box.exec();
     return QMessageBox::Ok;
 }
@@ -52,6 +54,7 @@ bool OkMessageBox::askYesNo(QWidget* parent, const QString& text)
 
     QMessageBox box(
         QMessageBox::Question, applicationTitle(), text, QMessageBox::Yes | QMessageBox::No, parent);
+    box.setTextFormat(Qt::PlainText);
     box.setDefaultButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
 }

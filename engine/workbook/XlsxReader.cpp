@@ -467,7 +467,13 @@ void XlsxReader::handCell(
     if (type == CellType::Error)
         return;
     if (type == CellType::Date) {
-        const QDateTime dateTime = QDateTime::fromString(toQString(trimmed(text)), Qt::ISODateWithMs);
+        // Read on UTC when the text names no offset: the desktop's zone may skip its hour.
+        const QString iso = toQString(trimmed(text));
+        QDateTime dateTime = iso.size() == 10
+            ? QDateTime(QDate::fromString(iso, Qt::ISODate), QTime(0, 0), Qt::UTC)
+            : QDateTime::fromString(iso + QLatin1Char('Z'), Qt::ISODateWithMs);
+        if (!dateTime.isValid())
+            dateTime = QDateTime::fromString(iso, Qt::ISODateWithMs);
         if (!dateTime.isValid()) {
             cells.text(row, column, text);
             return;

@@ -58,10 +58,10 @@ TEST(CellParseTest, ReadsTypedTextByTheFieldsType)
     ASSERT_TRUE(CellFormat::parse(QStringLiteral(" 12.50 "), DataType::Numeric, value, problem));
     EXPECT_EQ(value.toDecimal(), (Decimal { 1250, 2 }));
     ASSERT_TRUE(CellFormat::parse(QStringLiteral("2024/2/9"), DataType::DBTimeStamp, value, problem));
-    EXPECT_EQ(value.toDateTime(), QDateTime(QDate(2024, 2, 9), QTime(0, 0)));
+    EXPECT_EQ(value.toDateTime(), QDateTime(QDate(2024, 2, 9), QTime(0, 0), Qt::UTC));
     ASSERT_TRUE(
         CellFormat::parse(QStringLiteral("2024-02-09 13:05:00"), DataType::DBTimeStamp, value, problem));
-    EXPECT_EQ(value.toDateTime(), QDateTime(QDate(2024, 2, 9), QTime(13, 5)));
+    EXPECT_EQ(value.toDateTime(), QDateTime(QDate(2024, 2, 9), QTime(13, 5), Qt::UTC));
     ASSERT_TRUE(CellFormat::parse(QString(), DataType::Integer, value, problem));
     EXPECT_TRUE(value.isNull());
     ASSERT_TRUE(CellFormat::parse(QStringLiteral(" a'b "), DataType::VarWChar, value, problem));

@@ -4,6 +4,7 @@
 #include "components/RecordsetTableModel.h"
 #include "data/DbError.h"
 #include "tests/components/GridDatabase.h"
+#include "tests/support/DesktopTimeZone.h"
 #include "ui/OkMessageBox.h"
 
 #include "tests/support/WaitFor.h"
@@ -258,6 +259,26 @@ TEST_F(DataGridTest, PicturesDatesAndDecimalsReadAsPeopleExpect)
     typeInto(1, 1, QStringLiteral("2024-02-29"));
     EXPECT_TRUE(OkMessageBox::shownTexts().isEmpty());
     EXPECT_EQ(cell(1, 1), QStringLiteral("2024-02-29"));
+}
+
+// Stored date-times have no time zone: an hour that the desktop's clock skips in spring is
+// still a time a record may hold, and is shown as stored.
+TEST_F(DataGridTest, ATimeInTheDesktopsDaylightSavingGapIsTakenAndShownAsTyped)
+{
+    const DesktopTimeZone berlin("Europe/Berlin");
+    bind(QStringLiteral("select d1,d16 from inquiry"));
+    typeInto(1, 1, QStringLiteral("2024-03-31 02:30:00"));
+    EXPECT_TRUE(OkMessageBox::shownTexts().isEmpty());
+    EXPECT_EQ(cell(1, 1), QStringLiteral("2024-03-31 02:30:00"));
+    EXPECT_EQ(m_database.scalarText(
+                  QStringLiteral("select convert(varchar(30),d16,121) from inquiry where d1='李四'")),
+        QStringLiteral("2024-03-31 02:30:00.000"));
+    // Read back, in a zone whose clock was also put forward then (China, 1988).
+    const DesktopTimeZone shanghai("Asia/Shanghai");
+    typeInto(0, 1, QStringLiteral("1988-04-17 02:30"));
+    bind(QStringLiteral("select d1,d16 from inquiry"));
+    EXPECT_EQ(cell(0, 1), QStringLiteral("1988-04-17 02:30:00"));
+    EXPECT_EQ(cell(1, 1), QStringLiteral("2024-03-31 02:30:00"));
 }
 
 // ---- large results: read as far as shown, written without reading the rest ----

@@ -6,18 +6,23 @@
 #include "tests/support/TempWorkspace.h"
 #include "tests/support/WaitFor.h"
 
+#include <atomic>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <QCoreApplication>
 #include <QFile>
+#include <QImage>
+#include <QPixmap>
 #include <QPointer>
 #include <QSignalSpy>
 #include <QStringEncoder>
 #include <QTest>
 #include <QTextBrowser>
+#include <QTextDocument>
 #include <QThread>
 #include <QUrl>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace glimora::components;
@@ -223,6 +228,63 @@ TEST_F(WebBrowserTest, APathThatIsNoFileIsRefusedNotWaitedOn)
         if (writer >= 0)
             ::close(writer);
     }
+}
+
+// The pictures of a page are read as the page is: only files, and none larger than a page.
+TEST_F(WebBrowserTest, ThePicturesOfAPageAreReadWithinThePagesLimits)
+{
+    TempWorkspace workspace;
+    QImage red(40, 30, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    ASSERT_TRUE(red.save(workspace.filePath(QStringLiteral("small.png"))));
+    {
+        QFile large(workspace.filePath(QStringLiteral("large.png")));
+        ASSERT_TRUE(large.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(large.resize(TextPageView::MaximumPageBytes * 2));
+    }
+    const QByteArray pipe = QFile::encodeName(workspace.filePath(QStringLiteral("pipe.png")));
+    ASSERT_EQ(::mkfifo(pipe.constData(), 0600), 0);
+    workspace.writeFile(QStringLiteral("home.htm"),
+        "<html><body><img src=\"small.png\"><img src=\"large.png\"><img src=\"pipe.png\"></body></html>");
+
+    // Lets a read stuck in the pipe go, so that the test fails instead of hanging.
+    std::atomic<bool> done = false;
+    std::atomic<bool> stuck = false;
+    std::thread release([&] {
+        while (!done) {
+            const int writer = ::open(pipe.constData(), O_WRONLY | O_NONBLOCK);
+            if (writer >= 0) {
+                stuck = true;
+                ::close(writer);
+            }
+            QThread::msleep(20);
+        }
+    });
+    auto* view = new TextPageView;
+    CWebBrowser2 browser(view, nullptr);
+    browser.resize(400, 300);
+    QSignalSpy completed(&browser, &CWebBrowser2::DocumentComplete);
+    browser.Navigate(QUrl::fromLocalFile(workspace.filePath(QStringLiteral("home.htm"))).toString());
+    EXPECT_EVENTUALLY(completed.count() == 1);
+    browser.grab(); // the layout reads the pictures
+    QTextDocument* page = view->textBrowser()->document();
+    const auto picture = [page](const char* name) {
+        const QVariant resource
+            = page->resource(QTextDocument::ImageResource, QUrl(QString::fromLatin1(name)));
+        if (resource.userType() == QMetaType::QPixmap)
+            return resource.value<QPixmap>().toImage();
+        if (resource.userType() == QMetaType::QImage)
+            return resource.value<QImage>();
+        return QImage::fromData(resource.toByteArray());
+    };
+    EXPECT_EQ(picture("small.png").size(), QSize(40, 30));
+    EXPECT_LE(
+        page->resource(QTextDocument::ImageResource, QUrl(QStringLiteral("large.png"))).toByteArray().size(),
+        TextPageView::MaximumPageBytes);
+    EXPECT_FALSE(picture("pipe.png").isNull()); // drawn as a missing picture
+    done = true;
+    release.join();
+    EXPECT_FALSE(stuck);
 }
 
 TEST_F(WebBrowserTest, TheBrowserOfThisBuildShowsAPageFromTheLoopbackServer)

@@ -503,3 +503,89 @@ TEST_F(QueryScreenTest, AnUnwritableTraceNeverStopsTheStation)
     EXPECT_TRUE(dialog.isReady());
     EXPECT_EQ(dialog.level(), 1);
 }
+
+namespace {
+
+// Dates with a time of day, as the data grid and workbooks store them, on a date level
+// above a text level, in a filter list and in a range.
+class DateQueryScreenTest : public PlainQueryScreenTest
+{
+protected:
+    DateQueryScreenTest()
+    {
+        app::WriteSetting("select", "select", "d1,d16,d3");
+        app::WriteSetting("comfil", "com1", "d16");
+        app::WriteSetting("comfil", "com18", "d16");
+        app::WriteSetting("show", "head1", "d16");
+        station.execute("update contrast set sort=NULL update contrast set sort=1 where engl='d16'"
+                        " update contrast set sort=2 where engl='d1'"
+                        " insert inquiry(d1,d16,d3) values('A','2012-05-01 10:30:00','x')"
+                        " insert inquiry(d1,d16,d3) values('B','2012-05-01','y')"
+                        " insert inquiry(d1,d16,d3) values('C','2012-05-02 23:59:59.997','z')");
+    }
+};
+
+} // namespace
+
+TEST_F(DateQueryScreenTest, EveryRecordOfADayIsReachedByItsDay)
+{
+    QueryDialog dialog;
+    EXPECT_EQ(caption(dialog, 1003), "2012-05-01");
+    EXPECT_EQ(caption(dialog, 1004), "2012-05-02");
+    EXPECT_EQ(caption(dialog, 1005), "");
+    sent();
+    click(dialog, 1003);
+    const QString day = " d16>='20120501' and d16<'20120502'";
+    EXPECT_EQ(sent(),
+        (QStringList { "select distinct d1 from inquiry where " + day + " order by d1",
+            "select d1,d16,d3 from inquiry where " + day }));
+    EXPECT_EQ(recordCount(dialog), 2);
+    EXPECT_EQ(caption(dialog, 1003), "A");
+    EXPECT_EQ(caption(dialog, 1004), "B");
+    const auto summary = [&] {
+        return query::ResultPage(dialog.catalogue(), dialog.resultCursor(), dialog.whereClause())
+            .columns()
+            .summary;
+    };
+    const QString dayName = dialog.catalogue().displayName("d16");
+    EXPECT_EQ(summary(), dayName + " : 2012-05-01");
+    dialog.grab();
+    click(dialog, 1138); // 下翻 past both records, 上翻 back to the first
+    EXPECT_TRUE(dialog.resultCursor().EndOfFile());
+    click(dialog, 1137);
+    EXPECT_EQ(dialog.resultCursor().AbsolutePosition(), 1);
+    click(dialog, 1003);
+    EXPECT_EQ(dialog.whereClause(), day + " and d1='A'");
+    EXPECT_EQ(recordCount(dialog), 1);
+    EXPECT_EQ(summary(), dayName + " : 2012-05-01");
+    click(dialog, 1058); // 向前 replays the day
+    EXPECT_EQ(dialog.whereClause(), day);
+    EXPECT_EQ(recordCount(dialog), 2);
+
+    click(dialog, 1144);
+    auto* list = dialog.control<ui::DropDownCombo>(1000);
+    list->showPopup();
+    list->hidePopup();
+    EXPECT_EQ(list->count(), 3);
+    list->setCurrentIndex(list->findText("2012-05-01"));
+    click(dialog, 1125);
+    EXPECT_EQ(recordCount(dialog), 2);
+    EXPECT_EQ(summary(), dayName + " : 2012-05-01");
+    list->setEditText("2012-05-02");
+    click(dialog, 1125);
+    EXPECT_EQ(recordCount(dialog), 1);
+
+    // A range ends with the whole of its last day; it fixes no day of its own.
+    list->setEditText("");
+    dialog.control<ui::DropDownCombo>(1076)->setEditText("2012-05-01");
+    dialog.control<ui::DropDownCombo>(1077)->setEditText("2012-05-02");
+    sent();
+    click(dialog, 1125);
+    EXPECT_EQ(
+        sent(), QStringList { "select d1,d16,d3 from inquiry where  d16>='20120501' and d16<'20120503'" });
+    EXPECT_EQ(recordCount(dialog), 3);
+    EXPECT_EQ(summary(), "");
+    dialog.control<ui::DropDownCombo>(1077)->setEditText("2012-05-01");
+    click(dialog, 1125);
+    EXPECT_EQ(recordCount(dialog), 2);
+}

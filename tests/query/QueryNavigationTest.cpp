@@ -2,6 +2,7 @@
 #include "platform/FakeIdleClock.h"
 #include "query/QueryDialog.h"
 #include "tests/query/QueryStation.h"
+#include "tests/support/CommaDecimalLocale.h"
 #include "ui/DropDownCombo.h"
 #include "ui/OkMessageBox.h"
 #include "ui/SkinButton.h"
@@ -190,6 +191,16 @@ TEST_F(NavigationTest, PictureViewStepsRecordByRecord)
     click(1145); // the data view
     EXPECT_FALSE(dialog->pictureView());
     EXPECT_FALSE(frame->isVisibleTo(dialog.get()));
+}
+
+TEST_F(NavigationTest, ThePictureRatioIsReadAlikeWhereDecimalsTakeAComma)
+{
+    const CommaDecimalLocale locale;
+    ASSERT_TRUE(locale.active()) << locale.problem().toStdString();
+    makeDialog();
+    click(1146);
+    const QRect box = dialog->control(1169)->geometry();
+    EXPECT_EQ(box.width(), int(box.height() * 1.33f));
 }
 
 TEST_F(NavigationTest, AQueryWithoutRecordsLeavesNoPictureOfAnEarlierRecord)

@@ -82,7 +82,7 @@ TEST(QueryStatementsTest, FilterConditionsFollowTheColumnType)
     // Lists 14 and 15 never add a condition.
     EXPECT_EQ(filter({ { 14, "d1", "A" }, { 15, "d2", "B" } }).where, "");
     // Ranges: only the upper bound; a picture column gives neither.
-    EXPECT_EQ(filter({ { 16, "d17", "" }, { 17, "", "2012-12-31" } }).where, " d17<='2012-12-31'");
+    EXPECT_EQ(filter({ { 16, "d26", "" }, { 17, "", "12.5" } }).where, " d26<=12.5");
     EXPECT_EQ(filter({ { 16, "d51", "1" }, { 17, "", "2" } }).where, "");
     EXPECT_EQ(filter({ { 18, "d26", "10" }, { 19, "", "20.5" } }).where, " d26>=10 and d26<=20.5");
     // A column name without a number compares unquoted.
@@ -126,4 +126,33 @@ TEST(QueryStatementsTest, FilterEntriesAreFormattedByColumnNumber)
     EXPECT_EQ(QueryStatements::filterEntryText(Variant::null(), 30), "0.00");
     EXPECT_EQ(QueryStatements::filterEntryText(Variant::fromInt32(12), 26), "12.00");
     EXPECT_EQ(QueryStatements::filterEntryText(Variant::fromString("x"), 51), "");
+}
+
+// A day stands for every moment of it, in literals the server reads alike in every language.
+TEST(QueryStatementsTest, DateColumnsCompareWholeDays)
+{
+    QStringList values = levels({});
+    EXPECT_EQ(QueryStatements::drillDownCondition(levels({ "d16" }), values, 1, "2012-12-31"),
+        " d16>='20121231' and d16<'20130101'");
+    values[1] = "2012-05-01";
+    EXPECT_EQ(QueryStatements::drillDownCondition(levels({ "d16", "d1" }), values, 2, "A"),
+        " d16>='20120501' and d16<'20120502' and d1='A'");
+    EXPECT_EQ(QueryStatements::drillDownCondition(levels({ "d20" }), values, 1, "9999-12-31"),
+        " d20>='99991231' and d20<='99991231 23:59:59.997'");
+
+    EXPECT_EQ(filter({ { 2, "d18", "2012/5/1" } }).where, " d18>='20120501' and d18<'20120502'");
+    EXPECT_EQ(filter({ { 2, "d18", "2012-05-01 9:30" } }).where, " d18='2012-05-01T09:30:00.000'");
+    EXPECT_EQ(filter({ { 2, "d18", "2012-05-01T09:30:00.5" } }).where, " d18='2012-05-01T09:30:00.500'");
+    EXPECT_EQ(filter({ { 2, "d18", "yesterday" } }).where, " d18='yesterday'");
+    EXPECT_EQ(filter({ { 2, "d18", "2012-02-30" } }).where, " d18='2012-02-30'");
+    EXPECT_EQ(filter({ { 16, "d17", "2012-01-01" }, { 17, "", "2012-12-31" } }).where,
+        " d17>='20120101' and d17<'20130101'");
+
+    const QString day = " d16>='20120501' and d16<'20120502'";
+    EXPECT_TRUE(QueryStatements::fixesColumn(day + " and d1='A'", "d16"));
+    EXPECT_TRUE(QueryStatements::fixesColumn(day, "d16"));
+    EXPECT_TRUE(QueryStatements::fixesColumn(" d20>='99991231' and d20<='99991231 23:59:59.997'", "d20"));
+    EXPECT_FALSE(QueryStatements::fixesColumn(day, "d1"));
+    EXPECT_FALSE(QueryStatements::fixesColumn(" d16>='20120501' and d16<'20120503'", "d16"));
+    EXPECT_FALSE(QueryStatements::fixesColumn(" d16>='20120501'", "d16"));
 }

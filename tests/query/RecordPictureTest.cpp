@@ -69,4 +69,5 @@ TEST(RecordPictureTest, BoxKeepsTheRatioOrTakesTheFullWidth)
     EXPECT_EQ(box.left(), (1024 - 724) / 2);
     EXPECT_EQ(RecordPicture::box(1024, 55, 600, 0), QRect(0, 55, 1024, 545));
     EXPECT_EQ(RecordPicture::box(1024, 55, 600, -2), QRect(0, 55, 1024, 545));
+    EXPECT_EQ(RecordPicture::box(1024, 55, 600, 1e30), QRect(0, 55, 1024, 545));
 }

@@ -1,10 +1,13 @@
 #include "settings/SettingsFile.h"
 #include "settings/IniDocument.h"
 #include "settings/Settings.h"
+#include "tests/support/CommaDecimalLocale.h"
 #include "tests/support/NamedPipe.h"
 #include "tests/support/TempWorkspace.h"
 
+#include <cmath>
 #include <gtest/gtest.h>
+#include <limits>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -101,6 +104,20 @@ TEST_F(SettingsFileTest, IntegersFollowTheCLibraryConversion)
     EXPECT_EQ(ReadSettingInt("show", "d", "0"), 9);
     EXPECT_EQ(ReadSettingInt("show", "missing", "5"), 5);
     EXPECT_EQ(ReadSettingInt("show", "e", "0"), 2147483647);
+}
+
+// strtof's reading in the "C" locale, also where the desktop writes decimals with a comma.
+TEST(LeadingFloatTest, ReadsAsTheCLocaleWhateverTheDesktopsLocale)
+{
+    const CommaDecimalLocale locale;
+    ASSERT_TRUE(locale.active()) << locale.problem().toStdString();
+    const std::pair<const char*, float> cases[] = { { "1.33", 1.33f }, { " +2.5px", 2.5f }, { "1,33", 1.0f },
+        { "-.5", -0.5f }, { "1e3", 1000.0f }, { "0x1.8p1", 3.0f }, { "0x", 0.0f }, { "abc", 0.0f },
+        { "", 0.0f }, { "+-1", 0.0f }, { "1e60", std::numeric_limits<float>::infinity() },
+        { "-1e400", -std::numeric_limits<float>::infinity() }, { "1e-60", 0.0f }, { "-Inf", -INFINITY } };
+    for (const auto& [text, value] : cases)
+        EXPECT_EQ(leadingFloat(QString::fromLatin1(text)), value) << text;
+    EXPECT_TRUE(std::isnan(leadingFloat("nan")));
 }
 
 TEST_F(SettingsFileTest, ReadsAreNotCached)

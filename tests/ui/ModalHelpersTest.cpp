@@ -1,8 +1,11 @@
+#include "tests/support/TempWorkspace.h"
 #include "ui/ApplicationTitle.h"
 #include "ui/FileDialog.h"
 #include "ui/OkMessageBox.h"
 
 #include <QApplication>
+#include <QImage>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
@@ -73,6 +76,31 @@ TEST_F(OkMessageBoxTest, QuestionDefaultsToNoAndOnlyYesConsents)
     OkMessageBox::setNextAnswer(QMessageBox::Yes);
     EXPECT_TRUE(OkMessageBox::askYesNo(nullptr, QStringLiteral("delete?")));
     EXPECT_EQ(OkMessageBox::shownTexts().size(), 3);
+}
+
+// Messages carry what a visitor typed: markup in it must not make the box read a file.
+TEST_F(OkMessageBoxTest, TextsShowAsWrittenNeverAsMarkup)
+{
+    TempWorkspace workspace;
+    QImage picture(600, 400, QImage::Format_RGB32);
+    picture.fill(Qt::blue);
+    ASSERT_TRUE(picture.save(workspace.filePath(QStringLiteral("big.png"))));
+    const QString text = QString::fromUtf8("“<img src=\"big.png\">”不是数字");
+    for (const bool question : { false, true }) {
+        int height = 0;
+        QTimer::singleShot(0, [&]() {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            height = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))->sizeHint().height();
+            box->button(question ? QMessageBox::No : QMessageBox::Ok)->click();
+        });
+        if (question)
+            OkMessageBox::askYesNo(nullptr, text);
+        else
+            OkMessageBox::show(nullptr, text);
+        EXPECT_GT(height, 0) << question;
+        EXPECT_LT(height, 100) << question;
+    }
 }
 
 TEST(ApplicationTitle, DefaultsToTheProgramName)

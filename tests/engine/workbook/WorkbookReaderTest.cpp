@@ -2,6 +2,7 @@
 #include "engine/workbook/XlsReader.h"
 #include "tests/engine/workbook/WorkbookFixtures.h"
 #include "tests/engine/workbook/ZipWriter.h"
+#include "tests/support/DesktopTimeZone.h"
 #include "tests/support/Sanitizers.h"
 #include "tests/support/TempWorkspace.h"
 
@@ -221,6 +222,26 @@ TEST(XlsxTexts, decodeExcelsEscapesAndReadErrorsAsNull)
         QList<Variant>({ Variant::fromString("line\r\nbreak"), Variant::fromString("_x0041_ stays"),
             Variant::fromString("rich \ttab"), Variant::fromString(QStringLiteral("😀 _x41_ _xZZZZ_")),
             Variant::fromString("A"), Variant::null(), Variant::null(), Variant::fromDouble(1) }));
+}
+
+// ISO dates of cells of type "d" name wall-clock times, also those the desktop's zone skips.
+TEST(XlsxTexts, readDateCellsWithoutTheDesktopsTimeZone)
+{
+    const DesktopTimeZone berlin("Europe/Berlin");
+    TempWorkspace workspace;
+    workspace.writeFile("book.xlsx", fixtureBytes("contrast.xlsx"));
+    const QString path = workspace.filePath("book.xlsx");
+    ZipWriter::putPart(path, "xl/worksheets/sheet2.xml",
+        "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetData><row "
+        "r=\"1\"><c r=\"A1\" t=\"d\"><v>2024-03-31T02:30:00</v></c><c r=\"B1\" t=\"d\"><v>2024-03-31</v></c>"
+        "<c r=\"C1\" t=\"d\"><v>2024-03-31T02:30:00.250+05:00</v></c></row></sheetData></worksheet>");
+    const WorkbookTable table = readWorkbookSheet(path, "contrast", false);
+    ASSERT_EQ(table.rows.size(), 1);
+    const QDate day(2024, 3, 31);
+    EXPECT_EQ(table.rows[0],
+        QList<Variant>({ Variant::fromDateTime(QDateTime(day, QTime(2, 30), Qt::UTC)),
+            Variant::fromDateTime(QDateTime(day, QTime(0, 0), Qt::UTC)),
+            Variant::fromDateTime(QDateTime(day, QTime(2, 30, 0, 250), Qt::UTC)) }));
 }
 
 } // namespace
