@@ -12,9 +12,14 @@
 #include "tests/support/TempWorkspace.h"
 #include "tests/support/WaitFor.h"
 
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QProcess>
 #include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
 
 #include <optional>
 #include <thread>
@@ -202,6 +207,31 @@ TEST_F(JobsTest, BackUpChangeAndRestore)
     EXPECT_EQ(menu->result(), ui::IDCANCEL);
 }
 
+// The backup writes a file: its dialog is one for saving, and takes a name that is not there yet.
+TEST_F(JobsTest, TheBackupIsSavedUnderANewNameTypedInItsDialog)
+{
+    openMenu();
+    const QString typed = workspace.filePath("new backup"); // the dialog starts in the station's folder
+    QFileDialog::AcceptMode mode = QFileDialog::AcceptOpen;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        mode = dialog->acceptMode();
+        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        ASSERT_NE(name, nullptr);
+        QTest::keyClicks(name, QStringLiteral("new backup"));
+        QPushButton* save = dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Save);
+        if (save)
+            QTest::mouseClick(save, Qt::LeftButton);
+        if (dialog->isVisible())
+            dialog->reject(); // refused: the test fails below instead of waiting for ever
+    });
+    QTest::mouseClick(menu->control(BackupButton), Qt::LeftButton);
+    EXPECT_EQ(mode, QFileDialog::AcceptSave);
+    EXPECT_TRUE(QFile::exists(typed + ".dbk"));
+    EXPECT_TRUE(shown().isEmpty());
+}
+
 TEST_F(JobsTest, ABackupThatFailsSaysSoWithoutTheReason)
 {
     openMenu();
@@ -339,8 +369,8 @@ TEST(LongJobTest, AnUnexpectedErrorEndsTheJobAsFailedNotTheProgram)
     {
         std::optional<backoffice::JobOutcome> outcome;
         QString reason;
-        void start(int) override {}
-        void update(int) override {}
+        void start(int) override { }
+        void update(int) override { }
         void end(backoffice::JobOutcome ended, const QString& description) override
         {
             outcome = ended;
