@@ -11,6 +11,7 @@
 #include "platform/HtmlHelp.h"
 #include "settings/Settings.h"
 #include "settings/SettingsFile.h"
+#include "ui/ErrorHints.h"
 #include "ui/FileDialog.h"
 #include "ui/OkMessageBox.h"
 #include "ui/SharedFonts.h"
@@ -135,7 +136,7 @@ bool DataManageDialog::loadCatalogue()
         command.SetCommandText(DataManageStatements::catalogue());
         data::SharedDatabase::setRecordset(command.Execute());
     } catch (const data::DbError& error) {
-        ui::OkMessageBox::show(this, error.description());
+        ui::OkMessageBox::show(this, ui::ErrorHints::text(error));
         closeAtOpening();
         return false;
     } catch (const std::exception&) {
@@ -199,7 +200,7 @@ void DataManageDialog::loadGrid()
             }
         }
     } catch (const data::DbError& error) {
-        ui::OkMessageBox::show(this, error.description());
+        ui::OkMessageBox::show(this, ui::ErrorHints::text(error));
     }
 }
 
@@ -302,7 +303,7 @@ bool DataManageDialog::storePicture(const QString& path)
         m_recordset.Item(QStringLiteral("d51")).SetValue(m_fileBytes);
     } catch (const data::DbError& error) {
         cancel();
-        ui::OkMessageBox::show(this, error.description());
+        ui::OkMessageBox::show(this, ui::ErrorHints::text(error));
         ui::OkMessageBox::show(this, uploadFailed());
         return false;
     } catch (const std::exception&) {
@@ -347,7 +348,7 @@ void DataManageDialog::OnGridDoubleClicked()
         }
         m_addedRows = added;
     } catch (const data::DbError& error) {
-        ui::OkMessageBox::show(this, error.description());
+        ui::OkMessageBox::show(this, ui::ErrorHints::text(error));
     }
     control<components::CDataGrid>(GridId)->Refresh();
 }
@@ -374,7 +375,7 @@ bool DataManageDialog::OnMouseWheel(QWidget*, QWheelEvent* event)
         else if (distance < 0 && !m_recordset.EndOfFile())
             m_recordset.MoveNext();
     } catch (const data::DbError& error) {
-        ui::OkMessageBox::show(this, error.description());
+        ui::OkMessageBox::show(this, ui::ErrorHints::text(error));
         return true;
     }
     control<components::CDataGrid>(GridId)->Refresh();

@@ -232,6 +232,31 @@ TEST_F(JobsTest, TheBackupIsSavedUnderANewNameTypedInItsDialog)
     EXPECT_TRUE(shown().isEmpty());
 }
 
+// An import refused for a reason the person can mend says in Chinese what to do, over the
+// server's own words (the demo station shows these hints).
+TEST_F(JobsTest, AnImportRefusedByTheServerSaysWhatToDo)
+{
+    openMenu();
+    runJob(ImportButton, workspace.filePath("missing.xls"));
+    ASSERT_EQ(shown().size(), 2);
+    EXPECT_TRUE(shown()[0].startsWith(utf8("服务器无法读取所选的 Excel 文件。"))) << shown()[0].toStdString();
+    EXPECT_TRUE(shown()[0].contains("\n\nThe OLE DB provider"));
+    EXPECT_TRUE(shown()[0].endsWith(utf8("\n错误号 7399")));
+    EXPECT_EQ(shown()[1], utf8(SystemError));
+
+    // 导入数据 granted, but no server role that may read files.
+    addUser("ann", "Ann-1", "1,1,1,1,1,1,1,1,1,1");
+    ASSERT_EQ(logInThroughTheLoginDialog("ann", "Ann-1"), ui::IDOK);
+    openMenu();
+    const QString workbook = workspace.filePath("records.xls");
+    ASSERT_TRUE(QFile::copy(GLIMORA_DEMO_DIR "/records.xls", workbook));
+    runJob(ImportButton, workbook);
+    ASSERT_EQ(shown().size(), 2);
+    EXPECT_TRUE(shown()[0].startsWith(utf8("导入数据需要数据库服务器的 sysadmin 或 bulkadmin 角色")));
+    EXPECT_TRUE(shown()[0].endsWith(utf8("\n错误号 7415")));
+    EXPECT_EQ(inquiryCount(), "0");
+}
+
 TEST_F(JobsTest, ABackupThatFailsSaysSoWithoutTheReason)
 {
     openMenu();
