@@ -4,6 +4,7 @@
 #include "components/ComponentFactories.h"
 #include "components/PageViewFactory.h"
 #include "platform/IdleClock.h"
+#include "ui/QtTranslations.h"
 
 #include <QApplication>
 
@@ -11,6 +12,8 @@ int main(int argc, char** argv)
 {
     glimora::components::PageViewFactory::prepareApplication();
     QApplication application(argc, argv);
+    // Before the first widget, so that every button and label of Qt's own reads in Chinese.
+    const glimora::ui::QtTranslations qtTexts;
     glimora::components::ComponentFactories::install();
     QApplication::setApplicationName(QStringLiteral("glimora"));
     // Installs the input filter early, so idle time counts from the first input on.

@@ -34,15 +34,17 @@ const QString& JobStarter::backupFilter()
 // The server opens the file, so the path may be one that only the server's machine has:
 // the dialog takes any name typed. A network path of this computer means nothing here;
 // for another server the dialog starts in the station's folder, and the path chosen must be
-// one that the server reaches under the same name.
-QString JobStarter::chooseFile(const QString& filter) const
+// one that the server reaches under the same name. The backup writes its file, so its dialog
+// is one for saving, which takes a new name.
+QString JobStarter::chooseFile(const QString& filter, Purpose purpose) const
 {
     const data::LoginValues& login = data::SharedDatabase::login();
     QString directory;
     if (login.serverName.compare(login.computerName, Qt::CaseInsensitive) != 0)
         directory = app::Settings::instance().directory;
-    const QString chosen
-        = ui::FileDialog::getOpenFileName(nullptr, filter, directory, ui::FileDialog::Mode::AnyFile);
+    const QString chosen = purpose == Purpose::Write
+        ? ui::FileDialog::getSaveFileName(nullptr, filter, directory)
+        : ui::FileDialog::getOpenFileName(nullptr, filter, directory, ui::FileDialog::Mode::AnyFile);
     QDir::setCurrent(app::Settings::instance().directory);
     return chosen;
 }
@@ -59,7 +61,7 @@ std::optional<JobOutcome> JobStarter::startImport()
 
 std::optional<JobOutcome> JobStarter::startBackup()
 {
-    const QString path = chooseFile(backupFilter());
+    const QString path = chooseFile(backupFilter(), Purpose::Write);
     if (path.isEmpty())
         return std::nullopt;
     return run(LongJob::backup(

@@ -27,7 +27,8 @@ public:
     static const QString& backupFilter();
 
 private:
-    QString chooseFile(const QString& filter) const;
+    enum class Purpose { Read, Write };
+    QString chooseFile(const QString& filter, Purpose purpose = Purpose::Read) const;
     JobOutcome run(const LongJob& job);
 
     QWidget* m_menu;

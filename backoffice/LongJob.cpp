@@ -4,6 +4,7 @@
 #include "data/ConnectionString.h"
 #include "data/DbError.h"
 #include "data/SharedDatabase.h"
+#include "ui/ErrorHints.h"
 
 #include <exception>
 
@@ -84,14 +85,15 @@ void LongJob::run(JobProgress& progress) const
         } catch (const data::DbError& error) {
             if (step.onFailure != OnFailure::GoOn) {
                 progress.end(JobOutcome::Failed,
-                    step.onFailure == OnFailure::FailWithReason ? error.description() : QString());
+                    step.onFailure == OnFailure::FailWithReason ? ui::ErrorHints::text(error) : QString());
                 return;
             }
         } catch (const std::exception& error) {
             // Not the server's answer (memory ran out, say): the job has failed, whatever its
             // step would bear, and the back office goes on.
             progress.end(JobOutcome::Failed,
-                step.onFailure == OnFailure::FailWithReason ? QString::fromLocal8Bit(error.what()) : QString());
+                step.onFailure == OnFailure::FailWithReason ? QString::fromLocal8Bit(error.what())
+                                                            : QString());
             return;
         }
         progress.update(++sent);

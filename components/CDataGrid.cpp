@@ -3,6 +3,7 @@
 #include "components/GridItemDelegate.h"
 #include "components/RecordsetTableModel.h"
 #include "data/DbError.h"
+#include "ui/ErrorHints.h"
 #include "ui/OkMessageBox.h"
 
 #include <QHeaderView>
@@ -201,7 +202,7 @@ void CDataGrid::moveRecordsetTo(const QModelIndex& current)
             }
         } catch (const DbError&) {
         }
-        showWriteError(error.description());
+        showWriteError(ui::ErrorHints::text(error));
     }
 }
 

@@ -11,11 +11,13 @@
 #include "platform/HtmlHelp.h"
 #include "settings/AsciiBlanks.h"
 #include "settings/SettingsFile.h"
+#include "ui/ErrorHints.h"
 #include "ui/OkMessageBox.h"
 #include "ui/SharedFonts.h"
 #include "ui/SkinButton.h"
 #include "ui/TabControl.h"
 
+#include <QCheckBox>
 #include <QPlainTextEdit>
 #include <QWheelEvent>
 
@@ -34,6 +36,7 @@ constexpr int SaveButton = 1004;
 constexpr int CancelButton = 1005;
 constexpr int ExitButton = 1006;
 constexpr int HelpButton = 1007;
+constexpr int HintsBox = 1108;
 constexpr quintptr ConfigHelpContext = 0x20084;
 
 const char* const tabCaptions[ConfigDialog::TabCount]
@@ -90,6 +93,7 @@ ConfigDialog::ConfigDialog(QWidget* parent)
     onClicked(ExecuteButton, &ConfigDialog::OnExecute);
     onClicked(ExitButton, &ConfigDialog::OnExit);
     onClicked(HelpButton, &ConfigDialog::OnHelp);
+    onClicked(HintsBox, &ConfigDialog::OnHintsToggled);
     onMouseWheel(&ConfigDialog::OnMouseWheel);
     // Return moves on instead of pressing a button, but in the editor it starts a new line:
     // the correspondence tab and the statement console are edited line by line.
@@ -118,6 +122,7 @@ void ConfigDialog::OnInitDialog()
         skinButton->setBitmapId(162);
         skinButton->setCaptionFont(4);
     }
+    control<QCheckBox>(HintsBox)->setChecked(ui::ErrorHints::enabled());
     setEditorText(readStored(QueryStatementTab));
     control(EditorId)->setFocus();
     control(TitleId)->setFont(app::sharedFont(2));
@@ -213,7 +218,7 @@ void ConfigDialog::bindCatalogueGrid()
         columns.Item(3).SetLocked(true);
         columns.Item(4).SetVisible(false);
     } catch (const data::DbError& error) {
-        ui::OkMessageBox::show(this, error.description());
+        ui::OkMessageBox::show(this, ui::ErrorHints::text(error));
         return;
     }
     grid->setFocus();
@@ -301,6 +306,16 @@ void ConfigDialog::OnSave()
     }
 }
 
+// Takes effect at once, for every screen: the setting is read whenever a message is shown.
+void ConfigDialog::OnHintsToggled()
+{
+    auto* box = control<QCheckBox>(HintsBox);
+    if (!ui::ErrorHints::setEnabled(box->isChecked())) {
+        box->setChecked(!box->isChecked());
+        ui::OkMessageBox::show(this, notWritten());
+    }
+}
+
 void ConfigDialog::OnCancel()
 {
     if (isSettingTab(m_currentTab))
@@ -353,7 +368,7 @@ bool ConfigDialog::OnMouseWheel(QWidget*, QWheelEvent* event)
         else if (distance < 0 && !m_recordset.EndOfFile())
             m_recordset.MoveNext();
     } catch (const data::DbError& error) {
-        ui::OkMessageBox::show(this, error.description());
+        ui::OkMessageBox::show(this, ui::ErrorHints::text(error));
         return true;
     }
     control<components::CDataGrid>(GridId)->Refresh();

@@ -38,6 +38,7 @@ private:
     void OnExecute();
     void OnExit();
     void OnHelp();
+    void OnHintsToggled();
     bool OnMouseWheel(QWidget* receiver, QWheelEvent* event);
 
     void showEditor(const QString& text, bool storable);

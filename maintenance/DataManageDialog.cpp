@@ -11,6 +11,7 @@
 #include "platform/HtmlHelp.h"
 #include "settings/Settings.h"
 #include "settings/SettingsFile.h"
+#include "ui/ErrorHints.h"
 #include "ui/FileDialog.h"
 #include "ui/OkMessageBox.h"
 #include "ui/SharedFonts.h"
@@ -136,7 +137,7 @@ bool DataManageDialog::loadCatalogue()
         command.SetCommandText(DataManageStatements::catalogue());
         data::SharedDatabase::setRecordset(command.Execute());
     } catch (const data::DbError& error) {
-        ui::OkMessageBox::show(this, error.description());
+        ui::OkMessageBox::show(this, ui::ErrorHints::text(error));
         closeAtOpening();
         return false;
     } catch (const std::exception&) {
@@ -200,7 +201,7 @@ void DataManageDialog::loadGrid()
             }
         }
     } catch (const data::DbError& error) {
-        ui::OkMessageBox::show(this, error.description());
+        ui::OkMessageBox::show(this, ui::ErrorHints::text(error));
     }
 }
 
@@ -318,7 +319,7 @@ bool DataManageDialog::storePicture(const QString& path)
         m_recordset.Item(QStringLiteral("d51")).SetValue(m_fileBytes);
     } catch (const data::DbError& error) {
         cancel();
-        ui::OkMessageBox::show(this, error.description());
+        ui::OkMessageBox::show(this, ui::ErrorHints::text(error));
         ui::OkMessageBox::show(this, uploadFailed());
         return false;
     } catch (const std::exception&) {
@@ -363,7 +364,7 @@ void DataManageDialog::OnGridDoubleClicked()
         }
         m_addedRows = added;
     } catch (const data::DbError& error) {
-        ui::OkMessageBox::show(this, error.description());
+        ui::OkMessageBox::show(this, ui::ErrorHints::text(error));
     }
     control<components::CDataGrid>(GridId)->Refresh();
 }
@@ -390,7 +391,7 @@ bool DataManageDialog::OnMouseWheel(QWidget*, QWheelEvent* event)
         else if (distance < 0 && !m_recordset.EndOfFile())
             m_recordset.MoveNext();
     } catch (const data::DbError& error) {
-        ui::OkMessageBox::show(this, error.description());
+        ui::OkMessageBox::show(this, ui::ErrorHints::text(error));
         return true;
     }
     control<components::CDataGrid>(GridId)->Refresh();

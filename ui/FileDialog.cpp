@@ -42,6 +42,17 @@ QString bothCases(const QString& patterns)
 QString FileDialog::getOpenFileName(
     QWidget* parent, const QString& filter, const QString& directory, Mode mode)
 {
+    return choose(parent, filter, directory, mode, false);
+}
+
+QString FileDialog::getSaveFileName(QWidget* parent, const QString& filter, const QString& directory)
+{
+    return choose(parent, filter, directory, Mode::AnyFile, true);
+}
+
+QString FileDialog::choose(
+    QWidget* parent, const QString& filter, const QString& directory, Mode mode, bool save)
+{
     Injected& state = injected();
     state.lastFilter = filter;
     state.lastDirectory = directory;
@@ -53,9 +64,9 @@ QString FileDialog::getOpenFileName(
     }
     QFileDialog dialog(parent, QString(), directory, toNameFilters(filter));
     // Qt's own dialog matches the patterns without regard to case (RECORDS.XLS and
-    // Records.Xls alike), which a desktop's dialog may not.
+    // Records.Xls alike) and speaks the station's language, which a desktop's dialog may not.
     dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(mode == Mode::ExistingFile ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return QString();

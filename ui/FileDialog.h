@@ -19,6 +19,9 @@ public:
     // The chosen file, or an empty text when the dialog was cancelled.
     static QString getOpenFileName(QWidget* parent, const QString& filter, const QString& directory = {},
         Mode mode = Mode::ExistingFile);
+    // A file to be written: any name typed, an existing file only after the person agrees
+    // to replace it. Injected names and the last request are shared with the open dialog.
+    static QString getSaveFileName(QWidget* parent, const QString& filter, const QString& directory = {});
 
     // The next call returns `fileName` at once (an empty name answers as a cancel).
     static void setNextFileName(const QString& fileName);
@@ -30,6 +33,10 @@ public:
 
     // "(*.XLS)|*.XLS||" -> "(*.XLS *.xls)"; several filters are joined with ";;".
     static QString toNameFilters(const QString& filter);
+
+private:
+    static QString choose(
+        QWidget* parent, const QString& filter, const QString& directory, Mode mode, bool save);
 };
 
 } // namespace glimora::ui

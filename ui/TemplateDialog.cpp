@@ -5,6 +5,7 @@
 #include "ui/BitmapStatic.h"
 #include "ui/ComponentPlaceholder.h"
 #include "ui/DropDownCombo.h"
+#include "ui/ErrorHints.h"
 #include "ui/OkMessageBox.h"
 #include "ui/SkinButton.h"
 #include "ui/SkinStore.h"
@@ -323,7 +324,7 @@ std::optional<QString> TemplateDialog::failureOf(const std::function<void()>& ha
         handler();
         return std::nullopt;
     } catch (const data::DbError& error) {
-        return error.description();
+        return ErrorHints::text(error);
     } catch (const std::exception& error) {
         return QString::fromUtf8(error.what());
     } catch (...) {

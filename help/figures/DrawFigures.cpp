@@ -157,9 +157,10 @@ bool drawConfig(const QString& path)
         { u("查询指令"), u("导入指令"), u("数据库名称"), u("公司名称"), u("报表名称"), u("标题名称"),
             u("对应关系"), u("批量处理") },
         0);
-    sketch.field(QRect(12, 59, 594, 200), QString());
+    sketch.field(QRect(12, 59, 594, 184), QString());
     sketch.painter().drawText(
         QRect(18, 64, 580, 22), Qt::AlignVCenter, QStringLiteral("d1,d2,d3,d4,d5,d26,d16,d51"));
+    sketch.checkBox(12, 246, u("错误信息附中文说明"), true);
     const QStringList buttons = { u("执行"), u("保存"), u("取消"), u("退出"), u("帮助") };
     for (int i = 0; i < buttons.size(); ++i)
         sketch.button(QRect(40 + i * 112, 276, 86, 28), buttons[i]);

@@ -23,6 +23,7 @@ constexpr ControlTemplate controls[] = {
     {1006, K::OwnerDrawnButton, "退出", true, 334, 231, 37, 35},
     {1003, K::OwnerDrawnButton, "执行", true, 265, 231, 37, 35},
     {1007, K::OwnerDrawnButton, "帮助", true, 402, 231, 37, 35},
+    {1108, K::CheckBox, "错误信息附中文说明", true, 117, 210, 90, 10},
 };
 // clang-format on
 

@@ -15,9 +15,12 @@
 #include "ui/SkinButton.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QProcess>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QTimer>
 
 #include <functional>
@@ -262,6 +265,56 @@ TEST_F(JobsTest, EveryFunctionOfTheMenuShowsItAgainAfterwards)
         (QStringList { "import shown", "backup shown", "failed restore shown", "config shown", "users shown",
             "entry shown", "data shown", "password shown" }));
     EXPECT_EQ(inquiryCount(), "481"); // the import's records and data entry's new one
+}
+
+// The backup writes a file: its dialog is one for saving, and takes a name that is not there yet.
+TEST_F(JobsTest, TheBackupIsSavedUnderANewNameTypedInItsDialog)
+{
+    openMenu();
+    const QString typed = workspace.filePath("new backup"); // the dialog starts in the station's folder
+    QFileDialog::AcceptMode mode = QFileDialog::AcceptOpen;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        mode = dialog->acceptMode();
+        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        ASSERT_NE(name, nullptr);
+        QTest::keyClicks(name, QStringLiteral("new backup"));
+        QPushButton* save = dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Save);
+        if (save)
+            QTest::mouseClick(save, Qt::LeftButton);
+        if (dialog->isVisible())
+            dialog->reject(); // refused: the test fails below instead of waiting for ever
+    });
+    QTest::mouseClick(menu->control(BackupButton), Qt::LeftButton);
+    EXPECT_EQ(mode, QFileDialog::AcceptSave);
+    EXPECT_TRUE(QFile::exists(typed + ".dbk"));
+    EXPECT_TRUE(shown().isEmpty());
+}
+
+// An import refused for a reason the person can mend says in Chinese what to do, over the
+// server's own words (the demo station shows these hints).
+TEST_F(JobsTest, AnImportRefusedByTheServerSaysWhatToDo)
+{
+    openMenu();
+    runJob(ImportButton, workspace.filePath("missing.xls"));
+    ASSERT_EQ(shown().size(), 2);
+    EXPECT_TRUE(shown()[0].startsWith(utf8("服务器无法读取所选的 Excel 文件。"))) << shown()[0].toStdString();
+    EXPECT_TRUE(shown()[0].contains("\n\nThe OLE DB provider"));
+    EXPECT_TRUE(shown()[0].endsWith(utf8("\n错误号 7399")));
+    EXPECT_EQ(shown()[1], utf8(SystemError));
+
+    // 导入数据 granted, but no server role that may read files.
+    addUser("ann", "Ann-1", "1,1,1,1,1,1,1,1,1,1");
+    ASSERT_EQ(logInThroughTheLoginDialog("ann", "Ann-1"), ui::IDOK);
+    openMenu();
+    const QString workbook = workspace.filePath("records.xls");
+    ASSERT_TRUE(QFile::copy(GLIMORA_DEMO_DIR "/records.xls", workbook));
+    runJob(ImportButton, workbook);
+    ASSERT_EQ(shown().size(), 2);
+    EXPECT_TRUE(shown()[0].startsWith(utf8("导入数据需要数据库服务器的 sysadmin 或 bulkadmin 角色")));
+    EXPECT_TRUE(shown()[0].endsWith(utf8("\n错误号 7415")));
+    EXPECT_EQ(inquiryCount(), "0");
 }
 
 TEST_F(JobsTest, ABackupThatFailsSaysSoWithoutTheReason)

@@ -13,6 +13,7 @@
 #include "ui/TabControl.h"
 
 #include <gtest/gtest.h>
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
@@ -107,6 +108,32 @@ TEST_F(ConfigDialogTest, SettingTabsWriteOnlyTheirLineAndCancelBringsTheStoredVa
         click(dialog, 1005);
         EXPECT_EQ(editor(dialog)->toPlainText(), "d1,d3");
     }
+    EXPECT_TRUE(ui::OkMessageBox::shownTexts().isEmpty());
+}
+
+// The Chinese hints for the server's messages are off in a bare uinfo.ini; the box under the
+// editor turns them on and off at once, writing that line alone.
+TEST_F(ConfigDialogTest, TheHintsBoxWritesItsSettingAtOnce)
+{
+    const QByteArray before = settingsFile();
+    const auto clickBox = [](ConfigDialog& dialog) {
+        auto* box = dialog.control<QCheckBox>(1108);
+        QTest::mouseClick(box, Qt::LeftButton, Qt::NoModifier, QPoint(8, box->height() / 2));
+        return box->isChecked();
+    };
+    {
+        ConfigDialog dialog;
+        EXPECT_EQ(dialog.control<QCheckBox>(1108)->text(), u("错误信息附中文说明"));
+        EXPECT_FALSE(dialog.control<QCheckBox>(1108)->isChecked());
+        EXPECT_TRUE(clickBox(dialog));
+    }
+    QByteArray expected = before;
+    expected.replace("user1=ann\r\n", "user1=ann\r\nhints=1\r\n");
+    EXPECT_EQ(settingsFile(), expected);
+    ConfigDialog again;
+    EXPECT_TRUE(again.control<QCheckBox>(1108)->isChecked());
+    EXPECT_FALSE(clickBox(again));
+    EXPECT_EQ(app::ReadSetting("system", "hints", ""), "0");
     EXPECT_TRUE(ui::OkMessageBox::shownTexts().isEmpty());
 }
 

@@ -30,9 +30,9 @@ QString u(const char* text)
     return QString::fromUtf8(text);
 }
 
-QByteArray settingsWith(const QByteArray& columns)
+QByteArray settingsWith(const QByteArray& columns, const QByteArray& systemKeys = {})
 {
-    QByteArray text = "[system]\r\ndatabase=nivo\r\n";
+    QByteArray text = "[system]\r\ndatabase=nivo\r\n" + systemKeys;
     if (!columns.isNull())
         text += "[select]\r\nselect=" + columns + "\r\n";
     return text;
@@ -44,10 +44,10 @@ protected:
     void SetUp() override { components::ComponentFactories::install(); }
     void TearDown() override { data::StatementRecorder::stop(); }
 
-    void open(const QByteArray& columns)
+    void open(const QByteArray& columns, const QByteArray& systemKeys = {})
     {
         station.reset(); // one station at a time: each owns the process-wide objects
-        station = std::make_unique<MaintenanceStation>(settingsWith(columns));
+        station = std::make_unique<MaintenanceStation>(settingsWith(columns, systemKeys));
         station->execute(u("insert inquiry(d1,d2,d21) values('张三','内科',3)"));
         station->execute(u("insert inquiry(d1,d2,d21) values(NULL,'无名',4)"));
         station->execute(u("insert inquiry(d1,d2,d21) values('李四','外科',5)"));
@@ -473,4 +473,40 @@ TEST_F(DataManageDialogTest, UploadRefusesWhatIsNotARegularFile)
         EXPECT_EQ(ui::OkMessageBox::shownTexts(), QStringList { u("只能上传普通文件：") + path });
     }
     EXPECT_EQ(station->scalar("select count(*) from inquiry where d51 is not null"), "0");
+}
+
+// The server's refusals of an edit, in English, come with a Chinese sentence of what to do once
+// the station asks for it; a bare uinfo.ini shows the server's text as it always did.
+TEST_F(DataManageDialogTest, RefusedEditsSayInChineseWhatToDoWithHintsOn)
+{
+    const QString conflict = QStringLiteral(
+        "Row cannot be located for updating. Some values may have been changed since it was last read.");
+    const auto refusedEdits = [&](const QByteArray& systemKeys) {
+        open("d1,d2", systemKeys);
+        auto dialog = show();
+        components::CDataGrid* table = grid(*dialog);
+        const auto typeInto = [&](int row, const QString& text) {
+            ui::OkMessageBox::clearShownTexts();
+            table->setCurrentIndex(table->model()->index(row, 1));
+            table->setFocus();
+            typeAndReturn(text);
+            EXPECT_EVENTUALLY(!ui::OkMessageBox::shownTexts().isEmpty());
+            return ui::OkMessageBox::shownTexts().value(0);
+        };
+        station->execute(u("update inquiry set d2='改' where d1='张三'"));
+        const QString changedMeanwhile = typeInto(0, u("儿科"));
+        const QString tooLong = typeInto(1, QString(256, QLatin1Char('x')));
+        EXPECT_EQ(station->rows("select d2 from inquiry where d1 is not null order by d60"),
+            (QStringList { u("改"), u("外科") }));
+        return QStringList { changedMeanwhile, tooLong };
+    };
+
+    EXPECT_EQ(refusedEdits({}), (QStringList { conflict, "String or binary data would be truncated." }));
+    const QStringList hinted = refusedEdits("hints=1\r\n");
+    EXPECT_EQ(hinted.value(0),
+        u("这条记录在您打开之后已被他人修改或删除，您的修改没有保存。表格现在显示数据库中保存的内容，请核对后"
+          "重新修改。\n\n")
+            + conflict + u("\n错误号 0x80040E38"));
+    EXPECT_TRUE(hinted.value(1).startsWith(u("内容超过了该列允许的长度")));
+    EXPECT_TRUE(hinted.value(1).endsWith(u("\n\nString or binary data would be truncated.\n错误号 8152")));
 }

@@ -127,6 +127,31 @@ TEST_F(HtmlHelpTest, TheCompiledContextMapNamesOurPages)
     EXPECT_TRUE(file->read(QStringLiteral("/no-such-page.htm")).isNull());
 }
 
+// The help says what the screens do, and every back-office screen has its page, listed in the
+// contents and linked from the first page.
+TEST_F(HtmlHelpTest, TheHelpCoversTheBackOfficeAsItBehaves)
+{
+    seedHelp();
+    ASSERT_NE(HtmlHelpA(0, "help.chm", HH_HELP_CONTEXT, 0x20082), WId(0));
+    const QString dataManagement = helpWindows().first()->browser()->toPlainText();
+    EXPECT_TRUE(dataManagement.contains(QString::fromUtf8("确定删除当前记录吗？")));
+    EXPECT_FALSE(dataManagement.contains(QString::fromUtf8("不会再询问")));
+
+    auto library = ChmLibrary::load(QStringLiteral("libchm.so.1"));
+    ASSERT_TRUE(library);
+    auto file = ChmFile::open(library, committedHelp);
+    ASSERT_TRUE(file);
+    const QString contents = QString::fromUtf8(file->read(QStringLiteral("/help.hhc")));
+    const QString index = QString::fromUtf8(file->read(QStringLiteral("/index.htm")));
+    for (const char* page : { "import.htm", "backup.htm", "users.htm", "password.htm" }) {
+        EXPECT_FALSE(file->read(QLatin1Char('/') + QLatin1String(page)).isNull()) << page;
+        EXPECT_TRUE(contents.contains(QStringLiteral("\"%1\"").arg(QLatin1String(page)))) << page;
+        EXPECT_TRUE(index.contains(QStringLiteral("href=\"%1\"").arg(QLatin1String(page)))) << page;
+    }
+    EXPECT_TRUE(
+        QString::fromUtf8(file->read(QStringLiteral("/users.htm"))).contains(QStringLiteral("bulkadmin")));
+}
+
 struct HelpTopic
 {
     quintptr context;

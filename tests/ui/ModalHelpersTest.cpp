@@ -2,14 +2,17 @@
 #include "ui/ApplicationTitle.h"
 #include "ui/FileDialog.h"
 #include "ui/OkMessageBox.h"
+#include "ui/QtTranslations.h"
 
 #include <QApplication>
 #include <QImage>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTimer>
 
+#include <functional>
 #include <gtest/gtest.h>
 
 using namespace glimora::ui;
@@ -147,3 +150,68 @@ INSTANTIATE_TEST_SUITE_P(Screens, FileDialogFilterTest,
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
+
+namespace {
+
+// The texts a person reads on the modal window that `open` shows (its title, labels and
+// buttons), which is then closed.
+QStringList textsOfTheWindowOpened(const std::function<void()>& open)
+{
+    QStringList texts;
+    QTimer::singleShot(0, [&texts]() {
+        QWidget* window = QApplication::activeModalWidget();
+        if (!window)
+            return;
+        texts << window->windowTitle();
+        for (auto* label : window->findChildren<QLabel*>()) {
+            if (label->isVisible() && !label->text().isEmpty())
+                texts << label->text();
+        }
+        for (auto* button : window->findChildren<QPushButton*>()) {
+            if (button->isVisible())
+                texts << button->text();
+        }
+        if (auto* box = qobject_cast<QMessageBox*>(window))
+            box->button(box->standardButtons().testFlag(QMessageBox::No) ? QMessageBox::No : QMessageBox::Ok)
+                ->click();
+        else
+            qobject_cast<QDialog*>(window)->reject();
+    });
+    open();
+    return texts;
+}
+
+QStringList shownWithQtTexts(const QString& directory)
+{
+    const QtTranslations translations(directory);
+    QStringList texts;
+    texts << textsOfTheWindowOpened([] { OkMessageBox::show(nullptr, QStringLiteral("m")); });
+    texts << textsOfTheWindowOpened([] { OkMessageBox::askYesNo(nullptr, QStringLiteral("q")); });
+    texts << textsOfTheWindowOpened(
+        [] { FileDialog::getOpenFileName(nullptr, QStringLiteral("(*.XLS)|*.XLS||")); });
+    texts << textsOfTheWindowOpened(
+        [] { FileDialog::getSaveFileName(nullptr, QStringLiteral("morvex(*.dbk)|*.dbk||")); });
+    texts.removeAll(QStringLiteral("m"));
+    texts.removeAll(QStringLiteral("q"));
+    return texts;
+}
+
+} // namespace
+
+// Qt's own texts read as the station's do; without the translation file they stay English
+// and nothing else changes.
+TEST(QtTranslations, MessageBoxesAndFileDialogsReadInChinese)
+{
+    const QStringList english = shownWithQtTexts(QStringLiteral("/nonexistent"));
+    EXPECT_TRUE(english.contains(QStringLiteral("OK")));
+    EXPECT_TRUE(english.contains(QStringLiteral("&Save")));
+
+    setApplicationTitle(QString::fromUtf8("晴岚"));
+    const QStringList chinese = shownWithQtTexts(QtTranslations::defaultDirectory());
+    setApplicationTitle(QStringLiteral("glimora"));
+    for (const char* text :
+        { "确定", "是(&Y)", "否(&N)", "查找范围：", "文件名称(&N)：", "打开(&O)", "取消", "保存(&S)" })
+        EXPECT_TRUE(chinese.contains(QString::fromUtf8(text))) << text;
+    for (const QString& text : chinese)
+        EXPECT_FALSE(text.contains(QRegularExpression(QStringLiteral("[A-Za-z]{2,}")))) << text.toStdString();
+}
