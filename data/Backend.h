@@ -70,6 +70,9 @@ public:
         Q_UNUSED(table);
         return {};
     }
+    // The database the session is in now, as USE last left it; empty when the backend cannot
+    // tell.
+    virtual QString currentDatabase() const { return {}; }
     // Whether a batch may run while a result set of this session is still being read (SQL
     // Server's multiple active result sets). ODBC and TDS allow one active statement.
     virtual bool keepsResultsOpen() const { return false; }

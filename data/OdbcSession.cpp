@@ -88,6 +88,18 @@ QStringList OdbcSession::primaryKeyColumns(const QString& table)
     return columns.values();
 }
 
+QString OdbcSession::currentDatabase() const
+{
+    // The driver keeps what the server last said on a change of database: no round trip.
+    SQLWCHAR name[256] = {};
+    SQLINTEGER length = 0;
+    const SQLRETURN got = SQLGetConnectAttrW(
+        m_connection->get(), SQL_ATTR_CURRENT_CATALOG, name, sizeof(name) - sizeof(SQLWCHAR), &length);
+    if (!SQL_SUCCEEDED(got) || length < 0)
+        return {};
+    return OdbcHandle::fromWide(name, qMin<qsizetype>(length / qsizetype(sizeof(SQLWCHAR)), 255));
+}
+
 // SQL Server's driver (and FreeTDS) name an identity column's type "int identity".
 QString OdbcSession::identityColumn(const QString& table)
 {

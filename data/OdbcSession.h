@@ -19,6 +19,7 @@ public:
     ExecuteResult execute(const QString& batch, int commandTimeoutSeconds) override;
     QStringList primaryKeyColumns(const QString& table) override;
     QString identityColumn(const QString& table) override;
+    QString currentDatabase() const override;
 
 private:
     std::shared_ptr<OdbcHandle> m_environment; // outlives the connection handle

@@ -39,6 +39,8 @@ void Recordset::Open(const QString& source, const Connection& connection)
     const int timeout = connection.CommandTimeout();
 
     const SelectStatement select = SelectStatement::parse(source);
+    // The database whose table the select reads, and so the only one writes may go to.
+    const QString database = session->currentDatabase();
     QStringList keys;
     QString notUpdatable = QStringLiteral("the statement does not read one table");
     if (select.isSingleTable()) {
@@ -75,6 +77,10 @@ void Recordset::Open(const QString& source, const Connection& connection)
     ExecuteResult result = session->execute(statement, timeout);
 
     std::optional<RecordsetData::UpdateTarget> target;
+    if (!keys.isEmpty() && session->currentDatabase().compare(database, Qt::CaseInsensitive) != 0) {
+        keys.clear();
+        notUpdatable = QStringLiteral("the statement moves the connection to another database");
+    }
     if (!keys.isEmpty() && result.cursor) {
         // Where the server names the table behind a column, it must be the table that writes
         // would go to; a statement read otherwise than parsed here is not written back.
@@ -93,6 +99,7 @@ void Recordset::Open(const QString& source, const Connection& connection)
         const bool onlyStar = select.items().size() == 1 && select.selectsAllColumns();
         RecordsetData::UpdateTarget candidate;
         candidate.table = select.table();
+        candidate.database = database;
         candidate.hiddenFieldCount = int(hidden.size());
         candidate.keyIsIdentity = keyIsIdentity;
         candidate.refetchPrefix = QStringLiteral("SELECT ") + (select.items() + hidden).join(QLatin1Char(','))

@@ -868,7 +868,8 @@ ExecuteResult RecordsetData::writeStatement(const QString& statement)
 {
     if (!m_session)
         throw DbError::connectionInvalid();
-    return m_session->executeBesideReader(statement, m_commandTimeout);
+    return m_session->executeBesideReader(
+        statement, m_commandTimeout, m_target ? m_target->database : QString());
 }
 
 QList<Variant> RecordsetData::readBack(const QList<Variant>& keyValues)

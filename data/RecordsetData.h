@@ -37,6 +37,7 @@ public:
     struct UpdateTarget
     {
         QString table; // as written in the statement
+        QString database; // the one the statement read; empty when the backend cannot tell
         QStringList baseColumns; // per field (hidden ones included); empty when not a column
         QList<int> keyFields; // fields that hold the primary key, in key order
         QString refetchPrefix; // "SELECT <list> FROM <table>"

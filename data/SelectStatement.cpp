@@ -205,9 +205,17 @@ SelectStatement SelectStatement::parse(const QString& text)
     if (fromIndex + 2 < tokens.size() && !isKeyword(text, tokens[fromIndex + 2], "where")
         && !isKeyword(text, tokens[fromIndex + 2], "order"))
         return statement;
+    // Nor any word that begins another statement: a USE after the select would send the
+    // writes to a table of another database, a SET or EXEC change what they do.
+    static const char* const refused[] = { "union", "group", "having", "join", "intersect", "except", "for",
+        "compute", "into", "select", "use", "set", "exec", "execute", "declare", "insert", "update", "delete",
+        "go", "create", "drop", "alter", "truncate", "begin", "commit", "rollback", "save", "if", "while",
+        "print", "raiserror", "waitfor", "backup", "restore", "grant", "revoke", "deny", "kill", "open",
+        "fetch", "close", "deallocate", "dbcc", "merge", "with", "return", "goto", "break", "continue",
+        "bulk", "checkpoint", "reconfigure", "shutdown", "setuser", "revert", "readtext", "writetext",
+        "updatetext" };
     for (qsizetype i = fromIndex + 2; i < tokens.size(); ++i) {
-        for (const char* word : { "union", "group", "having", "join", "intersect", "except", "for", "compute",
-                 "into", "select" }) {
+        for (const char* word : refused) {
             if (isKeyword(text, tokens[i], word))
                 return statement;
         }

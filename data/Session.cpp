@@ -29,12 +29,20 @@ ExecuteResult Session::execute(const QString& batch, int commandTimeoutSeconds)
     return run(batch, commandTimeoutSeconds);
 }
 
-ExecuteResult Session::executeBesideReader(const QString& batch, int commandTimeoutSeconds)
+ExecuteResult Session::executeBesideReader(
+    const QString& batch, int commandTimeoutSeconds, const QString& database)
 {
     if (!m_backendSession)
         throw DbError::connectionInvalid();
     if (!m_backendSession->keepsResultsOpen())
         completeReader();
+    // Asked only now: a driver may learn of a USE only once the results before it are read.
+    if (!database.isEmpty()) {
+        const QString current = m_backendSession->currentDatabase();
+        if (!current.isEmpty() && current.compare(database, Qt::CaseInsensitive) != 0)
+            throw DbError::notUpdatable(
+                QStringLiteral("the connection has moved from database %1 to %2").arg(database, current));
+    }
     return run(batch, commandTimeoutSeconds);
 }
 
@@ -72,6 +80,11 @@ QString Session::identityColumn(const QString& table)
         throw DbError::connectionInvalid();
     completeReader();
     return m_backendSession->identityColumn(table);
+}
+
+QString Session::currentDatabase() const
+{
+    return m_backendSession ? m_backendSession->currentDatabase() : QString();
 }
 
 void Session::setReader(const std::shared_ptr<RecordsetData>& reader)

@@ -32,11 +32,14 @@ public:
     // Throws DbError::connectionInvalid() once the session is closed.
     ExecuteResult execute(const QString& batch, int commandTimeoutSeconds);
     // Runs a batch of the reading record set itself, leaving its rows unread where the backend
-    // allows; otherwise as execute().
-    ExecuteResult executeBesideReader(const QString& batch, int commandTimeoutSeconds);
+    // allows; otherwise as execute(). With a `database`, a session that has moved to another
+    // one sends nothing and throws DbError::notUpdatable().
+    ExecuteResult executeBesideReader(
+        const QString& batch, int commandTimeoutSeconds, const QString& database = QString());
     bool keepsResultsOpen() const;
     QStringList primaryKeyColumns(const QString& table);
     QString identityColumn(const QString& table);
+    QString currentDatabase() const; // empty when the backend cannot tell
 
     // The record set whose cursor still reads from this session.
     void setReader(const std::shared_ptr<RecordsetData>& reader);

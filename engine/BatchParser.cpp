@@ -715,7 +715,11 @@ StatementPtr BatchParser::parseExec(bool keywordSeen)
     if (peek().kind == Kind::Variable)
         throw ServerError::notSupported(QStringLiteral("EXEC @variable"));
     statement->name = parseObjectName();
-    if (atStatementStart() || peek().kind == Kind::End || peek().isSymbol(";"))
+    // A keyword ends the call: the next statement, or the END or ELSE around it.
+    const Token& after = peek();
+    if (after.kind == Kind::End || after.isSymbol(";")
+        || (after.kind == Kind::Word && isReserved(after.text) && !after.isWord("null")
+            && !after.isWord("default")))
         return statement;
     do {
         QString parameter;
@@ -727,13 +731,20 @@ StatementPtr BatchParser::parseExec(bool keywordSeen)
         ExprPtr value;
         if (token.kind == Kind::Word && !token.isWord("null") && !token.isWord("default")) {
             // Bare words are strings in procedure arguments: sp_adduser 'x',NULL,db_owner
+            if (isReserved(token.text))
+                fail();
             value = makeExpr(Expr::Kind::String, token.position, next().text);
         } else if (token.kind == Kind::QuotedName) {
             value = makeExpr(Expr::Kind::String, token.position, next().text);
         } else if (acceptWord("default")) {
             value = nullptr;
-        } else {
+        } else if (token.kind == Kind::Symbol) {
+            // A signed number is the only argument that is not one token; no expression is.
+            if (!(token.isSymbol("-") || token.isSymbol("+")) || peek(1).kind != Kind::Number)
+                fail();
             value = parseUnary();
+        } else {
+            value = parsePrimary();
         }
         acceptWord("output") || acceptWord("out");
         statement->arguments.append({ parameter, value });
@@ -753,6 +764,18 @@ StatementPtr BatchParser::parseSet()
     }
     auto statement = makeStatement(Statement::Kind::SetOption, start);
     statement->name = expectName();
+    // SQL Server's options; any other name (a variable without its @) fails the batch.
+    static const QSet<QString> options = { "ansi_defaults", "ansi_null_dflt_off", "ansi_null_dflt_on",
+        "ansi_nulls", "ansi_padding", "ansi_warnings", "arithabort", "arithignore", "concat_null_yields_null",
+        "context_info", "cursor_close_on_commit", "datefirst", "dateformat", "deadlock_priority",
+        "disable_def_cnst_chk", "fips_flagger", "fmtonly", "forceplan", "identity_insert",
+        "implicit_transactions", "language", "lock_timeout", "no_browsetable", "nocount", "noexec",
+        "numeric_roundabort", "offsets", "parseonly", "query_governor_cost_limit", "quoted_identifier",
+        "remote_proc_transactions", "rowcount", "showplan_all", "showplan_text", "showplan_xml", "statistics",
+        "textsize", "xact_abort" };
+    if (!options.contains(statement->name.toLower()))
+        throw ServerError(
+            195, QStringLiteral("'%1' is not a recognized SET option.").arg(statement->name), 15);
     // SET options run to their value: ON, OFF, a word or a number.
     while (peek().kind == Kind::Word && !atStatementStart() && !peek().isWord("on") && !peek().isWord("off"))
         statement->columns.append(next().text);
@@ -813,7 +836,7 @@ StatementPtr BatchParser::parseBegin()
     const Token& start = next();
     if (acceptWord("tran") || acceptWord("transaction")) {
         auto statement = makeStatement(Statement::Kind::BeginTransaction, start);
-        if (peek().kind == Kind::Word && !atStatementStart())
+        if (peek().kind == Kind::Word && !isReserved(peek().text))
             next();
         return statement;
     }

@@ -92,6 +92,7 @@ void dateaddFunction(sqlite3_context* context, int, sqlite3_value** values)
         result = value.addSecs(n);
     else
         result = value.addMSecs(n);
+    result = DateTimeText::roundedToTicks(result);
     const int year = result.date().year();
     if (!result.isValid() || year < 1753 || year > 9999)
         return fail(context,

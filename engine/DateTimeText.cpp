@@ -188,11 +188,31 @@ bool DateTimeText::fromStoredUtf8(const char* text, int size, QDateTime& result)
     return fromStored(QString::fromUtf8(text, size), result);
 }
 
+int DateTimeText::roundedMillisecond(int millisecond)
+{
+    // 3 ticks per 10 ms, halves up; a tick reads back as its nearest millisecond.
+    const int ticks = (millisecond * 3 + 5) / 10;
+    return (ticks * 20 + 3) / 6;
+}
+
+qint64 DateTimeText::roundedToTicks(qint64 millisecondsSinceEpoch)
+{
+    const int millisecond = int((millisecondsSinceEpoch % 1000 + 1000) % 1000);
+    return millisecondsSinceEpoch + (roundedMillisecond(millisecond) - millisecond);
+}
+
+QDateTime DateTimeText::roundedToTicks(const QDateTime& value)
+{
+    const int millisecond = value.time().msec();
+    return value.addMSecs(roundedMillisecond(millisecond) - millisecond);
+}
+
 QDateTime DateTimeText::fromDays(double days)
 {
     const double whole = std::floor(days);
-    const qint64 milliseconds = qint64(std::llround((days - whole) * 86400000.0));
-    return QDateTime(QDate(1900, 1, 1).addDays(qint64(whole)), QTime(0, 0), Qt::UTC).addMSecs(milliseconds);
+    const qint64 ticks = qint64(std::llround((days - whole) * 25'920'000.0));
+    return QDateTime(QDate(1900, 1, 1).addDays(qint64(whole)), QTime(0, 0), Qt::UTC)
+        .addMSecs((ticks * 20 + 3) / 6);
 }
 
 QString DateTimeText::formatStyle(const QDateTime& value, int style)

@@ -32,10 +32,19 @@ public:
         int year, month, day, hour, minute, second, millisecond;
     };
     static bool splitStoredUtf8(const char* text, int size, StoredParts& parts);
+    // SQL Server keeps a datetime in ticks of 1/300 second: a time rounds to the nearest
+    // tick, whose milliseconds end in 0, 3 or 7, and .999 is the next second.
+    static QDateTime roundedToTicks(const QDateTime& value);
+    static qint64 roundedToTicks(qint64 millisecondsSinceEpoch);
+    static bool isTick(int millisecond) { return roundedMillisecond(millisecond) == millisecond; }
     // SQL Server counts datetime numbers in days from 1900-01-01.
     static QDateTime fromDays(double days);
     // The CONVERT styles that SQL Server offers for dates: 0, 100, 101, 102, 111, 112, 120, 121, 23, 108.
     static QString formatStyle(const QDateTime& value, int style);
+
+private:
+    // 0 .. 1000 for a millisecond 0 .. 999 of a second.
+    static int roundedMillisecond(int millisecond);
 };
 
 } // namespace glimora::engine

@@ -38,7 +38,7 @@ public:
     bool keepsResultsOpen() const override { return true; }
 
     int spid() const { return m_spid; }
-    QString currentDatabase() const;
+    QString currentDatabase() const override;
 
 private:
     struct BatchState

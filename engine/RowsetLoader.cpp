@@ -92,7 +92,7 @@ void RowsetLoader::dateTime(qint64 row, int column, qint64 millisecondsSinceEpoc
 {
     Cell& cell = cellAt(row, column);
     cell.kind = Date;
-    DateTimeText::formatMilliseconds(millisecondsSinceEpoch, cell.text);
+    DateTimeText::formatMilliseconds(DateTimeText::roundedToTicks(millisecondsSinceEpoch), cell.text);
 }
 
 void RowsetLoader::widen(int columns)

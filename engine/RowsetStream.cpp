@@ -320,7 +320,7 @@ void RowsetStream::dateTime(qint64 row, int column, qint64 millisecondsSinceEpoc
 {
     Cell& cell = cellAt(row, column);
     cell.kind = RowsetLoader::Date;
-    DateTimeText::formatMilliseconds(millisecondsSinceEpoch, cell.text);
+    DateTimeText::formatMilliseconds(DateTimeText::roundedToTicks(millisecondsSinceEpoch), cell.text);
 }
 
 void RowsetStream::startScan()

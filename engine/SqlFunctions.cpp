@@ -127,13 +127,14 @@ QString numberText(double value)
     return QString::number(value, 'g', 15);
 }
 
-// "yyyy-MM-dd HH:mm:ss.zzz" of a valid date-time within datetime's range (1753 to 9999).
+// "yyyy-MM-dd HH:mm:ss.zzz" of a valid date-time within datetime's range (1753 to 9999), on
+// one of datetime's ticks.
 bool isStoredDateTime(const char* text, int size)
 {
     DateTimeText::StoredParts parts {};
     return DateTimeText::splitStoredUtf8(text, size, parts) && parts.year >= 1753
         && QDate::isValid(parts.year, parts.month, parts.day) && parts.hour < 24 && parts.minute < 60
-        && parts.second < 60;
+        && parts.second < 60 && DateTimeText::isTick(parts.millisecond);
 }
 
 // Converts one value to a column type; `store` marks an assignment to a column, where
@@ -280,6 +281,20 @@ void convertValue(
                         "Explicit conversion from data type varbinary to datetime is not allowed."),
                     16));
         }
+        result = DateTimeText::roundedToTicks(result);
+        if (result.date().year() > 9999)
+            return fail(context,
+                type == SQLITE_TEXT
+                    ? ServerError(242,
+                        QStringLiteral("The conversion of a varchar data type to a datetime data type "
+                                       "resulted in an out-of-range value."),
+                        16)
+                          .setAbortsBatch()
+                    : ServerError(8115,
+                        QStringLiteral(
+                            "Arithmetic overflow error converting expression to data type datetime."),
+                        16)
+                          .setAbortsBatch());
         if (target.base == Base::SmallDateTime) {
             const QTime time = result.time();
             result.setTime(QTime(time.hour(), time.minute()));
@@ -439,7 +454,9 @@ void addDaysFunction(sqlite3_context* context, int, sqlite3_value** values)
                 16)
                 .setAbortsBatch());
     const double days = sqlite3_value_double(values[1]);
-    resultText(context, DateTimeText::format(value.addMSecs(qint64(std::llround(days * 86400000.0)))));
+    resultText(context,
+        DateTimeText::format(
+            DateTimeText::roundedToTicks(value.addMSecs(qint64(std::llround(days * 86400000.0))))));
 }
 
 void lenFunction(sqlite3_context* context, int, sqlite3_value** values)
@@ -571,7 +588,7 @@ void rtrimFunction(sqlite3_context* context, int, sqlite3_value** values)
 
 void getdateFunction(sqlite3_context* context, int, sqlite3_value**)
 {
-    resultText(context, DateTimeText::format(QDateTime::currentDateTime()));
+    resultText(context, DateTimeText::format(DateTimeText::roundedToTicks(QDateTime::currentDateTime())));
 }
 
 void datePart(sqlite3_context* context, sqlite3_value** values, int part)

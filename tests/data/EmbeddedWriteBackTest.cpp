@@ -91,6 +91,42 @@ TEST_F(EmbeddedWriteBackTest, EditsAddsAndDeletesReachTheTable)
     EXPECT_EQ(otherSees(QStringLiteral("select d1 from inquiry where d60 = 1")), QStringLiteral("<none>"));
 }
 
+// Another database with the same table and the same first row: no edit may land there.
+TEST_F(EmbeddedWriteBackTest, NoEditReachesATableOfAnotherDatabase)
+{
+    const QString home = execute(m_mine, QStringLiteral("select db_name()")).Item(0).Value().toString();
+    execute(m_mine,
+        QStringLiteral("create database two use two create table inquiry (d1 nvarchar(255) NULL, d21 "
+                       "decimal(18,0) null, d51 image null, d60 decimal(18,0) not null PRIMARY KEY "
+                       "identity(1,1)) insert into inquiry (d1, d21) values ('a', 5) use ")
+            + home);
+    Connection two = Connection::create();
+    two.Open(QStringLiteral("Driver={SQL Server};Server=(LOCAL);Database=two;Uid=sa;pwd=secret"), m_backend);
+    const auto rowsInTwo = [&two](const char* where) {
+        return execute(two, QStringLiteral("select count(*) from inquiry where ") + QLatin1String(where))
+            .Item(0)
+            .Value()
+            .toInt64();
+    };
+
+    Recordset tail = Recordset::create();
+    tail.Open(QStringLiteral("select d1,d21,d51 from inquiry where d1 like '%' use two"), m_mine);
+    EXPECT_FALSE(tail.isUpdatable());
+    EXPECT_THROW(tail.Item(0).SetValue(Variant::fromString(QStringLiteral("mine"))), DbError);
+    tail.Close();
+    execute(m_mine, QStringLiteral("use ") + home);
+
+    // The connection moved after the record set was opened: the edit is refused, not sent.
+    Recordset rs = grid();
+    ASSERT_TRUE(rs.isUpdatable());
+    execute(m_mine, QStringLiteral("use two"));
+    rs.Item(0).SetValue(Variant::fromString(QStringLiteral("mine")));
+    EXPECT_THROW(rs.UpdateBatch(), DbError);
+    rs.CancelUpdate();
+    EXPECT_THROW(rs.Delete(), DbError);
+    EXPECT_EQ(rowsInTwo("d60 = 1 and d1 = 'a'"), 1);
+}
+
 TEST_F(EmbeddedWriteBackTest, ChangesOfAnotherWriterAreNeverOverwritten)
 {
     Recordset rs = grid();

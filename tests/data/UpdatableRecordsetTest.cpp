@@ -280,7 +280,14 @@ TEST(SelectStatementTest, FindsTheOneTableAndTheSelectList)
     for (const char* other : { "select d1 from inquiry, contrast",
              "select d1 from inquiry i join contrast c on 1=1", "select count(*) from inquiry group by d1",
              "select d1 from a union select d1 from b", "select top 5 d1 from inquiry",
-             "update inquiry set d1 = 1", "select d1 from inquiry; drop table inquiry", "select 1" })
+             "update inquiry set d1 = 1", "select d1 from inquiry; drop table inquiry", "select 1",
+             // Another statement after the select, which may move the writes elsewhere.
+             "select id, name from t1 where id = 1 use two",
+             "select d1 from inquiry order by d1 set rowcount 1",
+             "select d1 from inquiry where d1 = 'x' exec sp_who",
+             "select d1 from inquiry where 1=1 declare @a int",
+             "select d1 from inquiry where d1 = 'x' insert inquiry(d1) values('y')",
+             "select d1 from inquiry where d1 = 'x'\ngo" })
         EXPECT_FALSE(SelectStatement::parse(QString::fromLatin1(other)).isSingleTable()) << other;
     EXPECT_TRUE(SelectStatement::parse(
         QStringLiteral("select d1 from inquiry where d2 in (select d2 from t union select 1)"))

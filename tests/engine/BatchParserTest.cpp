@@ -100,6 +100,43 @@ TEST(BatchParserTest, ReadsBackupAndRestoreOptions)
     EXPECT_EQ(statements[3]->fileNumber, 1);
 }
 
+// A first word that is no keyword names a procedure, whose arguments are constants,
+// variables and bare words: SQL Server reports what cannot follow, not the word.
+TEST(BatchParserTest, AMisspelledFirstWordIsAProcedureCall)
+{
+    const struct
+    {
+        const char* batch;
+        int number;
+        const char* message;
+    } cases[] = { { "selec * from s", 102, "Incorrect syntax near '*'." },
+        { "selec a from t", 156, "Incorrect syntax near the keyword 'from'." },
+        { "delet from t", 156, "Incorrect syntax near the keyword 'from'." },
+        { "inser into t values(1)", 156, "Incorrect syntax near the keyword 'into'." },
+        { "updat t set a=1", 195, "'a' is not a recognized SET option." },
+        { "select 1; selec * from t", 102, "Incorrect syntax near 'selec'." },
+        { "update t set a=1 selec * from t", 102, "Incorrect syntax near 'selec'." },
+        { "exec p 1, (2)", 102, "Incorrect syntax near '('." } };
+    for (const auto& c : cases) {
+        try {
+            BatchParser::parse(QString::fromLatin1(c.batch));
+            ADD_FAILURE() << c.batch;
+        } catch (const ServerError& error) {
+            EXPECT_EQ(error.number(), c.number) << c.batch;
+            EXPECT_EQ(error.message().toStdString(), c.message) << c.batch;
+        }
+    }
+
+    const QList<ast::StatementPtr> call = BatchParser::parse("sp_adduser 'x', NULL, db_owner, -2, @v output");
+    ASSERT_EQ(call.size(), 1);
+    EXPECT_EQ(call[0]->arguments.size(), 5);
+    EXPECT_EQ(call[0]->arguments[3].second->text, "-2");
+    EXPECT_EQ(BatchParser::parse("selec 1")[0]->name, "selec");
+    // A keyword after the call ends it, so that ELSE and END close what holds it.
+    EXPECT_EQ(BatchParser::parse("if 1=1 exec p else exec q begin exec r end").size(), 2);
+    EXPECT_EQ(BatchParser::parse("if @@trancount = 0 begin tran else commit").size(), 1);
+}
+
 struct SyntaxCase
 {
     const char* batch;

@@ -110,6 +110,11 @@ TEST_F(ServerTest, LoginProceduresRefuseWhatSqlServerRefuses)
     EXPECT_EQ(errorOf(*sa, "use nivo Exec sp_addrolemember db_datawriter,'nobody'"), 15410);
     EXPECT_EQ(errorOf(*sa, "use nivo Exec sp_dropuser 'dbo'"), 15150);
     EXPECT_EQ(errorOf(*sa, "Exec sp_frobnicate 1"), 2812);
+    // The first word of a batch names a procedure without EXEC, a misspelled keyword too.
+    EXPECT_EQ(errorOf(*sa, "sp_addlogin 'w','p',nivo,NULL"), 0);
+    QString message;
+    EXPECT_EQ(errorOf(*sa, "selec 1", &message), 2812);
+    EXPECT_EQ(message, "Could not find stored procedure 'selec'.");
 
     // A login that is not sysadmin cannot hand out server roles or logins.
     run(*sa, "Exec sp_addlogin 'plain','p',nivo,NULL use nivo Exec sp_adduser 'plain'");

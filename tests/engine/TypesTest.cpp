@@ -70,6 +70,36 @@ TEST_F(TypesTest, DatesAcceptTheUsualLiteralsAndCompareByTime)
     EXPECT_EQ(int(run(*m_session, "select getdate()").fields[0].type), 135);
 }
 
+// As SQL Server stores them, in ticks of 1/300 second: milliseconds end in 0, 3 or 7.
+TEST_F(TypesTest, DatetimeKeepsOnlyItsTicks)
+{
+    const auto stored = [this](const char* value) {
+        return column(*m_session, QStringLiteral("select convert(varchar(23), %1, 121)").arg(value))
+            .value(0)
+            .toStdString();
+    };
+    EXPECT_EQ(stored("cast('2024-01-05 23:59:59.999' as datetime)"), "2024-01-06 00:00:00.000");
+    EXPECT_EQ(stored("cast('2024-01-05 10:00:00.001' as datetime)"), "2024-01-05 10:00:00.000");
+    EXPECT_EQ(stored("convert(datetime, '2024-01-05 10:00:00.002')"), "2024-01-05 10:00:00.003");
+    EXPECT_EQ(stored("convert(datetime, '2024-01-05 10:00:00.005')"), "2024-01-05 10:00:00.007");
+    EXPECT_EQ(stored("convert(datetime, '2024-01-05 10:00:00.994')"), "2024-01-05 10:00:00.993");
+    EXPECT_EQ(stored("dateadd(ms, -1, '2024-01-06')"), "2024-01-06 00:00:00.000");
+    EXPECT_EQ(stored("dateadd(ms, -2, '2024-01-06')"), "2024-01-05 23:59:59.997");
+    EXPECT_EQ(stored("cast(2.31e-8 as datetime)"), "1900-01-01 00:00:00.003");
+    EXPECT_EQ(stored("cast('2024-01-05 10:00:29.999' as smalldatetime)"), "2024-01-05 10:01:00.000");
+    EXPECT_EQ(errorOf(*m_session, "select cast('9999-12-31 23:59:59.999' as datetime)"), 242);
+
+    run(*m_session,
+        "insert inquiry(d1,d16) values('a','2024-01-05 23:59:59.999') "
+        "insert inquiry(d1,d16) values('b','2024-01-05') update inquiry set d16='2024-01-05 10:00:00.005' "
+        "where d1='b'");
+    EXPECT_EQ(column(*m_session, "select d1 from inquiry where d16 >= '2024-01-06'"), QStringList { "a" });
+    EXPECT_EQ(column(*m_session, "select convert(varchar(23), d16, 121) from inquiry where d1='b'"),
+        QStringList { "2024-01-05 10:00:00.007" });
+    EXPECT_EQ(column(*m_session, "select d1 from inquiry where d16 = '2024-01-05 10:00:00.006'"),
+        QStringList { "b" });
+}
+
 TEST_F(TypesTest, NumbersKeepTheirScaleAndRefuseText)
 {
     run(*m_session, "insert inquiry(d21,d26) values(12.6, 3.456)");
