@@ -1,8 +1,8 @@
 #include "app/EmbeddedServerSetup.h"
 
-#include "settings/SettingsFile.h"
 #include "data/BackendRouter.h"
 #include "engine/EmbeddedBackend.h"
+#include "settings/SettingsFile.h"
 
 #include <QDir>
 
@@ -10,9 +10,9 @@ namespace glimora::app {
 
 QString embeddedDataDirectory()
 {
-    const QString configured
-        = ReadSetting(QStringLiteral("system"), QStringLiteral("datadir"), QStringLiteral("sqldata"));
-    return QDir(settingsDirectory()).absoluteFilePath(configured);
+    const QString configured = settings::ReadSetting(
+        QStringLiteral("system"), QStringLiteral("datadir"), QStringLiteral("sqldata"));
+    return QDir(settings::settingsDirectory()).absoluteFilePath(configured);
 }
 
 void registerEmbeddedServer()

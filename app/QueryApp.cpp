@@ -46,8 +46,8 @@ bool QueryApp::InitInstance()
     if (!iconStorage().isNull())
         QApplication::setWindowIcon(iconStorage());
 
-    Settings::instance().load();
-    createSharedFonts();
+    settings::Settings::instance().load();
+    ui::createSharedFonts();
 
     std::unique_ptr<QDialog> login = m_screens.createLoginDialog();
     if (login->exec() != QDialog::Accepted)

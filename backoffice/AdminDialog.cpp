@@ -116,7 +116,7 @@ bool AdminDialog::OnInitDialog()
         button->setCaptionFont(6);
         button->setTextColor(QColor(240, 240, 240));
     }
-    control(Title)->setFont(app::sharedFont(2));
+    control(Title)->setFont(ui::sharedFont(2));
 
     if (!reconnect()) {
         ui::OkMessageBox::show(this, QString::fromUtf8(ReconnectFailed));
@@ -136,8 +136,8 @@ bool AdminDialog::reconnect()
         if (connection.State() != data::Connection::StateClosed)
             connection.Close();
         login.connectionString = data::ConnectionString::fromTemplate(
-            app::ReadSetting(QStringLiteral("system"), QStringLiteral("connect"), QString()), login.userName,
-            login.password, login.serverName, app::Settings::instance().database);
+            settings::ReadSetting(QStringLiteral("system"), QStringLiteral("connect"), QString()),
+            login.userName, login.password, login.serverName, settings::Settings::instance().database);
         connection.Open(login.connectionString);
         data::SharedDatabase::command().SetActiveConnection(connection);
     } catch (const data::DbError&) {

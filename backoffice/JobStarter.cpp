@@ -41,11 +41,11 @@ QString JobStarter::chooseFile(const QString& filter, Purpose purpose) const
     const data::LoginValues& login = data::SharedDatabase::login();
     QString directory;
     if (login.serverName.compare(login.computerName, Qt::CaseInsensitive) != 0)
-        directory = app::Settings::instance().directory;
+        directory = settings::Settings::instance().directory;
     const QString chosen = purpose == Purpose::Write
         ? ui::FileDialog::getSaveFileName(nullptr, filter, directory)
         : ui::FileDialog::getOpenFileName(nullptr, filter, directory, ui::FileDialog::Mode::AnyFile);
-    QDir::setCurrent(app::Settings::instance().directory);
+    QDir::setCurrent(settings::Settings::instance().directory);
     return chosen;
 }
 
@@ -55,7 +55,7 @@ std::optional<JobOutcome> JobStarter::startImport()
     if (path.isEmpty())
         return std::nullopt;
     const QString insertText
-        = app::ReadSetting(QStringLiteral("insert"), QStringLiteral("inserttext"), QString());
+        = settings::ReadSetting(QStringLiteral("insert"), QStringLiteral("inserttext"), QString());
     return run(LongJob::import(JobStatements::import(insertText, path)));
 }
 
@@ -65,7 +65,7 @@ std::optional<JobOutcome> JobStarter::startBackup()
     if (path.isEmpty())
         return std::nullopt;
     return run(LongJob::backup(
-        JobStatements::backup(app::Settings::instance().database, JobStatements::backupPath(path))));
+        JobStatements::backup(settings::Settings::instance().database, JobStatements::backupPath(path))));
 }
 
 std::optional<JobOutcome> JobStarter::startRestore()
@@ -73,8 +73,9 @@ std::optional<JobOutcome> JobStarter::startRestore()
     const QString path = chooseFile(backupFilter());
     if (path.isEmpty())
         return std::nullopt;
-    const QString connect = app::ReadSetting(QStringLiteral("system"), QStringLiteral("connect"), QString());
-    return run(LongJob::restore(app::Settings::instance().database, path, connect));
+    const QString connect
+        = settings::ReadSetting(QStringLiteral("system"), QStringLiteral("connect"), QString());
+    return run(LongJob::restore(settings::Settings::instance().database, path, connect));
 }
 
 JobOutcome JobStarter::run(const LongJob& job)

@@ -70,13 +70,13 @@ void LoginDialog::OnInitDialog()
     }
     setColors(ui::SkinnedDialogColors::pattern(171));
     for (int id : { 1164, 1165, 1166, BackOfficeCheck })
-        control(id)->setFont(app::sharedFont(4));
+        control(id)->setFont(ui::sharedFont(4));
     for (int id : { ServerBox, UserBox, PasswordBox })
-        control(id)->setFont(app::sharedFont(5));
+        control(id)->setFont(ui::sharedFont(5));
 
     auto* serverBox = control<ui::DropDownCombo>(ServerBox);
     serverBox->clear();
-    QString server = app::ReadSetting(system, QStringLiteral("sqlserver"), QString());
+    QString server = settings::ReadSetting(system, QStringLiteral("sqlserver"), QString());
     data::SharedDatabase::login().computerName = platform::computerName();
     if (server.isEmpty())
         server = data::SharedDatabase::login().computerName;
@@ -85,7 +85,8 @@ void LoginDialog::OnInitDialog()
     auto* userBox = control<ui::DropDownCombo>(UserBox);
     userBox->clear();
     for (int n = 1; n <= 3; ++n)
-        userBox->insertString(n - 1, app::ReadSetting(system, QStringLiteral("user%1").arg(n), QString()));
+        userBox->insertString(
+            n - 1, settings::ReadSetting(system, QStringLiteral("user%1").arg(n), QString()));
     userBox->setCurrentIndex(0);
 }
 
@@ -95,11 +96,11 @@ void LoginDialog::OnLogin()
 
     data::LoginValues& login = data::SharedDatabase::login();
     login.serverName
-        = app::withoutTrailingAsciiBlanks(control<QComboBox>(ServerBox)->currentText()).toUpper();
-    login.userName = app::withoutTrailingAsciiBlanks(control<QComboBox>(UserBox)->currentText());
-    login.password = app::withoutTrailingAsciiBlanks(control<QLineEdit>(PasswordBox)->text());
-    login.databaseName = app::Settings::instance().database;
-    app::Settings::instance().server = login.serverName;
+        = settings::withoutTrailingAsciiBlanks(control<QComboBox>(ServerBox)->currentText()).toUpper();
+    login.userName = settings::withoutTrailingAsciiBlanks(control<QComboBox>(UserBox)->currentText());
+    login.password = settings::withoutTrailingAsciiBlanks(control<QLineEdit>(PasswordBox)->text());
+    login.databaseName = settings::Settings::instance().database;
+    settings::Settings::instance().server = login.serverName;
 
     if (login.serverName.isEmpty()) {
         ui::OkMessageBox::show(this, QString::fromUtf8("服务器不应为空,请重新输入"));
@@ -110,7 +111,7 @@ void LoginDialog::OnLogin()
         return;
     }
 
-    login.timeout = app::ReadSettingInt(system, QStringLiteral("outtim"), QStringLiteral("5"));
+    login.timeout = settings::ReadSettingInt(system, QStringLiteral("outtim"), QStringLiteral("5"));
     data::Connection& connection = data::SharedDatabase::connection();
     {
         WaitCursor wait;
@@ -120,7 +121,7 @@ void LoginDialog::OnLogin()
             if (connection.State() != data::Connection::StateClosed)
                 connection.Close();
             login.connectionString = data::ConnectionString::fromTemplate(
-                app::ReadSetting(system, QStringLiteral("connect"), QString()), login.userName,
+                settings::ReadSetting(system, QStringLiteral("connect"), QString()), login.userName,
                 login.password, login.serverName, QString());
             connection.Open(login.connectionString);
             data::SharedDatabase::command().SetActiveConnection(connection);
@@ -129,7 +130,7 @@ void LoginDialog::OnLogin()
             ui::OkMessageBox::show(this, QString::fromUtf8("登录失败。密码错误/服务器不可用。"));
             return;
         }
-        app::WriteSetting(system, QStringLiteral("sqlserver"), login.serverName);
+        settings::WriteSetting(system, QStringLiteral("sqlserver"), login.serverName);
         RecentUsers::remember(login.userName);
     }
     createDatabaseIfNew();
@@ -140,12 +141,12 @@ void LoginDialog::OnLogin()
 // harmlessly, and no message reports their outcome either way.
 void LoginDialog::createDatabaseIfNew()
 {
-    QString workbook = app::ReadSetting(system, QStringLiteral("excelpath"), QString());
+    QString workbook = settings::ReadSetting(system, QStringLiteral("excelpath"), QString());
     if (workbook.isEmpty())
-        workbook
-            = QDir::toNativeSeparators(app::Settings::instance().directory + QStringLiteral("/Contrast.XLS"));
+        workbook = QDir::toNativeSeparators(
+            settings::Settings::instance().directory + QStringLiteral("/Contrast.XLS"));
 
-    const QString database = app::Settings::instance().database;
+    const QString database = settings::Settings::instance().database;
     for (const QString& batch :
         { LoginStatements::createDatabase(database), LoginStatements::createTables(database, workbook) }) {
         try {

@@ -41,14 +41,14 @@ void PasswordDialog::OnInitDialog()
         button->setCaptionFont(4);
     }
     setColors(ui::SkinnedDialogColors::pattern(161));
-    control(Title)->setFont(app::sharedFont(2));
+    control(Title)->setFont(ui::sharedFont(2));
 }
 
 void PasswordDialog::OnChange()
 {
     // ASCII blanks only, as the login trims them: a wide space is part of the password.
-    const QString password = app::withoutAsciiBlanks(control<QLineEdit>(NewPasswordBox)->text());
-    const QString repeated = app::withoutAsciiBlanks(control<QLineEdit>(RepeatBox)->text());
+    const QString password = settings::withoutAsciiBlanks(control<QLineEdit>(NewPasswordBox)->text());
+    const QString repeated = settings::withoutAsciiBlanks(control<QLineEdit>(RepeatBox)->text());
     if (password.isEmpty()) {
         ui::OkMessageBox::show(this, QString::fromUtf8("密码不能为空"));
         return;

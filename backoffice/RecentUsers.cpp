@@ -6,8 +6,8 @@ namespace glimora::backoffice {
 
 void RecentUsers::remember(const QString& user)
 {
-    using app::ReadSetting;
-    using app::WriteSetting;
+    using settings::ReadSetting;
+    using settings::WriteSetting;
     const QString system = QStringLiteral("system");
     const QString first = ReadSetting(system, QStringLiteral("user1"), QString());
     const QString second = ReadSetting(system, QStringLiteral("user2"), QString());

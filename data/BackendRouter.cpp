@@ -1,10 +1,10 @@
 #include "data/BackendRouter.h"
 
-#include "settings/SettingsFile.h"
 #include "data/Backend.h"
 #include "data/ConnectionString.h"
 #include "data/DbError.h"
 #include "data/OdbcBackend.h"
+#include "settings/SettingsFile.h"
 
 #include <QMutex>
 #include <QMutexLocker>
@@ -74,9 +74,9 @@ BackendRouter::Route BackendRouter::route(
 std::shared_ptr<Backend> BackendRouter::backendFor(const QString& connectionString)
 {
     const QString connectSetting
-        = app::ReadSetting(QStringLiteral("system"), QStringLiteral("connect"), QString());
+        = settings::ReadSetting(QStringLiteral("system"), QStringLiteral("connect"), QString());
     const QString engineSetting
-        = app::ReadSetting(QStringLiteral("system"), QStringLiteral("engine"), QStringLiteral("auto"));
+        = settings::ReadSetting(QStringLiteral("system"), QStringLiteral("engine"), QStringLiteral("auto"));
     const QString serverName = ConnectionString::value(connectionString, QStringLiteral("Server"));
     if (route(serverName, connectSetting, engineSetting) == Route::Embedded) {
         if (std::shared_ptr<Backend> embedded = embeddedBackend())

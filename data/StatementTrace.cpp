@@ -63,10 +63,10 @@ void append(const QString& outcome, const QString& statement, qint64 microsecond
 QString StatementTrace::filePath()
 {
     const QString path
-        = app::ReadSetting(QStringLiteral("system"), QStringLiteral("trace"), QString()).trimmed();
+        = settings::ReadSetting(QStringLiteral("system"), QStringLiteral("trace"), QString()).trimmed();
     if (path.isEmpty())
         return QString();
-    return QDir(app::settingsDirectory()).absoluteFilePath(path);
+    return QDir(settings::settingsDirectory()).absoluteFilePath(path);
 }
 
 void StatementTrace::sent(const QString& statement, qint64 microseconds, qint64 rows)

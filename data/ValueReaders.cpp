@@ -50,7 +50,7 @@ QString ValueText(const Variant& value)
         return QString::asprintf("%d-%02d-%02d", date.year(), date.month(), date.day());
     }
     case Variant::Kind::String:
-        return app::withoutAsciiBlanks(value.toString());
+        return settings::withoutAsciiBlanks(value.toString());
     default:
         return QStringLiteral("error");
     }

@@ -59,7 +59,7 @@ bool isSettingTab(int tab)
 QString readStored(int tab)
 {
     const StoredSetting& setting = storedSettings[tab];
-    return app::ReadSetting(
+    return settings::ReadSetting(
         QString::fromLatin1(setting.section), QString::fromLatin1(setting.key), QString());
 }
 
@@ -125,7 +125,7 @@ void ConfigDialog::OnInitDialog()
     control<QCheckBox>(HintsBox)->setChecked(ui::ErrorHints::enabled());
     setEditorText(readStored(QueryStatementTab));
     control(EditorId)->setFocus();
-    control(TitleId)->setFont(app::sharedFont(2));
+    control(TitleId)->setFont(ui::sharedFont(2));
 }
 
 void ConfigDialog::chooseTab(int tab)
@@ -150,7 +150,7 @@ QString ConfigDialog::correspondenceText()
     QString text;
     for (const int i : correspondenceKeys()) {
         const QString key = QStringLiteral("com%1").arg(i);
-        text += key + QLatin1Char('=') + app::ReadSetting(comfil, key, QString()) + QLatin1Char('\n');
+        text += key + QLatin1Char('=') + settings::ReadSetting(comfil, key, QString()) + QLatin1Char('\n');
     }
     return text;
 }
@@ -184,7 +184,7 @@ void ConfigDialog::OnTabChanged()
         bindCatalogueGrid();
     } else if (m_currentTab == CorrespondenceTab) {
         control(ExecuteButton)->setEnabled(false);
-        showEditor(app::withoutTrailingAsciiBlanks(correspondenceText()), true);
+        showEditor(settings::withoutTrailingAsciiBlanks(correspondenceText()), true);
         control(EditorId)->setFocus();
     } else if (m_currentTab == BatchTab) {
         showEditor(QString(), false);
@@ -261,7 +261,7 @@ void ConfigDialog::OnSave()
             stored = oneLine.text;
         }
         const StoredSetting& setting = storedSettings[m_currentTab];
-        if (!app::WriteSetting(
+        if (!settings::WriteSetting(
                 QString::fromLatin1(setting.section), QString::fromLatin1(setting.key), stored)) {
             ui::OkMessageBox::show(this, notWritten());
             return;
@@ -295,7 +295,7 @@ void ConfigDialog::OnSave()
             const qsizetype equals = line.indexOf(QLatin1Char('='));
             const QString key = equals == -1 ? QString() : line.left(equals);
             const QString value = equals == -1 ? line : line.mid(equals + 1);
-            if (!app::WriteSetting(comfil, key, value)) {
+            if (!settings::WriteSetting(comfil, key, value)) {
                 // The text stays, so that saving again writes every line.
                 ui::OkMessageBox::show(this, notWritten());
                 return;
@@ -331,7 +331,7 @@ void ConfigDialog::OnCancel()
 
 void ConfigDialog::OnExecute()
 {
-    const QString statement = app::withoutAsciiBlanks(editorText());
+    const QString statement = settings::withoutAsciiBlanks(editorText());
     try {
         data::Command& command = data::SharedDatabase::command();
         command.SetCommandText(statement);

@@ -113,7 +113,7 @@ void DataManageDialog::OnInitDialog()
         skinButton->setBitmapId(162);
         skinButton->setCaptionFont(4);
     }
-    control(TitleId)->setFont(app::sharedFont(2));
+    control(TitleId)->setFont(ui::sharedFont(2));
     control(UploadButton)->setEnabled(false);
 
     if (!loadCatalogue())
@@ -175,7 +175,7 @@ void DataManageDialog::loadGrid()
     dataControl->SetConnectionString(data::ConnectionString::forDataControl(
         login.serverName, login.databaseName, login.userName, login.password));
     const QString columnList
-        = app::ReadSetting(QStringLiteral("select"), QStringLiteral("select"), QString());
+        = settings::ReadSetting(QStringLiteral("select"), QStringLiteral("select"), QString());
     if (columnList.isEmpty())
         return;
     try {
@@ -249,12 +249,12 @@ void DataManageDialog::OnUploadPicture()
     // The old platform started in this computer's network folder when the server was
     // elsewhere; here the settings folder is where such a file is shared from.
     const QString folder = login.serverName.compare(login.computerName, Qt::CaseInsensitive) != 0
-        ? app::Settings::instance().directory
+        ? settings::Settings::instance().directory
         : QString();
     const QString path = ui::FileDialog::getOpenFileName(
         this, QStringLiteral("jpg File(*.jpg)|*.jpg|word File(*.doc)|*.doc||"), folder);
-    if (!app::Settings::instance().directory.isEmpty())
-        QDir::setCurrent(app::Settings::instance().directory);
+    if (!settings::Settings::instance().directory.isEmpty())
+        QDir::setCurrent(settings::Settings::instance().directory);
     if (path.isEmpty())
         return;
     try {

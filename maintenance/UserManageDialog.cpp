@@ -78,7 +78,7 @@ void UserManageDialog::OnInitDialog()
         skinButton->setBitmapId(162);
         skinButton->setCaptionFont(4);
     }
-    control(TitleId)->setFont(app::sharedFont(2));
+    control(TitleId)->setFont(ui::sharedFont(2));
     setNewUserMode(false);
     loadUserList();
 }
@@ -141,7 +141,7 @@ void UserManageDialog::loadUserList()
         data::Recordset& rows = data::SharedDatabase::recordset();
         if (!(rows.BOF() && rows.EndOfFile())) {
             for (rows.MoveFirst(); !rows.EndOfFile(); rows.MoveNext())
-                names << app::withoutTrailingAsciiBlanks(data::ValueText(0));
+                names << settings::withoutTrailingAsciiBlanks(data::ValueText(0));
         }
     } catch (const data::DbError&) {
         ui::OkMessageBox::show(this, QString::fromUtf8("数据库异常，请稍后再试"));
@@ -229,7 +229,7 @@ void UserManageDialog::OnNew()
 
 void UserManageDialog::OnDelete()
 {
-    const QString name = app::withoutAsciiBlanks(control<QLineEdit>(NameBox)->text());
+    const QString name = settings::withoutAsciiBlanks(control<QLineEdit>(NameBox)->text());
     const QString failure = QString::fromUtf8("数据库异常,请稍后再试");
     if (name.isEmpty() || refusesName(name) || refusesLoggedInUser(name, failure))
         return;
@@ -269,9 +269,10 @@ bool UserManageDialog::refusesName(const QString& name)
 {
     // Dropping one's own login, or sa's, would lock the back office out half-way: the server
     // refuses the last step only after the roles and the database user are gone.
-    const QString bare = app::withoutAsciiBlanks(name);
+    const QString bare = settings::withoutAsciiBlanks(name);
     if (bare.compare(QLatin1String("sa"), Qt::CaseInsensitive) != 0
-        && bare.compare(app::withoutAsciiBlanks(data::SharedDatabase::login().userName), Qt::CaseInsensitive)
+        && bare.compare(
+               settings::withoutAsciiBlanks(data::SharedDatabase::login().userName), Qt::CaseInsensitive)
             != 0)
         return false;
     ui::OkMessageBox::show(this, QString::fromUtf8("此用户名不可用"));
@@ -300,11 +301,12 @@ bool UserManageDialog::isLoggedIn(const QString& name)
     if (sessions.State() == data::Recordset::StateClosed)
         return false;
     // Logins compare as the server compares them: trailing blanks and letter case aside.
-    const QString login = app::withoutTrailingAsciiBlanks(name);
+    const QString login = settings::withoutTrailingAsciiBlanks(name);
     for (; !sessions.EndOfFile(); sessions.MoveNext()) {
         const data::Variant value = sessions.Item(QStringLiteral("loginame")).Value();
         if (!value.isNull()
-            && app::withoutTrailingAsciiBlanks(value.toString()).compare(login, Qt::CaseInsensitive) == 0)
+            && settings::withoutTrailingAsciiBlanks(value.toString()).compare(login, Qt::CaseInsensitive)
+                == 0)
             return true;
     }
     return false;
@@ -341,8 +343,8 @@ void UserManageDialog::OnSave()
     const QString name = control<QLineEdit>(NameBox)->text();
     // ASCII blanks only, as the login dialog trims them: a password ending in one could never
     // be typed in again. A wide space is part of the password.
-    const QString password = app::withoutAsciiBlanks(control<QLineEdit>(PasswordBox)->text());
-    const QString confirmation = app::withoutAsciiBlanks(control<QLineEdit>(ConfirmationBox)->text());
+    const QString password = settings::withoutAsciiBlanks(control<QLineEdit>(PasswordBox)->text());
+    const QString confirmation = settings::withoutAsciiBlanks(control<QLineEdit>(ConfirmationBox)->text());
     if (isEnteringNewUser())
         saveNewUser(name, password, confirmation, rights);
     else

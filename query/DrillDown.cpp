@@ -1,6 +1,6 @@
 #include "query/DrillDown.h"
 
-#include "data/AsciiBlanks.h"
+#include "settings/AsciiBlanks.h"
 
 namespace glimora::query {
 
@@ -30,7 +30,7 @@ QString DrillDown::breadcrumb() const
 {
     QString text = QString::fromUtf8("当前位置： ");
     for (int j = 1; j < m_level && j < Entries; ++j)
-        text += data::withoutAsciiBlanks(m_levelValues[j]) + QStringLiteral("  ");
+        text += settings::withoutAsciiBlanks(m_levelValues[j]) + QStringLiteral("  ");
     return text;
 }
 

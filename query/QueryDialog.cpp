@@ -108,10 +108,10 @@ bool QueryDialog::OnInitDialog()
     setColors(ui::SkinnedDialogColors::solid(Qt::white));
 
     data::LoginValues& login = data::SharedDatabase::login();
-    const app::Settings& settings = app::Settings::instance();
-    login.connectionString
-        = data::ConnectionString::fromTemplate(app::ReadSetting(System, QStringLiteral("connect"), QString()),
-            login.userName, login.password, settings.server, settings.database);
+    const settings::Settings& settings = settings::Settings::instance();
+    login.connectionString = data::ConnectionString::fromTemplate(
+        settings::ReadSetting(System, QStringLiteral("connect"), QString()), login.userName, login.password,
+        settings.server, settings.database);
     try {
         data::Connection& connection = data::SharedDatabase::connection();
         if (connection.State() != data::Connection::StateClosed)
@@ -152,7 +152,7 @@ bool QueryDialog::OnInitDialog()
         // The template's 30-point font leaves room for three characters in a list; the
         // title's font keeps a value readable from a step away.
         ui::DropDownCombo* list = m_filterLists.last();
-        list->setFont(app::sharedFont(2));
+        list->setFont(ui::sharedFont(2));
         list->resize(list->width(), list->sizeHint().height());
     }
     if (!LoadTitles()) {
@@ -254,7 +254,7 @@ void QueryDialog::ApplyMode()
         control(1125)->hide();
         control(1171)->hide();
         control(1141)->show();
-        control(1141)->setFont(app::sharedFont(1));
+        control(1141)->setFont(ui::sharedFont(1));
         for (const int id : { 1057, 1058, 1059, 1060 })
             control(id)->setEnabled(true);
         if (m_drillDown.level() > 0) {

@@ -15,9 +15,10 @@ namespace glimora::query {
 QString QueryDialog::homePageAddress()
 {
     const QString page = QStringLiteral("/first/flash.htm");
-    QString home = app::ReadSetting(QStringLiteral("system"), QStringLiteral("home"), QString()).trimmed();
+    QString home
+        = settings::ReadSetting(QStringLiteral("system"), QStringLiteral("home"), QString()).trimmed();
     if (home.isEmpty())
-        return QUrl::fromLocalFile(app::settingsDirectory() + page).toString();
+        return QUrl::fromLocalFile(settings::settingsDirectory() + page).toString();
     while (home.endsWith(QLatin1Char('/')))
         home.chop(1);
     return home + page;
@@ -36,10 +37,11 @@ void QueryDialog::OnTimer(int)
 void QueryDialog::IdleCheck()
 {
     const int topBlank
-        = app::ReadSettingInt(QStringLiteral("show"), QStringLiteral("topblank"), QStringLiteral("50"));
+        = settings::ReadSettingInt(QStringLiteral("show"), QStringLiteral("topblank"), QStringLiteral("50"));
     const quint32 idle = platform::IdleClock::current().idleMilliseconds();
     const quint32 threshold = quint32(100)
-        * quint32(app::ReadSettingInt(QStringLiteral("system"), QStringLiteral("time"), QStringLiteral("2")));
+        * quint32(
+            settings::ReadSettingInt(QStringLiteral("system"), QStringLiteral("time"), QStringLiteral("2")));
     if (idle <= threshold)
         return;
     stopTimer(0);

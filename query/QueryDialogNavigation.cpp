@@ -18,7 +18,7 @@ namespace {
 
 int showInt(const char* key)
 {
-    return app::ReadSettingInt(QStringLiteral("show"), QString::fromLatin1(key), QStringLiteral("50"));
+    return settings::ReadSettingInt(QStringLiteral("show"), QString::fromLatin1(key), QStringLiteral("50"));
 }
 
 // A move of the cursor that fails at either end of the records.
@@ -195,7 +195,7 @@ void QueryDialog::LayoutPanel()
         control(tabs[i])->setGeometry(102 * i, rowTop, 100, closeSize.height());
     int lastRight = 306 + 100;
     closePicture->setGeometry(408, rowTop, closeSize.width() - 2, closeSize.height());
-    if (app::ReadSetting(QStringLiteral("system"), QStringLiteral("close"), QStringLiteral("yes"))
+    if (settings::ReadSetting(QStringLiteral("system"), QStringLiteral("close"), QStringLiteral("yes"))
         == QStringLiteral("yes")) {
         closePicture->show();
         lastRight = 408 + closeSize.width() - 2;

@@ -17,8 +17,8 @@ namespace {
 // piclw is a single-precision number with a decimal point, whatever the desktop's locale.
 double pictureRatio()
 {
-    return double(app::leadingFloat(
-        app::ReadSetting(QStringLiteral("show"), QStringLiteral("piclw"), QStringLiteral("1.33"))));
+    return double(settings::leadingFloat(
+        settings::ReadSetting(QStringLiteral("show"), QStringLiteral("piclw"), QStringLiteral("1.33"))));
 }
 
 } // namespace
@@ -120,7 +120,7 @@ void QueryDialog::paintPicture(QPainter& painter)
     case PictureState::Cleared:
         return;
     case PictureState::NoPicture:
-        painter.setFont(app::sharedFont(2));
+        painter.setFont(ui::sharedFont(2));
         painter.drawText(area, Qt::AlignCenter | Qt::TextSingleLine, RecordPicture::noPictureMessage());
         return;
     case PictureState::Picture: {

@@ -31,7 +31,7 @@ QString utf8(const char* text)
 QString filterColumn(int n)
 {
     const QString column
-        = app::ReadSetting(QStringLiteral("comfil"), QStringLiteral("com%1").arg(n), QString());
+        = settings::ReadSetting(QStringLiteral("comfil"), QStringLiteral("com%1").arg(n), QString());
     return QueryStatements::isColumnName(column) ? column : QString();
 }
 
@@ -101,7 +101,8 @@ void QueryDialog::RunLevel(const QString& value)
 
 void QueryDialog::showValueButtons()
 {
-    const bool plain = app::ReadSetting(QStringLiteral("show"), QStringLiteral("ower"), QStringLiteral("1"))
+    const bool plain
+        = settings::ReadSetting(QStringLiteral("show"), QStringLiteral("ower"), QStringLiteral("1"))
         == QStringLiteral("0");
     const QStringList captions = m_choices.visibleCaptions();
     const QList<int> ids = valueButtonIds();
@@ -151,14 +152,15 @@ components::CAdodc* QueryDialog::dataControl()
 
 void QueryDialog::LoadRecords()
 {
-    const QString select = app::ReadSetting(QStringLiteral("select"), QStringLiteral("select"), QString());
+    const QString select
+        = settings::ReadSetting(QStringLiteral("select"), QStringLiteral("select"), QString());
     if (select.isEmpty()) {
         ui::OkMessageBox::show(this, utf8("未配置查询语句，请选完成系统的必要配置再试。"));
         m_whereClause = m_pageWhereClause;
         return;
     }
     const data::LoginValues& login = data::SharedDatabase::login();
-    const app::Settings& settings = app::Settings::instance();
+    const settings::Settings& settings = settings::Settings::instance();
     components::CAdodc* records = dataControl();
     records->SetConnectionString(data::ConnectionString::forDataControl(
         settings.server, settings.database, login.userName, login.password));
@@ -196,7 +198,7 @@ void QueryDialog::SetupFilterLabels()
         if (!entry)
             continue;
         m_filterLabels[n - 1]->setText(entry->chna);
-        m_filterLabels[n - 1]->setFont(app::sharedFont(3));
+        m_filterLabels[n - 1]->setFont(ui::sharedFont(3));
         m_filterLists[n - 1]->setEnabled(true);
     }
 }

@@ -128,7 +128,7 @@ QString QueryStatements::records(const QString& select, const QString& where)
 
 int QueryStatements::columnNumber(const QString& column)
 {
-    return app::leadingInteger(column.mid(1));
+    return settings::leadingInteger(column.mid(1));
 }
 
 bool QueryStatements::isColumnName(const QString& name)

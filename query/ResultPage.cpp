@@ -23,7 +23,7 @@ const QString Show = QStringLiteral("show");
 
 int showInt(const char* key, const char* fallback)
 {
-    return app::ReadSettingInt(Show, QString::fromLatin1(key), QString::fromLatin1(fallback));
+    return settings::ReadSettingInt(Show, QString::fromLatin1(key), QString::fromLatin1(fallback));
 }
 
 } // namespace
@@ -123,7 +123,7 @@ ResultPage::Columns ResultPage::columns() const
 {
     QStringList heads;
     for (int k = 1; k <= 4; ++k)
-        heads << app::ReadSetting(Show, QStringLiteral("head%1").arg(k), QStringLiteral("d%1").arg(k));
+        heads << settings::ReadSetting(Show, QStringLiteral("head%1").arg(k), QStringLiteral("d%1").arg(k));
     Columns result;
     const bool onRecord = !m_cursor.isNull() && !m_cursor.EndOfFile() && !m_cursor.BOF();
     for (int k = 0; k < 4; ++k) {
@@ -169,7 +169,7 @@ int ResultPage::draw(QPainter& painter, int left, int right, int bottom)
 
     const bool empty = m_cursor.isNull() || (m_cursor.BOF() && m_cursor.EndOfFile());
     if (empty) {
-        painter.setFont(app::sharedFont(2));
+        painter.setFont(ui::sharedFont(2));
         painter.drawText(QRect(QPoint(left, g.topBlank), QPoint(right, bottom)),
             Qt::AlignCenter | Qt::TextSingleLine, emptyMessage());
         painter.restore();
@@ -180,7 +180,7 @@ int ResultPage::draw(QPainter& painter, int left, int right, int bottom)
         m_cursor.MoveFirst();
 
     const Columns layout = columns();
-    painter.setFont(app::sharedFont(3));
+    painter.setFont(ui::sharedFont(3));
     const int summaryTop = g.topBlank - g.nameMove + g.fBlank;
     painter.drawText(QRect(QPoint(2, summaryTop), QPoint(right, summaryTop + g.summaryHeight)),
         Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip, layout.summary);

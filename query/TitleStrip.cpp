@@ -25,7 +25,7 @@ void TitleStrip::setTitle(const QString& title)
 void TitleStrip::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    painter.setFont(app::sharedFont(2));
+    painter.setFont(ui::sharedFont(2));
     painter.setPen(Qt::white);
     painter.drawText(rect(), Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, m_title);
 }

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-namespace glimora::app {
+namespace glimora::settings {
 
 // The blanks of the C library's isspace in the C locale, the only ones the system trims from
 // what a person types or a settings line holds: space, tab, line feed, vertical tab,
@@ -29,4 +29,4 @@ inline QString withoutAsciiBlanks(const QString& text)
     return withoutTrailingAsciiBlanks(text.mid(start));
 }
 
-} // namespace glimora::app
+} // namespace glimora::settings

@@ -2,12 +2,12 @@
 
 #include "settings/AsciiBlanks.h"
 
+#include <optional>
 #include <QStringDecoder>
 #include <QStringEncoder>
-#include <optional>
 #include <stdexcept>
 
-namespace glimora::app {
+namespace glimora::settings {
 
 namespace {
 
@@ -251,4 +251,4 @@ void IniDocument::setValue(const QString& section, const QString& key, const QSt
     }
 }
 
-} // namespace glimora::app
+} // namespace glimora::settings

@@ -4,7 +4,7 @@
 #include <QString>
 #include <QStringList>
 
-namespace glimora::app {
+namespace glimora::settings {
 
 // The text of one settings file in the Windows profile format, read and edited line by
 // line so that a write keeps every other line, comment and the order of the file.
@@ -60,4 +60,4 @@ private:
     bool m_hasBom = false;
 };
 
-} // namespace glimora::app
+} // namespace glimora::settings

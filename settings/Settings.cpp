@@ -4,7 +4,7 @@
 
 #include <QDir>
 
-namespace glimora::app {
+namespace glimora::settings {
 
 Settings& Settings::instance()
 {
@@ -20,4 +20,4 @@ void Settings::load()
     server = ReadSetting(QStringLiteral("system"), QStringLiteral("sqlserver"), QString());
 }
 
-} // namespace glimora::app
+} // namespace glimora::settings

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-namespace glimora::app {
+namespace glimora::settings {
 
 // The start-up values of uinfo.ini, loaded once before the login opens.
 struct Settings
@@ -16,4 +16,4 @@ struct Settings
     void load();
 };
 
-} // namespace glimora::app
+} // namespace glimora::settings

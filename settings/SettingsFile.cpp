@@ -11,7 +11,7 @@
 #include <QMutex>
 #include <QSaveFile>
 
-namespace glimora::app {
+namespace glimora::settings {
 
 namespace {
 
@@ -189,4 +189,4 @@ float leadingFloat(const QString& text)
     return negative ? -value : value;
 }
 
-} // namespace glimora::app
+} // namespace glimora::settings

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-namespace glimora::app {
+namespace glimora::settings {
 
 // The only access to uinfo.ini. Every read goes to the file (no caching), so a value
 // changed by the configuration screen takes effect at the next read.
@@ -34,4 +34,4 @@ int leadingInteger(const QString& text);
 // none. Out of range: infinity, or 0 for a number too small.
 float leadingFloat(const QString& text);
 
-} // namespace glimora::app
+} // namespace glimora::settings

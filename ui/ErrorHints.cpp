@@ -59,12 +59,13 @@ QString ErrorHints::text(const data::DbError& error)
 
 bool ErrorHints::enabled()
 {
-    return app::ReadSettingInt(QStringLiteral("system"), QStringLiteral("hints"), QStringLiteral("0")) != 0;
+    return settings::ReadSettingInt(QStringLiteral("system"), QStringLiteral("hints"), QStringLiteral("0"))
+        != 0;
 }
 
 bool ErrorHints::setEnabled(bool on)
 {
-    return app::WriteSetting(
+    return settings::WriteSetting(
         QStringLiteral("system"), QStringLiteral("hints"), on ? QStringLiteral("1") : QStringLiteral("0"));
 }
 

@@ -6,7 +6,7 @@
 #include <QFontMetricsF>
 #include <QStringList>
 
-namespace glimora::app {
+namespace glimora::ui {
 
 namespace {
 
@@ -98,10 +98,10 @@ void createSharedFonts()
     std::array<int, 12> values {};
     for (size_t i = 0; i < fontSpecs.size(); ++i) {
         const FontSpec& spec = fontSpecs[i];
-        values[2 * i] = ReadSettingInt(QStringLiteral("show"), QString::fromLatin1(spec.heightKey),
+        values[2 * i] = settings::ReadSettingInt(QStringLiteral("show"), QString::fromLatin1(spec.heightKey),
             QString::fromLatin1(spec.heightDefault));
-        values[2 * i + 1] = ReadSettingInt(QStringLiteral("show"), QString::fromLatin1(spec.widthKey),
-            QString::fromLatin1(spec.widthDefault));
+        values[2 * i + 1] = settings::ReadSettingInt(QStringLiteral("show"),
+            QString::fromLatin1(spec.widthKey), QString::fromLatin1(spec.widthDefault));
     }
     for (size_t i = 0; i < fontSpecs.size(); ++i) {
         fonts()[i] = makeLogicalFont(
@@ -123,4 +123,4 @@ const QFont& sharedFont(int index)
     return fonts()[static_cast<size_t>(qBound(1, index, 6) - 1)];
 }
 
-} // namespace glimora::app
+} // namespace glimora::ui

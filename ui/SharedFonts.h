@@ -2,7 +2,7 @@
 
 #include <QFont>
 
-namespace glimora::app {
+namespace glimora::ui {
 
 // The six process-wide fonts font1..font6, made once at start-up from the section "show".
 // Reads f1h, f1w .. f6h, f6w in that order; a missing key takes its default.
@@ -16,4 +16,4 @@ const QFont& sharedFont(int index);
 // resolve to the Kai and Hei fonts installed with the program.
 QFont makeLogicalFont(int cellHeight, int averageWidth, int weight, const QString& face);
 
-} // namespace glimora::app
+} // namespace glimora::ui

@@ -87,13 +87,13 @@ SkinButton::CaptionLayout SkinButton::captionLayout() const
 
     // A width of 0 or no number at all leaves nothing to divide by: wrap.
     const int charWidth
-        = app::ReadSettingInt(QStringLiteral("show"), QStringLiteral("f1w"), QStringLiteral("7"));
+        = settings::ReadSettingInt(QStringLiteral("show"), QStringLiteral("f1w"), QStringLiteral("7"));
     if (charWidth != 0 && gbkLength(text) < 75 / charWidth && m_bitmapId == DefaultSkin) {
         layout.oneLine = true;
         return layout;
     }
 
-    const QFontMetrics metrics(app::sharedFont(m_fontIndex));
+    const QFontMetrics metrics(ui::sharedFont(m_fontIndex));
     const QRect bounds = metrics.boundingRect(
         QRect(0, 0, layout.rect.width(), 0), Qt::AlignHCenter | Qt::TextWordWrap, text);
     layout.rect.setTop(layout.rect.top() + (layout.rect.height() - bounds.height()) / 2);
@@ -108,14 +108,14 @@ bool SkinButton::shouldTurnPlain() const
         return false;
     if (m_caption == QString::fromUtf8("上翻") || m_caption == QString::fromUtf8("下翻"))
         return false;
-    return app::ReadSetting(QStringLiteral("show"), QStringLiteral("ower"), QStringLiteral("1"))
+    return settings::ReadSetting(QStringLiteral("show"), QStringLiteral("ower"), QStringLiteral("1"))
         == QLatin1String("0");
 }
 
 void SkinButton::turnPlain()
 {
     m_plain = true;
-    setFont(app::sharedFont(m_fontIndex));
+    setFont(ui::sharedFont(m_fontIndex));
     update();
 }
 
@@ -139,7 +139,7 @@ void SkinButton::paintEvent(QPaintEvent* event)
 
     if (m_caption.isEmpty())
         m_caption = QStringLiteral("x");
-    painter.setFont(app::sharedFont(m_fontIndex));
+    painter.setFont(ui::sharedFont(m_fontIndex));
     painter.setPen(captionColor());
     const CaptionLayout layout = captionLayout();
     if (layout.oneLine)

@@ -1,7 +1,7 @@
 #include "ui/SkinStore.h"
 
-#include "settings/SettingsFile.h"
 #include "res/SkinTable.h"
+#include "settings/SettingsFile.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -25,7 +25,7 @@ QPixmap SkinStore::load(int id)
 
 QString SkinStore::overrideFolder()
 {
-    return QDir(app::settingsDirectory()).filePath(QStringLiteral("skins"));
+    return QDir(settings::settingsDirectory()).filePath(QStringLiteral("skins"));
 }
 
 } // namespace glimora::ui

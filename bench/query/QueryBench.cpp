@@ -162,9 +162,9 @@ void run(int rows)
     QFile settings(Demo + "uinfo.ini");
     settings.copy(directory.filePath("uinfo.ini"));
     QFile::setPermissions(directory.filePath("uinfo.ini"), QFile::ReadOwner | QFile::WriteOwner);
-    app::setSettingsDirectory(directory.path());
-    app::Settings::instance().load();
-    app::Settings::instance().server = QStringLiteral("(LOCAL)");
+    settings::setSettingsDirectory(directory.path());
+    settings::Settings::instance().load();
+    settings::Settings::instance().server = QStringLiteral("(LOCAL)");
 
     auto backend = std::make_shared<engine::EmbeddedBackend>(directory.filePath("sqldata"));
     data::BackendRouter::setEmbeddedBackend(backend);
@@ -174,7 +174,7 @@ void run(int rows)
         session->execute(backoffice::LoginStatements::createTables("nivo", Demo + "Contrast.XLS"), 0);
         if (rows == 0) {
             QString import = QStringLiteral("use nivo insert inquiry")
-                + app::ReadSetting(QStringLiteral("insert"), QStringLiteral("inserttext"), QString());
+                + settings::ReadSetting(QStringLiteral("insert"), QStringLiteral("inserttext"), QString());
             import.replace(QStringLiteral("?%"), Demo + "records.xls");
             session->execute(import, 0);
             session->execute(QStringLiteral("use nivo update inquiry set d51=0x")
@@ -309,7 +309,7 @@ int main(int argc, char** argv)
         res::ControlKind::WebBrowser, [](const res::ControlTemplate&, QWidget* parent) {
             return static_cast<QWidget*>(new components::CWebBrowser2(new components::TextPageView, parent));
         });
-    app::createSharedFonts();
+    ui::createSharedFonts();
     QList<int> sizes;
     for (int i = 1; i < argc; ++i)
         sizes << (QByteArray(argv[i]) == "demo" ? 0 : QByteArray(argv[i]).toInt());

@@ -1,13 +1,14 @@
 #include "app/QueryApp.h"
 #include "app/ScreenFactory.h"
 #include "settings/SettingsFile.h"
-#include "ui/SharedFonts.h"
 #include "tests/support/TempWorkspace.h"
+#include "ui/SharedFonts.h"
 
 #include <gtest/gtest.h>
 #include <QFontInfo>
 #include <QTimer>
 
+using namespace glimora;
 using namespace glimora::app;
 
 namespace {
@@ -44,7 +45,7 @@ private:
 class QueryAppTest : public ::testing::Test
 {
 protected:
-    void TearDown() override { setSettingsDirectory(QString()); }
+    void TearDown() override { settings::setSettingsDirectory(QString()); }
     TempWorkspace workspace;
     RecordingScreens screens;
 };
@@ -78,6 +79,6 @@ TEST_F(QueryAppTest, StartUpLoadsSettingsAndFontsBeforeTheLogin)
 {
     workspace.writeFile("uinfo.ini", "[show]\nf3h=30\nf6w=0\n");
     QueryApp(screens).InitInstance();
-    EXPECT_EQ(settingsDirectory(), workspace.path());
-    EXPECT_GT(QFontInfo(sharedFont(3)).pixelSize(), QFontInfo(sharedFont(4)).pixelSize());
+    EXPECT_EQ(settings::settingsDirectory(), workspace.path());
+    EXPECT_GT(QFontInfo(ui::sharedFont(3)).pixelSize(), QFontInfo(ui::sharedFont(4)).pixelSize());
 }

@@ -148,8 +148,8 @@ TEST_F(BackOfficeTest, OpeningFailuresCloseTheMenu)
     }
 
     // The configured database is not there, and bob may not create it.
-    app::WriteSetting("system", "database", "elsewhere");
-    app::Settings::instance().load();
+    settings::WriteSetting("system", "database", "elsewhere");
+    settings::Settings::instance().load();
     ASSERT_EQ(logInThroughTheLoginDialog("bob", "pw1"), ui::IDOK);
     ui::OkMessageBox::clearShownTexts();
     {

@@ -38,7 +38,7 @@ protected:
         settings.replace("[system]\n", "[system]\n" + extraSystemKeys);
         workspace.writeFile("uinfo.ini", settings);
         workspace.seedFromTestData("workbooks/contrast.xls", "Contrast.XLS");
-        glimora::app::Settings::instance().load();
+        glimora::settings::Settings::instance().load();
         backend = std::make_shared<glimora::engine::EmbeddedBackend>(workspace.filePath("sqldata"));
         glimora::data::BackendRouter::setEmbeddedBackend(backend);
         glimora::ui::OkMessageBox::clearShownTexts();
@@ -55,7 +55,7 @@ protected:
         glimora::data::StatementRecorder::stop();
         glimora::data::SharedDatabase::releaseObjects();
         glimora::data::BackendRouter::setEmbeddedBackend(nullptr);
-        glimora::app::setSettingsDirectory(QString());
+        glimora::settings::setSettingsDirectory(QString());
     }
 
     int logInThroughTheLoginDialog(const QString& user, const QString& password)

@@ -149,14 +149,14 @@ TEST_F(JobsTest, ImportTheDemoWorkbookThroughTheMenu)
     ASSERT_TRUE(QFile::copy(GLIMORA_DEMO_DIR "/records.xls", workbook));
     openMenu();
     const QStringList sent = runJob(ImportButton, workbook);
-    const QString tail = app::ReadSetting("insert", "inserttext", "");
+    const QString tail = settings::ReadSetting("insert", "inserttext", "");
     EXPECT_EQ(sent,
         QStringList { "insert inquiry" + QString(tail).replace("?%", QString(workbook).replace("'", "''")) });
     EXPECT_TRUE(shown().isEmpty());
     EXPECT_EQ(inquiryCount(), "480");
     EXPECT_EQ(ui::FileDialog::lastFilter(), "(*.XLS)|*.XLS|(*.XLSX)|*.XLSX||");
     EXPECT_TRUE(menu->isVisible());
-    EXPECT_EQ(QDir::currentPath(), app::Settings::instance().directory);
+    EXPECT_EQ(QDir::currentPath(), settings::Settings::instance().directory);
 
     // Cancelling the file dialog sends nothing.
     EXPECT_TRUE(runJob(ImportButton, QString()).isEmpty());
@@ -168,7 +168,7 @@ TEST_F(JobsTest, AFailingImportImportsNothingAndShowsTheReason)
     const QString workbook = workspace.filePath("records.xls");
     ASSERT_TRUE(QFile::copy(GLIMORA_DEMO_DIR "/records.xls", workbook));
     // Every row of the workbook converts; the last row of the statement does not.
-    app::WriteSetting("insert", "inserttext",
+    settings::WriteSetting("insert", "inserttext",
         "(d1,d21) select f1,f10 from openrowset('MicroSoft.Jet.OleDB.4.0','Excel 5.0;HDR=no;Database=?%',"
         "records$) where f1<>'类别' union all select 'last','not a number'");
     openMenu();
@@ -381,7 +381,7 @@ TEST_F(JobsTest, FileDialogsStartInTheStationFolderForAnotherServer)
     EXPECT_EQ(ui::FileDialog::lastMode(), ui::FileDialog::Mode::AnyFile);
     data::SharedDatabase::login().computerName = "another-machine";
     runJob(RestoreButton, QString());
-    EXPECT_EQ(ui::FileDialog::lastDirectory(), app::Settings::instance().directory);
+    EXPECT_EQ(ui::FileDialog::lastDirectory(), settings::Settings::instance().directory);
 }
 
 TEST_F(JobsTest, TheProgressDialogCannotBeClosedWhileTheJobRuns)
@@ -442,7 +442,7 @@ TEST(LongJobTest, AnUnexpectedErrorEndsTheJobAsFailedNotTheProgram)
 {
     TempWorkspace workspace;
     workspace.writeFile("uinfo.ini", "[system]\nengine=odbc\n");
-    app::Settings::instance().load();
+    settings::Settings::instance().load();
     auto server = std::make_shared<FakeServer>();
     server->unexpectedFailure = QStringLiteral("insert inquiry");
     data::BackendRouter::setOdbcBackend(server);
@@ -472,5 +472,5 @@ TEST(LongJobTest, AnUnexpectedErrorEndsTheJobAsFailedNotTheProgram)
 
     data::BackendRouter::setOdbcBackend(nullptr);
     data::SharedDatabase::releaseObjects();
-    app::setSettingsDirectory(QString());
+    settings::setSettingsDirectory(QString());
 }

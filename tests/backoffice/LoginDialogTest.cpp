@@ -30,7 +30,7 @@ protected:
     void SetUp() override
     {
         workspace.writeFile("uinfo.ini", "[system]\nuser1=ann\nuser2=bob\nuser3=cy\nengine=odbc\n");
-        app::Settings::instance().load();
+        settings::Settings::instance().load();
         data::BackendRouter::setOdbcBackend(server);
         ui::OkMessageBox::clearShownTexts();
         ui::OkMessageBox::setAutoAnswer(QMessageBox::Ok);
@@ -40,7 +40,7 @@ protected:
         ui::OkMessageBox::setAutoAnswer(QMessageBox::NoButton);
         data::BackendRouter::setOdbcBackend(nullptr);
         data::SharedDatabase::releaseObjects();
-        app::setSettingsDirectory(QString());
+        settings::setSettingsDirectory(QString());
     }
 
     void logIn(LoginDialog& dialog, const QString& server, const QString& user, const QString& password,
@@ -108,10 +108,10 @@ TEST_F(LoginDialogTest, SuccessStoresTheServerRotatesUsersAndSetsUpTheDatabase)
     EXPECT_TRUE(dialog.backOfficeChosen());
     EXPECT_EQ(server->connectionStrings,
         QStringList { "Driver={SQL Server};Server=DBHOST;Database=;Uid=sa;pwd=secret" });
-    EXPECT_EQ(app::ReadSetting("system", "sqlserver", ""), "DBHOST");
-    EXPECT_EQ(app::ReadSetting("system", "user1", ""), "sa");
-    EXPECT_EQ(app::ReadSetting("system", "user2", ""), "ann");
-    EXPECT_EQ(app::ReadSetting("system", "user3", ""), "bob");
+    EXPECT_EQ(settings::ReadSetting("system", "sqlserver", ""), "DBHOST");
+    EXPECT_EQ(settings::ReadSetting("system", "user1", ""), "sa");
+    EXPECT_EQ(settings::ReadSetting("system", "user2", ""), "ann");
+    EXPECT_EQ(settings::ReadSetting("system", "user3", ""), "bob");
     ASSERT_EQ(server->batches.size(), 2);
     EXPECT_EQ(server->batches[0], "create database nivo");
     EXPECT_TRUE(server->batches[1].startsWith("use nivo  CREATE TABLE inquiry(d1 nvarchar(255) NULL ,"));
@@ -162,7 +162,7 @@ protected:
     {
         workspace.writeFile("uinfo.ini", "[system]\ndatabase=station\n");
         workspace.seedFromTestData("workbooks/contrast.xls", "Contrast.XLS");
-        app::Settings::instance().load();
+        settings::Settings::instance().load();
         backend = std::make_shared<engine::EmbeddedBackend>(workspace.filePath("sqldata"));
         data::BackendRouter::setEmbeddedBackend(backend);
         ui::OkMessageBox::clearShownTexts();
@@ -173,7 +173,7 @@ protected:
         ui::OkMessageBox::setAutoAnswer(QMessageBox::NoButton);
         data::SharedDatabase::releaseObjects();
         data::BackendRouter::setEmbeddedBackend(nullptr);
-        app::setSettingsDirectory(QString());
+        settings::setSettingsDirectory(QString());
     }
 
     int logIn(const QString& password)
@@ -212,7 +212,7 @@ TEST_F(LoginOnEmbeddedServerTest, FirstLoginCreatesTheDatabaseAndCatalogueTheSec
 {
     ASSERT_EQ(logIn("first-Pass"), ui::IDOK);
     EXPECT_TRUE(ui::OkMessageBox::shownTexts().isEmpty());
-    EXPECT_EQ(app::ReadSetting("system", "sqlserver", ""), "LOCALHOST");
+    EXPECT_EQ(settings::ReadSetting("system", "sqlserver", ""), "LOCALHOST");
     const QStringList catalogue
         = rows("select engl,chna,withe,sort  from contrast where right(chna,1)<>'h' order by sort");
     EXPECT_FALSE(catalogue.isEmpty());
@@ -234,7 +234,7 @@ TEST_F(LoginOnEmbeddedServerTest, AWorkbookPathWithAQuoteStillCreatesTheTables)
     // with a database and no tables.
     QDir().mkpath(workspace.filePath("O'Neil"));
     ASSERT_TRUE(QFile::copy(workspace.filePath("Contrast.XLS"), workspace.filePath("O'Neil/Contrast.XLS")));
-    app::WriteSetting("system", "excelpath", workspace.filePath("O'Neil/Contrast.XLS"));
+    settings::WriteSetting("system", "excelpath", workspace.filePath("O'Neil/Contrast.XLS"));
     ASSERT_EQ(logIn("first-Pass"), ui::IDOK);
     EXPECT_FALSE(rows("select chna from contrast").isEmpty());
     EXPECT_EQ(rows("select count(*) from inquiry"), QStringList { "0.000000" });

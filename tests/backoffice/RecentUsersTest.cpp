@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-using glimora::app::ReadSetting;
 using glimora::backoffice::RecentUsers;
+using glimora::settings::ReadSetting;
 
 namespace {
 
@@ -33,7 +33,7 @@ TEST_P(RecentUsersTest, RotatesTheThreeNames)
 {
     const QByteArray original = "[system]\nuser1=ann\nuser2=bob\nuser3=cy\n";
     workspace.writeFile("uinfo.ini", original);
-    glimora::app::setSettingsDirectory(QString());
+    glimora::settings::setSettingsDirectory(QString());
     RecentUsers::remember(QString::fromUtf8(GetParam().user));
     EXPECT_EQ(user(1), GetParam().expected[0]);
     EXPECT_EQ(user(2), GetParam().expected[1]);
@@ -53,7 +53,7 @@ INSTANTIATE_TEST_SUITE_P(Names, RecentUsersTest,
 TEST(RecentUsersFirstRunTest, EmptyListGetsTheFirstNameAndEmptyEntries)
 {
     TempWorkspace workspace;
-    glimora::app::setSettingsDirectory(QString());
+    glimora::settings::setSettingsDirectory(QString());
     RecentUsers::remember("sa");
     EXPECT_EQ(workspace.readFile("uinfo.ini"), QByteArray("[system]\nuser1=sa\nuser2=\nuser3=\n"));
 }

@@ -114,7 +114,7 @@ TEST(BackendRouterTest, ChoosesByServerNameAndSettings)
 
 TEST_F(SharedDatabaseTest, EmbeddedServerThatIsNotRegisteredFailsClearly)
 {
-    glimora::app::WriteSetting(
+    glimora::settings::WriteSetting(
         QStringLiteral("system"), QStringLiteral("engine"), QStringLiteral("embedded"));
     Connection connection = Connection::create();
     try {
@@ -136,7 +136,7 @@ TEST_F(SharedDatabaseTest, EmbeddedServerThatIsNotRegisteredFailsClearly)
 // the run, names the statement's kind only, as SQL Server's own traces do.
 TEST_F(SharedDatabaseTest, TheTraceNeverHoldsAPassword)
 {
-    glimora::app::setSettingsDirectory(m_workspace.path());
+    glimora::settings::setSettingsDirectory(m_workspace.path());
     m_workspace.writeFile(QStringLiteral("uinfo.ini"), "[system]\ntrace=trace.log\n");
     StatementTrace::sent(
         QStringLiteral("Exec sp_addlogin 'ann','hqvxnd',nivo,NULL Exec sp_adduser 'ann',NULL,"
@@ -147,7 +147,7 @@ TEST_F(SharedDatabaseTest, TheTraceNeverHoldsAPassword)
     StatementTrace::sent(QStringLiteral("select d1 from inquiry"), 10, -1);
     const QStringList lines = QString::fromUtf8(m_workspace.readFile(QStringLiteral("trace.log")))
                                   .split('\n', Qt::SkipEmptyParts);
-    glimora::app::setSettingsDirectory(QString());
+    glimora::settings::setSettingsDirectory(QString());
     ASSERT_EQ(lines.size(), 4);
     const QString replaced = QStringLiteral(
         "\t-- '%1' was found in the text of this event. The text has been replaced with this comment for "
@@ -166,7 +166,7 @@ TEST_F(SharedDatabaseTest, TheTraceNeverHoldsAPassword)
 // A pipe named as the trace would hold every statement until someone reads it.
 TEST_F(SharedDatabaseTest, APipeNamedAsTheTraceIsSkipped)
 {
-    glimora::app::setSettingsDirectory(m_workspace.path());
+    glimora::settings::setSettingsDirectory(m_workspace.path());
     m_workspace.writeFile(QStringLiteral("uinfo.ini"), "[system]\ntrace=trace.pipe\n");
     const NamedPipe pipe(m_workspace.filePath(QStringLiteral("trace.pipe")), NamedPipe::Release::Writers);
     ASSERT_TRUE(pipe.isMade());
@@ -174,5 +174,5 @@ TEST_F(SharedDatabaseTest, APipeNamedAsTheTraceIsSkipped)
     timer.start();
     StatementTrace::sent(QStringLiteral("select d1 from inquiry"), 10, -1);
     EXPECT_LT(timer.elapsed(), 1000);
-    glimora::app::setSettingsDirectory(QString());
+    glimora::settings::setSettingsDirectory(QString());
 }

@@ -70,7 +70,9 @@ QList<Key> probes(const QByteArray& bytes)
 bool sameKey(const Key& a, const Key& b)
 {
     return a.first.compare(b.first, Qt::CaseInsensitive) == 0
-        && app::withoutAsciiBlanks(a.second).compare(app::withoutAsciiBlanks(b.second), Qt::CaseInsensitive) == 0;
+        && settings::withoutAsciiBlanks(a.second).compare(
+               settings::withoutAsciiBlanks(b.second), Qt::CaseInsensitive)
+        == 0;
 }
 
 // Apart from the written key's line (and a section line before it, and a line ending for a
@@ -104,20 +106,20 @@ int settingsFile(const uint8_t* data, size_t size)
     const QByteArray file(
         reinterpret_cast<const char*>(data) + 2 + valueLength, qsizetype(size - 2 - valueLength));
 
-    const app::IniDocument before = app::IniDocument::fromBytes(file);
-    app::IniDocument document = before;
+    const settings::IniDocument before = settings::IniDocument::fromBytes(file);
+    settings::IniDocument document = before;
     try {
         document.setValue(written.first, written.second, value);
     } catch (const std::invalid_argument&) {
         return 0; // refused before anything is written: the file stays as it was
     }
     const QByteArray bytes = document.toBytes();
-    const app::IniDocument after = app::IniDocument::fromBytes(bytes);
+    const settings::IniDocument after = settings::IniDocument::fromBytes(bytes);
 
     QString expected = value;
     expected.replace(QLatin1String("\r\n"), QLatin1String(" ")).replace(u'\r', u' ').replace(u'\n', u' ');
     // Only ASCII blanks are cut: a wider space such as U+0085 or U+3000 belongs to the value.
-    fuzzCheck(after.value(written.first, written.second) == app::withoutAsciiBlanks(expected),
+    fuzzCheck(after.value(written.first, written.second) == settings::withoutAsciiBlanks(expected),
         "the written value reads back", qPrintable(after.value(written.first, written.second)));
     fuzzCheck(onlyOneLineChanged(file, bytes), "only the written line changes");
     for (const Key& probe : probes(file)) {

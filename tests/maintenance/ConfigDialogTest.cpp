@@ -133,7 +133,7 @@ TEST_F(ConfigDialogTest, TheHintsBoxWritesItsSettingAtOnce)
     ConfigDialog again;
     EXPECT_TRUE(again.control<QCheckBox>(1108)->isChecked());
     EXPECT_FALSE(clickBox(again));
-    EXPECT_EQ(app::ReadSetting("system", "hints", ""), "0");
+    EXPECT_EQ(settings::ReadSetting("system", "hints", ""), "0");
     EXPECT_TRUE(ui::OkMessageBox::shownTexts().isEmpty());
 }
 
@@ -212,16 +212,16 @@ TEST_F(ConfigDialogTest, CorrespondenceLinesWriteTheirKeysAsTyped)
     // The unchanged text writes the same seventeen keys back; com14 is left alone.
     click(dialog, 1004);
     EXPECT_TRUE(editor(dialog)->toPlainText().isEmpty());
-    EXPECT_EQ(app::ReadSetting("comfil", "com1", "?"), "d3");
-    EXPECT_EQ(app::ReadSetting("comfil", "com14", "?"), "d9");
+    EXPECT_EQ(settings::ReadSetting("comfil", "com1", "?"), "d3");
+    EXPECT_EQ(settings::ReadSetting("comfil", "com14", "?"), "d9");
     EXPECT_TRUE(settingsFile().contains("com13=\r\n"));
     EXPECT_FALSE(settingsFile().contains("com15"));
 
     // A line without "=" is the value of an empty key; "==" keeps the second "=".
     editor(dialog)->setPlainText("com2=d7\nloose text\ncom3==x");
     click(dialog, 1004);
-    EXPECT_EQ(app::ReadSetting("comfil", "com2", ""), "d7");
-    EXPECT_EQ(app::ReadSetting("comfil", "com3", ""), "=x");
+    EXPECT_EQ(settings::ReadSetting("comfil", "com2", ""), "d7");
+    EXPECT_EQ(settings::ReadSetting("comfil", "com3", ""), "=x");
     EXPECT_TRUE(settingsFile().contains("\r\n=loose text\r\n"));
 
     // Cancel rebuilds the text with its final line break, and saving that writes an empty
@@ -231,7 +231,7 @@ TEST_F(ConfigDialogTest, CorrespondenceLinesWriteTheirKeysAsTyped)
     click(dialog, 1004);
     EXPECT_TRUE(settingsFile().contains("\r\n=\r\n"));
     EXPECT_FALSE(settingsFile().contains("loose text"));
-    EXPECT_EQ(app::ReadSetting("comfil", "com2", ""), "d7");
+    EXPECT_EQ(settings::ReadSetting("comfil", "com2", ""), "d7");
 }
 
 TEST_F(ConfigDialogTest, ASettingNotWrittenIsReportedAndKeepsItsText)
@@ -402,16 +402,16 @@ TEST_F(ConfigDialogTest, AStatementTypedOverSeveralLinesIsStoredWhole)
     const qsizetype lines = settingsFile().count('\n');
     editor(dialog)->setPlainText("d1,d2,\nd21");
     click(dialog, 1004);
-    EXPECT_EQ(app::ReadSetting("select", "select", ""), "d1,d2, d21");
+    EXPECT_EQ(settings::ReadSetting("select", "select", ""), "d1,d2, d21");
 
     // No line of the text becomes a line of the file of its own, not even a section.
     dialog.chooseTab(ConfigDialog::ImportStatementTab);
     editor(dialog)->setPlainText("select f1,f2\r\nfrom [sheet1$]\n[system]\ndatabase=elsewhere");
     click(dialog, 1004);
-    EXPECT_EQ(app::ReadSetting("insert", "inserttext", ""),
+    EXPECT_EQ(settings::ReadSetting("insert", "inserttext", ""),
         "select f1,f2 from [sheet1$] [system] database=elsewhere");
     EXPECT_EQ(settingsFile().count('\n'), lines);
-    EXPECT_EQ(app::ReadSetting("system", "database", ""), "nivo");
+    EXPECT_EQ(settings::ReadSetting("system", "database", ""), "nivo");
 }
 
 TEST_F(ConfigDialogTest, ACorrespondenceKeyTypedWithBlanksReplacesItsLine)
@@ -421,8 +421,8 @@ TEST_F(ConfigDialogTest, ACorrespondenceKeyTypedWithBlanksReplacesItsLine)
     const qsizetype lines = settingsFile().count('\n');
     editor(dialog)->setPlainText("com1 = d6\n com19=d7");
     click(dialog, 1004);
-    EXPECT_EQ(app::ReadSetting("comfil", "com1", ""), "d6");
-    EXPECT_EQ(app::ReadSetting("comfil", "com19", ""), "d7");
+    EXPECT_EQ(settings::ReadSetting("comfil", "com1", ""), "d6");
+    EXPECT_EQ(settings::ReadSetting("comfil", "com19", ""), "d7");
     EXPECT_EQ(settingsFile().count('\n'), lines); // each replaced its line
 }
 
@@ -456,7 +456,7 @@ TEST_F(ConfigDialogTest, ACommentEndsWithItsLineInTheStoredStatement)
     click(dialog, 1004);
     EXPECT_TRUE(ui::OkMessageBox::shownTexts().isEmpty());
     station.execute(backoffice::JobStatements::import(
-        app::ReadSetting("insert", "inserttext", ""), GLIMORA_DEMO_DIR "/records.xls"));
+        settings::ReadSetting("insert", "inserttext", ""), GLIMORA_DEMO_DIR "/records.xls"));
     EXPECT_EQ(station.scalar("select count(*) from inquiry"), "480");
     EXPECT_EQ(station.scalar(u("select count(*) from inquiry where d1='类别'")), "0");
 
@@ -484,7 +484,7 @@ TEST_F(ConfigDialogTest, ACommentEndsWithItsLineInTheStoredStatement)
         click(dialog, 1004);
         if (c.stored) {
             EXPECT_TRUE(ui::OkMessageBox::shownTexts().isEmpty()) << c.typed;
-            EXPECT_EQ(app::ReadSetting("select", "select", ""), u(c.stored)) << c.typed;
+            EXPECT_EQ(settings::ReadSetting("select", "select", ""), u(c.stored)) << c.typed;
         } else {
             EXPECT_EQ(ui::OkMessageBox::shownTexts(), QStringList { u(c.message) }) << c.typed;
             EXPECT_EQ(settingsFile(), before) << c.typed;

@@ -43,12 +43,12 @@ MaintenanceStation::MaintenanceStation(const QByteArray& settings, const QString
     m_workspace.writeFile(
         QStringLiteral("uinfo.ini"), settings.isEmpty() ? QByteArray("[system]\r\n") : settings);
     m_workspace.seedFromTestData(catalogue, QStringLiteral("Contrast.XLS"));
-    app::setSettingsDirectory(m_workspace.path());
-    app::Settings::instance().load();
+    settings::setSettingsDirectory(m_workspace.path());
+    settings::Settings::instance().load();
     m_backend = std::make_shared<engine::EmbeddedBackend>(m_workspace.filePath(QStringLiteral("sqldata")));
     data::BackendRouter::setEmbeddedBackend(m_backend);
 
-    const QString database = app::Settings::instance().database;
+    const QString database = settings::Settings::instance().database;
     run(saConnection(QString()), backoffice::LoginStatements::createDatabase(database));
     run(saConnection(QString()),
         backoffice::LoginStatements::createTables(
@@ -65,7 +65,7 @@ MaintenanceStation::~MaintenanceStation()
     ui::OkMessageBox::setNextAnswer(QMessageBox::NoButton);
     data::SharedDatabase::releaseObjects();
     data::BackendRouter::setEmbeddedBackend(nullptr);
-    app::setSettingsDirectory(QString());
+    settings::setSettingsDirectory(QString());
 }
 
 void MaintenanceStation::logInShared(const QString& user, const QString& password) const
@@ -76,7 +76,7 @@ void MaintenanceStation::logInShared(const QString& user, const QString& passwor
     login.serverName = server;
     login.userName = user;
     login.password = password;
-    login.databaseName = app::Settings::instance().database;
+    login.databaseName = settings::Settings::instance().database;
     login.computerName = platform::computerName();
     login.connectionString
         = data::ConnectionString::fromTemplate(QString(), user, password, server, login.databaseName);
@@ -86,12 +86,12 @@ void MaintenanceStation::logInShared(const QString& user, const QString& passwor
 
 void MaintenanceStation::execute(const QString& batch) const
 {
-    run(saConnection(app::Settings::instance().database), batch);
+    run(saConnection(settings::Settings::instance().database), batch);
 }
 
 QStringList MaintenanceStation::rows(const QString& query) const
 {
-    data::Recordset result = run(saConnection(app::Settings::instance().database), query);
+    data::Recordset result = run(saConnection(settings::Settings::instance().database), query);
     QStringList texts;
     if (result.State() == data::Recordset::StateClosed)
         return texts;
@@ -121,7 +121,7 @@ QString MaintenanceStation::scalar(const QString& query) const
 
 QByteArray MaintenanceStation::bytes(const QString& query) const
 {
-    data::Recordset result = run(saConnection(app::Settings::instance().database), query);
+    data::Recordset result = run(saConnection(settings::Settings::instance().database), query);
     if (result.State() == data::Recordset::StateClosed || result.EndOfFile())
         return QByteArray();
     return result.Item(0).Value().toBytes();
@@ -132,7 +132,7 @@ bool MaintenanceStation::canLogIn(const QString& user, const QString& password) 
     try {
         data::Connection connection = data::Connection::create();
         connection.Open(data::ConnectionString::fromTemplate(
-            QString(), user, password, server, app::Settings::instance().database));
+            QString(), user, password, server, settings::Settings::instance().database));
         return true;
     } catch (const data::DbError&) {
         return false;

@@ -55,7 +55,7 @@ TEST(ScreenPictures, MaintenanceScreensInTheirMainStates)
         : qEnvironmentVariable("GLIMORA_SCREENS_DIR");
     QDir().mkpath(picturesFolder);
     components::ComponentFactories::install();
-    app::createSharedFonts();
+    ui::createSharedFonts();
     MaintenanceStation station(demoSettings(), demo + QStringLiteral("Contrast.XLS"));
     QString import
         = QStringLiteral("insert inquiry(d1,d2,d3,d4,d5,d6,d7,d8,d16,d26) select f1,f2,f3,f4,f5,f6,f7,"

@@ -257,7 +257,7 @@ TEST_F(PlainQueryScreenTest, ValuesWithBlanksAroundThemReachTheirRecords)
 // An entry chosen in a filter list finds the records it was read from, as a value button does.
 TEST_F(PlainQueryScreenTest, AChosenFilterEntryFindsItsRecordsAsStored)
 {
-    app::WriteSetting("comfil", "com1", "d1");
+    settings::WriteSetting("comfil", "com1", "d1");
     station.execute(
         "insert inquiry(d1,d2,d3) values(' lead','B','x') insert inquiry(d1,d2,d3) values('feed\n','D','z')"
         " insert inquiry(d1,d2,d3) values('pad  ','E','w')");
@@ -310,7 +310,7 @@ TEST_F(PlainQueryScreenTest, TheConditionStaysWithThePageOnDisplay)
 
     // A record query that fails keeps the page and its condition.
     click(dialog, 1057);
-    app::WriteSetting("select", "select", "d1,nosuch");
+    settings::WriteSetting("select", "select", "d1,nosuch");
     click(dialog, buttonOf(dialog, "A"));
     EXPECT_EQ(
         ui::OkMessageBox::shownTexts(), QStringList { utf8("查询失败，请检查系统配置或查询条件后再试。") });
@@ -477,7 +477,7 @@ TEST_F(TracedQueryScreenTest, TheTraceHoldsEveryStatementOnALine)
     {
         QueryDialog dialog;
         click(dialog, 1003);
-        app::WriteSetting("select", "select", "d1,nosuch");
+        settings::WriteSetting("select", "select", "d1,nosuch");
         click(dialog, 1057);
     }
     const QStringList lines
@@ -497,7 +497,7 @@ TEST_F(TracedQueryScreenTest, TheTraceHoldsEveryStatementOnALine)
 TEST_F(QueryScreenTest, AnUnwritableTraceNeverStopsTheStation)
 {
     station.workspace.writeFile("trace.log/keep", "");
-    app::WriteSetting("system", "trace", "trace.log");
+    settings::WriteSetting("system", "trace", "trace.log");
     station.execute("insert inquiry(d1,d2) values('A','B')");
     QueryDialog dialog;
     EXPECT_TRUE(dialog.isReady());
@@ -513,10 +513,10 @@ class DateQueryScreenTest : public PlainQueryScreenTest
 protected:
     DateQueryScreenTest()
     {
-        app::WriteSetting("select", "select", "d1,d16,d3");
-        app::WriteSetting("comfil", "com1", "d16");
-        app::WriteSetting("comfil", "com18", "d16");
-        app::WriteSetting("show", "head1", "d16");
+        settings::WriteSetting("select", "select", "d1,d16,d3");
+        settings::WriteSetting("comfil", "com1", "d16");
+        settings::WriteSetting("comfil", "com18", "d16");
+        settings::WriteSetting("show", "head1", "d16");
         station.execute("update contrast set sort=NULL update contrast set sort=1 where engl='d16'"
                         " update contrast set sort=2 where engl='d1'"
                         " insert inquiry(d1,d16,d3) values('A','2012-05-01 10:30:00','x')"

@@ -1,10 +1,9 @@
 #include "tests/query/QueryStation.h"
 
 #include "backoffice/LoginStatements.h"
-#include "components/CWebBrowser2.h"
 #include "components/ComponentFactories.h"
+#include "components/CWebBrowser2.h"
 #include "components/TextPageView.h"
-#include "ui/TemplateDialog.h"
 #include "data/BackendRouter.h"
 #include "data/SharedDatabase.h"
 #include "data/ValueReaders.h"
@@ -12,6 +11,7 @@
 #include "settings/Settings.h"
 #include "settings/SettingsFile.h"
 #include "ui/OkMessageBox.h"
+#include "ui/TemplateDialog.h"
 
 #include <QFile>
 
@@ -31,13 +31,13 @@ QByteArray demoSettings()
 QueryStation::QueryStation(const QByteArray& settings)
 {
     workspace.writeFile("uinfo.ini", settings);
-    app::setSettingsDirectory(workspace.path());
-    app::Settings::instance().load();
-    app::Settings::instance().server = QStringLiteral("(LOCAL)");
+    settings::setSettingsDirectory(workspace.path());
+    settings::Settings::instance().load();
+    settings::Settings::instance().server = QStringLiteral("(LOCAL)");
     m_backend = std::make_shared<engine::EmbeddedBackend>(workspace.filePath("sqldata"));
     data::BackendRouter::setEmbeddedBackend(m_backend);
 
-    const QString database = app::Settings::instance().database;
+    const QString database = settings::Settings::instance().database;
     auto session = m_backend->open(
         QStringLiteral("Driver={SQL Server};Server=(LOCAL);Database=;Uid=sa;pwd=station"), 30);
     session->execute(backoffice::LoginStatements::createDatabase(database), 30);
@@ -67,19 +67,19 @@ QueryStation::~QueryStation()
     ui::OkMessageBox::setAutoAnswer(QMessageBox::NoButton);
     data::SharedDatabase::releaseObjects();
     data::BackendRouter::setEmbeddedBackend(nullptr);
-    app::setSettingsDirectory(QString());
+    settings::setSettingsDirectory(QString());
 }
 
 QString QueryStation::connectionString() const
 {
-    return QStringLiteral("Driver={SQL Server};Server=(LOCAL);Database=") + app::Settings::instance().database
-        + QStringLiteral(";Uid=sa;pwd=station");
+    return QStringLiteral("Driver={SQL Server};Server=(LOCAL);Database=")
+        + settings::Settings::instance().database + QStringLiteral(";Uid=sa;pwd=station");
 }
 
 void QueryStation::importDemoRecords()
 {
     QString statement = QStringLiteral("insert inquiry")
-        + app::ReadSetting(QStringLiteral("insert"), QStringLiteral("inserttext"), QString());
+        + settings::ReadSetting(QStringLiteral("insert"), QStringLiteral("inserttext"), QString());
     statement.replace(QStringLiteral("?%"), DemoFolder + QStringLiteral("records.xls"));
     execute(statement);
 }

@@ -146,7 +146,7 @@ TEST_F(ResultPageTest, CellValuesAreFormattedByTheirType)
 // A value wider than its column: the old page cut it off at both ends.
 TEST(ResultPageCellTest, AValueWiderThanItsColumnIsWrappedWithinTheRowNotCut)
 {
-    const QFont& font = app::sharedFont(3);
+    const QFont& font = ui::sharedFont(3);
     const QFontMetrics metrics(font);
     const int rowHeight = 45;
     ASSERT_GE(rowHeight / metrics.lineSpacing(), 2);

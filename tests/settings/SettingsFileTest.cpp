@@ -14,7 +14,7 @@
 #include <QStringEncoder>
 #include <unistd.h>
 
-using namespace glimora::app;
+using namespace glimora::settings;
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
@@ -201,7 +201,8 @@ TEST_F(SettingsFileTest, ValuesGbkCannotHoldAreWrittenInGb18030)
 TEST_F(SettingsFileTest, WritingTheOnlyNonUtf8LineChangesNoOtherLine)
 {
     const QByteArray head = u"[system]\r\ndatabase=医院\r\n"_s.toUtf8();
-    workspace.writeFile("uinfo.ini", head + "user1=ann\xb5\r\n[show]\r\nhead1=" + gbk(u"人民医院"_s) + "\r\n");
+    workspace.writeFile(
+        "uinfo.ini", head + "user1=ann\xb5\r\n[show]\r\nhead1=" + gbk(u"人民医院"_s) + "\r\n");
     EXPECT_EQ(ReadSetting(system(), "database", ""), u"医院"_s);
     EXPECT_EQ(ReadSetting("show", "head1", ""), u"人民医院"_s);
 
@@ -219,12 +220,12 @@ TEST_F(SettingsFileTest, WritingTheOnlyNonUtf8LineChangesNoOtherLine)
 // GBK, alone in a file or beside UTF-8 lines, and a value written reads back as written.
 TEST_F(SettingsFileTest, ShortGbkValuesThatAreValidUtf8ReadAsGbk)
 {
-    workspace.writeFile("uinfo.ini", "[system]\r\nuser1=" + gbk(u"模"_s) + "\r\nuser2=" + gbk(u"展"_s) + "\r\n");
+    workspace.writeFile(
+        "uinfo.ini", "[system]\r\nuser1=" + gbk(u"模"_s) + "\r\nuser2=" + gbk(u"展"_s) + "\r\n");
     EXPECT_EQ(ReadSetting(system(), "user1", ""), u"模"_s);
     EXPECT_EQ(ReadSetting(system(), "user2", ""), u"展"_s);
     EXPECT_TRUE(WriteSetting(system(), "user3", u"王五"_s));
-    EXPECT_EQ(workspace.readFile("uinfo.ini"),
-        gbk(u"[system]\r\nuser1=模\r\nuser2=展\r\nuser3=王五\r\n"_s));
+    EXPECT_EQ(workspace.readFile("uinfo.ini"), gbk(u"[system]\r\nuser1=模\r\nuser2=展\r\nuser3=王五\r\n"_s));
 
     workspace.writeFile("uinfo.ini", u"[system]\nuser1=李四\n"_s.toUtf8());
     for (const QString& value : { u"模"_s, u"ģ"_s, u"Иван"_s, u"José"_s }) {

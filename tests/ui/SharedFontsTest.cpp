@@ -6,7 +6,8 @@
 #include <QFontInfo>
 #include <QFontMetricsF>
 
-using namespace glimora::app;
+using namespace glimora::settings;
+using namespace glimora::ui;
 
 TEST(SharedFontsTest, ChineseFacesResolveToInstalledChineseFonts)
 {

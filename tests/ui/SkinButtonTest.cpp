@@ -21,11 +21,11 @@ class SkinButtonTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        app::setSettingsDirectory(m_workspace.path());
-        app::createSharedFonts();
+        settings::setSettingsDirectory(m_workspace.path());
+        ui::createSharedFonts();
         m_button.resize(75, 70);
     }
-    void TearDown() override { app::setSettingsDirectory({}); }
+    void TearDown() override { settings::setSettingsDirectory({}); }
 
     void writeShow(const QByteArray& lines)
     {
@@ -78,7 +78,7 @@ TEST_F(SkinButtonTest, WrappedCaptionIsCentredVerticallyAndFont6StartsAtSeven)
 {
     m_button.setBitmapId(162);
     m_button.setCaption(QString::fromUtf8("导入数据"));
-    const QFontMetrics metrics(app::sharedFont(1));
+    const QFontMetrics metrics(ui::sharedFont(1));
     const int textHeight = metrics
                                .boundingRect(QRect(0, 0, m_button.width(), 0),
                                    Qt::AlignHCenter | Qt::TextWordWrap, m_button.caption())
@@ -137,7 +137,7 @@ TEST_F(SkinButtonTest, PlainModeTurnsValueButtonsIntoPushButtons)
     m_button.setCaption(QString::fromUtf8("北京"));
     m_button.grab();
     EXPECT_TRUE(m_button.isPlain());
-    EXPECT_EQ(m_button.font(), app::sharedFont(1));
+    EXPECT_EQ(m_button.font(), ui::sharedFont(1));
 
     // Once ordinary, the button stays ordinary.
     writeShow("ower=1\n");

@@ -1,5 +1,5 @@
-#include "settings/SettingsFile.h"
 #include "res/SkinTable.h"
+#include "settings/SettingsFile.h"
 #include "tests/support/NamedPipe.h"
 #include "tests/support/TempWorkspace.h"
 #include "ui/SkinStore.h"
@@ -67,8 +67,8 @@ TEST(SkinTable, LoginButtonSkinHasSixteenColours)
 class SkinOverrideTest : public ::testing::Test
 {
 protected:
-    void SetUp() override { app::setSettingsDirectory(m_workspace.path()); }
-    void TearDown() override { app::setSettingsDirectory({}); }
+    void SetUp() override { settings::setSettingsDirectory(m_workspace.path()); }
+    void TearDown() override { settings::setSettingsDirectory({}); }
 
     void writeSkin(const QString& name, const QSize& size, const char* format)
     {

@@ -78,7 +78,7 @@ int main(int argc, char** argv)
     const QString password = QString::fromLocal8Bit(argv[1]);
     const QString records = QDir::current().absoluteFilePath(QString::fromLocal8Bit(argv[2]));
     const QString database
-        = app::ReadSetting(QStringLiteral("system"), QStringLiteral("database"), QStringLiteral("nivo"));
+        = settings::ReadSetting(QStringLiteral("system"), QStringLiteral("database"), QStringLiteral("nivo"));
 
     try {
         app::registerEmbeddedServer();
@@ -92,7 +92,7 @@ int main(int argc, char** argv)
 
         run(*session, QStringLiteral("use ") + database, false);
         const QString importTail
-            = app::ReadSetting(QStringLiteral("insert"), QStringLiteral("inserttext"), QString());
+            = settings::ReadSetting(QStringLiteral("insert"), QStringLiteral("inserttext"), QString());
         QString importStatement = QStringLiteral("insert inquiry") + importTail;
         importStatement.replace(QStringLiteral("?%"), records);
         run(*session, importStatement, false);

@@ -67,15 +67,15 @@ int renderQueryScreens(const QDir& folder, const QString& password)
             return static_cast<QWidget*>(new components::CWebBrowser2(new components::TextPageView, parent));
         });
     QTextStream err(stderr);
-    app::Settings::instance().load();
-    app::Settings::instance().server = QStringLiteral("(LOCAL)");
+    settings::Settings::instance().load();
+    settings::Settings::instance().server = QStringLiteral("(LOCAL)");
     app::registerEmbeddedServer();
     data::SharedDatabase::createObjects();
     data::LoginValues& login = data::SharedDatabase::login();
     login.serverName = QStringLiteral("(LOCAL)");
     login.userName = QStringLiteral("sa");
     login.password = password;
-    login.databaseName = app::Settings::instance().database;
+    login.databaseName = settings::Settings::instance().database;
     ui::OkMessageBox::setAutoAnswer(QMessageBox::Ok);
 
     platform::FakeIdleClock clock;

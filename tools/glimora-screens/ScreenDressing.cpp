@@ -41,7 +41,7 @@ void font(TemplateDialog& dialog, std::initializer_list<int> ids, int sharedFont
 {
     for (const int id : ids) {
         if (QWidget* control = dialog.control(id))
-            control->setFont(app::sharedFont(sharedFont));
+            control->setFont(ui::sharedFont(sharedFont));
     }
 }
 

@@ -57,7 +57,7 @@ int main(int argc, char** argv)
         err << "cannot create " << folder.path() << "\n";
         return 1;
     }
-    glimora::app::createSharedFonts();
+    glimora::ui::createSharedFonts();
 
     int failures = 0;
     for (const glimora::res::DialogTemplate* screen : glimora::res::allDialogTemplates()) {

@@ -99,7 +99,7 @@ std::shared_ptr<data::Backend> chooseBackend(Options& options)
         if (options.server.isEmpty())
             options.server = QStringLiteral("(LOCAL)");
         const QString templateText
-            = app::ReadSetting(QStringLiteral("system"), QStringLiteral("connect"), QString());
+            = settings::ReadSetting(QStringLiteral("system"), QStringLiteral("connect"), QString());
         options.connectionString = data::ConnectionString::fromTemplate(
             templateText, options.login, options.password, options.server, options.database);
     }
@@ -107,8 +107,9 @@ std::shared_ptr<data::Backend> chooseBackend(Options& options)
         return tools::makeEmbeddedBackend(options.dataDirectory);
     if (!options.server.isEmpty()) {
         const auto route = data::BackendRouter::route(options.server,
-            app::ReadSetting(QStringLiteral("system"), QStringLiteral("connect"), QString()),
-            app::ReadSetting(QStringLiteral("system"), QStringLiteral("engine"), QStringLiteral("auto")));
+            settings::ReadSetting(QStringLiteral("system"), QStringLiteral("connect"), QString()),
+            settings::ReadSetting(
+                QStringLiteral("system"), QStringLiteral("engine"), QStringLiteral("auto")));
         if (route == data::BackendRouter::Route::Embedded)
             return tools::makeEmbeddedBackend(app::embeddedDataDirectory());
     }
