@@ -10,6 +10,9 @@
 #include <QFileInfo>
 #include <QMutex>
 #include <QSaveFile>
+#include <optional>
+#include <sys/stat.h>
+#include <time.h>
 
 namespace glimora::settings {
 
@@ -35,20 +38,82 @@ QString directoryLocked()
     return capturedDirectory().isEmpty() ? QDir::currentPath() : capturedDirectory();
 }
 
-// Opening a pipe waits for a writer and a device may never end: either would hang the
-// station at every read, so only a regular file is read.
 bool isRegularFile(const QString& path)
 {
     return QFileInfo(path).isFile();
 }
 
-IniDocument readDocument()
+// What tells one version of the file from another without reading it. Writers replace the
+// file atomically, so a new version has a new inode even within one timestamp tick.
+struct FileStamp
 {
-    const QString path = settingsFilePath();
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec modified {};
+    timespec changed {};
+
+    bool operator==(const FileStamp& other) const
+    {
+        return device == other.device && inode == other.inode && size == other.size
+            && modified.tv_sec == other.modified.tv_sec && modified.tv_nsec == other.modified.tv_nsec
+            && changed.tv_sec == other.changed.tv_sec && changed.tv_nsec == other.changed.tv_nsec;
+    }
+};
+
+std::optional<FileStamp> stampOf(const QString& path)
+{
+    struct stat status {};
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0 || !S_ISREG(status.st_mode))
+        return std::nullopt;
+    return FileStamp { status.st_dev, status.st_ino, status.st_size, status.st_mtim, status.st_ctim };
+}
+
+// An edit in place within the same timestamp tick as a read keeps the stamp (coarse clocks,
+// FAT's two seconds), so a version changed this recently is read again next time.
+constexpr qint64 settledNanoseconds = 3'000'000'000;
+
+bool settled(const FileStamp& stamp, const timespec& readAt)
+{
+    const auto nanoseconds = [](const timespec& t) { return qint64(t.tv_sec) * 1'000'000'000 + t.tv_nsec; };
+    return nanoseconds(readAt) - nanoseconds(stamp.modified) >= settledNanoseconds;
+}
+
+struct CachedDocument
+{
+    QString path;
+    FileStamp stamp;
+    IniDocument document = IniDocument::fromBytes({});
+};
+
+// Caller holds settingsMutex().
+std::optional<CachedDocument>& cachedDocument()
+{
+    static std::optional<CachedDocument> cached;
+    return cached;
+}
+
+// Caller holds settingsMutex(). Reads the file only when it is not the version last read.
+IniDocument readDocumentLocked()
+{
+    const QString path = QDir(directoryLocked()).filePath(QStringLiteral("uinfo.ini"));
+    std::optional<CachedDocument>& cached = cachedDocument();
+    timespec readAt {};
+    ::clock_gettime(CLOCK_REALTIME, &readAt);
+    const std::optional<FileStamp> before = stampOf(path);
+    if (cached && before && cached->path == path && cached->stamp == *before)
+        return cached->document;
+    cached.reset();
+    // Opening a pipe waits for a writer and a device may never end: either would hang the
+    // station at every read, so only a regular file is read.
     QFile file(path);
-    if (!isRegularFile(path) || !file.open(QIODevice::ReadOnly))
+    if (!before || !file.open(QIODevice::ReadOnly))
         return IniDocument::fromBytes({});
-    return IniDocument::fromBytes(file.readAll());
+    IniDocument document = IniDocument::fromBytes(file.readAll());
+    const std::optional<FileStamp> after = stampOf(path);
+    if (after && *after == *before && settled(*before, readAt))
+        cached = CachedDocument { path, *before, document };
+    return document;
 }
 
 } // namespace
@@ -72,7 +137,11 @@ QString settingsFilePath()
 
 QString ReadSetting(const QString& section, const QString& key, const QString& defaultValue)
 {
-    const QString value = readDocument().value(section, key);
+    QString value;
+    {
+        QMutexLocker lock(&settingsMutex());
+        value = readDocumentLocked().value(section, key);
+    }
     if (value.isEmpty())
         return defaultValue;
     return value.left(maximumValueLength);
@@ -117,6 +186,7 @@ bool WriteSetting(const QString& section, const QString& key, const QString& val
         return false;
     }
 
+    cachedDocument().reset();
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(written) != written.size() || !file.commit()) {
         qWarning("uinfo.ini not written: %s", qPrintable(file.errorString()));

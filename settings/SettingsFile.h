@@ -4,8 +4,9 @@
 
 namespace glimora::settings {
 
-// The only access to uinfo.ini. Every read goes to the file (no caching), so a value
-// changed by the configuration screen takes effect at the next read.
+// The only access to uinfo.ini. A read sees the file as it is at that moment, so a value
+// changed by the configuration screen or by hand takes effect at the next read; the file is
+// read again only when its inode, size or timestamps changed.
 
 // Fixes the folder of uinfo.ini; start-up passes the working directory of that moment.
 // Until it is set, the current working directory is used.

@@ -12,6 +12,9 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QStringEncoder>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace glimora::settings;
@@ -126,6 +129,29 @@ TEST_F(SettingsFileTest, ReadsAreNotCached)
     EXPECT_EQ(ReadSetting(system(), "time", ""), "2");
     workspace.writeFile("uinfo.ini", "[system]\ntime=7\n");
     EXPECT_EQ(ReadSetting(system(), "time", ""), "7");
+}
+
+TEST_F(SettingsFileTest, AnOutsideReplaceIsSeenEvenWithTheSameSizeAndTimestamp)
+{
+    const auto backdate = [this] {
+        const timespec times[2] = { { 1'000'000'000, 0 }, { 1'000'000'000, 0 } };
+        ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(workspace.filePath("uinfo.ini")).constData(), times, 0), 0);
+    };
+    workspace.writeFile("uinfo.ini", "[system]\ntime=2\n");
+    backdate();
+    EXPECT_EQ(ReadSetting(system(), "time", ""), "2");
+    EXPECT_EQ(ReadSetting(system(), "time", ""), "2");
+    // An editor's atomic replace: a new inode, then the old timestamp put back.
+    workspace.writeFile("uinfo.new", "[system]\ntime=7\n");
+    ASSERT_EQ(::rename(QFile::encodeName(workspace.filePath("uinfo.new")).constData(),
+                  QFile::encodeName(workspace.filePath("uinfo.ini")).constData()),
+        0);
+    backdate();
+    EXPECT_EQ(ReadSetting(system(), "time", ""), "7");
+    WriteSetting(system(), "time", "9");
+    EXPECT_EQ(ReadSetting(system(), "time", ""), "9");
+    ASSERT_TRUE(QFile::remove(workspace.filePath("uinfo.ini")));
+    EXPECT_EQ(ReadSetting(system(), "time", "none"), "none");
 }
 
 TEST_F(SettingsFileTest, WriteChangesOnlyItsLineAndKeepsTheRest)
