@@ -1,7 +1,11 @@
 #include "ui/DropDownCombo.h"
 
+#include <QAbstractItemView>
+#include <QApplication>
 #include <QCollator>
+#include <QCursor>
 #include <QLineEdit>
+#include <QMouseEvent>
 
 namespace glimora::ui {
 
@@ -13,6 +17,40 @@ DropDownCombo::DropDownCombo(bool sorted, QWidget* parent)
     // Typing chooses or filters; it never adds entries of its own.
     setInsertPolicy(QComboBox::NoInsert);
     setCompleter(nullptr);
+    // Installed after the pop-up's own filter, so it sees the release first.
+    view()->viewport()->installEventFilter(this);
+}
+
+bool DropDownCombo::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == view()->viewport()) {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress: {
+            const auto* mouse = static_cast<QMouseEvent*>(event);
+            m_pressAt = mouse->position().toPoint();
+            m_dragged = false;
+            break;
+        }
+        case QEvent::MouseMove: {
+            const auto* mouse = static_cast<QMouseEvent*>(event);
+            if ((mouse->buttons() & Qt::LeftButton)
+                && (mouse->position().toPoint() - m_pressAt).manhattanLength()
+                    >= QApplication::startDragDistance())
+                m_dragged = true;
+            break;
+        }
+        case QEvent::MouseButtonRelease:
+            if (m_dragged) {
+                // A swipe over the list: the finger was scrolling, not choosing.
+                m_dragged = false;
+                return true;
+            }
+            break;
+        default:
+            break;
+        }
+    }
+    return QComboBox::eventFilter(watched, event);
 }
 
 int DropDownCombo::compare(const QString& a, const QString& b)
@@ -56,6 +94,9 @@ void DropDownCombo::insertString(int index, const QString& text)
 void DropDownCombo::showPopup()
 {
     emit dropDownOpening();
+    // A press that opened the list and slid onto it counts as a drag from where it began.
+    m_pressAt = view()->viewport()->mapFromGlobal(QCursor::pos());
+    m_dragged = false;
     QComboBox::showPopup();
 }
 

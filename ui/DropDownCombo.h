@@ -30,8 +30,14 @@ signals:
 public:
     void showPopup() override;
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     bool m_sorted;
+    // Where a press on the open list began; a release away from it ends a drag, not a pick.
+    QPoint m_pressAt;
+    bool m_dragged = false;
 };
 
 } // namespace glimora::ui

@@ -1,7 +1,9 @@
 #include "ui/DropDownCombo.h"
 
+#include <QAbstractItemView>
 #include <QLineEdit>
 #include <QSignalSpy>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -83,6 +85,37 @@ TEST(DropDownCombo, OpeningAsksForEntriesFirst)
     EXPECT_EQ(countWhenAsked, 0);
     EXPECT_EQ(combo.count(), 2);
     combo.hidePopup();
+}
+
+// A finger that drags over an open list scrolls it; only a tap picks an entry.
+TEST(DropDownCombo, PicksOnATapButNotOnASwipe)
+{
+    DropDownCombo combo(false);
+    for (int i = 0; i < 40; ++i)
+        combo.addString(QStringLiteral("entry %1").arg(i));
+    combo.setCurrentIndex(0);
+    combo.show();
+    QSignalSpy activated(&combo, &QComboBox::activated);
+
+    combo.showPopup();
+    QAbstractItemView* view = combo.view();
+    QWidget* viewport = view->viewport();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(view->window()));
+    const QPoint start = view->visualRect(combo.model()->index(5, 0)).center();
+    const QPoint end = start - QPoint(0, 3 * view->visualRect(combo.model()->index(0, 0)).height());
+    QTest::mousePress(viewport, Qt::LeftButton, {}, start);
+    for (int step = 1; step <= 4; ++step)
+        QTest::mouseMove(viewport, start + (end - start) * step / 4);
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, end);
+    EXPECT_EQ(activated.count(), 0);
+    EXPECT_EQ(combo.currentIndex(), 0);
+
+    const QPoint tap = view->visualRect(combo.model()->index(3, 0)).center();
+    QTest::mouseMove(viewport, tap);
+    QTest::mousePress(viewport, Qt::LeftButton, {}, tap);
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, tap);
+    ASSERT_EQ(activated.count(), 1);
+    EXPECT_EQ(combo.currentText(), QStringLiteral("entry 3"));
 }
 
 } // namespace
