@@ -38,6 +38,12 @@ QString directoryLocked()
     return capturedDirectory().isEmpty() ? QDir::currentPath() : capturedDirectory();
 }
 
+// Caller holds settingsMutex().
+QString filePathLocked()
+{
+    return QDir(directoryLocked()).filePath(QStringLiteral("uinfo.ini"));
+}
+
 bool isRegularFile(const QString& path)
 {
     return QFileInfo(path).isFile();
@@ -96,7 +102,7 @@ std::optional<CachedDocument>& cachedDocument()
 // Caller holds settingsMutex(). Reads the file only when it is not the version last read.
 IniDocument readDocumentLocked()
 {
-    const QString path = QDir(directoryLocked()).filePath(QStringLiteral("uinfo.ini"));
+    const QString path = filePathLocked();
     std::optional<CachedDocument>& cached = cachedDocument();
     timespec readAt {};
     ::clock_gettime(CLOCK_REALTIME, &readAt);
@@ -132,7 +138,8 @@ QString settingsDirectory()
 
 QString settingsFilePath()
 {
-    return QDir(settingsDirectory()).filePath(QStringLiteral("uinfo.ini"));
+    QMutexLocker lock(&settingsMutex());
+    return filePathLocked();
 }
 
 QString ReadSetting(const QString& section, const QString& key, const QString& defaultValue)
@@ -156,7 +163,7 @@ bool WriteSetting(const QString& section, const QString& key, const QString& val
 {
     // Readers and writers of this process must not interleave a read with a half-done edit.
     QMutexLocker lock(&settingsMutex());
-    const QString path = QDir(directoryLocked()).filePath(QStringLiteral("uinfo.ini"));
+    const QString path = filePathLocked();
     QByteArray bytes;
     QFile existing(path);
     if (existing.exists()) {

@@ -123,7 +123,7 @@ TEST(LeadingFloatTest, ReadsAsTheCLocaleWhateverTheDesktopsLocale)
     EXPECT_TRUE(std::isnan(leadingFloat("nan")));
 }
 
-TEST_F(SettingsFileTest, ReadsAreNotCached)
+TEST_F(SettingsFileTest, EveryReadSeesTheFileAsItIsNow)
 {
     workspace.writeFile("uinfo.ini", "[system]\ntime=2\n");
     EXPECT_EQ(ReadSetting(system(), "time", ""), "2");
