@@ -265,8 +265,10 @@ void QueryDialog::BuildFilterWhere()
     const QueryStatements::FilterCondition condition
         = QueryStatements::filterCondition(columns, texts, stored);
     if (!condition.ok()) {
-        ui::OkMessageBox::show(
-            this, utf8("“%1”不是数字，这里请输入数字，例如 12 或 12.50。").arg(condition.refused));
+        ui::OkMessageBox::show(this,
+            condition.refusedDate
+                ? utf8("“%1”不是日期，这里请输入日期，例如 2024-01-01。").arg(condition.refused)
+                : utf8("“%1”不是数字，这里请输入数字，例如 12 或 12.50。").arg(condition.refused));
         return;
     }
     m_whereClause = condition.where;

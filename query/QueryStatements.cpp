@@ -68,6 +68,21 @@ QString momentLiteral(const QString& text)
         + time.toString(QStringLiteral("HH:mm:ss.zzz")) + QLatin1Char('\'');
 }
 
+// A Chinese input method types digits, signs, points and separators full width; they mean
+// the half-width characters, which are what the server reads.
+QString halfWidth(const QString& text)
+{
+    QString result = text;
+    for (QChar& c : result) {
+        const char16_t u = c.unicode();
+        if (u == 0x3000)
+            c = QLatin1Char(' ');
+        else if ((u >= 0xFF10 && u <= 0xFF1A) || (u >= 0xFF0B && u <= 0xFF0F))
+            c = QChar(char16_t(u - 0xFEE0));
+    }
+    return result;
+}
+
 // A date column against a value: a day shown or typed stands for every moment of that day,
 // whatever time of day a record holds.
 QString dateComparison(const QString& column, const QString& op, const QString& value)
@@ -169,7 +184,7 @@ QueryStatements::FilterCondition QueryStatements::filterCondition(const std::arr
     QString condition;
     // Appends one comparison for list n; false when the value may not stand unquoted.
     const auto compare = [&](const QString& column, const QString& op, int n) {
-        const QString value = texts[n].trimmed();
+        QString value = texts[n].trimmed();
         if (column.isEmpty() || value.isEmpty())
             return true;
         switch (conditionForm(columnNumber(column))) {
@@ -178,12 +193,21 @@ QueryStatements::FilterCondition QueryStatements::filterCondition(const std::arr
                 += QStringLiteral(" and ") + column + op + quoted(stored[n].isNull() ? value : stored[n]);
             return true;
         case Form::Date:
+            if (stored[n].isNull()) {
+                value = halfWidth(value).trimmed();
+                if (!dayOf(value).isValid() && momentLiteral(value).isEmpty()) {
+                    result.refused = texts[n].trimmed();
+                    result.refusedDate = true;
+                    return false;
+                }
+            }
             condition += QStringLiteral(" and ")
                 + dateComparison(column, op, stored[n].isNull() ? value : stored[n]);
             return true;
         case Form::Unquoted:
+            value = halfWidth(value).trimmed();
             if (!isNumber(value)) {
-                result.refused = value;
+                result.refused = texts[n].trimmed();
                 return false;
             }
             condition += QStringLiteral(" and ") + column + op + value;

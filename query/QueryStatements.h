@@ -38,12 +38,14 @@ public:
         const QStringList& levelColumns, const QStringList& levelValues, int level, const QString& value);
 
     // The condition of the filter lists. columns[n] and texts[n] are list n (1..19); list 0
-    // is unused. A value for an unquoted column that is not a number makes no condition:
-    // `refused` then holds that value.
+    // is unused. A value for an unquoted column that is not a number, or a typed value for a
+    // date column that is no day, makes no condition: `refused` then holds that value, and
+    // `refusedDate` says which. Full-width digits count as the digits they are.
     struct FilterCondition
     {
         QString where;
         QString refused;
+        bool refusedDate = false;
         bool ok() const { return refused.isNull(); }
     };
     // stored[n], when not null, is the entry chosen in list n as it is stored: it is compared

@@ -588,4 +588,16 @@ TEST_F(DateQueryScreenTest, EveryRecordOfADayIsReachedByItsDay)
     dialog.control<ui::DropDownCombo>(1077)->setEditText("2012-05-01");
     click(dialog, 1125);
     EXPECT_EQ(recordCount(dialog), 2);
+
+    // A typed date that is no day stays here; full-width digits are the same day.
+    sent();
+    dialog.control<ui::DropDownCombo>(1076)->setEditText("abc");
+    click(dialog, 1125);
+    EXPECT_TRUE(sent().isEmpty());
+    EXPECT_EQ(ui::OkMessageBox::shownTexts(),
+        QStringList { utf8("“abc”不是日期，这里请输入日期，例如 2024-01-01。") });
+    dialog.control<ui::DropDownCombo>(1076)->setEditText(utf8("２０１２－０５－０１"));
+    click(dialog, 1125);
+    EXPECT_EQ(
+        sent(), QStringList { "select d1,d16,d3 from inquiry where  d16>='20120501' and d16<'20120502'" });
 }

@@ -69,7 +69,14 @@ TEST(QueryStatementsTest, QuotesInsideValuesAreDoubled)
     EXPECT_EQ(
         QueryStatements::drillDownCondition(columns, values, 2, "6'2\""), " d1='O''Brien' and d2='6''2\"'");
     EXPECT_EQ(filter({ { 1, "d3", "O'Brien" } }).where, " d3='O''Brien'");
-    EXPECT_EQ(filter({ { 16, "d17", "2012'" }, { 17, "", "" } }).where, " d17>='2012'''");
+    // A typed date with a quote is refused; a listed one as stored is quoted.
+    EXPECT_TRUE(filter({ { 16, "d17", "2012'" } }).refusedDate);
+    Lists dateColumns;
+    Lists dateTexts;
+    Lists dateStored;
+    dateColumns[16] = "d17";
+    dateTexts[16] = dateStored[16] = "2012'";
+    EXPECT_EQ(QueryStatements::filterCondition(dateColumns, dateTexts, dateStored).where, " d17>='2012'''");
 }
 
 TEST(QueryStatementsTest, FilterConditionsFollowTheColumnType)
@@ -99,6 +106,16 @@ TEST(QueryStatementsTest, UnquotedValuesMustBeNumbers)
         EXPECT_TRUE(condition.where.isEmpty());
     }
     EXPECT_FALSE(filter({ { 18, "d26", "1" }, { 19, "", "2 or 1=1" } }).ok());
+    // Full-width digits are digits; a date column takes only a day or a moment.
+    EXPECT_EQ(filter({ { 3, "d22", "\xEF\xBC\x92\xEF\xBC\x90" } }).where, " d22=20");
+    EXPECT_EQ(filter({ { 16, "d16", "\xEF\xBC\x92\xEF\xBC\x90\xEF\xBC\x92\xEF\xBC\x94\xEF\xBC\x8D" "01-01" } })
+                  .where,
+        " d16>='20240101'");
+    for (const char* day : { "abc", "2024-13-01", "20240", "1 or 1=1" }) {
+        const QueryStatements::FilterCondition condition = filter({ { 16, "d16", "" }, { 17, "", day } });
+        EXPECT_TRUE(condition.refusedDate) << day;
+        EXPECT_EQ(condition.refused, QString::fromUtf8(day));
+    }
     for (const char* number : { "15", " +15 ", "-0.5", "3.", ".25", "007" })
         EXPECT_TRUE(QueryStatements::isNumber(QString::fromUtf8(number))) << number;
 }
@@ -143,8 +160,8 @@ TEST(QueryStatementsTest, DateColumnsCompareWholeDays)
     EXPECT_EQ(filter({ { 2, "d18", "2012/5/1" } }).where, " d18>='20120501' and d18<'20120502'");
     EXPECT_EQ(filter({ { 2, "d18", "2012-05-01 9:30" } }).where, " d18='2012-05-01T09:30:00.000'");
     EXPECT_EQ(filter({ { 2, "d18", "2012-05-01T09:30:00.5" } }).where, " d18='2012-05-01T09:30:00.500'");
-    EXPECT_EQ(filter({ { 2, "d18", "yesterday" } }).where, " d18='yesterday'");
-    EXPECT_EQ(filter({ { 2, "d18", "2012-02-30" } }).where, " d18='2012-02-30'");
+    EXPECT_TRUE(filter({ { 2, "d18", "yesterday" } }).refusedDate);
+    EXPECT_TRUE(filter({ { 2, "d18", "2012-02-30" } }).refusedDate);
     EXPECT_EQ(filter({ { 16, "d17", "2012-01-01" }, { 17, "", "2012-12-31" } }).where,
         " d17>='20120101' and d17<'20130101'");
 
