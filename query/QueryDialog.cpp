@@ -1,6 +1,6 @@
 #include "query/QueryDialog.h"
 
-#include "app/AboutDialog.h"
+#include "ui/AboutDialog.h"
 #include "components/CAdodc.h"
 #include "components/CWebBrowser2.h"
 #include "data/CatalogueCaptions.h"
@@ -283,7 +283,7 @@ bool QueryDialog::OnSysCommand(unsigned int commandId)
     if ((commandId & 0xFFF0) != aboutCommand)
         return false;
     emit aboutBoxRequested();
-    app::AboutDialog about(this);
+    ui::AboutDialog about(this);
     about.exec();
     return true;
 }

@@ -1,10 +1,10 @@
-#include "app/AboutDialog.h"
+#include "ui/AboutDialog.h"
 
-namespace glimora::app {
+namespace glimora::ui {
 
 AboutDialog::AboutDialog(QWidget* parent)
     : TemplateDialog(100, parent)
 {
 }
 
-} // namespace glimora::app
+} // namespace glimora::ui

@@ -2,14 +2,14 @@
 
 #include "ui/TemplateDialog.h"
 
-namespace glimora::app {
+namespace glimora::ui {
 
 // The about box, opened from the query screen's system menu command.
-class AboutDialog : public ui::TemplateDialog
+class AboutDialog : public TemplateDialog
 {
     Q_OBJECT
 public:
     explicit AboutDialog(QWidget* parent = nullptr);
 };
 
-} // namespace glimora::app
+} // namespace glimora::ui
