@@ -17,12 +17,12 @@ bool isComparable(DataType type)
     return type != DataType::LongVarChar && type != DataType::LongVarWChar && type != DataType::LongVarBinary;
 }
 
-// Whether the value read is exactly the value stored: a decimal of more than 18 digits
-// cannot be carried whole, and a check on it would fail for every row.
+// Whether the value read is exactly the value stored: a decimal wider than the data layer
+// holds cannot be carried whole, and a check on it would fail for every row.
 bool isCarriedExactly(const FieldInfo& field)
 {
     const bool decimal = field.type == DataType::Numeric || field.type == DataType::Decimal;
-    return !decimal || field.precision <= 18;
+    return !decimal || field.precision <= Decimal::MaximumDigits;
 }
 
 constexpr qsizetype never = std::numeric_limits<qsizetype>::max();
