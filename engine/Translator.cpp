@@ -663,7 +663,8 @@ Translator::Fragment Translator::literal(const Expr& e)
             // A constant with a point is a decimal of the digits it has, kept exact as text.
             const int point = int(e.text.indexOf(QLatin1Char('.')));
             const int scale = point < 0 ? 0 : int(e.text.size()) - point - 1;
-            int leading = 0;
+            // A folded sign is no digit.
+            int leading = e.text.startsWith(QLatin1Char('-')) || e.text.startsWith(QLatin1Char('+')) ? 1 : 0;
             while (leading < e.text.size() && e.text[leading] == QLatin1Char('0'))
                 ++leading;
             const int integral = qMax(0, (point < 0 ? int(e.text.size()) : point) - leading);
