@@ -1,6 +1,6 @@
 #include "tools/glimora-screens/QueryScreens.h"
 
-#include "app/EmbeddedServerSetup.h"
+#include "engine/EmbeddedServerSetup.h"
 #include "components/CWebBrowser2.h"
 #include "components/TextPageView.h"
 #include "data/SharedDatabase.h"
@@ -69,7 +69,7 @@ int renderQueryScreens(const QDir& folder, const QString& password)
     QTextStream err(stderr);
     settings::Settings::instance().load();
     settings::Settings::instance().server = QStringLiteral("(LOCAL)");
-    app::registerEmbeddedServer();
+    engine::registerEmbeddedServer();
     data::SharedDatabase::createObjects();
     data::LoginValues& login = data::SharedDatabase::login();
     login.serverName = QStringLiteral("(LOCAL)");
