@@ -7,6 +7,7 @@
 #include "data/DbError.h"
 #include "data/SharedDatabase.h"
 #include "maintenance/ConfigStatements.h"
+#include "maintenance/WheelScroll.h"
 #include "maintenance/StatementOnOneLine.h"
 #include "platform/HtmlHelp.h"
 #include "settings/AsciiBlanks.h"
@@ -358,21 +359,7 @@ bool ConfigDialog::OnMouseWheel(QWidget*, QWheelEvent* event)
 {
     if (m_currentTab != ColumnTitlesTab)
         return false;
-    const int distance = event->angleDelta().y();
-    try {
-        if (m_recordset.isNull() || m_recordset.State() == data::Recordset::StateClosed
-            || (m_recordset.BOF() && m_recordset.EndOfFile()))
-            return true;
-        if (distance > 0 && !m_recordset.BOF())
-            m_recordset.MovePrevious();
-        else if (distance < 0 && !m_recordset.EndOfFile())
-            m_recordset.MoveNext();
-    } catch (const data::DbError& error) {
-        ui::OkMessageBox::show(this, ui::ErrorHints::text(error));
-        return true;
-    }
-    control<components::CDataGrid>(GridId)->Refresh();
-    return true;
+    return moveRecordByWheel(this, m_recordset, *control<components::CDataGrid>(GridId), *event);
 }
 
 } // namespace glimora::maintenance
