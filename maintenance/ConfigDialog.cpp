@@ -17,6 +17,7 @@
 #include "ui/SharedFonts.h"
 #include "ui/SkinButton.h"
 #include "ui/TabControl.h"
+#include "ui/TouchSetting.h"
 
 #include <QCheckBox>
 #include <QPlainTextEdit>
@@ -38,6 +39,7 @@ constexpr int CancelButton = 1005;
 constexpr int ExitButton = 1006;
 constexpr int HelpButton = 1007;
 constexpr int HintsBox = 1108;
+constexpr int TouchBox = 1109;
 constexpr quintptr ConfigHelpContext = 0x20084;
 
 const char* const tabCaptions[ConfigDialog::TabCount]
@@ -95,6 +97,7 @@ ConfigDialog::ConfigDialog(QWidget* parent)
     onClicked(ExitButton, &ConfigDialog::OnExit);
     onClicked(HelpButton, &ConfigDialog::OnHelp);
     onClicked(HintsBox, &ConfigDialog::OnHintsToggled);
+    onClicked(TouchBox, &ConfigDialog::OnTouchToggled);
     onMouseWheel(&ConfigDialog::OnMouseWheel);
     // Return moves on instead of pressing a button, but in the editor it starts a new line:
     // the correspondence tab and the statement console are edited line by line.
@@ -124,6 +127,7 @@ void ConfigDialog::OnInitDialog()
         skinButton->setCaptionFont(4);
     }
     control<QCheckBox>(HintsBox)->setChecked(ui::ErrorHints::enabled());
+    control<QCheckBox>(TouchBox)->setChecked(ui::TouchSetting::enabled());
     setEditorText(readStored(QueryStatementTab));
     control(EditorId)->setFocus();
     control(TitleId)->setFont(ui::sharedFont(2));
@@ -312,6 +316,16 @@ void ConfigDialog::OnHintsToggled()
 {
     auto* box = control<QCheckBox>(HintsBox);
     if (!ui::ErrorHints::setEnabled(box->isChecked())) {
+        box->setChecked(!box->isChecked());
+        ui::OkMessageBox::show(this, notWritten());
+    }
+}
+
+// Seen by the query screen the next time a list opens.
+void ConfigDialog::OnTouchToggled()
+{
+    auto* box = control<QCheckBox>(TouchBox);
+    if (!ui::TouchSetting::setEnabled(box->isChecked())) {
         box->setChecked(!box->isChecked());
         ui::OkMessageBox::show(this, notWritten());
     }

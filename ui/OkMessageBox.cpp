@@ -2,6 +2,9 @@
 
 #include "ui/ApplicationTitle.h"
 
+#include <QList>
+#include <QPointer>
+
 namespace glimora::ui {
 
 namespace {
@@ -11,12 +14,22 @@ struct Injected
     QMessageBox::StandardButton next = QMessageBox::NoButton;
     QMessageBox::StandardButton automatic = QMessageBox::NoButton;
     QStringList texts;
+    QList<QPointer<QMessageBox>> open;
 };
 
 Injected& injected()
 {
     static Injected value;
     return value;
+}
+
+int runOpen(QMessageBox& box)
+{
+    QList<QPointer<QMessageBox>>& open = injected().open;
+    open.append(&box);
+    const int result = box.exec();
+    open.removeAll(&box);
+    return result;
 }
 
 } // namespace
@@ -36,7 +49,7 @@ QMessageBox::StandardButton OkMessageBox::show(QWidget* parent, const QString& t
     QMessageBox box(QMessageBox::Warning, applicationTitle(), text, QMessageBox::Ok, parent);
     // Messages quote what people typed; markup there would make the box load the files it names.
     box.setTextFormat(Qt::PlainText);
-    box.exec();
+    runOpen(box);
     return QMessageBox::Ok;
 }
 
@@ -56,7 +69,20 @@ bool OkMessageBox::askYesNo(QWidget* parent, const QString& text)
         QMessageBox::Question, applicationTitle(), text, QMessageBox::Yes | QMessageBox::No, parent);
     box.setTextFormat(Qt::PlainText);
     box.setDefaultButton(QMessageBox::No);
-    return box.exec() == QMessageBox::Yes;
+    return runOpen(box) == QMessageBox::Yes;
+}
+
+bool OkMessageBox::closeOpen()
+{
+    bool closed = false;
+    const QList<QPointer<QMessageBox>> open = injected().open;
+    for (const QPointer<QMessageBox>& box : open) {
+        if (!box || !box->isVisible())
+            continue;
+        box->done(box->standardButtons().testFlag(QMessageBox::No) ? QMessageBox::No : QMessageBox::Ok);
+        closed = true;
+    }
+    return closed;
 }
 
 void OkMessageBox::setNextAnswer(QMessageBox::StandardButton answer)

@@ -81,7 +81,7 @@ int renderQueryScreens(const QDir& folder, const QString& password)
     platform::FakeIdleClock clock;
     platform::IdleClock::setCurrent(&clock);
     int failures = 0;
-    const std::pair<int, int> sizes[] = { { 1024, 768 }, { 1920, 1080 } };
+    const std::pair<int, int> sizes[] = { { 1024, 768 }, { 1280, 1024 }, { 1920, 1080 } };
     for (const auto& [width, height] : sizes) {
         query::QueryDialog dialog;
         if (!dialog.isReady()) {
@@ -119,6 +119,11 @@ int renderQueryScreens(const QDir& folder, const QString& password)
         list->showPopup();
         save("7-filter-list-open");
         list->hidePopup();
+        // The makers' list holds the longest values.
+        auto* makers = dialog.control<ui::DropDownCombo>(1062);
+        makers->showPopup();
+        save("7b-maker-list-open");
+        makers->hidePopup();
         list->setEditText(QString::fromUtf8("没有这一类"));
         click(dialog, 1125);
         save("8-empty-result");
