@@ -28,14 +28,18 @@ QString decimalText(Decimal value, int scale)
         value.unscaledValue *= 10;
         ++value.scale;
     }
-    while (value.scale > scale) {
-        const int remainder = int(value.unscaledValue % 10);
-        value.unscaledValue /= 10;
-        if (remainder >= 5)
-            ++value.unscaledValue;
-        else if (remainder <= -5)
-            --value.unscaledValue;
-        --value.scale;
+    if (value.scale > scale) {
+        // Rounded once from every place dropped: place by place, 0.149 would become 0.2.
+        Decimal::Digits divisor = 1;
+        for (int i = scale; i < value.scale; ++i)
+            divisor *= 10;
+        const bool negative = value.unscaledValue < 0;
+        const Decimal::Digits magnitude = negative ? -value.unscaledValue : value.unscaledValue;
+        Decimal::Digits kept = magnitude / divisor;
+        const Decimal::Digits remainder = magnitude % divisor;
+        if (remainder >= divisor - remainder) // half away from zero, without doubling past 38 digits
+            ++kept;
+        value = Decimal { negative ? -kept : kept, scale };
     }
     return value.toString();
 }
