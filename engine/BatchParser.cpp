@@ -924,11 +924,8 @@ SelectPtr BatchParser::parseSelectCore()
             item.assignTo = next().text;
             next();
             item.expr = parseExpr();
-        } else if (token.isName() && !isReserved(token.text) && peek(1).isSymbol("=")) {
-            item.alias = next().text;
-            next();
-            item.expr = parseExpr();
-        } else if (token.kind == Kind::String && peek(1).isSymbol("=")) {
+        } else if (((token.isName() && !isReserved(token.text)) || token.kind == Kind::String)
+            && peek(1).isSymbol("=")) {
             item.alias = next().text;
             next();
             item.expr = parseExpr();

@@ -338,8 +338,7 @@ Translator::Query Translator::selectCore(
 QString Translator::fromClause(const FromClause& from, Scope& scope)
 {
     Source first = tableSource(from.first, scope);
-    QString sql = first.isTable ? first.table.sqlName + QStringLiteral(" AS ") + first.sqlQualifier
-                                : first.table.sqlName + QStringLiteral(" AS ") + first.sqlQualifier;
+    QString sql = first.table.sqlName + QStringLiteral(" AS ") + first.sqlQualifier;
     scope.sources.append(first);
     for (const Join& join : from.joins) {
         Source source = tableSource(join.source, scope);
@@ -863,13 +862,10 @@ bool Translator::alignForComparison(Fragment& left, Fragment& right)
         side.sql = convertCall(side.sql, SqlType::of(Base::DateTime), false);
         side.type = SqlType::of(Base::DateTime);
     };
-    if (left.type.isDateTime() && !right.type.isDateTime() && right.type.isKnown())
+    // A date against a value of another or an unknown type compares as dates.
+    if (left.type.isDateTime() && !right.type.isDateTime())
         toDate(right);
-    else if (right.type.isDateTime() && !left.type.isDateTime() && left.type.isKnown())
-        toDate(left);
-    else if (left.type.isDateTime() && !right.type.isKnown())
-        toDate(right);
-    else if (right.type.isDateTime() && !left.type.isKnown())
+    else if (right.type.isDateTime() && !left.type.isDateTime())
         toDate(left);
 
     // Text against a number becomes that number; against a decimal, exactly.

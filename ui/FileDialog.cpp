@@ -98,8 +98,8 @@ QString FileDialog::toNameFilters(const QString& filter)
     const QStringList parts = filter.split(QLatin1Char('|'));
     QStringList filters;
     for (int i = 0; i + 1 < parts.size(); i += 2) {
-        const QString description = parts.at(i);
-        const QString patterns = parts.at(i + 1);
+        const QString& description = parts.at(i);
+        const QString& patterns = parts.at(i + 1);
         if (description.isEmpty() && patterns.isEmpty())
             break;
         QString label = description;

@@ -77,7 +77,7 @@ bool isReturn(const QKeyEvent* event)
 
 void TemplateDialog::setComponentFactory(ControlKind kind, ComponentFactory factory)
 {
-    componentFactories().insert(kind, std::move(factory));
+    componentFactories().insert(kind, factory);
 }
 
 TemplateDialog::TemplateDialog(int templateId, QWidget* parent)
@@ -300,7 +300,7 @@ void TemplateDialog::add(QHash<int, std::function<void(int)>>& table, int id, Ha
 void TemplateDialog::add(
     QHash<int, std::function<void(int)>>& table, int id, std::function<void(int)> handler)
 {
-    table.insert(id, std::move(handler));
+    table.insert(id, handler);
 }
 
 void TemplateDialog::dispatch(const QHash<int, std::function<void(int)>>& table, int id)

@@ -8,6 +8,7 @@
 #include "engine/workbook/IsolatedChild.h"
 #include "engine/workbook/SheetTableBuilder.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <optional>
@@ -115,7 +116,7 @@ void XlsReader::read(const QString& sheetName, SheetCells& cells)
         CellMessageReader reader(
             [&](char* buffer, qint64 size) {
                 const size_t count = std::min(size_t(size), messages.size() - position);
-                std::memcpy(buffer, messages.data() + position, count);
+                std::copy_n(messages.data() + position, count, buffer);
                 position += count;
                 return qint64(count);
             },
