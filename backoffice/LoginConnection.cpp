@@ -25,9 +25,9 @@ void LoginConnection::open(data::LoginValues& login)
     connection.SetCommandTimeout(login.timeout);
     if (connection.State() != data::Connection::StateClosed)
         connection.Close();
-    login.connectionString
-        = data::ConnectionString::fromTemplate(settings::ReadSetting(system, QStringLiteral("connect"), QString()),
-            login.userName, login.password, login.serverName, QString());
+    login.connectionString = data::ConnectionString::fromTemplate(
+        settings::ReadSetting(system, QStringLiteral("connect"), QString()), login.userName, login.password,
+        login.serverName, QString());
     connection.Open(login.connectionString);
     data::SharedDatabase::command().SetActiveConnection(connection);
 }
