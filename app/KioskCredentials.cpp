@@ -63,10 +63,6 @@ std::optional<KioskCredentials> KioskCredentials::read(QString& problem)
 std::optional<KioskCredentials> KioskCredentials::parse(
     const QByteArray& text, const QString& location, QString& problem)
 {
-    if (settings::withoutAsciiBlanks(QString::fromUtf8(text)).isEmpty()) {
-        problem = utf8("登录凭据文件 %1 是空的。").arg(location);
-        return std::nullopt;
-    }
     KioskCredentials values;
     const struct
     {
@@ -74,14 +70,23 @@ std::optional<KioskCredentials> KioskCredentials::parse(
         QString* value;
     } fields[] = { { QLatin1String("server"), &values.server }, { QLatin1String("user"), &values.user },
         { QLatin1String("password"), &values.password } };
+    bool blank = true;
     for (const QByteArray& rawLine : text.split('\n')) {
-        const QString line = QString::fromUtf8(rawLine);
+        const QString line = settings::withoutAsciiBlanks(QString::fromUtf8(rawLine));
+        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
+            continue;
+        blank = false;
         const qsizetype equals = line.indexOf(QLatin1Char('='));
         const QString key = settings::withoutAsciiBlanks(line.left(equals)).toLower();
         for (const auto& field : fields) {
             if (equals > 0 && key == field.key)
                 *field.value = settings::withoutAsciiBlanks(line.mid(equals + 1));
         }
+    }
+    // The unit's stand-in for a missing file is a comment.
+    if (blank) {
+        problem = utf8("登录凭据文件 %1 不存在或是空的。").arg(location);
+        return std::nullopt;
     }
     // Never an empty password, nor a guess at a server or login.
     for (const auto& field : fields) {

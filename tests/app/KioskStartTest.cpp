@@ -78,7 +78,7 @@ void fire(QTimer& timer)
     QMetaObject::invokeMethod(&timer, "timeout", Qt::DirectConnection);
 }
 
-const QByteArray Good = "server = localhost\nuser=sa\npassword=Kiosk-Pass\n";
+const QByteArray Good = "# the lobby\nserver = localhost\nuser=sa\npassword=Kiosk-Pass\n";
 
 } // namespace
 
@@ -132,7 +132,8 @@ TEST_F(KioskStartTest, AnUnreadableOrIncompleteCredentialNeverLogsIn)
         QByteArray text;
         QString problem;
     } cases[] = {
-        { " \n\n", utf8("登录凭据文件 %1 是空的。") },
+        { " \n\n", utf8("登录凭据文件 %1 不存在或是空的。") },
+        { "# server=localhost\n", utf8("登录凭据文件 %1 不存在或是空的。") },
         { "server=localhost\nuser=sa\n", utf8("登录凭据文件 %1 缺少 password= 一行，或其值为空。") },
         { "server=localhost\nuser=sa\npassword=   \r\n",
             utf8("登录凭据文件 %1 缺少 password= 一行，或其值为空。") },
@@ -173,10 +174,10 @@ TEST_F(KioskStartTest, TheServiceManagersCredentialComesFirstAndIsTheOnlyOneThen
     const QString copy = credentials.filePath("glimora-login");
     EXPECT_EQ(kioskLogIn(), utf8("找不到登录凭据文件 %1。").arg(copy));
 
-    // The unit loads an empty default when its file is missing, and names that file.
-    writeCredentials("", 0400, copy);
+    // The unit loads a comment when its file is missing, and names that file.
+    writeCredentials("# none", 0400, copy);
     qputenv("GLIMORA_CREDENTIAL_SOURCE", "/etc/glimora/lobby.login");
-    EXPECT_EQ(kioskLogIn(), utf8("登录凭据文件 /etc/glimora/lobby.login 是空的。"));
+    EXPECT_EQ(kioskLogIn(), utf8("登录凭据文件 /etc/glimora/lobby.login 不存在或是空的。"));
 
     // The manager's copy is its own to protect: its mode is not the station's concern.
     writeCredentials(Good, 0644, copy);
