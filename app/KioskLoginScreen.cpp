@@ -1,7 +1,9 @@
 #include "app/KioskLoginScreen.h"
 
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QLabel>
+#include <QScreen>
 #include <QVBoxLayout>
 
 namespace glimora::app {
@@ -28,6 +30,9 @@ KioskLoginScreen::KioskLoginScreen(std::function<QString()> logIn, QWidget* pare
     , m_logIn(std::move(logIn))
 {
     setObjectName(QStringLiteral("kioskLogin"));
+    // Without a window manager the state is only a wish: cover the screen by size too.
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        setGeometry(screen->geometry());
     setWindowState(Qt::WindowFullScreen);
     setStyleSheet(QStringLiteral("QDialog { background: #1c2a3a; } QLabel { color: white; }"));
 

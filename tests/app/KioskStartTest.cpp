@@ -12,7 +12,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLabel>
+#include <QScreen>
 #include <QTemporaryDir>
 
 #include <sys/stat.h>
@@ -92,6 +94,7 @@ TEST_F(KioskStartTest, AMissingCredentialIsNamedAndTheRetryLogsInOnceItIsThere)
     EXPECT_TRUE(screen.retryTimer().isActive());
     EXPECT_EQ(screen.retryTimer().interval(), 30'000);
     EXPECT_TRUE(screen.windowState() & Qt::WindowFullScreen);
+    EXPECT_EQ(screen.geometry(), QGuiApplication::primaryScreen()->geometry());
 
     // Still missing at the first retry: the screen stays and waits again.
     fire(screen.retryTimer());
