@@ -1,5 +1,7 @@
 #include "app/QueryApp.h"
 
+#include "app/KioskLogin.h"
+#include "app/KioskLoginScreen.h"
 #include "app/ScreenFactory.h"
 #include "settings/Settings.h"
 #include "ui/SharedFonts.h"
@@ -21,8 +23,9 @@ QIcon& iconStorage()
 
 } // namespace
 
-QueryApp::QueryApp(ScreenFactory& screens)
+QueryApp::QueryApp(ScreenFactory& screens, StartMode mode)
     : m_screens(screens)
+    , m_mode(mode)
 {
 }
 
@@ -49,16 +52,28 @@ bool QueryApp::InitInstance()
     settings::Settings::instance().load();
     ui::createSharedFonts();
 
-    std::unique_ptr<QDialog> login = m_screens.createLoginDialog();
-    if (login->exec() != QDialog::Accepted)
-        return false;
-
-    std::unique_ptr<QDialog> main
-        = m_screens.backOfficeChosen(*login) ? m_screens.createAdminDialog() : m_screens.createQueryDialog();
+    std::unique_ptr<QDialog> main;
+    if (m_mode == StartMode::Kiosk) {
+        if (!kioskLogIn())
+            return false;
+        main = m_screens.createQueryDialog();
+    } else {
+        std::unique_ptr<QDialog> login = m_screens.createLoginDialog();
+        if (login->exec() != QDialog::Accepted)
+            return false;
+        main = m_screens.backOfficeChosen(*login) ? m_screens.createAdminDialog()
+                                                  : m_screens.createQueryDialog();
+    }
     ui::MainScreen::set(main.get());
     main->exec();
     ui::MainScreen::set(nullptr);
     return false;
+}
+
+bool QueryApp::kioskLogIn()
+{
+    KioskLoginScreen screen(app::kioskLogIn);
+    return screen.tryLogIn() || screen.exec() == QDialog::Accepted;
 }
 
 } // namespace glimora::app

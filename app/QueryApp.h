@@ -12,7 +12,10 @@ class ScreenFactory;
 class QueryApp
 {
 public:
-    explicit QueryApp(ScreenFactory& screens);
+    // A kiosk start logs in by itself and opens the query screen.
+    enum class StartMode { Interactive, Kiosk };
+
+    explicit QueryApp(ScreenFactory& screens, StartMode mode = StartMode::Interactive);
 
     // Runs the whole program; always false, as the run ends when the main screen closes.
     bool InitInstance();
@@ -22,7 +25,10 @@ public:
     static const QIcon& applicationIcon();
 
 private:
+    bool kioskLogIn();
+
     ScreenFactory& m_screens;
+    StartMode m_mode;
 };
 
 } // namespace glimora::app

@@ -1,5 +1,6 @@
 #include "app/DefaultScreenFactory.h"
 #include "app/QueryApp.h"
+#include "app/ServiceHeartbeat.h"
 #include "components/ComponentFactories.h"
 #include "components/PageViewFactory.h"
 #include "engine/EmbeddedServerSetup.h"
@@ -22,8 +23,14 @@ int main(int argc, char** argv)
     // The settings directory is the working directory, as start-up will capture it.
     glimora::engine::registerEmbeddedServer();
 
+    // Under systemd: ready once the first screen shows, pings while the screens respond.
+    const glimora::app::ServiceHeartbeat heartbeat;
+
+    // Only the flag makes a kiosk start: it never takes a login from the command line.
+    const bool kiosk = QApplication::arguments().contains(QStringLiteral("--kiosk"));
     glimora::app::DefaultScreenFactory screens;
-    glimora::app::QueryApp queryApp(screens);
+    glimora::app::QueryApp queryApp(screens,
+        kiosk ? glimora::app::QueryApp::StartMode::Kiosk : glimora::app::QueryApp::StartMode::Interactive);
     queryApp.InitInstance();
     return 0;
 }

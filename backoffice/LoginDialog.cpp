@@ -1,10 +1,8 @@
 #include "backoffice/LoginDialog.h"
 
-#include "backoffice/LoginStatements.h"
+#include "backoffice/LoginConnection.h"
 #include "backoffice/RecentUsers.h"
 #include "backoffice/WaitCursor.h"
-#include "data/Command.h"
-#include "data/Connection.h"
 #include "data/DbError.h"
 #include "data/SharedDatabase.h"
 #include "platform/ComputerName.h"
@@ -18,7 +16,6 @@
 #include "ui/SkinButton.h"
 
 #include <QCheckBox>
-#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 
@@ -110,14 +107,10 @@ void LoginDialog::OnLogin()
         return;
     }
 
-    login.timeout = settings::ReadSettingInt(system, QStringLiteral("outtim"), QStringLiteral("5"));
-    data::Connection& connection = data::SharedDatabase::connection();
     {
         WaitCursor wait;
         try {
-            connection.SetConnectionTimeout(login.timeout);
-            connection.SetCommandTimeout(login.timeout);
-            data::SharedDatabase::reopen(QString());
+            LoginConnection::open(login);
         } catch (const data::DbError&) {
             wait.release();
             ui::OkMessageBox::show(this, QString::fromUtf8("登录失败。密码错误/服务器不可用。"));
@@ -126,29 +119,8 @@ void LoginDialog::OnLogin()
         settings::WriteSetting(system, QStringLiteral("sqlserver"), login.serverName);
         RecentUsers::remember(login.userName);
     }
-    createDatabaseIfNew();
+    LoginConnection::createDatabaseIfNew();
     endDialog(ui::IDOK);
-}
-
-// Sent after every login: on a server that has the database and tables, both batches fail
-// harmlessly, and no message reports their outcome either way.
-void LoginDialog::createDatabaseIfNew()
-{
-    QString workbook = settings::ReadSetting(system, QStringLiteral("excelpath"), QString());
-    if (workbook.isEmpty())
-        workbook = QDir::toNativeSeparators(
-            settings::Settings::instance().directory + QStringLiteral("/Contrast.XLS"));
-
-    const QString database = settings::Settings::instance().database;
-    for (const QString& batch :
-        { LoginStatements::createDatabase(database), LoginStatements::createTables(database, workbook) }) {
-        try {
-            data::Command& command = data::SharedDatabase::command();
-            command.SetCommandText(batch);
-            command.Execute();
-        } catch (const data::DbError&) {
-        }
-    }
 }
 
 void LoginDialog::OnHelp()

@@ -20,7 +20,6 @@ private:
     void OnInitDialog();
     void OnLogin();
     void OnHelp();
-    void createDatabaseIfNew();
 
     bool m_backOffice = false;
 };

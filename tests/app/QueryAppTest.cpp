@@ -1,11 +1,18 @@
 #include "app/QueryApp.h"
+#include "app/KioskLoginScreen.h"
 #include "app/ScreenFactory.h"
+#include "data/BackendRouter.h"
+#include "data/SharedDatabase.h"
+#include "engine/EmbeddedBackend.h"
 #include "settings/SettingsFile.h"
 #include "tests/support/TempWorkspace.h"
 #include "ui/SharedFonts.h"
 
 #include <gtest/gtest.h>
+#include <QApplication>
+#include <QFile>
 #include <QFontInfo>
+#include <QLabel>
 #include <QTimer>
 
 using namespace glimora;
@@ -81,4 +88,65 @@ TEST_F(QueryAppTest, StartUpLoadsSettingsAndFontsBeforeTheLogin)
     QueryApp(screens).InitInstance();
     EXPECT_EQ(settings::settingsDirectory(), workspace.path());
     EXPECT_GT(QFontInfo(ui::sharedFont(3)).pixelSize(), QFontInfo(ui::sharedFont(4)).pixelSize());
+}
+
+namespace {
+
+// A kiosk start on the embedded server of the test's own folder.
+class KioskQueryAppTest : public QueryAppTest
+{
+protected:
+    void SetUp() override
+    {
+        qunsetenv("CREDENTIALS_DIRECTORY");
+        workspace.writeFile("uinfo.ini", "[system]\ndatabase=station\nuser1=ann\n");
+        workspace.seedFromTestData("workbooks/contrast.xls", "Contrast.XLS");
+        data::BackendRouter::setEmbeddedBackend(
+            std::make_shared<engine::EmbeddedBackend>(workspace.filePath("sqldata")));
+    }
+    void TearDown() override
+    {
+        data::SharedDatabase::releaseObjects();
+        data::BackendRouter::setEmbeddedBackend(nullptr);
+        QueryAppTest::TearDown();
+    }
+    void writeCredentials()
+    {
+        workspace.writeFile("login.credentials", "server=localhost\nuser=sa\npassword=Kiosk-Pass\n");
+        QFile::setPermissions(workspace.filePath("login.credentials"), QFile::ReadOwner | QFile::WriteOwner);
+    }
+    void runKiosk() { EXPECT_FALSE(QueryApp(screens, QueryApp::StartMode::Kiosk).InitInstance()); }
+};
+
+} // namespace
+
+TEST_F(KioskQueryAppTest, AKioskStartLogsInByItselfAndOpensTheQueryScreen)
+{
+    writeCredentials();
+    const QByteArray before = workspace.readFile("uinfo.ini");
+    screens.loginResult = QDialog::Accepted;
+    screens.backOffice = true;
+    runKiosk();
+    EXPECT_EQ(screens.order, QStringList { "query" });
+    EXPECT_NE(screens.mainScreenSeenWhileRunning, nullptr);
+    EXPECT_EQ(data::SharedDatabase::login().userName, "sa");
+    EXPECT_EQ(data::SharedDatabase::connection().State(), data::Connection::StateOpen);
+    EXPECT_EQ(workspace.readFile("uinfo.ini"), before);
+}
+
+TEST_F(KioskQueryAppTest, AKioskStartWaitsOnItsScreenUntilItCanLogIn)
+{
+    QString shown;
+    QTimer::singleShot(0, [&] {
+        auto* screen = qobject_cast<KioskLoginScreen*>(QApplication::activeModalWidget());
+        ASSERT_NE(screen, nullptr);
+        shown = screen->findChild<QLabel*>("kioskProblem")->text();
+        screen->close(); // a close request changes nothing
+        EXPECT_TRUE(screen->isVisible());
+        writeCredentials();
+        QMetaObject::invokeMethod(&screen->retryTimer(), "timeout");
+    });
+    runKiosk();
+    EXPECT_TRUE(shown.contains("login.credentials")) << shown.toStdString();
+    EXPECT_EQ(screens.order, QStringList { "query" });
 }

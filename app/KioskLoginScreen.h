@@ -1,0 +1,38 @@
+#pragma once
+
+#include <functional>
+#include <QDialog>
+#include <QTimer>
+
+class QLabel;
+
+namespace glimora::app {
+
+// The kiosk's start without a person: logs in by itself, and while that fails covers the
+// display with why, trying again every 30 seconds. The run ends with Accepted once logged in;
+// nobody can close it before.
+class KioskLoginScreen : public QDialog
+{
+    Q_OBJECT
+public:
+    static constexpr int RetryMilliseconds = 30'000;
+
+    // `logIn` returns what went wrong, empty once logged in.
+    explicit KioskLoginScreen(std::function<QString()> logIn, QWidget* parent = nullptr);
+
+    // One attempt; on failure shows why and starts the retry timer.
+    bool tryLogIn();
+    QTimer& retryTimer() { return m_retry; }
+
+    void reject() override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    std::function<QString()> m_logIn;
+    QTimer m_retry;
+    QLabel* m_problem;
+};
+
+} // namespace glimora::app
