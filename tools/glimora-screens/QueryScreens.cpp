@@ -81,7 +81,7 @@ int renderQueryScreens(const QDir& folder, const QString& password)
     platform::FakeIdleClock clock;
     platform::IdleClock::setCurrent(&clock);
     int failures = 0;
-    const std::pair<int, int> sizes[] = { { 1024, 768 }, { 1920, 1080 } };
+    const std::pair<int, int> sizes[] = { { 1024, 768 }, { 1280, 1024 }, { 1920, 1080 } };
     for (const auto& [width, height] : sizes) {
         query::QueryDialog dialog;
         if (!dialog.isReady()) {

@@ -1,7 +1,7 @@
 // glimora-screens <folder> [sa password]: renders each dialog template, with its skins and
 // captions, to <folder>/<id>-<screen>.png under the offscreen platform. With the password of
 // the embedded server in the working directory (the demo's: glimora-demo), it also renders
-// the query screen with that server's data in each of its states, at 1024x768 and 1920x1080.
+// the query screen with that server's data in each of its states, at 1024x768, 1280x1024 and 1920x1080.
 
 #include "backoffice/LoginDialog.h"
 #include "backoffice/PasswordDialog.h"
