@@ -2,6 +2,11 @@
 
 #include "ui/ApplicationTitle.h"
 
+#include <QApplication>
+#include <QFontMetrics>
+#include <QGridLayout>
+#include <QSpacerItem>
+
 namespace glimora::ui {
 
 namespace {
@@ -17,6 +22,19 @@ Injected& injected()
 {
     static Injected value;
     return value;
+}
+
+// A window manager cuts a title that does not fit beside its buttons ("gl…ra"): the box is at
+// least as wide as its title in a bold title-bar font, with room for the icon and buttons.
+void fitTitle(QMessageBox& box)
+{
+    QFont font = QApplication::font();
+    font.setBold(true);
+    const int width = QFontMetrics(font).horizontalAdvance(box.windowTitle()) * 3 / 2 + 180;
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    if (grid)
+        grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(), 0,
+            1, grid->columnCount());
 }
 
 } // namespace
@@ -36,6 +54,7 @@ QMessageBox::StandardButton OkMessageBox::show(QWidget* parent, const QString& t
     QMessageBox box(QMessageBox::Warning, applicationTitle(), text, QMessageBox::Ok, parent);
     // Messages quote what people typed; markup there would make the box load the files it names.
     box.setTextFormat(Qt::PlainText);
+    fitTitle(box);
     box.exec();
     return QMessageBox::Ok;
 }
@@ -56,6 +75,7 @@ bool OkMessageBox::askYesNo(QWidget* parent, const QString& text)
         QMessageBox::Question, applicationTitle(), text, QMessageBox::Yes | QMessageBox::No, parent);
     box.setTextFormat(Qt::PlainText);
     box.setDefaultButton(QMessageBox::No);
+    fitTitle(box);
     return box.exec() == QMessageBox::Yes;
 }
 
