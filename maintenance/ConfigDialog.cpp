@@ -13,6 +13,7 @@
 #include "settings/SettingsFile.h"
 #include "ui/ErrorHints.h"
 #include "ui/OkMessageBox.h"
+#include "ui/ScreenPolish.h"
 #include "ui/SharedFonts.h"
 #include "ui/SkinButton.h"
 #include "ui/TabControl.h"
@@ -37,6 +38,7 @@ constexpr int CancelButton = 1005;
 constexpr int ExitButton = 1006;
 constexpr int HelpButton = 1007;
 constexpr int HintsBox = 1108;
+constexpr int PolishBox = 1116;
 constexpr quintptr ConfigHelpContext = 0x20084;
 
 const char* const tabCaptions[ConfigDialog::TabCount]
@@ -94,6 +96,7 @@ ConfigDialog::ConfigDialog(QWidget* parent)
     onClicked(ExitButton, &ConfigDialog::OnExit);
     onClicked(HelpButton, &ConfigDialog::OnHelp);
     onClicked(HintsBox, &ConfigDialog::OnHintsToggled);
+    onClicked(PolishBox, &ConfigDialog::OnPolishToggled);
     onMouseWheel(&ConfigDialog::OnMouseWheel);
     // Return moves on instead of pressing a button, but in the editor it starts a new line:
     // the correspondence tab and the statement console are edited line by line.
@@ -123,6 +126,7 @@ void ConfigDialog::OnInitDialog()
         skinButton->setCaptionFont(4);
     }
     control<QCheckBox>(HintsBox)->setChecked(ui::ErrorHints::enabled());
+    control<QCheckBox>(PolishBox)->setChecked(ui::ScreenPolish::enabled());
     setEditorText(readStored(QueryStatementTab));
     control(EditorId)->setFocus();
     control(TitleId)->setFont(ui::sharedFont(2));
@@ -313,6 +317,18 @@ void ConfigDialog::OnHintsToggled()
     if (!ui::ErrorHints::setEnabled(box->isChecked())) {
         box->setChecked(!box->isChecked());
         ui::OkMessageBox::show(this, notWritten());
+    }
+}
+
+// The screens read the setting whenever they draw.
+void ConfigDialog::OnPolishToggled()
+{
+    auto* box = control<QCheckBox>(PolishBox);
+    if (!ui::ScreenPolish::setEnabled(box->isChecked())) {
+        box->setChecked(!box->isChecked());
+        ui::OkMessageBox::show(this, notWritten());
+    } else {
+        update();
     }
 }
 
