@@ -33,8 +33,8 @@ void fitTitle(QMessageBox& box)
     const int width = QFontMetrics(font).horizontalAdvance(box.windowTitle()) * 3 / 2 + 180;
     auto* grid = qobject_cast<QGridLayout*>(box.layout());
     if (grid)
-        grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(), 0,
-            1, grid->columnCount());
+        grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(),
+            0, 1, grid->columnCount());
 }
 
 } // namespace

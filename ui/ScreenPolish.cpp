@@ -6,7 +6,8 @@ namespace glimora::ui {
 
 bool ScreenPolish::enabled()
 {
-    return settings::ReadSettingInt(QStringLiteral("show"), QStringLiteral("polish"), QStringLiteral("0")) != 0;
+    return settings::ReadSettingInt(QStringLiteral("show"), QStringLiteral("polish"), QStringLiteral("0"))
+        != 0;
 }
 
 bool ScreenPolish::setEnabled(bool on)

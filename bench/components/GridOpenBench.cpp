@@ -25,7 +25,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
-#include <string>
 #include <malloc.h>
 #include <QApplication>
 #include <QDir>
@@ -35,6 +34,7 @@
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <sqlite3.h>
+#include <string>
 #include <vector>
 
 using namespace glimora;
@@ -517,9 +517,9 @@ void printJourneys(const char* name, const std::vector<Journey>& grid, const std
         } figures { times.front() / 1e6, times.back() / 1e6, peak, heap };
         return figures;
     };
-    const std::pair<const char*, Step Journey::*> steps[] = { { "open", &Journey::open },
-        { "first edit", &Journey::firstEdit }, { "Ctrl+End", &Journey::toEnd },
-        { "edit at the end", &Journey::lastEdit } };
+    const std::pair<const char*, Step Journey::*> steps[]
+        = { { "open", &Journey::open }, { "first edit", &Journey::firstEdit },
+              { "Ctrl+End", &Journey::toEnd }, { "edit at the end", &Journey::lastEdit } };
     std::printf("journey (%s, %zu runs): grid against SQLite directly; time min..max, peak resident "
                 "growth and heap left in use at most\n",
         name, grid.size());
@@ -655,8 +655,9 @@ int main(int argc, char** argv)
         std::printf("a new record on a grid just opened, shown last: %.2f ms (median of 3), rows read %ld "
                     "before it and %ld after; heap it left in use: %ld KB\n",
             addMs, added.fetchedBefore, added.fetchedAfter, added.heapKb);
-        std::printf("the same INSERT with SQLite directly: %.3f ms (median of 3); time ratio new record/direct: "
-                    "%.1f\n",
+        std::printf(
+            "the same INSERT with SQLite directly: %.3f ms (median of 3); time ratio new record/direct: "
+            "%.1f\n",
             insertMs, insertMs > 0 ? addMs / insertMs : 0.0);
     } catch (const data::DbError& error) {
         std::fprintf(stderr, "database error: %s\n", qPrintable(error.description()));

@@ -4,12 +4,12 @@
 #include "tests/backoffice/BackOfficeFixture.h"
 
 #include <QDir>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPainter>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
-#include <QLabel>
-#include <QProgressBar>
 
 using namespace glimora;
 

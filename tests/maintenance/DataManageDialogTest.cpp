@@ -215,7 +215,8 @@ TEST_F(DataManageDialogTest, ANewRecordOnALargeTableComesLast)
         QTest::keyClick(again, Qt::Key_End, Qt::ControlModifier);
         EXPECT_EVENTUALLY(again->currentIndex().row() == listed - 1);
         EXPECT_EQ(again->model()->index(listed - 1, 0).data().toString(), QString());
-        EXPECT_EQ(again->model()->index(listed - (opening == DataManageDialog::Opening::Browse ? 2 : 3), 0)
+        EXPECT_EQ(again->model()
+                      ->index(listed - (opening == DataManageDialog::Opening::Browse ? 2 : 3), 0)
                       .data()
                       .toString(),
             u("row 1439"));

@@ -190,8 +190,9 @@ TEST_F(SkinButtonTest, PolishedCaptionsStayInsideTheBorderShrinkingWhereTheyMust
         m_button.setCaption(QString::fromUtf8(caption));
         const SkinButton::CaptionLayout layout = m_button.captionLayout();
         const int flags = layout.oneLine ? Qt::TextSingleLine : Qt::TextWordWrap;
-        const QRect drawn = QFontMetrics(layout.font).boundingRect(
-            layout.rect, Qt::AlignHCenter | Qt::AlignTop | flags, m_button.caption());
+        const QRect drawn
+            = QFontMetrics(layout.font)
+                  .boundingRect(layout.rect, Qt::AlignHCenter | Qt::AlignTop | flags, m_button.caption());
         EXPECT_TRUE(room.contains(drawn)) << caption << " drawn " << drawn.left() << "," << drawn.top() << " "
                                           << drawn.width() << "x" << drawn.height();
     }
