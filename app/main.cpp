@@ -1,8 +1,8 @@
 #include "app/DefaultScreenFactory.h"
-#include "app/EmbeddedServerSetup.h"
 #include "app/QueryApp.h"
 #include "components/ComponentFactories.h"
 #include "components/PageViewFactory.h"
+#include "engine/EmbeddedServerSetup.h"
 #include "platform/IdleClock.h"
 #include "ui/QtTranslations.h"
 
@@ -20,7 +20,7 @@ int main(int argc, char** argv)
     glimora::platform::IdleClock::current();
 
     // The settings directory is the working directory, as start-up will capture it.
-    glimora::app::registerEmbeddedServer();
+    glimora::engine::registerEmbeddedServer();
 
     glimora::app::DefaultScreenFactory screens;
     glimora::app::QueryApp queryApp(screens);

@@ -4,7 +4,6 @@
 #include "backoffice/JobStarter.h"
 #include "backoffice/PasswordDialog.h"
 #include "data/CatalogueCaptions.h"
-#include "data/ConnectionString.h"
 #include "data/DbError.h"
 #include "data/SharedDatabase.h"
 #include "settings/Settings.h"
@@ -130,16 +129,8 @@ bool AdminDialog::OnInitDialog()
 
 bool AdminDialog::reconnect()
 {
-    data::LoginValues& login = data::SharedDatabase::login();
-    data::Connection& connection = data::SharedDatabase::connection();
     try {
-        if (connection.State() != data::Connection::StateClosed)
-            connection.Close();
-        login.connectionString = data::ConnectionString::fromTemplate(
-            settings::ReadSetting(QStringLiteral("system"), QStringLiteral("connect"), QString()),
-            login.userName, login.password, login.serverName, settings::Settings::instance().database);
-        connection.Open(login.connectionString);
-        data::SharedDatabase::command().SetActiveConnection(connection);
+        data::SharedDatabase::reopen(settings::Settings::instance().database);
     } catch (const data::DbError&) {
         return false;
     }

@@ -5,7 +5,6 @@
 #include "backoffice/WaitCursor.h"
 #include "data/Command.h"
 #include "data/Connection.h"
-#include "data/ConnectionString.h"
 #include "data/DbError.h"
 #include "data/SharedDatabase.h"
 #include "platform/ComputerName.h"
@@ -118,13 +117,7 @@ void LoginDialog::OnLogin()
         try {
             connection.SetConnectionTimeout(login.timeout);
             connection.SetCommandTimeout(login.timeout);
-            if (connection.State() != data::Connection::StateClosed)
-                connection.Close();
-            login.connectionString = data::ConnectionString::fromTemplate(
-                settings::ReadSetting(system, QStringLiteral("connect"), QString()), login.userName,
-                login.password, login.serverName, QString());
-            connection.Open(login.connectionString);
-            data::SharedDatabase::command().SetActiveConnection(connection);
+            data::SharedDatabase::reopen(QString());
         } catch (const data::DbError&) {
             wait.release();
             ui::OkMessageBox::show(this, QString::fromUtf8("登录失败。密码错误/服务器不可用。"));

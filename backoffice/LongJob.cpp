@@ -1,7 +1,6 @@
 #include "backoffice/LongJob.h"
 
 #include "backoffice/JobStatements.h"
-#include "data/ConnectionString.h"
 #include "data/DbError.h"
 #include "data/SharedDatabase.h"
 #include "ui/ErrorHints.h"
@@ -40,7 +39,6 @@ LongJob LongJob::restore(const QString& database, const QString& backupPath, con
         steps.append({ JobStatements::logBackup(), OnFailure::GoOn });
     steps.append({ JobStatements::restore(database, backupPath, dropFirst), OnFailure::FailWithReason });
     LongJob job(Kind::Restore, std::move(steps));
-    job.m_connectSetting = connectSetting;
     return job;
 }
 
@@ -54,15 +52,8 @@ QStringList LongJob::statements() const
 
 bool LongJob::reconnectWithoutDatabase() const
 {
-    data::LoginValues& login = data::SharedDatabase::login();
-    data::Connection& connection = data::SharedDatabase::connection();
     try {
-        login.connectionString = data::ConnectionString::fromTemplate(
-            m_connectSetting, login.userName, login.password, login.serverName, QString());
-        if (connection.State() != data::Connection::StateClosed)
-            connection.Close();
-        connection.Open(login.connectionString);
-        data::SharedDatabase::command().SetActiveConnection(connection);
+        data::SharedDatabase::reopen(QString());
     } catch (const std::exception&) { // DbError among them
         return false;
     }

@@ -44,7 +44,6 @@ private:
 
     Kind m_kind;
     QList<Step> m_steps;
-    QString m_connectSetting;
 };
 
 } // namespace glimora::backoffice

@@ -14,23 +14,32 @@ using data::Variant;
 // A decimal shown with exactly `scale` places, rounding half away from zero.
 QString decimalText(Decimal value, int scale)
 {
-    if (scale < 0 || scale == value.scale || scale > 18)
+    if (scale < 0 || scale == value.scale || scale > Decimal::MaximumDigits)
         return value.toString();
+    constexpr Decimal::Digits widest = []() {
+        Decimal::Digits limit = 1;
+        for (int i = 0; i < Decimal::MaximumDigits - 1; ++i)
+            limit *= 10;
+        return limit;
+    }();
     while (value.scale < scale) {
-        if (value.unscaledValue > std::numeric_limits<qint64>::max() / 10
-            || value.unscaledValue < std::numeric_limits<qint64>::min() / 10)
-            return value.toString(); // more places would overflow; show it as stored
+        if (value.unscaledValue >= widest || value.unscaledValue <= -widest)
+            return value.toString(); // more places would pass 38 digits; show it as stored
         value.unscaledValue *= 10;
         ++value.scale;
     }
-    while (value.scale > scale) {
-        const qint64 remainder = value.unscaledValue % 10;
-        value.unscaledValue /= 10;
-        if (remainder >= 5)
-            ++value.unscaledValue;
-        else if (remainder <= -5)
-            --value.unscaledValue;
-        --value.scale;
+    if (value.scale > scale) {
+        // Rounded once from every place dropped: place by place, 0.149 would become 0.2.
+        Decimal::Digits divisor = 1;
+        for (int i = scale; i < value.scale; ++i)
+            divisor *= 10;
+        const bool negative = value.unscaledValue < 0;
+        const Decimal::Digits magnitude = negative ? -value.unscaledValue : value.unscaledValue;
+        Decimal::Digits kept = magnitude / divisor;
+        const Decimal::Digits remainder = magnitude % divisor;
+        if (remainder >= divisor - remainder) // half away from zero, without doubling past 38 digits
+            ++kept;
+        value = Decimal { negative ? -kept : kept, scale };
     }
     return value.toString();
 }
@@ -126,7 +135,7 @@ QString CellFormat::displayText(const Variant& value, DataType type, int scale)
     case Variant::Kind::Single:
     case Variant::Kind::Double:
         if (scaled)
-            return QString::number(value.toDouble(), 'f', qBound(0, scale, 18));
+            return QString::number(value.toDouble(), 'f', qBound(0, scale, 38));
         return QString::number(value.toDouble(), 'g', value.kind() == Variant::Kind::Single ? 7 : 15);
     case Variant::Kind::Decimal:
         return decimalText(value.toDecimal(), scaled ? scale : value.toDecimal().scale);

@@ -4,11 +4,11 @@
 #include "data/ConnectionString.h"
 #include "data/DbError.h"
 #include "data/OdbcBackend.h"
+#include "platform/ComputerName.h"
 #include "settings/SettingsFile.h"
 
 #include <QMutex>
 #include <QMutexLocker>
-#include <QSysInfo>
 
 namespace glimora::data {
 
@@ -53,7 +53,7 @@ bool namesThisComputer(const QString& serverName)
         if (name.compare(QLatin1String(alias), Qt::CaseInsensitive) == 0)
             return true;
     }
-    return !name.isEmpty() && name.compare(QSysInfo::machineHostName(), Qt::CaseInsensitive) == 0;
+    return !name.isEmpty() && name.compare(platform::computerName(), Qt::CaseInsensitive) == 0;
 }
 
 } // namespace

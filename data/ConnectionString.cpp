@@ -75,15 +75,15 @@ QString ConnectionString::whyNotCarried(const QString& value, const QString& wha
     return {};
 }
 
-QString ConnectionString::value(const QString& connectionString, const QString& key)
+QHash<QString, QString> ConnectionString::parse(const QString& text)
 {
+    QHash<QString, QString> keys;
     qsizetype position = 0;
-    const QString& text = connectionString;
     while (position < text.size()) {
         const qsizetype equals = text.indexOf(QLatin1Char('='), position);
         if (equals < 0)
             break;
-        const QString name = text.mid(position, equals - position).trimmed();
+        const QString name = text.mid(position, equals - position).trimmed().toLower();
         qsizetype valueStart = equals + 1;
         while (valueStart < text.size() && text[valueStart] == QLatin1Char(' '))
             ++valueStart;
@@ -104,16 +104,23 @@ QString ConnectionString::value(const QString& connectionString, const QString& 
             }
             next = text.indexOf(QLatin1Char(';'), close);
         } else {
-            next = text.indexOf(QLatin1Char(';'), valueStart);
-            value = text.mid(valueStart, (next < 0 ? text.size() : next) - valueStart).trimmed();
+            // Kept as written: a password may begin or end with blanks.
+            next = text.indexOf(QLatin1Char(';'), equals + 1);
+            value = text.mid(equals + 1, (next < 0 ? text.size() : next) - equals - 1);
         }
-        if (name.compare(key, Qt::CaseInsensitive) == 0)
-            return value;
+        // As ODBC drivers do, the first of a repeated key counts.
+        if (!name.isEmpty() && !keys.contains(name))
+            keys.insert(name, value);
         if (next < 0)
             break;
         position = next + 1;
     }
-    return {};
+    return keys;
+}
+
+QString ConnectionString::value(const QString& connectionString, const QString& key)
+{
+    return parse(connectionString).value(key.toLower());
 }
 
 } // namespace glimora::data

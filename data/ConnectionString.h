@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QString>
 
 namespace glimora::data {
@@ -29,7 +30,10 @@ public:
     // Why quoteValue() would refuse `value`, or empty when it can be carried.
     static QString whyNotCarried(const QString& value, const QString& what);
 
-    // The value of `key` (not case-sensitive) with braces removed; empty when absent.
+    // Every key by its lower-case name, braced values without their braces (blanks before a
+    // "{" are skipped), other values exactly as written; the first of a repeated key counts.
+    static QHash<QString, QString> parse(const QString& text);
+    // The value of `key` (not case-sensitive) as parse() reads it; empty when absent.
     static QString value(const QString& connectionString, const QString& key);
 };
 

@@ -2,10 +2,6 @@
 
 namespace glimora::data {
 
-namespace {
-constexpr int MaximumDigits = 18;
-}
-
 double Decimal::toDouble() const
 {
     // Going through the text keeps the conversion correctly rounded for every scale; Qt reads
@@ -16,9 +12,13 @@ double Decimal::toDouble() const
 QString Decimal::toString() const
 {
     const bool negative = unscaledValue < 0;
-    // The magnitude as unsigned text: avoids overflow on the most negative value.
-    const quint64 magnitude = negative ? quint64(0) - quint64(unscaledValue) : quint64(unscaledValue);
-    QString digits = QString::number(magnitude);
+    // The magnitude as unsigned: avoids overflow on the most negative value.
+    unsigned __int128 magnitude = negative ? 0 - (unsigned __int128)(unscaledValue) : (unsigned __int128)(unscaledValue);
+    QString digits;
+    do {
+        digits.prepend(QLatin1Char(char('0' + int(magnitude % 10))));
+        magnitude /= 10;
+    } while (magnitude != 0);
     if (scale > 0) {
         if (digits.size() <= scale)
             digits.prepend(QString(scale - digits.size() + 1, QLatin1Char('0')));
@@ -27,6 +27,25 @@ QString Decimal::toString() const
     if (negative)
         digits.prepend(QLatin1Char('-'));
     return digits;
+}
+
+bool Decimal::fits(int precision, int columnScale) const
+{
+    // Places beyond the column's would be rounded by the server: not an exact fit.
+    Digits value = unscaledValue < 0 ? -unscaledValue : unscaledValue;
+    int places = scale;
+    while (places > columnScale) {
+        if (value % 10 != 0)
+            return false;
+        value /= 10;
+        --places;
+    }
+    int integerDigits = 0;
+    for (int i = 0; i < places; ++i)
+        value /= 10;
+    for (; value != 0; value /= 10)
+        ++integerDigits;
+    return integerDigits <= precision - columnScale;
 }
 
 bool Decimal::parse(const QString& text, Decimal& result)
@@ -38,7 +57,7 @@ bool Decimal::parse(const QString& text, Decimal& result)
         negative = text[position] == QLatin1Char('-');
         ++position;
     }
-    qint64 unscaled = 0;
+    Digits unscaled = 0;
     int significantDigits = 0;
     int digitCount = 0;
     int scale = 0;

@@ -196,15 +196,15 @@ Variant OdbcCursor::readValue(int column, const FieldInfo& field)
         Decimal value;
         if (Decimal::parse(number, value))
             return Variant::fromDecimal(value);
-        // Some drivers write exponents; scale by the column's digits.
+        // Some drivers write exponents; written out with the column's places.
         bool ok = false;
         const double approximate = number.toDouble(&ok);
-        const double scaled = approximate * std::pow(10.0, field.scale);
-        if (!ok || std::fabs(scaled) >= 1e18)
+        if (!ok || !std::isfinite(approximate)
+            || !Decimal::parse(QString::number(approximate, 'f', qBound(0, field.scale, 38)), value))
             throw DbError(DbError::ProviderFailure,
-                QStringLiteral("The value %1 of column %2 does not fit an 18-digit decimal.")
+                QStringLiteral("The value %1 of column %2 does not fit a 38-digit decimal.")
                     .arg(number, field.name));
-        return Variant::fromDecimal(Decimal { qint64(std::llround(scaled)), field.scale });
+        return Variant::fromDecimal(value);
     }
     case DataType::VarBinary:
     case DataType::LongVarBinary: {

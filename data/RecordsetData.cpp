@@ -17,12 +17,12 @@ bool isComparable(DataType type)
     return type != DataType::LongVarChar && type != DataType::LongVarWChar && type != DataType::LongVarBinary;
 }
 
-// Whether the value read is exactly the value stored: a decimal of more than 18 digits
-// cannot be carried whole, and a check on it would fail for every row.
+// Whether the value read is exactly the value stored: a decimal wider than the data layer
+// holds cannot be carried whole, and a check on it would fail for every row.
 bool isCarriedExactly(const FieldInfo& field)
 {
     const bool decimal = field.type == DataType::Numeric || field.type == DataType::Decimal;
-    return !decimal || field.precision <= 18;
+    return !decimal || field.precision <= Decimal::MaximumDigits;
 }
 
 constexpr qsizetype never = std::numeric_limits<qsizetype>::max();
@@ -57,6 +57,13 @@ void RecordsetData::openResult(std::shared_ptr<Session> session, ExecuteResult r
         return; // a batch without rows gives a closed record set
     m_cursor = std::move(result.cursor);
     m_fields = m_cursor->fields();
+    // A key read inexactly would address a neighbour: such a set is read-only.
+    if (m_target
+        && std::any_of(m_target->keyFields.begin(), m_target->keyFields.end(),
+            [this](int keyField) { return keyField >= m_fields.size() || !isCarriedExactly(m_fields[keyField]); })) {
+        m_notUpdatableReason = QStringLiteral("a key of %1 cannot be read exactly").arg(m_target->table);
+        m_target.reset();
+    }
     m_keyed = m_target && !m_target->keyFields.isEmpty();
     m_keyFieldsOnly = QList<bool>(m_fields.size(), false);
     m_allButPictures = QList<bool>(m_fields.size(), true);

@@ -1,6 +1,8 @@
 #include "data/SharedDatabase.h"
 
+#include "data/ConnectionString.h"
 #include "data/DbError.h"
+#include "settings/SettingsFile.h"
 
 namespace glimora::data {
 
@@ -64,6 +66,20 @@ Recordset& SharedDatabase::recordset()
 LoginValues& SharedDatabase::login()
 {
     return shared().login;
+}
+
+void SharedDatabase::reopen(const QString& database)
+{
+    LoginValues& values = login();
+    const QString connectionString = ConnectionString::fromTemplate(
+        settings::ReadSetting(QStringLiteral("system"), QStringLiteral("connect"), QString()), values.userName,
+        values.password, values.serverName, database);
+    values.connectionString = connectionString;
+    Connection& shared = connection();
+    if (shared.State() != Connection::StateClosed)
+        shared.Close();
+    shared.Open(connectionString);
+    command().SetActiveConnection(shared);
 }
 
 void SharedDatabase::setRecordset(const Recordset& result)

@@ -25,6 +25,12 @@ public:
     static Recordset& recordset();
     static LoginValues& login();
 
+    // The one way to (re)open the shared connection: the connection string is made from the
+    // `connect` setting and the login values for `database` (empty: none named), kept in
+    // login(), and the shared command uses the connection. Raises DbError when a value
+    // cannot be carried or the server refuses; a refused value leaves the connection as it was.
+    static void reopen(const QString& database);
+
     // Closes the shared record set when it is open, then makes `result` the shared one.
     static void setRecordset(const Recordset& result);
 };

@@ -81,9 +81,7 @@ QString SqlLiteral::value(const Variant& value)
         return QString::number(value.toInt64());
     case Variant::Kind::Boolean:
         return value.toBoolean() ? QStringLiteral("1") : QStringLiteral("0");
-    case Variant::Kind::Single:
-        // The server compares a real widened to float: 9 digits would name another number.
-        return floatText(value.toDouble(), 17);
+    case Variant::Kind::Single: // compared as a float widened: 9 digits would name another number
     case Variant::Kind::Double:
         return floatText(value.toDouble(), 17);
     case Variant::Kind::Decimal:

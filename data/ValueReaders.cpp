@@ -13,7 +13,7 @@ namespace {
 QString sixPlaces(const Decimal& value)
 {
     constexpr int places = 6;
-    if (value.scale < 0 || value.scale > 18)
+    if (value.scale < 0 || value.scale > Decimal::MaximumDigits)
         return QString::asprintf("%f", value.toDouble());
     if (value.scale <= places) {
         QString text = value.toString();
@@ -22,15 +22,14 @@ QString sixPlaces(const Decimal& value)
         return text + QString(places - value.scale, QLatin1Char('0'));
     }
     const bool negative = value.unscaledValue < 0;
-    const quint64 magnitude
-        = negative ? quint64(0) - quint64(value.unscaledValue) : quint64(value.unscaledValue);
-    quint64 divisor = 1;
+    const Decimal::Digits magnitude = negative ? -value.unscaledValue : value.unscaledValue;
+    Decimal::Digits divisor = 1;
     for (int i = places; i < value.scale; ++i)
         divisor *= 10;
-    quint64 kept = magnitude / divisor;
+    Decimal::Digits kept = magnitude / divisor;
     if ((magnitude % divisor) * 2 >= divisor)
         ++kept;
-    return Decimal { negative ? -qint64(kept) : qint64(kept), places }.toString();
+    return Decimal { negative ? -kept : kept, places }.toString();
 }
 
 } // namespace

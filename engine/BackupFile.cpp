@@ -3,6 +3,7 @@
 #include "engine/FaultPoint.h"
 #include "engine/ServerError.h"
 #include "engine/SetChecksum.h"
+#include "platform/FileFlush.h"
 
 #include <cerrno>
 #include <cstring>
@@ -238,15 +239,7 @@ void BackupFile::finishSet(
 
 void BackupFile::startFlush(int descriptor, qint64 offset, qint64 size)
 {
-#ifdef __linux__
-    // Only starts the writing, so that the disk works while the rest is read; errors show at
-    // the flush that ends the job.
-    ::sync_file_range(descriptor, offset, size, SYNC_FILE_RANGE_WRITE);
-#else
-    Q_UNUSED(descriptor);
-    Q_UNUSED(offset);
-    Q_UNUSED(size);
-#endif
+    platform::startFileFlush(descriptor, offset, size);
 }
 
 void BackupFile::syncFile(int descriptor, const QString& path)

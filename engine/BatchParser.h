@@ -47,7 +47,6 @@ private:
     // select
     ast::SelectPtr parseSelect();
     ast::SelectPtr parseSelectCore();
-    ast::SelectPtr parseSubqueryBody();
     ast::TableSource parseTableSource();
     QString parseAlias();
     QString parseObjectName(QString* database = nullptr);

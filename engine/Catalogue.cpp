@@ -1,7 +1,7 @@
 #include "engine/Catalogue.h"
 #include "engine/WriteScope.h"
 
-#include "engine/ProcessProbe.h"
+#include "platform/ProcessProbe.h"
 #include "engine/SqliteStatement.h"
 
 #include <cstdio>
@@ -746,7 +746,7 @@ bool Catalogue::isRestoring(const QString& database)
             return false;
         pid = lookup.intColumn(0);
     }
-    if (ProcessProbe::isRunning(pid))
+    if (platform::ProcessProbe::isRunning(pid))
         return true;
     // A restore whose process died holds nothing; its file swap was all or nothing.
     endRestore(database);
@@ -781,7 +781,7 @@ QList<int> Catalogue::sessionsUsing(const QString& database)
         *m_connection, QStringLiteral("SELECT spid, pid FROM sessions WHERE database=? COLLATE NOCASE"));
     list.bindText(1, database);
     while (list.step()) {
-        if (ProcessProbe::isRunning(list.intColumn(1)))
+        if (platform::ProcessProbe::isRunning(list.intColumn(1)))
             spids.append(int(list.intColumn(0)));
         else
             dead.append(int(list.intColumn(0)));
@@ -804,7 +804,7 @@ QList<Catalogue::SessionEntry> Catalogue::liveSessions()
     SqliteStatement list(*m_connection,
         QStringLiteral("SELECT spid, pid, login, host, database, status FROM sessions ORDER BY spid"));
     while (list.step()) {
-        if (!ProcessProbe::isRunning(list.intColumn(1))) {
+        if (!platform::ProcessProbe::isRunning(list.intColumn(1))) {
             dead.append(int(list.intColumn(0)));
             continue;
         }

@@ -3,7 +3,7 @@
 #include "engine/FaultPoint.h"
 #include "engine/ImageFileVfs.h"
 #include "engine/ImageStreamWriter.h"
-#include "engine/ProcessProbe.h"
+#include "platform/ProcessProbe.h"
 #include "engine/ServerError.h"
 #include "engine/SqlFunctions.h"
 
@@ -544,7 +544,7 @@ void DatabaseBackup::removeLeftovers(Catalogue& catalogue)
         for (const QString& name : names) {
             const QRegularExpressionMatch match = owner.match(name);
             if (!match.hasMatch()
-                || ProcessProbe::isRunning((match.captured(1) + match.captured(2)).toLongLong()))
+                || platform::ProcessProbe::isRunning((match.captured(1) + match.captured(2)).toLongLong()))
                 continue;
             const QString path = dir.absoluteFilePath(name);
             // A restore to a new name that died before registering it left a second name.

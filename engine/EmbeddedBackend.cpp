@@ -2,7 +2,7 @@
 
 #include "data/DbError.h"
 #include "engine/Catalogue.h"
-#include "engine/ConnectionString.h"
+#include "data/ConnectionString.h"
 #include "engine/DatabaseBackup.h"
 #include "engine/EmbeddedSession.h"
 #include "engine/WorkbookRowset.h"
@@ -85,7 +85,7 @@ QString EmbeddedBackend::dataDirectory() const
 std::unique_ptr<data::BackendSession> EmbeddedBackend::open(
     const QString& connectionString, int connectionTimeoutSeconds)
 {
-    const QHash<QString, QString> keys = ConnectionString::parse(connectionString);
+    const QHash<QString, QString> keys = data::ConnectionString::parse(connectionString);
     const QString user = keys.value(QStringLiteral("uid"), keys.value(QStringLiteral("user id")));
     const QString password = keys.value(QStringLiteral("pwd"), keys.value(QStringLiteral("password")));
     const QString requested

@@ -12,6 +12,7 @@
 #include "engine/SystemProcedures.h"
 #include "engine/Translator.h"
 #include "engine/workbook/BackgroundSheetReader.h"
+#include "platform/ComputerName.h"
 
 #include <QElapsedTimer>
 #include <QScopeGuard>
@@ -19,7 +20,6 @@
 #include <algorithm>
 #include <functional>
 #include <QLocale>
-#include <QSysInfo>
 #include <QtGlobal>
 #include <sqlite3.h>
 
@@ -71,7 +71,7 @@ EmbeddedSession::EmbeddedSession(std::shared_ptr<Catalogue> catalogue, RowsetCel
     : m_catalogue(std::move(catalogue))
     , m_rowsetReader(std::move(rowsetReader))
     , m_login(login)
-    , m_host(QSysInfo::machineHostName())
+    , m_host(platform::computerName())
     , m_busyTimeoutMs(busyTimeoutMs)
 {
     switchDatabase(database);

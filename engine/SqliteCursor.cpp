@@ -161,21 +161,22 @@ data::Decimal SqliteCursor::decimalOf(sqlite3_value* stored, const SqlType& type
         value = DecimalFunctions::read(stored);
     } catch (const ServerError&) {
     }
-    if (value)
-        value = value->rescaled(qMin(type.scale, 18));
-    // The data layer holds 18 digits: a long average may give up its trailing zeros to fit,
-    // never a digit that counts.
-    while (value && value->scale() > 0 && !DecimalNumber(value->unscaled(), 0).fits(18, 0)
-        && value->unscaled() % 10 == 0)
-        value = DecimalNumber(value->unscaled() / 10, value->scale() - 1);
-    if (value && DecimalNumber(value->unscaled(), 0).fits(18, 0)) {
+    if (value) {
+        // A value already held with fewer places keeps them when a wider scale would need
+        // more than 38 digits (a long average); its digits all count.
+        if (const auto rescaled = value->rescaled(type.scale))
+            value = rescaled;
+        else if (value->scale() > type.scale)
+            value.reset();
+    }
+    if (value) {
         data::Decimal decimal;
-        decimal.unscaledValue = qint64(value->unscaled());
+        decimal.unscaledValue = value->unscaled();
         decimal.scale = value->scale();
         return decimal;
     }
     throw data::DbError(data::DbError::ProviderFailure,
-        QStringLiteral("The value %1 of column %2 does not fit an 18-digit decimal.")
+        QStringLiteral("The value %1 of column %2 does not fit a 38-digit decimal.")
             .arg(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(stored))),
                 m_fields.value(column).name));
 }

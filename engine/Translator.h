@@ -50,7 +50,7 @@ public:
     static QString convertFrom(
         const QString& sql, const SqlType& from, const SqlType& to, bool store, int style = 0);
 
-private:
+    // A piece of SQLite SQL, the T-SQL type of its value, and the column it reads, if any.
     struct Fragment
     {
         QString sql;
@@ -58,6 +58,8 @@ private:
         QString baseTable;
         QString baseColumn;
     };
+
+private:
     struct Source
     {
         QString alias; // how columns may qualify it
@@ -83,6 +85,7 @@ private:
 
     Fragment expr(const ast::ExprPtr& expr, const Scope& scope);
     Fragment column(const ast::Expr& expr, const Scope& scope);
+    // The built-in functions, by a table of rules (TranslatorFunctions.cpp).
     Fragment function(const ast::Expr& expr, const Scope& scope);
     Fragment binary(const ast::Expr& expr, const Scope& scope);
     Fragment dateFunction(const ast::Expr& expr, const Scope& scope);

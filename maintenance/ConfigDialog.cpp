@@ -7,6 +7,7 @@
 #include "data/DbError.h"
 #include "data/SharedDatabase.h"
 #include "maintenance/ConfigStatements.h"
+#include "maintenance/WheelScroll.h"
 #include "maintenance/StatementOnOneLine.h"
 #include "platform/HtmlHelp.h"
 #include "settings/AsciiBlanks.h"
@@ -17,6 +18,7 @@
 #include "ui/SharedFonts.h"
 #include "ui/SkinButton.h"
 #include "ui/TabControl.h"
+#include "ui/TouchSetting.h"
 
 #include <QCheckBox>
 #include <QPlainTextEdit>
@@ -38,6 +40,7 @@ constexpr int CancelButton = 1005;
 constexpr int ExitButton = 1006;
 constexpr int HelpButton = 1007;
 constexpr int HintsBox = 1108;
+constexpr int TouchBox = 1109;
 constexpr int PolishBox = 1116;
 constexpr quintptr ConfigHelpContext = 0x20084;
 
@@ -96,6 +99,7 @@ ConfigDialog::ConfigDialog(QWidget* parent)
     onClicked(ExitButton, &ConfigDialog::OnExit);
     onClicked(HelpButton, &ConfigDialog::OnHelp);
     onClicked(HintsBox, &ConfigDialog::OnHintsToggled);
+    onClicked(TouchBox, &ConfigDialog::OnTouchToggled);
     onClicked(PolishBox, &ConfigDialog::OnPolishToggled);
     onMouseWheel(&ConfigDialog::OnMouseWheel);
     // Return moves on instead of pressing a button, but in the editor it starts a new line:
@@ -126,6 +130,7 @@ void ConfigDialog::OnInitDialog()
         skinButton->setCaptionFont(4);
     }
     control<QCheckBox>(HintsBox)->setChecked(ui::ErrorHints::enabled());
+    control<QCheckBox>(TouchBox)->setChecked(ui::TouchSetting::enabled());
     control<QCheckBox>(PolishBox)->setChecked(ui::ScreenPolish::enabled());
     setEditorText(readStored(QueryStatementTab));
     control(EditorId)->setFocus();
@@ -320,6 +325,16 @@ void ConfigDialog::OnHintsToggled()
     }
 }
 
+// Seen by the query screen the next time a list opens.
+void ConfigDialog::OnTouchToggled()
+{
+    auto* box = control<QCheckBox>(TouchBox);
+    if (!ui::TouchSetting::setEnabled(box->isChecked())) {
+        box->setChecked(!box->isChecked());
+        ui::OkMessageBox::show(this, notWritten());
+    }
+}
+
 // The screens read the setting whenever they draw.
 void ConfigDialog::OnPolishToggled()
 {
@@ -374,21 +389,7 @@ bool ConfigDialog::OnMouseWheel(QWidget*, QWheelEvent* event)
 {
     if (m_currentTab != ColumnTitlesTab)
         return false;
-    const int distance = event->angleDelta().y();
-    try {
-        if (m_recordset.isNull() || m_recordset.State() == data::Recordset::StateClosed
-            || (m_recordset.BOF() && m_recordset.EndOfFile()))
-            return true;
-        if (distance > 0 && !m_recordset.BOF())
-            m_recordset.MovePrevious();
-        else if (distance < 0 && !m_recordset.EndOfFile())
-            m_recordset.MoveNext();
-    } catch (const data::DbError& error) {
-        ui::OkMessageBox::show(this, ui::ErrorHints::text(error));
-        return true;
-    }
-    control<components::CDataGrid>(GridId)->Refresh();
-    return true;
+    return moveRecordByWheel(this, m_recordset, *control<components::CDataGrid>(GridId), *event);
 }
 
 } // namespace glimora::maintenance

@@ -39,6 +39,7 @@ private:
     void OnExit();
     void OnHelp();
     void OnHintsToggled();
+    void OnTouchToggled();
     void OnPolishToggled();
     bool OnMouseWheel(QWidget* receiver, QWheelEvent* event);
 

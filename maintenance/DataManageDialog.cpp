@@ -8,6 +8,7 @@
 #include "data/SharedDatabase.h"
 #include "data/ValueReaders.h"
 #include "maintenance/DataManageStatements.h"
+#include "maintenance/WheelScroll.h"
 #include "platform/HtmlHelp.h"
 #include "settings/Settings.h"
 #include "settings/SettingsFile.h"
@@ -381,21 +382,7 @@ void DataManageDialog::OnHelp()
 
 bool DataManageDialog::OnMouseWheel(QWidget*, QWheelEvent* event)
 {
-    const int distance = event->angleDelta().y();
-    try {
-        if (m_recordset.isNull() || m_recordset.State() == data::Recordset::StateClosed
-            || (m_recordset.BOF() && m_recordset.EndOfFile()))
-            return true;
-        if (distance > 0 && !m_recordset.BOF())
-            m_recordset.MovePrevious();
-        else if (distance < 0 && !m_recordset.EndOfFile())
-            m_recordset.MoveNext();
-    } catch (const data::DbError& error) {
-        ui::OkMessageBox::show(this, ui::ErrorHints::text(error));
-        return true;
-    }
-    control<components::CDataGrid>(GridId)->Refresh();
-    return true;
+    return moveRecordByWheel(this, m_recordset, *control<components::CDataGrid>(GridId), *event);
 }
 
 } // namespace glimora::maintenance

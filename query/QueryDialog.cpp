@@ -5,7 +5,6 @@
 #include "components/CWebBrowser2.h"
 #include "data/CatalogueCaptions.h"
 #include "data/Command.h"
-#include "data/ConnectionString.h"
 #include "data/DbError.h"
 #include "data/SharedDatabase.h"
 #include "data/ValueReaders.h"
@@ -107,17 +106,8 @@ bool QueryDialog::OnInitDialog()
 {
     setColors(ui::SkinnedDialogColors::solid(Qt::white));
 
-    data::LoginValues& login = data::SharedDatabase::login();
-    const settings::Settings& settings = settings::Settings::instance();
-    login.connectionString = data::ConnectionString::fromTemplate(
-        settings::ReadSetting(System, QStringLiteral("connect"), QString()), login.userName, login.password,
-        settings.server, settings.database);
     try {
-        data::Connection& connection = data::SharedDatabase::connection();
-        if (connection.State() != data::Connection::StateClosed)
-            connection.Close();
-        connection.Open(login.connectionString);
-        data::SharedDatabase::command().SetActiveConnection(connection);
+        data::SharedDatabase::reopen(settings::Settings::instance().database);
     } catch (const data::DbError&) {
         fail(utf8("数据库异常，请稍后再试。"));
         return false;

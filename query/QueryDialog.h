@@ -134,7 +134,6 @@ private:
     QRect pictureBox() const;
     // The secondary page buttons draw the result page at once, in the picture view too.
     void drawResultPageNow();
-    void loadPicture();
 
     bool m_ready = false;
     bool m_closedAtSetup = false;

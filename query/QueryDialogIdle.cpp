@@ -5,7 +5,10 @@
 #include "components/CWebBrowser2.h"
 #include "platform/IdleClock.h"
 #include "settings/SettingsFile.h"
+#include "ui/DropDownCombo.h"
+#include "ui/OkMessageBox.h"
 
+#include <QAbstractItemView>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QUrl>
@@ -45,6 +48,12 @@ void QueryDialog::IdleCheck()
     if (idle <= threshold)
         return;
     stopTimer(0);
+    // Left open, a box or a list would stand over the home page and take the first tap.
+    ui::OkMessageBox::closeOpen();
+    for (ui::DropDownCombo* list : m_filterLists) {
+        if (list->view()->isVisible())
+            list->hidePopup();
+    }
     control(1169)->hide();
     if (!m_browser)
         return;

@@ -15,6 +15,7 @@
 #include "ui/OkMessageBox.h"
 #include "ui/SharedFonts.h"
 #include "ui/SkinButton.h"
+#include "ui/TouchSetting.h"
 
 #include <QLabel>
 
@@ -242,6 +243,7 @@ void QueryDialog::OnFilterDropDown(int id)
 {
     for (int n = 1; n <= FilterCount; ++n) {
         if (filterListId(n) == id) {
+            m_filterLists[n - 1]->setPopupFitsEntries(ui::TouchSetting::enabled());
             FillFilterList(filterColumn(n), id);
             return;
         }

@@ -6,6 +6,9 @@
 #include <QCursor>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QScreen>
+
+#include <algorithm>
 
 namespace glimora::ui {
 
@@ -17,6 +20,9 @@ DropDownCombo::DropDownCombo(bool sorted, QWidget* parent)
     // Typing chooses or filters; it never adds entries of its own.
     setInsertPolicy(QComboBox::NoInsert);
     setCompleter(nullptr);
+    // Entries that share a long beginning and end (two makers' "北京…公司") differ in the
+    // middle, which is what a middle ellipsis cuts out.
+    view()->setTextElideMode(Qt::ElideRight);
     // Installed after the pop-up's own filter, so it sees the release first.
     view()->viewport()->installEventFilter(this);
 }
@@ -98,6 +104,27 @@ void DropDownCombo::showPopup()
     m_pressAt = view()->viewport()->mapFromGlobal(QCursor::pos());
     m_dragged = false;
     QComboBox::showPopup();
+    if (m_popupFitsEntries)
+        fitPopupToEntries();
+}
+
+void DropDownCombo::fitPopupToEntries()
+{
+    QWidget* popup = view()->window();
+    if (popup == window() || !popup->isVisible())
+        return;
+    // Frames and the scroll bar stay as they are; the entries get what they need.
+    const int needed = view()->sizeHintForColumn(0) + popup->width() - view()->viewport()->width();
+    if (needed <= popup->width())
+        return;
+    QRect place = popup->geometry();
+    const QRect screen = this->screen()->availableGeometry();
+    place.setWidth(std::min(needed, screen.width()));
+    if (place.right() > screen.right())
+        place.moveRight(screen.right());
+    if (place.left() < screen.left())
+        place.moveLeft(screen.left());
+    popup->setGeometry(place);
 }
 
 } // namespace glimora::ui

@@ -16,6 +16,11 @@ public:
 
     bool isSorted() const { return m_sorted; }
 
+    // Whether the open list is as wide as its longest entry needs (within the screen) rather
+    // than as wide as the box.
+    void setPopupFitsEntries(bool fits) { m_popupFitsEntries = fits; }
+    bool popupFitsEntries() const { return m_popupFitsEntries; }
+
     // Adds an entry (at its sorted place when sorted) and returns its index.
     int addString(const QString& text);
     void insertString(int index, const QString& text);
@@ -34,7 +39,10 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void fitPopupToEntries();
+
     bool m_sorted;
+    bool m_popupFitsEntries = false;
     // Where a press on the open list began; a release away from it ends a drag, not a pick.
     QPoint m_pressAt;
     bool m_dragged = false;

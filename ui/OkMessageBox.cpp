@@ -6,6 +6,8 @@
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QSpacerItem>
+#include <QList>
+#include <QPointer>
 
 namespace glimora::ui {
 
@@ -16,6 +18,7 @@ struct Injected
     QMessageBox::StandardButton next = QMessageBox::NoButton;
     QMessageBox::StandardButton automatic = QMessageBox::NoButton;
     QStringList texts;
+    QList<QPointer<QMessageBox>> open;
 };
 
 Injected& injected()
@@ -37,6 +40,15 @@ void fitTitle(QMessageBox& box)
             0, 1, grid->columnCount());
 }
 
+int runOpen(QMessageBox& box)
+{
+    QList<QPointer<QMessageBox>>& open = injected().open;
+    open.append(&box);
+    const int result = box.exec();
+    open.removeAll(&box);
+    return result;
+}
+
 } // namespace
 
 QMessageBox::StandardButton OkMessageBox::show(QWidget* parent, const QString& text)
@@ -55,7 +67,7 @@ QMessageBox::StandardButton OkMessageBox::show(QWidget* parent, const QString& t
     // Messages quote what people typed; markup there would make the box load the files it names.
     box.setTextFormat(Qt::PlainText);
     fitTitle(box);
-    box.exec();
+    runOpen(box);
     return QMessageBox::Ok;
 }
 
@@ -76,7 +88,20 @@ bool OkMessageBox::askYesNo(QWidget* parent, const QString& text)
     box.setTextFormat(Qt::PlainText);
     box.setDefaultButton(QMessageBox::No);
     fitTitle(box);
-    return box.exec() == QMessageBox::Yes;
+    return runOpen(box) == QMessageBox::Yes;
+}
+
+bool OkMessageBox::closeOpen()
+{
+    bool closed = false;
+    const QList<QPointer<QMessageBox>> open = injected().open;
+    for (const QPointer<QMessageBox>& box : open) {
+        if (!box || !box->isVisible())
+            continue;
+        box->done(box->standardButtons().testFlag(QMessageBox::No) ? QMessageBox::No : QMessageBox::Ok);
+        closed = true;
+    }
+    return closed;
 }
 
 void OkMessageBox::setNextAnswer(QMessageBox::StandardButton answer)

@@ -21,6 +21,10 @@ public:
     // Answers every box with `answer` until called with QMessageBox::NoButton.
     static void setAutoAnswer(QMessageBox::StandardButton answer);
 
+    // Closes every box still open, a message as its OK, a question as its No (nothing is
+    // deleted unasked); false when none was open.
+    static bool closeOpen();
+
     static QStringList shownTexts();
     static void clearShownTexts();
 };

@@ -8,7 +8,7 @@
 //
 // The station runs are this program started again (--login, --query, --bare).
 #include "app/DefaultScreenFactory.h"
-#include "app/EmbeddedServerSetup.h"
+#include "engine/EmbeddedServerSetup.h"
 #include "app/QueryApp.h"
 #include "backoffice/LoginDialog.h"
 #include "components/ComponentFactories.h"
@@ -136,7 +136,7 @@ int runStation(int argc, char** argv, bool logIn)
     components::ComponentFactories::install();
     QApplication::setApplicationName(QStringLiteral("glimora"));
     platform::IdleClock::current();
-    app::registerEmbeddedServer();
+    engine::registerEmbeddedServer();
     MeasuredScreens screens(logIn);
     app::QueryApp queryApp(screens);
     queryApp.InitInstance();

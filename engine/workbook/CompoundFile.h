@@ -45,7 +45,6 @@ private:
     };
 
     QByteArrayView sector(quint32 index) const;
-    quint32 fatEntry(quint32 sector) const;
     QList<quint32> chainOf(quint32 start, const QList<quint32>& table, quint64 maximumLength) const;
     QByteArray readChain(quint32 start, quint64 size) const;
     QByteArray readMiniChain(quint32 start, quint64 size) const;

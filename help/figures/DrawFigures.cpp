@@ -161,6 +161,7 @@ bool drawConfig(const QString& path)
     sketch.painter().drawText(
         QRect(18, 64, 580, 22), Qt::AlignVCenter, QStringLiteral("d1,d2,d3,d4,d5,d26,d16,d51"));
     sketch.checkBox(12, 246, u("错误信息附中文说明"), true);
+    sketch.checkBox(200, 246, u("查询列表显示完整内容"), true);
     const QStringList buttons = { u("执行"), u("保存"), u("取消"), u("退出"), u("帮助") };
     for (int i = 0; i < buttons.size(); ++i)
         sketch.button(QRect(40 + i * 112, 276, 86, 28), buttons[i]);

@@ -38,6 +38,9 @@ INSTANTIATE_TEST_SUITE_P(Values, CellDisplayTest,
             QStringLiteral("12.50") },
         DisplayCase { "decimalRounded", Variant::fromDecimal(Decimal { -12345, 3 }), DataType::Numeric, 2,
             QStringLiteral("-12.35") },
+        // Rounded once from all the places, never place by place (0.149 is 0.1, not 0.2).
+        DisplayCase { "decimalRoundedOnce", Variant::fromDecimal(Decimal { -1449, 4 }), DataType::Numeric, 1,
+            QStringLiteral("-0.1") },
         DisplayCase {
             "decimalAsInteger", Variant::fromInt32(3), DataType::Numeric, 2, QStringLiteral("3.00") },
         DisplayCase {

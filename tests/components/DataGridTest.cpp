@@ -801,6 +801,20 @@ TEST_F(DataGridTest, ARecordWhoseKeyWasEditedIsFoundAgainByItsNewKey)
     EXPECT_TRUE(OkMessageBox::shownTexts().isEmpty());
 }
 
+TEST_F(DataGridTest, ThirtyEightDigitsAreTypedSavedAndShownWhole)
+{
+    m_database.execute(QStringLiteral("create table wide (id numeric(20,0) not null primary key, "
+                                      "d decimal(38,10) null); insert into wide values (12345678901234567890, 0)"));
+    bind(QStringLiteral("select id,d from wide"));
+    EXPECT_EQ(cell(0, 0), QStringLiteral("12345678901234567890"));
+    typeInto(0, 1, QStringLiteral("-1234567890123456789012345678.0123456789"));
+    EXPECT_TRUE(OkMessageBox::shownTexts().isEmpty());
+    EXPECT_EQ(m_database.scalarText(QStringLiteral("select cast(d as varchar(60)) from wide "
+                                                   "where id = 12345678901234567890")),
+        QStringLiteral("-1234567890123456789012345678.0123456789"));
+    EXPECT_EQ(cell(0, 1), QStringLiteral("-1234567890123456789012345678.0123456789"));
+}
+
 TEST_F(DataGridTest, RowsThatCannotBeReadAgainAreReportedOnceAndLeftEmpty)
 {
     m_database.addNumberedRecords(3000);

@@ -77,10 +77,12 @@ TEST(ConnectionStringTest, DataControlForm)
 
 TEST(ConnectionStringTest, ReadsValuesBack)
 {
-    const QString text = QStringLiteral("Driver={SQL Server};SERVER = host1 ;pwd={a;b}}};x=1");
-    EXPECT_EQ(ConnectionString::value(text, QStringLiteral("Server")), QStringLiteral("host1"));
+    // Blanks before a brace are skipped; a value without braces is kept as written.
+    const QString text = QStringLiteral("Driver={SQL Server};SERVER = host1 ;pwd= {a;b}}};x=1;X=2;Database=");
+    EXPECT_EQ(ConnectionString::value(text, QStringLiteral("Server")), QStringLiteral(" host1 "));
     EXPECT_EQ(ConnectionString::value(text, QStringLiteral("driver")), QStringLiteral("SQL Server"));
     EXPECT_EQ(ConnectionString::value(text, QStringLiteral("pwd")), QStringLiteral("a;b}"));
     EXPECT_EQ(ConnectionString::value(text, QStringLiteral("x")), QStringLiteral("1"));
     EXPECT_EQ(ConnectionString::value(text, QStringLiteral("uid")), QString());
+    EXPECT_TRUE(ConnectionString::parse(text).contains(QStringLiteral("database")));
 }

@@ -494,3 +494,37 @@ TEST_F(EmbeddedWriteBackTest, PicturesHeldStayWithinABudgetOfBytes)
     rs.SetAbsolutePosition(3);
     EXPECT_EQ(rs.Item(1).Value().toBytes().size(), 256 * 1024);
 }
+
+// Keys and values of 19 to 38 digits are carried whole: an edit and a delete land on the
+// record shown, never on its neighbour, and the widest values read back unchanged.
+TEST_F(EmbeddedWriteBackTest, WideDecimalsAreCarriedExactly)
+{
+    execute(m_mine, QStringLiteral("create table dk (k decimal(20,19) primary key, n int null); "
+                                   "insert into dk values (0.1234567890123456789, null); "
+                                   "insert into dk values (0.1234567890123456790, null)"));
+    Recordset rs = Recordset::create();
+    rs.Open(QStringLiteral("select k,n from dk order by k"), m_mine);
+    EXPECT_EQ(rs.Item(0).Value().toDecimal().toString(), QStringLiteral("0.1234567890123456789"));
+    rs.Item(1).SetValue(Variant::fromInt32(5));
+    rs.UpdateBatch();
+    EXPECT_EQ(otherSees(QStringLiteral("select cast(k as varchar(30)) from dk where n = 5")),
+        QStringLiteral("0.1234567890123456789"));
+    rs.Delete();
+    EXPECT_EQ(otherSees(QStringLiteral("select cast(k as varchar(30)) from dk")), QStringLiteral("0.1234567890123456790"));
+
+    execute(m_mine, QStringLiteral("create table w (id numeric(20,0) primary key, m money, "
+                                   "d decimal(38,10)); insert into w values (99999999999999999999, "
+                                   "-922337203685477.5808, -9999999999999999999999999999.9999999999)"));
+    Recordset wide = Recordset::create();
+    wide.Open(QStringLiteral("select id,m,d from w"), m_mine);
+    EXPECT_EQ(wide.Item(0).Value().toDecimal().toString(), QStringLiteral("99999999999999999999"));
+    EXPECT_EQ(wide.Item(1).Value().toDecimal().toString(), QStringLiteral("-922337203685477.5808"));
+    EXPECT_EQ(wide.Item(2).Value().toDecimal().toString(),
+        QStringLiteral("-9999999999999999999999999999.9999999999"));
+    Decimal typed;
+    ASSERT_TRUE(Decimal::parse(QStringLiteral("1234567890123456789012345678.0123456789"), typed));
+    wide.Item(2).SetValue(Variant::fromDecimal(typed));
+    wide.UpdateBatch();
+    EXPECT_EQ(otherSees(QStringLiteral("select cast(d as varchar(60)) from w where id = 99999999999999999999")),
+        QStringLiteral("1234567890123456789012345678.0123456789"));
+}

@@ -176,3 +176,23 @@ TEST_F(SharedDatabaseTest, APipeNamedAsTheTraceIsSkipped)
     EXPECT_LT(timer.elapsed(), 1000);
     glimora::settings::setSettingsDirectory(QString());
 }
+
+// Every screen reopens the shared connection the same way: the `connect` template filled
+// from the login values; a value the string cannot carry leaves the open connection alone.
+TEST_F(SharedDatabaseTest, ReopenFillsTheConnectTemplateAndKeepsTheConnectionOnARefusedValue)
+{
+    SharedDatabase::createObjects();
+    glimora::settings::WriteSetting(QStringLiteral("system"), QStringLiteral("connect"),
+        QStringLiteral("DSN=x;UID=????;PWD=???;DATABASE=?"));
+    LoginValues& login = SharedDatabase::login();
+    login.userName = QStringLiteral("u");
+    login.password = QStringLiteral("p;w");
+    SharedDatabase::reopen(QStringLiteral("nivo"));
+    EXPECT_EQ(login.connectionString, QStringLiteral("DSN=x;UID=u;PWD={p;w};DATABASE=nivo"));
+    EXPECT_EQ(SharedDatabase::connection().State(), Connection::StateOpen);
+
+    login.password = QStringLiteral("{p;w}");
+    EXPECT_THROW(SharedDatabase::reopen(QStringLiteral("nivo")), DbError);
+    EXPECT_EQ(SharedDatabase::connection().State(), Connection::StateOpen);
+    EXPECT_EQ(login.connectionString, QStringLiteral("DSN=x;UID=u;PWD={p;w};DATABASE=nivo"));
+}

@@ -125,7 +125,7 @@ TEST_F(UpdatableRecordsetTest, AWriteWhoseRowCannotBeReadBackIsStillAWrite)
         QStringLiteral("UPDATE inquiry SET d1 = N'y' WHERE d60 = 7 AND d1 = N'x' AND d21 IS NULL"));
 }
 
-TEST(UpdatableRecordsetWideDecimalTest, ADecimalTooWideToCarryIsLeftOutOfTheRowCheck)
+TEST(UpdatableRecordsetWideDecimalTest, ADecimalOfThirtyEightDigitsIsCheckedWhole)
 {
     auto server = std::make_shared<FakeServer>();
     server->primaryKeys.insert(QStringLiteral("r"), { QStringLiteral("id") });
@@ -136,7 +136,7 @@ TEST(UpdatableRecordsetWideDecimalTest, ADecimalTooWideToCarryIsLeftOutOfTheRowC
     rows.fields[1].scale = 10;
     rows.fields[2].precision = 18;
     rows.fields[2].scale = 2;
-    rows.rows = { { Variant::fromInt32(1), Variant::fromDecimal(Decimal { 123, 10 }),
+    rows.rows = { { Variant::fromInt32(1), Variant::fromDecimal(Decimal { Decimal::Digits(1234567890123456789LL) * 10000000000000000000ULL + 1, 10 }),
         Variant::fromDecimal(Decimal { 500, 2 }) } };
     server->answers.insert(QStringLiteral("select id,d,m from r"), rows);
     server->fallback = [](const QString&) { return FakeResult { {}, {}, 1, {}, -1 }; };
@@ -146,8 +146,27 @@ TEST(UpdatableRecordsetWideDecimalTest, ADecimalTooWideToCarryIsLeftOutOfTheRowC
     recordset.Open(QStringLiteral("select id,d,m from r"), connection);
     recordset.Item(2).SetValue(Variant::fromDecimal(Decimal { 600, 2 }));
     recordset.UpdateBatch();
-    EXPECT_TRUE(server->executed.contains(QStringLiteral("UPDATE r SET m = 6.00 WHERE id = 1 AND m = 5.00")))
+    EXPECT_TRUE(server->executed.contains(QStringLiteral("UPDATE r SET m = 6.00 WHERE id = 1 AND d = 1234567890123456789000000000.0000000001 AND m = 5.00")))
         << server->executed.join(QLatin1Char('\n')).toStdString();
+}
+
+// A key wider than can be carried would address a neighbour: such a set is read-only.
+TEST(UpdatableRecordsetWideDecimalTest, AKeyThatCannotBeCarriedExactlyMakesTheSetReadOnly)
+{
+    auto server = std::make_shared<FakeServer>();
+    server->primaryKeys.insert(QStringLiteral("r"), { QStringLiteral("k") });
+    FakeResult rows;
+    rows.fields = FakeServer::fieldsOf({ { QStringLiteral("k"), DataType::Numeric }, { QStringLiteral("n"), DataType::Integer } });
+    rows.fields[0].precision = 40;
+    rows.rows = { { Variant::fromDecimal(Decimal { 1, 0 }), Variant::fromInt32(1) } };
+    server->answers.insert(QStringLiteral("select k,n from r"), rows);
+    Connection connection = Connection::create();
+    connection.Open(QStringLiteral("fake"), std::make_shared<FakeBackend>(server));
+    Recordset recordset = Recordset::create();
+    recordset.Open(QStringLiteral("select k,n from r"), connection);
+    EXPECT_THROW(recordset.Item(1).SetValue(Variant::fromInt32(5)), DbError);
+    EXPECT_THROW(recordset.Delete(), DbError);
+    EXPECT_EQ(server->executed, QStringList { QStringLiteral("select k,n from r") });
 }
 
 TEST_F(UpdatableRecordsetTest, RowChangedByAnotherWriterIsAnErrorAndKeepsTheTableValue)

@@ -79,12 +79,18 @@ TEST(DecimalTest, ParsesAndPrintsExactly)
         EXPECT_EQ(value, (Decimal { c.unscaled, c.scale })) << c.text;
         EXPECT_EQ(value.toString(), QString::fromLatin1(c.printed)) << c.text;
     }
-    for (const char* bad : { "", "-", ".", "1.2.3", "1e5", " 1", "1234567890123456789", "abc" }) {
+    for (const char* bad : { "", "-", ".", "1.2.3", "1e5", " 1", "123456789012345678901234567890123456789", "abc" }) {
         Decimal value;
         EXPECT_FALSE(Decimal::parse(QString::fromLatin1(bad), value)) << bad;
     }
     EXPECT_EQ((Decimal { std::numeric_limits<qint64>::min(), 0 }).toString(),
         QStringLiteral("-9223372036854775808"));
+    // Money's most negative value and SQL Server's widest decimal are carried whole.
+    for (const char* wide : { "-922337203685477.5808", "-12345678901234567890123456789.012345678" }) {
+        Decimal value;
+        ASSERT_TRUE(Decimal::parse(QString::fromLatin1(wide), value)) << wide;
+        EXPECT_EQ(value.toString(), QString::fromLatin1(wide));
+    }
     EXPECT_DOUBLE_EQ((Decimal { 1255, 2 }).toDouble(), 12.55);
 }
 

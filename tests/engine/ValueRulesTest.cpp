@@ -1,4 +1,3 @@
-#include "engine/ConnectionString.h"
 #include "engine/DateTimeText.h"
 #include "engine/SqlFunctions.h"
 #include "engine/SqlType.h"
@@ -84,18 +83,6 @@ TEST(CollationTest, IgnoresCaseAndTrailingBlanks)
     EXPECT_LT(SqlFunctions::compareText("ab", "abc"), 0);
     EXPECT_EQ(SqlFunctions::compareText("Ä名称", "ä名称 "), 0);
     EXPECT_GT(SqlFunctions::compareText("名称", "name"), 0);
-}
-
-TEST(ConnectionStringTest, ReadsKeysInAnyCaseAndBracedValues)
-{
-    const QHash<QString, QString> keys
-        = ConnectionString::parse("Driver={SQL Server};SERVER=host;Database=;UID=sa;pwd={a;b}}c};Extra");
-    EXPECT_EQ(keys.value("driver"), "SQL Server");
-    EXPECT_EQ(keys.value("server"), "host");
-    EXPECT_TRUE(keys.contains("database"));
-    EXPECT_EQ(keys.value("database"), "");
-    EXPECT_EQ(keys.value("uid"), "sa");
-    EXPECT_EQ(keys.value("pwd"), "a;b}c");
 }
 
 TEST(SqlTypeTest, NamesRoundTripAndMapToAdoCodes)

@@ -1,6 +1,5 @@
 #include "data/ConnectionString.h"
 #include "data/DbError.h"
-#include "engine/ConnectionString.h"
 #include "tests/fuzz/FuzzTargets.h"
 
 #include <QStringList>
@@ -12,7 +11,7 @@ namespace {
 // What the embedded server reads from a connection string must be what was typed.
 void checkReadBack(const QString& text, const QString& key, const QString& typed)
 {
-    const QHash<QString, QString> keys = engine::ConnectionString::parse(text);
+    const QHash<QString, QString> keys = data::ConnectionString::parse(text);
     fuzzCheck(keys.value(key) == typed, "the server reads the typed value",
         qPrintable(key + QStringLiteral(": [") + typed + QStringLiteral("] in ") + text));
 }
@@ -34,7 +33,7 @@ int connectionString(const uint8_t* data, size_t size)
 
     // Arbitrary text is read without fault.
     for (const QString& part : parts) {
-        engine::ConnectionString::parse(part);
+        data::ConnectionString::parse(part);
         data::ConnectionString::value(part, QStringLiteral("pwd"));
     }
 

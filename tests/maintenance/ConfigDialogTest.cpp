@@ -111,29 +111,43 @@ TEST_F(ConfigDialogTest, SettingTabsWriteOnlyTheirLineAndCancelBringsTheStoredVa
     EXPECT_TRUE(ui::OkMessageBox::shownTexts().isEmpty());
 }
 
-// The Chinese hints for the server's messages are off in a bare uinfo.ini; the box under the
-// editor turns them on and off at once, writing that line alone.
-TEST_F(ConfigDialogTest, TheHintsBoxWritesItsSettingAtOnce)
+// The Chinese hints for the server's messages and the touch screen's wide lists are off in a
+// bare uinfo.ini; each box under the editor turns its setting on and off at once, writing that
+// line alone.
+TEST_F(ConfigDialogTest, TheOptionBoxesWriteTheirSettingsAtOnce)
 {
-    const QByteArray before = settingsFile();
-    const auto clickBox = [](ConfigDialog& dialog) {
-        auto* box = dialog.control<QCheckBox>(1108);
+    const struct
+    {
+        int id;
+        const char* caption;
+        const char* section;
+        const char* key;
+        QByteArray after, written;
+    } boxes[] = {
+        { 1108, "错误信息附中文说明", "system", "hints", "user1=ann\r\n", "user1=ann\r\nhints=1\r\n" },
+        { 1109, "查询列表显示完整内容", "show", "touch", "com19=d5\r\n", "com19=d5\r\n[show]\r\ntouch=1\r\n" },
+    };
+    const auto clickBox = [](ConfigDialog& dialog, int id) {
+        auto* box = dialog.control<QCheckBox>(id);
         QTest::mouseClick(box, Qt::LeftButton, Qt::NoModifier, QPoint(8, box->height() / 2));
         return box->isChecked();
     };
-    {
-        ConfigDialog dialog;
-        EXPECT_EQ(dialog.control<QCheckBox>(1108)->text(), u("错误信息附中文说明"));
-        EXPECT_FALSE(dialog.control<QCheckBox>(1108)->isChecked());
-        EXPECT_TRUE(clickBox(dialog));
+    for (const auto& box : boxes) {
+        const QByteArray before = settingsFile();
+        {
+            ConfigDialog dialog;
+            EXPECT_EQ(dialog.control<QCheckBox>(box.id)->text(), u(box.caption));
+            EXPECT_FALSE(dialog.control<QCheckBox>(box.id)->isChecked());
+            EXPECT_TRUE(clickBox(dialog, box.id));
+        }
+        QByteArray expected = before;
+        expected.replace(box.after, box.written);
+        EXPECT_EQ(settingsFile(), expected) << box.key;
+        ConfigDialog again;
+        EXPECT_TRUE(again.control<QCheckBox>(box.id)->isChecked());
+        EXPECT_FALSE(clickBox(again, box.id));
+        EXPECT_EQ(settings::ReadSetting(box.section, box.key, ""), "0");
     }
-    QByteArray expected = before;
-    expected.replace("user1=ann\r\n", "user1=ann\r\nhints=1\r\n");
-    EXPECT_EQ(settingsFile(), expected);
-    ConfigDialog again;
-    EXPECT_TRUE(again.control<QCheckBox>(1108)->isChecked());
-    EXPECT_FALSE(clickBox(again));
-    EXPECT_EQ(settings::ReadSetting("system", "hints", ""), "0");
     EXPECT_TRUE(ui::OkMessageBox::shownTexts().isEmpty());
 }
 

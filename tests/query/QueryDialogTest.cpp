@@ -9,7 +9,9 @@
 #include "ui/SkinButton.h"
 
 #include <gtest/gtest.h>
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QScreen>
 #include <QLabel>
 #include <QTest>
 #include <QTimer>
@@ -169,6 +171,41 @@ TEST_F(DemoQueryScreenTest, AVisitorDrillsDownThreeLevelsThenFilters)
     EXPECT_EQ(dialog.mode(), 0);
     EXPECT_EQ(dialog.level(), 4);
     EXPECT_EQ(dialog.whereClause(), where3);
+}
+
+// Makers of one long prefix must read apart. With `touch` on, as in the demo, a list's pop-up
+// is as wide as its longest entry needs, within the screen; off, it keeps its field's width.
+// Either way nothing is cut out of the middle of an entry.
+TEST_F(DemoQueryScreenTest, AListPopUpIsAsWideAsItsLongestEntryWithTouchOn)
+{
+    QueryDialog dialog;
+    dialog.show();
+    click(dialog, 1144);
+    auto* makers = dialog.control<ui::DropDownCombo>(1062);
+    EXPECT_EQ(settings::ReadSetting("show", "touch", ""), "1");
+    for (const bool touch : { true, false }) {
+        if (!touch) {
+            ASSERT_TRUE(settings::WriteSetting("show", "touch", "0"));
+        }
+        makers->showPopup();
+        QApplication::processEvents();
+        ASSERT_GE(makers->findText(utf8("北京仟草中药饮片有限公司")), 0);
+        ASSERT_GE(makers->findText(utf8("北京同仁堂科技发展股份有限公司")), 0);
+        const QAbstractItemView* view = makers->view();
+        int longest = 0;
+        for (int i = 0; i < makers->count(); ++i)
+            longest = std::max(longest, view->fontMetrics().horizontalAdvance(makers->itemText(i)));
+        const QRect popup = view->window()->geometry();
+        if (touch) {
+            EXPECT_GE(view->viewport()->width(), view->sizeHintForColumn(0));
+            EXPECT_GT(view->viewport()->width(), longest);
+            EXPECT_TRUE(makers->screen()->availableGeometry().contains(popup));
+        } else {
+            EXPECT_EQ(popup.width(), makers->width());
+        }
+        EXPECT_NE(view->textElideMode(), Qt::ElideMiddle);
+        makers->hidePopup();
+    }
 }
 
 TEST_F(DemoQueryScreenTest, AValueWithQuotesIsFoundAndTheStationStaysUp)

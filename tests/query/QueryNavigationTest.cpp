@@ -9,8 +9,13 @@
 
 #include <gtest/gtest.h>
 #include <QBuffer>
+#include <QAbstractItemView>
+#include <QApplication>
 #include <QImage>
+#include <QMessageBox>
+#include <QPointer>
 #include <QTest>
+#include <QTimer>
 
 using namespace glimora;
 using query::QueryDialog;
@@ -273,6 +278,61 @@ TEST_F(NavigationTest, IdleTimeIsRightAcrossTheWrapOfTheTickCount)
     EXPECT_FALSE(dialog->homePageShown());
     clock.advance(0x100); // across it: 384 ms
     dialog->IdleCheck();
+    EXPECT_TRUE(dialog->homePageShown());
+}
+
+// A box or an open list left behind when the idle time passes would stand over the home page
+// and take the first tap: the idle closes them first, the box as its OK.
+namespace {
+
+class PriceListNavigationTest : public NavigationTest
+{
+protected:
+    PriceListNavigationTest()
+        : NavigationTest("com16=d26\n")
+    {
+    }
+};
+
+} // namespace
+
+TEST_F(PriceListNavigationTest, IdleClosesAnOpenBoxAndListSoThatTheFirstTapReachesTheHomePage)
+{
+    makeDialog();
+    dialog->show();
+    click(1144);
+    dialog->control<ui::DropDownCombo>(1074)->setEditText("abc");
+    QPointer<QMessageBox> box;
+    bool leftOpen = false;
+    QTimer::singleShot(0, [&]() {
+        box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        clock.advance(1000); // and nobody touches the station
+    });
+    // Without the idle closing it, the box would wait for ever.
+    QTimer::singleShot(3000, [&]() {
+        if (auto* open = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            leftOpen = true;
+            open->done(QMessageBox::Ok);
+        }
+    });
+    ui::OkMessageBox::clearShownTexts();
+    ui::OkMessageBox::setAutoAnswer(QMessageBox::NoButton); // a real box, as a visitor gets it
+    click(1125);
+    ui::OkMessageBox::setAutoAnswer(QMessageBox::Ok);
+    ASSERT_EQ(ui::OkMessageBox::shownTexts().size(), 1);
+    EXPECT_TRUE(ui::OkMessageBox::shownTexts()[0].contains("abc"));
+    EXPECT_FALSE(leftOpen);
+    EXPECT_TRUE(box.isNull() || !box->isVisible());
+    EXPECT_TRUE(dialog->homePageShown());
+    QTest::mouseClick(dialog->control(1156), Qt::LeftButton, {}, QPoint(10, 10));
+    EXPECT_FALSE(dialog->homePageShown());
+
+    auto* list = dialog->control<ui::DropDownCombo>(1000);
+    list->showPopup();
+    ASSERT_TRUE(list->view()->isVisible());
+    clock.advance(1000);
+    dialog->IdleCheck();
+    EXPECT_FALSE(list->view()->isVisible());
     EXPECT_TRUE(dialog->homePageShown());
 }
 

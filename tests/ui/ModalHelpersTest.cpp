@@ -81,6 +81,20 @@ TEST_F(OkMessageBoxTest, QuestionDefaultsToNoAndOnlyYesConsents)
     EXPECT_EQ(OkMessageBox::shownTexts().size(), 3);
 }
 
+// The idle of the query screen closes what is left open: a question so closed consents to nothing.
+TEST_F(OkMessageBoxTest, ClosingWhatIsOpenAnswersOkOrNo)
+{
+    EXPECT_FALSE(OkMessageBox::closeOpen());
+    bool closed = false;
+    QTimer::singleShot(0, [&]() { closed = OkMessageBox::closeOpen(); });
+    EXPECT_EQ(OkMessageBox::show(nullptr, QStringLiteral("left open")), QMessageBox::Ok);
+    EXPECT_TRUE(closed);
+    QTimer::singleShot(0, [&]() { closed = OkMessageBox::closeOpen(); });
+    EXPECT_FALSE(OkMessageBox::askYesNo(nullptr, QStringLiteral("delete?")));
+    EXPECT_TRUE(closed);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
 // Messages carry what a visitor typed: markup in it must not make the box read a file.
 TEST_F(OkMessageBoxTest, TextsShowAsWrittenNeverAsMarkup)
 {

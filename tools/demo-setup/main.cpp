@@ -2,7 +2,7 @@
 // database and its catalogue as the first login would, and imports the demo records
 // with the station's own import statement. Two records in three get a picture drawn by
 // DemoPictures.
-#include "app/EmbeddedServerSetup.h"
+#include "engine/EmbeddedServerSetup.h"
 #include "backoffice/LoginStatements.h"
 #include "data/Backend.h"
 #include "data/BackendRouter.h"
@@ -81,7 +81,7 @@ int main(int argc, char** argv)
         = settings::ReadSetting(QStringLiteral("system"), QStringLiteral("database"), QStringLiteral("nivo"));
 
     try {
-        app::registerEmbeddedServer();
+        engine::registerEmbeddedServer();
         const QString connectionString = data::ConnectionString::fromTemplate(
             QString(), QStringLiteral("sa"), password, QStringLiteral("(LOCAL)"), QString());
         auto session = data::BackendRouter::embeddedBackend()->open(connectionString, 30);

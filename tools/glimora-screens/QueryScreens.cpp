@@ -1,6 +1,6 @@
 #include "tools/glimora-screens/QueryScreens.h"
 
-#include "app/EmbeddedServerSetup.h"
+#include "engine/EmbeddedServerSetup.h"
 #include "components/CWebBrowser2.h"
 #include "components/TextPageView.h"
 #include "data/SharedDatabase.h"
@@ -69,7 +69,7 @@ int renderQueryScreens(const QDir& folder, const QString& password)
     QTextStream err(stderr);
     settings::Settings::instance().load();
     settings::Settings::instance().server = QStringLiteral("(LOCAL)");
-    app::registerEmbeddedServer();
+    engine::registerEmbeddedServer();
     data::SharedDatabase::createObjects();
     data::LoginValues& login = data::SharedDatabase::login();
     login.serverName = QStringLiteral("(LOCAL)");
@@ -119,6 +119,11 @@ int renderQueryScreens(const QDir& folder, const QString& password)
         list->showPopup();
         save("7-filter-list-open");
         list->hidePopup();
+        // The makers' list holds the longest values.
+        auto* makers = dialog.control<ui::DropDownCombo>(1062);
+        makers->showPopup();
+        save("7b-maker-list-open");
+        makers->hidePopup();
         list->setEditText(QString::fromUtf8("没有这一类"));
         click(dialog, 1125);
         save("8-empty-result");

@@ -1,7 +1,7 @@
 // glimora-sql: a console in the manner of sqlcmd for looking into a database through
 // either backend of the program.
 
-#include "app/EmbeddedServerSetup.h"
+#include "engine/EmbeddedServerSetup.h"
 #include "data/BackendRouter.h"
 #include "data/ConnectionString.h"
 #include "data/DbError.h"
@@ -111,7 +111,7 @@ std::shared_ptr<data::Backend> chooseBackend(Options& options)
             settings::ReadSetting(
                 QStringLiteral("system"), QStringLiteral("engine"), QStringLiteral("auto")));
         if (route == data::BackendRouter::Route::Embedded)
-            return tools::makeEmbeddedBackend(app::embeddedDataDirectory());
+            return tools::makeEmbeddedBackend(engine::embeddedDataDirectory());
     }
     return data::BackendRouter::odbcBackend();
 }

@@ -1,6 +1,6 @@
-#include "engine/ProcessProbe.h"
+#include "platform/ProcessProbe.h"
 
-namespace glimora::engine {
+namespace glimora::platform {
 
 // Without a way to ask, every process counts as running: sessions are then never taken
 // for dead, which errs on the safe side.
@@ -9,4 +9,4 @@ bool ProcessProbe::isRunning(qint64)
     return true;
 }
 
-} // namespace glimora::engine
+} // namespace glimora::platform

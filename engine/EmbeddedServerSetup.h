@@ -2,7 +2,7 @@
 
 #include <QString>
 
-namespace glimora::app {
+namespace glimora::engine {
 
 // The embedded server's folder: setting `datadir` of section `system`, relative to the
 // settings directory, "sqldata" by default.
@@ -11,4 +11,4 @@ QString embeddedDataDirectory();
 // Makes the embedded server the backend for local server names.
 void registerEmbeddedServer();
 
-} // namespace glimora::app
+} // namespace glimora::engine

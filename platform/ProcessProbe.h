@@ -2,7 +2,7 @@
 
 #include <QtGlobal>
 
-namespace glimora::engine {
+namespace glimora::platform {
 
 // Tells whether a process of this machine still runs, so that the sessions of a process
 // that died can be cleaned out of the catalogue.
@@ -12,4 +12,4 @@ public:
     static bool isRunning(qint64 pid);
 };
 
-} // namespace glimora::engine
+} // namespace glimora::platform

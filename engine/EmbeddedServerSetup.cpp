@@ -1,4 +1,4 @@
-#include "app/EmbeddedServerSetup.h"
+#include "engine/EmbeddedServerSetup.h"
 
 #include "data/BackendRouter.h"
 #include "engine/EmbeddedBackend.h"
@@ -6,7 +6,7 @@
 
 #include <QDir>
 
-namespace glimora::app {
+namespace glimora::engine {
 
 QString embeddedDataDirectory()
 {
@@ -20,4 +20,4 @@ void registerEmbeddedServer()
     data::setEmbeddedBackend(std::make_shared<engine::EmbeddedBackend>(embeddedDataDirectory()));
 }
 
-} // namespace glimora::app
+} // namespace glimora::engine

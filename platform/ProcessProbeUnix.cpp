@@ -1,9 +1,9 @@
-#include "engine/ProcessProbe.h"
+#include "platform/ProcessProbe.h"
 
 #include <cerrno>
 #include <signal.h>
 
-namespace glimora::engine {
+namespace glimora::platform {
 
 bool ProcessProbe::isRunning(qint64 pid)
 {
@@ -11,4 +11,4 @@ bool ProcessProbe::isRunning(qint64 pid)
     return ::kill(pid_t(pid), 0) == 0 || errno == EPERM;
 }
 
-} // namespace glimora::engine
+} // namespace glimora::platform

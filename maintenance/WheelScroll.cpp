@@ -1,0 +1,33 @@
+#include "maintenance/WheelScroll.h"
+
+#include "components/CDataGrid.h"
+#include "data/DbError.h"
+#include "data/Recordset.h"
+#include "ui/ErrorHints.h"
+#include "ui/OkMessageBox.h"
+
+#include <QWheelEvent>
+
+namespace glimora::maintenance {
+
+bool moveRecordByWheel(
+    QWidget* owner, data::Recordset& recordset, components::CDataGrid& grid, const QWheelEvent& event)
+{
+    const int distance = event.angleDelta().y();
+    try {
+        if (recordset.isNull() || recordset.State() == data::Recordset::StateClosed
+            || (recordset.BOF() && recordset.EndOfFile()))
+            return true;
+        if (distance > 0 && !recordset.BOF())
+            recordset.MovePrevious();
+        else if (distance < 0 && !recordset.EndOfFile())
+            recordset.MoveNext();
+    } catch (const data::DbError& error) {
+        ui::OkMessageBox::show(owner, ui::ErrorHints::text(error));
+        return true;
+    }
+    grid.Refresh();
+    return true;
+}
+
+} // namespace glimora::maintenance
