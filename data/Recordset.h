@@ -62,8 +62,8 @@ public:
     Field Item(const QString& name) const; // Fields.Item(name), not case-sensitive
 
     // Writing back (updatable record sets only). AddNew stores the new row at once and
-    // makes it current; it follows the rows read so far, and a result still being read goes
-    // on after it; Delete removes the current row and leaves the cursor on the next one;
+    // makes it current, after every row of the result (a set with a key reads only the keys
+    // of those not read yet); Delete removes the current row and leaves the cursor on the next one;
     // UpdateBatch writes the current record's edits. A row that someone else changed or
     // deleted since it was read raises DbError::RowConflict and is not written.
     bool isUpdatable() const;

@@ -317,9 +317,9 @@ void RecordsetData::addNew(const QStringList& fieldNames, const QList<Variant>& 
         columns.append(SqlLiteral::identifier(m_target->baseColumns[index]));
         literals.append(SqlLiteral::value(values[i]));
     }
-    // A short rest of the result is read first, so that the new row comes last as people
-    // expect; a long one stays unread and the new row follows the rows read so far.
-    if (m_cursor && expectedCount() - m_count <= RestReadBeforeAdding) {
+    // The rest of the result is read first (a set with a key keeps only the keys, as
+    // Ctrl+End does), so that the new row comes last, where it is found after reopening.
+    if (m_cursor) {
         const qsizetype before = m_count;
         fetchAll();
         notifyFetched(before);
@@ -360,8 +360,7 @@ void RecordsetData::addNew(const QStringList& fieldNames, const QList<Variant>& 
         for (qsizetype k = 0; k < keyValues.size(); ++k)
             row[m_target->keyFields[k]] = keyValues[k];
     }
-    // It follows the rows read so far; a result still being read goes on after it (its rows
-    // were taken before the insert, so the new row is not among them).
+    // It follows every row of the result, read before the insert.
     const qsizetype added = m_count;
     notify(RecordsetChange::Kind::AboutToInsertRow, long(added));
     m_keys.append(RecordKeys::encode(keyOf(row)));

@@ -46,8 +46,6 @@ public:
         bool keyIsIdentity = false; // the one key column is the table's identity column
     };
 
-    // AddNew reads up to this many unread rows first, so that the new row comes last.
-    static constexpr qint64 RestReadBeforeAdding = 1000;
     // A record not held is read again with the records around it, this many in all.
     static constexpr qsizetype ReadAround = 64;
     // Records read again by key in one statement at most.

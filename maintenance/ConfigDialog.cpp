@@ -14,6 +14,7 @@
 #include "settings/SettingsFile.h"
 #include "ui/ErrorHints.h"
 #include "ui/OkMessageBox.h"
+#include "ui/ScreenPolish.h"
 #include "ui/SharedFonts.h"
 #include "ui/SkinButton.h"
 #include "ui/TabControl.h"
@@ -40,6 +41,7 @@ constexpr int ExitButton = 1006;
 constexpr int HelpButton = 1007;
 constexpr int HintsBox = 1108;
 constexpr int TouchBox = 1109;
+constexpr int PolishBox = 1116;
 constexpr quintptr ConfigHelpContext = 0x20084;
 
 const char* const tabCaptions[ConfigDialog::TabCount]
@@ -98,6 +100,7 @@ ConfigDialog::ConfigDialog(QWidget* parent)
     onClicked(HelpButton, &ConfigDialog::OnHelp);
     onClicked(HintsBox, &ConfigDialog::OnHintsToggled);
     onClicked(TouchBox, &ConfigDialog::OnTouchToggled);
+    onClicked(PolishBox, &ConfigDialog::OnPolishToggled);
     onMouseWheel(&ConfigDialog::OnMouseWheel);
     // Return moves on instead of pressing a button, but in the editor it starts a new line:
     // the correspondence tab and the statement console are edited line by line.
@@ -128,6 +131,7 @@ void ConfigDialog::OnInitDialog()
     }
     control<QCheckBox>(HintsBox)->setChecked(ui::ErrorHints::enabled());
     control<QCheckBox>(TouchBox)->setChecked(ui::TouchSetting::enabled());
+    control<QCheckBox>(PolishBox)->setChecked(ui::ScreenPolish::enabled());
     setEditorText(readStored(QueryStatementTab));
     control(EditorId)->setFocus();
     control(TitleId)->setFont(ui::sharedFont(2));
@@ -328,6 +332,18 @@ void ConfigDialog::OnTouchToggled()
     if (!ui::TouchSetting::setEnabled(box->isChecked())) {
         box->setChecked(!box->isChecked());
         ui::OkMessageBox::show(this, notWritten());
+    }
+}
+
+// The screens read the setting whenever they draw.
+void ConfigDialog::OnPolishToggled()
+{
+    auto* box = control<QCheckBox>(PolishBox);
+    if (!ui::ScreenPolish::setEnabled(box->isChecked())) {
+        box->setChecked(!box->isChecked());
+        ui::OkMessageBox::show(this, notWritten());
+    } else {
+        update();
     }
 }
 

@@ -40,6 +40,7 @@ private:
     void OnHelp();
     void OnHintsToggled();
     void OnTouchToggled();
+    void OnPolishToggled();
     bool OnMouseWheel(QWidget* receiver, QWheelEvent* event);
 
     void showEditor(const QString& text, bool storable);

@@ -5,6 +5,7 @@
 #include "query/FieldCatalogue.h"
 #include "query/QueryStatements.h"
 #include "settings/SettingsFile.h"
+#include "ui/ScreenPolish.h"
 #include "ui/SharedFonts.h"
 
 #include <QFontMetrics>
@@ -181,10 +182,13 @@ int ResultPage::draw(QPainter& painter, int left, int right, int bottom)
 
     const Columns layout = columns();
     painter.setFont(ui::sharedFont(3));
-    const int summaryTop = g.topBlank - g.nameMove + g.fBlank;
+    const int y1 = g.topBlank - g.nameMove + g.fBlank + g.summaryHeight;
+    int summaryTop = y1 - g.summaryHeight;
+    // A font taller than its row would sit on the rule under it.
+    if (ui::ScreenPolish::enabled())
+        summaryTop = std::min(summaryTop, y1 - 2 - QFontMetrics(painter.font()).height());
     painter.drawText(QRect(QPoint(2, summaryTop), QPoint(right, summaryTop + g.summaryHeight)),
         Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip, layout.summary);
-    const int y1 = summaryTop + g.summaryHeight;
     painter.drawLine(2, y1, right - 2, y1);
 
     const int fieldCount = int(layout.widths.size());

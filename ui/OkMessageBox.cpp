@@ -2,6 +2,10 @@
 
 #include "ui/ApplicationTitle.h"
 
+#include <QApplication>
+#include <QFontMetrics>
+#include <QGridLayout>
+#include <QSpacerItem>
 #include <QList>
 #include <QPointer>
 
@@ -21,6 +25,19 @@ Injected& injected()
 {
     static Injected value;
     return value;
+}
+
+// A window manager cuts a title that does not fit beside its buttons ("gl…ra"): the box is at
+// least as wide as its title in a bold title-bar font, with room for the icon and buttons.
+void fitTitle(QMessageBox& box)
+{
+    QFont font = QApplication::font();
+    font.setBold(true);
+    const int width = QFontMetrics(font).horizontalAdvance(box.windowTitle()) * 3 / 2 + 180;
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    if (grid)
+        grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(),
+            0, 1, grid->columnCount());
 }
 
 int runOpen(QMessageBox& box)
@@ -49,6 +66,7 @@ QMessageBox::StandardButton OkMessageBox::show(QWidget* parent, const QString& t
     QMessageBox box(QMessageBox::Warning, applicationTitle(), text, QMessageBox::Ok, parent);
     // Messages quote what people typed; markup there would make the box load the files it names.
     box.setTextFormat(Qt::PlainText);
+    fitTitle(box);
     runOpen(box);
     return QMessageBox::Ok;
 }
@@ -69,6 +87,7 @@ bool OkMessageBox::askYesNo(QWidget* parent, const QString& text)
         QMessageBox::Question, applicationTitle(), text, QMessageBox::Yes | QMessageBox::No, parent);
     box.setTextFormat(Qt::PlainText);
     box.setDefaultButton(QMessageBox::No);
+    fitTitle(box);
     return runOpen(box) == QMessageBox::Yes;
 }
 

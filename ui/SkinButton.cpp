@@ -4,6 +4,7 @@
 
 #include "res/SkinTable.h"
 #include "settings/SettingsFile.h"
+#include "ui/ScreenPolish.h"
 #include "ui/SharedFonts.h"
 #include "ui/SkinStore.h"
 
@@ -17,6 +18,22 @@ namespace glimora::ui {
 namespace {
 
 constexpr int Font6 = 6;
+// A caption shrinks to fit its room down to this many pixels, and no further.
+constexpr int SmallestCaptionPixels = 9;
+
+// The skin of a disabled button, polished: its own shapes in grey.
+QPixmap greyed(const QPixmap& skin)
+{
+    QImage image = skin.toImage().convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < image.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            const int grey = 160 + qGray(line[x]) * 3 / 8;
+            line[x] = qRgba(grey, grey, grey, qAlpha(line[x]));
+        }
+    }
+    return QPixmap::fromImage(image);
+}
 
 } // namespace
 
@@ -76,29 +93,62 @@ QColor SkinButton::captionColor() const
 {
     if (isEnabled())
         return m_textColor;
+    // On a greyed skin the light grey would hardly show.
+    if (ScreenPolish::enabled())
+        return QColor(0x80, 0x80, 0x80);
     return m_fontIndex == Font6 ? QColor(0xC8, 0xC8, 0xC8) : QColor(0x88, 0x88, 0x88);
+}
+
+QRect SkinButton::captionRoom() const
+{
+    const int across = qMax(4, width() / 9);
+    const int down = qMax(2, height() / 9);
+    return rect().adjusted(across, down, -across, -down);
 }
 
 SkinButton::CaptionLayout SkinButton::captionLayout() const
 {
     CaptionLayout layout;
     layout.rect = rect();
+    layout.font = ui::sharedFont(m_fontIndex);
     const QString text = m_caption.isEmpty() ? QStringLiteral("x") : m_caption;
 
     // A width of 0 or no number at all leaves nothing to divide by: wrap.
     const int charWidth
         = settings::ReadSettingInt(QStringLiteral("show"), QStringLiteral("f1w"), QStringLiteral("7"));
-    if (charWidth != 0 && gbkLength(text) < 75 / charWidth && m_bitmapId == DefaultSkin) {
-        layout.oneLine = true;
+    layout.oneLine = charWidth != 0 && gbkLength(text) < 75 / charWidth && m_bitmapId == DefaultSkin;
+    if (ScreenPolish::enabled())
+        return polishedLayout(layout, text);
+    if (layout.oneLine)
         return layout;
-    }
 
-    const QFontMetrics metrics(ui::sharedFont(m_fontIndex));
+    const QFontMetrics metrics(layout.font);
     const QRect bounds = metrics.boundingRect(
         QRect(0, 0, layout.rect.width(), 0), Qt::AlignHCenter | Qt::TextWordWrap, text);
     layout.rect.setTop(layout.rect.top() + (layout.rect.height() - bounds.height()) / 2);
     if (m_fontIndex == Font6)
         layout.rect.setLeft(7);
+    return layout;
+}
+
+// Within the room inside the border, a smaller font where the caption would not fit it.
+SkinButton::CaptionLayout SkinButton::polishedLayout(CaptionLayout layout, const QString& text) const
+{
+    const QRect room = captionRoom();
+    const int flags = layout.oneLine ? Qt::TextSingleLine : Qt::TextWordWrap;
+    QRect bounds;
+    for (;;) {
+        const QFontMetrics metrics(layout.font);
+        bounds = metrics.boundingRect(QRect(0, 0, room.width(), 0), Qt::AlignHCenter | flags, text);
+        const bool fits = bounds.width() <= room.width() && bounds.height() <= room.height();
+        const int pixels = layout.font.pixelSize();
+        if (fits || pixels <= SmallestCaptionPixels)
+            break;
+        layout.font.setPixelSize(pixels - 1);
+    }
+    layout.rect = room;
+    if (!layout.oneLine)
+        layout.rect.setTop(room.top() + (room.height() - bounds.height()) / 2);
     return layout;
 }
 
@@ -129,8 +179,10 @@ void SkinButton::paintEvent(QPaintEvent* event)
     }
 
     QPainter painter(this);
-    const QPixmap skin = SkinStore::load(m_pressed ? res::PressedSkinId : m_bitmapId);
+    QPixmap skin = SkinStore::load(m_pressed ? res::PressedSkinId : m_bitmapId);
     if (!skin.isNull()) {
+        if (!isEnabled() && ScreenPolish::enabled())
+            skin = greyed(skin);
         painter.setBrushOrigin(0, 0);
         painter.fillRect(rect(), QBrush(skin));
     }
@@ -139,9 +191,9 @@ void SkinButton::paintEvent(QPaintEvent* event)
 
     if (m_caption.isEmpty())
         m_caption = QStringLiteral("x");
-    painter.setFont(ui::sharedFont(m_fontIndex));
-    painter.setPen(captionColor());
     const CaptionLayout layout = captionLayout();
+    painter.setFont(layout.font);
+    painter.setPen(captionColor());
     if (layout.oneLine)
         painter.drawText(layout.rect, Qt::AlignCenter | Qt::TextSingleLine, m_caption);
     else

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QFont>
 #include <QPushButton>
 #include <QRect>
 
@@ -36,14 +37,18 @@ public:
     bool isPlain() const { return m_plain; }
 
     // How a caption is placed: on one line centred in the rectangle, or word-wrapped
-    // from `rect`'s top (already moved down to centre the text block).
+    // from `rect`'s top (already moved down to centre the text block), in `font`.
     struct CaptionLayout
     {
         bool oneLine = false;
         QRect rect;
+        QFont font;
     };
     CaptionLayout captionLayout() const;
     QColor captionColor() const;
+
+    // Where a polished caption must stay: clear of the skin's rounded border.
+    QRect captionRoom() const;
 
     // Length of a text in GBK bytes: one per ASCII character, two per other character.
     static int gbkLength(const QString& text);
@@ -54,6 +59,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
+    CaptionLayout polishedLayout(CaptionLayout layout, const QString& text) const;
     bool shouldTurnPlain() const;
     void turnPlain();
 

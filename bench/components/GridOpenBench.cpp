@@ -6,7 +6,8 @@
 // what a person does with it: open, a first edit, Ctrl+End to the last record, an edit there;
 // each step's time, the growth of the process's peak resident size during it and the heap
 // left in use after it, against SQLite doing the same on the same file; and the same again
-// with the record set holding every record it read, as it did before it let records go.
+// with the record set holding every record it read, as it did before it let records go. Last,
+// a record added to a grid just opened, shown after every record, against an INSERT.
 //
 //   glimora_grid_bench [rows] [--odbc]
 //
@@ -24,7 +25,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
-#include <string>
 #include <malloc.h>
 #include <QApplication>
 #include <QDir>
@@ -34,6 +34,7 @@
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <sqlite3.h>
+#include <string>
 #include <vector>
 
 using namespace glimora;
@@ -291,6 +292,52 @@ qint64 updateDirectly(const QString& path, int run)
     return timer.nsecsElapsed();
 }
 
+// A record added to a grid freshly opened, as 新增 does: stored, made current after every
+// record of the result, and painted there.
+EditRun newRecordAtOpen(const QString& connectionString, int run)
+{
+    components::CAdodc control;
+    control.SetConnectionString(connectionString);
+    control.SetRecordSource(QString::fromLatin1(statement));
+    control.Refresh();
+    components::CDataGrid grid;
+    grid.resize(1000, 700);
+    grid.SetDataSource(control.Recordset());
+    grid.show();
+    QApplication::processEvents();
+    grid.grab();
+    EditRun result;
+    result.fetchedBefore = control.Recordset().fetchedRecordCount();
+    const long heapBefore = heapInUseKb();
+    QElapsedTimer timer;
+    timer.start();
+    data::Recordset recordset = control.Recordset();
+    recordset.AddNew(QStringLiteral("d1"), data::Variant::fromString(QStringLiteral("新%1").arg(run)));
+    QApplication::processEvents();
+    grid.scrollTo(grid.currentIndex());
+    grid.grab();
+    result.nanoseconds = timer.nsecsElapsed();
+    result.heapKb = heapInUseKb() - heapBefore;
+    result.fetchedAfter = control.Recordset().fetchedRecordCount();
+    if (grid.currentIndex().row() != grid.model()->rowCount() - 1)
+        std::fprintf(stderr, "the new record is row %d of %d\n", grid.currentIndex().row() + 1,
+            grid.model()->rowCount());
+    return result;
+}
+
+// The baseline: the same one-row INSERT through SQLite on the same file.
+qint64 insertDirectly(const QString& path, int run)
+{
+    QElapsedTimer timer;
+    timer.start();
+    sqlite3* db = nullptr;
+    sqlite3_open(path.toUtf8().constData(), &db);
+    const QByteArray sql = QStringLiteral("INSERT INTO inquiry (d1) VALUES ('直新%1')").arg(run).toUtf8();
+    check(sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr), db, "insert");
+    sqlite3_close(db);
+    return timer.nsecsElapsed();
+}
+
 // One step of a journey: its time, how far the peak resident size rose above the resident
 // size before it, and the heap in use after it beyond what was in use at the start.
 struct Step
@@ -470,9 +517,9 @@ void printJourneys(const char* name, const std::vector<Journey>& grid, const std
         } figures { times.front() / 1e6, times.back() / 1e6, peak, heap };
         return figures;
     };
-    const std::pair<const char*, Step Journey::*> steps[] = { { "open", &Journey::open },
-        { "first edit", &Journey::firstEdit }, { "Ctrl+End", &Journey::toEnd },
-        { "edit at the end", &Journey::lastEdit } };
+    const std::pair<const char*, Step Journey::*> steps[]
+        = { { "open", &Journey::open }, { "first edit", &Journey::firstEdit },
+              { "Ctrl+End", &Journey::toEnd }, { "edit at the end", &Journey::lastEdit } };
     std::printf("journey (%s, %zu runs): grid against SQLite directly; time min..max, peak resident "
                 "growth and heap left in use at most\n",
         name, grid.size());
@@ -594,6 +641,24 @@ int main(int argc, char** argv)
         std::printf(
             "the same UPDATE with SQLite directly: %.3f ms (median of 5); time ratio edit/direct: %.1f\n",
             updateMs, updateMs > 0 ? editMs / updateMs : 0.0);
+
+        std::vector<qint64> addTimes;
+        std::vector<qint64> insertTimes;
+        EditRun added;
+        for (int i = 0; i < 3; ++i) {
+            added = newRecordAtOpen(connectionString, i);
+            addTimes.push_back(added.nanoseconds);
+            insertTimes.push_back(insertDirectly(path, i));
+        }
+        const double addMs = median(addTimes) / 1e6;
+        const double insertMs = median(insertTimes) / 1e6;
+        std::printf("a new record on a grid just opened, shown last: %.2f ms (median of 3), rows read %ld "
+                    "before it and %ld after; heap it left in use: %ld KB\n",
+            addMs, added.fetchedBefore, added.fetchedAfter, added.heapKb);
+        std::printf(
+            "the same INSERT with SQLite directly: %.3f ms (median of 3); time ratio new record/direct: "
+            "%.1f\n",
+            insertMs, insertMs > 0 ? addMs / insertMs : 0.0);
     } catch (const data::DbError& error) {
         std::fprintf(stderr, "database error: %s\n", qPrintable(error.description()));
         return 1;

@@ -5,7 +5,11 @@
 
 #include <QDir>
 #include <QLabel>
+#include <QMessageBox>
+#include <QPainter>
 #include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
 
 using namespace glimora;
 
@@ -31,7 +35,27 @@ TEST_F(BackOfficeTest, DISABLED_Pictures)
     {
         backoffice::AdminDialog menu;
         save(menu, "menu-three-rights");
+        settings::WriteSetting("show", "polish", "1");
+        save(menu, "menu-three-rights-polish");
+        settings::WriteSetting("show", "polish", "0");
     }
+    // A short message, its box drawn with the title bar it must leave room for.
+    ui::OkMessageBox::setAutoAnswer(QMessageBox::NoButton);
+    QTimer::singleShot(0, [&]() {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        QApplication::processEvents();
+        QPixmap picture(box->width(), box->height() + 24);
+        picture.fill(QColor(60, 60, 60));
+        QPainter painter(&picture);
+        painter.setPen(Qt::white);
+        painter.drawText(QRect(8, 0, box->width() - 8, 24), Qt::AlignVCenter, box->windowTitle());
+        painter.drawPixmap(0, 24, box->grab());
+        painter.end();
+        EXPECT_TRUE(picture.save(QDir(folder).filePath("message-box.png")));
+        box->button(QMessageBox::Ok)->click();
+    });
+    ui::OkMessageBox::show(nullptr, utf8("请选择对应记录"));
     const char* texts[] = { "正在导入，请稍候.......", "正在备份，请稍候.......", "正在恢复，请稍候......." };
     const char* names[] = { "progress-import", "progress-backup", "progress-restore" };
     for (int job = 0; job < 3; ++job) {

@@ -151,6 +151,28 @@ TEST_F(ConfigDialogTest, TheOptionBoxesWriteTheirSettingsAtOnce)
     EXPECT_TRUE(ui::OkMessageBox::shownTexts().isEmpty());
 }
 
+// The screens' polish is off in a bare uinfo.ini; its box writes its own line at once.
+TEST_F(ConfigDialogTest, ThePolishBoxWritesItsSettingAtOnce)
+{
+    const auto clickBox = [](ConfigDialog& dialog) {
+        auto* box = dialog.control<QCheckBox>(1116);
+        QTest::mouseClick(box, Qt::LeftButton, Qt::NoModifier, QPoint(8, box->height() / 2));
+        return box->isChecked();
+    };
+    {
+        ConfigDialog dialog;
+        EXPECT_EQ(dialog.control<QCheckBox>(1116)->text(), u("界面细节修正"));
+        EXPECT_FALSE(dialog.control<QCheckBox>(1116)->isChecked());
+        EXPECT_TRUE(clickBox(dialog));
+    }
+    EXPECT_EQ(settings::ReadSetting("show", "polish", ""), "1");
+    ConfigDialog again;
+    EXPECT_TRUE(again.control<QCheckBox>(1116)->isChecked());
+    EXPECT_FALSE(clickBox(again));
+    EXPECT_EQ(settings::ReadSetting("show", "polish", ""), "0");
+    EXPECT_TRUE(ui::OkMessageBox::shownTexts().isEmpty());
+}
+
 TEST_F(ConfigDialogTest, CompanyNameAndReportTitleAreStoredAsTypedQuotesIncluded)
 {
     ConfigDialog dialog;

@@ -182,6 +182,48 @@ TEST_F(DataManageDialogTest, NewRecordAndDataEntry)
     EXPECT_TRUE(ui::OkMessageBox::shownTexts().isEmpty());
 }
 
+// The grid reads a large table in blocks; a record added there still comes last, where it is
+// found again after reopening, and is the one typed into.
+TEST_F(DataManageDialogTest, ANewRecordOnALargeTableComesLast)
+{
+    open("d1,d2");
+    QStringList rows;
+    for (int i = 0; i < 1440; ++i)
+        rows.append(QStringLiteral("('row %1','x')").arg(i));
+    station->execute("insert inquiry(d1,d2) values " + rows.join(','));
+    int listed = 1442;
+    for (const auto opening : { DataManageDialog::Opening::Browse, DataManageDialog::Opening::NewRecord }) {
+        auto dialog = show(opening);
+        components::CDataGrid* table = grid(*dialog);
+        if (opening == DataManageDialog::Opening::Browse)
+            QTest::mouseClick(dialog->control(1025), Qt::LeftButton);
+        else
+            EXPECT_EVENTUALLY(table->viewport()->findChild<QLineEdit*>() != nullptr);
+        ++listed;
+        EXPECT_EQ(station->scalar("select count(*) from inquiry where d1 like '%'"), QString::number(listed));
+        EXPECT_EVENTUALLY(table->model()->rowCount() == listed);
+        EXPECT_EQ(table->currentIndex().row(), listed - 1);
+        EXPECT_EQ(table->model()->index(listed - 1, 0).data().toString(), QString());
+        EXPECT_EQ(station->scalar("select max(d60) from inquiry where d1=''"),
+            station->scalar("select max(d60) from inquiry"));
+        dialog.reset();
+
+        auto reopened = show();
+        components::CDataGrid* again = grid(*reopened);
+        EXPECT_EQ(again->model()->rowCount(), listed);
+        again->setFocus();
+        QTest::keyClick(again, Qt::Key_End, Qt::ControlModifier);
+        EXPECT_EVENTUALLY(again->currentIndex().row() == listed - 1);
+        EXPECT_EQ(again->model()->index(listed - 1, 0).data().toString(), QString());
+        EXPECT_EQ(again->model()
+                      ->index(listed - (opening == DataManageDialog::Opening::Browse ? 2 : 3), 0)
+                      .data()
+                      .toString(),
+            u("row 1439"));
+    }
+    EXPECT_TRUE(ui::OkMessageBox::shownTexts().isEmpty());
+}
+
 TEST_F(DataManageDialogTest, UploadStoresTheFileBytesIntoD51OfTheCurrentRecord)
 {
     open("d1,d51");

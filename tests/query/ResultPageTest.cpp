@@ -2,6 +2,7 @@
 #include "data/Connection.h"
 #include "data/Recordset.h"
 #include "query/FieldCatalogue.h"
+#include "settings/SettingsFile.h"
 #include "tests/query/QueryStation.h"
 #include "ui/SharedFonts.h"
 
@@ -101,6 +102,33 @@ TEST_F(ResultPageTest, FixedValuesGoToTheSummaryAndTheirColumnsLeaveTheTable)
     ResultPage two(catalogue, records, " d1='A' and d2='one' and d26>=1");
     EXPECT_EQ(two.columns().summary, QString::fromUtf8("类别 : A          名称 : one"));
     EXPECT_EQ(two.columns().widths, (QList<int> { 0, 0, 80 }));
+}
+
+// The lowest row of the summary's text, and the rule under it at 50 - 25 + 30 + 15.
+TEST_F(ResultPageTest, PolishedTheSummaryStandsClearOfItsRule)
+{
+    const auto lowestText = [this] {
+        int lowest = -1;
+        for (int y = 40; y < 70; ++y) {
+            for (int x = 2; x < 300; ++x) {
+                const QColor c(image.pixel(x, y));
+                if (c.blue() > 150 && c.red() < 200)
+                    lowest = y;
+            }
+        }
+        return lowest;
+    };
+    const QString where = QStringLiteral("d1='A'");
+    draw(open("d1,d2,d26", where), where, 460);
+    ASSERT_EQ(image.pixel(300, 70), Blue);
+    const int asEver = lowestText();
+    EXPECT_GT(asEver, 67); // unpolished, on the rule
+    settings::WriteSetting(QStringLiteral("show"), QStringLiteral("polish"), QStringLiteral("1"));
+    draw(open("d1,d2,d26", where), where, 460);
+    ASSERT_EQ(image.pixel(300, 70), Blue);
+    EXPECT_LE(lowestText(), 67);
+    EXPECT_GE(lowestText(), 55);
+    EXPECT_LE(lowestText(), asEver);
 }
 
 TEST_F(ResultPageTest, CaptionsLineUpWithTheirCellsWhenThePictureIsSelected)

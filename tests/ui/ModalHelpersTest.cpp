@@ -120,6 +120,32 @@ TEST_F(OkMessageBoxTest, TextsShowAsWrittenNeverAsMarkup)
     }
 }
 
+// A short message must not make the box so narrow that the title bar cuts its title.
+TEST_F(OkMessageBoxTest, ABoxIsWideEnoughForItsTitle)
+{
+    QFont bold = QApplication::font();
+    bold.setBold(true);
+    for (const char* title : { "glimora", "晴岚查询软件管理后台 glimora" }) {
+        setApplicationTitle(QString::fromUtf8(title));
+        for (const bool question : { false, true }) {
+            int width = 0;
+            QTimer::singleShot(0, [&]() {
+                auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                ASSERT_NE(box, nullptr);
+                width = box->width();
+                box->button(question ? QMessageBox::No : QMessageBox::Ok)->click();
+            });
+            if (question)
+                OkMessageBox::askYesNo(nullptr, QStringLiteral("?"));
+            else
+                OkMessageBox::show(nullptr, QString::fromUtf8("请选择对应记录"));
+            // The title, and beside it an icon and three buttons of a title bar.
+            EXPECT_GE(width, QFontMetrics(bold).horizontalAdvance(QString::fromUtf8(title)) + 4 * 32)
+                << title << " " << question;
+        }
+    }
+}
+
 TEST(ApplicationTitle, DefaultsToTheProgramName)
 {
     EXPECT_EQ(applicationTitle(), QStringLiteral("glimora"));

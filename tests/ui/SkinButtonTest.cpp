@@ -177,6 +177,64 @@ TEST_F(SkinButtonTest, MissingSkinStillDrawsTheCaption)
     EXPECT_TRUE(captionColour);
 }
 
+// ---- polish: captions clear of the rounded border, disabled buttons grey ----
+
+TEST_F(SkinButtonTest, PolishedCaptionsStayInsideTheBorderShrinkingWhereTheyMust)
+{
+    writeShow("polish=1\n");
+    m_button.resize(68, 68);
+    const QRect room = m_button.captionRoom();
+    EXPECT_GT(room.left(), 4);
+    EXPECT_LT(room.right(), m_button.width() - 5);
+    for (const char* caption : { "口服溶液剂", "六味地黄丸", "四个汉字", "复方丹参滴丸片剂胶囊剂注射液" }) {
+        m_button.setCaption(QString::fromUtf8(caption));
+        const SkinButton::CaptionLayout layout = m_button.captionLayout();
+        const int flags = layout.oneLine ? Qt::TextSingleLine : Qt::TextWordWrap;
+        const QRect drawn
+            = QFontMetrics(layout.font)
+                  .boundingRect(layout.rect, Qt::AlignHCenter | Qt::AlignTop | flags, m_button.caption());
+        EXPECT_TRUE(room.contains(drawn)) << caption << " drawn " << drawn.left() << "," << drawn.top() << " "
+                                          << drawn.width() << "x" << drawn.height();
+    }
+    // Five characters wrap in the room and keep their size; a long caption gets smaller.
+    m_button.setCaption(QString::fromUtf8("口服溶液剂"));
+    EXPECT_EQ(m_button.captionLayout().font.pixelSize(), ui::sharedFont(1).pixelSize());
+    m_button.setCaption(QString::fromUtf8("复方丹参滴丸片剂胶囊剂注射液"));
+    EXPECT_LT(m_button.captionLayout().font.pixelSize(), ui::sharedFont(1).pixelSize());
+
+    // Off, the caption wraps across the whole button, as ever.
+    writeShow("polish=0\n");
+    m_button.setCaption(QString::fromUtf8("口服溶液剂"));
+    EXPECT_EQ(m_button.captionLayout().rect.left(), 0);
+    EXPECT_EQ(m_button.captionLayout().rect.right(), m_button.rect().right());
+}
+
+TEST_F(SkinButtonTest, PolishedDisabledButtonsAreGrey)
+{
+    const auto saturation = [](const QImage& image) {
+        qint64 sum = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x)
+                sum += QColor(image.pixel(x, y)).hsvSaturation();
+        }
+        return sum / (image.width() * image.height());
+    };
+    m_button.resize(100, 101);
+    m_button.setBitmapId(184);
+    m_button.setCaptionFont(6);
+    m_button.setTextColor(QColor(240, 240, 240));
+    m_button.setCaption(QString::fromUtf8("数据管理"));
+    const qint64 enabled = saturation(m_button.grab().toImage());
+    m_button.setEnabled(false);
+    const qint64 disabledAsEver = saturation(m_button.grab().toImage());
+    EXPECT_NEAR(disabledAsEver, enabled, 5); // the skin as it is, only the caption is greyer
+    writeShow("polish=1\n");
+    EXPECT_LT(saturation(m_button.grab().toImage()) * 5, enabled);
+    EXPECT_EQ(m_button.captionColor(), QColor(0x80, 0x80, 0x80));
+    m_button.setEnabled(true);
+    EXPECT_EQ(saturation(m_button.grab().toImage()), enabled);
+}
+
 TEST(GbkLength, TwoBytesPerChineseCharacter)
 {
     EXPECT_EQ(SkinButton::gbkLength(QStringLiteral("abc")), 3);

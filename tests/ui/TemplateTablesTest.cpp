@@ -176,6 +176,7 @@ const char* const templateRows = R"(
 131 | 1007 | owner-drawn button | "帮助" | yes | 402, 231, 37, 35
 131 | 1108 | check box | "错误信息附中文说明" | yes | 117, 210, 90, 10
 131 | 1109 | check box | "查询列表显示完整内容" | yes | 215, 210, 100, 10
+131 | 1116 | check box | "界面细节修正" | yes | 320, 210, 70, 10
 133 | 1100 | progress bar | "Progress1" | yes | 33, 38, 141, 8
 133 | 1101 | text | "Static" | yes | 34, 28, 138, 8
 175 | 1002 | password edit |  | yes | 279, 159, 125, 17
