@@ -266,4 +266,14 @@ float leadingFloat(const QString& text)
     return negative ? -value : value;
 }
 
+bool ReadSwitch(const QString& section, const QString& key)
+{
+    return ReadSettingInt(section, key, QStringLiteral("0")) != 0;
+}
+
+bool WriteSwitch(const QString& section, const QString& key, bool on)
+{
+    return WriteSetting(section, key, on ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
 } // namespace glimora::settings

@@ -27,6 +27,10 @@ int ReadSettingInt(const QString& section, const QString& key, const QString& de
 // be replaced, or cannot hold the value.
 bool WriteSetting(const QString& section, const QString& key, const QString& value);
 
+// An on/off option: "1" on, "0" or missing off. The write says false when the file cannot be written.
+bool ReadSwitch(const QString& section, const QString& key);
+bool WriteSwitch(const QString& section, const QString& key, bool on);
+
 // atoi on a text: optional blanks and sign, then leading digits; 0 when there are none.
 int leadingInteger(const QString& text);
 

@@ -59,14 +59,12 @@ QString ErrorHints::text(const data::DbError& error)
 
 bool ErrorHints::enabled()
 {
-    return settings::ReadSettingInt(QStringLiteral("system"), QStringLiteral("hints"), QStringLiteral("0"))
-        != 0;
+    return settings::ReadSwitch(QStringLiteral("system"), QStringLiteral("hints"));
 }
 
 bool ErrorHints::setEnabled(bool on)
 {
-    return settings::WriteSetting(
-        QStringLiteral("system"), QStringLiteral("hints"), on ? QStringLiteral("1") : QStringLiteral("0"));
+    return settings::WriteSwitch(QStringLiteral("system"), QStringLiteral("hints"), on);
 }
 
 } // namespace glimora::ui

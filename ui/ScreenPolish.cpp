@@ -6,14 +6,12 @@ namespace glimora::ui {
 
 bool ScreenPolish::enabled()
 {
-    return settings::ReadSettingInt(QStringLiteral("show"), QStringLiteral("polish"), QStringLiteral("0"))
-        != 0;
+    return settings::ReadSwitch(QStringLiteral("show"), QStringLiteral("polish"));
 }
 
 bool ScreenPolish::setEnabled(bool on)
 {
-    return settings::WriteSetting(
-        QStringLiteral("show"), QStringLiteral("polish"), on ? QStringLiteral("1") : QStringLiteral("0"));
+    return settings::WriteSwitch(QStringLiteral("show"), QStringLiteral("polish"), on);
 }
 
 } // namespace glimora::ui

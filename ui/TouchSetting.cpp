@@ -6,13 +6,12 @@ namespace glimora::ui {
 
 bool TouchSetting::enabled()
 {
-    return settings::ReadSettingInt(QStringLiteral("show"), QStringLiteral("touch"), QStringLiteral("0")) != 0;
+    return settings::ReadSwitch(QStringLiteral("show"), QStringLiteral("touch"));
 }
 
 bool TouchSetting::setEnabled(bool on)
 {
-    return settings::WriteSetting(
-        QStringLiteral("show"), QStringLiteral("touch"), on ? QStringLiteral("1") : QStringLiteral("0"));
+    return settings::WriteSwitch(QStringLiteral("show"), QStringLiteral("touch"), on);
 }
 
 } // namespace glimora::ui
