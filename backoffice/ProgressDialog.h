@@ -7,8 +7,8 @@
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <utility>
 #include <QString>
+#include <utility>
 
 class QThread;
 

@@ -13,7 +13,8 @@ QString Decimal::toString() const
 {
     const bool negative = unscaledValue < 0;
     // The magnitude as unsigned: avoids overflow on the most negative value.
-    unsigned __int128 magnitude = negative ? 0 - (unsigned __int128)(unscaledValue) : (unsigned __int128)(unscaledValue);
+    unsigned __int128 magnitude
+        = negative ? 0 - (unsigned __int128)(unscaledValue) : (unsigned __int128)(unscaledValue);
     QString digits;
     do {
         digits.prepend(QLatin1Char(char('0' + int(magnitude % 10))));

@@ -4,8 +4,8 @@
 
 #include <algorithm>
 #include <map>
-#include <vector>
 #include <QList>
+#include <vector>
 
 namespace glimora::data {
 

@@ -97,7 +97,8 @@ bool OdbcCursor::fetchFields(QList<Variant>& row, const QList<bool>& read)
     row.clear();
     row.reserve(m_fields.size());
     for (int column = 0; column < m_fields.size(); ++column)
-        row.append(column < read.size() && !read[column] ? Variant() : readValue(column + 1, m_fields[column]));
+        row.append(
+            column < read.size() && !read[column] ? Variant() : readValue(column + 1, m_fields[column]));
     return true;
 }
 

@@ -138,14 +138,14 @@ void Recordset::Open(const QString& source, const Connection& connection)
         }
         // A binary key is read with every row: it is the record's identity, not a picture.
         for (qsizetype i = 0; i < withoutPictures.size(); ++i) {
-            const bool binary = fields[i].type == DataType::VarBinary || fields[i].type == DataType::LongVarBinary;
+            const bool binary
+                = fields[i].type == DataType::VarBinary || fields[i].type == DataType::LongVarBinary;
             if (binary && !candidate.keyFields.contains(int(i)))
                 withoutPictures[i] = QStringLiteral("NULL");
         }
-        candidate.refetchWithoutPicturesPrefix = withoutPictures.isEmpty()
-            ? candidate.refetchPrefix
-            : QStringLiteral("SELECT ") + withoutPictures.join(QLatin1Char(',')) + QStringLiteral(" FROM ")
-                + select.table();
+        candidate.refetchWithoutPicturesPrefix = withoutPictures.isEmpty() ? candidate.refetchPrefix
+                                                                           : QStringLiteral("SELECT ")
+                + withoutPictures.join(QLatin1Char(',')) + QStringLiteral(" FROM ") + select.table();
         if (candidate.keyFields.size() == keys.size())
             target = std::move(candidate);
         else

@@ -58,9 +58,9 @@ void RecordsetData::openResult(std::shared_ptr<Session> session, ExecuteResult r
     m_cursor = std::move(result.cursor);
     m_fields = m_cursor->fields();
     // A key read inexactly would address a neighbour: such a set is read-only.
-    if (m_target
-        && std::any_of(m_target->keyFields.begin(), m_target->keyFields.end(),
-            [this](int keyField) { return keyField >= m_fields.size() || !isCarriedExactly(m_fields[keyField]); })) {
+    if (m_target && std::any_of(m_target->keyFields.begin(), m_target->keyFields.end(), [this](int keyField) {
+            return keyField >= m_fields.size() || !isCarriedExactly(m_fields[keyField]);
+        })) {
         m_notUpdatableReason = QStringLiteral("a key of %1 cannot be read exactly").arg(m_target->table);
         m_target.reset();
     }

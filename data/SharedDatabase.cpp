@@ -72,8 +72,8 @@ void SharedDatabase::reopen(const QString& database)
 {
     LoginValues& values = login();
     const QString connectionString = ConnectionString::fromTemplate(
-        settings::ReadSetting(QStringLiteral("system"), QStringLiteral("connect"), QString()), values.userName,
-        values.password, values.serverName, database);
+        settings::ReadSetting(QStringLiteral("system"), QStringLiteral("connect"), QString()),
+        values.userName, values.password, values.serverName, database);
     values.connectionString = connectionString;
     Connection& shared = connection();
     if (shared.State() != Connection::StateClosed)

@@ -1,8 +1,8 @@
 #include "engine/Catalogue.h"
 #include "engine/WriteScope.h"
 
-#include "platform/ProcessProbe.h"
 #include "engine/SqliteStatement.h"
+#include "platform/ProcessProbe.h"
 
 #include <cstdio>
 #include <QCoreApplication>
@@ -715,8 +715,7 @@ void Catalogue::beginRestore(const QString& database)
     WriteScope write(*m_connection);
     if (!sessionsUsing(database).isEmpty() || isRestoring(database))
         throw ServerError(3101,
-            QStringLiteral("Exclusive access could not be obtained because the database is in use."), 16,
-            1);
+            QStringLiteral("Exclusive access could not be obtained because the database is in use."), 16, 1);
     SqliteStatement hold(
         *m_connection, QStringLiteral("INSERT OR REPLACE INTO restoring(database, pid) VALUES(?, ?)"));
     hold.bindText(1, database);

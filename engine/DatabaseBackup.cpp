@@ -3,9 +3,9 @@
 #include "engine/FaultPoint.h"
 #include "engine/ImageFileVfs.h"
 #include "engine/ImageStreamWriter.h"
-#include "platform/ProcessProbe.h"
 #include "engine/ServerError.h"
 #include "engine/SqlFunctions.h"
+#include "platform/ProcessProbe.h"
 
 #include <atomic>
 #include <cerrno>
@@ -247,8 +247,8 @@ public:
             m_catalogue.endRestore(m_database);
         } catch (const std::exception& error) {
             // Left behind, the hold ends with this process; until then logins to it get 927.
-            qWarning("restore of %s: its hold on the database was not released: %s",
-                qPrintable(m_database), error.what());
+            qWarning("restore of %s: its hold on the database was not released: %s", qPrintable(m_database),
+                error.what());
         }
     }
     RestoreHold(const RestoreHold&) = delete;

@@ -157,8 +157,8 @@ bool DateTimeText::fromStored(const QString& text, QDateTime& result)
 
 bool DateTimeText::splitStoredUtf8(const char* text, int size, StoredParts& parts)
 {
-    if (size != 23 || text[4] != '-' || text[7] != '-' || text[10] != ' ' || text[13] != ':' || text[16] != ':'
-        || text[19] != '.')
+    if (size != 23 || text[4] != '-' || text[7] != '-' || text[10] != ' ' || text[13] != ':'
+        || text[16] != ':' || text[19] != '.')
         return false;
     bool digits = true;
     auto number = [text, &digits](int from, int length) {
@@ -170,7 +170,8 @@ bool DateTimeText::splitStoredUtf8(const char* text, int size, StoredParts& part
         }
         return value;
     };
-    parts = { number(0, 4), number(5, 2), number(8, 2), number(11, 2), number(14, 2), number(17, 2), number(20, 3) };
+    parts = { number(0, 4), number(5, 2), number(8, 2), number(11, 2), number(14, 2), number(17, 2),
+        number(20, 3) };
     return digits;
 }
 

@@ -274,8 +274,8 @@ void DecimalFunctions::convert(sqlite3_context* context, sqlite3_value* value, c
     // Most numbers of a workbook are short decimals (12, 3.5, 0.01). When a double is the
     // nearest one to n / 10^scale with n below 10^15, its 15 significant digits are exactly
     // those of n, so the conversion through text would give n too: take it directly.
-    static constexpr double powersOfTen[] = { 1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10,
-        1e11, 1e12, 1e13, 1e14, 1e15 };
+    static constexpr double powersOfTen[]
+        = { 1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15 };
     if (sqlite3_value_type(value) == SQLITE_FLOAT && target.scale >= 0 && target.scale <= 15) {
         const double number = sqlite3_value_double(value);
         const double scaled = number * powersOfTen[target.scale];

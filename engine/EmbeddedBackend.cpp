@@ -1,8 +1,8 @@
 #include "engine/EmbeddedBackend.h"
 
+#include "data/ConnectionString.h"
 #include "data/DbError.h"
 #include "engine/Catalogue.h"
-#include "data/ConnectionString.h"
 #include "engine/DatabaseBackup.h"
 #include "engine/EmbeddedSession.h"
 #include "engine/WorkbookRowset.h"
@@ -66,10 +66,8 @@ EmbeddedBackend::~EmbeddedBackend() = default;
 
 void EmbeddedBackend::setRowsetReader(RowsetReader reader)
 {
-    m_rowsetReader = [reader = std::move(reader)](
-                         const QString& path, const QString& sheet, bool headerRow, SheetCells& cells) {
-        tableCells(reader(path, sheet, headerRow), headerRow, cells);
-    };
+    m_rowsetReader = [reader = std::move(reader)](const QString& path, const QString& sheet, bool headerRow,
+                         SheetCells& cells) { tableCells(reader(path, sheet, headerRow), headerRow, cells); };
 }
 
 void EmbeddedBackend::setRowsetCellReader(RowsetCellReader reader)

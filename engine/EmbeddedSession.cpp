@@ -321,7 +321,8 @@ void EmbeddedSession::runStatement(const Statement& statement, BatchState& state
                     .arg(statement.name),
                 14);
         if (m_database->name().compare(statement.name, Qt::CaseInsensitive) == 0
-            || !m_catalogue->sessionsUsing(statement.name).isEmpty() || m_catalogue->isRestoring(statement.name))
+            || !m_catalogue->sessionsUsing(statement.name).isEmpty()
+            || m_catalogue->isRestoring(statement.name))
             throw ServerError(3702,
                 QStringLiteral("Cannot drop database \"%1\" because it is currently in use.")
                     .arg(statement.name),
@@ -424,8 +425,9 @@ void EmbeddedSession::runSelect(const Statement& statement, BatchState& state, b
         && (source.database.isEmpty()
             || source.database.compare(m_database->name(), Qt::CaseInsensitive) == 0)) {
         if (const std::optional<TableInfo> table = m_database->table(source.name)) {
-            outsideDeadline(
-                [&] { ServedIndexes::serve(*m_database, *table, ServedIndexes::wish(*statement.select, *table)); });
+            outsideDeadline([&] {
+                ServedIndexes::serve(*m_database, *table, ServedIndexes::wish(*statement.select, *table));
+            });
         }
     }
     if (m_showPlan)

@@ -13,9 +13,9 @@
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <vector>
 #include <QDeadlineTimer>
 #include <QHash>
+#include <vector>
 
 namespace glimora::engine {
 
@@ -28,8 +28,8 @@ class RowsetStream;
 class EmbeddedSession : public data::BackendSession, private TranslationContext
 {
 public:
-    EmbeddedSession(std::shared_ptr<Catalogue> catalogue, RowsetCellReader rowsetReader, const LoginInfo& login,
-        const QString& database, int busyTimeoutMs);
+    EmbeddedSession(std::shared_ptr<Catalogue> catalogue, RowsetCellReader rowsetReader,
+        const LoginInfo& login, const QString& database, int busyTimeoutMs);
     ~EmbeddedSession() override;
 
     data::ExecuteResult execute(const QString& batch, int commandTimeoutSeconds) override;

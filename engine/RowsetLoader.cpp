@@ -49,10 +49,10 @@ void RowsetLoader::tooLarge() const
 RowsetLoader::Cell& RowsetLoader::cellAt(qint64 row, int column)
 {
     if (!inSheet(row, column))
-        throw std::runtime_error(
-            QStringLiteral("The workbook '%1' is damaged and cannot be read (a cell lies outside the worksheet)")
-                .arg(m_path)
-                .toStdString());
+        throw std::runtime_error(QStringLiteral(
+            "The workbook '%1' is damaged and cannot be read (a cell lies outside the worksheet)")
+                                     .arg(m_path)
+                                     .toStdString());
     if (m_headerRow && row == 0) {
         if (size_t(column) >= m_header.size())
             m_header.resize(size_t(column) + 1);
@@ -100,7 +100,8 @@ void RowsetLoader::widen(int columns)
     if (columns <= m_columns)
         return;
     for (int column = m_columns; column < columns; ++column)
-        m_database.execute(QStringLiteral("ALTER TABLE temp.%1 ADD COLUMN %2").arg(m_table, columnName(column)));
+        m_database.execute(
+            QStringLiteral("ALTER TABLE temp.%1 ADD COLUMN %2").arg(m_table, columnName(column)));
     m_columns = columns;
     m_kinds.resize(size_t(columns), None);
     QString marks = QStringLiteral("?");
@@ -168,8 +169,8 @@ void RowsetLoader::writeRow()
 
 void RowsetLoader::writeLateCell(qint64 tableRow, int column, const Cell& cell)
 {
-    SqliteStatement update(m_database,
-        QStringLiteral("UPDATE temp.%1 SET %2=? WHERE rowid=?").arg(m_table, columnName(column)));
+    SqliteStatement update(
+        m_database, QStringLiteral("UPDATE temp.%1 SET %2=? WHERE rowid=?").arg(m_table, columnName(column)));
     bind(update.handle(), 1, cell);
     update.bindInt(2, tableRow + 1);
     update.step();

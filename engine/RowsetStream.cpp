@@ -40,8 +40,7 @@ int failScan(sqlite3_vtab_cursor* cursor, const char* message)
     return SQLITE_ERROR;
 }
 
-template <typename Step>
-int guarded(sqlite3_vtab_cursor* cursor, Step step)
+template <typename Step> int guarded(sqlite3_vtab_cursor* cursor, Step step)
 {
     try {
         step();
@@ -59,8 +58,10 @@ int connectTable(sqlite3* db, void* aux, int, const char* const*, sqlite3_vtab**
     QStringList names;
     for (const ColumnInfo& column : stream->columns())
         names.append(Translator::quoteName(column.name));
-    const int rc = sqlite3_declare_vtab(
-        db, (QStringLiteral("CREATE TABLE x(") + names.join(QLatin1Char(',')) + QLatin1Char(')')).toUtf8().constData());
+    const int rc = sqlite3_declare_vtab(db,
+        (QStringLiteral("CREATE TABLE x(") + names.join(QLatin1Char(',')) + QLatin1Char(')'))
+            .toUtf8()
+            .constData());
     if (rc != SQLITE_OK)
         return rc;
     auto* table = new StreamTable;
@@ -188,9 +189,9 @@ bool RowsetStream::learnColumns()
         if (kind != RowsetLoader::None && kind != RowsetLoader::Number && kind != RowsetLoader::Text
             && kind != RowsetLoader::Date)
             return false; // several kinds: written as text, as the loader does
-        const QString name = m_headerRow
-            ? RowsetLoader::headingName(size_t(column) < m_header.size() ? m_header[size_t(column)] : Cell(), column)
-            : QStringLiteral("F%1").arg(column + 1);
+        const QString name = m_headerRow ? RowsetLoader::headingName(
+                                 size_t(column) < m_header.size() ? m_header[size_t(column)] : Cell(), column)
+                                         : QStringLiteral("F%1").arg(column + 1);
         // Names a table cannot take the loader refuses as before.
         if (name.contains(QChar(u'\0')))
             return false;
@@ -208,7 +209,8 @@ void RowsetStream::createTable(DatabaseConnection& database, const QString& tabl
 {
     m_module = QStringLiteral("glimora_rowset_stream_%1").arg(quintptr(this));
     const QByteArray module = m_module.toUtf8();
-    if (sqlite3_create_module_v2(database.handle(), module.constData(), &streamModule(), this, nullptr) != SQLITE_OK)
+    if (sqlite3_create_module_v2(database.handle(), module.constData(), &streamModule(), this, nullptr)
+        != SQLITE_OK)
         throw database.error(sqlite3_errcode(database.handle()));
     database.execute(QStringLiteral("CREATE VIRTUAL TABLE temp.%1 USING %2").arg(table, m_module));
 }

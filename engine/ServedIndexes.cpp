@@ -303,8 +303,9 @@ void ServedIndexes::refreshStatistics(DatabaseConnection& database, const QStrin
             SqliteStatement statistics(database, QStringLiteral("SELECT stat FROM sqlite_stat1 WHERE idx=?"));
             statistics.bindText(1, name);
             // The first number of the statistics is the count of rows they were taken on.
-            const qint64 counted
-                = statistics.step() ? statistics.textColumn(0).section(QLatin1Char(' '), 0, 0).toLongLong() : 0;
+            const qint64 counted = statistics.step()
+                ? statistics.textColumn(0).section(QLatin1Char(' '), 0, 0).toLongLong()
+                : 0;
             if (changed * 2 > counted)
                 stale.append(name);
         }
@@ -336,7 +337,9 @@ QList<ServedIndexes::SetAside> ServedIndexes::setAsideForBulkInsert(
         return {};
     {
         SqliteStatement rows(database,
-            QStringLiteral("SELECT count(*) FROM (SELECT 1 FROM %1 LIMIT %2)").arg(table.sqlName).arg(Threshold));
+            QStringLiteral("SELECT count(*) FROM (SELECT 1 FROM %1 LIMIT %2)")
+                .arg(table.sqlName)
+                .arg(Threshold));
         if (!rows.step() || rows.intColumn(0) >= Threshold)
             return {};
     }

@@ -156,7 +156,8 @@ void convertValue(
         return;
     }
     if (type == SQLITE_TEXT && target.base == Base::DateTime
-        && isStoredDateTime(reinterpret_cast<const char*>(sqlite3_value_text(value)), sqlite3_value_bytes(value))) {
+        && isStoredDateTime(
+            reinterpret_cast<const char*>(sqlite3_value_text(value)), sqlite3_value_bytes(value))) {
         sqlite3_result_value(context, value);
         return;
     }

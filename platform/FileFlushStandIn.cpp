@@ -2,8 +2,6 @@
 
 namespace glimora::platform {
 
-void startFileFlush(int, qint64, qint64)
-{
-}
+void startFileFlush(int, qint64, qint64) { }
 
 } // namespace glimora::platform

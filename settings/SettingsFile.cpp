@@ -5,12 +5,12 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QMutex>
 #include <QSaveFile>
-#include <optional>
 #include <sys/stat.h>
 #include <time.h>
 
@@ -69,7 +69,9 @@ struct FileStamp
 
 std::optional<FileStamp> stampOf(const QString& path)
 {
-    struct stat status {};
+    struct stat status
+    {
+    };
     if (::stat(QFile::encodeName(path).constData(), &status) != 0 || !S_ISREG(status.st_mode))
         return std::nullopt;
     return FileStamp { status.st_dev, status.st_ino, status.st_size, status.st_mtim, status.st_ctim };

@@ -5,9 +5,9 @@
 #include <QApplication>
 #include <QFontMetrics>
 #include <QGridLayout>
-#include <QSpacerItem>
 #include <QList>
 #include <QPointer>
+#include <QSpacerItem>
 
 namespace glimora::ui {
 

@@ -8,11 +8,11 @@
 //
 // The station runs are this program started again (--login, --query, --bare).
 #include "app/DefaultScreenFactory.h"
-#include "engine/EmbeddedServerSetup.h"
 #include "app/QueryApp.h"
 #include "backoffice/LoginDialog.h"
 #include "components/ComponentFactories.h"
 #include "components/PageViewFactory.h"
+#include "engine/EmbeddedServerSetup.h"
 #include "platform/IdleClock.h"
 #include "query/QueryDialog.h"
 #include "settings/Settings.h"

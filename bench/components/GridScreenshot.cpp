@@ -88,9 +88,10 @@ int main(int argc, char** argv)
             return 1;
         if (argc > 2) {
             send(QStringLiteral("shot"),
-                QStringLiteral("INSERT INTO inquiry (d1, d2, d16, d26, d51) SELECT TOP 4996 a.d1, a.d2, a.d16, "
-                               "a.d26, a.d51 FROM inquiry a, inquiry b, inquiry c, inquiry d, inquiry e, "
-                               "inquiry f, inquiry g"));
+                QStringLiteral(
+                    "INSERT INTO inquiry (d1, d2, d16, d26, d51) SELECT TOP 4996 a.d1, a.d2, a.d16, "
+                    "a.d26, a.d51 FROM inquiry a, inquiry b, inquiry c, inquiry d, inquiry e, "
+                    "inquiry f, inquiry g"));
             components::CAdodc large;
             large.SetConnectionString(login.arg(QStringLiteral("shot")));
             large.SetRecordSource(QStringLiteral("select d1,d2,d16,d26,d51,d60 from inquiry"));
@@ -109,8 +110,9 @@ int main(int argc, char** argv)
                 QApplication::processEvents();
                 end.grab();
             }
-            std::printf("%ld records, %ld held, %ld with their pictures\n", large.Recordset().fetchedRecordCount(),
-                large.Recordset().heldRecordCount(), large.Recordset().heldPictureRecordCount());
+            std::printf("%ld records, %ld held, %ld with their pictures\n",
+                large.Recordset().fetchedRecordCount(), large.Recordset().heldRecordCount(),
+                large.Recordset().heldPictureRecordCount());
             if (!end.grab().save(QString::fromLocal8Bit(argv[2])))
                 return 1;
         }

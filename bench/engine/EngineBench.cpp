@@ -141,7 +141,8 @@ void writeWorkbook(const QString& path, const QString& csvPath, int rows)
                 + QByteArray::number(shared(text)) + "</v></c>";
         };
         auto numberCell = [&](int column, const QByteArray& value, const char* style) {
-            sheet += QByteArray("<c r=\"") + letters[column] + row + "\"" + style + "><v>" + value + "</v></c>";
+            sheet
+                += QByteArray("<c r=\"") + letters[column] + row + "\"" + style + "><v>" + value + "</v></c>";
         };
         for (int c = 0; c < 5; ++c)
             textCell(c, texts[c]);
@@ -470,8 +471,8 @@ int main(int argc, char** argv)
     if (argc == 4 && QByteArray(argv[1]) == "--import-file") {
         // A workbook of another writer (bench/engine/sheetjs-workbook.js) against its CSV.
         try {
-            timeImport(QStringLiteral("(%1)").arg(QString::fromLocal8Bit(argv[2])), QString::fromLocal8Bit(argv[2]),
-                QString::fromLocal8Bit(argv[3]), 100000, importColumns);
+            timeImport(QStringLiteral("(%1)").arg(QString::fromLocal8Bit(argv[2])),
+                QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]), 100000, importColumns);
         } catch (const data::DbError& error) {
             std::fprintf(stderr, "failed: %s\n", error.description().toUtf8().constData());
             return 1;

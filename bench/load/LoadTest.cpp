@@ -255,7 +255,8 @@ Contents contents(engine::EmbeddedBackend& backend)
     result.rows = 0;
     while (rows.cursor->fetchRow(row)) {
         for (const data::Variant& value : row)
-            hash.addData(QByteArray::number(int(value.kind())) + ':' + data::SqlLiteral::value(value).toUtf8() + '\x1f');
+            hash.addData(QByteArray::number(int(value.kind())) + ':' + data::SqlLiteral::value(value).toUtf8()
+                + '\x1f');
         ++result.rows;
     }
     result.digest = hash.result().toHex().left(16);
@@ -419,7 +420,8 @@ int runLoad(const QString& program, int records, int seconds, int stations)
     const Contents afterBackup = contents(backend);
     // Changed after the backup, so that a restore that left the database as it was shows.
     openSession(backend, QStringLiteral("nivo"))
-        ->execute(QStringLiteral("delete from inquiry where d60 <= 10 update inquiry set d26 = d26 + 1 where d60 <= 20"),
+        ->execute(QStringLiteral(
+                      "delete from inquiry where d60 <= 10 update inquiry set d26 = d26 + 1 where d60 <= 20"),
             0);
     const Contents changed = contents(backend);
     const bool restored = runPhase(program, dataDirectory, QStringLiteral("restore"), backupFile, phaseMs,
@@ -445,14 +447,15 @@ int runLoad(const QString& program, int records, int seconds, int stations)
         ? afterImport.rows == start.rows + ImportRows
         : afterImport.rows == start.rows && afterImport.digest == start.digest;
     const bool backupUnchanged = afterBackup.digest == afterImport.digest;
-    const bool restoreEqual = afterRestore.rows == afterBackup.rows && afterRestore.digest == afterBackup.digest
-        && changed.digest != afterBackup.digest;
+    const bool restoreEqual = afterRestore.rows == afterBackup.rows
+        && afterRestore.digest == afterBackup.digest && changed.digest != afterBackup.digest;
     std::printf("\nrows: start %lld, after import %lld (%s), after backup %lld (%s), after restore %lld\n",
         static_cast<long long>(start.rows), static_cast<long long>(afterImport.rows),
         importAllOrNone ? "all or none: yes" : "ALL OR NONE BROKEN", static_cast<long long>(afterBackup.rows),
         backupUnchanged ? "unchanged" : "CHANGED", static_cast<long long>(afterRestore.rows));
-    std::printf("restored database equals the backup: %s (digest %s / %s; changed before the restore: %lld rows, "
-                "digest %s)\n",
+    std::printf(
+        "restored database equals the backup: %s (digest %s / %s; changed before the restore: %lld rows, "
+        "digest %s)\n",
         restoreEqual ? "yes" : "NO", afterRestore.digest.constData(), afterBackup.digest.constData(),
         static_cast<long long>(changed.rows), changed.digest.constData());
     return imported && backedUp && restored && importAllOrNone && backupUnchanged && restoreEqual

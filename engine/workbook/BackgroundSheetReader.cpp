@@ -48,7 +48,8 @@ public:
     void push(Batch&& batch)
     {
         std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [this] { return m_stopped || m_full.size() < size_t(BackgroundSheetReader::queueBatches); });
+        m_changed.wait(lock,
+            [this] { return m_stopped || m_full.size() < size_t(BackgroundSheetReader::queueBatches); });
         if (m_stopped)
             throw Stopped();
         m_full.push_back(std::move(batch));
@@ -246,8 +247,7 @@ bool BackgroundSheetReader::handNext(SheetCells& cells)
 void BackgroundSheetReader::run(const Reader& read, SheetCells& cells)
 {
     BackgroundSheetReader reader(read);
-    while (reader.handNext(cells)) {
-    }
+    while (reader.handNext(cells)) { }
 }
 
 } // namespace glimora::engine

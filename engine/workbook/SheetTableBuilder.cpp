@@ -44,7 +44,8 @@ void SheetTableBuilder::text(qint64 row, int column, std::string_view utf8)
 
 void SheetTableBuilder::dateTime(qint64 row, int column, qint64 millisecondsSinceEpoch)
 {
-    setCell(row, column, Variant::fromDateTime(QDateTime::fromMSecsSinceEpoch(millisecondsSinceEpoch, Qt::UTC)));
+    setCell(
+        row, column, Variant::fromDateTime(QDateTime::fromMSecsSinceEpoch(millisecondsSinceEpoch, Qt::UTC)));
 }
 
 void SheetTableBuilder::setCell(qint64 row, int column, Variant value)

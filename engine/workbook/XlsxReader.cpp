@@ -7,8 +7,8 @@
 #include <charconv>
 #include <limits>
 #include <optional>
-#include <QStringDecoder>
 #include <QDir>
+#include <QStringDecoder>
 #include <QXmlStreamReader>
 
 namespace glimora::engine {
@@ -133,8 +133,7 @@ const std::string& decodeEscapes(const std::string& text, std::string& decoded)
 {
     if (text.find("_x") == std::string::npos)
         return text;
-    const QByteArray bytes
-        = decodeEscapes(QString::fromUtf8(text.data(), qsizetype(text.size()))).toUtf8();
+    const QByteArray bytes = decodeEscapes(QString::fromUtf8(text.data(), qsizetype(text.size()))).toUtf8();
     decoded.assign(bytes.constData(), size_t(bytes.size()));
     return decoded;
 }
@@ -479,8 +478,7 @@ void XlsxReader::handCell(
             return;
         }
         // The wall-clock time as written, whatever offset it names.
-        cells.dateTime(
-            row, column, QDateTime(dateTime.date(), dateTime.time(), Qt::UTC).toMSecsSinceEpoch());
+        cells.dateTime(row, column, QDateTime(dateTime.date(), dateTime.time(), Qt::UTC).toMSecsSinceEpoch());
         return;
     }
     const std::string_view digits = trimmed(text);

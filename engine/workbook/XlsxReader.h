@@ -50,7 +50,8 @@ private:
     // The t attribute of a cell: how its value is written.
     enum class CellType { Number, SharedString, InlineString, FormulaString, Boolean, Error, Date };
     static CellType cellTypeOf(std::string_view attribute);
-    void handCell(SheetCells& cells, qint64 row, int column, CellType type, int style, const std::string& text);
+    void handCell(
+        SheetCells& cells, qint64 row, int column, CellType type, int style, const std::string& text);
 
     QString m_path;
     ZipPackage m_package;

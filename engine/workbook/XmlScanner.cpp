@@ -285,7 +285,8 @@ void XmlScanner::appendText(std::string& target) const
         const size_t start = target.size();
         target.append(m_text);
         if (!isValidUtf8(std::string_view(target).substr(start))) {
-            const QByteArray valid = QString::fromUtf8(target.data() + start, qsizetype(target.size() - start)).toUtf8();
+            const QByteArray valid
+                = QString::fromUtf8(target.data() + start, qsizetype(target.size() - start)).toUtf8();
             target.replace(start, std::string::npos, valid.constData(), size_t(valid.size()));
         }
         return;
@@ -364,7 +365,8 @@ void XmlScanner::decode(std::string_view raw, bool attributeValue, std::string& 
     }
     if (!isValidUtf8(std::string_view(target).substr(start))) {
         // As a general reader decodes them: each bad byte becomes U+FFFD.
-        const QByteArray valid = QString::fromUtf8(target.data() + start, qsizetype(target.size() - start)).toUtf8();
+        const QByteArray valid
+            = QString::fromUtf8(target.data() + start, qsizetype(target.size() - start)).toUtf8();
         target.replace(start, std::string::npos, valid.constData(), size_t(valid.size()));
     }
 }

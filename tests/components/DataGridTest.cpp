@@ -803,8 +803,9 @@ TEST_F(DataGridTest, ARecordWhoseKeyWasEditedIsFoundAgainByItsNewKey)
 
 TEST_F(DataGridTest, ThirtyEightDigitsAreTypedSavedAndShownWhole)
 {
-    m_database.execute(QStringLiteral("create table wide (id numeric(20,0) not null primary key, "
-                                      "d decimal(38,10) null); insert into wide values (12345678901234567890, 0)"));
+    m_database.execute(
+        QStringLiteral("create table wide (id numeric(20,0) not null primary key, "
+                       "d decimal(38,10) null); insert into wide values (12345678901234567890, 0)"));
     bind(QStringLiteral("select id,d from wide"));
     EXPECT_EQ(cell(0, 0), QStringLiteral("12345678901234567890"));
     typeInto(0, 1, QStringLiteral("-1234567890123456789012345678.0123456789"));

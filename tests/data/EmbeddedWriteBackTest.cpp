@@ -294,7 +294,8 @@ TEST_F(EmbeddedWriteBackTest, ALargeSetReadsBothWaysAndWritesByKeyWhileHoldingOn
     Recordset rs = Recordset::create();
     rs.Open(QStringLiteral("select d1,d21,d51 from inquiry"), m_mine);
     const auto nameAt = [](long position) {
-        return position <= 2 ? QString(QLatin1Char(char('a' + position - 1))) : QStringLiteral("r%1").arg(position - 3);
+        return position <= 2 ? QString(QLatin1Char(char('a' + position - 1)))
+                             : QStringLiteral("r%1").arg(position - 3);
     };
 
     // Forwards to the end and back to the start, record by record, as screens read.
@@ -378,21 +379,26 @@ QString numberKey(int i)
 TEST_F(EmbeddedWriteBackTest, RecordsLetGoAreFoundAgainByEveryKindOfKey)
 {
     // A binary key is the record's identity, never a picture left unread.
-    execute(m_mine, QStringLiteral("create table bk (k varbinary(8) not null primary key, name nvarchar(20) null)"));
-    execute(m_mine, QStringLiteral("insert into bk (k, name) values ")
-            + rowsOf(3000, [](int i) { return QStringLiteral("0x%1").arg(i, 8, 16, QLatin1Char('0')); }));
+    execute(m_mine,
+        QStringLiteral("create table bk (k varbinary(8) not null primary key, name nvarchar(20) null)"));
+    execute(m_mine, QStringLiteral("insert into bk (k, name) values ") + rowsOf(3000, [](int i) {
+        return QStringLiteral("0x%1").arg(i, 8, 16, QLatin1Char('0'));
+    }));
     // Names that are words of the language are written bracketed, in reads and writes alike.
     execute(m_mine,
-        QStringLiteral("create table r (id int not null primary key, [desc] nvarchar(20) null, [key] int null)"));
+        QStringLiteral(
+            "create table r (id int not null primary key, [desc] nvarchar(20) null, [key] int null)"));
     execute(m_mine, QStringLiteral("insert into r (id, [desc]) values ") + rowsOf(3000, numberKey));
     // A key the server finds by its collation although it reads back otherwise.
-    execute(m_mine, QStringLiteral("create table c (code nvarchar(10) not null primary key, name nvarchar(20) null)"));
-    execute(m_mine, QStringLiteral("insert into c (code, name) values ")
-            + rowsOf(3000, [](int i) { return QStringLiteral("N'k%1'").arg(i, 4, 10, QLatin1Char('0')); }));
+    execute(m_mine,
+        QStringLiteral("create table c (code nvarchar(10) not null primary key, name nvarchar(20) null)"));
+    execute(m_mine, QStringLiteral("insert into c (code, name) values ") + rowsOf(3000, [](int i) {
+        return QStringLiteral("N'k%1'").arg(i, 4, 10, QLatin1Char('0'));
+    }));
     execute(m_other, QStringLiteral("update c set code = N'K1500' where code = N'k1500'"));
 
-    for (const QString& statement : { QStringLiteral("select k, name from bk"), QStringLiteral("select * from r"),
-             QStringLiteral("select code, name from c") }) {
+    for (const QString& statement : { QStringLiteral("select k, name from bk"),
+             QStringLiteral("select * from r"), QStringLiteral("select code, name from c") }) {
         SCOPED_TRACE(statement.toStdString());
         Recordset rs = Recordset::create();
         rs.Open(statement, m_mine);
@@ -408,12 +414,16 @@ TEST_F(EmbeddedWriteBackTest, RecordsLetGoAreFoundAgainByEveryKindOfKey)
         rs.UpdateBatch();
         EXPECT_LE(rs.heldRecordCount(), Recordset::HeldRecordLimit);
     }
-    EXPECT_EQ(otherSees(QStringLiteral("select name from bk where k = 0x000005dc")), QStringLiteral("edited"));
-    EXPECT_EQ(otherSees(QStringLiteral("select name from bk where k = 0x00000002")), QStringLiteral("second"));
+    EXPECT_EQ(
+        otherSees(QStringLiteral("select name from bk where k = 0x000005dc")), QStringLiteral("edited"));
+    EXPECT_EQ(
+        otherSees(QStringLiteral("select name from bk where k = 0x00000002")), QStringLiteral("second"));
     EXPECT_EQ(otherSees(QStringLiteral("select [desc] from r where id = 1500")), QStringLiteral("edited"));
     EXPECT_EQ(otherSees(QStringLiteral("select [desc] from r where id = 2")), QStringLiteral("second"));
-    EXPECT_EQ(otherSees(QStringLiteral("select name from c where code = N'K1500'")), QStringLiteral("edited"));
-    EXPECT_EQ(otherSees(QStringLiteral("select name from c where code = N'k0002'")), QStringLiteral("second"));
+    EXPECT_EQ(
+        otherSees(QStringLiteral("select name from c where code = N'K1500'")), QStringLiteral("edited"));
+    EXPECT_EQ(
+        otherSees(QStringLiteral("select name from c where code = N'k0002'")), QStringLiteral("second"));
 }
 
 TEST_F(EmbeddedWriteBackTest, RecordsDeletedByAnotherStayDeletedAndNeverShowAnotherRecord)
@@ -438,7 +448,8 @@ TEST_F(EmbeddedWriteBackTest, RecordsDeletedByAnotherStayDeletedAndNeverShowAnot
     rs.Item(1).SetValue(Variant::fromString(QStringLiteral("first")));
     rs.UpdateBatch();
     EXPECT_EQ(otherSees(QStringLiteral("select name from t where id = 1500")), QStringLiteral("first"));
-    EXPECT_EQ(otherSees(QStringLiteral("select name from t where name = N'wrong'")), QStringLiteral("<none>"));
+    EXPECT_EQ(
+        otherSees(QStringLiteral("select name from t where name = N'wrong'")), QStringLiteral("<none>"));
 
     // Deleting a record that someone else deleted takes its row away, and nothing else.
     rs.SetAbsolutePosition(1600);
@@ -447,7 +458,8 @@ TEST_F(EmbeddedWriteBackTest, RecordsDeletedByAnotherStayDeletedAndNeverShowAnot
     EXPECT_EQ(rs.AbsolutePosition(), 1600);
     EXPECT_EQ(rs.Item(1).Value().toString(), QStringLiteral("n1601"));
     EXPECT_EQ(rs.RecordCount(), 2999);
-    EXPECT_EQ(otherSees(QStringLiteral("select cast(count(*) as nvarchar(10)) from t")), QStringLiteral("2998"));
+    EXPECT_EQ(
+        otherSees(QStringLiteral("select cast(count(*) as nvarchar(10)) from t")), QStringLiteral("2998"));
 }
 
 TEST_F(EmbeddedWriteBackTest, ARefusedWriteShowsTheRecordAsStoredSoThatTheNextOneCanSucceed)
@@ -465,7 +477,8 @@ TEST_F(EmbeddedWriteBackTest, ARefusedWriteShowsTheRecordAsStoredSoThatTheNextOn
 
 TEST_F(EmbeddedWriteBackTest, AValueThatCannotBeReadFailsOnlyItsOwnRecord)
 {
-    execute(m_mine, QStringLiteral("create table big (id int not null primary key, amount decimal(38,0) null)"));
+    execute(
+        m_mine, QStringLiteral("create table big (id int not null primary key, amount decimal(38,0) null)"));
     QStringList rows;
     for (int i = 1; i <= 3000; ++i)
         rows.append(QStringLiteral("(%1, %1)").arg(i));
@@ -482,10 +495,13 @@ TEST_F(EmbeddedWriteBackTest, AValueThatCannotBeReadFailsOnlyItsOwnRecord)
 
 TEST_F(EmbeddedWriteBackTest, PicturesHeldStayWithinABudgetOfBytes)
 {
-    execute(m_mine, QStringLiteral("insert into inquiry (d1, d51) values ('c', 0x") + QStringLiteral("AB").repeated(256 * 1024)
-            + QLatin1Char(')'));
+    execute(m_mine,
+        QStringLiteral("insert into inquiry (d1, d51) values ('c', 0x")
+            + QStringLiteral("AB").repeated(256 * 1024) + QLatin1Char(')'));
     for (int i = 0; i < 9; ++i)
-        execute(m_mine, QStringLiteral("insert into inquiry (d1, d51) select d1, d51 from inquiry where d51 is not null"));
+        execute(m_mine,
+            QStringLiteral(
+                "insert into inquiry (d1, d51) select d1, d51 from inquiry where d51 is not null"));
     Recordset rs = Recordset::create();
     rs.Open(QStringLiteral("select d1,d51 from inquiry"), m_mine);
     for (long first = 0; first < 514; first += 32)
@@ -499,9 +515,10 @@ TEST_F(EmbeddedWriteBackTest, PicturesHeldStayWithinABudgetOfBytes)
 // record shown, never on its neighbour, and the widest values read back unchanged.
 TEST_F(EmbeddedWriteBackTest, WideDecimalsAreCarriedExactly)
 {
-    execute(m_mine, QStringLiteral("create table dk (k decimal(20,19) primary key, n int null); "
-                                   "insert into dk values (0.1234567890123456789, null); "
-                                   "insert into dk values (0.1234567890123456790, null)"));
+    execute(m_mine,
+        QStringLiteral("create table dk (k decimal(20,19) primary key, n int null); "
+                       "insert into dk values (0.1234567890123456789, null); "
+                       "insert into dk values (0.1234567890123456790, null)"));
     Recordset rs = Recordset::create();
     rs.Open(QStringLiteral("select k,n from dk order by k"), m_mine);
     EXPECT_EQ(rs.Item(0).Value().toDecimal().toString(), QStringLiteral("0.1234567890123456789"));
@@ -510,11 +527,13 @@ TEST_F(EmbeddedWriteBackTest, WideDecimalsAreCarriedExactly)
     EXPECT_EQ(otherSees(QStringLiteral("select cast(k as varchar(30)) from dk where n = 5")),
         QStringLiteral("0.1234567890123456789"));
     rs.Delete();
-    EXPECT_EQ(otherSees(QStringLiteral("select cast(k as varchar(30)) from dk")), QStringLiteral("0.1234567890123456790"));
+    EXPECT_EQ(otherSees(QStringLiteral("select cast(k as varchar(30)) from dk")),
+        QStringLiteral("0.1234567890123456790"));
 
-    execute(m_mine, QStringLiteral("create table w (id numeric(20,0) primary key, m money, "
-                                   "d decimal(38,10)); insert into w values (99999999999999999999, "
-                                   "-922337203685477.5808, -9999999999999999999999999999.9999999999)"));
+    execute(m_mine,
+        QStringLiteral("create table w (id numeric(20,0) primary key, m money, "
+                       "d decimal(38,10)); insert into w values (99999999999999999999, "
+                       "-922337203685477.5808, -9999999999999999999999999999.9999999999)"));
     Recordset wide = Recordset::create();
     wide.Open(QStringLiteral("select id,m,d from w"), m_mine);
     EXPECT_EQ(wide.Item(0).Value().toDecimal().toString(), QStringLiteral("99999999999999999999"));
@@ -525,6 +544,7 @@ TEST_F(EmbeddedWriteBackTest, WideDecimalsAreCarriedExactly)
     ASSERT_TRUE(Decimal::parse(QStringLiteral("1234567890123456789012345678.0123456789"), typed));
     wide.Item(2).SetValue(Variant::fromDecimal(typed));
     wide.UpdateBatch();
-    EXPECT_EQ(otherSees(QStringLiteral("select cast(d as varchar(60)) from w where id = 99999999999999999999")),
+    EXPECT_EQ(
+        otherSees(QStringLiteral("select cast(d as varchar(60)) from w where id = 99999999999999999999")),
         QStringLiteral("1234567890123456789012345678.0123456789"));
 }

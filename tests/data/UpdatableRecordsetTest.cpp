@@ -136,7 +136,9 @@ TEST(UpdatableRecordsetWideDecimalTest, ADecimalOfThirtyEightDigitsIsCheckedWhol
     rows.fields[1].scale = 10;
     rows.fields[2].precision = 18;
     rows.fields[2].scale = 2;
-    rows.rows = { { Variant::fromInt32(1), Variant::fromDecimal(Decimal { Decimal::Digits(1234567890123456789LL) * 10000000000000000000ULL + 1, 10 }),
+    rows.rows = { { Variant::fromInt32(1),
+        Variant::fromDecimal(
+            Decimal { Decimal::Digits(1234567890123456789LL) * 10000000000000000000ULL + 1, 10 }),
         Variant::fromDecimal(Decimal { 500, 2 }) } };
     server->answers.insert(QStringLiteral("select id,d,m from r"), rows);
     server->fallback = [](const QString&) { return FakeResult { {}, {}, 1, {}, -1 }; };
@@ -146,7 +148,8 @@ TEST(UpdatableRecordsetWideDecimalTest, ADecimalOfThirtyEightDigitsIsCheckedWhol
     recordset.Open(QStringLiteral("select id,d,m from r"), connection);
     recordset.Item(2).SetValue(Variant::fromDecimal(Decimal { 600, 2 }));
     recordset.UpdateBatch();
-    EXPECT_TRUE(server->executed.contains(QStringLiteral("UPDATE r SET m = 6.00 WHERE id = 1 AND d = 1234567890123456789000000000.0000000001 AND m = 5.00")))
+    EXPECT_TRUE(server->executed.contains(QStringLiteral(
+        "UPDATE r SET m = 6.00 WHERE id = 1 AND d = 1234567890123456789000000000.0000000001 AND m = 5.00")))
         << server->executed.join(QLatin1Char('\n')).toStdString();
 }
 
@@ -156,7 +159,8 @@ TEST(UpdatableRecordsetWideDecimalTest, AKeyThatCannotBeCarriedExactlyMakesTheSe
     auto server = std::make_shared<FakeServer>();
     server->primaryKeys.insert(QStringLiteral("r"), { QStringLiteral("k") });
     FakeResult rows;
-    rows.fields = FakeServer::fieldsOf({ { QStringLiteral("k"), DataType::Numeric }, { QStringLiteral("n"), DataType::Integer } });
+    rows.fields = FakeServer::fieldsOf(
+        { { QStringLiteral("k"), DataType::Numeric }, { QStringLiteral("n"), DataType::Integer } });
     rows.fields[0].precision = 40;
     rows.rows = { { Variant::fromDecimal(Decimal { 1, 0 }), Variant::fromInt32(1) } };
     server->answers.insert(QStringLiteral("select k,n from r"), rows);

@@ -79,7 +79,8 @@ TEST(DecimalTest, ParsesAndPrintsExactly)
         EXPECT_EQ(value, (Decimal { c.unscaled, c.scale })) << c.text;
         EXPECT_EQ(value.toString(), QString::fromLatin1(c.printed)) << c.text;
     }
-    for (const char* bad : { "", "-", ".", "1.2.3", "1e5", " 1", "123456789012345678901234567890123456789", "abc" }) {
+    for (const char* bad :
+        { "", "-", ".", "1.2.3", "1e5", " 1", "123456789012345678901234567890123456789", "abc" }) {
         Decimal value;
         EXPECT_FALSE(Decimal::parse(QString::fromLatin1(bad), value)) << bad;
     }

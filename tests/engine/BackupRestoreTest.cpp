@@ -598,8 +598,10 @@ TEST_F(BackupTest, SetsOfTheFirstFormatStillRestore)
     }
     // Without INIT the new set goes behind the old one, which is copied as it is.
     run(*master, QStringLiteral("backup database nivo to disk='%1'").arg(device));
-    EXPECT_EQ(errorOf(*master, QStringLiteral("restore verifyonly from disk='%1' with file = 1").arg(device)), 0);
-    EXPECT_EQ(errorOf(*master, QStringLiteral("restore verifyonly from disk='%1' with file = 2").arg(device)), 0);
+    EXPECT_EQ(
+        errorOf(*master, QStringLiteral("restore verifyonly from disk='%1' with file = 1").arg(device)), 0);
+    EXPECT_EQ(
+        errorOf(*master, QStringLiteral("restore verifyonly from disk='%1' with file = 2").arg(device)), 0);
     run(*master, restoreStatement("legacy", device) + "with replace, file = 1");
     {
         auto legacy = connect("sa", "Secret1", "legacy");

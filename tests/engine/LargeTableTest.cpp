@@ -195,11 +195,13 @@ TEST_F(LargeTableTest, StatisticsFollowTheTableAsItGrowsAndEmpties)
         sqlite3* db = nullptr;
         sqlite3_open_v2(QFile::encodeName(file()).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
         sqlite3_stmt* statement = nullptr;
-        sqlite3_prepare_v2(
-            db, "SELECT stat FROM sqlite_stat1 WHERE idx='__glimora_index_inquiry_d16'", -1, &statement, nullptr);
+        sqlite3_prepare_v2(db, "SELECT stat FROM sqlite_stat1 WHERE idx='__glimora_index_inquiry_d16'", -1,
+            &statement, nullptr);
         qint64 rows = 0;
         if (statement && sqlite3_step(statement) == SQLITE_ROW)
-            rows = QByteArray(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0))).split(' ')[0].toLongLong();
+            rows = QByteArray(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0)))
+                       .split(' ')[0]
+                       .toLongLong();
         sqlite3_finalize(statement);
         sqlite3_close(db);
         return rows;
@@ -218,7 +220,8 @@ TEST_F(LargeTableTest, StatisticsFollowTheTableAsItGrowsAndEmpties)
     EXPECT_GT(counted(), first * 3 / 2);
     EXPECT_TRUE(plan(*session, Statements[4]).contains(ServedIndexes::Prefix));
 
-    EXPECT_EQ(column(*session, "delete from inquiry where d60 > 100 select @@rowcount"), QStringList({ "40861" }));
+    EXPECT_EQ(
+        column(*session, "delete from inquiry where d60 > 100 select @@rowcount"), QStringList({ "40861" }));
     EXPECT_LT(counted(), 1000);
     EXPECT_EQ(column(*session, Statements[4]).size(), 28);
 }
@@ -245,8 +248,9 @@ TEST_F(LargeTableTest, AnEmptiedTableTakesAWholeImportWithItsIndexesBuiltAgain)
     EXPECT_EQ(servedIndexes(file()), kept);
     EXPECT_TRUE(plan(*session, Statements[5]).contains(ServedIndexes::Prefix));
 
-    EXPECT_EQ(column(*session, "insert inquiry(d1,d2,d16,d21,d26) select d1,d2,d16,d21,d26 from copy"
-                               " select @@rowcount"),
+    EXPECT_EQ(column(*session,
+                  "insert inquiry(d1,d2,d16,d21,d26) select d1,d2,d16,d21,d26 from copy"
+                  " select @@rowcount"),
         QStringList({ "20480" }));
     EXPECT_EQ(servedIndexes(file()), kept);
     const QStringList rebuilt = servedIndexes(file(), true);
@@ -274,7 +278,8 @@ TEST_F(LargeTableTest, AnImportWhoseIndexesCannotBeBuiltAgainFailsWholeAndKeepsT
     EXPECT_EQ(column(*session, "select count(*) from inquiry"), QStringList({ "5000" }));
     EXPECT_EQ(servedIndexes(file(), true), placed);
     EXPECT_TRUE(plan(*session, Statements[0]).contains(ServedIndexes::Prefix));
-    EXPECT_EQ(column(*session, "insert inquiry(d1,d2) select d1,d2 from inquiry where d60 <= 10 select @@rowcount"),
+    EXPECT_EQ(
+        column(*session, "insert inquiry(d1,d2) select d1,d2 from inquiry where d60 <= 10 select @@rowcount"),
         QStringList({ "10" }));
     EXPECT_EQ(column(*session, "select count(*) from inquiry where d1='alpha'"), QStringList({ "1252" }));
 }

@@ -214,8 +214,8 @@ TEST_F(ServerTest, StationsThatLogInAgainWaitForTheRestore)
             }
         });
     }
-    EXPECT_EVENTUALLY_WITHIN(std::all_of(stations.begin(), stations.end(),
-                                 [](const Station& s) { return s.answered > 0; }),
+    EXPECT_EVENTUALLY_WITHIN(
+        std::all_of(stations.begin(), stations.end(), [](const Station& s) { return s.answered > 0; }),
         30000);
 
     // The job's two statements; the restore stops once it has checked the backup, long enough
@@ -229,8 +229,9 @@ TEST_F(ServerTest, StationsThatLogInAgainWaitForTheRestore)
     restore.start(QStringLiteral(GLIMORA_ENGINE_BATCH_RUNNER),
         { dataDirectory(), killScript("nivo", false) + " restore   database   nivo   from   disk='x.dbk' " });
     EXPECT_EVENTUALLY_WITHIN(QFile::exists(marker), 30000);
-    EXPECT_EVENTUALLY_WITHIN(std::all_of(stations.begin(), stations.end(),
-                                 [](const Station& s) { return s.failures >= 2 || s.loginsAfterFailure > 0; }),
+    EXPECT_EVENTUALLY_WITHIN(
+        std::all_of(stations.begin(), stations.end(),
+            [](const Station& s) { return s.failures >= 2 || s.loginsAfterFailure > 0; }),
         30000);
     QFile::remove(marker);
     ASSERT_TRUE(restore.waitForFinished(60000));

@@ -29,7 +29,8 @@ QString secondBatch(const QString& database, const QString& workbook)
 // whose second cell is not empty.
 int expectedCatalogueRows(const QString& workbook)
 {
-    const engine::WorkbookTable table = engine::readWorkbookSheet(workbook, QStringLiteral("contrast"), false);
+    const engine::WorkbookTable table
+        = engine::readWorkbookSheet(workbook, QStringLiteral("contrast"), false);
     int count = 0;
     for (const QList<data::Variant>& row : table.rows) {
         const data::Variant& first = row.value(0);

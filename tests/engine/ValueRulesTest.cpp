@@ -58,7 +58,8 @@ TEST(DateLiteralTest, MillisecondsAreFormattedAsTheStoredText)
         QDateTime(QDate(1899, 12, 30), QTime(0, 0), Qt::UTC),
         QDateTime(QDate(1900, 2, 28), QTime(12, 0, 0, 5), Qt::UTC),
         QDateTime(QDate(1969, 12, 31), QTime(23, 59, 59, 999), Qt::UTC),
-        QDateTime(QDate(1970, 1, 1), QTime(0, 0), Qt::UTC), QDateTime(QDate(2000, 2, 29), QTime(1, 2, 3), Qt::UTC),
+        QDateTime(QDate(1970, 1, 1), QTime(0, 0), Qt::UTC),
+        QDateTime(QDate(2000, 2, 29), QTime(1, 2, 3), Qt::UTC),
         QDateTime(QDate(2100, 3, 1), QTime(0, 0), Qt::UTC),
         QDateTime(QDate(9999, 12, 31), QTime(23, 59, 59, 999), Qt::UTC) };
     std::string text;

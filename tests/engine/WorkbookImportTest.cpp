@@ -266,9 +266,10 @@ TEST_F(StreamedImportTest, ASheetOfOneKindPerColumnIsReadOnceAndStoredAsTheLoade
     const QList<QStringList> expected = { { "name 0", "0.5", "2024-01-01 00:00:00", "0.00" },
         { "name 1234", "1234.5", "2024-05-19 00:00:00", "2.34" },
         { "name 99999", "99999.5", "2024-12-20 00:00:00", "9.99" } };
-    EXPECT_EQ(run(*m_session,
-                  "select d1,d2,d16,d26 from inquiry where d1 in ('name 0','name 1234','name 99999') order by d60")
-                  .rows,
+    EXPECT_EQ(
+        run(*m_session,
+            "select d1,d2,d16,d26 from inquiry where d1 in ('name 0','name 1234','name 99999') order by d60")
+            .rows,
         expected);
     EXPECT_EQ(run(*m_session,
                   "select f1,convert(nvarchar(255),f2),f3,f4 from openrowset('Microsoft.Jet.OLEDB.4.0',"
@@ -288,9 +289,10 @@ TEST_F(StreamedImportTest, AColumnTurningMixedLateIsTypedAsBefore)
             cells.text(row, 1, "x");
     });
     EXPECT_EQ(run(*m_session, import()).rowsAffected, Rows);
-    EXPECT_EQ(run(*m_session,
-                  "select d2 from inquiry where d1 in ('name 0','name 1','name 90000','name 90001') order by d60")
-                  .rows,
+    EXPECT_EQ(
+        run(*m_session,
+            "select d2 from inquiry where d1 in ('name 0','name 1','name 90000','name 90001') order by d60")
+            .rows,
         (QList<QStringList> { { "0.5" }, { "1234567.5" }, { "x" }, { "90001.5" } }));
 }
 
@@ -302,7 +304,8 @@ TEST_F(StreamedImportTest, ANewColumnCellsOutOfOrderOrAGapLateMakeTheSameTable)
             cells.text(row, 4, "late column");
     });
     EXPECT_EQ(run(*m_session, import("d1,d2", "f1,f5")).rowsAffected, 5000);
-    EXPECT_EQ(column(*m_session, "select d2 from inquiry where d1='name 3000'"), QStringList { "late column" });
+    EXPECT_EQ(
+        column(*m_session, "select d2 from inquiry where d1='name 3000'"), QStringList { "late column" });
     EXPECT_EQ(column(*m_session, "select count(d2) from inquiry"), QStringList { "1" });
     run(*m_session, "delete inquiry");
 

@@ -45,8 +45,8 @@ QByteArray withChecksumsFixed(QByteArray device)
         engine::SetChecksum checksum(version, header);
         const qint64 blockSize = engine::SetChecksum::BlockSize;
         for (qint64 done = 0; done < qint64(imageSize); done += blockSize) {
-            checksum.addBlock(
-                done / blockSize, device.constData() + imageAt + done, qMin(blockSize, qint64(imageSize) - done));
+            checksum.addBlock(done / blockSize, device.constData() + imageAt + done,
+                qMin(blockSize, qint64(imageSize) - done));
         }
         const QByteArray result = checksum.result();
         std::copy(result.begin(), result.end(), device.begin() + headerAt + headerSize);
@@ -115,7 +115,8 @@ int backupDevice(const uint8_t* data, size_t size)
                 "a restored database can be dropped");
         }
     }
-    fuzzCheck(server->unchanged(), "a restore, failed or dropped, leaves the server's logins and databases as they were");
+    fuzzCheck(server->unchanged(),
+        "a restore, failed or dropped, leaves the server's logins and databases as they were");
     return 0;
 }
 

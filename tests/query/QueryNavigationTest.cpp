@@ -8,9 +8,9 @@
 #include "ui/SkinButton.h"
 
 #include <gtest/gtest.h>
-#include <QBuffer>
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QBuffer>
 #include <QImage>
 #include <QMessageBox>
 #include <QPointer>

@@ -108,7 +108,9 @@ TEST(QueryStatementsTest, UnquotedValuesMustBeNumbers)
     EXPECT_FALSE(filter({ { 18, "d26", "1" }, { 19, "", "2 or 1=1" } }).ok());
     // Full-width digits are digits; a date column takes only a day or a moment.
     EXPECT_EQ(filter({ { 3, "d22", "\xEF\xBC\x92\xEF\xBC\x90" } }).where, " d22=20");
-    EXPECT_EQ(filter({ { 16, "d16", "\xEF\xBC\x92\xEF\xBC\x90\xEF\xBC\x92\xEF\xBC\x94\xEF\xBC\x8D" "01-01" } })
+    EXPECT_EQ(filter({ { 16, "d16",
+                         "\xEF\xBC\x92\xEF\xBC\x90\xEF\xBC\x92\xEF\xBC\x94\xEF\xBC\x8D"
+                         "01-01" } })
                   .where,
         " d16>='20240101'");
     for (const char* day : { "abc", "2024-13-01", "20240", "1 or 1=1" }) {

@@ -6,14 +6,14 @@
 #include "tests/support/TempWorkspace.h"
 
 #include <cmath>
+#include <cstdio>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <limits>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QStringEncoder>
-#include <cstdio>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -135,7 +135,9 @@ TEST_F(SettingsFileTest, AnOutsideReplaceIsSeenEvenWithTheSameSizeAndTimestamp)
 {
     const auto backdate = [this] {
         const timespec times[2] = { { 1'000'000'000, 0 }, { 1'000'000'000, 0 } };
-        ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(workspace.filePath("uinfo.ini")).constData(), times, 0), 0);
+        ASSERT_EQ(
+            ::utimensat(AT_FDCWD, QFile::encodeName(workspace.filePath("uinfo.ini")).constData(), times, 0),
+            0);
     };
     workspace.writeFile("uinfo.ini", "[system]\ntime=2\n");
     backdate();

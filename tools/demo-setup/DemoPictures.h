@@ -11,8 +11,8 @@ namespace glimora::tools {
 class DemoPictures
 {
 public:
-    static QByteArray draw(const QString& category, const QString& form, const QString& name,
-        const QString& packing, int seed);
+    static QByteArray draw(
+        const QString& category, const QString& form, const QString& name, const QString& packing, int seed);
 };
 
 } // namespace glimora::tools

@@ -2,12 +2,12 @@
 // database and its catalogue as the first login would, and imports the demo records
 // with the station's own import statement. Two records in three get a picture drawn by
 // DemoPictures.
-#include "engine/EmbeddedServerSetup.h"
 #include "backoffice/LoginStatements.h"
 #include "data/Backend.h"
 #include "data/BackendRouter.h"
 #include "data/ConnectionString.h"
 #include "data/DbError.h"
+#include "engine/EmbeddedServerSetup.h"
 #include "settings/SettingsFile.h"
 
 #include "data/Variant.h"

@@ -1,9 +1,9 @@
 #include "tools/glimora-screens/QueryScreens.h"
 
-#include "engine/EmbeddedServerSetup.h"
 #include "components/CWebBrowser2.h"
 #include "components/TextPageView.h"
 #include "data/SharedDatabase.h"
+#include "engine/EmbeddedServerSetup.h"
 #include "platform/FakeIdleClock.h"
 #include "query/QueryDialog.h"
 #include "settings/Settings.h"

@@ -1,10 +1,10 @@
 // glimora-sql: a console in the manner of sqlcmd for looking into a database through
 // either backend of the program.
 
-#include "engine/EmbeddedServerSetup.h"
 #include "data/BackendRouter.h"
 #include "data/ConnectionString.h"
 #include "data/DbError.h"
+#include "engine/EmbeddedServerSetup.h"
 #include "settings/SettingsFile.h"
 #include "tools/glimora-sql/BatchReader.h"
 #include "tools/glimora-sql/EmbeddedServer.h"

@@ -19,8 +19,9 @@ struct Recorder : SheetCells
     {
         // A long text by its length and hash, so that a failure prints readably.
         add(row, column,
-            utf8.size() < 100 ? std::string(utf8)
-                              : std::to_string(utf8.size()) + "#" + std::to_string(std::hash<std::string_view>()(utf8)));
+            utf8.size() < 100
+                ? std::string(utf8)
+                : std::to_string(utf8.size()) + "#" + std::to_string(std::hash<std::string_view>()(utf8)));
     }
     void dateTime(qint64 row, int column, qint64 ms) override { add(row, column, "@" + std::to_string(ms)); }
     void add(qint64 row, int column, std::string value)
@@ -71,8 +72,8 @@ TEST(BackgroundSheetReaderTest, AReceiverThatFailsStopsAReaderThatNeverEnds)
             if (++cells == 100'000)
                 throw std::length_error("too large");
         }
-        void text(qint64, int, std::string_view) override {}
-        void dateTime(qint64, int, qint64) override {}
+        void text(qint64, int, std::string_view) override { }
+        void dateTime(qint64, int, qint64) override { }
     } receiver;
     EXPECT_THROW(BackgroundSheetReader::run(
                      [](SheetCells& cells) {

@@ -1,5 +1,5 @@
-#include "engine/workbook/WorkbookError.h"
 #include "engine/workbook/XmlScanner.h"
+#include "engine/workbook/WorkbookError.h"
 
 #include <gtest/gtest.h>
 #include <QStringList>
@@ -38,7 +38,8 @@ QStringList tokens(std::string_view document, size_t pieceSize)
             for (const char* attribute : { "r", "t" }) {
                 std::string value;
                 if (scanner.attribute(attribute, value))
-                    element += QStringLiteral(" %1=%2").arg(QLatin1String(attribute), QString::fromStdString(value));
+                    element += QStringLiteral(" %1=%2").arg(
+                        QLatin1String(attribute), QString::fromStdString(value));
             }
             result.append(element + (scanner.selfClosing() ? QStringLiteral("/") : QString()));
         }
@@ -62,17 +63,18 @@ WorkbookError::Reason refusal(std::string_view document)
 
 TEST(XmlScanner, ReadsWhatWorkbookWritersWriteInPiecesOfAnySize)
 {
-    const std::string document = "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
-                                 "<!-- written by hand --><x:worksheet xmlns:x=\"urn:x\"><x:sheetData>"
-                                 "<x:row r=\"1\"><x:c r = 'A1' t=\"s\"><x:v>0</x:v></x:c>"
-                                 "<x:c r=\"B1\" t=\"inlineStr\"><x:is><x:t>a &amp; b &lt;c&gt; &quot;d&apos;"
-                                 " &#20013;&#x6587; &#x1F600;\r\nline</x:t></x:is></x:c>"
-                                 "<x:c r=\"C1\"/><x:c r=\"D&#49;\" t=\"str\"><x:v><![CDATA[<raw & \xE4\xB8\xAD>]]></x:v></x:c>"
-                                 "<?pi inside?></x:row></x:sheetData></x:worksheet>\n";
-    const QStringList expected = { "<worksheet", "<sheetData", "<row r=1", "<c r=A1 t=s", "<v", "0", "/v", "/c",
-        "<c r=B1 t=inlineStr", "<is", "<t", QStringLiteral("a & b <c> \"d' 中文 \U0001F600\nline"), "/t", "/is",
-        "/c", "<c r=C1/", "<c r=D1 t=str", "<v", QStringLiteral("<raw & 中>"), "/v", "/c", "/row",
-        "/sheetData", "/worksheet" };
+    const std::string document
+        = "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
+          "<!-- written by hand --><x:worksheet xmlns:x=\"urn:x\"><x:sheetData>"
+          "<x:row r=\"1\"><x:c r = 'A1' t=\"s\"><x:v>0</x:v></x:c>"
+          "<x:c r=\"B1\" t=\"inlineStr\"><x:is><x:t>a &amp; b &lt;c&gt; &quot;d&apos;"
+          " &#20013;&#x6587; &#x1F600;\r\nline</x:t></x:is></x:c>"
+          "<x:c r=\"C1\"/><x:c r=\"D&#49;\" t=\"str\"><x:v><![CDATA[<raw & \xE4\xB8\xAD>]]></x:v></x:c>"
+          "<?pi inside?></x:row></x:sheetData></x:worksheet>\n";
+    const QStringList expected = { "<worksheet", "<sheetData", "<row r=1", "<c r=A1 t=s", "<v", "0", "/v",
+        "/c", "<c r=B1 t=inlineStr", "<is", "<t", QStringLiteral("a & b <c> \"d' 中文 \U0001F600\nline"),
+        "/t", "/is", "/c", "<c r=C1/", "<c r=D1 t=str", "<v", QStringLiteral("<raw & 中>"), "/v", "/c",
+        "/row", "/sheetData", "/worksheet" };
     for (size_t pieceSize : { size_t(1), size_t(2), size_t(3), size_t(7), size_t(64), document.size() })
         EXPECT_EQ(tokens(document, pieceSize), expected) << pieceSize;
 }
@@ -87,9 +89,23 @@ TEST(XmlScanner, RefusesWhatIsNoWellFormedDocument)
     using Reason = WorkbookError::Reason;
     const char* const damaged[] = {
         "<!DOCTYPE a [<!ENTITY e \"x\">]><a>&e;</a>", // entities are never declared
-        "<a>&e;</a>", "<a>&#0;</a>", "<a>&#xD800;</a>", "<a>&#x110000;</a>", "<a>&amp</a>",
-        "<a><b></a></b>", "<a></b>", "<a>", "<a><b>", "x<a/>", "<a/>x", "<a/><b/>", "<a b=c/>", "<a b/>",
-        "<a b=\"c/>", "", "   ",
+        "<a>&e;</a>",
+        "<a>&#0;</a>",
+        "<a>&#xD800;</a>",
+        "<a>&#x110000;</a>",
+        "<a>&amp</a>",
+        "<a><b></a></b>",
+        "<a></b>",
+        "<a>",
+        "<a><b>",
+        "x<a/>",
+        "<a/>x",
+        "<a/><b/>",
+        "<a b=c/>",
+        "<a b/>",
+        "<a b=\"c/>",
+        "",
+        "   ",
     };
     for (const char* document : damaged)
         EXPECT_EQ(refusal(document), Reason::Damaged) << document;
