@@ -1,6 +1,5 @@
 #include "query/QueryDialog.h"
 
-#include "ui/AboutDialog.h"
 #include "components/CAdodc.h"
 #include "components/CWebBrowser2.h"
 #include "data/CatalogueCaptions.h"
@@ -12,10 +11,12 @@
 #include "query/TitleStrip.h"
 #include "settings/Settings.h"
 #include "settings/SettingsFile.h"
+#include "ui/AboutDialog.h"
 #include "ui/DropDownCombo.h"
 #include "ui/OkMessageBox.h"
 #include "ui/SharedFonts.h"
 #include "ui/SkinButton.h"
+#include "ui/TouchSetting.h"
 
 #include <QLabel>
 #include <QScreen>
@@ -136,6 +137,7 @@ bool QueryDialog::OnInitDialog()
     setWindowState(windowState() | Qt::WindowMaximized);
     m_mode = 0;
 
+    const bool touch = ui::TouchSetting::enabled();
     for (int n = 1; n <= FilterCount; ++n) {
         m_filterLists << control<ui::DropDownCombo>(filterListId(n));
         m_filterLabels << control<QLabel>(filterLabelId(n));
@@ -143,6 +145,7 @@ bool QueryDialog::OnInitDialog()
         // title's font keeps a value readable from a step away.
         ui::DropDownCombo* list = m_filterLists.last();
         list->setFont(ui::sharedFont(2));
+        list->setFingerSized(touch);
         list->resize(list->width(), list->sizeHint().height());
     }
     if (!LoadTitles()) {

@@ -1,5 +1,7 @@
 #include "ui/DropDownCombo.h"
 
+#include "ui/FingerSizedStyle.h"
+
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QCollator>
@@ -7,6 +9,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QScreen>
+#include <QScrollBar>
 
 #include <algorithm>
 
@@ -27,13 +30,42 @@ DropDownCombo::DropDownCombo(bool sorted, QWidget* parent)
     view()->viewport()->installEventFilter(this);
 }
 
+void DropDownCombo::setFingerSized(bool on)
+{
+    if (on == isFingerSized())
+        return;
+    QStyle* previous = m_fingerStyle;
+    m_fingerStyle = on ? new FingerSizedStyle(this) : nullptr;
+    QStyle* style = on ? m_fingerStyle : QApplication::style();
+    setStyle(style);
+    view()->setStyle(style);
+    view()->verticalScrollBar()->setStyle(style);
+    // By pixels the list follows the finger; by whole rows it would jump under it.
+    view()->setVerticalScrollMode(on ? QAbstractItemView::ScrollPerPixel : QAbstractItemView::ScrollPerItem);
+    if (QLineEdit* edit = lineEdit()) {
+        if (on)
+            edit->installEventFilter(this);
+        else
+            edit->removeEventFilter(this);
+    }
+    delete previous;
+}
+
 bool DropDownCombo::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched != nullptr && watched == lineEdit() && isFingerSized()
+        && event->type() == QEvent::MouseButtonRelease
+        && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton && isEnabled()) {
+        // The box's text is a target like its arrow; typing stays possible once the list closes.
+        showPopup();
+        return true;
+    }
     if (watched == view()->viewport()) {
         switch (event->type()) {
         case QEvent::MouseButtonPress: {
             const auto* mouse = static_cast<QMouseEvent*>(event);
             m_pressAt = mouse->position().toPoint();
+            m_scrolledAtPress = view()->verticalScrollBar()->value();
             m_dragged = false;
             break;
         }
@@ -43,6 +75,12 @@ bool DropDownCombo::eventFilter(QObject* watched, QEvent* event)
                 && (mouse->position().toPoint() - m_pressAt).manhattanLength()
                     >= QApplication::startDragDistance())
                 m_dragged = true;
+            if (m_dragged && isFingerSized()) {
+                // A finger's swipe (a touch screen's, delivered as a drag) moves the list with it.
+                view()->verticalScrollBar()->setValue(
+                    m_scrolledAtPress + m_pressAt.y() - mouse->position().toPoint().y());
+                return true;
+            }
             break;
         }
         case QEvent::MouseButtonRelease:
@@ -102,6 +140,7 @@ void DropDownCombo::showPopup()
     emit dropDownOpening();
     // A press that opened the list and slid onto it counts as a drag from where it began.
     m_pressAt = view()->viewport()->mapFromGlobal(QCursor::pos());
+    m_scrolledAtPress = 0;
     m_dragged = false;
     QComboBox::showPopup();
     if (m_popupFitsEntries)

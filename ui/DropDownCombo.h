@@ -2,6 +2,8 @@
 
 #include <QComboBox>
 
+class QStyle;
+
 namespace glimora::ui {
 
 // The editable drop-down list of the templates. A sorted one keeps the entries that
@@ -20,6 +22,11 @@ public:
     // than as wide as the box.
     void setPopupFitsEntries(bool fits) { m_popupFitsEntries = fits; }
     bool popupFitsEntries() const { return m_popupFitsEntries; }
+
+    // For a finger: a wide arrow, tall rows, a wide scroll bar, the open list following a
+    // swipe, and a tap anywhere on the closed box opening it. Off, the template's look.
+    void setFingerSized(bool on);
+    bool isFingerSized() const { return m_fingerStyle != nullptr; }
 
     // Adds an entry (at its sorted place when sorted) and returns its index.
     int addString(const QString& text);
@@ -42,9 +49,11 @@ private:
     void fitPopupToEntries();
 
     bool m_sorted;
+    QStyle* m_fingerStyle = nullptr;
     bool m_popupFitsEntries = false;
     // Where a press on the open list began; a release away from it ends a drag, not a pick.
     QPoint m_pressAt;
+    int m_scrolledAtPress = 0;
     bool m_dragged = false;
 };
 

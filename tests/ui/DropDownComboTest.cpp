@@ -1,13 +1,18 @@
 #include "ui/DropDownCombo.h"
 
+#include "ui/FingerSizedStyle.h"
+
 #include <QAbstractItemView>
 #include <QLineEdit>
+#include <QScrollBar>
 #include <QSignalSpy>
+#include <QStyleOptionComboBox>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
 using glimora::ui::DropDownCombo;
+using glimora::ui::FingerSizedStyle;
 
 namespace {
 
@@ -116,6 +121,54 @@ TEST(DropDownCombo, PicksOnATapButNotOnASwipe)
     QTest::mouseRelease(viewport, Qt::LeftButton, {}, tap);
     ASSERT_EQ(activated.count(), 1);
     EXPECT_EQ(combo.currentText(), QStringLiteral("entry 3"));
+}
+
+// For a finger the arrow, rows and scroll bar are large, a swipe of a finger scrolls the open
+// list, and a tap on the box's text opens it; without the setting the template's look stays.
+TEST(DropDownCombo, FingerSizedOnlyWhenAsked)
+{
+    DropDownCombo combo(false);
+    for (int i = 0; i < 60; ++i)
+        combo.addString(QStringLiteral("entry %1").arg(i));
+    combo.resize(200, combo.sizeHint().height());
+    combo.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&combo));
+    const auto arrowWidth = [&combo]() {
+        QStyleOptionComboBox option;
+        option.initFrom(&combo);
+        option.editable = true;
+        return combo.style()
+            ->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxArrow, &combo)
+            .width();
+    };
+    const int plainArrow = arrowWidth();
+    EXPECT_LT(plainArrow, FingerSizedStyle::TargetSize);
+    QTest::mouseClick(combo.lineEdit(), Qt::LeftButton);
+    EXPECT_FALSE(combo.view()->isVisible()) << "a click on the text only places the cursor";
+
+    combo.setFingerSized(true);
+    EXPECT_EQ(arrowWidth(), FingerSizedStyle::TargetSize);
+    QTest::mouseClick(combo.lineEdit(), Qt::LeftButton);
+    QAbstractItemView* view = combo.view();
+    ASSERT_TRUE(view->isVisible());
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(view->window()));
+    EXPECT_GE(view->visualRect(combo.model()->index(0, 0)).height(), FingerSizedStyle::TargetSize);
+    QScrollBar* bar = view->verticalScrollBar();
+    EXPECT_EQ(bar->width(), FingerSizedStyle::ScrollBarWidth);
+
+    QSignalSpy activated(&combo, &QComboBox::activated);
+    QWidget* viewport = view->viewport();
+    const QPoint start(viewport->width() / 2, viewport->height() - 20);
+    QTest::mousePress(viewport, Qt::LeftButton, {}, start);
+    for (int step = 1; step <= 10; ++step)
+        QTest::mouseMove(viewport, start - QPoint(0, 25 * step));
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, start - QPoint(0, 250));
+    EXPECT_EQ(bar->value(), 250) << "the list follows the finger";
+    EXPECT_EQ(activated.count(), 0) << "a swipe picks nothing";
+    combo.hidePopup();
+
+    combo.setFingerSized(false);
+    EXPECT_EQ(arrowWidth(), plainArrow);
 }
 
 } // namespace
