@@ -7,12 +7,13 @@
 #include "data/DbError.h"
 #include "data/SharedDatabase.h"
 #include "maintenance/ConfigStatements.h"
-#include "maintenance/WheelScroll.h"
 #include "maintenance/StatementOnOneLine.h"
+#include "maintenance/WheelScroll.h"
 #include "platform/HtmlHelp.h"
 #include "settings/AsciiBlanks.h"
 #include "settings/SettingsFile.h"
 #include "ui/ErrorHints.h"
+#include "ui/KeyboardSetting.h"
 #include "ui/OkMessageBox.h"
 #include "ui/ScreenPolish.h"
 #include "ui/SharedFonts.h"
@@ -42,6 +43,7 @@ constexpr int HelpButton = 1007;
 constexpr int HintsBox = 1108;
 constexpr int TouchBox = 1109;
 constexpr int PolishBox = 1116;
+constexpr int KeyboardBox = 1117;
 constexpr quintptr ConfigHelpContext = 0x20084;
 
 const char* const tabCaptions[ConfigDialog::TabCount]
@@ -101,6 +103,7 @@ ConfigDialog::ConfigDialog(QWidget* parent)
     onClicked(HintsBox, &ConfigDialog::OnHintsToggled);
     onClicked(TouchBox, &ConfigDialog::OnTouchToggled);
     onClicked(PolishBox, &ConfigDialog::OnPolishToggled);
+    onClicked(KeyboardBox, &ConfigDialog::OnKeyboardToggled);
     onMouseWheel(&ConfigDialog::OnMouseWheel);
     // Return moves on instead of pressing a button, but in the editor it starts a new line:
     // the correspondence tab and the statement console are edited line by line.
@@ -132,6 +135,7 @@ void ConfigDialog::OnInitDialog()
     control<QCheckBox>(HintsBox)->setChecked(ui::ErrorHints::enabled());
     control<QCheckBox>(TouchBox)->setChecked(ui::TouchSetting::enabled());
     control<QCheckBox>(PolishBox)->setChecked(ui::ScreenPolish::enabled());
+    control<QCheckBox>(KeyboardBox)->setChecked(ui::KeyboardSetting::enabled());
     setEditorText(readStored(QueryStatementTab));
     control(EditorId)->setFocus();
     control(TitleId)->setFont(ui::sharedFont(2));
@@ -344,6 +348,16 @@ void ConfigDialog::OnPolishToggled()
         ui::OkMessageBox::show(this, notWritten());
     } else {
         update();
+    }
+}
+
+// Screens opened from now on take focus by Tab and mark it.
+void ConfigDialog::OnKeyboardToggled()
+{
+    auto* box = control<QCheckBox>(KeyboardBox);
+    if (!ui::KeyboardSetting::setEnabled(box->isChecked())) {
+        box->setChecked(!box->isChecked());
+        ui::OkMessageBox::show(this, notWritten());
     }
 }
 

@@ -41,6 +41,7 @@ private:
     void OnHintsToggled();
     void OnTouchToggled();
     void OnPolishToggled();
+    void OnKeyboardToggled();
     bool OnMouseWheel(QWidget* receiver, QWheelEvent* event);
 
     void showEditor(const QString& text, bool storable);

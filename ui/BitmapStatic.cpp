@@ -1,7 +1,10 @@
 #include "ui/BitmapStatic.h"
 
+#include "ui/FocusMark.h"
+#include "ui/KeyboardSetting.h"
 #include "ui/SkinStore.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -12,7 +15,8 @@ BitmapStatic::BitmapStatic(int bitmapId, bool notifies, QWidget* parent)
     , m_bitmapId(bitmapId)
     , m_notifies(notifies)
 {
-    setFocusPolicy(Qt::NoFocus);
+    // A tab is reached by the Tab key when the keyboard is in use; a tap never leaves focus.
+    setFocusPolicy(notifies && KeyboardSetting::enabled() ? Qt::TabFocus : Qt::NoFocus);
 }
 
 void BitmapStatic::setBitmapId(int id)
@@ -35,6 +39,19 @@ void BitmapStatic::paintEvent(QPaintEvent*)
     QPainter painter(this);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawPixmap(rect(), skin);
+    FocusMark::paint(painter, *this);
+}
+
+void BitmapStatic::keyPressEvent(QKeyEvent* event)
+{
+    const int key = event->key();
+    if (focusPolicy() != Qt::NoFocus
+        && (key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Select)) {
+        event->accept();
+        emit clicked();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void BitmapStatic::mousePressEvent(QMouseEvent* event)

@@ -4,6 +4,8 @@
 
 #include "res/SkinTable.h"
 #include "settings/SettingsFile.h"
+#include "ui/FocusMark.h"
+#include "ui/KeyboardSetting.h"
 #include "ui/ScreenPolish.h"
 #include "ui/SharedFonts.h"
 #include "ui/SkinStore.h"
@@ -40,6 +42,9 @@ QPixmap greyed(const QPixmap& skin)
 SkinButton::SkinButton(const QString& windowText, QWidget* parent)
     : QPushButton(windowText, parent)
 {
+    // Keys reach every button; a tap leaves no focus mark behind on a touch screen.
+    if (KeyboardSetting::enabled())
+        setFocusPolicy(Qt::TabFocus);
 }
 
 void SkinButton::setCaption(const QString& caption)
@@ -198,6 +203,7 @@ void SkinButton::paintEvent(QPaintEvent* event)
         painter.drawText(layout.rect, Qt::AlignCenter | Qt::TextSingleLine, m_caption);
     else
         painter.drawText(layout.rect, Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, m_caption);
+    FocusMark::paint(painter, *this);
 }
 
 void SkinButton::mousePressEvent(QMouseEvent* event)

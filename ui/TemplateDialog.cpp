@@ -6,7 +6,9 @@
 #include "ui/ComponentPlaceholder.h"
 #include "ui/DropDownCombo.h"
 #include "ui/ErrorHints.h"
+#include "ui/KeyboardSetting.h"
 #include "ui/OkMessageBox.h"
+#include "ui/ReadingOrderFocus.h"
 #include "ui/SkinButton.h"
 #include "ui/SkinStore.h"
 #include "ui/TabControl.h"
@@ -448,6 +450,17 @@ void TemplateDialog::paintEvent(QPaintEvent* event)
 }
 
 // ---- pre-translation ----
+
+bool TemplateDialog::focusNextPrevChild(bool next)
+{
+    if (!KeyboardSetting::enabled())
+        return QDialog::focusNextPrevChild(next);
+    QWidget* target = ReadingOrderFocus::next(*this, next);
+    if (!target)
+        return QDialog::focusNextPrevChild(next);
+    target->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+    return true;
+}
 
 void TemplateDialog::enableEnterAsTab(const QList<int>& exceptIds)
 {

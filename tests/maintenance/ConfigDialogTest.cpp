@@ -111,7 +111,7 @@ TEST_F(ConfigDialogTest, SettingTabsWriteOnlyTheirLineAndCancelBringsTheStoredVa
     EXPECT_TRUE(ui::OkMessageBox::shownTexts().isEmpty());
 }
 
-// The Chinese hints for the server's messages and the touch screen's wide lists are off in a
+// The Chinese hints for the server's messages, the touch screen's wide lists and the keyboard are off in a
 // bare uinfo.ini; each box under the editor turns its setting on and off at once, writing that
 // line alone.
 TEST_F(ConfigDialogTest, TheOptionBoxesWriteTheirSettingsAtOnce)
@@ -125,7 +125,9 @@ TEST_F(ConfigDialogTest, TheOptionBoxesWriteTheirSettingsAtOnce)
         QByteArray after, written;
     } boxes[] = {
         { 1108, "错误信息附中文说明", "system", "hints", "user1=ann\r\n", "user1=ann\r\nhints=1\r\n" },
-        { 1109, "查询列表显示完整内容", "show", "touch", "com19=d5\r\n", "com19=d5\r\n[show]\r\ntouch=1\r\n" },
+        { 1109, "查询列表显示完整内容", "show", "touch", "com19=d5\r\n",
+            "com19=d5\r\n[show]\r\ntouch=1\r\n" },
+        { 1117, "键盘操作", "show", "keyboard", "touch=0\r\n", "touch=0\r\nkeyboard=1\r\n" },
     };
     const auto clickBox = [](ConfigDialog& dialog, int id) {
         auto* box = dialog.control<QCheckBox>(id);

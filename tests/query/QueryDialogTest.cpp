@@ -11,8 +11,8 @@
 #include <gtest/gtest.h>
 #include <QAbstractItemView>
 #include <QApplication>
-#include <QScreen>
 #include <QLabel>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 
@@ -206,6 +206,50 @@ TEST_F(DemoQueryScreenTest, AListPopUpIsAsWideAsItsLongestEntryWithTouchOn)
         EXPECT_NE(view->textElideMode(), Qt::ElideMiddle);
         makers->hidePopup();
     }
+}
+
+// With `keyboard` on, as in the demo, Tab walks the four tabs left to right, Shift+Tab back,
+// and on into the lists; Space presses a tab, and the control with focus is ringed; off, a tab takes no
+// focus.
+TEST_F(DemoQueryScreenTest, TheTabsAndListsAreReachedByTabWithKeyboardOn)
+{
+    const auto pressTab = []() {
+        QWidget* focus = QApplication::focusWidget();
+        QTest::keyClick(focus ? focus : QApplication::activeWindow(), Qt::Key_Tab);
+        QWidget* now = QApplication::focusWidget();
+        while (now && now->parentWidget() && !now->parentWidget()->inherits("glimora::ui::TemplateDialog"))
+            now = now->parentWidget();
+        return now;
+    };
+    {
+        QueryDialog dialog;
+        dialog.show();
+        QApplication::setActiveWindow(&dialog);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+        const QList<QWidget*> tabs { dialog.control(1143), dialog.control(1144), dialog.control(1145),
+            dialog.control(1146) };
+        int presses = 0;
+        while (pressTab() != tabs[0] && presses < 60)
+            ++presses;
+        ASSERT_LT(presses, 60) << "Tab never reaches the first tab";
+        EXPECT_EQ((QList<QWidget*> { tabs[0], pressTab(), pressTab(), pressTab() }), tabs);
+        for (int n = 0; n < 3; ++n)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+        ASSERT_EQ(QApplication::focusWidget(), tabs[0]) << "Shift+Tab walks back";
+        const QImage marked = tabs[0]->grab().toImage();
+        EXPECT_EQ(marked.pixelColor(2, marked.height() / 2), QColor(255, 140, 0));
+        ASSERT_EQ(pressTab(), tabs[1]);
+        QTest::keyClick(tabs[1], Qt::Key_Space);
+        auto* firstList = dialog.control<ui::DropDownCombo>(1000);
+        ASSERT_TRUE(firstList->isVisible()) << "Space on 条件查询 shows the filter lists";
+        QWidget* next = pressTab();
+        for (int n = 0; n < 4 && next != firstList; ++n)
+            next = pressTab();
+        EXPECT_EQ(next, firstList);
+    }
+    ASSERT_TRUE(settings::WriteSetting("show", "keyboard", "0"));
+    QueryDialog plain;
+    EXPECT_EQ(plain.control(1144)->focusPolicy(), Qt::NoFocus);
 }
 
 TEST_F(DemoQueryScreenTest, AValueWithQuotesIsFoundAndTheStationStaysUp)
