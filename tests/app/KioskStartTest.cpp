@@ -1,7 +1,9 @@
 #include "app/KioskCredentials.h"
 #include "app/KioskLogin.h"
 #include "app/KioskLoginScreen.h"
+#include "data/Backend.h"
 #include "data/BackendRouter.h"
+#include "data/DbError.h"
 #include "data/SharedDatabase.h"
 #include "engine/EmbeddedBackend.h"
 #include "settings/Settings.h"
@@ -79,6 +81,19 @@ void fire(QTimer& timer)
     ASSERT_TRUE(timer.isActive());
     QMetaObject::invokeMethod(&timer, "timeout", Qt::DirectConnection);
 }
+
+// A server that is not running: every login is refused at the door.
+class StoppedServer : public data::Backend
+{
+public:
+    std::unique_ptr<data::BackendSession> open(const QString&, int) override
+    {
+        throw data::DbError(data::DbError::ProviderFailure,
+            QStringLiteral("TCP Provider: No connection could be made because the target machine actively "
+                           "refused it."),
+            10061, 20, 0);
+    }
+};
 
 const QByteArray Good = "# the lobby\nserver = localhost\nuser=sa\npassword=Kiosk-Pass\n";
 
@@ -185,4 +200,22 @@ TEST_F(KioskStartTest, TheServiceManagersCredentialComesFirstAndIsTheOnlyOneThen
     // The manager's copy is its own to protect: its mode is not the station's concern.
     writeCredentials(Good, 0644, copy);
     EXPECT_EQ(kioskLogIn(), QString());
+}
+
+TEST_F(KioskStartTest, AServerDownAtStartIsShownWithItsWordsUntilARetryFindsItUp)
+{
+    writeCredentials(Good);
+    data::BackendRouter::setEmbeddedBackend(std::make_shared<StoppedServer>());
+    KioskLoginScreen screen(kioskLogIn);
+    EXPECT_FALSE(screen.tryLogIn());
+    EXPECT_EQ(problemOf(screen),
+        utf8("以登录凭据文件 %1 中的用户 sa 登录服务器 LOCALHOST 失败。服务器的回答：").arg(credentialsFile())
+            + "TCP Provider: No connection could be made because the target machine actively refused it.");
+    fire(screen.retryTimer());
+    EXPECT_NE(screen.result(), QDialog::Accepted);
+
+    data::BackendRouter::setEmbeddedBackend(backend);
+    fire(screen.retryTimer());
+    EXPECT_EQ(screen.result(), QDialog::Accepted);
+    EXPECT_EQ(data::SharedDatabase::connection().State(), data::Connection::StateOpen);
 }
