@@ -6,10 +6,12 @@ namespace glimora::data {
 
 bool isConnectionLost(const DbError& error)
 {
-    // SQLSTATE class 08 is the connection's; HYT01 is the connection's time-out (HYT00, a
-    // statement's time-out, is a slow statement on a live link).
+    // SQLSTATE class 08 is the connection's. A time-out (HYT00 of a statement, HYT01 of the
+    // connection) counts too: behind a pulled cable the driver reports nothing else for many
+    // minutes, and a reconnect tells a slow server from a lost one.
     const QString state = error.sqlState();
-    if (state.startsWith(QLatin1String("08")) || state == QLatin1String("HYT01"))
+    if (state.startsWith(QLatin1String("08")) || state == QLatin1String("HYT00")
+        || state == QLatin1String("HYT01"))
         return true;
     switch (error.nativeError()) {
     case 945: // the database's files are out of reach: the embedded server's folder is gone
