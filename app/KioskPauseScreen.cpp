@@ -1,5 +1,6 @@
 #include "app/KioskPauseScreen.h"
 
+#include "app/BackgroundAttempt.h"
 #include "data/DbError.h"
 #include "data/SharedDatabase.h"
 #include "settings/Settings.h"
@@ -8,7 +9,6 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QScreen>
-#include <QThread>
 #include <QVBoxLayout>
 
 namespace glimora::app {
@@ -43,7 +43,7 @@ QString reconnectSharedDatabase()
 KioskPauseScreen::KioskPauseScreen(
     std::function<QString()> reconnect, const QString& serverText, QWidget* parent)
     : QDialog(parent, Qt::Window | Qt::FramelessWindowHint)
-    , m_reconnect(std::move(reconnect))
+    , m_attempt(new BackgroundAttempt(std::move(reconnect), this))
 {
     setObjectName(QStringLiteral("kioskPause"));
     // Without a window manager the state is only a wish: cover the screen by size too.
@@ -72,36 +72,21 @@ KioskPauseScreen::KioskPauseScreen(
 
     m_retry.setSingleShot(true);
     m_retry.setInterval(RetryMilliseconds);
-    connect(&m_retry, &QTimer::timeout, this, &KioskPauseScreen::startAttempt);
-    m_retry.start();
-}
-
-KioskPauseScreen::~KioskPauseScreen()
-{
-    // The attempt uses the shared connection: it must end before anything else uses it.
-    if (m_worker) {
-        m_worker->wait();
-        delete m_worker;
-    }
-}
-
-void KioskPauseScreen::startAttempt()
-{
-    if (m_worker)
-        return;
-    auto problem = std::make_shared<QString>();
-    m_worker = QThread::create([this, problem] { *problem = m_reconnect(); });
-    connect(m_worker, &QThread::finished, this, [this, problem] {
-        m_worker->deleteLater();
-        m_worker = nullptr;
-        if (problem->isEmpty()) {
+    connect(&m_retry, &QTimer::timeout, m_attempt, &BackgroundAttempt::start);
+    connect(m_attempt, &BackgroundAttempt::finished, this, [this](const QString& problem) {
+        if (problem.isEmpty()) {
             accept();
             return;
         }
-        showProblem(*problem);
+        showProblem(problem);
         m_retry.start();
     });
-    m_worker->start();
+    m_retry.start();
+}
+
+bool KioskPauseScreen::reconnecting() const
+{
+    return m_attempt->running();
 }
 
 void KioskPauseScreen::showProblem(const QString& serverText)

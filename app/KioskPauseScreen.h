@@ -5,9 +5,10 @@
 #include <QTimer>
 
 class QLabel;
-class QThread;
 
 namespace glimora::app {
+
+class BackgroundAttempt;
 
 // The kiosk's page while the database connection is lost: says so, with what the server
 // said, and tries to reconnect every few seconds on a worker thread, so that the screen and
@@ -22,11 +23,10 @@ public:
     // `reconnect` runs on the worker and returns what went wrong, empty once connected.
     KioskPauseScreen(
         std::function<QString()> reconnect, const QString& serverText, QWidget* parent = nullptr);
-    ~KioskPauseScreen() override;
 
     QTimer& retryTimer() { return m_retry; }
     // Whether an attempt is under way.
-    bool reconnecting() const { return m_worker != nullptr; }
+    bool reconnecting() const;
 
     void reject() override;
 
@@ -34,13 +34,11 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void startAttempt();
     void showProblem(const QString& serverText);
 
-    std::function<QString()> m_reconnect;
     QTimer m_retry;
     QLabel* m_problem;
-    QThread* m_worker = nullptr;
+    BackgroundAttempt* m_attempt;
 };
 
 // One attempt of the pause screen: reopens the shared connection, as a fresh query screen will.
