@@ -1,5 +1,6 @@
 #include "app/KioskLoginScreen.h"
 
+#include "app/BackgroundAttempt.h"
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QLabel>
@@ -28,6 +29,7 @@ QLabel* makeLabel(const QString& name, int pointSize, QWidget* parent)
 KioskLoginScreen::KioskLoginScreen(std::function<QString()> logIn, QWidget* parent)
     : QDialog(parent, Qt::Window | Qt::FramelessWindowHint)
     , m_logIn(std::move(logIn))
+    , m_attempt(new BackgroundAttempt(m_logIn, this))
 {
     setObjectName(QStringLiteral("kioskLogin"));
     // Without a window manager the state is only a wish: cover the screen by size too.
@@ -53,8 +55,10 @@ KioskLoginScreen::KioskLoginScreen(std::function<QString()> logIn, QWidget* pare
 
     m_retry.setSingleShot(true);
     m_retry.setInterval(RetryMilliseconds);
-    connect(&m_retry, &QTimer::timeout, this, [this] {
-        if (tryLogIn())
+    connect(&m_retry, &QTimer::timeout, m_attempt, &BackgroundAttempt::start);
+    connect(m_attempt, &BackgroundAttempt::finished, this, [this](const QString& problem) {
+        showOutcome(problem);
+        if (problem.isEmpty())
             accept();
     });
 }
@@ -62,13 +66,23 @@ KioskLoginScreen::KioskLoginScreen(std::function<QString()> logIn, QWidget* pare
 bool KioskLoginScreen::tryLogIn()
 {
     const QString problem = m_logIn();
+    showOutcome(problem);
+    return problem.isEmpty();
+}
+
+bool KioskLoginScreen::retrying() const
+{
+    return m_attempt->running();
+}
+
+void KioskLoginScreen::showOutcome(const QString& problem)
+{
     if (problem.isEmpty()) {
         m_retry.stop();
-        return true;
+        return;
     }
     m_problem->setText(problem);
     m_retry.start();
-    return false;
 }
 
 void KioskLoginScreen::reject() { }

@@ -2,7 +2,9 @@
 
 #include "app/KioskLogin.h"
 #include "app/KioskLoginScreen.h"
+#include "app/KioskPauseScreen.h"
 #include "app/ScreenFactory.h"
+#include "query/QueryDialog.h"
 #include "settings/Settings.h"
 #include "ui/SharedFonts.h"
 
@@ -26,6 +28,7 @@ QIcon& iconStorage()
 QueryApp::QueryApp(ScreenFactory& screens, StartMode mode)
     : m_screens(screens)
     , m_mode(mode)
+    , m_reconnect(reconnectSharedDatabase)
 {
 }
 
@@ -52,22 +55,41 @@ bool QueryApp::InitInstance()
     settings::Settings::instance().load();
     ui::createSharedFonts();
 
-    std::unique_ptr<QDialog> main;
     if (m_mode == StartMode::Kiosk) {
-        if (!kioskLogIn())
-            return false;
-        main = m_screens.createQueryDialog();
-    } else {
-        std::unique_ptr<QDialog> login = m_screens.createLoginDialog();
-        if (login->exec() != QDialog::Accepted)
-            return false;
-        main = m_screens.backOfficeChosen(*login) ? m_screens.createAdminDialog()
-                                                  : m_screens.createQueryDialog();
+        if (kioskLogIn())
+            runKioskQueryScreen();
+        return false;
     }
+    std::unique_ptr<QDialog> login = m_screens.createLoginDialog();
+    if (login->exec() != QDialog::Accepted)
+        return false;
+    const std::unique_ptr<QDialog> main
+        = m_screens.backOfficeChosen(*login) ? m_screens.createAdminDialog() : m_screens.createQueryDialog();
     ui::MainScreen::set(main.get());
     main->exec();
     ui::MainScreen::set(nullptr);
     return false;
+}
+
+void QueryApp::runKioskQueryScreen()
+{
+    // A lost connection closes the query screen; the pause page waits for the server, and a
+    // fresh query screen follows, all in this process.
+    QString lost;
+    query::QueryDialog::setConnectionLossHandler([&lost](const QString& serverText) { lost = serverText; });
+    for (;;) {
+        lost.clear();
+        std::unique_ptr<QDialog> main = m_screens.createQueryDialog();
+        ui::MainScreen::set(main.get());
+        main->exec();
+        ui::MainScreen::set(nullptr);
+        main.reset();
+        if (lost.isEmpty())
+            break;
+        KioskPauseScreen pause(m_reconnect, lost);
+        pause.exec();
+    }
+    query::QueryDialog::setConnectionLossHandler({});
 }
 
 bool QueryApp::kioskLogIn()

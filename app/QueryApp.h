@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <QIcon>
 #include <QPointer>
 #include <QWidget>
@@ -24,11 +25,16 @@ public:
     static QWidget* mainScreen();
     static const QIcon& applicationIcon();
 
+    // How the pause page of a kiosk start reconnects (tests replace it).
+    void setReconnect(std::function<QString()> reconnect) { m_reconnect = std::move(reconnect); }
+
 private:
     bool kioskLogIn();
+    void runKioskQueryScreen();
 
     ScreenFactory& m_screens;
     StartMode m_mode;
+    std::function<QString()> m_reconnect;
 };
 
 } // namespace glimora::app

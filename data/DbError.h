@@ -45,6 +45,13 @@ public:
     int severity() const { return m_severity; }
     int state() const { return m_state; }
     int lineNumber() const { return m_lineNumber; } // line of the batch, as SQL Server reports it
+    // The ODBC driver's SQLSTATE ("08S01"), empty from other backends.
+    QString sqlState() const { return m_sqlState; }
+    DbError& setSqlState(const QString& state)
+    {
+        m_sqlState = state;
+        return *this;
+    }
 
 private:
     long m_code;
@@ -53,6 +60,7 @@ private:
     int m_severity;
     int m_state;
     int m_lineNumber;
+    QString m_sqlState;
 };
 
 } // namespace glimora::data

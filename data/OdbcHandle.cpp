@@ -2,6 +2,7 @@
 
 #include "data/DbError.h"
 
+#include <algorithm>
 #include <QList>
 #include <sqlext.h>
 
@@ -43,7 +44,8 @@ DbError OdbcHandle::error(const char* call) const
         return DbError(DbError::ProviderFailure,
             QStringLiteral("%1 failed without a diagnostic from the ODBC driver.").arg(QLatin1String(call)));
     const qsizetype textLength = qMin<qsizetype>(length, message.size() - 1);
-    return DbError(DbError::ProviderFailure, fromWide(message.data(), textLength), int(nativeError));
+    return DbError(DbError::ProviderFailure, fromWide(message.data(), textLength), int(nativeError))
+        .setSqlState(fromWide(state, std::find(state, state + 5, SQLWCHAR(0)) - state));
 }
 
 QString OdbcHandle::fromWide(const SQLWCHAR* text, qsizetype length)

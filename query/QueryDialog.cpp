@@ -4,6 +4,7 @@
 #include "components/CWebBrowser2.h"
 #include "data/CatalogueCaptions.h"
 #include "data/Command.h"
+#include "data/ConnectionLoss.h"
 #include "data/DbError.h"
 #include "data/SharedDatabase.h"
 #include "data/ValueReaders.h"
@@ -32,7 +33,29 @@ QString utf8(const char* text)
     return QString::fromUtf8(text);
 }
 
+QueryDialog::ConnectionLossHandler& lossHandler()
+{
+    static QueryDialog::ConnectionLossHandler handler;
+    return handler;
+}
+
 } // namespace
+
+void QueryDialog::setConnectionLossHandler(ConnectionLossHandler handler)
+{
+    lossHandler() = std::move(handler);
+}
+
+bool QueryDialog::closeOnLostConnection(const data::DbError& error)
+{
+    if (!lossHandler() || !data::isConnectionLost(error))
+        return false;
+    lossHandler()(error.description());
+    if (!m_ready)
+        m_closedAtSetup = true;
+    endDialog(ui::IDCANCEL);
+    return true;
+}
 
 QueryDialog::QueryDialog(QWidget* parent)
     : TemplateDialog(102, parent)
@@ -109,8 +132,9 @@ bool QueryDialog::OnInitDialog()
 
     try {
         data::SharedDatabase::reopen(settings::Settings::instance().database);
-    } catch (const data::DbError&) {
-        fail(utf8("数据库异常，请稍后再试。"));
+    } catch (const data::DbError& error) {
+        if (!closeOnLostConnection(error))
+            fail(utf8("数据库异常，请稍后再试。"));
         return false;
     }
 
@@ -127,8 +151,9 @@ bool QueryDialog::OnInitDialog()
             fail(utf8("系统未配置，请先登入后台完成系统配置后再试!"));
             return false;
         }
-    } catch (const data::DbError&) {
-        fail(utf8("数据库异常，请检查后再试"));
+    } catch (const data::DbError& error) {
+        if (!closeOnLostConnection(error))
+            fail(utf8("数据库异常，请检查后再试"));
         return false;
     }
 

@@ -7,6 +7,7 @@
 #include "query/ValueChoices.h"
 #include "ui/TemplateDialog.h"
 
+#include <functional>
 #include <QHash>
 #include <QImage>
 #include <QList>
@@ -14,6 +15,9 @@
 
 class QLabel;
 
+namespace glimora::data {
+class DbError;
+}
 namespace glimora::components {
 class CAdodc;
 class CWebBrowser2;
@@ -43,6 +47,12 @@ public:
     bool OnInitDialog();
     bool isReady() const { return m_ready; }
     int exec() override;
+
+    // A kiosk start pauses on a lost database connection instead of showing the error box:
+    // the handler gets what the server said and the screen closes. Unset (an interactive
+    // start), the box shows as it always did.
+    using ConnectionLossHandler = std::function<void(const QString& serverText)>;
+    static void setConnectionLossHandler(ConnectionLossHandler handler);
 
     // A system command of the window; 0x0010 (low four bits ignored) opens the about box.
     // Returns whether the command was handled here.
@@ -100,6 +110,8 @@ private:
 
     bool loadCatalogue();
     void fail(const QString& message);
+    // Closes the screen through the handler when `error` is a lost connection and one is set.
+    bool closeOnLostConnection(const data::DbError& error);
     void showValueButtons();
     void LayoutPanel();
     void placeTitle(bool pictureView);

@@ -84,8 +84,9 @@ void QueryDialog::RunLevel(const QString& value)
                 rows.MoveNext();
             }
             m_choices.setValues(values, captions);
-        } catch (const data::DbError&) {
-            fail(utf8("数据库异常，请稍后后再试"));
+        } catch (const data::DbError& error) {
+            if (!closeOnLostConnection(error))
+                fail(utf8("数据库异常，请稍后后再试"));
             return;
         }
         showValueButtons();
@@ -171,10 +172,11 @@ void QueryDialog::LoadRecords()
         m_resultCursor = records->Recordset();
         if (!(m_resultCursor.BOF() && m_resultCursor.EndOfFile()))
             m_resultCursor.MoveFirst();
-    } catch (const data::DbError&) {
+    } catch (const data::DbError& error) {
         // A wrong column in the settings or a condition the server refuses: the visitor is
         // told and the page on display stays.
-        ui::OkMessageBox::show(this, utf8("查询失败，请检查系统配置或查询条件后再试。"));
+        if (!closeOnLostConnection(error))
+            ui::OkMessageBox::show(this, utf8("查询失败，请检查系统配置或查询条件后再试。"));
         m_whereClause = m_pageWhereClause;
         return;
     }
@@ -234,8 +236,9 @@ void QueryDialog::FillFilterList(const QString& column, int listId)
             lastStored = stored;
             rows.MoveNext();
         }
-    } catch (const data::DbError&) {
-        ui::OkMessageBox::show(this, command.CommandText() + utf8("数据库异常，请检查后再试"));
+    } catch (const data::DbError& error) {
+        if (!closeOnLostConnection(error))
+            ui::OkMessageBox::show(this, command.CommandText() + utf8("数据库异常，请检查后再试"));
     }
 }
 

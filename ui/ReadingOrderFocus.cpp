@@ -35,14 +35,16 @@ QWidget* ReadingOrderFocus::next(QWidget& screen, bool forward)
         return nullptr;
     // Controls whose tops lie within a small control's half height of a row's first share it.
     constexpr int RowTolerance = 8;
-    std::stable_sort(controls.begin(), controls.end(), [](const QWidget* a, const QWidget* b) { return a->y() < b->y(); });
+    std::stable_sort(
+        controls.begin(), controls.end(), [](const QWidget* a, const QWidget* b) { return a->y() < b->y(); });
     QList<QWidget*> ordered;
     for (qsizetype rowStart = 0; rowStart < controls.size();) {
         qsizetype rowEnd = rowStart + 1;
         while (rowEnd < controls.size() && controls[rowEnd]->y() - controls[rowStart]->y() <= RowTolerance)
             ++rowEnd;
         QList<QWidget*> row = controls.mid(rowStart, rowEnd - rowStart);
-        std::stable_sort(row.begin(), row.end(), [](const QWidget* a, const QWidget* b) { return a->x() < b->x(); });
+        std::stable_sort(
+            row.begin(), row.end(), [](const QWidget* a, const QWidget* b) { return a->x() < b->x(); });
         ordered += row;
         rowStart = rowEnd;
     }

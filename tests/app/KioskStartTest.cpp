@@ -1,12 +1,15 @@
 #include "app/KioskCredentials.h"
 #include "app/KioskLogin.h"
 #include "app/KioskLoginScreen.h"
+#include "data/Backend.h"
 #include "data/BackendRouter.h"
+#include "data/DbError.h"
 #include "data/SharedDatabase.h"
 #include "engine/EmbeddedBackend.h"
 #include "settings/Settings.h"
 #include "settings/SettingsFile.h"
 #include "tests/support/TempWorkspace.h"
+#include "tests/support/WaitFor.h"
 
 #include <gtest/gtest.h>
 #include <QDir>
@@ -73,12 +76,27 @@ protected:
     std::shared_ptr<engine::EmbeddedBackend> backend;
 };
 
-// What 30 seconds of waiting end in.
-void fire(QTimer& timer)
+// What 30 seconds of waiting end in: a retry, on the screen's worker.
+void fire(KioskLoginScreen& screen)
 {
-    ASSERT_TRUE(timer.isActive());
-    QMetaObject::invokeMethod(&timer, "timeout", Qt::DirectConnection);
+    ASSERT_TRUE(screen.retryTimer().isActive());
+    QMetaObject::invokeMethod(&screen.retryTimer(), "timeout", Qt::DirectConnection);
+    EXPECT_TRUE(screen.retrying());
+    EXPECT_EVENTUALLY(!screen.retrying());
 }
+
+// A server that is not running: every login is refused at the door.
+class StoppedServer : public data::Backend
+{
+public:
+    std::unique_ptr<data::BackendSession> open(const QString&, int) override
+    {
+        throw data::DbError(data::DbError::ProviderFailure,
+            QStringLiteral("TCP Provider: No connection could be made because the target machine actively "
+                           "refused it."),
+            10061, 20, 0);
+    }
+};
 
 const QByteArray Good = "# the lobby\nserver = localhost\nuser=sa\npassword=Kiosk-Pass\n";
 
@@ -97,12 +115,12 @@ TEST_F(KioskStartTest, AMissingCredentialIsNamedAndTheRetryLogsInOnceItIsThere)
     EXPECT_EQ(screen.geometry(), QGuiApplication::primaryScreen()->geometry());
 
     // Still missing at the first retry: the screen stays and waits again.
-    fire(screen.retryTimer());
+    fire(screen);
     EXPECT_TRUE(screen.retryTimer().isActive());
     EXPECT_NE(screen.result(), QDialog::Accepted);
 
     writeCredentials(Good);
-    fire(screen.retryTimer());
+    fire(screen);
     EXPECT_EQ(screen.result(), QDialog::Accepted);
     EXPECT_FALSE(screen.retryTimer().isActive());
     EXPECT_EQ(data::SharedDatabase::login().serverName, "LOCALHOST");
@@ -185,4 +203,22 @@ TEST_F(KioskStartTest, TheServiceManagersCredentialComesFirstAndIsTheOnlyOneThen
     // The manager's copy is its own to protect: its mode is not the station's concern.
     writeCredentials(Good, 0644, copy);
     EXPECT_EQ(kioskLogIn(), QString());
+}
+
+TEST_F(KioskStartTest, AServerDownAtStartIsShownWithItsWordsUntilARetryFindsItUp)
+{
+    writeCredentials(Good);
+    data::BackendRouter::setEmbeddedBackend(std::make_shared<StoppedServer>());
+    KioskLoginScreen screen(kioskLogIn);
+    EXPECT_FALSE(screen.tryLogIn());
+    EXPECT_EQ(problemOf(screen),
+        utf8("以登录凭据文件 %1 中的用户 sa 登录服务器 LOCALHOST 失败。服务器的回答：").arg(credentialsFile())
+            + "TCP Provider: No connection could be made because the target machine actively refused it.");
+    fire(screen);
+    EXPECT_NE(screen.result(), QDialog::Accepted);
+
+    data::BackendRouter::setEmbeddedBackend(backend);
+    fire(screen);
+    EXPECT_EQ(screen.result(), QDialog::Accepted);
+    EXPECT_EQ(data::SharedDatabase::connection().State(), data::Connection::StateOpen);
 }

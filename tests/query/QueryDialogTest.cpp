@@ -1,4 +1,6 @@
 #include "query/QueryDialog.h"
+#include "data/Command.h"
+#include "data/SharedDatabase.h"
 #include "data/StatementRecorder.h"
 #include "query/ResultPage.h"
 #include "query/ValueChoices.h"
@@ -11,6 +13,7 @@
 #include <gtest/gtest.h>
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QDir>
 #include <QLabel>
 #include <QScreen>
 #include <QTest>
@@ -681,4 +684,52 @@ TEST_F(DateQueryScreenTest, EveryRecordOfADayIsReachedByItsDay)
     click(dialog, 1125);
     EXPECT_EQ(
         sent(), QStringList { "select d1,d16,d3 from inquiry where  d16>='20120501' and d16<'20120502'" });
+}
+
+TEST_F(DemoQueryScreenTest, ALostConnectionShowsTheBoxOrGoesToTheKiosksHandler)
+{
+    const struct Unset
+    {
+        ~Unset() { QueryDialog::setConnectionLossHandler({}); }
+    } unset;
+    for (const bool kiosk : { false, true }) {
+        QString heard;
+        if (kiosk)
+            QueryDialog::setConnectionLossHandler([&heard](const QString& text) { heard = text; });
+        ui::OkMessageBox::clearShownTexts();
+        QueryDialog dialog;
+        ASSERT_TRUE(dialog.isReady());
+        // The server ends the screen's session, as a restarted server or a pulled cable would.
+        data::Command& command = data::SharedDatabase::command();
+        command.SetCommandText("select @@spid");
+        data::SharedDatabase::setRecordset(command.Execute());
+        station.execute(
+            "kill " + QString::number(data::SharedDatabase::recordset().Item(0).Value().toInt64()));
+
+        click(dialog, 1003);
+        EXPECT_EQ(dialog.result(), ui::IDCANCEL) << kiosk;
+        if (kiosk) {
+            EXPECT_TRUE(ui::OkMessageBox::shownTexts().isEmpty());
+            EXPECT_TRUE(heard.contains("transport-level error")) << heard.toStdString();
+        } else {
+            EXPECT_EQ(ui::OkMessageBox::shownTexts(), QStringList { utf8("数据库异常，请稍后后再试") });
+        }
+    }
+}
+
+TEST_F(DemoQueryScreenTest, TheEmbeddedServersFolderGoneIsALostConnectionToo)
+{
+    const struct Unset
+    {
+        ~Unset() { QueryDialog::setConnectionLossHandler({}); }
+    } unset;
+    QString heard;
+    QueryDialog::setConnectionLossHandler([&heard](const QString& text) { heard = text; });
+    QueryDialog dialog;
+    ASSERT_TRUE(dialog.isReady());
+    ASSERT_TRUE(QDir(station.workspace.filePath("sqldata")).removeRecursively());
+    click(dialog, 1003);
+    EXPECT_EQ(dialog.result(), ui::IDCANCEL);
+    EXPECT_TRUE(ui::OkMessageBox::shownTexts().isEmpty());
+    EXPECT_TRUE(heard.contains("cannot be opened")) << heard.toStdString();
 }
