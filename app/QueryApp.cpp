@@ -1,5 +1,6 @@
 #include "app/QueryApp.h"
 
+#include "app/KioskLock.h"
 #include "app/KioskLogin.h"
 #include "app/KioskLoginScreen.h"
 #include "app/ScreenFactory.h"
@@ -52,22 +53,60 @@ bool QueryApp::InitInstance()
     settings::Settings::instance().load();
     ui::createSharedFonts();
 
-    std::unique_ptr<QDialog> main;
     if (m_mode == StartMode::Kiosk) {
-        if (!kioskLogIn())
-            return false;
-        main = m_screens.createQueryDialog();
-    } else {
-        std::unique_ptr<QDialog> login = m_screens.createLoginDialog();
-        if (login->exec() != QDialog::Accepted)
-            return false;
-        main = m_screens.backOfficeChosen(*login) ? m_screens.createAdminDialog()
-                                                  : m_screens.createQueryDialog();
+        runKiosk();
+        return false;
     }
-    ui::MainScreen::set(main.get());
-    main->exec();
-    ui::MainScreen::set(nullptr);
+    std::unique_ptr<QDialog> login = m_screens.createLoginDialog();
+    if (login->exec() != QDialog::Accepted)
+        return false;
+    std::unique_ptr<QDialog> main
+        = m_screens.backOfficeChosen(*login) ? m_screens.createAdminDialog() : m_screens.createQueryDialog();
+    runMainScreen(*main);
     return false;
+}
+
+void QueryApp::runMainScreen(QDialog& screen)
+{
+    ui::MainScreen::set(&screen);
+    screen.exec();
+    ui::MainScreen::set(nullptr);
+}
+
+void QueryApp::runKiosk()
+{
+    if (!kioskLogIn())
+        return;
+    for (;;) {
+        bool administratorCalled = false;
+        {
+            std::unique_ptr<QDialog> query = m_screens.createLockedQueryDialog();
+            QDialog* screen = query.get();
+            const KioskLock lock(*screen, [&administratorCalled, screen] {
+                administratorCalled = true;
+                screen->done(QDialog::Rejected);
+            });
+            runMainScreen(*screen);
+        }
+        // Any other end of the screen (a failure it reports) ends the run, as elsewhere.
+        if (!administratorCalled)
+            return;
+        runBackOffice();
+        // The login dialog made a new shared connection, and the back office may have changed
+        // what the screen shows: the visitor gets the kiosk's own login and a fresh screen.
+        if (!kioskLogIn())
+            return;
+    }
+}
+
+void QueryApp::runBackOffice()
+{
+    std::unique_ptr<QDialog> login = m_screens.createBackOfficeLoginDialog();
+    if (login->exec() != QDialog::Accepted || !m_screens.backOfficeChosen(*login))
+        return;
+    login.reset();
+    std::unique_ptr<QDialog> admin = m_screens.createAdminDialog();
+    runMainScreen(*admin);
 }
 
 bool QueryApp::kioskLogIn()

@@ -42,6 +42,8 @@ public:
     // has already closed itself.
     bool OnInitDialog();
     bool isReady() const { return m_ready; }
+    // A kiosk's screen: the close picture does nothing and the home page keeps to its site.
+    void lockIn();
     int exec() override;
 
     // A system command of the window; 0x0010 (low four bits ignored) opens the about box.
@@ -137,6 +139,7 @@ private:
 
     bool m_ready = false;
     bool m_closedAtSetup = false;
+    bool m_lockedIn = false;
     FieldCatalogue m_catalogue;
     DrillDown m_drillDown;
     ValueChoices m_choices;
