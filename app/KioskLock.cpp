@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QTouchEvent>
+#include <QWindow>
 
 namespace glimora::app {
 
@@ -73,9 +74,15 @@ bool KioskLock::eventFilter(QObject* watched, QEvent* event)
 
 void KioskLock::pressed(QObject* receiver, const QPointF& globalPosition, quint64 timestamp)
 {
-    auto* widget = qobject_cast<QWidget*>(receiver);
+    if (!m_screen || timestamp == m_lastPress)
+        return;
+    // A touch reaches the screen's window first, and its widgets only when they take touches.
     // Taps on a box or list over the screen are no taps on its corner.
-    if (!widget || !m_screen || widget->window() != m_screen || timestamp == m_lastPress)
+    auto* widget = qobject_cast<QWidget*>(receiver);
+    const bool onTheScreen = widget
+        ? widget->window() == m_screen
+        : receiver->isWindowType() && receiver == static_cast<QObject*>(m_screen->windowHandle());
+    if (!onTheScreen)
         return;
     m_lastPress = timestamp;
     if (m_taps.tap(m_screen->mapFromGlobal(globalPosition).toPoint()))
