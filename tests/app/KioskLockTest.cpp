@@ -8,9 +8,11 @@
 #include "query/QueryDialog.h"
 #include "settings/SettingsFile.h"
 #include "tests/support/TempWorkspace.h"
+#include "ui/DropDownCombo.h"
 #include "ui/OkMessageBox.h"
 
 #include <gtest/gtest.h>
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -149,16 +151,25 @@ private:
 TEST_F(KioskLockTest, TheKioskQueryScreenCannotBeLeftByTheVisitor)
 {
     bool stayed = false;
+    bool listStayed = false;
     whenShowing<QueryDialog>([&](QueryDialog& screen) {
         ASSERT_TRUE(screen.isReady());
         tryEveryWayOut(screen);
         requestClose(screen);
         stayed = screen.isVisible() && QApplication::activeModalWidget() == &screen;
+        // A list the visitor opened stays open too.
+        auto* list = screen.control<ui::DropDownCombo>(1000);
+        list->showPopup();
+        QTest::keyClick(list->view(), Qt::Key_Escape);
+        requestClose(*list->view()->window());
+        listStayed = list->view()->isVisible();
+        list->hidePopup();
         screen.grab().save(workspace.filePath("kiosk-query.png"));
         screen.done(ui::IDOK);
     });
     run(QueryApp::StartMode::Kiosk);
     EXPECT_TRUE(stayed);
+    EXPECT_TRUE(listStayed);
     if (!qEnvironmentVariableIsEmpty("GLIMORA_KEEP_PNG"))
         QFile::copy(workspace.filePath("kiosk-query.png"),
             qEnvironmentVariable("GLIMORA_KEEP_PNG") + "/kiosk-query.png");
