@@ -26,4 +26,18 @@ std::unique_ptr<QDialog> DefaultScreenFactory::createQueryDialog()
     return std::make_unique<query::QueryDialog>();
 }
 
+std::unique_ptr<QDialog> DefaultScreenFactory::createLockedQueryDialog()
+{
+    auto screen = std::make_unique<query::QueryDialog>();
+    screen->lockIn();
+    return screen;
+}
+
+std::unique_ptr<QDialog> DefaultScreenFactory::createBackOfficeLoginDialog()
+{
+    auto login = std::make_unique<backoffice::LoginDialog>();
+    login->chooseBackOfficeWithOneTry();
+    return login;
+}
+
 } // namespace glimora::app

@@ -12,6 +12,8 @@ public:
     bool backOfficeChosen(const QDialog& login) const override;
     std::unique_ptr<QDialog> createAdminDialog() override;
     std::unique_ptr<QDialog> createQueryDialog() override;
+    std::unique_ptr<QDialog> createLockedQueryDialog() override;
+    std::unique_ptr<QDialog> createBackOfficeLoginDialog() override;
 };
 
 } // namespace glimora::app

@@ -1,5 +1,6 @@
 #include "app/QueryApp.h"
 
+#include "app/KioskLock.h"
 #include "app/KioskLogin.h"
 #include "app/KioskLoginScreen.h"
 #include "app/KioskPauseScreen.h"
@@ -56,40 +57,70 @@ bool QueryApp::InitInstance()
     ui::createSharedFonts();
 
     if (m_mode == StartMode::Kiosk) {
-        if (kioskLogIn())
-            runKioskQueryScreen();
+        runKiosk();
         return false;
     }
     std::unique_ptr<QDialog> login = m_screens.createLoginDialog();
     if (login->exec() != QDialog::Accepted)
         return false;
-    const std::unique_ptr<QDialog> main
+    std::unique_ptr<QDialog> main
         = m_screens.backOfficeChosen(*login) ? m_screens.createAdminDialog() : m_screens.createQueryDialog();
-    ui::MainScreen::set(main.get());
-    main->exec();
-    ui::MainScreen::set(nullptr);
+    runMainScreen(*main);
     return false;
 }
 
-void QueryApp::runKioskQueryScreen()
+void QueryApp::runMainScreen(QDialog& screen)
 {
+    ui::MainScreen::set(&screen);
+    screen.exec();
+    ui::MainScreen::set(nullptr);
+}
+
+void QueryApp::runKiosk()
+{
+    if (!kioskLogIn())
+        return;
     // A lost connection closes the query screen; the pause page waits for the server, and a
     // fresh query screen follows, all in this process.
     QString lost;
     query::QueryDialog::setConnectionLossHandler([&lost](const QString& serverText) { lost = serverText; });
     for (;;) {
         lost.clear();
-        std::unique_ptr<QDialog> main = m_screens.createQueryDialog();
-        ui::MainScreen::set(main.get());
-        main->exec();
-        ui::MainScreen::set(nullptr);
-        main.reset();
-        if (lost.isEmpty())
+        bool administratorCalled = false;
+        {
+            std::unique_ptr<QDialog> query = m_screens.createLockedQueryDialog();
+            QDialog* screen = query.get();
+            const KioskLock lock(*screen, [&administratorCalled, screen] {
+                administratorCalled = true;
+                screen->done(QDialog::Rejected);
+            });
+            runMainScreen(*screen);
+        }
+        if (!lost.isEmpty()) {
+            KioskPauseScreen pause(m_reconnect, lost);
+            pause.exec();
+            continue;
+        }
+        // Any other end of the screen (a failure it reports) ends the run, as elsewhere.
+        if (!administratorCalled)
             break;
-        KioskPauseScreen pause(m_reconnect, lost);
-        pause.exec();
+        runBackOffice();
+        // The login dialog made a new shared connection, and the back office may have changed
+        // what the screen shows: the visitor gets the kiosk's own login and a fresh screen.
+        if (!kioskLogIn())
+            break;
     }
     query::QueryDialog::setConnectionLossHandler({});
+}
+
+void QueryApp::runBackOffice()
+{
+    std::unique_ptr<QDialog> login = m_screens.createBackOfficeLoginDialog();
+    if (login->exec() != QDialog::Accepted || !m_screens.backOfficeChosen(*login))
+        return;
+    login.reset();
+    std::unique_ptr<QDialog> admin = m_screens.createAdminDialog();
+    runMainScreen(*admin);
 }
 
 bool QueryApp::kioskLogIn()

@@ -30,7 +30,10 @@ public:
 
 private:
     bool kioskLogIn();
-    void runKioskQueryScreen();
+    // Query screens one after another, each left only for the back office.
+    void runKiosk();
+    void runBackOffice();
+    static void runMainScreen(QDialog& screen);
 
     ScreenFactory& m_screens;
     StartMode m_mode;

@@ -16,6 +16,9 @@ public:
     virtual bool backOfficeChosen(const QDialog& login) const = 0;
     virtual std::unique_ptr<QDialog> createAdminDialog() = 0;
     virtual std::unique_ptr<QDialog> createQueryDialog() = 0;
+    // A kiosk's: the visitor cannot leave it, and the administrator's login has "后台" ticked.
+    virtual std::unique_ptr<QDialog> createLockedQueryDialog() { return createQueryDialog(); }
+    virtual std::unique_ptr<QDialog> createBackOfficeLoginDialog() { return createLoginDialog(); }
 };
 
 } // namespace glimora::app

@@ -86,6 +86,12 @@ void LoginDialog::OnInitDialog()
     userBox->setCurrentIndex(0);
 }
 
+void LoginDialog::chooseBackOfficeWithOneTry()
+{
+    control<QCheckBox>(BackOfficeCheck)->setChecked(true);
+    m_oneTry = true;
+}
+
 void LoginDialog::OnLogin()
 {
     m_backOffice = control<QCheckBox>(BackOfficeCheck)->isChecked();
@@ -114,6 +120,8 @@ void LoginDialog::OnLogin()
         } catch (const data::DbError&) {
             wait.release();
             ui::OkMessageBox::show(this, QString::fromUtf8("登录失败。密码错误/服务器不可用。"));
+            if (m_oneTry)
+                endDialog(ui::IDCANCEL);
             return;
         }
         settings::WriteSetting(system, QStringLiteral("sqlserver"), login.serverName);

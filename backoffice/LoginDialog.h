@@ -15,6 +15,9 @@ public:
 
     // Whether "后台" was ticked when the login was confirmed.
     bool backOfficeChosen() const { return m_backOffice; }
+    // The kiosk's way to the back office: "后台" ticked, and a login the server refuses ends
+    // the dialog (cancelled) once its message is read, so that nobody tries password after password.
+    void chooseBackOfficeWithOneTry();
 
 private:
     void OnInitDialog();
@@ -22,6 +25,7 @@ private:
     void OnHelp();
 
     bool m_backOffice = false;
+    bool m_oneTry = false;
 };
 
 } // namespace glimora::backoffice

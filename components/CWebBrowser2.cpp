@@ -73,9 +73,18 @@ void CWebBrowser2::showEvent(QShowEvent* event)
         pageView();
 }
 
+void CWebBrowser2::lockTo(const HomeSiteRule& rule)
+{
+    m_lock = rule;
+    if (m_view)
+        m_view->lockTo(rule);
+}
+
 void CWebBrowser2::adopt(PageView* view)
 {
     m_view = view;
+    if (m_lock)
+        m_view->lockTo(*m_lock);
     layout()->addWidget(m_view);
     connect(
         m_view, &PageView::loadFinished, this, [this](bool ok) { emit DocumentComplete(LocationURL(), ok); });

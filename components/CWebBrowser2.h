@@ -1,5 +1,8 @@
 #pragma once
 
+#include "components/HomeSiteRule.h"
+
+#include <optional>
 #include <QPointer>
 #include <QString>
 #include <QUrl>
@@ -33,6 +36,8 @@ public:
     static QUrl addressUrl(const QString& address);
 
     PageView* pageView();
+    // Keeps the visitor on the home page's site (see PageView::lockTo), for the view made later too.
+    void lockTo(const HomeSiteRule& rule);
 
 signals:
     // The page, or the error page shown instead, has loaded.
@@ -49,6 +54,7 @@ private:
 
     PageView* m_view = nullptr;
     QUrl m_pendingAddress; // for the view not made yet
+    std::optional<HomeSiteRule> m_lock;
     QPointer<QWidget> m_watchedWindow;
 };
 

@@ -84,8 +84,10 @@ TextPageView::TextPageView(QWidget* parent)
     m_browser->setOpenLinks(false);
     m_browser->setFrameShape(QFrame::NoFrame);
     m_network->setTransferTimeout(TransferTimeoutMs);
-    connect(m_browser, &QTextBrowser::anchorClicked, this,
-        [this](const QUrl& link) { navigate(m_url.resolved(link)); });
+    connect(m_browser, &QTextBrowser::anchorClicked, this, [this](const QUrl& link) {
+        if (mayGo(m_url.resolved(link)))
+            navigate(m_url.resolved(link));
+    });
     connect(m_network, &QNetworkAccessManager::finished, this, &TextPageView::replyFinished);
 }
 

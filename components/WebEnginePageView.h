@@ -16,6 +16,7 @@ public:
     void navigate(const QUrl& url) override;
     QUrl url() const override;
     void requestPlainText(const std::function<void(const QString&)>& receiver) const override;
+    void lockTo(const HomeSiteRule& rule) override;
 
 private:
     QWebEngineView* m_view;

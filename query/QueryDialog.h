@@ -46,6 +46,8 @@ public:
     // has already closed itself.
     bool OnInitDialog();
     bool isReady() const { return m_ready; }
+    // A kiosk's screen: the close picture does nothing and the home page keeps to its site.
+    void lockIn();
     int exec() override;
 
     // A kiosk start pauses on a lost database connection instead of showing the error box:
@@ -149,6 +151,7 @@ private:
 
     bool m_ready = false;
     bool m_closedAtSetup = false;
+    bool m_lockedIn = false;
     FieldCatalogue m_catalogue;
     DrillDown m_drillDown;
     ValueChoices m_choices;

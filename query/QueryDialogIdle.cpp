@@ -27,6 +27,13 @@ QString QueryDialog::homePageAddress()
     return home + page;
 }
 
+void QueryDialog::lockIn()
+{
+    m_lockedIn = true;
+    if (m_browser)
+        m_browser->lockTo(components::HomeSiteRule(components::CWebBrowser2::addressUrl(homePageAddress())));
+}
+
 bool QueryDialog::homePageShown() const
 {
     return m_browser && !m_browser->isHidden() && !m_browser->size().isEmpty();

@@ -149,6 +149,8 @@ void QueryDialog::OnPictureViewTab()
 
 void QueryDialog::OnClosePicture()
 {
+    if (m_lockedIn)
+        return;
     endDialog(ui::IDOK);
 }
 

@@ -34,6 +34,11 @@ public:
         ++queryScreens;
         return DefaultScreenFactory::createQueryDialog();
     }
+    std::unique_ptr<QDialog> createLockedQueryDialog() override
+    {
+        ++queryScreens;
+        return DefaultScreenFactory::createLockedQueryDialog();
+    }
 };
 
 // A server that is not running: every login is refused at the door.

@@ -1,4 +1,5 @@
 #include "components/CWebBrowser2.h"
+#include "components/HomeSiteRule.h"
 #include "components/PageView.h"
 #include "components/PageViewFactory.h"
 #include "components/TextPageView.h"
@@ -325,6 +326,43 @@ TEST_F(WebBrowserTest, ABrowserMadeBeforeItsWindowShowsStillShowsItsPage)
         EXPECT_TRUE(completed.last().at(1).toBool());
         EXPECT_EQ(browser->LocationURL(), address);
         EXPECT_TRUE(plainText(*browser->pageView()).contains(QStringLiteral("欢迎光临")));
+    }
+}
+
+} // namespace
+
+namespace {
+
+// A kiosk's home page keeps to its own site: the same server under another name is elsewhere.
+TEST_F(WebBrowserTest, ALockedBrowserRefusesToLeaveTheHomePagesSite)
+{
+    const QString elsewhere = m_server.url(QStringLiteral("/second.htm")).replace("127.0.0.1", "localhost");
+    m_server.setPage("/first/away.htm",
+        ("<html><body><a id=\"away\" href=\"" + elsewhere.toUtf8()
+            + "\">away</a><script>location.href = document.getElementById('away').href;"
+              "setTimeout(function () { location.href = '/second.htm'; }, 300);</script></body></html>"),
+        "text/html");
+    const QString home = m_server.url(QStringLiteral("/first/away.htm"));
+    for (const bool textView : { true, false }) {
+        SCOPED_TRACE(textView);
+        auto browser = textView ? std::make_unique<CWebBrowser2>(new TextPageView, nullptr)
+                                : std::make_unique<CWebBrowser2>();
+        browser->lockTo(HomeSiteRule(QUrl(home)));
+        browser->resize(400, 300);
+        browser->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(browser.get()));
+        QSignalSpy completed(browser.get(), &CWebBrowser2::DocumentComplete);
+        browser->Navigate(home);
+        EXPECT_EVENTUALLY_WITHIN(completed.count() >= 1, 30000);
+        if (textView) {
+            // The text view runs no script: its links are what a visitor follows.
+            auto* view = static_cast<TextPageView*>(browser->pageView());
+            emit view->textBrowser()->anchorClicked(QUrl(elsewhere));
+            emit view->textBrowser()->anchorClicked(QUrl(QStringLiteral("/second.htm")));
+        }
+        EXPECT_EVENTUALLY_WITHIN(browser->LocationURL().endsWith("/second.htm"), 30000);
+        EXPECT_EQ(
+            browser->LocationURL().toStdString(), m_server.url(QStringLiteral("/second.htm")).toStdString());
     }
 }
 
