@@ -4,6 +4,7 @@
 #include "ui/KeyboardSetting.h"
 #include "ui/SkinStore.h"
 
+#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -39,7 +40,7 @@ void BitmapStatic::paintEvent(QPaintEvent*)
     QPainter painter(this);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawPixmap(rect(), skin);
-    FocusMark::paint(painter, *this);
+    FocusMark::paint(painter, *this, m_focusedByKey);
 }
 
 void BitmapStatic::keyPressEvent(QKeyEvent* event)
@@ -72,6 +73,12 @@ void BitmapStatic::mouseDoubleClickEvent(QMouseEvent* event)
     }
     event->accept();
     emit doubleClicked();
+}
+
+void BitmapStatic::focusInEvent(QFocusEvent* event)
+{
+    m_focusedByKey = FocusMark::isByKey(event->reason());
+    QWidget::focusInEvent(event);
 }
 
 } // namespace glimora::ui

@@ -26,6 +26,7 @@ signals:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -33,6 +34,7 @@ protected:
 private:
     int m_bitmapId;
     bool m_notifies;
+    bool m_focusedByKey = false;
 };
 
 } // namespace glimora::ui

@@ -8,9 +8,15 @@
 
 namespace glimora::ui {
 
-void FocusMark::paint(QPainter& painter, const QWidget& widget)
+bool FocusMark::isByKey(Qt::FocusReason reason)
 {
-    if (!widget.hasFocus() || !KeyboardSetting::enabled())
+    return reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason
+        || reason == Qt::ShortcutFocusReason;
+}
+
+void FocusMark::paint(QPainter& painter, const QWidget& widget, bool focusedByKey)
+{
+    if (!focusedByKey || !widget.hasFocus() || !KeyboardSetting::enabled())
         return;
     constexpr int Width = 3;
     painter.save();

@@ -10,6 +10,7 @@
 #include "ui/SharedFonts.h"
 #include "ui/SkinStore.h"
 
+#include <QFocusEvent>
 #include <QFontMetrics>
 #include <QMouseEvent>
 #include <QPainter>
@@ -203,7 +204,7 @@ void SkinButton::paintEvent(QPaintEvent* event)
         painter.drawText(layout.rect, Qt::AlignCenter | Qt::TextSingleLine, m_caption);
     else
         painter.drawText(layout.rect, Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, m_caption);
-    FocusMark::paint(painter, *this);
+    FocusMark::paint(painter, *this, m_focusedByKey);
 }
 
 void SkinButton::mousePressEvent(QMouseEvent* event)
@@ -218,6 +219,12 @@ void SkinButton::mouseReleaseEvent(QMouseEvent* event)
     if (event->button() == Qt::LeftButton)
         m_pressed = false;
     QPushButton::mouseReleaseEvent(event);
+}
+
+void SkinButton::focusInEvent(QFocusEvent* event)
+{
+    m_focusedByKey = FocusMark::isByKey(event->reason());
+    QPushButton::focusInEvent(event);
 }
 
 } // namespace glimora::ui

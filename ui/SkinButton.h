@@ -55,6 +55,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 
@@ -69,6 +70,7 @@ private:
     QColor m_textColor { 0, 0, 200 };
     bool m_pressed = false;
     bool m_plain = false;
+    bool m_focusedByKey = false;
 };
 
 } // namespace glimora::ui

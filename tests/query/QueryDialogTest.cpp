@@ -229,6 +229,12 @@ TEST_F(DemoQueryScreenTest, TheTabsAndListsAreReachedByTabWithKeyboardOn)
         dialog.show();
         QApplication::setActiveWindow(&dialog);
         ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+        const QColor ring(255, 140, 0);
+        if (QWidget* atStart = QApplication::focusWidget()) {
+            const QImage unmarked = atStart->grab().toImage();
+            EXPECT_NE(unmarked.pixelColor(2, unmarked.height() / 2), ring)
+                << "no ring before a key is pressed";
+        }
         const QList<QWidget*> tabs { dialog.control(1143), dialog.control(1144), dialog.control(1145),
             dialog.control(1146) };
         int presses = 0;
@@ -240,7 +246,7 @@ TEST_F(DemoQueryScreenTest, TheTabsAndListsAreReachedByTabWithKeyboardOn)
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
         ASSERT_EQ(QApplication::focusWidget(), tabs[0]) << "Shift+Tab walks back";
         const QImage marked = tabs[0]->grab().toImage();
-        EXPECT_EQ(marked.pixelColor(2, marked.height() / 2), QColor(255, 140, 0));
+        EXPECT_EQ(marked.pixelColor(2, marked.height() / 2), ring);
         ASSERT_EQ(pressTab(), tabs[1]);
         QTest::keyClick(tabs[1], Qt::Key_Space);
         auto* firstList = dialog.control<ui::DropDownCombo>(1000);
