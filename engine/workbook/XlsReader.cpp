@@ -5,7 +5,7 @@
 #include "engine/workbook/CellMessageReader.h"
 #include "engine/workbook/CellMessageWriter.h"
 #include "engine/workbook/CompoundFile.h"
-#include "engine/workbook/IsolatedChild.h"
+#include "platform/IsolatedChild.h"
 #include "engine/workbook/SheetTableBuilder.h"
 
 #include <algorithm>
@@ -125,7 +125,7 @@ void XlsReader::read(const QString& sheetName, SheetCells& cells)
         return;
     }
 
-    IsolatedChild child;
+    platform::IsolatedChild child;
     const bool started = child.start([&](int outputFd) {
         if (childHook != nullptr)
             childHook();

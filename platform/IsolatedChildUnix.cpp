@@ -1,4 +1,4 @@
-#include "engine/workbook/IsolatedChild.h"
+#include "platform/IsolatedChild.h"
 
 #include <cerrno>
 #include <csignal>
@@ -8,7 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-namespace glimora::engine {
+namespace glimora::platform {
 
 namespace {
 
@@ -129,4 +129,4 @@ int IsolatedChild::wait()
     return status;
 }
 
-} // namespace glimora::engine
+} // namespace glimora::platform

@@ -4,7 +4,7 @@
 #include <QtGlobal>
 #include <sys/types.h>
 
-namespace glimora::engine {
+namespace glimora::platform {
 
 // Runs a piece of work in a forked child process with hard limits (memory on top of what
 // it inherits, processor time, no file writes, no core dump) and hands its output, written
@@ -36,4 +36,4 @@ private:
     bool m_silent = false;
 };
 
-} // namespace glimora::engine
+} // namespace glimora::platform
