@@ -5,8 +5,8 @@
 #include "engine/workbook/CellMessageReader.h"
 #include "engine/workbook/CellMessageWriter.h"
 #include "engine/workbook/CompoundFile.h"
-#include "platform/IsolatedChild.h"
 #include "engine/workbook/SheetTableBuilder.h"
+#include "platform/IsolatedChild.h"
 
 #include <algorithm>
 #include <cerrno>
