@@ -8,6 +8,7 @@
 #include <QCursor>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPropertyAnimation>
 #include <QScreen>
 #include <QScrollBar>
 
@@ -65,7 +66,13 @@ bool DropDownCombo::eventFilter(QObject* watched, QEvent* event)
         case QEvent::MouseButtonPress: {
             const auto* mouse = static_cast<QMouseEvent*>(event);
             m_pressAt = mouse->position().toPoint();
+            // A finger laid on a list in flight stops it where it is.
+            if (m_fling)
+                m_fling->stop();
             m_scrolledAtPress = view()->verticalScrollBar()->value();
+            m_lastMoveAt = m_pressAt.y();
+            m_lastMoveTime = mouse->timestamp();
+            m_speed = 0;
             m_dragged = false;
             break;
         }
@@ -77,8 +84,9 @@ bool DropDownCombo::eventFilter(QObject* watched, QEvent* event)
                 m_dragged = true;
             if (m_dragged && isFingerSized()) {
                 // A finger's swipe (a touch screen's, delivered as a drag) moves the list with it.
-                view()->verticalScrollBar()->setValue(
-                    m_scrolledAtPress + m_pressAt.y() - mouse->position().toPoint().y());
+                const int y = mouse->position().toPoint().y();
+                view()->verticalScrollBar()->setValue(m_scrolledAtPress + m_pressAt.y() - y);
+                trackSpeed(y, mouse->timestamp());
                 return true;
             }
             break;
@@ -87,6 +95,8 @@ bool DropDownCombo::eventFilter(QObject* watched, QEvent* event)
             if (m_dragged) {
                 // A swipe over the list: the finger was scrolling, not choosing.
                 m_dragged = false;
+                if (isFingerSized())
+                    fling(static_cast<QMouseEvent*>(event)->timestamp());
                 return true;
             }
             break;
@@ -95,6 +105,38 @@ bool DropDownCombo::eventFilter(QObject* watched, QEvent* event)
         }
     }
     return QComboBox::eventFilter(watched, event);
+}
+
+void DropDownCombo::trackSpeed(int y, quint64 time)
+{
+    if (time > m_lastMoveTime) {
+        const double speed = double(m_lastMoveAt - y) / double(time - m_lastMoveTime);
+        // Smoothed, so that one late event does not decide the throw.
+        m_speed = 0.6 * speed + 0.4 * m_speed;
+    }
+    m_lastMoveAt = y;
+    m_lastMoveTime = time;
+}
+
+void DropDownCombo::fling(quint64 releaseTime)
+{
+    // A finger that stopped before it lifted placed the list; one still moving throws it on.
+    constexpr quint64 StillAfter = 100; // ms
+    constexpr double SlowestThrow = 0.3; // pixels per ms
+    constexpr int Glide = 500; // ms
+    if (releaseTime - m_lastMoveTime > StillAfter || std::abs(m_speed) < SlowestThrow)
+        return;
+    QScrollBar* bar = view()->verticalScrollBar();
+    if (!m_fling) {
+        m_fling = new QPropertyAnimation(bar, "value", this);
+        m_fling->setEasingCurve(QEasingCurve::OutCubic);
+        m_fling->setDuration(Glide);
+    }
+    // With the ease-out the list starts at the finger's speed and comes to rest.
+    const int distance = int(m_speed * Glide / 3.0);
+    m_fling->setStartValue(bar->value());
+    m_fling->setEndValue(std::clamp(bar->value() + distance, bar->minimum(), bar->maximum()));
+    m_fling->start();
 }
 
 int DropDownCombo::compare(const QString& a, const QString& b)

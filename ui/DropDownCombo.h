@@ -2,6 +2,7 @@
 
 #include <QComboBox>
 
+class QPropertyAnimation;
 class QStyle;
 
 namespace glimora::ui {
@@ -24,7 +25,8 @@ public:
     bool popupFitsEntries() const { return m_popupFitsEntries; }
 
     // For a finger: a wide arrow, tall rows, a wide scroll bar, the open list following a
-    // swipe, and a tap anywhere on the closed box opening it. Off, the template's look.
+    // swipe and gliding on after a quick one, and a tap anywhere on the closed box opening it. Off, the
+    // template's look.
     void setFingerSized(bool on);
     bool isFingerSized() const { return m_fingerStyle != nullptr; }
 
@@ -47,6 +49,8 @@ protected:
 
 private:
     void fitPopupToEntries();
+    void trackSpeed(int y, quint64 time);
+    void fling(quint64 releaseTime);
 
     bool m_sorted;
     QStyle* m_fingerStyle = nullptr;
@@ -54,6 +58,11 @@ private:
     // Where a press on the open list began; a release away from it ends a drag, not a pick.
     QPoint m_pressAt;
     int m_scrolledAtPress = 0;
+    // The finger's last place and speed (pixels per ms, positive upwards), for a throw.
+    int m_lastMoveAt = 0;
+    quint64 m_lastMoveTime = 0;
+    double m_speed = 0;
+    QPropertyAnimation* m_fling = nullptr;
     bool m_dragged = false;
 };
 

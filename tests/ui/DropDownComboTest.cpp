@@ -159,11 +159,19 @@ TEST(DropDownCombo, FingerSizedOnlyWhenAsked)
     QSignalSpy activated(&combo, &QComboBox::activated);
     QWidget* viewport = view->viewport();
     const QPoint start(viewport->width() / 2, viewport->height() - 20);
-    QTest::mousePress(viewport, Qt::LeftButton, {}, start);
-    for (int step = 1; step <= 10; ++step)
-        QTest::mouseMove(viewport, start - QPoint(0, 25 * step));
-    QTest::mouseRelease(viewport, Qt::LeftButton, {}, start - QPoint(0, 250));
-    EXPECT_EQ(bar->value(), 250) << "the list follows the finger";
+    const auto swipe = [viewport, start](int pauseBeforeLifting) {
+        QTest::mousePress(viewport, Qt::LeftButton, {}, start);
+        for (int step = 1; step <= 10; ++step)
+            QTest::mouseMove(viewport, start - QPoint(0, 15 * step), 15);
+        QTest::mouseRelease(viewport, Qt::LeftButton, {}, start - QPoint(0, 150), pauseBeforeLifting);
+    };
+    swipe(200);
+    EXPECT_EQ(bar->value(), 150) << "the list follows the finger, and stays where it stopped";
+    QTest::qWait(100);
+    EXPECT_EQ(bar->value(), 150);
+    swipe(15);
+    EXPECT_EQ(bar->value(), 300);
+    EXPECT_TRUE(QTest::qWaitFor([bar]() { return bar->value() > 400; }, 1000)) << "a quick swipe glides on";
     EXPECT_EQ(activated.count(), 0) << "a swipe picks nothing";
     combo.hidePopup();
 
