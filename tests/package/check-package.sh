@@ -47,6 +47,8 @@ done
 getent passwd glimora >/dev/null || fail "no user glimora"
 [ "$(getent passwd glimora | cut -d: -f7)" = /usr/sbin/nologin ] || fail "user glimora has a login shell"
 expect_mode /var/lib/glimora 700 glimora:glimora
+# Only the service manager, as root, reads the kiosks' logins.
+expect_mode /etc/glimora 700 root:root
 [ -z "$(dpkg -L glimora | grep '^/var/lib/glimora/')" ] || fail "the package ships files in a station"
 
 # A bad name is refused before anything is made.
@@ -65,10 +67,20 @@ head -c 65536 /dev/urandom >"$dir/sqldata/catalogue.sqlite"
 head -c 4096 /dev/urandom >"$dir/backup/nivo.bak"
 chown -R glimora:glimora "$dir"
 before=$(cd "$dir" && find . -type f -print0 | sort -z | xargs -0 sha256sum)
+login=/etc/glimora/$station.login
+install -m 0600 /dev/null "$login"
+printf 'server=DBHOST\nuser=kiosk\npassword=secret\n' >"$login"
+login_before=$(sha256sum "$login")
+login_kept() { # when
+    [ "$(sha256sum "$login" 2>/dev/null)" = "$login_before" ] || fail "$1 changed or removed $login"
+    expect_mode "$login" 600 root:root
+    expect_mode /etc/glimora 700 root:root
+}
 
 dpkg -i "$deb" >/dev/null
 after=$(cd "$dir" && find . -type f -print0 | sort -z | xargs -0 sha256sum)
 [ "$before" = "$after" ] || fail "the upgrade changed the station's files"
+login_kept "the upgrade"
 expect_mode "$dir" 700 glimora:glimora
 expect_mode /var/lib/glimora 700 glimora:glimora
 
@@ -76,15 +88,18 @@ dpkg -r glimora >/dev/null
 [ ! -e /usr/bin/glimora ] || fail "dpkg -r left /usr/bin/glimora"
 after=$(cd "$dir" && find . -type f -print0 | sort -z | xargs -0 sha256sum)
 [ "$before" = "$after" ] || fail "the removal changed the station's files"
+login_kept "the removal"
 
 # A purge keeps a station, and with it the user that owns its files.
 dpkg --purge glimora >/dev/null
 [ -d "$dir/sqldata" ] || fail "the purge removed a station's data"
 getent passwd glimora >/dev/null || fail "the purge removed the user of a kept station"
-rm -rf "$dir"
+login_kept "the purge"
+rm -rf "$dir" "$login"
 # With no station left, the purge leaves nothing.
 dpkg -i "$deb" >/dev/null && dpkg --purge glimora >/dev/null
 [ ! -e /var/lib/glimora ] || fail "the purge of an empty /var/lib/glimora left it"
+[ ! -e /etc/glimora ] || fail "the purge of an empty /etc/glimora left it"
 getent passwd glimora >/dev/null && fail "the purge left the user glimora"
 
 if [ "$failures" -gt 0 ]; then
