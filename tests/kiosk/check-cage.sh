@@ -34,6 +34,8 @@ as_kiosk() { setpriv --reuid=nobody --regid=nogroup --clear-groups "$@"; }
 station=$work/station
 mkdir -m 0700 "$station" "$work/run" "$work/home"
 cp -R "$source/demo/." "$station/"
+# A demo already set up in the source tree has its own server folder and password.
+rm -rf "$station/sqldata"
 password=Lobby-Kiosk-1
 (cd "$station" && QT_QPA_PLATFORM=offscreen timeout 20 "$demo_setup" "$password" records.xls) \
     >"$work/setup.log" 2>&1 || fail "demo setup: $(cat "$work/setup.log")"
