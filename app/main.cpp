@@ -3,7 +3,7 @@
 #include "app/ServiceHeartbeat.h"
 #include "components/ComponentFactories.h"
 #include "components/PageViewFactory.h"
-#include "engine/EmbeddedServerSetup.h"
+#include "engine/server/EmbeddedServerSetup.h"
 #include "platform/IdleClock.h"
 #include "ui/QtTranslations.h"
 

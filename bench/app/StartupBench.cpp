@@ -12,7 +12,7 @@
 #include "backoffice/LoginDialog.h"
 #include "components/ComponentFactories.h"
 #include "components/PageViewFactory.h"
-#include "engine/EmbeddedServerSetup.h"
+#include "engine/server/EmbeddedServerSetup.h"
 #include "platform/IdleClock.h"
 #include "query/QueryDialog.h"
 #include "settings/Settings.h"

@@ -7,7 +7,7 @@
 // "+megabytes" adds that much incompressible ballast to the database, written by SQLite
 // directly: glimora_backup_bench 20000+1000 measures a database of about 1 GB.
 #include "data/DbError.h"
-#include "engine/EmbeddedBackend.h"
+#include "engine/server/EmbeddedBackend.h"
 
 #include <cstdio>
 #include <fcntl.h>

@@ -20,7 +20,7 @@
 #include "data/Command.h"
 #include "data/Connection.h"
 #include "data/DbError.h"
-#include "engine/EmbeddedBackend.h"
+#include "engine/server/EmbeddedBackend.h"
 
 #include <algorithm>
 #include <cstdio>

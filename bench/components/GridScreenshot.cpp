@@ -12,7 +12,7 @@
 #include "data/Command.h"
 #include "data/Connection.h"
 #include "data/DbError.h"
-#include "engine/EmbeddedBackend.h"
+#include "engine/server/EmbeddedBackend.h"
 
 #include <cstdio>
 #include <QApplication>

@@ -14,8 +14,8 @@
 // The rows: 20 categories (d1), 50 forms (d2), 300 makers (d6), 1,000 amounts (d26), dates
 // over 2,000 days (d16), a unique name (d3).
 #include "data/DbError.h"
-#include "engine/EmbeddedBackend.h"
-#include "engine/SqlFunctions.h"
+#include "engine/server/EmbeddedBackend.h"
+#include "engine/values/SqlFunctions.h"
 
 #include <cstdio>
 #include <functional>

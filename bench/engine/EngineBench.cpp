@@ -9,8 +9,8 @@
 //   glimora_engine_bench --import-peak <workbook>     (one import; prints peak memory in kB)
 //   glimora_engine_bench --import-file <workbook> <csv>   (another writer's 100,000 rows)
 #include "data/DbError.h"
-#include "engine/EmbeddedBackend.h"
-#include "engine/SqlFunctions.h"
+#include "engine/server/EmbeddedBackend.h"
+#include "engine/values/SqlFunctions.h"
 #include "engine/workbook/SheetCells.h"
 #include "engine/workbook/WorkbookReader.h"
 #include "tests/engine/workbook/BiffWriter.h"

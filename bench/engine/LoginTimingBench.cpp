@@ -4,7 +4,7 @@
 //
 //   glimora_login_timing_bench [tries]        (default: 10)
 #include "data/DbError.h"
-#include "engine/EmbeddedBackend.h"
+#include "engine/server/EmbeddedBackend.h"
 
 #include <algorithm>
 #include <cstdio>

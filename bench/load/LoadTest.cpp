@@ -9,8 +9,8 @@
 #include "backoffice/JobStatements.h"
 #include "data/DbError.h"
 #include "data/SqlLiteral.h"
-#include "engine/EmbeddedBackend.h"
-#include "engine/SqlFunctions.h"
+#include "engine/server/EmbeddedBackend.h"
+#include "engine/values/SqlFunctions.h"
 #include "query/QueryStatements.h"
 #include "tests/engine/workbook/ZipWriter.h"
 

@@ -4,7 +4,7 @@
 #include "backoffice/LoginDialog.h"
 #include "data/BackendRouter.h"
 #include "data/SharedDatabase.h"
-#include "engine/EmbeddedBackend.h"
+#include "engine/server/EmbeddedBackend.h"
 #include "query/QueryDialog.h"
 #include "settings/SettingsFile.h"
 #include "tests/support/TempWorkspace.h"

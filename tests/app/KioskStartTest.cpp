@@ -5,7 +5,7 @@
 #include "data/BackendRouter.h"
 #include "data/DbError.h"
 #include "data/SharedDatabase.h"
-#include "engine/EmbeddedBackend.h"
+#include "engine/server/EmbeddedBackend.h"
 #include "settings/Settings.h"
 #include "settings/SettingsFile.h"
 #include "tests/support/TempWorkspace.h"

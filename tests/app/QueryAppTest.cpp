@@ -3,7 +3,7 @@
 #include "app/ScreenFactory.h"
 #include "data/BackendRouter.h"
 #include "data/SharedDatabase.h"
-#include "engine/EmbeddedBackend.h"
+#include "engine/server/EmbeddedBackend.h"
 #include "settings/SettingsFile.h"
 #include "tests/support/TempWorkspace.h"
 #include "ui/SharedFonts.h"

@@ -4,7 +4,7 @@
 #include "data/BackendRouter.h"
 #include "data/SharedDatabase.h"
 #include "data/StatementRecorder.h"
-#include "engine/EmbeddedBackend.h"
+#include "engine/server/EmbeddedBackend.h"
 #include "platform/ComputerName.h"
 #include "settings/Settings.h"
 #include "settings/SettingsFile.h"

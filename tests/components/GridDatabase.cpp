@@ -3,7 +3,7 @@
 #include "data/BackendRouter.h"
 #include "data/Command.h"
 #include "data/Connection.h"
-#include "engine/EmbeddedBackend.h"
+#include "engine/server/EmbeddedBackend.h"
 
 using namespace glimora::data;
 

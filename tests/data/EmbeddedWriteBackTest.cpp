@@ -4,7 +4,7 @@
 #include "data/Connection.h"
 #include "data/DbError.h"
 #include "data/Recordset.h"
-#include "engine/EmbeddedBackend.h"
+#include "engine/server/EmbeddedBackend.h"
 
 #include <functional>
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
-#include "engine/BatchParser.h"
-#include "engine/Lexer.h"
-#include "engine/ServerError.h"
+#include "engine/tsql/BatchParser.h"
+#include "engine/server/ServerError.h"
+#include "engine/tsql/Lexer.h"
 #include "tests/engine/StationStatements.h"
 
 #include <gtest/gtest.h>

@@ -6,7 +6,7 @@
 // the password check alone takes 64 MB. GLIMORA_TEST_ADDRESS_ROOM=<bytes> caps all of its
 // memory (RLIMIT_AS) then, at what it holds plus that many bytes.
 #include "data/DbError.h"
-#include "engine/EmbeddedBackend.h"
+#include "engine/server/EmbeddedBackend.h"
 
 #include <cstdio>
 #include <cstdlib>

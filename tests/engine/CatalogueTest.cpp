@@ -1,7 +1,7 @@
 #include "tests/engine/EngineTestSupport.h"
 #include "tests/support/WaitFor.h"
 
-#include "engine/Catalogue.h"
+#include "engine/server/Catalogue.h"
 
 #include <atomic>
 #include <QFile>

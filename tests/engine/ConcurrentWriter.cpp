@@ -1,7 +1,7 @@
 // A second process for the concurrency tests: inserts rows into nivo's inquiry table,
 // one statement each, and exits 0 when every insert succeeded.
 #include "data/DbError.h"
-#include "engine/EmbeddedBackend.h"
+#include "engine/server/EmbeddedBackend.h"
 
 #include <cstdio>
 #include <QCoreApplication>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "data/DbError.h"
-#include "engine/EmbeddedBackend.h"
+#include "engine/server/EmbeddedBackend.h"
 
 #include <gtest/gtest.h>
 #include <memory>

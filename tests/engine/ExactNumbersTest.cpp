@@ -1,4 +1,4 @@
-#include "engine/DecimalNumber.h"
+#include "engine/values/DecimalNumber.h"
 #include "tests/engine/EngineTestSupport.h"
 
 using namespace glimora;

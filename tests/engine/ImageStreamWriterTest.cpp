@@ -1,5 +1,5 @@
-#include "engine/ImageStreamWriter.h"
-#include "engine/SetChecksum.h"
+#include "engine/backup/ImageStreamWriter.h"
+#include "engine/backup/SetChecksum.h"
 
 #include <gtest/gtest.h>
 #include <QTemporaryFile>

@@ -1,5 +1,5 @@
-#include "engine/ServedIndexes.h"
-#include "engine/SqlFunctions.h"
+#include "engine/storage/ServedIndexes.h"
+#include "engine/values/SqlFunctions.h"
 #include "tests/engine/EngineTestSupport.h"
 
 #include <QFile>

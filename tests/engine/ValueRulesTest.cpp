@@ -1,6 +1,6 @@
-#include "engine/DateTimeText.h"
-#include "engine/SqlFunctions.h"
-#include "engine/SqlType.h"
+#include "engine/values/DateTimeText.h"
+#include "engine/values/SqlFunctions.h"
+#include "engine/values/SqlType.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 #include "data/DbError.h"
-#include "engine/SetChecksum.h"
+#include "engine/backup/SetChecksum.h"
 #include "tests/fuzz/FuzzTargets.h"
 #include "tests/fuzz/ScratchServer.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "data/Backend.h"
-#include "engine/EmbeddedBackend.h"
+#include "engine/server/EmbeddedBackend.h"
 
 #include <memory>
 #include <QString>

@@ -8,7 +8,7 @@
 #include "data/DbError.h"
 #include "data/SharedDatabase.h"
 #include "data/ValueReaders.h"
-#include "engine/EmbeddedBackend.h"
+#include "engine/server/EmbeddedBackend.h"
 #include "platform/ComputerName.h"
 #include "settings/Settings.h"
 #include "settings/SettingsFile.h"

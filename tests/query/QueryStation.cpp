@@ -7,7 +7,7 @@
 #include "data/BackendRouter.h"
 #include "data/SharedDatabase.h"
 #include "data/ValueReaders.h"
-#include "engine/EmbeddedBackend.h"
+#include "engine/server/EmbeddedBackend.h"
 #include "settings/Settings.h"
 #include "settings/SettingsFile.h"
 #include "ui/OkMessageBox.h"

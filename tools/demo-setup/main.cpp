@@ -7,7 +7,7 @@
 #include "data/BackendRouter.h"
 #include "data/ConnectionString.h"
 #include "data/DbError.h"
-#include "engine/EmbeddedServerSetup.h"
+#include "engine/server/EmbeddedServerSetup.h"
 #include "settings/SettingsFile.h"
 
 #include "data/Variant.h"

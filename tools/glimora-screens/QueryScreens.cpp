@@ -3,7 +3,7 @@
 #include "components/CWebBrowser2.h"
 #include "components/TextPageView.h"
 #include "data/SharedDatabase.h"
-#include "engine/EmbeddedServerSetup.h"
+#include "engine/server/EmbeddedServerSetup.h"
 #include "platform/FakeIdleClock.h"
 #include "query/QueryDialog.h"
 #include "settings/Settings.h"

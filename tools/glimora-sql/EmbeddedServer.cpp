@@ -1,8 +1,8 @@
 #include "tools/glimora-sql/EmbeddedServer.h"
 
 #include "data/DbError.h"
-#include "engine/Catalogue.h"
-#include "engine/EmbeddedBackend.h"
+#include "engine/server/Catalogue.h"
+#include "engine/server/EmbeddedBackend.h"
 
 namespace glimora::tools {
 

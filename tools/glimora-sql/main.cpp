@@ -4,7 +4,7 @@
 #include "data/BackendRouter.h"
 #include "data/ConnectionString.h"
 #include "data/DbError.h"
-#include "engine/EmbeddedServerSetup.h"
+#include "engine/server/EmbeddedServerSetup.h"
 #include "settings/SettingsFile.h"
 #include "tools/glimora-sql/BatchReader.h"
 #include "tools/glimora-sql/EmbeddedServer.h"
