@@ -115,7 +115,13 @@ protected:
         workspace.writeFile("login.credentials", "server=localhost\nuser=sa\npassword=Kiosk-Pass\n");
         QFile::setPermissions(workspace.filePath("login.credentials"), QFile::ReadOwner | QFile::WriteOwner);
     }
-    void runKiosk() { EXPECT_FALSE(QueryApp(screens, QueryApp::StartMode::Kiosk).InitInstance()); }
+    // A kiosk runs until it is stopped: its end is a failure, for the service manager.
+    void runKiosk()
+    {
+        QueryApp app(screens, QueryApp::StartMode::Kiosk);
+        EXPECT_FALSE(app.InitInstance());
+        EXPECT_EQ(app.exitCode(), EXIT_FAILURE);
+    }
 };
 
 } // namespace
