@@ -2,6 +2,7 @@
 
 #include "app/BackgroundAttempt.h"
 #include <QCloseEvent>
+#include <QEventLoop>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QScreen>
@@ -65,9 +66,18 @@ KioskLoginScreen::KioskLoginScreen(std::function<QString()> logIn, QWidget* pare
 
 bool KioskLoginScreen::tryLogIn()
 {
-    const QString problem = m_logIn();
-    showOutcome(problem);
-    return problem.isEmpty();
+    // On the worker as the retries are, the screen's events (the watchdog's pings) going on.
+    QEventLoop wait;
+    bool loggedIn = false;
+    const QMetaObject::Connection done
+        = connect(m_attempt, &BackgroundAttempt::finished, &wait, [&](const QString& problem) {
+              loggedIn = problem.isEmpty();
+              wait.quit();
+          });
+    m_attempt->start();
+    wait.exec();
+    disconnect(done);
+    return loggedIn;
 }
 
 bool KioskLoginScreen::retrying() const

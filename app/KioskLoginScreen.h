@@ -22,7 +22,8 @@ public:
     // `logIn` returns what went wrong, empty once logged in.
     explicit KioskLoginScreen(std::function<QString()> logIn, QWidget* parent = nullptr);
 
-    // One attempt, before the screen shows; on failure shows why and starts the retry timer.
+    // One attempt, before the screen shows, on the worker while this thread goes on; on
+    // failure shows why and starts the retry timer.
     bool tryLogIn();
     QTimer& retryTimer() { return m_retry; }
     // Whether a retry is under way. Retries run on a worker: a server that does not answer

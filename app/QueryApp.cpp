@@ -14,6 +14,8 @@
 
 #include <QApplication>
 
+#include <cstdlib>
+
 namespace glimora::app {
 
 namespace {
@@ -78,8 +80,11 @@ void QueryApp::runMainScreen(QDialog& screen)
 
 void QueryApp::runKiosk()
 {
-    if (!kioskLogIn())
+    if (!kioskLogIn()) {
+        qCritical("glimora: the kiosk's login screen ended without a login; the station stops");
+        m_exitCode = EXIT_FAILURE;
         return;
+    }
     // A lost connection closes the query screen; the pause page waits for the server, and a
     // fresh query screen follows, all in this process.
     QString lost;
@@ -111,6 +116,10 @@ void QueryApp::runKiosk()
             break;
     }
     query::QueryDialog::setConnectionLossHandler({});
+    // Not a success for the service manager, which restarts the station either way, and the
+    // journal keeps why.
+    qCritical("glimora: the kiosk's query screen ended by itself; the station stops");
+    m_exitCode = EXIT_FAILURE;
 }
 
 void QueryApp::runBackOffice()

@@ -20,6 +20,8 @@ public:
 
     // Runs the whole program; always false, as the run ends when the main screen closes.
     bool InitInstance();
+    // The process's exit status: a failure once a kiosk run has ended, as it runs until stopped.
+    int exitCode() const { return m_exitCode; }
 
     // The running main screen (back office or query screen); a finished restore closes it.
     static QWidget* mainScreen();
@@ -38,6 +40,7 @@ private:
     ScreenFactory& m_screens;
     StartMode m_mode;
     std::function<QString()> m_reconnect;
+    int m_exitCode = 0;
 };
 
 } // namespace glimora::app

@@ -32,5 +32,5 @@ int main(int argc, char** argv)
     glimora::app::QueryApp queryApp(screens,
         kiosk ? glimora::app::QueryApp::StartMode::Kiosk : glimora::app::QueryApp::StartMode::Interactive);
     queryApp.InitInstance();
-    return 0;
+    return queryApp.exitCode();
 }

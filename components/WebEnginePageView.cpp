@@ -10,7 +10,7 @@ namespace glimora::components {
 
 namespace {
 
-// Asks the view before every navigation and opens no window of its own once locked.
+// Asks the view before every navigation and opens no window or file dialog of its own once locked.
 class GuardedPage : public QWebEnginePage
 {
 public:
@@ -25,6 +25,13 @@ protected:
     QWebEnginePage* createWindow(WebWindowType type) override
     {
         return m_view.isLocked() ? nullptr : QWebEnginePage::createWindow(type);
+    }
+    // A file dialog browses, renames and deletes the station's own files.
+    QStringList chooseFiles(
+        FileSelectionMode mode, const QStringList& oldFiles, const QStringList& acceptedMimeTypes) override
+    {
+        return m_view.isLocked() ? QStringList()
+                                 : QWebEnginePage::chooseFiles(mode, oldFiles, acceptedMimeTypes);
     }
 
 private:

@@ -19,6 +19,7 @@
 #include "ui/SkinButton.h"
 #include "ui/TouchSetting.h"
 
+#include <QDebug>
 #include <QLabel>
 #include <QScreen>
 
@@ -120,6 +121,8 @@ int QueryDialog::exec()
 
 void QueryDialog::fail(const QString& message)
 {
+    // For the journal too: a kiosk's screen ends here, and a box says nothing once tapped away.
+    qWarning().noquote() << "glimora:" << message;
     ui::OkMessageBox::show(this, message);
     if (!m_ready)
         m_closedAtSetup = true;

@@ -19,6 +19,8 @@
 #include <QLabel>
 #include <QScreen>
 #include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
 
 #include <sys/stat.h>
 
@@ -221,4 +223,32 @@ TEST_F(KioskStartTest, AServerDownAtStartIsShownWithItsWordsUntilARetryFindsItUp
     fire(screen);
     EXPECT_EQ(screen.result(), QDialog::Accepted);
     EXPECT_EQ(data::SharedDatabase::connection().State(), data::Connection::StateOpen);
+}
+
+// A server that does not answer keeps the first try waiting as long as its time-out; after
+// the back office the watchdog's pings are under way, and must go on meanwhile.
+TEST_F(KioskStartTest, TheFirstTryWaitsOnAWorkerNotOnTheScreensThread)
+{
+    class SlowServer : public StoppedServer
+    {
+    public:
+        std::unique_ptr<data::BackendSession> open(const QString& text, int timeout) override
+        {
+            QThread::msleep(600);
+            return StoppedServer::open(text, timeout);
+        }
+    };
+    writeCredentials(Good);
+    data::BackendRouter::setEmbeddedBackend(std::make_shared<SlowServer>());
+    KioskLoginScreen screen(kioskLogIn);
+    int pings = 0;
+    QTimer ping;
+    QObject::connect(&ping, &QTimer::timeout, [&pings] { ++pings; });
+    ping.start(50);
+    EXPECT_FALSE(screen.tryLogIn());
+    EXPECT_GE(pings, 5);
+    EXPECT_FALSE(screen.retrying());
+    EXPECT_TRUE(screen.retryTimer().isActive());
+    EXPECT_TRUE(problemOf(screen).contains("target machine actively refused it"))
+        << problemOf(screen).toStdString();
 }

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QFile>
 #include <QImage>
@@ -21,6 +22,7 @@
 #include <QTextBrowser>
 #include <QTextDocument>
 #include <QThread>
+#include <QTimer>
 #include <QUrl>
 #include <sys/stat.h>
 #include <thread>
@@ -363,6 +365,51 @@ TEST_F(WebBrowserTest, ALockedBrowserRefusesToLeaveTheHomePagesSite)
         EXPECT_EVENTUALLY_WITHIN(browser->LocationURL().endsWith("/second.htm"), 30000);
         EXPECT_EQ(
             browser->LocationURL().toStdString(), m_server.url(QStringLiteral("/second.htm")).toStdString());
+    }
+}
+
+} // namespace
+
+namespace {
+
+// A file field on a locked home page opens no file dialog: a visitor could rename or delete
+// the station's files in it. Unlocked, the same tap opens one, so the tap is known to land.
+TEST_F(WebBrowserTest, ALockedBrowsersFileFieldOpensNoFileDialog)
+{
+    if (!PageViewFactory::usesWebEngine())
+        GTEST_SKIP() << "the text view has no file fields";
+    m_server.setPage("/first/upload.htm",
+        "<html><body style=\"margin:0\"><input type=\"file\" "
+        "style=\"position:absolute;left:0;top:0;width:400px;height:300px\"></body></html>",
+        "text/html");
+    const QString home = m_server.url(QStringLiteral("/first/upload.htm"));
+    for (const bool locked : { false, true }) {
+        SCOPED_TRACE(locked);
+        CWebBrowser2 browser;
+        if (locked)
+            browser.lockTo(HomeSiteRule(QUrl(home)));
+        browser.resize(400, 300);
+        browser.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&browser));
+        QSignalSpy completed(&browser, &CWebBrowser2::DocumentComplete);
+        browser.Navigate(home);
+        EXPECT_EVENTUALLY_WITHIN(completed.count() >= 1, 30000);
+        bool dialogSeen = false;
+        QTimer watch;
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            if (QWidget* modal = QApplication::activeModalWidget(); modal && modal != &browser) {
+                dialogSeen = true;
+                modal->close();
+            }
+        });
+        watch.start(50);
+        QWidget* content = browser.childAt(200, 150);
+        ASSERT_NE(content, nullptr);
+        for (int attempt = 0; attempt < 10 && !dialogSeen; ++attempt) {
+            QTest::mouseClick(content, Qt::LeftButton, {}, QPoint(200, 150));
+            QTest::qWait(300);
+        }
+        EXPECT_EQ(dialogSeen, !locked);
     }
 }
 

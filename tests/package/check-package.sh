@@ -60,6 +60,17 @@ expect_mode "$dir/uinfo.ini" 644 glimora:glimora
 [ -f "$dir/help.chm" ] || fail "no help.chm in the station"
 glimora-station-new "$station" 2>/dev/null && fail "glimora-station-new overwrote a station"
 
+# A demo database is made, and its sa password never shows in a process's arguments: a stand-in
+# for setpriv sees every argument down to the setup's.
+shim=$(mktemp -d)
+printf '#!/bin/sh\necho "$@" >>%s/arguments\nexec /usr/bin/setpriv "$@"\n' "$shim" >"$shim/setpriv"
+chmod 755 "$shim/setpriv"
+echo Demo-Secret-7 | PATH="$shim:$PATH" glimora-station-new "$station-db" --demo-database >/dev/null 2>&1 \
+    || fail "glimora-station-new --demo-database failed"
+[ -f "/var/lib/glimora/$station-db/sqldata/catalogue.sqlite" ] || fail "--demo-database made no server"
+grep -q Demo-Secret-7 "$shim/arguments" 2>/dev/null && fail "the demo's sa password was a command-line argument"
+rm -rf "$shim" "/var/lib/glimora/$station-db"
+
 # The station's own data, as a working station has it: changed settings, a database, backups.
 echo "home=http://example.org/" >>"$dir/uinfo.ini"
 mkdir -p "$dir/sqldata" "$dir/backup"

@@ -72,10 +72,19 @@ int main(int argc, char** argv)
     QGuiApplication application(argc, argv);
     QTextStream err(stderr);
     if (argc != 3) {
-        err << "usage: glimora-demo-setup <sa password> <records workbook>\n";
+        err << "usage: glimora-demo-setup <sa password | -> <records workbook>\n";
         return 2;
     }
-    const QString password = QString::fromLocal8Bit(argv[1]);
+    // "-" reads it from the first line of the standard input: an argument is visible to every
+    // user of the machine for as long as the setup runs.
+    QString password = QString::fromLocal8Bit(argv[1]);
+    if (password == QLatin1String("-")) {
+        password = QTextStream(stdin).readLine();
+        if (password.isEmpty()) {
+            err << "glimora-demo-setup: no password on the standard input\n";
+            return 2;
+        }
+    }
     const QString records = QDir::current().absoluteFilePath(QString::fromLocal8Bit(argv[2]));
     const QString database
         = settings::ReadSetting(QStringLiteral("system"), QStringLiteral("database"), QStringLiteral("nivo"));
