@@ -6,6 +6,8 @@
 #include <QApplication>
 #include <QCollator>
 #include <QCursor>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QScreen>
@@ -28,6 +30,7 @@ DropDownCombo::DropDownCombo(bool sorted, QWidget* parent)
     view()->setTextElideMode(Qt::ElideRight);
     // Installed after the pop-up's own filter, so it sees the release first.
     view()->viewport()->installEventFilter(this);
+    view()->installEventFilter(this);
 }
 
 void DropDownCombo::setFingerSized(bool on)
@@ -60,6 +63,8 @@ bool DropDownCombo::eventFilter(QObject* watched, QEvent* event)
         showPopup();
         return true;
     }
+    if (watched == view() && isFingerSized() && forwardTyping(event))
+        return true;
     if (watched == view()->viewport()) {
         switch (event->type()) {
         case QEvent::MouseButtonPress: {
@@ -95,6 +100,33 @@ bool DropDownCombo::eventFilter(QObject* watched, QEvent* event)
         }
     }
     return QComboBox::eventFilter(watched, event);
+}
+
+// A tap on the text opened the list, but a keyboard's typing is meant for the text (a price
+// in a range list): the list closes and the text takes the key.
+bool DropDownCombo::forwardTyping(QEvent* event)
+{
+    QLineEdit* edit = lineEdit();
+    if (!edit)
+        return false;
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const QString text = key->text();
+        if (text.isEmpty() || !text.at(0).isPrint()
+            || (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier)))
+            return false;
+        hidePopup();
+        QKeyEvent copy(key->type(), key->key(), key->modifiers(), text, key->isAutoRepeat(), key->count());
+        QCoreApplication::sendEvent(edit, &copy);
+        return true;
+    }
+    if (event->type() == QEvent::InputMethod
+        && !static_cast<QInputMethodEvent*>(event)->commitString().isEmpty()) {
+        hidePopup();
+        edit->insert(static_cast<QInputMethodEvent*>(event)->commitString());
+        return true;
+    }
+    return false;
 }
 
 int DropDownCombo::compare(const QString& a, const QString& b)

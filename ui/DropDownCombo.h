@@ -47,6 +47,7 @@ protected:
 
 private:
     void fitPopupToEntries();
+    bool forwardTyping(QEvent* event);
 
     bool m_sorted;
     QStyle* m_fingerStyle = nullptr;

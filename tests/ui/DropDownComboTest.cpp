@@ -3,6 +3,7 @@
 #include "ui/FingerSizedStyle.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -169,6 +170,35 @@ TEST(DropDownCombo, FingerSizedOnlyWhenAsked)
 
     combo.setFingerSized(false);
     EXPECT_EQ(arrowWidth(), plainArrow);
+}
+
+// A range list wants a typed price: after a tap on its text opened the list, a keyboard's
+// keys still go into the text, and a tap on an entry still picks it.
+TEST(DropDownCombo, FingerSizedListStillTakesTyping)
+{
+    DropDownCombo combo(false);
+    for (int i = 0; i < 40; ++i)
+        combo.addString(QString::number(i * 3));
+    combo.setFingerSized(true);
+    combo.show();
+    QApplication::setActiveWindow(&combo);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&combo));
+    QTest::mouseClick(combo.lineEdit(), Qt::LeftButton);
+    ASSERT_TRUE(combo.view()->isVisible());
+    for (const QChar key : QStringLiteral("12.5"))
+        QTest::keyClicks(QApplication::focusWidget(), key);
+    EXPECT_EQ(combo.currentText(), QStringLiteral("12.5"));
+    EXPECT_FALSE(combo.view()->isVisible());
+
+    QSignalSpy activated(&combo, &QComboBox::activated);
+    QTest::mouseClick(combo.lineEdit(), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(combo.view()->window()));
+    QWidget* viewport = combo.view()->viewport();
+    const QPoint tap = combo.view()->visualRect(combo.model()->index(3, 0)).center();
+    QTest::mouseMove(viewport, tap);
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, tap);
+    ASSERT_EQ(activated.count(), 1);
+    EXPECT_EQ(combo.currentText(), QStringLiteral("9"));
 }
 
 } // namespace
