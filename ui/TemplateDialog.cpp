@@ -25,6 +25,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -453,7 +454,8 @@ void TemplateDialog::paintEvent(QPaintEvent* event)
 
 bool TemplateDialog::focusNextPrevChild(bool next)
 {
-    if (!KeyboardSetting::enabled())
+    // Enter walks a form in its own order, field after field, as it did before Tab was ordered.
+    if (m_movingByEnter || !KeyboardSetting::enabled())
         return QDialog::focusNextPrevChild(next);
     QWidget* target = ReadingOrderFocus::next(*this, next);
     if (!target)
@@ -546,6 +548,7 @@ bool TemplateDialog::preTranslate(QWidget* receiver, QEvent* event)
                     return false;
             }
             QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, key->modifiers() & Qt::ShiftModifier);
+            const QScopedValueRollback byEnter(m_movingByEnter, true);
             QCoreApplication::sendEvent(receiver, &tab);
             return true;
         }
