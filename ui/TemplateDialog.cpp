@@ -541,7 +541,10 @@ bool TemplateDialog::preTranslate(QWidget* receiver, QEvent* event)
             return false;
         if (m_swallowEscape && key->key() == Qt::Key_Escape)
             return true;
-        if (m_enterAsTab && event->type() == QEvent::KeyPress && isReturn(key)) {
+        // A tab that keys reach is pressed by Enter, as a button of its own.
+        const auto* picture = qobject_cast<const BitmapStatic*>(receiver);
+        if (m_enterAsTab && event->type() == QEvent::KeyPress && isReturn(key)
+            && !(picture && picture->focusPolicy() != Qt::NoFocus)) {
             for (const QWidget* current = receiver; current && current != this;
                  current = current->parentWidget()) {
                 if (m_enterAsTabExceptions.contains(controlId(current)))
