@@ -170,13 +170,14 @@ void DropDownCombo::insertString(int index, const QString& text)
 void DropDownCombo::showPopup()
 {
     emit dropDownOpening();
-    // A press that opened the list and slid onto it counts as a drag from where it began.
-    m_pressAt = view()->viewport()->mapFromGlobal(QCursor::pos());
-    m_scrolledAtPress = 0;
     m_dragged = false;
     QComboBox::showPopup();
     if (m_popupFitsEntries)
         fitPopupToEntries();
+    // A press that opened the list and slid onto it counts as a drag from where it began;
+    // taken once the list stands in its place and at its entry, so a swipe moves it from there.
+    m_pressAt = view()->viewport()->mapFromGlobal(QCursor::pos());
+    m_scrolledAtPress = view()->verticalScrollBar()->value();
 }
 
 void DropDownCombo::fitPopupToEntries()

@@ -201,4 +201,34 @@ TEST(DropDownCombo, FingerSizedListStillTakesTyping)
     EXPECT_EQ(combo.currentText(), QStringLiteral("9"));
 }
 
+// A finger that opens the list on its arrow and slides on moves the list from where it opened
+// at the chosen entry, not from its top.
+TEST(DropDownCombo, FingerSlidFromTheArrowMovesTheListFromItsEntry)
+{
+    DropDownCombo combo(false);
+    for (int i = 0; i < 60; ++i)
+        combo.addString(QStringLiteral("entry %1").arg(i));
+    combo.setCurrentIndex(50);
+    combo.setFingerSized(true);
+    combo.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&combo));
+    QStyleOptionComboBox option;
+    option.initFrom(&combo);
+    option.editable = true;
+    const QPoint arrow = combo.style()
+                             ->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxArrow, &combo)
+                             .center();
+    QTest::mouseMove(&combo, arrow);
+    QTest::mousePress(&combo, Qt::LeftButton, {}, arrow);
+    QAbstractItemView* view = combo.view();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(view->window()));
+    const int opened = view->verticalScrollBar()->value();
+    ASSERT_GT(opened, 0);
+    const QPoint target = view->visualRect(combo.model()->index(51, 0)).center();
+    QTest::mouseMove(view->viewport(), target);
+    const int slid = view->viewport()->mapToGlobal(target).y() - combo.mapToGlobal(arrow).y();
+    EXPECT_EQ(view->verticalScrollBar()->value(), opened - slid);
+    QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, target);
+}
+
 } // namespace
