@@ -6,6 +6,8 @@
 #include <QApplication>
 #include <QCollator>
 #include <QCursor>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPropertyAnimation>
@@ -29,6 +31,7 @@ DropDownCombo::DropDownCombo(bool sorted, QWidget* parent)
     view()->setTextElideMode(Qt::ElideRight);
     // Installed after the pop-up's own filter, so it sees the release first.
     view()->viewport()->installEventFilter(this);
+    view()->installEventFilter(this);
 }
 
 void DropDownCombo::setFingerSized(bool on)
@@ -61,6 +64,8 @@ bool DropDownCombo::eventFilter(QObject* watched, QEvent* event)
         showPopup();
         return true;
     }
+    if (watched == view() && isFingerSized() && forwardTyping(event))
+        return true;
     if (watched == view()->viewport()) {
         switch (event->type()) {
         case QEvent::MouseButtonPress: {
@@ -139,6 +144,33 @@ void DropDownCombo::fling(quint64 releaseTime)
     m_fling->start();
 }
 
+// A tap on the text opened the list, but a keyboard's typing is meant for the text (a price
+// in a range list): the list closes and the text takes the key.
+bool DropDownCombo::forwardTyping(QEvent* event)
+{
+    QLineEdit* edit = lineEdit();
+    if (!edit)
+        return false;
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const QString text = key->text();
+        if (text.isEmpty() || !text.at(0).isPrint()
+            || (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier)))
+            return false;
+        hidePopup();
+        QKeyEvent copy(key->type(), key->key(), key->modifiers(), text, key->isAutoRepeat(), key->count());
+        QCoreApplication::sendEvent(edit, &copy);
+        return true;
+    }
+    if (event->type() == QEvent::InputMethod
+        && !static_cast<QInputMethodEvent*>(event)->commitString().isEmpty()) {
+        hidePopup();
+        edit->insert(static_cast<QInputMethodEvent*>(event)->commitString());
+        return true;
+    }
+    return false;
+}
+
 int DropDownCombo::compare(const QString& a, const QString& b)
 {
     static const QCollator collator(QLocale(QLocale::Chinese, QLocale::China));
@@ -180,13 +212,17 @@ void DropDownCombo::insertString(int index, const QString& text)
 void DropDownCombo::showPopup()
 {
     emit dropDownOpening();
-    // A press that opened the list and slid onto it counts as a drag from where it began.
-    m_pressAt = view()->viewport()->mapFromGlobal(QCursor::pos());
-    m_scrolledAtPress = 0;
     m_dragged = false;
     QComboBox::showPopup();
     if (m_popupFitsEntries)
         fitPopupToEntries();
+    // A press that opened the list and slid onto it counts as a drag from where it began;
+    // taken once the list stands in its place and at its entry, so a swipe moves it from there.
+    m_pressAt = view()->viewport()->mapFromGlobal(QCursor::pos());
+    m_scrolledAtPress = view()->verticalScrollBar()->value();
+    m_lastMoveAt = m_pressAt.y();
+    m_lastMoveTime = 0;
+    m_speed = 0;
 }
 
 void DropDownCombo::fitPopupToEntries()

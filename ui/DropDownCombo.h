@@ -51,6 +51,7 @@ private:
     void fitPopupToEntries();
     void trackSpeed(int y, quint64 time);
     void fling(quint64 releaseTime);
+    bool forwardTyping(QEvent* event);
 
     bool m_sorted;
     QStyle* m_fingerStyle = nullptr;

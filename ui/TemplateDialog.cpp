@@ -25,6 +25,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -453,7 +454,8 @@ void TemplateDialog::paintEvent(QPaintEvent* event)
 
 bool TemplateDialog::focusNextPrevChild(bool next)
 {
-    if (!KeyboardSetting::enabled())
+    // Enter walks a form in its own order, field after field, as it did before Tab was ordered.
+    if (m_movingByEnter || !KeyboardSetting::enabled())
         return QDialog::focusNextPrevChild(next);
     QWidget* target = ReadingOrderFocus::next(*this, next);
     if (!target)
@@ -539,13 +541,17 @@ bool TemplateDialog::preTranslate(QWidget* receiver, QEvent* event)
             return false;
         if (m_swallowEscape && key->key() == Qt::Key_Escape)
             return true;
-        if (m_enterAsTab && event->type() == QEvent::KeyPress && isReturn(key)) {
+        // A tab that keys reach is pressed by Enter, as a button of its own.
+        const auto* picture = qobject_cast<const BitmapStatic*>(receiver);
+        if (m_enterAsTab && event->type() == QEvent::KeyPress && isReturn(key)
+            && !(picture && picture->focusPolicy() != Qt::NoFocus)) {
             for (const QWidget* current = receiver; current && current != this;
                  current = current->parentWidget()) {
                 if (m_enterAsTabExceptions.contains(controlId(current)))
                     return false;
             }
             QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, key->modifiers() & Qt::ShiftModifier);
+            const QScopedValueRollback byEnter(m_movingByEnter, true);
             QCoreApplication::sendEvent(receiver, &tab);
             return true;
         }

@@ -217,6 +217,7 @@ private:
 
     bool m_enterAsTab = false;
     QList<int> m_enterAsTabExceptions;
+    bool m_movingByEnter = false;
     bool m_swallowEscape = false;
     bool m_reportingError = false;
     // A paint handler that fails once fails again at every repaint, the one the message

@@ -13,6 +13,7 @@
 #include "ui/SkinButton.h"
 
 #include <gtest/gtest.h>
+#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
@@ -238,4 +239,22 @@ TEST_F(LoginOnEmbeddedServerTest, AWorkbookPathWithAQuoteStillCreatesTheTables)
     ASSERT_EQ(logIn("first-Pass"), ui::IDOK);
     EXPECT_FALSE(rows("select chna from contrast").isEmpty());
     EXPECT_EQ(rows("select count(*) from inquiry"), QStringList { "0.000000" });
+}
+
+// With `keyboard` on, Tab takes the screen's reading order, but Enter still walks the form
+// field after field: server, user, password, 登入, never through 重置 beside the server.
+TEST_F(LoginDialogTest, EnterWalksTheFormWithKeyboardOn)
+{
+    ASSERT_TRUE(settings::WriteSetting("show", "keyboard", "1"));
+    LoginDialog dialog;
+    dialog.show();
+    QApplication::setActiveWindow(&dialog);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    dialog.control(1000)->setFocus();
+    for (const int id : { 1001, 1002, 1 }) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        ASSERT_TRUE(dialog.control(id)->isAncestorOf(QApplication::focusWidget())
+            || dialog.control(id) == QApplication::focusWidget())
+            << id;
+    }
 }

@@ -739,3 +739,17 @@ TEST_F(DemoQueryScreenTest, TheEmbeddedServersFolderGoneIsALostConnectionToo)
     EXPECT_TRUE(ui::OkMessageBox::shownTexts().isEmpty());
     EXPECT_TRUE(heard.contains("cannot be opened")) << heard.toStdString();
 }
+
+// Enter moves on from a list on this screen, but on a tab that keys reached it presses the tab.
+TEST_F(DemoQueryScreenTest, EnterPressesATabWithKeyboardOn)
+{
+    QueryDialog dialog;
+    dialog.show();
+    QApplication::setActiveWindow(&dialog);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    QWidget* tab = dialog.control(1144);
+    tab->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(tab, Qt::Key_Return);
+    EXPECT_TRUE(dialog.control(1000)->isVisible()) << "Enter on 条件查询 shows the filter lists";
+    EXPECT_EQ(QApplication::focusWidget(), tab);
+}

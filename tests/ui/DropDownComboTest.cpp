@@ -3,6 +3,7 @@
 #include "ui/FingerSizedStyle.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -177,6 +178,65 @@ TEST(DropDownCombo, FingerSizedOnlyWhenAsked)
 
     combo.setFingerSized(false);
     EXPECT_EQ(arrowWidth(), plainArrow);
+}
+
+// A range list wants a typed price: after a tap on its text opened the list, a keyboard's
+// keys still go into the text, and a tap on an entry still picks it.
+TEST(DropDownCombo, FingerSizedListStillTakesTyping)
+{
+    DropDownCombo combo(false);
+    for (int i = 0; i < 40; ++i)
+        combo.addString(QString::number(i * 3));
+    combo.setFingerSized(true);
+    combo.show();
+    QApplication::setActiveWindow(&combo);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&combo));
+    QTest::mouseClick(combo.lineEdit(), Qt::LeftButton);
+    ASSERT_TRUE(combo.view()->isVisible());
+    for (const QChar key : QStringLiteral("12.5"))
+        QTest::keyClicks(QApplication::focusWidget(), key);
+    EXPECT_EQ(combo.currentText(), QStringLiteral("12.5"));
+    EXPECT_FALSE(combo.view()->isVisible());
+
+    QSignalSpy activated(&combo, &QComboBox::activated);
+    QTest::mouseClick(combo.lineEdit(), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(combo.view()->window()));
+    QWidget* viewport = combo.view()->viewport();
+    const QPoint tap = combo.view()->visualRect(combo.model()->index(3, 0)).center();
+    QTest::mouseMove(viewport, tap);
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, tap);
+    ASSERT_EQ(activated.count(), 1);
+    EXPECT_EQ(combo.currentText(), QStringLiteral("9"));
+}
+
+// A finger that opens the list on its arrow and slides on moves the list from where it opened
+// at the chosen entry, not from its top.
+TEST(DropDownCombo, FingerSlidFromTheArrowMovesTheListFromItsEntry)
+{
+    DropDownCombo combo(false);
+    for (int i = 0; i < 60; ++i)
+        combo.addString(QStringLiteral("entry %1").arg(i));
+    combo.setCurrentIndex(50);
+    combo.setFingerSized(true);
+    combo.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&combo));
+    QStyleOptionComboBox option;
+    option.initFrom(&combo);
+    option.editable = true;
+    const QPoint arrow = combo.style()
+                             ->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxArrow, &combo)
+                             .center();
+    QTest::mouseMove(&combo, arrow);
+    QTest::mousePress(&combo, Qt::LeftButton, {}, arrow);
+    QAbstractItemView* view = combo.view();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(view->window()));
+    const int opened = view->verticalScrollBar()->value();
+    ASSERT_GT(opened, 0);
+    const QPoint target = view->visualRect(combo.model()->index(51, 0)).center();
+    QTest::mouseMove(view->viewport(), target);
+    const int slid = view->viewport()->mapToGlobal(target).y() - combo.mapToGlobal(arrow).y();
+    EXPECT_EQ(view->verticalScrollBar()->value(), opened - slid);
+    QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, target);
 }
 
 } // namespace
