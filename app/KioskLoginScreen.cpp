@@ -1,55 +1,30 @@
 #include "app/KioskLoginScreen.h"
 
 #include "app/BackgroundAttempt.h"
-#include <QCloseEvent>
 #include <QEventLoop>
-#include <QGuiApplication>
 #include <QLabel>
-#include <QScreen>
 #include <QVBoxLayout>
 
 namespace glimora::app {
 
-namespace {
-
-QLabel* makeLabel(const QString& name, int pointSize, QWidget* parent)
-{
-    auto* label = new QLabel(parent);
-    label->setObjectName(name);
-    label->setTextFormat(Qt::PlainText);
-    label->setWordWrap(true);
-    label->setAlignment(Qt::AlignCenter);
-    QFont font = label->font();
-    font.setPointSize(pointSize);
-    label->setFont(font);
-    return label;
-}
-
-} // namespace
-
 KioskLoginScreen::KioskLoginScreen(std::function<QString()> logIn, QWidget* parent)
-    : QDialog(parent, Qt::Window | Qt::FramelessWindowHint)
+    : KioskPage(parent)
     , m_logIn(std::move(logIn))
     , m_attempt(new BackgroundAttempt(m_logIn, this))
 {
     setObjectName(QStringLiteral("kioskLogin"));
-    // Without a window manager the state is only a wish: cover the screen by size too.
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        setGeometry(screen->geometry());
-    setWindowState(Qt::WindowFullScreen);
-    setStyleSheet(QStringLiteral("QDialog { background: #1c2a3a; } QLabel { color: white; }"));
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(80, 80, 80, 80);
     layout->addStretch(2);
-    QLabel* title = makeLabel(QStringLiteral("kioskTitle"), 36, this);
+    QLabel* title = makeLabel(QStringLiteral("kioskTitle"), 36);
     title->setText(QString::fromUtf8("本机暂时无法自动登录"));
     layout->addWidget(title);
-    m_problem = makeLabel(QStringLiteral("kioskProblem"), 18, this);
+    m_problem = makeLabel(QStringLiteral("kioskProblem"), 18);
     layout->addSpacing(40);
     layout->addWidget(m_problem);
     layout->addSpacing(40);
-    QLabel* retry = makeLabel(QStringLiteral("kioskRetry"), 16, this);
+    QLabel* retry = makeLabel(QStringLiteral("kioskRetry"), 16);
     retry->setText(QString::fromUtf8("每 30 秒自动重试一次。"));
     layout->addWidget(retry);
     layout->addStretch(3);
@@ -93,13 +68,6 @@ void KioskLoginScreen::showOutcome(const QString& problem)
     }
     m_problem->setText(problem);
     m_retry.start();
-}
-
-void KioskLoginScreen::reject() { }
-
-void KioskLoginScreen::closeEvent(QCloseEvent* event)
-{
-    event->ignore();
 }
 
 } // namespace glimora::app

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "app/KioskPage.h"
 #include <functional>
-#include <QDialog>
+
 #include <QTimer>
 
 class QLabel;
@@ -13,7 +14,7 @@ class BackgroundAttempt;
 // The kiosk's start without a person: logs in by itself, and while that fails covers the
 // display with why, trying again every 30 seconds. The run ends with Accepted once logged in;
 // nobody can close it before.
-class KioskLoginScreen : public QDialog
+class KioskLoginScreen : public KioskPage
 {
     Q_OBJECT
 public:
@@ -29,11 +30,6 @@ public:
     // Whether a retry is under way. Retries run on a worker: a server that does not answer
     // keeps one waiting up to the login time-out, as long as the watchdog's.
     bool retrying() const;
-
-    void reject() override;
-
-protected:
-    void closeEvent(QCloseEvent* event) override;
 
 private:
     void showOutcome(const QString& problem);

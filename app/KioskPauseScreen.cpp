@@ -5,30 +5,10 @@
 #include "data/SharedDatabase.h"
 #include "settings/Settings.h"
 
-#include <QCloseEvent>
-#include <QGuiApplication>
 #include <QLabel>
-#include <QScreen>
 #include <QVBoxLayout>
 
 namespace glimora::app {
-
-namespace {
-
-QLabel* makeLabel(const QString& name, int pointSize, QWidget* parent)
-{
-    auto* label = new QLabel(parent);
-    label->setObjectName(name);
-    label->setTextFormat(Qt::PlainText);
-    label->setWordWrap(true);
-    label->setAlignment(Qt::AlignCenter);
-    QFont font = label->font();
-    font.setPointSize(pointSize);
-    label->setFont(font);
-    return label;
-}
-
-} // namespace
 
 QString reconnectSharedDatabase()
 {
@@ -42,30 +22,25 @@ QString reconnectSharedDatabase()
 
 KioskPauseScreen::KioskPauseScreen(
     std::function<QString()> reconnect, const QString& serverText, QWidget* parent)
-    : QDialog(parent, Qt::Window | Qt::FramelessWindowHint)
+    : KioskPage(parent)
     , m_attempt(new BackgroundAttempt(std::move(reconnect), this))
 {
     setObjectName(QStringLiteral("kioskPause"));
-    // Without a window manager the state is only a wish: cover the screen by size too.
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        setGeometry(screen->geometry());
-    setWindowState(Qt::WindowFullScreen);
-    setStyleSheet(QStringLiteral("QDialog { background: #1c2a3a; } QLabel { color: white; }"));
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(80, 80, 80, 80);
     layout->addStretch(2);
-    QLabel* title = makeLabel(QStringLiteral("pauseTitle"), 48, this);
+    QLabel* title = makeLabel(QStringLiteral("pauseTitle"), 48);
     title->setText(QString::fromUtf8("暂停服务"));
     layout->addWidget(title);
     layout->addSpacing(30);
-    QLabel* what = makeLabel(QStringLiteral("pauseReason"), 22, this);
+    QLabel* what = makeLabel(QStringLiteral("pauseReason"), 22);
     what->setText(QString::fromUtf8("本机与数据库服务器的连接中断了。本机每 %1 秒自动重新连接一次，"
                                     "连接恢复后自动回到查询页面，无需任何操作。")
                       .arg(RetryMilliseconds / 1000));
     layout->addWidget(what);
     layout->addSpacing(40);
-    m_problem = makeLabel(QStringLiteral("pauseProblem"), 14, this);
+    m_problem = makeLabel(QStringLiteral("pauseProblem"), 14);
     showProblem(serverText);
     layout->addWidget(m_problem);
     layout->addStretch(3);
@@ -92,13 +67,6 @@ bool KioskPauseScreen::reconnecting() const
 void KioskPauseScreen::showProblem(const QString& serverText)
 {
     m_problem->setText(QString::fromUtf8("服务器的回答：") + serverText);
-}
-
-void KioskPauseScreen::reject() { }
-
-void KioskPauseScreen::closeEvent(QCloseEvent* event)
-{
-    event->ignore();
 }
 
 } // namespace glimora::app

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "app/KioskPage.h"
 #include <functional>
-#include <QDialog>
+
 #include <QTimer>
 
 class QLabel;
@@ -14,7 +15,7 @@ class BackgroundAttempt;
 // said, and tries to reconnect every few seconds on a worker thread, so that the screen and
 // the service manager's pings go on meanwhile. The run ends with Accepted once connected;
 // nobody can close it before.
-class KioskPauseScreen : public QDialog
+class KioskPauseScreen : public KioskPage
 {
     Q_OBJECT
 public:
@@ -27,11 +28,6 @@ public:
     QTimer& retryTimer() { return m_retry; }
     // Whether an attempt is under way.
     bool reconnecting() const;
-
-    void reject() override;
-
-protected:
-    void closeEvent(QCloseEvent* event) override;
 
 private:
     void showProblem(const QString& serverText);
