@@ -457,10 +457,14 @@ bool TemplateDialog::focusNextPrevChild(bool next)
     // Enter walks a form in its own order, field after field, as it did before Tab was ordered.
     if (m_movingByEnter || !KeyboardSetting::enabled())
         return QDialog::focusNextPrevChild(next);
+    // Qt moves focus on this way too when the control holding it is hidden (a page changed
+    // under a tap): no key was pressed then, so the control reached shows no focus ring.
+    const QWidget* current = focusWidget();
+    const bool byKey = current && current->isVisible();
     QWidget* target = ReadingOrderFocus::next(*this, next);
     if (!target)
         return QDialog::focusNextPrevChild(next);
-    target->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+    target->setFocus(!byKey ? Qt::OtherFocusReason : next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
     return true;
 }
 
