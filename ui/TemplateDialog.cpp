@@ -457,10 +457,10 @@ bool TemplateDialog::focusNextPrevChild(bool next)
     // Enter walks a form in its own order, field after field, as it did before Tab was ordered.
     if (m_movingByEnter || !KeyboardSetting::enabled())
         return QDialog::focusNextPrevChild(next);
-    // Qt moves focus on this way too when the control holding it is hidden (a page changed
-    // under a tap): no key was pressed then, so the control reached shows no focus ring.
+    // Qt moves focus on this way too when the control holding it is hidden or disabled (a
+    // page changed under a tap): no key was pressed then, so the control reached shows no ring.
     const QWidget* current = focusWidget();
-    const bool byKey = current && current->isVisible();
+    const bool byKey = current && current->isVisible() && current->isEnabled();
     QWidget* target = ReadingOrderFocus::next(*this, next);
     if (!target)
         return QDialog::focusNextPrevChild(next);

@@ -241,6 +241,11 @@ TEST_F(DemoQueryScreenTest, TheTabsAndListsAreReachedByTabWithKeyboardOn)
         click(dialog, 1144);
         expectNoRing("no ring after a tap");
         click(dialog, 1143);
+        if (QWidget* focus = QApplication::focusWidget()) {
+            focus->setEnabled(false);
+            expectNoRing("no ring after the control holding focus is disabled");
+            focus->setEnabled(true);
+        }
         const QList<QWidget*> tabs { dialog.control(1143), dialog.control(1144), dialog.control(1145),
             dialog.control(1146) };
         int presses = 0;
