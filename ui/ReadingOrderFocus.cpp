@@ -8,10 +8,9 @@ namespace glimora::ui {
 
 namespace {
 
-bool takesTabFocus(const QWidget& screen, const QWidget& widget)
+bool takesTabFocus(const QWidget& widget)
 {
-    return (widget.focusPolicy() & Qt::TabFocus) && widget.isEnabled() && widget.isVisibleTo(&screen)
-        && widget.isVisible();
+    return (widget.focusPolicy() & Qt::TabFocus) && widget.isEnabled() && widget.isVisible();
 }
 
 // The screen's control that holds `widget` (a list's text field belongs to its list).
@@ -28,7 +27,7 @@ QWidget* ReadingOrderFocus::next(QWidget& screen, bool forward)
 {
     QList<QWidget*> controls;
     for (QWidget* child : screen.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-        if (takesTabFocus(screen, *child))
+        if (takesTabFocus(*child))
             controls.append(child);
     }
     if (controls.isEmpty())
@@ -48,12 +47,11 @@ QWidget* ReadingOrderFocus::next(QWidget& screen, bool forward)
         ordered += row;
         rowStart = rowEnd;
     }
-    controls = ordered;
-    const qsizetype at = controls.indexOf(controlHolding(screen, screen.focusWidget()));
+    const qsizetype at = ordered.indexOf(controlHolding(screen, screen.focusWidget()));
     if (at < 0)
-        return forward ? controls.first() : controls.last();
-    const qsizetype count = controls.size();
-    return controls[(at + (forward ? 1 : count - 1)) % count];
+        return forward ? ordered.first() : ordered.last();
+    const qsizetype count = ordered.size();
+    return ordered[(at + (forward ? 1 : count - 1)) % count];
 }
 
 } // namespace glimora::ui
