@@ -2,8 +2,8 @@
 
 #include "backoffice/JobStatements.h"
 #include "data/DbError.h"
+#include "data/ErrorHints.h"
 #include "data/SharedDatabase.h"
-#include "ui/ErrorHints.h"
 
 #include <exception>
 
@@ -76,7 +76,7 @@ void LongJob::run(JobProgress& progress) const
         } catch (const data::DbError& error) {
             if (step.onFailure != OnFailure::GoOn) {
                 progress.end(JobOutcome::Failed,
-                    step.onFailure == OnFailure::FailWithReason ? ui::ErrorHints::text(error) : QString());
+                    step.onFailure == OnFailure::FailWithReason ? data::ErrorHints::text(error) : QString());
                 return;
             }
         } catch (const std::exception& error) {

@@ -3,7 +3,7 @@
 #include "components/GridItemDelegate.h"
 #include "components/RecordsetTableModel.h"
 #include "data/DbError.h"
-#include "ui/ErrorHints.h"
+#include "data/ErrorHints.h"
 #include "ui/OkMessageBox.h"
 
 #include <QHeaderView>
@@ -202,7 +202,7 @@ void CDataGrid::moveRecordsetTo(const QModelIndex& current)
             }
         } catch (const DbError&) {
         }
-        showWriteError(ui::ErrorHints::text(error));
+        showWriteError(data::ErrorHints::text(error));
     }
 }
 

@@ -2,7 +2,7 @@
 
 #include "components/CellFormat.h"
 #include "data/DbError.h"
-#include "ui/ErrorHints.h"
+#include "data/ErrorHints.h"
 
 #include <algorithm>
 #include <limits>
@@ -301,7 +301,7 @@ void RecordsetTableModel::readRows(int first, int last, long ahead, bool picture
     try {
         m_recordset.readRecords(first, count, pictures);
     } catch (const DbError& error) {
-        failure = ui::ErrorHints::text(error);
+        failure = data::ErrorHints::text(error);
     }
     syncWithRecordset();
     const int shownEnd = qMin(end, m_rowCount);
@@ -424,7 +424,7 @@ bool RecordsetTableModel::setData(const QModelIndex& index, const QVariant& valu
         stored = CellFormat::displayText(m_recordset.valueAt(row, column), field.type, field.scale);
     } catch (const DbError& error) {
         emit dataChanged(index, index);
-        emit writeFailed(ui::ErrorHints::text(error));
+        emit writeFailed(data::ErrorHints::text(error));
         return false;
     }
     if (text == stored)
@@ -447,7 +447,7 @@ bool RecordsetTableModel::setData(const QModelIndex& index, const QVariant& valu
         } catch (const DbError&) {
         }
         emit dataChanged(index, index);
-        emit writeFailed(ui::ErrorHints::text(error));
+        emit writeFailed(data::ErrorHints::text(error));
         return false;
     }
     emit dataChanged(this->index(row, 0), this->index(row, columnCount() - 1));

@@ -5,6 +5,7 @@
 #include "data/CatalogueCaptions.h"
 #include "data/ConnectionString.h"
 #include "data/DbError.h"
+#include "data/ErrorHints.h"
 #include "data/SharedDatabase.h"
 #include "maintenance/ConfigStatements.h"
 #include "maintenance/StatementOnOneLine.h"
@@ -12,7 +13,6 @@
 #include "platform/HtmlHelp.h"
 #include "settings/AsciiBlanks.h"
 #include "settings/SettingsFile.h"
-#include "ui/ErrorHints.h"
 #include "ui/KeyboardSetting.h"
 #include "ui/OkMessageBox.h"
 #include "ui/ScreenPolish.h"
@@ -132,7 +132,7 @@ void ConfigDialog::OnInitDialog()
         skinButton->setBitmapId(162);
         skinButton->setCaptionFont(4);
     }
-    control<QCheckBox>(HintsBox)->setChecked(ui::ErrorHints::enabled());
+    control<QCheckBox>(HintsBox)->setChecked(data::ErrorHints::enabled());
     control<QCheckBox>(TouchBox)->setChecked(ui::TouchSetting::enabled());
     control<QCheckBox>(PolishBox)->setChecked(ui::ScreenPolish::enabled());
     control<QCheckBox>(KeyboardBox)->setChecked(ui::KeyboardSetting::enabled());
@@ -231,7 +231,7 @@ void ConfigDialog::bindCatalogueGrid()
         columns.Item(3).SetLocked(true);
         columns.Item(4).SetVisible(false);
     } catch (const data::DbError& error) {
-        ui::OkMessageBox::show(this, ui::ErrorHints::text(error));
+        ui::OkMessageBox::show(this, data::ErrorHints::text(error));
         return;
     }
     grid->setFocus();
@@ -323,7 +323,7 @@ void ConfigDialog::OnSave()
 void ConfigDialog::OnHintsToggled()
 {
     auto* box = control<QCheckBox>(HintsBox);
-    if (!ui::ErrorHints::setEnabled(box->isChecked())) {
+    if (!data::ErrorHints::setEnabled(box->isChecked())) {
         box->setChecked(!box->isChecked());
         ui::OkMessageBox::show(this, notWritten());
     }

@@ -5,6 +5,7 @@
 #include "components/RecordsetTableModel.h"
 #include "data/ConnectionString.h"
 #include "data/DbError.h"
+#include "data/ErrorHints.h"
 #include "data/SharedDatabase.h"
 #include "data/ValueReaders.h"
 #include "maintenance/DataManageStatements.h"
@@ -12,7 +13,6 @@
 #include "platform/HtmlHelp.h"
 #include "settings/Settings.h"
 #include "settings/SettingsFile.h"
-#include "ui/ErrorHints.h"
 #include "ui/FileDialog.h"
 #include "ui/OkMessageBox.h"
 #include "ui/SharedFonts.h"
@@ -138,7 +138,7 @@ bool DataManageDialog::loadCatalogue()
         command.SetCommandText(DataManageStatements::catalogue());
         data::SharedDatabase::setRecordset(command.Execute());
     } catch (const data::DbError& error) {
-        ui::OkMessageBox::show(this, ui::ErrorHints::text(error));
+        ui::OkMessageBox::show(this, data::ErrorHints::text(error));
         closeAtOpening();
         return false;
     } catch (const std::exception&) {
@@ -202,7 +202,7 @@ void DataManageDialog::loadGrid()
             }
         }
     } catch (const data::DbError& error) {
-        ui::OkMessageBox::show(this, ui::ErrorHints::text(error));
+        ui::OkMessageBox::show(this, data::ErrorHints::text(error));
     }
 }
 
@@ -320,7 +320,7 @@ bool DataManageDialog::storePicture(const QString& path)
         m_recordset.Item(QStringLiteral("d51")).SetValue(m_fileBytes);
     } catch (const data::DbError& error) {
         cancel();
-        ui::OkMessageBox::show(this, ui::ErrorHints::text(error));
+        ui::OkMessageBox::show(this, data::ErrorHints::text(error));
         ui::OkMessageBox::show(this, uploadFailed());
         return false;
     } catch (const std::exception&) {
@@ -365,7 +365,7 @@ void DataManageDialog::OnGridDoubleClicked()
         }
         m_addedRows = added;
     } catch (const data::DbError& error) {
-        ui::OkMessageBox::show(this, ui::ErrorHints::text(error));
+        ui::OkMessageBox::show(this, data::ErrorHints::text(error));
     }
     control<components::CDataGrid>(GridId)->Refresh();
 }

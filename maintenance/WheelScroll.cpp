@@ -2,8 +2,8 @@
 
 #include "components/CDataGrid.h"
 #include "data/DbError.h"
+#include "data/ErrorHints.h"
 #include "data/Recordset.h"
-#include "ui/ErrorHints.h"
 #include "ui/OkMessageBox.h"
 
 #include <QWheelEvent>
@@ -23,7 +23,7 @@ bool moveRecordByWheel(
         else if (distance < 0 && !recordset.EndOfFile())
             recordset.MoveNext();
     } catch (const data::DbError& error) {
-        ui::OkMessageBox::show(owner, ui::ErrorHints::text(error));
+        ui::OkMessageBox::show(owner, data::ErrorHints::text(error));
         return true;
     }
     grid.Refresh();

@@ -1,11 +1,9 @@
 #include "ui/TemplateDialog.h"
 
-#include "data/DbError.h"
 #include "res/SkinTable.h"
 #include "ui/BitmapStatic.h"
 #include "ui/ComponentPlaceholder.h"
 #include "ui/DropDownCombo.h"
-#include "ui/ErrorHints.h"
 #include "ui/KeyboardSetting.h"
 #include "ui/OkMessageBox.h"
 #include "ui/ReadingOrderFocus.h"
@@ -326,9 +324,8 @@ std::optional<QString> TemplateDialog::failureOf(const std::function<void()>& ha
     try {
         handler();
         return std::nullopt;
-    } catch (const data::DbError& error) {
-        return ErrorHints::text(error);
     } catch (const std::exception& error) {
+        // A database error's what() is its description; the screens that expect one add hints.
         return QString::fromUtf8(error.what());
     } catch (...) {
         return QStringLiteral("Unknown error");

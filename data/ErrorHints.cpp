@@ -1,9 +1,9 @@
-#include "ui/ErrorHints.h"
+#include "data/ErrorHints.h"
 
 #include "data/DbError.h"
 #include "settings/SettingsFile.h"
 
-namespace glimora::ui {
+namespace glimora::data {
 
 namespace {
 
@@ -19,7 +19,7 @@ const char* const workbookUnreadable
       "并检查“系统配置”中导入指令的工作表名称和列名与文件是否相符。";
 
 const Hint hints[] = {
-    { data::DbError::RowConflict, 0,
+    { DbError::RowConflict, 0,
         "这条记录在您打开之后已被他人修改或删除，您的修改没有保存。表格现在显示数据库中保存的内容，"
         "请核对后重新修改。" },
     { 0, 8152, "内容超过了该列允许的长度，没有保存。请缩短后重试；导入时请检查 Excel 文件中过长的内容。" },
@@ -33,7 +33,7 @@ const Hint hints[] = {
     { 0, 7403, "服务器上没有导入指令所用的数据提供程序。请检查“系统配置”中导入指令的 openrowset 部分。" },
 };
 
-const Hint* hintFor(const data::DbError& error)
+const Hint* hintFor(const DbError& error)
 {
     for (const Hint& hint : hints) {
         if (hint.number != 0 ? error.nativeError() == hint.number
@@ -45,7 +45,7 @@ const Hint* hintFor(const data::DbError& error)
 
 } // namespace
 
-QString ErrorHints::text(const data::DbError& error)
+QString ErrorHints::text(const DbError& error)
 {
     const Hint* hint = enabled() ? hintFor(error) : nullptr;
     if (!hint)
@@ -67,4 +67,4 @@ bool ErrorHints::setEnabled(bool on)
     return settings::WriteSwitch(QStringLiteral("system"), QStringLiteral("hints"), on);
 }
 
-} // namespace glimora::ui
+} // namespace glimora::data

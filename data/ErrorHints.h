@@ -3,10 +3,8 @@
 #include <QString>
 
 namespace glimora::data {
-class DbError;
-}
 
-namespace glimora::ui {
+class DbError;
 
 // What a person reads of a refusal by the server or the data layer. With the setting `hints`
 // of section `system` on, a refusal that the table knows reads as a Chinese sentence saying
@@ -15,10 +13,10 @@ namespace glimora::ui {
 class ErrorHints
 {
 public:
-    static QString text(const data::DbError& error);
+    static QString text(const DbError& error);
 
     static bool enabled();
     static bool setEnabled(bool on); // false when uinfo.ini cannot be written
 };
 
-} // namespace glimora::ui
+} // namespace glimora::data
