@@ -3,6 +3,7 @@
 #include "backoffice/JobStatements.h"
 #include "backoffice/LongJob.h"
 #include "backoffice/ProgressDialog.h"
+#include "data/ConnectionSetup.h"
 #include "data/SharedDatabase.h"
 #include "settings/Settings.h"
 #include "settings/SettingsFile.h"
@@ -65,7 +66,7 @@ std::optional<JobOutcome> JobStarter::startBackup()
     if (path.isEmpty())
         return std::nullopt;
     return run(LongJob::backup(
-        JobStatements::backup(settings::Settings::instance().database, JobStatements::backupPath(path))));
+        JobStatements::backup(data::SharedDatabase::login().databaseName, JobStatements::backupPath(path))));
 }
 
 std::optional<JobOutcome> JobStarter::startRestore()
@@ -73,9 +74,8 @@ std::optional<JobOutcome> JobStarter::startRestore()
     const QString path = chooseFile(backupFilter());
     if (path.isEmpty())
         return std::nullopt;
-    const QString connect
-        = settings::ReadSetting(QStringLiteral("system"), QStringLiteral("connect"), QString());
-    return run(LongJob::restore(settings::Settings::instance().database, path, connect));
+    return run(LongJob::restore(data::SharedDatabase::login().databaseName, path,
+        data::ConnectionSetup::fromSettings().connectTemplate));
 }
 
 JobOutcome JobStarter::run(const LongJob& job)

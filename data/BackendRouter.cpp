@@ -1,11 +1,11 @@
 #include "data/BackendRouter.h"
 
 #include "data/Backend.h"
+#include "data/ConnectionSetup.h"
 #include "data/ConnectionString.h"
 #include "data/DbError.h"
 #include "data/OdbcBackend.h"
 #include "platform/ComputerName.h"
-#include "settings/SettingsFile.h"
 
 #include <QMutex>
 #include <QMutexLocker>
@@ -73,12 +73,8 @@ BackendRouter::Route BackendRouter::route(
 
 std::shared_ptr<Backend> BackendRouter::backendFor(const QString& connectionString)
 {
-    const QString connectSetting
-        = settings::ReadSetting(QStringLiteral("system"), QStringLiteral("connect"), QString());
-    const QString engineSetting
-        = settings::ReadSetting(QStringLiteral("system"), QStringLiteral("engine"), QStringLiteral("auto"));
     const QString serverName = ConnectionString::value(connectionString, QStringLiteral("Server"));
-    if (route(serverName, connectSetting, engineSetting) == Route::Embedded) {
+    if (ConnectionSetup::fromSettings().route(serverName) == Route::Embedded) {
         if (std::shared_ptr<Backend> embedded = embeddedBackend())
             return embedded;
         return std::make_shared<MissingBackend>(QStringLiteral(

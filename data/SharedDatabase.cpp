@@ -1,8 +1,7 @@
 #include "data/SharedDatabase.h"
 
-#include "data/ConnectionString.h"
+#include "data/ConnectionSetup.h"
 #include "data/DbError.h"
-#include "settings/SettingsFile.h"
 
 namespace glimora::data {
 
@@ -71,8 +70,7 @@ LoginValues& SharedDatabase::login()
 void SharedDatabase::reopen(const QString& database)
 {
     LoginValues& values = login();
-    const QString connectionString = ConnectionString::fromTemplate(
-        settings::ReadSetting(QStringLiteral("system"), QStringLiteral("connect"), QString()),
+    const QString connectionString = ConnectionSetup::fromSettings().connectionString(
         values.userName, values.password, values.serverName, database);
     values.connectionString = connectionString;
     Connection& shared = connection();

@@ -2,10 +2,9 @@
 // either backend of the program.
 
 #include "data/BackendRouter.h"
-#include "data/ConnectionString.h"
+#include "data/ConnectionSetup.h"
 #include "data/DbError.h"
 #include "engine/server/EmbeddedServerSetup.h"
-#include "settings/SettingsFile.h"
 #include "tools/glimora-sql/BatchReader.h"
 #include "tools/glimora-sql/EmbeddedServer.h"
 #include "tools/glimora-sql/SqlConsole.h"
@@ -95,22 +94,17 @@ bool parse(const QStringList& arguments, Options& options, QTextStream& err)
 // The backend and the connection string, as the program would choose them.
 std::shared_ptr<data::Backend> chooseBackend(Options& options)
 {
+    const data::ConnectionSetup setup = data::ConnectionSetup::fromSettings();
     if (options.connectionString.isEmpty()) {
         if (options.server.isEmpty())
             options.server = QStringLiteral("(LOCAL)");
-        const QString templateText
-            = settings::ReadSetting(QStringLiteral("system"), QStringLiteral("connect"), QString());
-        options.connectionString = data::ConnectionString::fromTemplate(
-            templateText, options.login, options.password, options.server, options.database);
+        options.connectionString
+            = setup.connectionString(options.login, options.password, options.server, options.database);
     }
     if (!options.dataDirectory.isEmpty())
         return tools::makeEmbeddedBackend(options.dataDirectory);
     if (!options.server.isEmpty()) {
-        const auto route = data::BackendRouter::route(options.server,
-            settings::ReadSetting(QStringLiteral("system"), QStringLiteral("connect"), QString()),
-            settings::ReadSetting(
-                QStringLiteral("system"), QStringLiteral("engine"), QStringLiteral("auto")));
-        if (route == data::BackendRouter::Route::Embedded)
+        if (setup.route(options.server) == data::BackendRouter::Route::Embedded)
             return tools::makeEmbeddedBackend(engine::embeddedDataDirectory());
     }
     return data::BackendRouter::odbcBackend();
