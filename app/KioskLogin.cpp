@@ -23,7 +23,6 @@ QString kioskLogIn()
     login.userName = credentials->user;
     login.password = credentials->password;
     login.databaseName = settings::Settings::instance().database;
-    settings::Settings::instance().server = login.serverName;
     try {
         backoffice::LoginConnection::open(login);
     } catch (const data::DbError& error) {

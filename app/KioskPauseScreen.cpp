@@ -3,7 +3,6 @@
 #include "app/BackgroundAttempt.h"
 #include "data/DbError.h"
 #include "data/SharedDatabase.h"
-#include "settings/Settings.h"
 
 #include <QLabel>
 #include <QVBoxLayout>
@@ -13,7 +12,7 @@ namespace glimora::app {
 QString reconnectSharedDatabase()
 {
     try {
-        data::SharedDatabase::reopen(settings::Settings::instance().database);
+        data::SharedDatabase::reopen(data::SharedDatabase::login().databaseName);
     } catch (const data::DbError& error) {
         return error.description();
     }

@@ -6,7 +6,6 @@
 #include "data/CatalogueCaptions.h"
 #include "data/DbError.h"
 #include "data/SharedDatabase.h"
-#include "settings/Settings.h"
 #include "settings/SettingsFile.h"
 #include "ui/OkMessageBox.h"
 #include "ui/SharedFonts.h"
@@ -130,7 +129,7 @@ bool AdminDialog::OnInitDialog()
 bool AdminDialog::reconnect()
 {
     try {
-        data::SharedDatabase::reopen(settings::Settings::instance().database);
+        data::SharedDatabase::reopen(data::SharedDatabase::login().databaseName);
     } catch (const data::DbError&) {
         return false;
     }

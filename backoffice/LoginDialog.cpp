@@ -102,7 +102,6 @@ void LoginDialog::OnLogin()
     login.userName = settings::withoutTrailingAsciiBlanks(control<QComboBox>(UserBox)->currentText());
     login.password = settings::withoutTrailingAsciiBlanks(control<QLineEdit>(PasswordBox)->text());
     login.databaseName = settings::Settings::instance().database;
-    settings::Settings::instance().server = login.serverName;
 
     if (login.serverName.isEmpty()) {
         ui::OkMessageBox::show(this, QString::fromUtf8("服务器不应为空,请重新输入"));

@@ -10,7 +10,6 @@
 #include "data/ValueReaders.h"
 #include "query/QueryStatements.h"
 #include "query/TitleStrip.h"
-#include "settings/Settings.h"
 #include "settings/SettingsFile.h"
 #include "ui/AboutDialog.h"
 #include "ui/DropDownCombo.h"
@@ -134,7 +133,7 @@ bool QueryDialog::OnInitDialog()
     setColors(ui::SkinnedDialogColors::solid(Qt::white));
 
     try {
-        data::SharedDatabase::reopen(settings::Settings::instance().database);
+        data::SharedDatabase::reopen(data::SharedDatabase::login().databaseName);
     } catch (const data::DbError& error) {
         if (!closeOnLostConnection(error))
             fail(utf8("数据库异常，请稍后再试。"));

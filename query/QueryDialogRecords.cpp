@@ -9,7 +9,6 @@
 #include "data/SharedDatabase.h"
 #include "data/ValueReaders.h"
 #include "query/QueryStatements.h"
-#include "settings/Settings.h"
 #include "settings/SettingsFile.h"
 #include "ui/DropDownCombo.h"
 #include "ui/OkMessageBox.h"
@@ -162,10 +161,9 @@ void QueryDialog::LoadRecords()
         return;
     }
     const data::LoginValues& login = data::SharedDatabase::login();
-    const settings::Settings& settings = settings::Settings::instance();
     components::CAdodc* records = dataControl();
     records->SetConnectionString(data::ConnectionString::forDataControl(
-        settings.server, settings.database, login.userName, login.password));
+        login.serverName, login.databaseName, login.userName, login.password));
     records->SetRecordSource(QueryStatements::records(select, m_whereClause));
     try {
         records->Refresh();

@@ -17,7 +17,6 @@ void Settings::load()
     directory = QDir::currentPath();
     setSettingsDirectory(directory);
     database = ReadSetting(QStringLiteral("system"), QStringLiteral("database"), QStringLiteral("nivo"));
-    server = ReadSetting(QStringLiteral("system"), QStringLiteral("sqlserver"), QString());
 }
 
 } // namespace glimora::settings

@@ -9,7 +9,6 @@ struct Settings
 {
     QString directory; // working directory at start-up; uinfo.ini lives here
     QString database; // system/database, "nivo" by default
-    QString server; // system/sqlserver; the login replaces it with the server it used
 
     static Settings& instance();
     // Captures the working directory and reads the section "system".

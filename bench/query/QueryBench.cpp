@@ -208,7 +208,6 @@ void run(int rows)
     QFile::setPermissions(directory.filePath("uinfo.ini"), QFile::ReadOwner | QFile::WriteOwner);
     settings::setSettingsDirectory(directory.path());
     settings::Settings::instance().load();
-    settings::Settings::instance().server = QStringLiteral("(LOCAL)");
 
     auto backend = std::make_shared<engine::EmbeddedBackend>(directory.filePath("sqldata"));
     data::BackendRouter::setEmbeddedBackend(backend);

@@ -33,7 +33,6 @@ QueryStation::QueryStation(const QByteArray& settings)
     workspace.writeFile("uinfo.ini", settings);
     settings::setSettingsDirectory(workspace.path());
     settings::Settings::instance().load();
-    settings::Settings::instance().server = QStringLiteral("(LOCAL)");
     m_backend = std::make_shared<engine::EmbeddedBackend>(workspace.filePath("sqldata"));
     data::BackendRouter::setEmbeddedBackend(m_backend);
 

@@ -319,7 +319,6 @@ TEST_F(SettingsFileTest, StartUpReadsTheWorkingDirectoryNotTheExecutableFolder)
     settings.load();
     EXPECT_EQ(settings.directory, QDir::currentPath());
     EXPECT_EQ(settings.database, "shop");
-    EXPECT_EQ(settings.server, "db1");
 
     // Later changes of the working directory do not move the settings file.
     TempWorkspace elsewhere;
@@ -333,7 +332,6 @@ TEST_F(SettingsFileTest, StartUpDefaultsWithoutAFile)
     Settings settings;
     settings.load();
     EXPECT_EQ(settings.database, "nivo");
-    EXPECT_TRUE(settings.server.isEmpty());
 }
 
 TEST(IniDocumentTest, KeyAppendedBeforeTheBlankLinesThatEndItsSection)

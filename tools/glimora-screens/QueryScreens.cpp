@@ -68,7 +68,6 @@ int renderQueryScreens(const QDir& folder, const QString& password)
         });
     QTextStream err(stderr);
     settings::Settings::instance().load();
-    settings::Settings::instance().server = QStringLiteral("(LOCAL)");
     engine::registerEmbeddedServer();
     data::SharedDatabase::createObjects();
     data::LoginValues& login = data::SharedDatabase::login();
