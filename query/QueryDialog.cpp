@@ -110,6 +110,16 @@ int QueryDialog::filterLabelId(int n)
     return n <= 3 ? first[n - 1] : 1075 + n;
 }
 
+ui::DropDownCombo* QueryDialog::filterList(int n) const
+{
+    return control<ui::DropDownCombo>(filterListId(n));
+}
+
+QLabel* QueryDialog::filterLabel(int n) const
+{
+    return control<QLabel>(filterLabelId(n));
+}
+
 int QueryDialog::exec()
 {
     // A screen that closed itself while setting up has nothing to run.
@@ -166,11 +176,9 @@ bool QueryDialog::OnInitDialog()
 
     const bool touch = ui::TouchSetting::enabled();
     for (int n = 1; n <= FilterCount; ++n) {
-        m_filterLists << control<ui::DropDownCombo>(filterListId(n));
-        m_filterLabels << control<QLabel>(filterLabelId(n));
         // The template's 30-point font leaves room for three characters in a list; the
         // title's font keeps a value readable from a step away.
-        ui::DropDownCombo* list = m_filterLists.last();
+        ui::DropDownCombo* list = filterList(n);
         list->setFont(ui::sharedFont(2));
         list->setFingerSized(touch);
         list->resize(list->width(), list->sizeHint().height());
@@ -266,8 +274,8 @@ void QueryDialog::ApplyMode()
     const QList<int> visibleSlots = valueButtonIds().mid(0, ValueChoices::VisibleButtons);
     if (m_mode == 0) {
         for (int n = 1; n <= FilterCount; ++n) {
-            m_filterLists[n - 1]->hide();
-            m_filterLabels[n - 1]->hide();
+            filterList(n)->hide();
+            filterLabel(n)->hide();
             control(visibleSlots[n - 1])->show();
         }
         control(visibleSlots[19])->show();
@@ -285,8 +293,8 @@ void QueryDialog::ApplyMode()
         control(1125)->show();
         control(1171)->show();
         for (int n = 1; n <= FilterCount; ++n) {
-            m_filterLists[n - 1]->show();
-            m_filterLabels[n - 1]->show();
+            filterList(n)->show();
+            filterLabel(n)->show();
             control(visibleSlots[n - 1])->hide();
         }
         control(visibleSlots[19])->hide();

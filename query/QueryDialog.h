@@ -100,6 +100,8 @@ public:
     static QList<int> valueButtonIds();
     static int filterListId(int n);
     static int filterLabelId(int n);
+    ui::DropDownCombo* filterList(int n) const;
+    QLabel* filterLabel(int n) const;
 
 signals:
     void aboutBoxRequested();
@@ -160,8 +162,6 @@ private:
     // step that loads nothing new goes back to it.
     QString m_pageWhereClause;
     data::Recordset m_resultCursor;
-    QList<ui::DropDownCombo*> m_filterLists;
-    QList<QLabel*> m_filterLabels;
     int m_pageStep = 0;
     int m_mode = 0;
     bool m_pictureView = false;

@@ -57,9 +57,9 @@ void QueryDialog::IdleCheck()
     stopTimer(0);
     // Left open, a box or a list would stand over the home page and take the first tap.
     ui::OkMessageBox::closeOpen();
-    for (ui::DropDownCombo* list : m_filterLists) {
-        if (list->view()->isVisible())
-            list->hidePopup();
+    for (int n = 1; n <= FilterCount; ++n) {
+        if (filterList(n)->view()->isVisible())
+            filterList(n)->hidePopup();
     }
     control(1169)->hide();
     if (!m_browser)

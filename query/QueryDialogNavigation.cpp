@@ -119,8 +119,8 @@ void QueryDialog::OnQuery()
 
 void QueryDialog::OnClear()
 {
-    for (ui::DropDownCombo* list : m_filterLists)
-        list->setEditText(QString());
+    for (int n = 1; n <= FilterCount; ++n)
+        filterList(n)->setEditText(QString());
 }
 
 void QueryDialog::OnCategoryTab()

@@ -194,13 +194,13 @@ void QueryDialog::LoadRecords()
 void QueryDialog::SetupFilterLabels()
 {
     for (int n = 1; n <= FilterCount; ++n) {
-        m_filterLists[n - 1]->setEnabled(false);
+        filterList(n)->setEnabled(false);
         const CatalogueEntry* entry = m_catalogue.find(filterColumn(n));
         if (!entry)
             continue;
-        m_filterLabels[n - 1]->setText(entry->chna);
-        m_filterLabels[n - 1]->setFont(ui::sharedFont(3));
-        m_filterLists[n - 1]->setEnabled(true);
+        filterLabel(n)->setText(entry->chna);
+        filterLabel(n)->setFont(ui::sharedFont(3));
+        filterList(n)->setEnabled(true);
     }
 }
 
@@ -244,7 +244,7 @@ void QueryDialog::OnFilterDropDown(int id)
 {
     for (int n = 1; n <= FilterCount; ++n) {
         if (filterListId(n) == id) {
-            m_filterLists[n - 1]->setPopupFitsEntries(ui::TouchSetting::enabled());
+            filterList(n)->setPopupFitsEntries(ui::TouchSetting::enabled());
             FillFilterList(filterColumn(n), id);
             return;
         }
@@ -257,7 +257,7 @@ void QueryDialog::BuildFilterWhere()
     std::array<QString, 20> texts;
     std::array<QString, 20> stored;
     for (int n = 1; n <= FilterCount; ++n) {
-        const ui::DropDownCombo* list = m_filterLists[n - 1];
+        const ui::DropDownCombo* list = filterList(n);
         columns[n] = filterColumn(n);
         texts[n] = list->currentText();
         // An entry chosen as it was listed: compared as it is stored.
