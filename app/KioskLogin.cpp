@@ -5,6 +5,7 @@
 #include "data/DbError.h"
 #include "data/SharedDatabase.h"
 #include "platform/ComputerName.h"
+#include "platform/EventLog.h"
 #include "settings/Settings.h"
 
 namespace glimora::app {
@@ -26,9 +27,15 @@ QString kioskLogIn()
     try {
         backoffice::LoginConnection::open(login);
     } catch (const data::DbError& error) {
+        platform::EventLog::write(platform::EventLog::Event::LoginRefused,
+            backoffice::LoginConnection::logName(login, false) + QStringLiteral(" (kiosk): ")
+                + error.description(),
+            error.nativeError());
         return QString::fromUtf8("以登录凭据文件 %1 中的用户 %2 登录服务器 %3 失败。服务器的回答：%4")
             .arg(KioskCredentials::location(), login.userName, login.serverName, error.description());
     }
+    platform::EventLog::write(platform::EventLog::Event::Login,
+        backoffice::LoginConnection::logName(login, false) + QStringLiteral(" (kiosk)"));
     backoffice::LoginConnection::createDatabaseIfNew();
     return QString();
 }

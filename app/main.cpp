@@ -4,10 +4,12 @@
 #include "components/ComponentFactories.h"
 #include "components/PageViewFactory.h"
 #include "engine/server/EmbeddedServerSetup.h"
+#include "platform/EventLog.h"
 #include "platform/IdleClock.h"
 #include "ui/QtTranslations.h"
 
 #include <QApplication>
+#include <QDir>
 
 int main(int argc, char** argv)
 {
@@ -31,6 +33,14 @@ int main(int argc, char** argv)
     glimora::app::DefaultScreenFactory screens;
     glimora::app::QueryApp queryApp(screens,
         kiosk ? glimora::app::QueryApp::StartMode::Kiosk : glimora::app::QueryApp::StartMode::Interactive);
+    using glimora::platform::EventLog;
+    EventLog::setFolder(QDir::currentPath());
+    EventLog::write(EventLog::Event::Start,
+        QStringLiteral("glimora %1 started%2 in %3")
+            .arg(QStringLiteral(GLIMORA_VERSION), kiosk ? QStringLiteral(" as a kiosk") : QString(),
+                QDir::currentPath()));
     queryApp.InitInstance();
+    EventLog::write(
+        EventLog::Event::Stop, QStringLiteral("glimora stopped with exit code %1").arg(queryApp.exitCode()));
     return queryApp.exitCode();
 }

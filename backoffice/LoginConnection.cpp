@@ -44,4 +44,10 @@ void LoginConnection::createDatabaseIfNew()
     }
 }
 
+QString LoginConnection::logName(const data::LoginValues& login, bool backOffice)
+{
+    return login.userName + QLatin1Char('@') + login.serverName
+        + (backOffice ? QStringLiteral(" (back office)") : QString());
+}
+
 } // namespace glimora::backoffice

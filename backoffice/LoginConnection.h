@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 namespace glimora::data {
 struct LoginValues;
 }
@@ -17,6 +19,8 @@ public:
     // Sent after every login: on a server that has the database and tables, both batches
     // fail harmlessly, and nobody is told their outcome either way.
     static void createDatabaseIfNew();
+    // How the event log names a login: user and server, never the password.
+    static QString logName(const data::LoginValues& login, bool backOffice);
 };
 
 } // namespace glimora::backoffice

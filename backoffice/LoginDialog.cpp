@@ -6,6 +6,7 @@
 #include "data/DbError.h"
 #include "data/SharedDatabase.h"
 #include "platform/ComputerName.h"
+#include "platform/EventLog.h"
 #include "platform/HtmlHelp.h"
 #include "settings/AsciiBlanks.h"
 #include "settings/Settings.h"
@@ -116,13 +117,18 @@ void LoginDialog::OnLogin()
         WaitCursor wait;
         try {
             LoginConnection::open(login);
-        } catch (const data::DbError&) {
+        } catch (const data::DbError& error) {
+            platform::EventLog::write(platform::EventLog::Event::LoginRefused,
+                LoginConnection::logName(login, m_backOffice) + QStringLiteral(": ") + error.description(),
+                error.nativeError());
             wait.release();
             ui::OkMessageBox::show(this, QString::fromUtf8("登录失败。密码错误/服务器不可用。"));
             if (m_oneTry)
                 endDialog(ui::IDCANCEL);
             return;
         }
+        platform::EventLog::write(
+            platform::EventLog::Event::Login, LoginConnection::logName(login, m_backOffice));
         settings::WriteSetting(system, QStringLiteral("sqlserver"), login.serverName);
         RecentUsers::remember(login.userName);
     }

@@ -4,6 +4,7 @@
 #include "data/DbError.h"
 #include "data/ErrorHints.h"
 #include "data/SharedDatabase.h"
+#include "platform/EventLog.h"
 
 #include <exception>
 
@@ -62,9 +63,19 @@ bool LongJob::reconnectWithoutDatabase() const
 
 void LongJob::run(JobProgress& progress) const
 {
+    using platform::EventLog;
+    // Not the statements: an import's may carry a linked server's password.
+    EventLog::write(EventLog::Event::JobStart, kindName());
+    const auto end = [this, &progress](JobOutcome outcome, const QString& reason, int errorNumber) {
+        EventLog::write(EventLog::Event::JobEnd,
+            kindName() + (outcome == JobOutcome::Failed ? QStringLiteral(" failed") : QStringLiteral(" done"))
+                + (reason.isEmpty() ? QString() : QStringLiteral(": ") + reason),
+            errorNumber);
+        progress.end(outcome, reason);
+    };
     progress.start(static_cast<int>(m_steps.size()));
     if (m_kind == Kind::Restore && !reconnectWithoutDatabase()) {
-        progress.end(JobOutcome::Failed, QString());
+        end(JobOutcome::Failed, QString(), 0);
         return;
     }
     data::Command& command = data::SharedDatabase::command();
@@ -75,21 +86,36 @@ void LongJob::run(JobProgress& progress) const
             command.Execute();
         } catch (const data::DbError& error) {
             if (step.onFailure != OnFailure::GoOn) {
-                progress.end(JobOutcome::Failed,
-                    step.onFailure == OnFailure::FailWithReason ? data::ErrorHints::text(error) : QString());
+                end(JobOutcome::Failed,
+                    step.onFailure == OnFailure::FailWithReason ? data::ErrorHints::text(error) : QString(),
+                    error.nativeError());
                 return;
             }
         } catch (const std::exception& error) {
             // Not the server's answer (memory ran out, say): the job has failed, whatever its
             // step would bear, and the back office goes on.
-            progress.end(JobOutcome::Failed,
+            end(JobOutcome::Failed,
                 step.onFailure == OnFailure::FailWithReason ? QString::fromLocal8Bit(error.what())
-                                                            : QString());
+                                                            : QString(),
+                0);
             return;
         }
         progress.update(++sent);
     }
-    progress.end(m_kind == Kind::Restore ? JobOutcome::Restored : JobOutcome::Done, QString());
+    end(m_kind == Kind::Restore ? JobOutcome::Restored : JobOutcome::Done, QString(), 0);
+}
+
+QString LongJob::kindName() const
+{
+    switch (m_kind) {
+    case Kind::Import:
+        return QStringLiteral("import");
+    case Kind::Backup:
+        return QStringLiteral("backup");
+    case Kind::Restore:
+        return QStringLiteral("restore");
+    }
+    return QString();
 }
 
 } // namespace glimora::backoffice

@@ -41,6 +41,7 @@ private:
     LongJob(Kind kind, QList<Step> steps);
     // The restore's own connection, without a database, so that it is not among those killed.
     bool reconnectWithoutDatabase() const;
+    QString kindName() const; // as the event log names the job
 
     Kind m_kind;
     QList<Step> m_steps;

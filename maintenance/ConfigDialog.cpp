@@ -231,7 +231,7 @@ void ConfigDialog::bindCatalogueGrid()
         columns.Item(3).SetLocked(true);
         columns.Item(4).SetVisible(false);
     } catch (const data::DbError& error) {
-        ui::OkMessageBox::show(this, data::ErrorHints::text(error));
+        ui::OkMessageBox::show(this, data::ErrorHints::text(error), error.nativeError());
         return;
     }
     grid->setFocus();

@@ -138,7 +138,7 @@ bool DataManageDialog::loadCatalogue()
         command.SetCommandText(DataManageStatements::catalogue());
         data::SharedDatabase::setRecordset(command.Execute());
     } catch (const data::DbError& error) {
-        ui::OkMessageBox::show(this, data::ErrorHints::text(error));
+        ui::OkMessageBox::show(this, data::ErrorHints::text(error), error.nativeError());
         closeAtOpening();
         return false;
     } catch (const std::exception&) {
@@ -202,7 +202,7 @@ void DataManageDialog::loadGrid()
             }
         }
     } catch (const data::DbError& error) {
-        ui::OkMessageBox::show(this, data::ErrorHints::text(error));
+        ui::OkMessageBox::show(this, data::ErrorHints::text(error), error.nativeError());
     }
 }
 
@@ -320,7 +320,7 @@ bool DataManageDialog::storePicture(const QString& path)
         m_recordset.Item(QStringLiteral("d51")).SetValue(m_fileBytes);
     } catch (const data::DbError& error) {
         cancel();
-        ui::OkMessageBox::show(this, data::ErrorHints::text(error));
+        ui::OkMessageBox::show(this, data::ErrorHints::text(error), error.nativeError());
         ui::OkMessageBox::show(this, uploadFailed());
         return false;
     } catch (const std::exception&) {
@@ -365,7 +365,7 @@ void DataManageDialog::OnGridDoubleClicked()
         }
         m_addedRows = added;
     } catch (const data::DbError& error) {
-        ui::OkMessageBox::show(this, data::ErrorHints::text(error));
+        ui::OkMessageBox::show(this, data::ErrorHints::text(error), error.nativeError());
     }
     control<components::CDataGrid>(GridId)->Refresh();
 }

@@ -23,7 +23,7 @@ bool moveRecordByWheel(
         else if (distance < 0 && !recordset.EndOfFile())
             recordset.MoveNext();
     } catch (const data::DbError& error) {
-        ui::OkMessageBox::show(owner, data::ErrorHints::text(error));
+        ui::OkMessageBox::show(owner, data::ErrorHints::text(error), error.nativeError());
         return true;
     }
     grid.Refresh();

@@ -1,5 +1,7 @@
 #include "ui/OkMessageBox.h"
 
+#include "platform/EventLog.h"
+
 #include "ui/ApplicationTitle.h"
 
 #include <QApplication>
@@ -51,8 +53,9 @@ int runOpen(QMessageBox& box)
 
 } // namespace
 
-QMessageBox::StandardButton OkMessageBox::show(QWidget* parent, const QString& text)
+QMessageBox::StandardButton OkMessageBox::show(QWidget* parent, const QString& text, int errorNumber)
 {
+    platform::EventLog::write(platform::EventLog::Event::MessageShown, text, errorNumber);
     Injected& state = injected();
     state.texts.append(text);
     if (state.next != QMessageBox::NoButton) {

@@ -11,7 +11,8 @@ namespace glimora::ui {
 class OkMessageBox
 {
 public:
-    static QMessageBox::StandardButton show(QWidget* parent, const QString& text);
+    // Every text shown goes to the event log, with the server's error number when known.
+    static QMessageBox::StandardButton show(QWidget* parent, const QString& text, int errorNumber = 0);
     // The one question of the system, asked before a record is deleted: Yes and No, No by
     // default. Injected answers and recorded texts are shared with show().
     static bool askYesNo(QWidget* parent, const QString& text);

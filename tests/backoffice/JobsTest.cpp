@@ -6,6 +6,7 @@
 #include "components/ComponentFactories.h"
 #include "data/BackendRouter.h"
 #include "data/SharedDatabase.h"
+#include "platform/EventLog.h"
 #include "settings/Settings.h"
 #include "settings/SettingsFile.h"
 #include "tests/backoffice/BackOfficeFixture.h"
@@ -172,11 +173,17 @@ TEST_F(JobsTest, AFailingImportImportsNothingAndShowsTheReason)
         "(d1,d21) select f1,f10 from openrowset('MicroSoft.Jet.OleDB.4.0','Excel 5.0;HDR=no;Database=?%',"
         "records$) where f1<>'类别' union all select 'last','not a number'");
     openMenu();
+    platform::EventLog::setUseJournal(false);
+    platform::EventLog::setFolder(workspace.path());
     runJob(ImportButton, workbook);
+    platform::EventLog::setFolder(QString());
     ASSERT_EQ(shown().size(), 2);
     EXPECT_FALSE(shown()[0].isEmpty());
     EXPECT_EQ(shown()[1], utf8(SystemError));
     EXPECT_EQ(inquiryCount(), "0");
+    const QString log = QString::fromUtf8(workspace.readFile("glimora.log"));
+    EXPECT_TRUE(log.contains(" job-start: import\n")) << log.toStdString();
+    EXPECT_TRUE(log.contains(" job-end #8114: import failed: ")) << log.toStdString();
 
     // A workbook that is not there.
     runJob(ImportButton, workspace.filePath("missing.xls"));

@@ -4,6 +4,7 @@
 #include "data/ValueReaders.h"
 #include "engine/server/EmbeddedBackend.h"
 #include "platform/ComputerName.h"
+#include "platform/EventLog.h"
 #include "settings/Settings.h"
 #include "settings/SettingsFile.h"
 #include "tests/backoffice/FakeServer.h"
@@ -227,6 +228,21 @@ TEST_F(LoginOnEmbeddedServerTest, FirstLoginCreatesTheDatabaseAndCatalogueTheSec
     EXPECT_NE(logIn("wrong"), ui::IDOK);
     EXPECT_EQ(ui::OkMessageBox::shownTexts(),
         QStringList { QString::fromUtf8("登录失败。密码错误/服务器不可用。") });
+}
+
+TEST_F(LoginOnEmbeddedServerTest, TheEventLogNamesEachLoginButNeverItsPassword)
+{
+    platform::EventLog::setUseJournal(false);
+    platform::EventLog::setFolder(workspace.path());
+    ASSERT_EQ(logIn("first-Pass"), ui::IDOK);
+    EXPECT_NE(logIn("wrong'Pass"), ui::IDOK);
+    platform::EventLog::setFolder(QString());
+    const QString log = QString::fromUtf8(workspace.readFile("glimora.log"));
+    EXPECT_TRUE(log.contains(" login: sa@LOCALHOST\n")) << log.toStdString();
+    EXPECT_TRUE(log.contains(" login-refused #18456: sa@LOCALHOST: ")) << log.toStdString();
+    EXPECT_TRUE(log.contains(QString::fromUtf8(" message: 登录失败。密码错误/服务器不可用。")));
+    EXPECT_FALSE(log.contains("first-Pass"));
+    EXPECT_FALSE(log.contains("wrong'Pass"));
 }
 
 TEST_F(LoginOnEmbeddedServerTest, AWorkbookPathWithAQuoteStillCreatesTheTables)
