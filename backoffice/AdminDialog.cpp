@@ -7,6 +7,7 @@
 #include "data/DbError.h"
 #include "data/SharedDatabase.h"
 #include "settings/SettingsFile.h"
+#include "settings/SnapshotSetting.h"
 #include "ui/OkMessageBox.h"
 #include "ui/SharedFonts.h"
 #include "ui/SkinButton.h"
@@ -24,6 +25,7 @@ constexpr int BackupButton = 1005;
 constexpr int RestoreButton = 1006;
 constexpr int UserManageButton = 1007;
 constexpr int DataEntryButton = 1008;
+constexpr int UndoButton = 1009; // shown only while snapshots are taken
 constexpr int DataManageButton = 1010;
 constexpr int LeaveButton = 1011;
 constexpr int PasswordButton = 1012;
@@ -43,6 +45,7 @@ constexpr MenuButton menuButtons[] = {
     { ImportButton, "导入数据", 2 },
     { BackupButton, "备份数据", 3 },
     { RestoreButton, "恢复备份", 4 },
+    { UndoButton, "撤销上次导入/恢复", 4 },
     { UserManageButton, "用户管理", 5 },
     { DataEntryButton, "数据录入", 6 },
     { DataManageButton, "数据管理", 8 },
@@ -79,6 +82,7 @@ AdminDialog::AdminDialog(std::unique_ptr<MaintenanceScreens> screens, QWidget* p
     onClicked(ImportButton, &AdminDialog::OnImport);
     onClicked(BackupButton, &AdminDialog::OnBackup);
     onClicked(RestoreButton, &AdminDialog::OnRestore);
+    onClicked(UndoButton, &AdminDialog::OnUndo);
     onClicked(UserManageButton, &AdminDialog::OnUserManage);
     onClicked(DataEntryButton, &AdminDialog::OnDataEntry);
     onClicked(DataManageButton, &AdminDialog::OnDataManage);
@@ -115,6 +119,7 @@ bool AdminDialog::OnInitDialog()
         button->setTextColor(QColor(240, 240, 240));
     }
     control(Title)->setFont(ui::sharedFont(2));
+    control(UndoButton)->setVisible(settings::SnapshotSetting::enabled());
 
     if (!reconnect()) {
         ui::OkMessageBox::show(this, QString::fromUtf8(ReconnectFailed));
@@ -232,7 +237,16 @@ void AdminDialog::OnBackup()
 
 void AdminDialog::OnRestore()
 {
-    const std::optional<JobOutcome> outcome = JobStarter(this).startRestore();
+    afterRestore(JobStarter(this).startRestore());
+}
+
+void AdminDialog::OnUndo()
+{
+    afterRestore(JobStarter(this).startUndo());
+}
+
+void AdminDialog::afterRestore(std::optional<JobOutcome> outcome)
+{
     // A failed restore leaves the shared connection on the login's default database; the
     // menu's other functions work on the station's database. Without it none of them could
     // work, so the menu ends as when it could not connect at opening.

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "backoffice/JobProgress.h"
 #include "backoffice/MaintenanceScreens.h"
 #include "ui/TemplateDialog.h"
 
 #include <array>
 #include <memory>
+#include <optional>
 
 namespace glimora::backoffice {
 
@@ -37,6 +39,9 @@ private:
     void OnImport();
     void OnBackup();
     void OnRestore();
+    void OnUndo();
+    // A failed restore leaves the menu without its database; it reconnects or ends.
+    void afterRestore(std::optional<JobOutcome> outcome);
     void OnUserManage();
     void OnDataEntry();
     void OnDataManage();

@@ -3,13 +3,17 @@
 #include "backoffice/JobStatements.h"
 #include "backoffice/LongJob.h"
 #include "backoffice/ProgressDialog.h"
+#include "backoffice/Snapshots.h"
 #include "data/ConnectionSetup.h"
 #include "data/SharedDatabase.h"
 #include "settings/Settings.h"
 #include "settings/SettingsFile.h"
+#include "settings/SnapshotSetting.h"
 #include "ui/FileDialog.h"
+#include "ui/OkMessageBox.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QWidget>
 
 namespace glimora::backoffice {
@@ -57,7 +61,8 @@ std::optional<JobOutcome> JobStarter::startImport()
         return std::nullopt;
     const QString insertText
         = settings::ReadSetting(QStringLiteral("insert"), QStringLiteral("inserttext"), QString());
-    return run(LongJob::import(JobStatements::import(insertText, path)));
+    return runWithSnapshot(
+        LongJob::import(JobStatements::import(insertText, path)), QStringLiteral("import"));
 }
 
 std::optional<JobOutcome> JobStarter::startBackup()
@@ -74,8 +79,38 @@ std::optional<JobOutcome> JobStarter::startRestore()
     const QString path = chooseFile(backupFilter());
     if (path.isEmpty())
         return std::nullopt;
-    return run(LongJob::restore(data::SharedDatabase::login().databaseName, path,
-        data::ConnectionSetup::fromSettings().connectTemplate));
+    return runWithSnapshot(LongJob::restore(data::SharedDatabase::login().databaseName, path,
+                               data::ConnectionSetup::fromSettings().connectTemplate),
+        QStringLiteral("restore"));
+}
+
+std::optional<JobOutcome> JobStarter::startUndo()
+{
+    const QString database = data::SharedDatabase::login().databaseName;
+    const QString snapshot = Snapshots::latest(database);
+    if (snapshot.isEmpty()) {
+        ui::OkMessageBox::show(m_menu,
+            QString::fromUtf8("没有可以撤销的导入或恢复：快照文件夹 %1 中没有快照。")
+                .arg(QDir::toNativeSeparators(settings::SnapshotSetting::folder())));
+        return std::nullopt;
+    }
+    if (!ui::OkMessageBox::askYesNo(m_menu,
+            QString::fromUtf8("把数据恢复到快照 %1 保存时的样子吗？当前的数据会先另存为一个快照。")
+                .arg(QFileInfo(snapshot).fileName())))
+        return std::nullopt;
+    return runWithSnapshot(
+        LongJob::undo(database, snapshot, data::ConnectionSetup::fromSettings().connectTemplate),
+        QStringLiteral("undo"), snapshot);
+}
+
+JobOutcome JobStarter::runWithSnapshot(const LongJob& job, const QString& name, const QString& restoring)
+{
+    if (!settings::SnapshotSetting::enabled())
+        return run(job);
+    const QString database = data::SharedDatabase::login().databaseName;
+    const JobOutcome outcome = run(job.withSnapshot(database, Snapshots::newPath(database, name)));
+    Snapshots::prune(database, restoring);
+    return outcome;
 }
 
 JobOutcome JobStarter::run(const LongJob& job)

@@ -3,6 +3,7 @@
 #include "backoffice/JobProgress.h"
 
 #include <optional>
+#include <QString>
 
 class QWidget;
 
@@ -21,6 +22,8 @@ public:
     std::optional<JobOutcome> startImport();
     std::optional<JobOutcome> startBackup();
     std::optional<JobOutcome> startRestore();
+    // Restores the latest snapshot, after asking; nothing when there is none or the answer is no.
+    std::optional<JobOutcome> startUndo();
 
     // The filters of the file dialogs.
     static const QString& workbookFilter();
@@ -30,6 +33,9 @@ private:
     enum class Purpose { Read, Write };
     QString chooseFile(const QString& filter, Purpose purpose = Purpose::Read) const;
     JobOutcome run(const LongJob& job);
+    // With snapshots on, `job` first saves one named after `name`; then the oldest beyond the
+    // number kept are removed, never `restoring`.
+    JobOutcome runWithSnapshot(const LongJob& job, const QString& name, const QString& restoring = QString());
 
     QWidget* m_menu;
 };

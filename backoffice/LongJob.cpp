@@ -28,11 +28,22 @@ LongJob LongJob::backup(const QString& statement)
 
 LongJob LongJob::restore(const QString& database, const QString& backupPath, const QString& connectSetting)
 {
+    return restoring(database, backupPath, connectSetting, false);
+}
+
+LongJob LongJob::undo(const QString& database, const QString& snapshotPath, const QString& connectSetting)
+{
+    return restoring(database, snapshotPath, connectSetting, true);
+}
+
+LongJob LongJob::restoring(
+    const QString& database, const QString& backupPath, const QString& connectSetting, bool verifyFirst)
+{
     const bool dropFirst = !connectSetting.isEmpty();
     QList<Step> steps;
     // The drop-and-restore form would leave no database at all if the file then proved
     // unreadable: check it before anything is killed or dropped.
-    if (dropFirst)
+    if (dropFirst || verifyFirst)
         steps.append({ JobStatements::verify(backupPath), OnFailure::FailWithReason });
     steps.append({ JobStatements::dropWorkTable(), OnFailure::GoOn });
     steps.append({ JobStatements::killConnections(database, dropFirst), OnFailure::FailWithReason });
@@ -40,6 +51,15 @@ LongJob LongJob::restore(const QString& database, const QString& backupPath, con
         steps.append({ JobStatements::logBackup(), OnFailure::GoOn });
     steps.append({ JobStatements::restore(database, backupPath, dropFirst), OnFailure::FailWithReason });
     LongJob job(Kind::Restore, std::move(steps));
+    return job;
+}
+
+LongJob LongJob::withSnapshot(const QString& database, const QString& path) const
+{
+    LongJob job = *this;
+    job.m_snapshotPath = path;
+    job.m_steps.prepend({ JobStatements::verify(path), OnFailure::FailWithReason, true });
+    job.m_steps.prepend({ JobStatements::backup(database, path), OnFailure::FailWithReason, true });
     return job;
 }
 
@@ -86,9 +106,11 @@ void LongJob::run(JobProgress& progress) const
             command.Execute();
         } catch (const data::DbError& error) {
             if (step.onFailure != OnFailure::GoOn) {
-                end(JobOutcome::Failed,
-                    step.onFailure == OnFailure::FailWithReason ? data::ErrorHints::text(error) : QString(),
-                    error.nativeError());
+                QString reason
+                    = step.onFailure == OnFailure::FailWithReason ? data::ErrorHints::text(error) : QString();
+                if (step.snapshot)
+                    reason = QString::fromUtf8("快照未能保存，数据没有改动。\n") + reason;
+                end(JobOutcome::Failed, reason, error.nativeError());
                 return;
             }
         } catch (const std::exception& error) {

@@ -19,6 +19,13 @@ public:
     // `connectSetting` is the `connect` template: empty sends the restore alone, a template
     // checks the backup first and drops the database before restoring.
     static LongJob restore(const QString& database, const QString& backupPath, const QString& connectSetting);
+    // A restore of a snapshot: the file is always checked before anything is killed.
+    static LongJob undo(const QString& database, const QString& snapshotPath, const QString& connectSetting);
+
+    // The same job, first backing up `database` to `path` and checking that backup; when
+    // either fails the job stops before it changes anything.
+    LongJob withSnapshot(const QString& database, const QString& path) const;
+    QString snapshotPath() const { return m_snapshotPath; }
 
     Kind kind() const { return m_kind; }
     // The texts that run() sends, in order (without the reconnection of the restore).
@@ -36,15 +43,19 @@ private:
     {
         QString statement;
         OnFailure onFailure;
+        bool snapshot = false;
     };
 
     LongJob(Kind kind, QList<Step> steps);
+    static LongJob restoring(
+        const QString& database, const QString& backupPath, const QString& connectSetting, bool verifyFirst);
     // The restore's own connection, without a database, so that it is not among those killed.
     bool reconnectWithoutDatabase() const;
     QString kindName() const; // as the event log names the job
 
     Kind m_kind;
     QList<Step> m_steps;
+    QString m_snapshotPath;
 };
 
 } // namespace glimora::backoffice

@@ -4,6 +4,7 @@
 #include "ui/OkMessageBox.h"
 
 #include <QCloseEvent>
+#include <QDir>
 #include <QLabel>
 #include <QProgressBar>
 #include <QThread>
@@ -101,13 +102,25 @@ void ProgressDialog::OnJobDone(JobOutcome outcome, const QString& errorDescripti
         ui::OkMessageBox::show(this, QString::fromUtf8("系统异常，请稍后重试。"));
         break;
     case JobOutcome::Restored:
-        ui::OkMessageBox::show(this, QString::fromUtf8("恢复完成，请退出后重新登入。"));
+        ui::OkMessageBox::show(this,
+            QString::fromUtf8("恢复完成，请退出后重新登入。") + snapshotNote(QString::fromUtf8("恢复")));
         ui::MainScreen::postCloseRequest();
         break;
     case JobOutcome::Done:
+        if (m_job && !m_job->snapshotPath().isEmpty())
+            ui::OkMessageBox::show(
+                this, QString::fromUtf8("导入完成。") + snapshotNote(QString::fromUtf8("导入")));
         break;
     }
     endDialog(ui::IDOK);
+}
+
+QString ProgressDialog::snapshotNote(const QString& job) const
+{
+    if (!m_job || m_job->snapshotPath().isEmpty())
+        return QString();
+    return QString::fromUtf8("\n%1前的数据已保存为快照：\n%2")
+        .arg(job, QDir::toNativeSeparators(m_job->snapshotPath()));
 }
 
 void ProgressDialog::closeEvent(QCloseEvent* event)

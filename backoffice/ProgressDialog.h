@@ -47,6 +47,9 @@ private:
 
     std::optional<LongJob> m_job;
     std::unique_ptr<QThread> m_worker;
+    // Where the job's snapshot was saved, for its end message; empty without one.
+    QString snapshotNote(const QString& job) const;
+
     JobOutcome m_outcome = JobOutcome::Failed;
     bool m_ended = false;
     std::mutex m_doneMutex;

@@ -13,6 +13,7 @@
 #include "platform/HtmlHelp.h"
 #include "settings/AsciiBlanks.h"
 #include "settings/SettingsFile.h"
+#include "settings/SnapshotSetting.h"
 #include "ui/KeyboardSetting.h"
 #include "ui/OkMessageBox.h"
 #include "ui/ScreenPolish.h"
@@ -44,6 +45,7 @@ constexpr int HintsBox = 1108;
 constexpr int TouchBox = 1109;
 constexpr int PolishBox = 1116;
 constexpr int KeyboardBox = 1117;
+constexpr int SnapshotBox = 1120;
 constexpr quintptr ConfigHelpContext = 0x20084;
 
 const char* const tabCaptions[ConfigDialog::TabCount]
@@ -104,6 +106,7 @@ ConfigDialog::ConfigDialog(QWidget* parent)
     onClicked(TouchBox, &ConfigDialog::OnTouchToggled);
     onClicked(PolishBox, &ConfigDialog::OnPolishToggled);
     onClicked(KeyboardBox, &ConfigDialog::OnKeyboardToggled);
+    onClicked(SnapshotBox, &ConfigDialog::OnSnapshotToggled);
     onMouseWheel(&ConfigDialog::OnMouseWheel);
     // Return moves on instead of pressing a button, but in the editor it starts a new line:
     // the correspondence tab and the statement console are edited line by line.
@@ -136,6 +139,7 @@ void ConfigDialog::OnInitDialog()
     control<QCheckBox>(TouchBox)->setChecked(ui::TouchSetting::enabled());
     control<QCheckBox>(PolishBox)->setChecked(ui::ScreenPolish::enabled());
     control<QCheckBox>(KeyboardBox)->setChecked(ui::KeyboardSetting::enabled());
+    control<QCheckBox>(SnapshotBox)->setChecked(settings::SnapshotSetting::enabled());
     setEditorText(readStored(QueryStatementTab));
     control(EditorId)->setFocus();
     control(TitleId)->setFont(ui::sharedFont(2));
@@ -356,6 +360,16 @@ void ConfigDialog::OnKeyboardToggled()
 {
     auto* box = control<QCheckBox>(KeyboardBox);
     if (!ui::KeyboardSetting::setEnabled(box->isChecked())) {
+        box->setChecked(!box->isChecked());
+        ui::OkMessageBox::show(this, notWritten());
+    }
+}
+
+// The next import or restore saves a snapshot first, and the menu offers to undo it.
+void ConfigDialog::OnSnapshotToggled()
+{
+    auto* box = control<QCheckBox>(SnapshotBox);
+    if (!settings::SnapshotSetting::setEnabled(box->isChecked())) {
         box->setChecked(!box->isChecked());
         ui::OkMessageBox::show(this, notWritten());
     }

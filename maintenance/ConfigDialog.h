@@ -42,6 +42,7 @@ private:
     void OnTouchToggled();
     void OnPolishToggled();
     void OnKeyboardToggled();
+    void OnSnapshotToggled();
     bool OnMouseWheel(QWidget* receiver, QWheelEvent* event);
 
     void showEditor(const QString& text, bool storable);

@@ -21,6 +21,8 @@ constexpr ControlTemplate controls[] = {
     {1003, K::OwnerDrawnButton, "配置系统", true, 268, 226, 49, 48},
     {1011, K::OwnerDrawnButton, "退出系统", false, 22, 168, 36, 35},
     {1149, K::CentredText, "晴岚查询软件管理后台", false, 78, 14, 172, 20},
+    // Beyond the original menu: shown only while snapshots are taken.
+    {1009, K::OwnerDrawnButton, "撤销上次导入/恢复", false, 368, 226, 49, 48},
 };
 // clang-format on
 

@@ -3,6 +3,7 @@
 #include "backoffice/JobStatements.h"
 #include "backoffice/LongJob.h"
 #include "backoffice/ProgressDialog.h"
+#include "backoffice/Snapshots.h"
 #include "components/ComponentFactories.h"
 #include "data/BackendRouter.h"
 #include "data/SharedDatabase.h"
@@ -18,6 +19,7 @@
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QProcess>
 #include <QProgressBar>
@@ -36,6 +38,7 @@ namespace {
 constexpr int ImportButton = 1004;
 constexpr int BackupButton = 1005;
 constexpr int RestoreButton = 1006;
+constexpr int UndoButton = 1009;
 
 const char* const SystemError = "系统异常，请稍后重试。";
 
@@ -190,6 +193,95 @@ TEST_F(JobsTest, AFailingImportImportsNothingAndShowsTheReason)
     ASSERT_EQ(shown().size(), 2);
     EXPECT_EQ(shown()[1], utf8(SystemError));
     EXPECT_TRUE(menu->isVisible());
+}
+
+TEST_F(JobsTest, AWrongImportIsUndoneFromItsSnapshotAndSoIsTheUndo)
+{
+    settings::WriteSetting("backup", "snapshots", "10");
+    sql("insert inquiry(d1,d2) values('kept','O''Neil') insert inquiry(d1) values(N'也留下')");
+    const auto before = sql("select * from inquiry order by d60").rows;
+    const QString workbook = workspace.filePath("records.xls");
+    ASSERT_TRUE(QFile::copy(GLIMORA_DEMO_DIR "/records.xls", workbook));
+    openMenu();
+    EXPECT_TRUE(menu->control(UndoButton)->isVisible());
+
+    const QStringList sent = runJob(ImportButton, workbook);
+    ASSERT_EQ(backoffice::Snapshots::existing("nivo").size(), 1);
+    const QString snapshot = backoffice::Snapshots::latest("nivo");
+    EXPECT_TRUE(QFileInfo(snapshot).fileName().endsWith("-import.dbk")) << snapshot.toStdString();
+    ASSERT_EQ(sent.size(), 3);
+    EXPECT_EQ(sent[0], "backup   database   nivo  to   disk='" + snapshot + "' with init");
+    EXPECT_EQ(sent[1], "restore verifyonly from disk='" + snapshot + "'");
+    EXPECT_EQ(shown(), QStringList { utf8("导入完成。\n导入前的数据已保存为快照：\n") + snapshot });
+    EXPECT_EQ(inquiryCount(), "482");
+
+    ui::OkMessageBox::setNextAnswer(QMessageBox::Yes);
+    runJob(UndoButton, QString());
+    EXPECT_EQ(sql("select * from inquiry order by d60").rows, before);
+    ASSERT_EQ(backoffice::Snapshots::existing("nivo").size(), 2);
+    const QString beforeUndo = backoffice::Snapshots::latest("nivo");
+    EXPECT_TRUE(beforeUndo.endsWith("-undo.dbk"));
+    EXPECT_EQ(
+        shown().last(), utf8("恢复完成，请退出后重新登入。\n恢复前的数据已保存为快照：\n") + beforeUndo);
+
+    // The undo is undone the same way, from the snapshot it took.
+    openMenu();
+    ui::OkMessageBox::setNextAnswer(QMessageBox::Yes);
+    runJob(UndoButton, QString());
+    EXPECT_EQ(inquiryCount(), "482");
+}
+
+TEST_F(JobsTest, ASnapshotThatCannotBeSavedStopsTheJobBeforeItChangesAnything)
+{
+    settings::WriteSetting("backup", "snapshots", "10");
+    workspace.writeFile("blocked", "a file where the folder would be");
+    settings::WriteSetting("backup", "snapshotdir", "blocked/snapshots");
+    sql("insert inquiry(d1) values('kept')");
+    const QString workbook = workspace.filePath("records.xls");
+    ASSERT_TRUE(QFile::copy(GLIMORA_DEMO_DIR "/records.xls", workbook));
+    openMenu();
+    runJob(ImportButton, workbook);
+    ASSERT_EQ(shown().size(), 2);
+    EXPECT_TRUE(shown()[0].startsWith(utf8("快照未能保存，数据没有改动。\n"))) << shown()[0].toStdString();
+    EXPECT_EQ(inquiryCount(), "1");
+
+    sql("backup database nivo to disk='" + workspace.filePath("other.dbk") + "'");
+    sql("delete inquiry");
+    runJob(RestoreButton, workspace.filePath("other.dbk"));
+    EXPECT_TRUE(shown().value(0).startsWith(utf8("快照未能保存，数据没有改动。\n")));
+    EXPECT_EQ(inquiryCount(), "0");
+    EXPECT_TRUE(menu->isVisible());
+}
+
+TEST_F(JobsTest, WithoutSnapshotsTheMenuHasNoUndoAndAnImportSaysNothing)
+{
+    openMenu();
+    EXPECT_FALSE(menu->control(UndoButton)->isVisible());
+    const QString workbook = workspace.filePath("records.xls");
+    ASSERT_TRUE(QFile::copy(GLIMORA_DEMO_DIR "/records.xls", workbook));
+    EXPECT_EQ(runJob(ImportButton, workbook).size(), 1);
+    EXPECT_TRUE(shown().isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(workspace.filePath("snapshots")));
+}
+
+TEST_F(JobsTest, RetentionKeepsTheNewestSnapshotsButNeverTheOneBeingRestored)
+{
+    settings::WriteSetting("backup", "snapshots", "10");
+    QDir().mkpath(workspace.filePath("snapshots"));
+    for (int day = 10; day < 22; ++day)
+        workspace.writeFile(QStringLiteral("snapshots/nivo-202612%1-080000-import.dbk").arg(day), "x");
+    workspace.writeFile("snapshots/nivo2-20261201-080000-import.dbk", "another database's");
+    const QString oldest = workspace.filePath("snapshots/nivo-20261210-080000-import.dbk");
+    backoffice::Snapshots::prune("nivo", oldest);
+    QStringList left = backoffice::Snapshots::existing("nivo");
+    ASSERT_EQ(left.size(), 11);
+    EXPECT_EQ(left.first(), oldest);
+    EXPECT_TRUE(left[1].endsWith("nivo-20261212-080000-import.dbk"));
+    backoffice::Snapshots::prune("nivo");
+    left = backoffice::Snapshots::existing("nivo");
+    ASSERT_EQ(left.size(), 10);
+    EXPECT_TRUE(left.first().endsWith("nivo-20261212-080000-import.dbk"));
+    EXPECT_TRUE(QFileInfo::exists(workspace.filePath("snapshots/nivo2-20261201-080000-import.dbk")));
 }
 
 TEST_F(JobsTest, BackUpChangeAndRestore)

@@ -128,6 +128,8 @@ TEST_F(ConfigDialogTest, TheOptionBoxesWriteTheirSettingsAtOnce)
         { 1109, "查询列表显示完整内容", "show", "touch", "com19=d5\r\n",
             "com19=d5\r\n[show]\r\ntouch=1\r\n" },
         { 1117, "键盘操作", "show", "keyboard", "touch=0\r\n", "touch=0\r\nkeyboard=1\r\n" },
+        { 1120, "导入/恢复前快照", "backup", "snapshots", "keyboard=0\r\n",
+            "keyboard=0\r\n[backup]\r\nsnapshots=10\r\n" },
     };
     const auto clickBox = [](ConfigDialog& dialog, int id) {
         auto* box = dialog.control<QCheckBox>(id);
