@@ -3,12 +3,12 @@
 #include "platform/ComputerName.h"
 #include "platform/EventJournal.h"
 
+#include <optional>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QMutex>
 #include <QMutexLocker>
-#include <optional>
 
 namespace glimora::platform {
 
@@ -47,7 +47,8 @@ void rotateIfFull(const QString& folder)
 QByteArray lineOf(const QString& station, const QString& event, const QString& text, int errorNumber)
 {
     QString flat = text;
-    flat.replace(QLatin1String("\r\n"), QLatin1String(" | ")).replace(QLatin1Char('\n'), QLatin1String(" | "));
+    flat.replace(QLatin1String("\r\n"), QLatin1String(" | "))
+        .replace(QLatin1Char('\n'), QLatin1String(" | "));
     QString line = QDateTime::currentDateTime().toString(Qt::ISODateWithMs) + QLatin1Char(' ') + station
         + QLatin1Char(' ') + event;
     if (errorNumber != 0)
