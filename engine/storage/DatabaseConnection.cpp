@@ -379,14 +379,13 @@ QStringList DatabaseConnection::tableNames()
     return names;
 }
 
-void DatabaseConnection::createTable(const ast::Statement& statement)
+namespace {
+
+// The primary key of a new table, from its constraint or its column, once the columns are
+// found sound: unique names, one key, one identity of an integer type.
+QStringList checkedPrimaryKey(const ast::Statement& statement)
 {
     const QString& name = statement.table;
-    if (isReservedName(name) || name.startsWith(QLatin1Char('#')))
-        throw ServerError::notSupported(QStringLiteral("the table name ") + name);
-    if (table(name))
-        throw ServerError::objectExists(name);
-
     const QList<ast::ColumnDefinition>& definitions = statement.columnDefinitions;
     QStringList primaryKey = statement.primaryKey;
     int identities = 0;
@@ -431,40 +430,61 @@ void DatabaseConnection::createTable(const ast::Statement& statement)
             throw ServerError(1911,
                 QStringLiteral("Column name '%1' does not exist in the target table or view.").arg(key), 16);
     }
+    return primaryKey;
+}
+
+// The SQLite declaration of one column of a new table; wholeKey when the column alone is its
+// primary key.
+QString columnDeclaration(const ast::ColumnDefinition& column, bool inKey, bool wholeKey)
+{
+    QString part = Translator::quoteName(column.name) + QLatin1Char(' ');
+    if (column.identity) {
+        if (!wholeKey)
+            throw ServerError::notSupported(
+                QStringLiteral("IDENTITY on a column that is not the whole primary key"));
+        return part + QStringLiteral("INTEGER PRIMARY KEY AUTOINCREMENT NOT NULL");
+    }
+    part += column.type.sqliteDeclaration();
+    if (column.notNull || inKey)
+        part += QStringLiteral(" NOT NULL");
+    if (column.defaultValue) {
+        const ast::Expr& value = *column.defaultValue;
+        if (value.kind == ast::Expr::Kind::String)
+            part += QStringLiteral(" DEFAULT ") + Translator::quoteText(value.text);
+        else if (value.kind == ast::Expr::Kind::Number && column.type.keepsDecimalText())
+            part += QStringLiteral(" DEFAULT ") + decimalDefault(value.text, column.type);
+        else if (value.kind == ast::Expr::Kind::Number)
+            part += QStringLiteral(" DEFAULT ") + value.text;
+        else if (value.kind == ast::Expr::Kind::Null)
+            part += QStringLiteral(" DEFAULT NULL");
+        else if (value.kind == ast::Expr::Kind::Function && value.text == QLatin1String("getdate"))
+            part += QStringLiteral(" DEFAULT (tsql_getdate())");
+        else
+            throw ServerError::notSupported(QStringLiteral("this DEFAULT value"));
+    }
+    return part;
+}
+
+} // namespace
+
+void DatabaseConnection::createTable(const ast::Statement& statement)
+{
+    const QString& name = statement.table;
+    if (isReservedName(name) || name.startsWith(QLatin1Char('#')))
+        throw ServerError::notSupported(QStringLiteral("the table name ") + name);
+    if (table(name))
+        throw ServerError::objectExists(name);
+
+    const QList<ast::ColumnDefinition>& definitions = statement.columnDefinitions;
+    const QStringList primaryKey = checkedPrimaryKey(statement);
 
     QStringList parts;
     const ast::ColumnDefinition* identityColumn = nullptr;
     for (const ast::ColumnDefinition& column : definitions) {
         const bool inKey = primaryKey.contains(column.name, Qt::CaseInsensitive);
-        QString part = Translator::quoteName(column.name) + QLatin1Char(' ');
-        if (column.identity) {
+        if (column.identity)
             identityColumn = &column;
-            if (!(inKey && primaryKey.size() == 1))
-                throw ServerError::notSupported(
-                    QStringLiteral("IDENTITY on a column that is not the whole primary key"));
-            part += QStringLiteral("INTEGER PRIMARY KEY AUTOINCREMENT NOT NULL");
-            parts.append(part);
-            continue;
-        }
-        part += column.type.sqliteDeclaration();
-        if (column.notNull || inKey)
-            part += QStringLiteral(" NOT NULL");
-        if (column.defaultValue) {
-            const ast::Expr& value = *column.defaultValue;
-            if (value.kind == ast::Expr::Kind::String)
-                part += QStringLiteral(" DEFAULT ") + Translator::quoteText(value.text);
-            else if (value.kind == ast::Expr::Kind::Number && column.type.keepsDecimalText())
-                part += QStringLiteral(" DEFAULT ") + decimalDefault(value.text, column.type);
-            else if (value.kind == ast::Expr::Kind::Number)
-                part += QStringLiteral(" DEFAULT ") + value.text;
-            else if (value.kind == ast::Expr::Kind::Null)
-                part += QStringLiteral(" DEFAULT NULL");
-            else if (value.kind == ast::Expr::Kind::Function && value.text == QLatin1String("getdate"))
-                part += QStringLiteral(" DEFAULT (tsql_getdate())");
-            else
-                throw ServerError::notSupported(QStringLiteral("this DEFAULT value"));
-        }
-        parts.append(part);
+        parts.append(columnDeclaration(column, inKey, inKey && primaryKey.size() == 1));
     }
     if (!primaryKey.isEmpty() && !(identityColumn && primaryKey.size() == 1)) {
         QStringList keys;
