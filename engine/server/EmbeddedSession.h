@@ -17,6 +17,8 @@
 #include <QHash>
 #include <vector>
 
+struct sqlite3_stmt;
+
 namespace glimora::engine {
 
 class RowsetStream;
@@ -63,6 +65,10 @@ private:
     // Lets the result set of the previous batch go on reading while this batch runs.
     void leaveOpenResult();
     void runStatement(const ast::Statement& statement, BatchState& state, bool lastInBatch);
+    void runCreateTable(const ast::Statement& statement);
+    void runDropTables(const ast::Statement& statement);
+    void runCreateDatabase(const ast::Statement& statement);
+    void runDropDatabase(const ast::Statement& statement);
     void runSelect(const ast::Statement& statement, BatchState& state, bool lastInBatch);
     // Runs index work of the server's own without the statement's deadline running.
     void outsideDeadline(const std::function<void()>& work);
@@ -94,6 +100,10 @@ private:
     static int interruptCheck(void* session);
     Variable evaluate(const ast::ExprPtr& expr, const SqlType& type);
     bool evaluateCondition(const ast::ExprPtr& expr);
+    void runDeclare(const ast::Statement& statement);
+    void runSetVariable(const ast::Statement& statement);
+    // A column of the current row as an SQLite literal.
+    static QString literalOf(sqlite3_stmt* statement, int column);
 
     // TranslationContext
     std::optional<TableInfo> findTable(const QString& database, const QString& name) override;

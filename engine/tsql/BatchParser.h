@@ -64,6 +64,11 @@ private:
     ast::ExprPtr parseFunction(const QString& name, int position);
     ast::ExprPtr parseCase(int position);
 
+    // nodes
+    static ast::ExprPtr makeExpr(ast::Expr::Kind kind, int position, const QString& text = QString());
+    static ast::ExprPtr makeBinary(const QString& op, ast::ExprPtr left, ast::ExprPtr right);
+    static ast::StatementPtr makeStatement(ast::Statement::Kind kind, const Token& start);
+
     // tokens
     const Token& peek(int ahead = 0) const;
     const Token& next();

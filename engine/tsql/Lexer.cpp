@@ -44,6 +44,50 @@ QString readDelimited(const QString& batch, int start, QChar close, int& end)
         105, QStringLiteral("Unclosed quotation mark after the character string '%1'.").arg(text), 15);
 }
 
+// One past the end of the block comment that starts at `i`. Block comments nest in T-SQL.
+int blockCommentEnd(const QString& batch, int i)
+{
+    const int size = batch.size();
+    int depth = 0;
+    do {
+        if (batch.mid(i, 2) == QLatin1String("/*")) {
+            ++depth;
+            i += 2;
+        } else if (batch.mid(i, 2) == QLatin1String("*/")) {
+            --depth;
+            i += 2;
+        } else {
+            ++i;
+        }
+    } while (depth > 0 && i < size);
+    if (depth > 0)
+        throw ServerError(113, QStringLiteral("Missing end comment mark '*/'."), 15);
+    return i;
+}
+
+// One past the end of the number that starts at `i`: digits, a point and digits, an exponent.
+int numberEnd(const QString& batch, int i)
+{
+    const int size = batch.size();
+    auto at = [&](int index) { return index < size ? batch[index] : QChar(); };
+    int j = i;
+    while (j < size && isDigit(batch[j]))
+        ++j;
+    if (at(j) == QLatin1Char('.')) {
+        ++j;
+        while (j < size && isDigit(batch[j]))
+            ++j;
+    }
+    if ((at(j) == QLatin1Char('e') || at(j) == QLatin1Char('E'))
+        && (isDigit(at(j + 1))
+            || ((at(j + 1) == QLatin1Char('+') || at(j + 1) == QLatin1Char('-')) && isDigit(at(j + 2))))) {
+        j += 2;
+        while (j < size && isDigit(batch[j]))
+            ++j;
+    }
+    return j;
+}
+
 } // namespace
 
 QList<Token> Lexer::tokenize(const QString& batch)
@@ -65,21 +109,7 @@ QList<Token> Lexer::tokenize(const QString& batch)
             continue;
         }
         if (c == QLatin1Char('/') && at(i + 1) == QLatin1Char('*')) {
-            // Block comments nest in T-SQL.
-            int depth = 0;
-            do {
-                if (batch.mid(i, 2) == QLatin1String("/*")) {
-                    ++depth;
-                    i += 2;
-                } else if (batch.mid(i, 2) == QLatin1String("*/")) {
-                    --depth;
-                    i += 2;
-                } else {
-                    ++i;
-                }
-            } while (depth > 0 && i < size);
-            if (depth > 0)
-                throw ServerError(113, QStringLiteral("Missing end comment mark '*/'."), 15);
+            i = blockCommentEnd(batch, i);
             continue;
         }
 
@@ -105,22 +135,7 @@ QList<Token> Lexer::tokenize(const QString& batch)
             token.text = batch.mid(i + 2, j - i - 2);
             i = j;
         } else if (isDigit(c) || (c == QLatin1Char('.') && isDigit(at(i + 1)))) {
-            int j = i;
-            while (j < size && isDigit(batch[j]))
-                ++j;
-            if (at(j) == QLatin1Char('.')) {
-                ++j;
-                while (j < size && isDigit(batch[j]))
-                    ++j;
-            }
-            if ((at(j) == QLatin1Char('e') || at(j) == QLatin1Char('E'))
-                && (isDigit(at(j + 1))
-                    || ((at(j + 1) == QLatin1Char('+') || at(j + 1) == QLatin1Char('-'))
-                        && isDigit(at(j + 2))))) {
-                j += 2;
-                while (j < size && isDigit(batch[j]))
-                    ++j;
-            }
+            const int j = numberEnd(batch, i);
             token.kind = Token::Kind::Number;
             token.text = batch.mid(i, j - i);
             i = j;

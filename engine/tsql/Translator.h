@@ -85,6 +85,14 @@ private:
 
     Fragment expr(const ast::ExprPtr& expr, const Scope& scope);
     Fragment column(const ast::Expr& expr, const Scope& scope);
+    Fragment variable(const ast::Expr& expr);
+    Fragment unary(const ast::Expr& expr, const Scope& scope);
+    Fragment cast(const ast::Expr& expr, const Scope& scope);
+    Fragment caseWhen(const ast::Expr& expr, const Scope& scope);
+    Fragment subquery(const ast::Expr& expr, const Scope& scope);
+    Fragment inPredicate(const ast::Expr& expr, const Scope& scope);
+    Fragment between(const ast::Expr& expr, const Scope& scope);
+    Fragment like(const ast::Expr& expr, const Scope& scope);
     // The built-in functions, by a table of rules (TranslatorFunctions.cpp).
     Fragment function(const ast::Expr& expr, const Scope& scope);
     Fragment binary(const ast::Expr& expr, const Scope& scope);
@@ -97,6 +105,9 @@ private:
     static void toDecimalText(Fragment& side);
     Fragment decimalArithmetic(const ast::Expr& e, const Fragment& left, const Fragment& right);
     Fragment literal(const ast::Expr& expr);
+    // Neither a number, a date nor binary: compared with the TSQL collation.
+    static bool isTextLike(const SqlType& type);
+    static bool isFloat(const SqlType& type);
 
     TranslationContext& m_context;
 };

@@ -1,6 +1,7 @@
 #include "engine/tsql/Translator.h"
 
 #include "engine/server/ServerError.h"
+#include "engine/values/DateFunctions.h"
 
 #include <QHash>
 
@@ -382,6 +383,93 @@ Translator::Fragment Translator::function(const Expr& e, const Scope& scope)
     if (const std::optional<TranslationContext::Value> value = m_context.serverFunction(name))
         return { value->sql, value->type, {}, {} };
     throw ServerError(195, QStringLiteral("'%1' is not a recognized built-in function name.").arg(name), 15);
+}
+
+// DATEADD(part, number, date), DATEDIFF(part, start, end), DATEPART(part, date) and
+// DATENAME(part, date): the part is a bare word, not an expression.
+Translator::Fragment Translator::dateFunction(const Expr& e, const Scope& scope)
+{
+    const QString& name = e.text;
+    const int count = name == QLatin1String("datepart") || name == QLatin1String("datename") ? 2 : 3;
+    if (e.args.size() != count)
+        throw ServerError(
+            174, QStringLiteral("The %1 function requires %2 argument(s).").arg(name).arg(count), 15);
+    const Expr& word = *e.args[0];
+    const QString part = word.kind == Expr::Kind::Column && word.qualifier.isEmpty()
+        ? DateFunctions::partName(word.text)
+        : QString();
+    if (part.isEmpty())
+        throw ServerError(155,
+            QStringLiteral("'%1' is not a recognized %2 option.")
+                .arg(word.kind == Expr::Kind::Column ? word.text : QStringLiteral("expression"), name),
+            15);
+    auto date = [&](const ExprPtr& argument) {
+        const Fragment value = expr(argument, scope);
+        return value.type.isDateTime()
+            ? value.sql
+            : convertFrom(value.sql, value.type, SqlType::of(Base::DateTime), false);
+    };
+    const QString partText = quoteText(part);
+    if (name == QLatin1String("datepart"))
+        return { QStringLiteral("tsql_datepart(") + partText + QStringLiteral(", ") + date(e.args[1])
+                + QLatin1Char(')'),
+            SqlType::of(Base::Int), {}, {} };
+    if (name == QLatin1String("datename"))
+        return { QStringLiteral("tsql_datename(") + partText + QStringLiteral(", ") + date(e.args[1])
+                + QLatin1Char(')'),
+            SqlType::of(Base::NVarChar, 30), {}, {} };
+    if (name == QLatin1String("datediff"))
+        return { QStringLiteral("tsql_datediff(") + partText + QStringLiteral(", ") + date(e.args[1])
+                + QStringLiteral(", ") + date(e.args[2]) + QLatin1Char(')'),
+            SqlType::of(Base::Int), {}, {} };
+    const Fragment number = expr(e.args[1], scope);
+    const Fragment target = expr(e.args[2], scope);
+    const SqlType type = target.type.base == Base::SmallDateTime ? target.type : SqlType::of(Base::DateTime);
+    const QString numberSql = number.type.isExactNumeric()
+        ? QStringLiteral("tsql_decimal_int(") + number.sql + QLatin1Char(')')
+        : number.sql;
+    QString sql = QStringLiteral("tsql_dateadd(") + partText + QStringLiteral(", ") + numberSql
+        + QStringLiteral(", ") + date(e.args[2]) + QLatin1Char(')');
+    if (type.base == Base::SmallDateTime)
+        sql = convertCall(sql, type, false);
+    return { sql, type, {}, {} };
+}
+
+// OBJECT_ID('name'): a table of the current database (or of the database the name gives)
+// has a number, anything else NULL. The number is a hash of the table's name, the same in
+// every run.
+Translator::Fragment Translator::objectId(const Expr& e)
+{
+    if (e.args.isEmpty() || e.args.size() > 2)
+        throw ServerError(174, QStringLiteral("The object_id function requires 1 argument(s)."), 15);
+    if (e.args[0]->kind != Expr::Kind::String)
+        throw ServerError::notSupported(QStringLiteral("OBJECT_ID of an expression"));
+    QStringList parts;
+    for (QString part : e.args[0]->text.split(QLatin1Char('.'))) {
+        part = part.trimmed();
+        if (part.startsWith(QLatin1Char('[')) && part.endsWith(QLatin1Char(']')))
+            part = part.mid(1, part.size() - 2);
+        parts.append(part);
+    }
+    const QString table = parts.last();
+    const QString database = parts.size() >= 3 ? parts[parts.size() - 3] : QString();
+    std::optional<TableInfo> found;
+    if (!table.isEmpty() && !table.startsWith(QLatin1Char('#'))) {
+        try {
+            found = m_context.findTable(database, table);
+        } catch (const ServerError&) {
+            found.reset(); // a database that does not exist holds no object
+        }
+    }
+    // As in SQL Server, a table on which the session holds no right has no number for it.
+    if (!found || !m_context.mayKnow(found->name))
+        return { QStringLiteral("NULL"), SqlType::of(Base::Int), {}, {} };
+    quint32 hash = 2166136261u;
+    for (const QChar c : found->name.toLower()) {
+        hash ^= c.unicode();
+        hash *= 16777619u;
+    }
+    return { QString::number(qint32(hash & 0x7fffffff) | 1), SqlType::of(Base::Int), {}, {} };
 }
 
 } // namespace glimora::engine

@@ -277,30 +277,41 @@ void BiffReader::readSheet(const QString& sheetName, CellMessageWriter& writer)
     throw Failure(CellMessage::missingSheet, "");
 }
 
+namespace {
+
+void writeText(CellMessageWriter& writer, quint16 row, quint16 column, const QByteArray& utf8)
+{
+    writer.byte(CellMessage::cell);
+    writer.u32(row);
+    writer.u16(column);
+    writer.byte(CellMessage::text);
+    writer.text(utf8.constData(), size_t(utf8.size()));
+}
+
+void writeBoolean(CellMessageWriter& writer, quint16 row, quint16 column, bool value)
+{
+    writer.byte(CellMessage::cell);
+    writer.u32(row);
+    writer.u16(column);
+    writer.byte(CellMessage::number);
+    writer.number(value ? 1.0 : 0.0);
+}
+
+} // namespace
+
 void BiffReader::readCells(qsizetype offset, CellMessageWriter& writer)
 {
     const Record bof = recordAt(offset);
     if (bof.type != RecordType::bof || bof.length < 4 || read16(payload(bof), 2) != worksheetType)
         damaged("a worksheet entry points at no worksheet");
     offset = bof.start + bof.length;
-    auto text = [&writer](quint16 row, quint16 column, const QByteArray& utf8) {
-        writer.byte(CellMessage::cell);
-        writer.u32(row);
-        writer.u16(column);
-        writer.byte(CellMessage::text);
-        writer.text(utf8.constData(), size_t(utf8.size()));
-    };
-    // A formula with a text result is followed by a STRING record holding the text.
-    bool pendingString = false;
-    quint16 pendingRow = 0;
-    quint16 pendingColumn = 0;
+    PendingString pending;
     int depth = 0; // charts embedded in the sheet have their own BOF .. EOF
     for (;;) {
         if (offset >= m_stream.size())
             damaged("a worksheet has no end");
         const Record record = recordAt(offset);
         offset = record.start + record.length;
-        const QByteArrayView data = payload(record);
         if (record.type == RecordType::bof) {
             ++depth;
             continue;
@@ -314,109 +325,106 @@ void BiffReader::readCells(qsizetype offset, CellMessageWriter& writer)
         if (depth > 0)
             continue;
         try {
-            switch (record.type) {
-            case RecordType::labelSst: {
-                if (data.size() < 10)
-                    damaged("a short text cell");
-                const quint32 index = read32(data, 6);
-                if (index >= quint32(m_sharedStrings.size()))
-                    damaged("a cell names a missing shared text");
-                text(read16(data, 0), read16(data, 2), m_sharedStrings[index]);
-                pendingString = false;
-                break;
-            }
-            case RecordType::label:
-            case RecordType::rstring: {
-                BiffRecordCursor cursor = continued(record, offset);
-                const quint16 row = cursor.u16();
-                const quint16 column = cursor.u16();
-                cursor.u16();
-                text(row, column, recordText(cursor).toUtf8());
-                pendingString = false;
-                break;
-            }
-            case RecordType::number:
-                if (data.size() < 14)
-                    damaged("a short number cell");
-                writeNumber(writer, read16(data, 0), read16(data, 2), read16(data, 4), readDouble(data, 6));
-                pendingString = false;
-                break;
-            case RecordType::rk:
-                if (data.size() < 10)
-                    damaged("a short number cell");
-                writeNumber(
-                    writer, read16(data, 0), read16(data, 2), read16(data, 4), rkValue(read32(data, 6)));
-                pendingString = false;
-                break;
-            case RecordType::mulRk: {
-                if (data.size() < 6)
-                    damaged("a short number cell");
-                const quint16 row = read16(data, 0);
-                const quint16 first = read16(data, 2);
-                const qsizetype count = (data.size() - 6) / 6;
-                for (qsizetype i = 0; i < count; ++i)
-                    writeNumber(writer, row, quint16(first + i), read16(data, 4 + i * 6),
-                        rkValue(read32(data, 6 + i * 6)));
-                pendingString = false;
-                break;
-            }
-            case RecordType::boolErr:
-                if (data.size() < 8)
-                    damaged("a short boolean cell");
-                if (data[7] == 0) { // an error value reads as NULL
-                    writer.byte(CellMessage::cell);
-                    writer.u32(read16(data, 0));
-                    writer.u16(read16(data, 2));
-                    writer.byte(CellMessage::number);
-                    writer.number(data[6] != 0 ? 1.0 : 0.0);
-                }
-                pendingString = false;
-                break;
-            case RecordType::formula: {
-                if (data.size() < 20)
-                    damaged("a short formula cell");
-                const quint16 row = read16(data, 0);
-                const quint16 column = read16(data, 2);
-                pendingString = false;
-                if (read16(data, 12) != 0xffff) {
-                    writeNumber(writer, row, column, read16(data, 4), readDouble(data, 6));
-                    break;
-                }
-                switch (quint8(data[6])) {
-                case 0:
-                    pendingString = true;
-                    pendingRow = row;
-                    pendingColumn = column;
-                    break;
-                case 1:
-                    writer.byte(CellMessage::cell);
-                    writer.u32(row);
-                    writer.u16(column);
-                    writer.byte(CellMessage::number);
-                    writer.number(data[8] != 0 ? 1.0 : 0.0);
-                    break;
-                case 3:
-                    text(row, column, QByteArray());
-                    break;
-                default: // an error value reads as NULL
-                    break;
-                }
-                break;
-            }
-            case RecordType::string: {
-                BiffRecordCursor cursor = continued(record, offset);
-                const QByteArray value = recordText(cursor).toUtf8();
-                if (pendingString)
-                    text(pendingRow, pendingColumn, value);
-                pendingString = false;
-                break;
-            }
-            default:
-                break;
-            }
+            readCell(record, offset, writer, pending);
         } catch (const BiffRecordCursor::Overrun&) {
             damaged("a cell record ends early");
         }
+    }
+}
+
+void BiffReader::readCell(
+    const Record& record, qsizetype& offset, CellMessageWriter& writer, PendingString& pending)
+{
+    const QByteArrayView data = payload(record);
+    switch (record.type) {
+    case RecordType::labelSst: {
+        if (data.size() < 10)
+            damaged("a short text cell");
+        const quint32 index = read32(data, 6);
+        if (index >= quint32(m_sharedStrings.size()))
+            damaged("a cell names a missing shared text");
+        writeText(writer, read16(data, 0), read16(data, 2), m_sharedStrings[index]);
+        pending.waiting = false;
+        break;
+    }
+    case RecordType::label:
+    case RecordType::rstring: {
+        BiffRecordCursor cursor = continued(record, offset);
+        const quint16 row = cursor.u16();
+        const quint16 column = cursor.u16();
+        cursor.u16();
+        writeText(writer, row, column, recordText(cursor).toUtf8());
+        pending.waiting = false;
+        break;
+    }
+    case RecordType::number:
+        if (data.size() < 14)
+            damaged("a short number cell");
+        writeNumber(writer, read16(data, 0), read16(data, 2), read16(data, 4), readDouble(data, 6));
+        pending.waiting = false;
+        break;
+    case RecordType::rk:
+        if (data.size() < 10)
+            damaged("a short number cell");
+        writeNumber(writer, read16(data, 0), read16(data, 2), read16(data, 4), rkValue(read32(data, 6)));
+        pending.waiting = false;
+        break;
+    case RecordType::mulRk: {
+        if (data.size() < 6)
+            damaged("a short number cell");
+        const quint16 row = read16(data, 0);
+        const quint16 first = read16(data, 2);
+        const qsizetype count = (data.size() - 6) / 6;
+        for (qsizetype i = 0; i < count; ++i)
+            writeNumber(
+                writer, row, quint16(first + i), read16(data, 4 + i * 6), rkValue(read32(data, 6 + i * 6)));
+        pending.waiting = false;
+        break;
+    }
+    case RecordType::boolErr:
+        if (data.size() < 8)
+            damaged("a short boolean cell");
+        if (data[7] == 0) // an error value reads as NULL
+            writeBoolean(writer, read16(data, 0), read16(data, 2), data[6] != 0);
+        pending.waiting = false;
+        break;
+    case RecordType::formula:
+        readFormula(data, writer, pending);
+        break;
+    case RecordType::string: {
+        BiffRecordCursor cursor = continued(record, offset);
+        const QByteArray value = recordText(cursor).toUtf8();
+        if (pending.waiting)
+            writeText(writer, pending.row, pending.column, value);
+        pending.waiting = false;
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void BiffReader::readFormula(QByteArrayView data, CellMessageWriter& writer, PendingString& pending) const
+{
+    if (data.size() < 20)
+        damaged("a short formula cell");
+    const quint16 row = read16(data, 0);
+    const quint16 column = read16(data, 2);
+    pending.waiting = false;
+    if (read16(data, 12) != 0xffff)
+        return writeNumber(writer, row, column, read16(data, 4), readDouble(data, 6));
+    switch (quint8(data[6])) {
+    case 0:
+        pending = { true, row, column };
+        break;
+    case 1:
+        writeBoolean(writer, row, column, data[8] != 0);
+        break;
+    case 3:
+        writeText(writer, row, column, QByteArray());
+        break;
+    default: // an error value reads as NULL
+        break;
     }
 }
 

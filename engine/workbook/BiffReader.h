@@ -48,6 +48,13 @@ private:
         qsizetype start = 0; // of the payload
         qsizetype length = 0;
     };
+    // A formula with a text result is followed by a STRING record holding the text.
+    struct PendingString
+    {
+        bool waiting = false;
+        quint16 row = 0;
+        quint16 column = 0;
+    };
     struct Sheet
     {
         QString name;
@@ -60,6 +67,9 @@ private:
     BiffRecordCursor continued(const Record& record, qsizetype& next) const;
     void readGlobals();
     void readCells(qsizetype offset, CellMessageWriter& writer);
+    // One cell record; offset moves past the CONTINUE records it has.
+    void readCell(const Record& record, qsizetype& offset, CellMessageWriter& writer, PendingString& pending);
+    void readFormula(QByteArrayView data, CellMessageWriter& writer, PendingString& pending) const;
     QString codePageText(BiffRecordCursor& cursor, quint32 count);
     // A text field of a cell, FORMAT or STRING record in this BIFF version.
     QString recordText(BiffRecordCursor& cursor, bool shortLength = false);
