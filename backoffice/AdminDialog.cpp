@@ -119,6 +119,10 @@ bool AdminDialog::OnInitDialog()
         button->setTextColor(QColor(240, 240, 240));
     }
     control(Title)->setFont(ui::sharedFont(2));
+    // Nine characters: the menu's large bold face would need four lines in the circle.
+    skinButton(UndoButton)->setCaptionFont(3);
+    skinButton(UndoButton)->setCaption(QString::fromUtf8("撤销上次\n导入/恢复"));
+    skinButton(UndoButton)->setTextColor(QColor(255, 255, 255));
     control(UndoButton)->setVisible(settings::SnapshotSetting::enabled());
 
     if (!reconnect()) {
