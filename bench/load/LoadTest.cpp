@@ -12,7 +12,7 @@
 #include "engine/server/EmbeddedBackend.h"
 #include "engine/values/SqlFunctions.h"
 #include "query/QueryStatements.h"
-#include "tests/engine/workbook/ZipWriter.h"
+#include "tools/workbook-writer/ZipWriter.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>

@@ -1,7 +1,7 @@
 #include "engine/workbook/WorkbookReader.h"
 #include "tests/engine/workbook/WorkbookFixtures.h"
-#include "tests/engine/workbook/ZipWriter.h"
 #include "tests/support/TempWorkspace.h"
+#include "tools/workbook-writer/ZipWriter.h"
 
 #include <gtest/gtest.h>
 #include <random>

@@ -1,10 +1,10 @@
 #include "engine/workbook/WorkbookReader.h"
 #include "engine/workbook/XlsReader.h"
 #include "tests/engine/workbook/WorkbookFixtures.h"
-#include "tests/engine/workbook/ZipWriter.h"
 #include "tests/support/DesktopTimeZone.h"
 #include "tests/support/Sanitizers.h"
 #include "tests/support/TempWorkspace.h"
+#include "tools/workbook-writer/ZipWriter.h"
 
 #include <csignal>
 #include <gmock/gmock.h>

@@ -1,8 +1,8 @@
 #include "engine/workbook/SheetTableBuilder.h"
 #include "engine/workbook/XlsxReader.h"
 #include "tests/engine/workbook/WorkbookFixtures.h"
-#include "tests/engine/workbook/ZipWriter.h"
 #include "tests/support/TempWorkspace.h"
+#include "tools/workbook-writer/ZipWriter.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "tests/engine/workbook/ZipWriter.h"
+#include "tools/workbook-writer/ZipWriter.h"
 
 #include <QFile>
 #include <zip.h>

@@ -3,7 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
-// Writes zip packages for tests: hand-made hostile packages, or a fixture with one part replaced.
+// Writes zip packages for tests (hand-made hostile packages, or a fixture with one part replaced)
+// and for the load test.
 namespace ZipWriter {
 
 // Adds (or replaces) a part of the package at path, creating the package if needed.
