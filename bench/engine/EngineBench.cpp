@@ -13,7 +13,7 @@
 #include "engine/values/SqlFunctions.h"
 #include "engine/workbook/SheetCells.h"
 #include "engine/workbook/WorkbookReader.h"
-#include "tests/engine/workbook/BiffWriter.h"
+#include "tools/workbook-writer/BiffWriter.h"
 
 #include <cstdio>
 #include <QCoreApplication>

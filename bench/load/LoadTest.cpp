@@ -12,7 +12,7 @@
 #include "engine/server/EmbeddedBackend.h"
 #include "engine/values/SqlFunctions.h"
 #include "query/QueryStatements.h"
-#include "tests/engine/workbook/ZipWriter.h"
+#include "tools/workbook-writer/ZipWriter.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -192,7 +192,7 @@ void fillInquiry(const QString& file, int records)
 }
 
 // A plain .xlsx with one sheet "records" of three columns: text, number, text.
-void writeImportWorkbook(const QString& path)
+bool writeImportWorkbook(const QString& path)
 {
     QByteArray sheet = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><worksheet "
                        "xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetData>";
@@ -204,35 +204,39 @@ void writeImportWorkbook(const QString& path)
             + QByteArray::number(i % 50) + "</t></is></c></row>";
     }
     sheet += "</sheetData></worksheet>";
-    ZipWriter::putPart(path, "[Content_Types].xml",
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Types "
-        "xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
-        "<Default Extension=\"rels\" "
-        "ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
-        "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
-        "<Override PartName=\"/xl/workbook.xml\" "
-        "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml\"/>"
-        "<Override PartName=\"/xl/worksheets/sheet1.xml\" "
-        "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml\"/>"
-        "</Types>");
-    ZipWriter::putPart(path, "_rels/.rels",
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Relationships "
-        "xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-        "<Relationship Id=\"rId1\" "
-        "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument\" "
-        "Target=\"xl/workbook.xml\"/></Relationships>");
-    ZipWriter::putPart(path, "xl/workbook.xml",
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?><workbook "
-        "xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
-        "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\"><sheets>"
-        "<sheet name=\"records\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>");
-    ZipWriter::putPart(path, "xl/_rels/workbook.xml.rels",
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Relationships "
-        "xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-        "<Relationship Id=\"rId1\" "
-        "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet\" "
-        "Target=\"worksheets/sheet1.xml\"/></Relationships>");
-    ZipWriter::putPart(path, "xl/worksheets/sheet1.xml", sheet);
+    if (!ZipWriter::putPart(path, "[Content_Types].xml",
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Types "
+            "xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
+            "<Default Extension=\"rels\" "
+            "ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
+            "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
+            "<Override PartName=\"/xl/workbook.xml\" "
+            "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml\"/>"
+            "<Override PartName=\"/xl/worksheets/sheet1.xml\" "
+            "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml\"/>"
+            "</Types>"))
+        return false;
+    if (!ZipWriter::putPart(path, "_rels/.rels",
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Relationships "
+            "xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+            "<Relationship Id=\"rId1\" "
+            "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument\" "
+            "Target=\"xl/workbook.xml\"/></Relationships>"))
+        return false;
+    if (!ZipWriter::putPart(path, "xl/workbook.xml",
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?><workbook "
+            "xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
+            "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\"><sheets>"
+            "<sheet name=\"records\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>"))
+        return false;
+    if (!ZipWriter::putPart(path, "xl/_rels/workbook.xml.rels",
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Relationships "
+            "xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+            "<Relationship Id=\"rId1\" "
+            "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet\" "
+            "Target=\"worksheets/sheet1.xml\"/></Relationships>"))
+        return false;
+    return ZipWriter::putPart(path, "xl/worksheets/sheet1.xml", sheet);
 }
 
 struct Contents
@@ -383,7 +387,10 @@ int runLoad(const QString& program, int records, int seconds, int stations)
     setUp.start();
     fillInquiry(directory.filePath(QStringLiteral("sqldata/nivo.sqlite")), records);
     const QString workbook = directory.filePath(QStringLiteral("import.xlsx"));
-    writeImportWorkbook(workbook);
+    if (!writeImportWorkbook(workbook)) {
+        std::fprintf(stderr, "could not write %s\n", workbook.toUtf8().constData());
+        return 1;
+    }
     const QString backupFile = directory.filePath(QStringLiteral("nivo.dbk"));
     const Contents start = contents(backend);
     std::printf("%d records, %d stations, %d s per phase; set-up %.1f s\n", records, stations, seconds,

@@ -1,10 +1,10 @@
 // Constructs of the BIFF record stream that the writers of the corpus do not all produce,
 // built record by record.
 #include "engine/workbook/WorkbookReader.h"
-#include "tests/engine/workbook/BiffWriter.h"
-#include "tests/engine/workbook/CompoundFileWriter.h"
 #include "tests/engine/workbook/WorkbookFixtures.h"
 #include "tests/support/TempWorkspace.h"
+#include "tools/workbook-writer/BiffWriter.h"
+#include "tools/workbook-writer/CompoundFileWriter.h"
 
 #include <gtest/gtest.h>
 

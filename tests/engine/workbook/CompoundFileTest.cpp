@@ -1,5 +1,5 @@
 #include "engine/workbook/CompoundFile.h"
-#include "tests/engine/workbook/CompoundFileWriter.h"
+#include "tools/workbook-writer/CompoundFileWriter.h"
 
 #include <gtest/gtest.h>
 #include <random>

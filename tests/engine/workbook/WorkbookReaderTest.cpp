@@ -1,10 +1,10 @@
 #include "engine/workbook/WorkbookReader.h"
 #include "engine/workbook/XlsReader.h"
 #include "tests/engine/workbook/WorkbookFixtures.h"
-#include "tests/engine/workbook/ZipWriter.h"
 #include "tests/support/DesktopTimeZone.h"
 #include "tests/support/Sanitizers.h"
 #include "tests/support/TempWorkspace.h"
+#include "tools/workbook-writer/ZipWriter.h"
 
 #include <csignal>
 #include <gmock/gmock.h>
@@ -204,18 +204,18 @@ TEST(XlsxTexts, decodeExcelsEscapesAndReadErrorsAsNull)
     TempWorkspace workspace;
     workspace.writeFile("book.xlsx", fixtureBytes("contrast.xlsx"));
     const QString path = workspace.filePath("book.xlsx");
-    ZipWriter::putPart(path, "xl/sharedStrings.xml",
+    ASSERT_TRUE(ZipWriter::putPart(path, "xl/sharedStrings.xml",
         "<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
         "<si><t>line_x000D_\nbreak</t></si><si><t>_x005F_x0041_ stays</t></si>"
-        "<si><r><t>rich _x0009_</t></r><r><t>tab</t></r></si></sst>");
-    ZipWriter::putPart(path, "xl/worksheets/sheet2.xml",
+        "<si><r><t>rich _x0009_</t></r><r><t>tab</t></r></si></sst>"));
+    ASSERT_TRUE(ZipWriter::putPart(path, "xl/worksheets/sheet2.xml",
         "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetData><row "
         "r=\"1\">"
         "<c r=\"A1\" t=\"s\"><v>0</v></c><c r=\"B1\" t=\"s\"><v>1</v></c><c r=\"C1\" t=\"s\"><v>2</v></c>"
         "<c r=\"D1\" t=\"inlineStr\"><is><t>_xD83D__xDE00_ _x41_ _xZZZZ_</t></is></c>"
         "<c r=\"E1\" t=\"str\"><f>A1</f><v>_x0041_</v></c>"
         "<c r=\"F1\" t=\"e\"><v>#N/A</v></c><c r=\"G1\" t=\"e\"><f>1/0</f><v>#DIV/0!</v></c>"
-        "<c r=\"H1\"><v>1</v></c></row></sheetData></worksheet>");
+        "<c r=\"H1\"><v>1</v></c></row></sheetData></worksheet>"));
     const WorkbookTable table = readWorkbookSheet(path, "contrast", false);
     ASSERT_EQ(table.rows.size(), 1);
     EXPECT_EQ(table.rows[0],
@@ -231,10 +231,10 @@ TEST(XlsxTexts, readDateCellsWithoutTheDesktopsTimeZone)
     TempWorkspace workspace;
     workspace.writeFile("book.xlsx", fixtureBytes("contrast.xlsx"));
     const QString path = workspace.filePath("book.xlsx");
-    ZipWriter::putPart(path, "xl/worksheets/sheet2.xml",
+    ASSERT_TRUE(ZipWriter::putPart(path, "xl/worksheets/sheet2.xml",
         "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetData><row "
         "r=\"1\"><c r=\"A1\" t=\"d\"><v>2024-03-31T02:30:00</v></c><c r=\"B1\" t=\"d\"><v>2024-03-31</v></c>"
-        "<c r=\"C1\" t=\"d\"><v>2024-03-31T02:30:00.250+05:00</v></c></row></sheetData></worksheet>");
+        "<c r=\"C1\" t=\"d\"><v>2024-03-31T02:30:00.250+05:00</v></c></row></sheetData></worksheet>"));
     const WorkbookTable table = readWorkbookSheet(path, "contrast", false);
     ASSERT_EQ(table.rows.size(), 1);
     const QDate day(2024, 3, 31);

@@ -1,4 +1,4 @@
-#include "tests/engine/workbook/CompoundFileWriter.h"
+#include "tools/workbook-writer/CompoundFileWriter.h"
 
 #include <cstring>
 

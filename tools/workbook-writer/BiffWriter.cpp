@@ -1,6 +1,6 @@
-#include "tests/engine/workbook/BiffWriter.h"
+#include "tools/workbook-writer/BiffWriter.h"
 
-#include "tests/engine/workbook/CompoundFileWriter.h"
+#include "tools/workbook-writer/CompoundFileWriter.h"
 
 #include <algorithm>
 #include <cstring>

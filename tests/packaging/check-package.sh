@@ -4,7 +4,7 @@
 # are kept byte for byte, and removes and purges it. Run as root on a machine where
 # glimora is not installed otherwise.
 #
-#   tests/package/check-package.sh [build-folder]
+#   tests/packaging/check-package.sh [build-folder]
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 build=${1:-build}

@@ -3,7 +3,7 @@
 # backend; waits for READY=1 on a socket of its own, grabs the screen with grim, checks the
 # picture is not blank, stops cage and checks that it and the station end.
 #
-#   tests/kiosk/check-cage.sh GLIMORA DEMO_SETUP SOURCE_DIR PICTURE
+#   tests/app/check-cage.sh GLIMORA DEMO_SETUP SOURCE_DIR PICTURE
 #
 # Exits 77 (skipped) when it cannot run here. cage refuses to run as root, so as root the
 # kiosk runs as the user nobody.
