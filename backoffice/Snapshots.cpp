@@ -26,9 +26,8 @@ QString Snapshots::newPath(const QString& database, const QString& job)
     const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     QString path = dir.filePath(prefixOf(database) + stamp + QLatin1Char('-') + job + QStringLiteral(".dbk"));
     for (int n = 2; QFileInfo::exists(path); ++n)
-        path = dir.filePath(
-            prefixOf(database) + stamp + QLatin1Char('.') + QString::number(n) + QLatin1Char('-') + job
-            + QStringLiteral(".dbk"));
+        path = dir.filePath(prefixOf(database) + stamp + QLatin1Char('.') + QString::number(n)
+            + QLatin1Char('-') + job + QStringLiteral(".dbk"));
     return path;
 }
 

@@ -24,7 +24,8 @@ bool SnapshotSetting::setEnabled(bool on)
 {
     if (on == enabled())
         return true;
-    return WriteSetting(section, QStringLiteral("snapshots"), on ? QString::number(DefaultKept) : QStringLiteral("0"));
+    return WriteSetting(
+        section, QStringLiteral("snapshots"), on ? QString::number(DefaultKept) : QStringLiteral("0"));
 }
 
 QString SnapshotSetting::folder()
