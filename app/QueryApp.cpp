@@ -4,6 +4,7 @@
 #include "app/KioskLogin.h"
 #include "app/KioskLoginScreen.h"
 #include "app/KioskPauseScreen.h"
+#include "app/ScheduledBackups.h"
 #include "app/ScreenFactory.h"
 #include "query/QueryDialog.h"
 #include "settings/Settings.h"
@@ -13,6 +14,7 @@
 #include "ui/SkinStore.h"
 
 #include <QApplication>
+#include <QTimer>
 
 #include <cstdlib>
 
@@ -45,6 +47,8 @@ const QIcon& QueryApp::applicationIcon()
     return iconStorage();
 }
 
+QueryApp::~QueryApp() = default;
+
 bool QueryApp::InitInstance()
 {
     // ActiveX hosting, OLE and the 3-D control look have no counterpart here: the
@@ -65,6 +69,7 @@ bool QueryApp::InitInstance()
     std::unique_ptr<QDialog> login = m_screens.createLoginDialog();
     if (login->exec() != QDialog::Accepted)
         return false;
+    startScheduledBackups();
     std::unique_ptr<QDialog> main
         = m_screens.backOfficeChosen(*login) ? m_screens.createAdminDialog() : m_screens.createQueryDialog();
     runMainScreen(*main);
@@ -135,7 +140,19 @@ void QueryApp::runBackOffice()
 bool QueryApp::kioskLogIn()
 {
     KioskLoginScreen screen(app::kioskLogIn);
-    return screen.tryLogIn() || screen.exec() == QDialog::Accepted;
+    const bool loggedIn = screen.tryLogIn() || screen.exec() == QDialog::Accepted;
+    if (loggedIn)
+        startScheduledBackups();
+    return loggedIn;
+}
+
+void QueryApp::startScheduledBackups()
+{
+    if (m_backups)
+        return;
+    m_backups = ScheduledBackups::fromSettings();
+    if (m_backups)
+        QTimer::singleShot(0, m_backups.get(), &ScheduledBackups::check);
 }
 
 } // namespace glimora::app

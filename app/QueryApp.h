@@ -1,12 +1,14 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <QIcon>
 #include <QPointer>
 #include <QWidget>
 
 namespace glimora::app {
 
+class ScheduledBackups;
 class ScreenFactory;
 
 // The order of the run: settings, fonts, login, then exactly one main screen.
@@ -17,6 +19,7 @@ public:
     enum class StartMode { Interactive, Kiosk };
 
     explicit QueryApp(ScreenFactory& screens, StartMode mode = StartMode::Interactive);
+    ~QueryApp();
 
     // Runs the whole program; always false, as the run ends when the main screen closes.
     bool InitInstance();
@@ -36,11 +39,14 @@ private:
     void runKiosk();
     void runBackOffice();
     static void runMainScreen(QDialog& screen);
+    // Once logged in, the station keeps the backup schedule of its settings, if any.
+    void startScheduledBackups();
 
     ScreenFactory& m_screens;
     StartMode m_mode;
     std::function<QString()> m_reconnect;
     int m_exitCode = 0;
+    std::unique_ptr<ScheduledBackups> m_backups;
 };
 
 } // namespace glimora::app

@@ -12,6 +12,7 @@
 #include "maintenance/WheelScroll.h"
 #include "platform/HtmlHelp.h"
 #include "settings/AsciiBlanks.h"
+#include "settings/ScheduleSetting.h"
 #include "settings/SettingsFile.h"
 #include "settings/SnapshotSetting.h"
 #include "ui/KeyboardSetting.h"
@@ -46,6 +47,7 @@ constexpr int TouchBox = 1109;
 constexpr int PolishBox = 1116;
 constexpr int KeyboardBox = 1117;
 constexpr int SnapshotBox = 1120;
+constexpr int ScheduleBox = 1121;
 constexpr quintptr ConfigHelpContext = 0x20084;
 
 const char* const tabCaptions[ConfigDialog::TabCount]
@@ -107,6 +109,7 @@ ConfigDialog::ConfigDialog(QWidget* parent)
     onClicked(PolishBox, &ConfigDialog::OnPolishToggled);
     onClicked(KeyboardBox, &ConfigDialog::OnKeyboardToggled);
     onClicked(SnapshotBox, &ConfigDialog::OnSnapshotToggled);
+    onClicked(ScheduleBox, &ConfigDialog::OnScheduleToggled);
     onMouseWheel(&ConfigDialog::OnMouseWheel);
     // Return moves on instead of pressing a button, but in the editor it starts a new line:
     // the correspondence tab and the statement console are edited line by line.
@@ -140,6 +143,7 @@ void ConfigDialog::OnInitDialog()
     control<QCheckBox>(PolishBox)->setChecked(ui::ScreenPolish::enabled());
     control<QCheckBox>(KeyboardBox)->setChecked(ui::KeyboardSetting::enabled());
     control<QCheckBox>(SnapshotBox)->setChecked(settings::SnapshotSetting::enabled());
+    control<QCheckBox>(ScheduleBox)->setChecked(settings::ScheduleSetting::enabled());
     setEditorText(readStored(QueryStatementTab));
     control(EditorId)->setFocus();
     control(TitleId)->setFont(ui::sharedFont(2));
@@ -370,6 +374,16 @@ void ConfigDialog::OnSnapshotToggled()
 {
     auto* box = control<QCheckBox>(SnapshotBox);
     if (!settings::SnapshotSetting::setEnabled(box->isChecked())) {
+        box->setChecked(!box->isChecked());
+        ui::OkMessageBox::show(this, notWritten());
+    }
+}
+
+// The station takes its backups from its next start on.
+void ConfigDialog::OnScheduleToggled()
+{
+    auto* box = control<QCheckBox>(ScheduleBox);
+    if (!settings::ScheduleSetting::setEnabled(box->isChecked())) {
         box->setChecked(!box->isChecked());
         ui::OkMessageBox::show(this, notWritten());
     }

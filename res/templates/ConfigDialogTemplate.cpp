@@ -27,7 +27,8 @@ constexpr ControlTemplate controls[] = {
     {1109, K::CheckBox, "查询列表显示完整内容", true, 215, 210, 100, 10},
     {1116, K::CheckBox, "界面细节修正", true, 320, 210, 70, 10},
     {1117, K::CheckBox, "键盘操作", true, 392, 210, 50, 10},
-    {1120, K::CheckBox, "导入/恢复前快照", true, 320, 220, 110, 10},
+    {1120, K::CheckBox, "导入/恢复前快照", true, 320, 220, 70, 10},
+    {1121, K::CheckBox, "定时备份", true, 392, 220, 50, 10},
 };
 // clang-format on
 

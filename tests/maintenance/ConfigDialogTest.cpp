@@ -130,6 +130,8 @@ TEST_F(ConfigDialogTest, TheOptionBoxesWriteTheirSettingsAtOnce)
         { 1117, "键盘操作", "show", "keyboard", "touch=0\r\n", "touch=0\r\nkeyboard=1\r\n" },
         { 1120, "导入/恢复前快照", "backup", "snapshots", "keyboard=0\r\n",
             "keyboard=0\r\n[backup]\r\nsnapshots=10\r\n" },
+        { 1121, "定时备份", "schedule", "backup", "snapshots=0\r\n",
+            "snapshots=0\r\n[schedule]\r\nbackup=daily 02:00\r\n" },
     };
     const auto clickBox = [](ConfigDialog& dialog, int id) {
         auto* box = dialog.control<QCheckBox>(id);
