@@ -8,6 +8,7 @@
 #include "ui/ErrorHints.h"
 #include "ui/KeyboardSetting.h"
 #include "ui/OkMessageBox.h"
+#include "ui/OnScreenKeyboard.h"
 #include "ui/ReadingOrderFocus.h"
 #include "ui/SkinButton.h"
 #include "ui/SkinStore.h"
@@ -108,6 +109,7 @@ TemplateDialog::TemplateDialog(int templateId, QWidget* parent)
         setFixedSize(m_template->pixelSize());
     buildControls();
     qApp->installEventFilter(this);
+    OnScreenKeyboard::attachTo(this, OnScreenKeyboardSetting::Everywhere);
 }
 
 TemplateDialog::~TemplateDialog()
