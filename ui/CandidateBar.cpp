@@ -43,7 +43,11 @@ void CandidateBar::setKeySide(int side)
     m_side = side;
     QFont font = this->font();
     font.setPixelSize(std::max(16, side * 9 / 20));
+    // Set on each: a class font of the application's buttons would win over the strip's.
     setFont(font);
+    m_spelling->setFont(font);
+    m_previous->setFont(font);
+    m_next->setFont(font);
     fillPage();
 }
 
@@ -111,6 +115,7 @@ void CandidateBar::fillPage()
             break;
         QPushButton* button = makeButton(words[i]);
         button->setObjectName(QStringLiteral("candidate"));
+        button->setFont(font());
         const int index = m_start + i;
         connect(button, &QPushButton::clicked, this, [this, index]() { emit chosen(index); });
         button->setGeometry(x, gap, std::min(wordWidth, right - x), height);

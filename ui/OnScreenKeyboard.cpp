@@ -7,10 +7,13 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -108,8 +111,6 @@ void OnScreenKeyboard::showFor(QWidget* entry)
     // A password is never spelled out in the strip.
     if (m_layout == KeyboardLayout::Pinyin && (!PinyinCandidates::shared().isOpen() || isSecret(entry)))
         m_layout = KeyboardLayout::Latin;
-    const QSize display = m_screen->screen() ? m_screen->screen()->size() : m_screen->size();
-    m_side = keySide(display);
     dock();
     buildKeys();
     refreshCandidates();
@@ -142,16 +143,21 @@ int OnScreenKeyboard::keyboardHeight() const
 
 void OnScreenKeyboard::dock()
 {
+    const QScreen* display = m_screen->screen();
+    const QRect available = display ? display->availableGeometry() : QRect(QPoint(), m_screen->size());
+    if (!m_grown)
+        m_side = keySide(display ? display->size() : m_screen->size());
+    const bool fillsDisplay = m_screen->isMaximized() || m_screen->isFullScreen()
+        || m_screen->height() + keyboardHeight() > available.height();
+    // A screen as large as the display or larger is sized for by its own size.
+    if (fillsDisplay && !m_grown)
+        m_side = keySide(m_screen->size().expandedTo(display ? display->size() : QSize()));
     const int height = keyboardHeight();
     const int gap = gapFor(m_side);
     int widest = 0;
     for (const KeyboardLayout layout :
         { KeyboardLayout::Pinyin, KeyboardLayout::Latin, KeyboardLayout::Digits })
         widest = std::max(widest, int(widestRow(keyRows(layout)) * (m_side + gap)) + gap);
-    const QScreen* display = m_screen->screen();
-    const QRect available = display ? display->availableGeometry() : QRect(QPoint(), m_screen->size());
-    const bool fillsDisplay = m_screen->isMaximized() || m_screen->isFullScreen()
-        || m_screen->height() + height > available.height();
 
     if (!fillsDisplay && !m_grown) {
         m_grown = true;
@@ -172,17 +178,57 @@ void OnScreenKeyboard::dock()
         setGeometry(0, m_windowPlace.height(), m_screen->width(), height);
         return;
     }
+    dropBand();
     QRect place(0, m_screen->height() - height, m_screen->width(), height);
     if (m_entry) {
         const QRect entry(m_entry->mapTo(m_screen, QPoint()), m_entry->size());
-        if (entry.bottom() >= place.top())
+        const int bandTop = m_bandTop ? m_bandTop() : -1;
+        if (entry.bottom() >= place.top() && bandTop >= height && entry.top() >= bandTop)
+            liftBand(bandTop, height);
+        else if (entry.bottom() >= place.top())
             place.moveBottom(std::max(height - 1, entry.top() - 1));
     }
     setGeometry(place);
 }
 
+void OnScreenKeyboard::liftBand(int top, int by)
+{
+    const QRect band(0, top, m_screen->width(), m_screen->height() - top);
+    QPixmap drawing(band.size() * m_screen->devicePixelRatio());
+    drawing.setDevicePixelRatio(m_screen->devicePixelRatio());
+    drawing.fill(m_screen->palette().color(QPalette::Window));
+    m_screen->render(&drawing, QPoint(), QRegion(band), QWidget::DrawWindowBackground);
+    if (!m_backdrop)
+        m_backdrop = new QLabel(m_screen);
+    m_backdrop->setPixmap(drawing);
+    m_backdrop->setGeometry(band.translated(0, -by));
+    for (QObject* child : m_screen->children()) {
+        auto* widget = qobject_cast<QWidget*>(child);
+        if (!widget || widget == this || widget == m_backdrop || widget->isWindow() || widget->y() < top)
+            continue;
+        m_lifted.append({ widget, widget->pos() });
+        widget->move(widget->x(), widget->y() - by);
+    }
+    m_backdrop->show();
+    m_backdrop->lower();
+    m_lift = by;
+}
+
+void OnScreenKeyboard::dropBand()
+{
+    for (const auto& [widget, place] : std::as_const(m_lifted)) {
+        if (widget)
+            widget->move(place);
+    }
+    m_lifted.clear();
+    if (m_backdrop)
+        m_backdrop->hide();
+    m_lift = 0;
+}
+
 void OnScreenKeyboard::undock()
 {
+    dropBand();
     if (!m_grown)
         return;
     m_grown = false;
@@ -328,8 +374,14 @@ bool OnScreenKeyboard::eventFilter(QObject* watched, QEvent* event)
     } else if (event->type() == QEvent::Hide && watched == m_entry && isVisible()) {
         hideKeyboard();
     } else if (event->type() == QEvent::Resize && watched == m_screen && isVisible() && !m_grown) {
-        dock();
-        buildKeys();
+        // The screen lays out its controls from their places as they were.
+        dropBand();
+        QTimer::singleShot(0, this, [this]() {
+            if (isVisible()) {
+                dock();
+                buildKeys();
+            }
+        });
     }
     return false;
 }

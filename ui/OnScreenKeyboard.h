@@ -3,18 +3,24 @@
 #include "ui/KeyboardLayouts.h"
 #include "ui/OnScreenKeyboardSetting.h"
 
+#include <functional>
+#include <QList>
+#include <QPair>
 #include <QPointer>
 #include <QRect>
 #include <QWidget>
+
+class QLabel;
 
 namespace glimora::ui {
 
 class CandidateBar;
 
 // The keyboard of a touch screen without one: a tap on a text entry of its screen brings it up
-// docked at the bottom, never over that entry. A screen that fills the display keeps its
-// place and the keyboard stands over its lower part (over the entry's top edge instead when the
-// entry is that low); a smaller window grows and the keyboard docks below its content. Keys
+// docked at the bottom, never over that entry. On a screen that fills the display the keyboard
+// stands over the lower part; an entry there rises with its band of controls (the screen names
+// the band's top), or else the keyboard docks just above the entry. A smaller window grows and
+// the keyboard docks below its content. Keys
 // type into the entry as a hardware keyboard or an input method would; the pinyin layout
 // spells in the strip above the keys and a tap on a word there commits it.
 class OnScreenKeyboard : public QWidget
@@ -29,6 +35,12 @@ public:
 
     // The side of a letter key for a display: proportional to 64 px at 1280x1024, never below 44.
     static int keySide(const QSize& display);
+
+    // The top of the screen's bottom band of controls, which rises above the keyboard, as a
+    // whole, when an entry in it would be covered.
+    void setRisingBand(std::function<int()> top) { m_bandTop = std::move(top); }
+    // How far the band stands raised: 0 when it is in its place.
+    int liftedBy() const { return m_lift; }
 
     void showFor(QWidget* entry);
     void hideKeyboard();
@@ -56,6 +68,8 @@ private:
     void choose(int index);
     void dock();
     void undock();
+    void liftBand(int top, int by);
+    void dropBand();
     int keyboardHeight() const;
 
     QWidget* m_screen;
@@ -70,6 +84,11 @@ private:
     QRect m_windowPlace;
     QSize m_minimumSize;
     QSize m_maximumSize;
+    std::function<int()> m_bandTop;
+    int m_lift = 0;
+    QList<QPair<QPointer<QWidget>, QPoint>> m_lifted;
+    // The screen's own drawing of the band, carried up behind the raised controls.
+    QLabel* m_backdrop = nullptr;
 };
 
 } // namespace glimora::ui
