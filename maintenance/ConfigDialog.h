@@ -42,6 +42,8 @@ private:
     void OnTouchToggled();
     void OnPolishToggled();
     void OnKeyboardToggled();
+    void OnScreenKeyboardToggled();
+    void showScreenKeyboardScope();
     bool OnMouseWheel(QWidget* receiver, QWheelEvent* event);
 
     void showEditor(const QString& text, bool storable);

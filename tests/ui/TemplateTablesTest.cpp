@@ -178,6 +178,7 @@ const char* const templateRows = R"(
 131 | 1109 | check box | "查询列表显示完整内容" | yes | 215, 210, 100, 10
 131 | 1116 | check box | "界面细节修正" | yes | 320, 210, 70, 10
 131 | 1117 | check box | "键盘操作" | yes | 392, 210, 50, 10
+131 | 1118 | check box | "屏幕键盘" | yes | 117, 84, 110, 10
 133 | 1100 | progress bar | "Progress1" | yes | 33, 38, 141, 8
 133 | 1101 | text | "Static" | yes | 34, 28, 138, 8
 175 | 1002 | password edit |  | yes | 279, 159, 125, 17
