@@ -7,10 +7,8 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
-#include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
@@ -87,6 +85,7 @@ OnScreenKeyboard::OnScreenKeyboard(QWidget* screen)
     , m_screen(screen)
     , m_bar(new CandidateBar(this))
     , m_keys(new QWidget(this))
+    , m_dock(screen, this)
 {
     setAttribute(Qt::WA_StyledBackground);
     setFocusPolicy(Qt::NoFocus);
@@ -123,7 +122,7 @@ void OnScreenKeyboard::hideKeyboard()
     m_spelling.clear();
     refreshCandidates();
     hide();
-    undock();
+    m_dock.release();
 }
 
 void OnScreenKeyboard::setCurrentLayout(KeyboardLayout layout)
@@ -144,97 +143,19 @@ int OnScreenKeyboard::keyboardHeight() const
 void OnScreenKeyboard::dock()
 {
     const QScreen* display = m_screen->screen();
-    const QRect available = display ? display->availableGeometry() : QRect(QPoint(), m_screen->size());
-    if (!m_grown)
-        m_side = keySide(display ? display->size() : m_screen->size());
-    const bool fillsDisplay = m_screen->isMaximized() || m_screen->isFullScreen()
-        || m_screen->height() + keyboardHeight() > available.height();
-    // A screen as large as the display or larger is sized for by its own size.
-    if (fillsDisplay && !m_grown)
-        m_side = keySide(m_screen->size().expandedTo(display ? display->size() : QSize()));
-    const int height = keyboardHeight();
+    const QSize displaySize = display ? display->size() : m_screen->size();
+    if (!m_dock.isGrown()) {
+        m_side = keySide(displaySize);
+        // A screen as large as the display or larger is sized for by its own size.
+        if (m_dock.fillsDisplay(keyboardHeight()))
+            m_side = keySide(m_screen->size().expandedTo(displaySize));
+    }
     const int gap = gapFor(m_side);
     int widest = 0;
     for (const KeyboardLayout layout :
         { KeyboardLayout::Pinyin, KeyboardLayout::Latin, KeyboardLayout::Digits })
         widest = std::max(widest, int(widestRow(keyRows(layout)) * (m_side + gap)) + gap);
-
-    if (!fillsDisplay && !m_grown) {
-        m_grown = true;
-        m_windowPlace = m_screen->geometry();
-        m_minimumSize = m_screen->minimumSize();
-        m_maximumSize = m_screen->maximumSize();
-        const QSize grown(
-            std::max(m_screen->width(), std::min(widest, available.width())), m_screen->height() + height);
-        m_screen->setMinimumSize(grown);
-        m_screen->setMaximumSize(grown);
-        QRect place(m_screen->pos(), grown);
-        place.moveBottom(std::min(place.bottom(), available.bottom()));
-        place.moveRight(std::min(place.right(), available.right()));
-        place.moveLeft(std::max(place.left(), available.left()));
-        m_screen->setGeometry(place);
-    }
-    if (m_grown) {
-        setGeometry(0, m_windowPlace.height(), m_screen->width(), height);
-        return;
-    }
-    dropBand();
-    QRect place(0, m_screen->height() - height, m_screen->width(), height);
-    if (m_entry) {
-        const QRect entry(m_entry->mapTo(m_screen, QPoint()), m_entry->size());
-        const int bandTop = m_bandTop ? m_bandTop() : -1;
-        if (entry.bottom() >= place.top() && bandTop >= height && entry.top() >= bandTop)
-            liftBand(bandTop, height);
-        else if (entry.bottom() >= place.top())
-            place.moveBottom(std::max(height - 1, entry.top() - 1));
-    }
-    setGeometry(place);
-}
-
-void OnScreenKeyboard::liftBand(int top, int by)
-{
-    const QRect band(0, top, m_screen->width(), m_screen->height() - top);
-    QPixmap drawing(band.size() * m_screen->devicePixelRatio());
-    drawing.setDevicePixelRatio(m_screen->devicePixelRatio());
-    drawing.fill(m_screen->palette().color(QPalette::Window));
-    m_screen->render(&drawing, QPoint(), QRegion(band), QWidget::DrawWindowBackground);
-    if (!m_backdrop)
-        m_backdrop = new QLabel(m_screen);
-    m_backdrop->setPixmap(drawing);
-    m_backdrop->setGeometry(band.translated(0, -by));
-    for (QObject* child : m_screen->children()) {
-        auto* widget = qobject_cast<QWidget*>(child);
-        if (!widget || widget == this || widget == m_backdrop || widget->isWindow() || widget->y() < top)
-            continue;
-        m_lifted.append({ widget, widget->pos() });
-        widget->move(widget->x(), widget->y() - by);
-    }
-    m_backdrop->show();
-    m_backdrop->lower();
-    m_lift = by;
-}
-
-void OnScreenKeyboard::dropBand()
-{
-    for (const auto& [widget, place] : std::as_const(m_lifted)) {
-        if (widget)
-            widget->move(place);
-    }
-    m_lifted.clear();
-    if (m_backdrop)
-        m_backdrop->hide();
-    m_lift = 0;
-}
-
-void OnScreenKeyboard::undock()
-{
-    dropBand();
-    if (!m_grown)
-        return;
-    m_grown = false;
-    m_screen->setMinimumSize(m_minimumSize);
-    m_screen->setMaximumSize(m_maximumSize);
-    m_screen->setGeometry(m_windowPlace);
+    m_dock.place(m_entry, keyboardHeight(), widest);
 }
 
 void OnScreenKeyboard::buildKeys()
@@ -373,9 +294,9 @@ bool OnScreenKeyboard::eventFilter(QObject* watched, QEvent* event)
             showFor(entry);
     } else if (event->type() == QEvent::Hide && watched == m_entry && isVisible()) {
         hideKeyboard();
-    } else if (event->type() == QEvent::Resize && watched == m_screen && isVisible() && !m_grown) {
+    } else if (event->type() == QEvent::Resize && watched == m_screen && isVisible() && !m_dock.isGrown()) {
         // The screen lays out its controls from their places as they were.
-        dropBand();
+        m_dock.dropBand();
         QTimer::singleShot(0, this, [this]() {
             if (isVisible()) {
                 dock();

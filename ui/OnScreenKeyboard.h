@@ -1,28 +1,21 @@
 #pragma once
 
+#include "ui/KeyboardDock.h"
 #include "ui/KeyboardLayouts.h"
 #include "ui/OnScreenKeyboardSetting.h"
 
-#include <functional>
-#include <QList>
-#include <QPair>
 #include <QPointer>
 #include <QRect>
 #include <QWidget>
-
-class QLabel;
 
 namespace glimora::ui {
 
 class CandidateBar;
 
 // The keyboard of a touch screen without one: a tap on a text entry of its screen brings it up
-// docked at the bottom, never over that entry. On a screen that fills the display the keyboard
-// stands over the lower part; an entry there rises with its band of controls (the screen names
-// the band's top), or else the keyboard docks just above the entry. A smaller window grows and
-// the keyboard docks below its content. Keys
-// type into the entry as a hardware keyboard or an input method would; the pinyin layout
-// spells in the strip above the keys and a tap on a word there commits it.
+// docked at the bottom, never over that entry (see KeyboardDock). Keys type into the entry as
+// a hardware keyboard or an input method would; the pinyin layout spells in the strip above
+// the keys and a tap on a word there commits it.
 class OnScreenKeyboard : public QWidget
 {
     Q_OBJECT
@@ -38,9 +31,9 @@ public:
 
     // The top of the screen's bottom band of controls, which rises above the keyboard, as a
     // whole, when an entry in it would be covered.
-    void setRisingBand(std::function<int()> top) { m_bandTop = std::move(top); }
+    void setRisingBand(std::function<int()> top) { m_dock.setRisingBand(std::move(top)); }
     // How far the band stands raised: 0 when it is in its place.
-    int liftedBy() const { return m_lift; }
+    int liftedBy() const { return m_dock.liftedBy(); }
 
     void showFor(QWidget* entry);
     void hideKeyboard();
@@ -67,9 +60,6 @@ private:
     void refreshCandidates();
     void choose(int index);
     void dock();
-    void undock();
-    void liftBand(int top, int by);
-    void dropBand();
     int keyboardHeight() const;
 
     QWidget* m_screen;
@@ -79,16 +69,7 @@ private:
     CandidateBar* m_bar;
     QWidget* m_keys;
     int m_side = 48;
-    // A window grown to hold the keyboard goes back to these.
-    bool m_grown = false;
-    QRect m_windowPlace;
-    QSize m_minimumSize;
-    QSize m_maximumSize;
-    std::function<int()> m_bandTop;
-    int m_lift = 0;
-    QList<QPair<QPointer<QWidget>, QPoint>> m_lifted;
-    // The screen's own drawing of the band, carried up behind the raised controls.
-    QLabel* m_backdrop = nullptr;
+    KeyboardDock m_dock;
 };
 
 } // namespace glimora::ui
