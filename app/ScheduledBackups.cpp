@@ -59,7 +59,8 @@ void ScheduledBackups::check()
     const QString database = m_database;
     const QString path = m_path;
     const Taker taker = m_taker;
-    m_attempt = std::make_unique<BackgroundAttempt>([taker, database, path] { return taker(database, path); });
+    m_attempt
+        = std::make_unique<BackgroundAttempt>([taker, database, path] { return taker(database, path); });
     connect(m_attempt.get(), &BackgroundAttempt::finished, this, &ScheduledBackups::ended);
     m_attempt->start();
 }

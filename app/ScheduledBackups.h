@@ -26,8 +26,8 @@ public:
     // Writes the backup to `path`; returns what went wrong, empty on success.
     using Taker = std::function<QString(const QString& database, const QString& path)>;
 
-    ScheduledBackups(backoffice::BackupSchedule schedule, QString database, Clock clock = {}, Taker taker = {},
-        QObject* parent = nullptr);
+    ScheduledBackups(backoffice::BackupSchedule schedule, QString database, Clock clock = {},
+        Taker taker = {}, QObject* parent = nullptr);
     ~ScheduledBackups() override;
 
     // The schedule of uinfo.ini for the logged-in database; nothing without one.

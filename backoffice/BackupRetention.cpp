@@ -63,15 +63,18 @@ QList<bool> BackupRetention::kept(const QList<QDateTime>& taken, const BackupSch
     if (taken.isEmpty())
         return kept;
     kept[newestFirst.first()] = true;
-    keepNewestPerPeriod(taken, newestFirst, schedule.keepDaily, [](const QDate& d) { return d.toJulianDay(); }, kept);
-    keepNewestPerPeriod(taken, newestFirst, schedule.keepWeekly,
+    keepNewestPerPeriod(
+        taken, newestFirst, schedule.keepDaily, [](const QDate& d) { return d.toJulianDay(); }, kept);
+    keepNewestPerPeriod(
+        taken, newestFirst, schedule.keepWeekly,
         [](const QDate& d) {
             int year = 0;
             const int week = d.weekNumber(&year);
             return qint64(year) * 100 + week;
         },
         kept);
-    keepNewestPerPeriod(taken, newestFirst, schedule.keepMonthly,
+    keepNewestPerPeriod(
+        taken, newestFirst, schedule.keepMonthly,
         [](const QDate& d) { return qint64(d.year()) * 100 + d.month(); }, kept);
     return kept;
 }
@@ -80,7 +83,8 @@ QStringList BackupRetention::files(const BackupSchedule& schedule, const QString
 {
     const QDir dir(schedule.folder);
     QStringList paths;
-    const QStringList names = dir.entryList({ prefixOf(database) + QStringLiteral("*.dbk") }, QDir::Files, QDir::Name);
+    const QStringList names
+        = dir.entryList({ prefixOf(database) + QStringLiteral("*.dbk") }, QDir::Files, QDir::Name);
     for (const QString& name : names) {
         if (timeOf(name, database))
             paths << dir.filePath(name);

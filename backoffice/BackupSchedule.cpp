@@ -13,8 +13,7 @@ namespace {
 int countSetting(const QString& key, int fallback)
 {
     bool ok = false;
-    const int value
-        = settings::ReadSetting(QStringLiteral("schedule"), key, QString()).trimmed().toInt(&ok);
+    const int value = settings::ReadSetting(QStringLiteral("schedule"), key, QString()).trimmed().toInt(&ok);
     return ok && value >= 0 ? value : fallback;
 }
 

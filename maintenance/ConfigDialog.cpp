@@ -17,6 +17,7 @@
 #include "settings/SnapshotSetting.h"
 #include "ui/KeyboardSetting.h"
 #include "ui/OkMessageBox.h"
+#include "ui/OnScreenKeyboardSetting.h"
 #include "ui/ScreenPolish.h"
 #include "ui/SharedFonts.h"
 #include "ui/SkinButton.h"
@@ -48,6 +49,7 @@ constexpr int PolishBox = 1116;
 constexpr int KeyboardBox = 1117;
 constexpr int SnapshotBox = 1120;
 constexpr int ScheduleBox = 1121;
+constexpr int ScreenKeyboardBox = 1118;
 constexpr quintptr ConfigHelpContext = 0x20084;
 
 const char* const tabCaptions[ConfigDialog::TabCount]
@@ -110,6 +112,7 @@ ConfigDialog::ConfigDialog(QWidget* parent)
     onClicked(KeyboardBox, &ConfigDialog::OnKeyboardToggled);
     onClicked(SnapshotBox, &ConfigDialog::OnSnapshotToggled);
     onClicked(ScheduleBox, &ConfigDialog::OnScheduleToggled);
+    onClicked(ScreenKeyboardBox, &ConfigDialog::OnScreenKeyboardToggled);
     onMouseWheel(&ConfigDialog::OnMouseWheel);
     // Return moves on instead of pressing a button, but in the editor it starts a new line:
     // the correspondence tab and the statement console are edited line by line.
@@ -144,6 +147,8 @@ void ConfigDialog::OnInitDialog()
     control<QCheckBox>(KeyboardBox)->setChecked(ui::KeyboardSetting::enabled());
     control<QCheckBox>(SnapshotBox)->setChecked(settings::SnapshotSetting::enabled());
     control<QCheckBox>(ScheduleBox)->setChecked(settings::ScheduleSetting::enabled());
+    control<QCheckBox>(ScreenKeyboardBox)->setTristate(true);
+    showScreenKeyboardScope();
     setEditorText(readStored(QueryStatementTab));
     control(EditorId)->setFocus();
     control(TitleId)->setFont(ui::sharedFont(2));
@@ -387,6 +392,30 @@ void ConfigDialog::OnScheduleToggled()
         box->setChecked(!box->isChecked());
         ui::OkMessageBox::show(this, notWritten());
     }
+}
+
+// Three states for the three scopes: a part-ticked box brings the keyboard to the query screen
+// alone, a ticked one to every screen. Screens opened from now on see it.
+void ConfigDialog::OnScreenKeyboardToggled()
+{
+    const Qt::CheckState state = control<QCheckBox>(ScreenKeyboardBox)->checkState();
+    const ui::OnScreenKeyboardSetting::Scope scope = state == Qt::Checked
+        ? ui::OnScreenKeyboardSetting::Everywhere
+        : state == Qt::PartiallyChecked ? ui::OnScreenKeyboardSetting::QueryScreen
+                                        : ui::OnScreenKeyboardSetting::Off;
+    if (!ui::OnScreenKeyboardSetting::setScope(scope))
+        ui::OkMessageBox::show(this, notWritten());
+    showScreenKeyboardScope();
+}
+
+void ConfigDialog::showScreenKeyboardScope()
+{
+    static const char* const captions[] = { "屏幕键盘", "屏幕键盘：查询界面", "屏幕键盘：所有界面" };
+    static const Qt::CheckState states[] = { Qt::Unchecked, Qt::PartiallyChecked, Qt::Checked };
+    const int scope = int(ui::OnScreenKeyboardSetting::scope());
+    auto* box = control<QCheckBox>(ScreenKeyboardBox);
+    box->setCheckState(states[scope]);
+    box->setText(QString::fromUtf8(captions[scope]));
 }
 
 void ConfigDialog::OnCancel()

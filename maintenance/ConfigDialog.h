@@ -44,6 +44,8 @@ private:
     void OnKeyboardToggled();
     void OnSnapshotToggled();
     void OnScheduleToggled();
+    void OnScreenKeyboardToggled();
+    void showScreenKeyboardScope();
     bool OnMouseWheel(QWidget* receiver, QWheelEvent* event);
 
     void showEditor(const QString& text, bool storable);

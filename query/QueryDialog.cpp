@@ -14,6 +14,7 @@
 #include "ui/AboutDialog.h"
 #include "ui/DropDownCombo.h"
 #include "ui/OkMessageBox.h"
+#include "ui/OnScreenKeyboard.h"
 #include "ui/SharedFonts.h"
 #include "ui/SkinButton.h"
 #include "ui/TouchSetting.h"
@@ -89,6 +90,10 @@ QueryDialog::QueryDialog(QWidget* parent)
 
     m_titleStrip = new TitleStrip(this);
     m_ready = OnInitDialog();
+    // The lists below the display area rise above the keyboard, with their tabs and buttons.
+    if (ui::OnScreenKeyboard* keyboard
+        = ui::OnScreenKeyboard::attachTo(this, ui::OnScreenKeyboardSetting::QueryScreen))
+        keyboard->setRisingBand([this]() { return displayBottom(); });
 }
 
 QueryDialog::~QueryDialog() = default;

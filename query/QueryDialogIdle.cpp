@@ -7,6 +7,7 @@
 #include "settings/SettingsFile.h"
 #include "ui/DropDownCombo.h"
 #include "ui/OkMessageBox.h"
+#include "ui/OnScreenKeyboard.h"
 
 #include <QAbstractItemView>
 #include <QKeyEvent>
@@ -61,6 +62,9 @@ void QueryDialog::IdleCheck()
         if (filterList(n)->view()->isVisible())
             filterList(n)->hidePopup();
     }
+    // The next visitor starts from the home page, not from someone's half-typed entry.
+    if (ui::OnScreenKeyboard* keyboard = ui::OnScreenKeyboard::of(this))
+        keyboard->hideKeyboard();
     control(1169)->hide();
     if (!m_browser)
         return;

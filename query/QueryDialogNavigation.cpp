@@ -6,6 +6,7 @@
 #include "settings/SettingsFile.h"
 #include "ui/BitmapStatic.h"
 #include "ui/DropDownCombo.h"
+#include "ui/OnScreenKeyboard.h"
 #include "ui/SkinButton.h"
 
 #include <QLabel>
@@ -163,7 +164,9 @@ void QueryDialog::resizeEvent(QResizeEvent* event)
 
 int QueryDialog::displayBottom() const
 {
-    return control(1140)->geometry().top();
+    // Where the tab row stands in its place, even while it has risen above the keyboard.
+    const ui::OnScreenKeyboard* keyboard = ui::OnScreenKeyboard::of(this);
+    return control(1140)->geometry().top() + (keyboard ? keyboard->liftedBy() : 0);
 }
 
 void QueryDialog::LayoutPanel()

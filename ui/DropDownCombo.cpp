@@ -57,7 +57,7 @@ void DropDownCombo::setFingerSized(bool on)
 
 bool DropDownCombo::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched != nullptr && watched == lineEdit() && isFingerSized()
+    if (watched != nullptr && watched == lineEdit() && isFingerSized() && m_textTapOpensList
         && event->type() == QEvent::MouseButtonRelease
         && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton && isEnabled()) {
         // The box's text is a target like its arrow; typing stays possible once the list closes.

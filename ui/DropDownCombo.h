@@ -29,6 +29,9 @@ public:
     // template's look.
     void setFingerSized(bool on);
     bool isFingerSized() const { return m_fingerStyle != nullptr; }
+    // Whether a finger's tap on the text opens the list (it does unless an on-screen keyboard
+    // types into it: then the tap is for typing and the arrow opens the list).
+    void setTextTapOpensList(bool opens) { m_textTapOpensList = opens; }
 
     // Adds an entry (at its sorted place when sorted) and returns its index.
     int addString(const QString& text);
@@ -56,6 +59,7 @@ private:
     bool m_sorted;
     QStyle* m_fingerStyle = nullptr;
     bool m_popupFitsEntries = false;
+    bool m_textTapOpensList = true;
     // Where a press on the open list began; a release away from it ends a drag, not a pick.
     QPoint m_pressAt;
     int m_scrolledAtPress = 0;

@@ -6,6 +6,7 @@
 #include "ui/DropDownCombo.h"
 #include "ui/KeyboardSetting.h"
 #include "ui/OkMessageBox.h"
+#include "ui/OnScreenKeyboard.h"
 #include "ui/ReadingOrderFocus.h"
 #include "ui/SkinButton.h"
 #include "ui/SkinStore.h"
@@ -106,6 +107,7 @@ TemplateDialog::TemplateDialog(int templateId, QWidget* parent)
         setFixedSize(m_template->pixelSize());
     buildControls();
     qApp->installEventFilter(this);
+    OnScreenKeyboard::attachTo(this, OnScreenKeyboardSetting::Everywhere);
 }
 
 TemplateDialog::~TemplateDialog()

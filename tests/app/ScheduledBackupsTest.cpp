@@ -109,9 +109,11 @@ TEST(ScheduledBackupsOnTheServerTest, TheBackupIsTakenThroughItsOwnConnectionAnd
     backups->check();
     EXPECT_EVENTUALLY(!backups->running());
     EXPECT_TRUE(backups->lastProblem().isEmpty()) << backups->lastProblem().toStdString();
-    const QStringList taken = backoffice::BackupRetention::files(*backoffice::BackupSchedule::fromSettings(), "nivo");
+    const QStringList taken
+        = backoffice::BackupRetention::files(*backoffice::BackupSchedule::fromSettings(), "nivo");
     ASSERT_EQ(taken.size(), 1);
     station.execute("delete inquiry");
-    station.execute("use master restore database nivo from disk='" + QString(taken[0]).replace("'", "''") + "'");
+    station.execute(
+        "use master restore database nivo from disk='" + QString(taken[0]).replace("'", "''") + "'");
     EXPECT_EQ(station.rows("select d1 from inquiry"), QStringList { "O'Neil" });
 }

@@ -1,5 +1,5 @@
-#include "backoffice/BackupRetention.h"
 #include "backoffice/BackupSchedule.h"
+#include "backoffice/BackupRetention.h"
 
 #include <gtest/gtest.h>
 
@@ -25,7 +25,8 @@ TEST(BackupScheduleTest, DailyAndWeeklyTimesAndWhatIsRefused)
     // 2026-12-09 is a Wednesday: the last Sunday at 23:00 was the 6th.
     EXPECT_EQ(weekly->lastDue(at("2026-12-09T12:00:00")), at("2026-12-06T23:00:00"));
     EXPECT_EQ(weekly->lastDue(at("2026-12-13T22:59:00")), at("2026-12-06T23:00:00"));
-    for (const char* wrong : { "", "daily", "daily 25:00", "weekly 8 02:00", "weekly 0 02:00", "hourly 02:00" })
+    for (const char* wrong :
+        { "", "daily", "daily 25:00", "weekly 8 02:00", "weekly 0 02:00", "hourly 02:00" })
         EXPECT_FALSE(BackupSchedule::parse(wrong)) << wrong;
 }
 

@@ -157,6 +157,31 @@ TEST_F(ConfigDialogTest, TheOptionBoxesWriteTheirSettingsAtOnce)
     EXPECT_TRUE(ui::OkMessageBox::shownTexts().isEmpty());
 }
 
+// The on-screen keyboard is off in a bare uinfo.ini; its box steps through the query screen
+// alone, every screen and off, saying which, and writes the line at once.
+TEST_F(ConfigDialogTest, TheScreenKeyboardBoxStepsThroughItsThreeScopes)
+{
+    ConfigDialog dialog;
+    auto* box = dialog.control<QCheckBox>(1118);
+    EXPECT_EQ(box->checkState(), Qt::Unchecked);
+    EXPECT_EQ(box->text(), u("屏幕键盘"));
+    const struct
+    {
+        const char* value;
+        Qt::CheckState state;
+        const char* caption;
+    } steps[] = { { "1", Qt::PartiallyChecked, "屏幕键盘：查询界面" },
+        { "2", Qt::Checked, "屏幕键盘：所有界面" }, { "0", Qt::Unchecked, "屏幕键盘" } };
+    for (const auto& step : steps) {
+        QTest::mouseClick(box, Qt::LeftButton, Qt::NoModifier, QPoint(8, box->height() / 2));
+        EXPECT_EQ(settings::ReadSetting("show", "osk", ""), step.value);
+        EXPECT_EQ(box->text(), u(step.caption));
+        ConfigDialog again;
+        EXPECT_EQ(again.control<QCheckBox>(1118)->checkState(), step.state) << step.value;
+    }
+    EXPECT_TRUE(ui::OkMessageBox::shownTexts().isEmpty());
+}
+
 // The screens' polish is off in a bare uinfo.ini; its box writes its own line at once.
 TEST_F(ConfigDialogTest, ThePolishBoxWritesItsSettingAtOnce)
 {

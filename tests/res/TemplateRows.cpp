@@ -144,6 +144,7 @@ const char* const rowsText = R"(
 130 | 1003 | owner-drawn button | "配置系统" | yes | 268, 226, 49, 48
 130 | 1011 | owner-drawn button | "退出系统" | no | 22, 168, 36, 35
 130 | 1149 | centred text | "晴岚查询软件管理后台" | no | 78, 14, 172, 20
+130 | 1009 | owner-drawn button | "撤销上次导入/恢复" | no | 368, 226, 49, 48
 131 | 1103 | multi-line edit |  | yes | 116, 111, 325, 89
 131 | 1104 | text |  | yes | 117, 209, 322, 23
 131 | 1105 | ADO data control |  | no | 251, 12, 75, 15
@@ -160,6 +161,9 @@ const char* const rowsText = R"(
 131 | 1109 | check box | "查询列表显示完整内容" | yes | 215, 210, 100, 10
 131 | 1116 | check box | "界面细节修正" | yes | 320, 210, 70, 10
 131 | 1117 | check box | "键盘操作" | yes | 392, 210, 50, 10
+131 | 1120 | check box | "导入/恢复前快照" | yes | 320, 220, 70, 10
+131 | 1121 | check box | "定时备份" | yes | 392, 220, 50, 10
+131 | 1118 | check box | "屏幕键盘" | yes | 117, 84, 110, 10
 133 | 1100 | progress bar | "Progress1" | yes | 33, 38, 141, 8
 133 | 1101 | text | "Static" | yes | 34, 28, 138, 8
 175 | 1002 | password edit |  | yes | 279, 159, 125, 17

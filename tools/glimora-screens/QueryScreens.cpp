@@ -9,10 +9,12 @@
 #include "settings/Settings.h"
 #include "ui/DropDownCombo.h"
 #include "ui/OkMessageBox.h"
+#include "ui/OnScreenKeyboard.h"
 #include "ui/TemplateDialog.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTextStream>
@@ -43,17 +45,50 @@ QPixmap picture(query::QueryDialog& dialog)
     return pixmap;
 }
 
-// A press and release of the left button on a control, as a visitor's touch.
+// A press and release of the left button, as a visitor's touch.
+void tap(QWidget* widget, const QPointF& at)
+{
+    for (const QEvent::Type type : { QEvent::MouseButtonPress, QEvent::MouseButtonRelease }) {
+        QMouseEvent event(type, at, widget->mapToGlobal(at), Qt::LeftButton,
+            type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(widget, &event);
+    }
+    settle();
+}
+
 void click(query::QueryDialog& dialog, int id)
 {
     QWidget* control = dialog.control(id);
-    const QPointF at(control->width() / 2.0, control->height() / 2.0);
-    for (const QEvent::Type type : { QEvent::MouseButtonPress, QEvent::MouseButtonRelease }) {
-        QMouseEvent event(type, at, control->mapToGlobal(at), Qt::LeftButton,
-            type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
-        QApplication::sendEvent(control, &event);
+    tap(control, QPointF(control->width() / 2.0, control->height() / 2.0));
+}
+
+// Taps the keys of the on-screen keyboard, each caption a key.
+void tapKeys(ui::OnScreenKeyboard& keyboard, const QStringList& captions)
+{
+    for (const QString& caption : captions) {
+        const QPoint middle = keyboard.keyRect(caption).center();
+        if (QWidget* key = keyboard.childAt(middle))
+            tap(key, key->mapFrom(&keyboard, middle));
     }
-    settle();
+}
+
+// With the osk setting on: the keyboard in each layout, over the filter lists.
+void renderKeyboard(query::QueryDialog& dialog, const std::function<void(const char*)>& save)
+{
+    ui::OnScreenKeyboard* keyboard = ui::OnScreenKeyboard::of(&dialog);
+    if (!keyboard)
+        return;
+    QLineEdit* kinds = dialog.control<ui::DropDownCombo>(1000)->lineEdit();
+    tap(kinds, QPointF(5, 5));
+    tapKeys(*keyboard, { "x", "i", "y" });
+    save("6a-keyboard-pinyin");
+    tapKeys(*keyboard, { "ABC" });
+    save("6b-keyboard-latin");
+    QLineEdit* from = dialog.control<ui::DropDownCombo>(1074)->lineEdit();
+    tap(from, QPointF(5, 5));
+    tapKeys(*keyboard, { "123", "1", "0", ".", "5" });
+    save("6c-keyboard-digits");
+    tapKeys(*keyboard, { QString::fromUtf8("清空"), QString::fromUtf8("拼音"), QString::fromUtf8("隐藏") });
 }
 
 } // namespace
@@ -114,6 +149,7 @@ int renderQueryScreens(const QDir& folder, const QString& password)
         click(dialog, 1145);
         click(dialog, 1144);
         save("6-filters");
+        renderKeyboard(dialog, save);
         auto* list = dialog.control<ui::DropDownCombo>(1000);
         list->showPopup();
         save("7-filter-list-open");

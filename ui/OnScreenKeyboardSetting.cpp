@@ -1,0 +1,25 @@
+#include "ui/OnScreenKeyboardSetting.h"
+
+#include "settings/SettingsFile.h"
+
+namespace glimora::ui {
+
+namespace {
+
+const QString Section = QStringLiteral("show");
+const QString Key = QStringLiteral("osk");
+
+} // namespace
+
+OnScreenKeyboardSetting::Scope OnScreenKeyboardSetting::scope()
+{
+    const int value = settings::ReadSettingInt(Section, Key, QStringLiteral("0"));
+    return value == QueryScreen || value == Everywhere ? Scope(value) : Off;
+}
+
+bool OnScreenKeyboardSetting::setScope(Scope scope)
+{
+    return settings::WriteSetting(Section, Key, QString::number(int(scope)));
+}
+
+} // namespace glimora::ui
