@@ -61,13 +61,15 @@ QList<KeyRow> keyRows(KeyboardLayout layout)
     if (layout != KeyboardLayout::Digits)
         return letterRows(layout);
     // What numbers and dates are written with: 12.50, -3, 2024-01-01, 2024/1/1, 12:30.
-    KeyRow first = typing("789.");
+    // Four rows of equal width, so that the digits stand in columns as on a number pad.
+    KeyRow first = typing("789");
     first << key("退格", KeyAction::Backspace, 1.5);
-    KeyRow second = typing("456-");
+    KeyRow second = typing("456");
     second << key("清空", KeyAction::Clear, 1.5);
-    KeyRow third = typing("123/");
-    KeyRow fourth = typing("0:");
-    fourth.first().width = 2.0;
+    KeyRow third = typing("123");
+    third << KeySpec { QStringLiteral(":"), KeyAction::Type, 1.5 };
+    KeyRow fourth = typing("0.-");
+    fourth << KeySpec { QStringLiteral("/"), KeyAction::Type, 1.5 };
     return { first, second, third, fourth, bottomRow(layout) };
 }
 
