@@ -286,6 +286,18 @@ TEST_F(JobsTest, RetentionKeepsTheNewestSnapshotsButNeverTheOneBeingRestored)
 
 // A snapshot of data that the failed job left as it was would be the next undo's choice: that
 // undo would restore the present and say it had undone the last job.
+TEST_F(JobsTest, ASnapshotChosenForARestoreIsNotPrunedAfterwards)
+{
+    settings::WriteSetting("backup", "snapshots", "1");
+    QDir().mkpath(workspace.filePath("snapshots"));
+    const QString chosen = workspace.filePath("snapshots/nivo-20200101-080000-import.dbk");
+    sql("backup database nivo to disk='" + chosen + "'");
+    openMenu();
+    runJob(RestoreButton, workspace.filePath("snapshots/../snapshots/nivo-20200101-080000-import.dbk"));
+    EXPECT_TRUE(shown().value(0).startsWith(utf8("恢复完成")));
+    EXPECT_TRUE(QFileInfo::exists(chosen));
+}
+
 TEST_F(JobsTest, AnUndoThatFailsBeforeChangingAnythingKeepsNoSnapshotOfItsOwn)
 {
     settings::WriteSetting("backup", "snapshots", "10");
