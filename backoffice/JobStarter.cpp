@@ -81,7 +81,7 @@ std::optional<JobOutcome> JobStarter::startRestore()
         return std::nullopt;
     return runWithSnapshot(LongJob::restore(data::SharedDatabase::login().databaseName, path,
                                data::ConnectionSetup::fromSettings().connectTemplate),
-        QStringLiteral("restore"));
+        QStringLiteral("restore"), path);
 }
 
 std::optional<JobOutcome> JobStarter::startUndo()

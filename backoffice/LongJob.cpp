@@ -7,6 +7,7 @@
 #include "platform/EventLog.h"
 
 #include <exception>
+#include <QFile>
 
 namespace glimora::backoffice {
 
@@ -44,9 +45,10 @@ LongJob LongJob::restoring(
     // The drop-and-restore form would leave no database at all if the file then proved
     // unreadable: check it before anything is killed or dropped.
     if (dropFirst || verifyFirst)
-        steps.append({ JobStatements::verify(backupPath), OnFailure::FailWithReason });
+        steps.append({ JobStatements::verify(backupPath), OnFailure::FailWithReason, false, true });
     steps.append({ JobStatements::dropWorkTable(), OnFailure::GoOn });
-    steps.append({ JobStatements::killConnections(database, dropFirst), OnFailure::FailWithReason });
+    steps.append(
+        { JobStatements::killConnections(database, dropFirst), OnFailure::FailWithReason, false, true });
     if (dropFirst)
         steps.append({ JobStatements::logBackup(), OnFailure::GoOn });
     steps.append({ JobStatements::restore(database, backupPath, dropFirst), OnFailure::FailWithReason });
@@ -93,6 +95,12 @@ void LongJob::run(JobProgress& progress) const
             errorNumber);
         progress.end(outcome, reason);
     };
+    // A snapshot of data that the failed job left unchanged would be the next undo's choice,
+    // and that undo would restore the present while saying it undid the last job.
+    const auto dropSnapshot = [this](const Step& step) {
+        if (!m_snapshotPath.isEmpty() && (step.snapshot || step.changesNothing))
+            QFile::remove(m_snapshotPath);
+    };
     progress.start(static_cast<int>(m_steps.size()));
     if (m_kind == Kind::Restore && !reconnectWithoutDatabase()) {
         end(JobOutcome::Failed, QString(), 0);
@@ -110,12 +118,14 @@ void LongJob::run(JobProgress& progress) const
                     = step.onFailure == OnFailure::FailWithReason ? data::ErrorHints::text(error) : QString();
                 if (step.snapshot)
                     reason = QString::fromUtf8("快照未能保存，数据没有改动。\n") + reason;
+                dropSnapshot(step);
                 end(JobOutcome::Failed, reason, error.nativeError());
                 return;
             }
         } catch (const std::exception& error) {
             // Not the server's answer (memory ran out, say): the job has failed, whatever its
             // step would bear, and the back office goes on.
+            dropSnapshot(step);
             end(JobOutcome::Failed,
                 step.onFailure == OnFailure::FailWithReason ? QString::fromLocal8Bit(error.what())
                                                             : QString(),

@@ -44,6 +44,7 @@ private:
         QString statement;
         OnFailure onFailure;
         bool snapshot = false;
+        bool changesNothing = false; // a check: failing here leaves the data as it was
     };
 
     LongJob(Kind kind, QList<Step> steps);

@@ -53,7 +53,8 @@ void Snapshots::prune(const QString& database, const QString& spare)
     QStringList all = existing(database);
     const int keep = qMax(1, settings::SnapshotSetting::kept());
     for (int n = 0; all.size() - n > keep; ++n) {
-        if (all[n] != spare)
+        // The same file however its path was written (a restore's comes from the file dialog).
+        if (spare.isEmpty() || QFileInfo(all[n]) != QFileInfo(spare))
             QFile::remove(all[n]);
     }
 }

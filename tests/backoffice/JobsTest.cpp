@@ -284,6 +284,35 @@ TEST_F(JobsTest, RetentionKeepsTheNewestSnapshotsButNeverTheOneBeingRestored)
     EXPECT_TRUE(QFileInfo::exists(workspace.filePath("snapshots/nivo2-20261201-080000-import.dbk")));
 }
 
+// A snapshot of data that the failed job left as it was would be the next undo's choice: that
+// undo would restore the present and say it had undone the last job.
+TEST_F(JobsTest, ASnapshotChosenForARestoreIsNotPrunedAfterwards)
+{
+    settings::WriteSetting("backup", "snapshots", "1");
+    QDir().mkpath(workspace.filePath("snapshots"));
+    const QString chosen = workspace.filePath("snapshots/nivo-20200101-080000-import.dbk");
+    sql("backup database nivo to disk='" + chosen + "'");
+    openMenu();
+    runJob(RestoreButton, workspace.filePath("snapshots/../snapshots/nivo-20200101-080000-import.dbk"));
+    EXPECT_TRUE(shown().value(0).startsWith(utf8("恢复完成")));
+    EXPECT_TRUE(QFileInfo::exists(chosen));
+}
+
+TEST_F(JobsTest, AnUndoThatFailsBeforeChangingAnythingKeepsNoSnapshotOfItsOwn)
+{
+    settings::WriteSetting("backup", "snapshots", "10");
+    QDir().mkpath(workspace.filePath("snapshots"));
+    workspace.writeFile("snapshots/nivo-20200101-080000-import.dbk", "not a backup");
+    const QString damaged = workspace.filePath("snapshots/nivo-20200101-080000-import.dbk");
+    sql("insert inquiry(d1) values('kept')");
+    openMenu();
+    ui::OkMessageBox::setNextAnswer(QMessageBox::Yes);
+    runJob(UndoButton, QString());
+    EXPECT_EQ(shown().last(), utf8(SystemError));
+    EXPECT_EQ(inquiryCount(), "1");
+    EXPECT_EQ(backoffice::Snapshots::existing("nivo"), QStringList { damaged });
+}
+
 TEST_F(JobsTest, BackUpChangeAndRestore)
 {
     sql("insert inquiry(d1) values('kept') insert inquiry(d1) values('also kept')");
