@@ -121,12 +121,29 @@ qint64 IsolatedChild::read(char* buffer, qint64 size)
     }
 }
 
-int IsolatedChild::wait()
+bool IsolatedChild::writeAll(int outputFd, const char* data, size_t size)
+{
+    while (size > 0) {
+        const ssize_t written = ::write(outputFd, data, size);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        data += written;
+        size -= size_t(written);
+    }
+    return true;
+}
+
+IsolatedChild::Ending IsolatedChild::wait()
 {
     int status = 0;
     while (::waitpid(m_pid, &status, 0) < 0 && errno == EINTR) { }
     m_pid = -1;
-    return status;
+    if (!WIFSIGNALED(status))
+        return { Ending::Kind::Exited, WIFEXITED(status) ? WEXITSTATUS(status) : 0 };
+    const int signal = WTERMSIG(status);
+    return { signal == SIGXCPU ? Ending::Kind::OutOfTime : Ending::Kind::Signalled, signal };
 }
 
 } // namespace glimora::platform

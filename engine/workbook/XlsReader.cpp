@@ -14,8 +14,6 @@
 #include <optional>
 #include <QFile>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace glimora::engine {
 
@@ -64,17 +62,7 @@ void produceCells(const QByteArray& path, const QString& sheetName, CellMessageW
 
 bool writeToPipe(void* context, const char* data, size_t size)
 {
-    const int fd = *static_cast<int*>(context);
-    while (size > 0) {
-        const ssize_t written = ::write(fd, data, size);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        data += written;
-        size -= size_t(written);
-    }
-    return true;
+    return platform::IsolatedChild::writeAll(*static_cast<int*>(context), data, size);
 }
 
 bool appendToString(void* context, const char* data, size_t size)
@@ -149,12 +137,12 @@ void XlsReader::read(const QString& sheetName, SheetCells& cells)
         // The stream broke off: the child's fate says why.
         if (child.fellSilent())
             throw WorkbookError::damaged(m_path, QStringLiteral("the reader stopped responding"));
-        const int status = child.wait();
-        if (WIFSIGNALED(status) && WTERMSIG(status) == SIGXCPU)
+        const platform::IsolatedChild::Ending ending = child.wait();
+        if (ending.kind == platform::IsolatedChild::Ending::Kind::OutOfTime)
             throw WorkbookError::tooLarge(m_path, QStringLiteral("reading took too long"));
-        if (WIFSIGNALED(status))
+        if (ending.kind == platform::IsolatedChild::Ending::Kind::Signalled)
             throw WorkbookError::damaged(
-                m_path, QStringLiteral("the reader failed with signal %1").arg(WTERMSIG(status)));
+                m_path, QStringLiteral("the reader failed with signal %1").arg(ending.code));
         throw;
     }
     child.wait();
