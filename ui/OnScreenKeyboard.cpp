@@ -77,7 +77,7 @@ OnScreenKeyboard* OnScreenKeyboard::of(const QWidget* screen)
 int OnScreenKeyboard::keySide(const QSize& display)
 {
     const double scale = std::min(display.width() / 1280.0, display.height() / 1024.0);
-    return std::max(44, int(64 * scale + 0.5));
+    return std::max(44, qRound(64 * scale));
 }
 
 OnScreenKeyboard::OnScreenKeyboard(QWidget* screen)
