@@ -17,6 +17,94 @@ bool containsColumn(const QStringList& columns, const QString& column)
     return columns.contains(column, Qt::CaseInsensitive);
 }
 
+// The primary key of the one table a select reads; empty, with the reason, when there is none.
+QStringList keyColumns(const SelectStatement& select, Session& session, QString& notUpdatable)
+{
+    if (!select.isSingleTable())
+        return {};
+    QStringList keys;
+    try {
+        keys = session.primaryKeyColumns(select.tableName());
+    } catch (const DbError&) {
+        keys.clear(); // without key information the record set is still readable
+    }
+    if (keys.isEmpty())
+        notUpdatable = QStringLiteral("table %1 has no primary key").arg(select.table());
+    return keys;
+}
+
+bool isIdentity(const SelectStatement& select, Session& session, const QString& key)
+{
+    try {
+        return session.identityColumn(select.tableName()).compare(key, Qt::CaseInsensitive) == 0;
+    } catch (const DbError&) {
+        return false; // then new rows are found by their values
+    }
+}
+
+// Where and how the rows read are written back: the table, the key among the fields, the
+// column behind each field, and the statements that read a row again.
+std::optional<RecordsetData::UpdateTarget> updateTarget(const SelectStatement& select,
+    const QStringList& keys, const QStringList& hidden, const QList<FieldInfo>& fields,
+    const QString& database, bool keyIsIdentity, QString& notUpdatable)
+{
+    const qsizetype visible = fields.size() - hidden.size();
+    const bool onlyStar = select.items().size() == 1 && select.selectsAllColumns();
+    RecordsetData::UpdateTarget candidate;
+    candidate.table = select.table();
+    candidate.database = database;
+    candidate.hiddenFieldCount = int(hidden.size());
+    candidate.keyIsIdentity = keyIsIdentity;
+    candidate.refetchPrefix = QStringLiteral("SELECT ") + (select.items() + hidden).join(QLatin1Char(','))
+        + QStringLiteral(" FROM ") + select.table();
+    // Rows read again for moving through the set leave their pictures unread.
+    QStringList withoutPictures;
+    if (onlyStar) {
+        for (const FieldInfo& field : fields)
+            withoutPictures.append(SqlLiteral::identifier(field.name));
+    } else if (!select.selectsAllColumns() && select.items().size() + hidden.size() == fields.size()) {
+        withoutPictures = select.items() + hidden;
+    }
+    for (qsizetype i = 0; i < fields.size(); ++i) {
+        if (!fields[i].baseColumn.isEmpty())
+            candidate.baseColumns.append(fields[i].baseColumn);
+        else if (i >= visible)
+            candidate.baseColumns.append(hidden[i - visible]);
+        else if (onlyStar)
+            candidate.baseColumns.append(fields[i].name);
+        else if (!select.selectsAllColumns() && select.items().size() == visible)
+            candidate.baseColumns.append(select.itemColumn(int(i)));
+        else
+            candidate.baseColumns.append(QString());
+    }
+    for (const QString& key : keys) {
+        qsizetype found = -1;
+        for (qsizetype i = 0; i < candidate.baseColumns.size() && found < 0; ++i) {
+            if (candidate.baseColumns[i].compare(key, Qt::CaseInsensitive) == 0)
+                found = i;
+        }
+        if (found < 0) {
+            candidate.keyFields.clear();
+            break;
+        }
+        candidate.keyFields.append(int(found));
+    }
+    // A binary key is read with every row: it is the record's identity, not a picture.
+    for (qsizetype i = 0; i < withoutPictures.size(); ++i) {
+        const bool binary
+            = fields[i].type == DataType::VarBinary || fields[i].type == DataType::LongVarBinary;
+        if (binary && !candidate.keyFields.contains(int(i)))
+            withoutPictures[i] = QStringLiteral("NULL");
+    }
+    candidate.refetchWithoutPicturesPrefix = withoutPictures.isEmpty() ? candidate.refetchPrefix
+                                                                       : QStringLiteral("SELECT ")
+            + withoutPictures.join(QLatin1Char(',')) + QStringLiteral(" FROM ") + select.table();
+    if (candidate.keyFields.size() == keys.size())
+        return candidate;
+    notUpdatable = QStringLiteral("the key of %1 is not among the fields").arg(select.table());
+    return std::nullopt;
+}
+
 } // namespace
 
 Recordset Recordset::create()
@@ -41,26 +129,9 @@ void Recordset::Open(const QString& source, const Connection& connection)
     const SelectStatement select = SelectStatement::parse(source);
     // The database whose table the select reads, and so the only one writes may go to.
     const QString database = session->currentDatabase();
-    QStringList keys;
     QString notUpdatable = QStringLiteral("the statement does not read one table");
-    if (select.isSingleTable()) {
-        try {
-            keys = session->primaryKeyColumns(select.tableName());
-        } catch (const DbError&) {
-            keys.clear(); // without key information the record set is still readable
-        }
-        if (keys.isEmpty())
-            notUpdatable = QStringLiteral("table %1 has no primary key").arg(select.table());
-    }
-    bool keyIsIdentity = false;
-    if (keys.size() == 1) {
-        try {
-            keyIsIdentity
-                = session->identityColumn(select.tableName()).compare(keys[0], Qt::CaseInsensitive) == 0;
-        } catch (const DbError&) {
-            keyIsIdentity = false; // then new rows are found by their values
-        }
-    }
+    QStringList keys = keyColumns(select, *session, notUpdatable);
+    const bool keyIsIdentity = keys.size() == 1 && isIdentity(select, *session, keys[0]);
 
     QStringList selected;
     for (int i = 0; i < select.items().size(); ++i)
@@ -93,64 +164,9 @@ void Recordset::Open(const QString& source, const Connection& connection)
             }
         }
     }
-    if (!keys.isEmpty() && result.cursor) {
-        const QList<FieldInfo>& fields = result.cursor->fields();
-        const qsizetype visible = fields.size() - hidden.size();
-        const bool onlyStar = select.items().size() == 1 && select.selectsAllColumns();
-        RecordsetData::UpdateTarget candidate;
-        candidate.table = select.table();
-        candidate.database = database;
-        candidate.hiddenFieldCount = int(hidden.size());
-        candidate.keyIsIdentity = keyIsIdentity;
-        candidate.refetchPrefix = QStringLiteral("SELECT ") + (select.items() + hidden).join(QLatin1Char(','))
-            + QStringLiteral(" FROM ") + select.table();
-        // Rows read again for moving through the set leave their pictures unread.
-        QStringList withoutPictures;
-        if (onlyStar) {
-            for (const FieldInfo& field : fields)
-                withoutPictures.append(SqlLiteral::identifier(field.name));
-        } else if (!select.selectsAllColumns() && select.items().size() + hidden.size() == fields.size()) {
-            withoutPictures = select.items() + hidden;
-        }
-        for (qsizetype i = 0; i < fields.size(); ++i) {
-            if (!fields[i].baseColumn.isEmpty())
-                candidate.baseColumns.append(fields[i].baseColumn);
-            else if (i >= visible)
-                candidate.baseColumns.append(hidden[i - visible]);
-            else if (onlyStar)
-                candidate.baseColumns.append(fields[i].name);
-            else if (!select.selectsAllColumns() && select.items().size() == visible)
-                candidate.baseColumns.append(select.itemColumn(int(i)));
-            else
-                candidate.baseColumns.append(QString());
-        }
-        for (const QString& key : keys) {
-            qsizetype found = -1;
-            for (qsizetype i = 0; i < candidate.baseColumns.size() && found < 0; ++i) {
-                if (candidate.baseColumns[i].compare(key, Qt::CaseInsensitive) == 0)
-                    found = i;
-            }
-            if (found < 0) {
-                candidate.keyFields.clear();
-                break;
-            }
-            candidate.keyFields.append(int(found));
-        }
-        // A binary key is read with every row: it is the record's identity, not a picture.
-        for (qsizetype i = 0; i < withoutPictures.size(); ++i) {
-            const bool binary
-                = fields[i].type == DataType::VarBinary || fields[i].type == DataType::LongVarBinary;
-            if (binary && !candidate.keyFields.contains(int(i)))
-                withoutPictures[i] = QStringLiteral("NULL");
-        }
-        candidate.refetchWithoutPicturesPrefix = withoutPictures.isEmpty() ? candidate.refetchPrefix
-                                                                           : QStringLiteral("SELECT ")
-                + withoutPictures.join(QLatin1Char(',')) + QStringLiteral(" FROM ") + select.table();
-        if (candidate.keyFields.size() == keys.size())
-            target = std::move(candidate);
-        else
-            notUpdatable = QStringLiteral("the key of %1 is not among the fields").arg(select.table());
-    }
+    if (!keys.isEmpty() && result.cursor)
+        target = updateTarget(
+            select, keys, hidden, result.cursor->fields(), database, keyIsIdentity, notUpdatable);
     m_data->setNotUpdatable(notUpdatable);
     m_data->setCountStatement(
         QStringLiteral("SELECT COUNT(*) FROM (") + statement + QStringLiteral(") AS counted"));
