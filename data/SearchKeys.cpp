@@ -14,7 +14,10 @@ namespace {
 class TraditionalToSimplified
 {
 public:
-    TraditionalToSimplified() : m_handle(opencc_open("t2s.json")) { }
+    TraditionalToSimplified()
+        : m_handle(opencc_open("t2s.json"))
+    {
+    }
     ~TraditionalToSimplified()
     {
         if (valid())
@@ -74,15 +77,15 @@ SearchKeys SearchKeys::of(const QString& text)
     keys.text = withoutBlanks(simplified(text)).toLower();
     // Each variant is grown character by character; a character that is no Han character
     // stands for itself in both forms.
-    QList<QPair<QString, QString>> variants{{QString(), QString()}};
+    QList<QPair<QString, QString>> variants { { QString(), QString() } };
     for (const char32_t c : keys.text.toUcs4()) {
         QStringList readings = PinyinReadings::of(c);
         if (readings.isEmpty())
-            readings = QStringList{QString::fromUcs4(&c, 1)};
+            readings = QStringList { QString::fromUcs4(&c, 1) };
         QList<QPair<QString, QString>> grown;
         for (const auto& variant : variants)
             for (const QString& reading : readings)
-                grown.append({variant.first + reading.front(), variant.second + reading});
+                grown.append({ variant.first + reading.front(), variant.second + reading });
         // The variant of the usual readings comes first and stays at the cap.
         if (grown.size() > maxVariants)
             grown.resize(maxVariants);

@@ -45,6 +45,7 @@ constexpr int HintsBox = 1108;
 constexpr int TouchBox = 1109;
 constexpr int PolishBox = 1116;
 constexpr int KeyboardBox = 1117;
+constexpr int SearchBox = 1119;
 constexpr int SnapshotBox = 1120;
 constexpr quintptr ConfigHelpContext = 0x20084;
 
@@ -106,6 +107,7 @@ ConfigDialog::ConfigDialog(QWidget* parent)
     onClicked(TouchBox, &ConfigDialog::OnTouchToggled);
     onClicked(PolishBox, &ConfigDialog::OnPolishToggled);
     onClicked(KeyboardBox, &ConfigDialog::OnKeyboardToggled);
+    onClicked(SearchBox, &ConfigDialog::OnSearchToggled);
     onClicked(SnapshotBox, &ConfigDialog::OnSnapshotToggled);
     onMouseWheel(&ConfigDialog::OnMouseWheel);
     // Return moves on instead of pressing a button, but in the editor it starts a new line:
@@ -139,6 +141,9 @@ void ConfigDialog::OnInitDialog()
     control<QCheckBox>(TouchBox)->setChecked(ui::TouchSetting::enabled());
     control<QCheckBox>(PolishBox)->setChecked(ui::ScreenPolish::enabled());
     control<QCheckBox>(KeyboardBox)->setChecked(ui::KeyboardSetting::enabled());
+    control<QCheckBox>(SearchBox)->setChecked(
+        settings::ReadSetting(QStringLiteral("show"), QStringLiteral("search"), QString()).trimmed()
+        == QLatin1String("1"));
     control<QCheckBox>(SnapshotBox)->setChecked(settings::SnapshotSetting::enabled());
     setEditorText(readStored(QueryStatementTab));
     control(EditorId)->setFocus();
@@ -370,6 +375,17 @@ void ConfigDialog::OnSnapshotToggled()
 {
     auto* box = control<QCheckBox>(SnapshotBox);
     if (!settings::SnapshotSetting::setEnabled(box->isChecked())) {
+        box->setChecked(!box->isChecked());
+        ui::OkMessageBox::show(this, notWritten());
+    }
+}
+
+// The query screen opened from now on shows the search entry; an import indexes for it.
+void ConfigDialog::OnSearchToggled()
+{
+    auto* box = control<QCheckBox>(SearchBox);
+    if (!settings::WriteSetting(QStringLiteral("show"), QStringLiteral("search"),
+            box->isChecked() ? QStringLiteral("1") : QStringLiteral("0"))) {
         box->setChecked(!box->isChecked());
         ui::OkMessageBox::show(this, notWritten());
     }

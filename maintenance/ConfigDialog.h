@@ -43,6 +43,7 @@ private:
     void OnPolishToggled();
     void OnKeyboardToggled();
     void OnSnapshotToggled();
+    void OnSearchToggled();
     bool OnMouseWheel(QWidget* receiver, QWheelEvent* event);
 
     void showEditor(const QString& text, bool storable);

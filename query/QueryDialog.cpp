@@ -201,6 +201,7 @@ bool QueryDialog::OnInitDialog()
         m_browser->Navigate(homePageAddress());
         m_browser->setGeometry(0, 0, 0, 0);
     }
+    setUpSearch();
     return true;
 }
 

@@ -2,7 +2,9 @@
 
 #include "data/Command.h"
 #include "data/SearchKeys.h"
+#include "query/QueryStatements.h"
 #include "query/SearchStatements.h"
+#include "settings/SettingsFile.h"
 
 namespace glimora::query {
 
@@ -22,6 +24,31 @@ constexpr int batchSize = 200;
 
 } // namespace
 
+bool SearchIndex::enabled()
+{
+    return settings::ReadSetting(QStringLiteral("show"), QStringLiteral("search"), QStringLiteral("0"))
+               .trimmed()
+        == QLatin1String("1");
+}
+
+QStringList SearchIndex::columns()
+{
+    QString listed = settings::ReadSetting(QStringLiteral("search"), QStringLiteral("columns"), QString());
+    const bool ownList = !listed.trimmed().isEmpty();
+    if (!ownList)
+        listed = settings::ReadSetting(QStringLiteral("select"), QStringLiteral("select"), QString());
+    QStringList columns;
+    for (const QString& part : listed.split(QLatin1Char(','))) {
+        const QString column = part.trimmed().toLower();
+        if (!QueryStatements::isColumnName(column) || columns.contains(column))
+            continue;
+        const int number = QueryStatements::columnNumber(column);
+        if (ownList || (column.startsWith(QLatin1Char('d')) && number >= 1 && number <= 15))
+            columns.append(column);
+    }
+    return columns;
+}
+
 void SearchIndex::rebuild(const data::Connection& connection, const QStringList& columns,
     const std::function<void(long, long)>& progress)
 {
@@ -37,7 +64,7 @@ void SearchIndex::rebuild(const data::Connection& connection, const QStringList&
         for (; !rows.EndOfFile(); rows.MoveNext()) {
             const data::Variant value = rows.Item(0).Value();
             if (value.kind() == data::Variant::Kind::String && !value.toString().isEmpty())
-                values.append({column, value.toString()});
+                values.append({ column, value.toString() });
         }
     }
     const long total = long(values.size());

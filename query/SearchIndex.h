@@ -14,6 +14,10 @@ namespace glimora::query {
 class SearchIndex
 {
 public:
+    // Whether [show] search is on.
+    static bool enabled();
+    // [search] columns when it lists any, else the text columns (d1..d15) of [select] select.
+    static QStringList columns();
     // Builds the index anew from every value of `columns`; `progress` hears values done of all.
     static void rebuild(const data::Connection& connection, const QStringList& columns,
         const std::function<void(long done, long total)>& progress = {});

@@ -38,8 +38,7 @@ QString SearchStatements::joinedVariants(const QStringList& variants)
 
 QString SearchStatements::addEntry(const QString& column, const QString& value, const data::SearchKeys& keys)
 {
-    const QString where
-        = QStringLiteral("c='") + column + QStringLiteral("' and v=") + text(value);
+    const QString where = QStringLiteral("c='") + column + QStringLiteral("' and v=") + text(value);
     return QStringLiteral("if not exists (select 1 from inquiry_search where ") + where
         + QStringLiteral(") insert into inquiry_search (c, v, t, i, p) values ('") + column
         + QStringLiteral("', ") + text(value) + QStringLiteral(", ") + text(keys.text) + QStringLiteral(", ")
@@ -59,8 +58,9 @@ QString SearchStatements::records(const QString& select, const QStringList& colu
             + QLatin1Char('\'') + match);
     const QString first = columns.value(0);
     return QStringLiteral("select ") + select + QStringLiteral(" from inquiry where ")
-        + conditions.join(QStringLiteral(" or ")) + QStringLiteral(" order by isnull((select min(case when t = ")
-        + q + QStringLiteral(" then 0 when charindex(") + q + QStringLiteral(", t) = 1 or charindex(") + bar
+        + conditions.join(QStringLiteral(" or "))
+        + QStringLiteral(" order by isnull((select min(case when t = ") + q
+        + QStringLiteral(" then 0 when charindex(") + q + QStringLiteral(", t) = 1 or charindex(") + bar
         + QStringLiteral(", i) > 0 or charindex(") + bar
         + QStringLiteral(", p) > 0 then 1 else 2 end) from inquiry_search where c='") + first
         + QStringLiteral("' and v=inquiry.") + first + QStringLiteral("), 2)");

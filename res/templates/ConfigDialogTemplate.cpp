@@ -27,6 +27,7 @@ constexpr ControlTemplate controls[] = {
     {1109, K::CheckBox, "查询列表显示完整内容", true, 215, 210, 100, 10},
     {1116, K::CheckBox, "界面细节修正", true, 320, 210, 70, 10},
     {1117, K::CheckBox, "键盘操作", true, 392, 210, 50, 10},
+    {1119, K::CheckBox, "查询屏搜索框", true, 117, 220, 90, 10},
     {1120, K::CheckBox, "导入/恢复前快照", true, 320, 220, 110, 10},
 };
 // clang-format on

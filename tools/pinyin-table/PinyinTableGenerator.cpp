@@ -13,12 +13,12 @@ namespace {
 // A toned syllable as plain letters: "lǜ" gives "lv", "zhòng" gives "zhong".
 std::string toneless(const std::string& syllable)
 {
-    static const std::vector<std::pair<std::string, char>> marks = {
-        {"ā", 'a'}, {"á", 'a'}, {"ǎ", 'a'}, {"à", 'a'}, {"ē", 'e'}, {"é", 'e'}, {"ě", 'e'},
-        {"è", 'e'}, {"ê", 'e'}, {"ế", 'e'}, {"ề", 'e'}, {"ī", 'i'}, {"í", 'i'}, {"ǐ", 'i'},
-        {"ì", 'i'}, {"ō", 'o'}, {"ó", 'o'}, {"ǒ", 'o'}, {"ò", 'o'}, {"ū", 'u'}, {"ú", 'u'},
-        {"ǔ", 'u'}, {"ù", 'u'}, {"ü", 'v'}, {"ǖ", 'v'}, {"ǘ", 'v'}, {"ǚ", 'v'}, {"ǜ", 'v'},
-        {"ń", 'n'}, {"ň", 'n'}, {"ǹ", 'n'}, {"ḿ", 'm'}, {"m̀", 'm'}};
+    static const std::vector<std::pair<std::string, char>> marks = { { "ā", 'a' }, { "á", 'a' }, { "ǎ", 'a' },
+        { "à", 'a' }, { "ē", 'e' }, { "é", 'e' }, { "ě", 'e' }, { "è", 'e' }, { "ê", 'e' }, { "ế", 'e' },
+        { "ề", 'e' }, { "ī", 'i' }, { "í", 'i' }, { "ǐ", 'i' }, { "ì", 'i' }, { "ō", 'o' }, { "ó", 'o' },
+        { "ǒ", 'o' }, { "ò", 'o' }, { "ū", 'u' }, { "ú", 'u' }, { "ǔ", 'u' }, { "ù", 'u' }, { "ü", 'v' },
+        { "ǖ", 'v' }, { "ǘ", 'v' }, { "ǚ", 'v' }, { "ǜ", 'v' }, { "ń", 'n' }, { "ň", 'n' }, { "ǹ", 'n' },
+        { "ḿ", 'm' }, { "m̀", 'm' } };
     std::string out;
     for (std::size_t i = 0; i < syllable.size();) {
         const unsigned char c = static_cast<unsigned char>(syllable[i]);
@@ -97,6 +97,7 @@ int main()
             joined += (joined.empty() ? "" : " ") + reading;
         std::cout << '"' << joined << "\",\n";
     }
-    std::cout << "};\n\nconst int size = " << mandarin.size() << ";\n\n} // namespace glimora::data::pinyin_table\n";
+    std::cout << "};\n\nconst int size = " << mandarin.size()
+              << ";\n\n} // namespace glimora::data::pinyin_table\n";
     return 0;
 }
