@@ -208,6 +208,7 @@ TEST(SearchScreenTest, TypedTextShowsTheMatchingRecordsPaged)
 {
     QueryStation station(demoSettings());
     station.importDemoRecords();
+    glimora::settings::WriteSetting(u("show"), u("search"), u("1"));
     glimora::query::QueryDialog dialog;
     ASSERT_TRUE(dialog.isReady());
     SearchIndex::rebuild(glimora::data::SharedDatabase::connection(), SearchIndex::columns());
