@@ -5,6 +5,7 @@
 #include "data/ErrorHints.h"
 #include "data/SharedDatabase.h"
 #include "platform/EventLog.h"
+#include "query/SearchIndex.h"
 
 #include <exception>
 #include <QFile>
@@ -101,7 +102,9 @@ void LongJob::run(JobProgress& progress) const
         if (!m_snapshotPath.isEmpty() && (step.snapshot || step.changesNothing))
             QFile::remove(m_snapshotPath);
     };
-    progress.start(static_cast<int>(m_steps.size()));
+    // An import ends by indexing its records for the search, as a step of its own.
+    const bool indexes = m_kind == Kind::Import && query::SearchIndex::enabled();
+    progress.start(static_cast<int>(m_steps.size()) + (indexes ? 1 : 0));
     if (m_kind == Kind::Restore && !reconnectWithoutDatabase()) {
         end(JobOutcome::Failed, QString(), 0);
         return;
@@ -130,6 +133,15 @@ void LongJob::run(JobProgress& progress) const
                 step.onFailure == OnFailure::FailWithReason ? QString::fromLocal8Bit(error.what())
                                                             : QString(),
                 0);
+            return;
+        }
+        progress.update(++sent);
+    }
+    if (indexes) {
+        try {
+            query::SearchIndex::rebuild(data::SharedDatabase::connection(), query::SearchIndex::columns());
+        } catch (const data::DbError& error) {
+            end(JobOutcome::Failed, data::ErrorHints::text(error), error.nativeError());
             return;
         }
         progress.update(++sent);

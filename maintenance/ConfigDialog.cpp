@@ -47,6 +47,7 @@ constexpr int HintsBox = 1108;
 constexpr int TouchBox = 1109;
 constexpr int PolishBox = 1116;
 constexpr int KeyboardBox = 1117;
+constexpr int SearchBox = 1119;
 constexpr int SnapshotBox = 1120;
 constexpr int ScheduleBox = 1121;
 constexpr int ScreenKeyboardBox = 1118;
@@ -110,6 +111,7 @@ ConfigDialog::ConfigDialog(QWidget* parent)
     onClicked(TouchBox, &ConfigDialog::OnTouchToggled);
     onClicked(PolishBox, &ConfigDialog::OnPolishToggled);
     onClicked(KeyboardBox, &ConfigDialog::OnKeyboardToggled);
+    onClicked(SearchBox, &ConfigDialog::OnSearchToggled);
     onClicked(SnapshotBox, &ConfigDialog::OnSnapshotToggled);
     onClicked(ScheduleBox, &ConfigDialog::OnScheduleToggled);
     onClicked(ScreenKeyboardBox, &ConfigDialog::OnScreenKeyboardToggled);
@@ -145,6 +147,9 @@ void ConfigDialog::OnInitDialog()
     control<QCheckBox>(TouchBox)->setChecked(ui::TouchSetting::enabled());
     control<QCheckBox>(PolishBox)->setChecked(ui::ScreenPolish::enabled());
     control<QCheckBox>(KeyboardBox)->setChecked(ui::KeyboardSetting::enabled());
+    control<QCheckBox>(SearchBox)->setChecked(
+        settings::ReadSetting(QStringLiteral("show"), QStringLiteral("search"), QString()).trimmed()
+        == QLatin1String("1"));
     control<QCheckBox>(SnapshotBox)->setChecked(settings::SnapshotSetting::enabled());
     control<QCheckBox>(ScheduleBox)->setChecked(settings::ScheduleSetting::enabled());
     control<QCheckBox>(ScreenKeyboardBox)->setTristate(true);
@@ -389,6 +394,17 @@ void ConfigDialog::OnScheduleToggled()
 {
     auto* box = control<QCheckBox>(ScheduleBox);
     if (!settings::ScheduleSetting::setEnabled(box->isChecked())) {
+        box->setChecked(!box->isChecked());
+        ui::OkMessageBox::show(this, notWritten());
+    }
+}
+
+// The query screen opened from now on shows the search entry; an import indexes for it.
+void ConfigDialog::OnSearchToggled()
+{
+    auto* box = control<QCheckBox>(SearchBox);
+    if (!settings::WriteSetting(QStringLiteral("show"), QStringLiteral("search"),
+            box->isChecked() ? QStringLiteral("1") : QStringLiteral("0"))) {
         box->setChecked(!box->isChecked());
         ui::OkMessageBox::show(this, notWritten());
     }

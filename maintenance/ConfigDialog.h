@@ -46,6 +46,7 @@ private:
     void OnScheduleToggled();
     void OnScreenKeyboardToggled();
     void showScreenKeyboardScope();
+    void OnSearchToggled();
     bool OnMouseWheel(QWidget* receiver, QWheelEvent* event);
 
     void showEditor(const QString& text, bool storable);

@@ -1,4 +1,5 @@
 #include "maintenance/DataManageDialog.h"
+#include "query/SearchIndex.h"
 
 #include "components/CAdodc.h"
 #include "components/CDataGrid.h"
@@ -183,6 +184,8 @@ void DataManageDialog::loadGrid()
         dataControl->SetRecordSource(DataManageStatements::records(columnList, m_filter));
         dataControl->Refresh();
         m_recordset = dataControl->Recordset();
+        if (query::SearchIndex::enabled())
+            keepSearchIndex();
         grid->SetDataSource(m_recordset);
         components::CColumns columns = grid->Columns();
         for (int index = 0; index < columns.Count(); ++index) {
@@ -336,6 +339,30 @@ bool DataManageDialog::storePicture(const QString& path)
         return false;
     }
     return true;
+}
+
+// A written record's values join the search index; a deleted one's find nothing once gone.
+void DataManageDialog::keepSearchIndex()
+{
+    m_recordset.subscribe([this](const data::RecordsetChange& change) {
+        if (change.kind != data::RecordsetChange::Kind::RowChanged)
+            return;
+        const data::Recordset& recordset = m_recordset;
+        QStringList names, values;
+        for (int field = 0; field < recordset.FieldCount(); ++field) {
+            const data::Variant value = recordset.valueAt(change.row, field);
+            if (value.kind() != data::Variant::Kind::String)
+                continue;
+            names.append(recordset.Item(field).Name());
+            values.append(value.toString());
+        }
+        try {
+            query::SearchIndex::add(
+                data::SharedDatabase::connection(), query::SearchIndex::columns(), names, values);
+        } catch (const data::DbError&) {
+            // The record is stored; a rebuild from the back office mends the index.
+        }
+    });
 }
 
 void DataManageDialog::OnGridDoubleClicked()

@@ -41,6 +41,7 @@ private:
     void OnNewRecord();
     void OnUploadPicture();
     void OnGridDoubleClicked();
+    void keepSearchIndex();
     void OnExit();
     void OnHelp();
     bool OnMouseWheel(QWidget* receiver, QWheelEvent* event);

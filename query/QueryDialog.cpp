@@ -206,6 +206,7 @@ bool QueryDialog::OnInitDialog()
         m_browser->Navigate(homePageAddress());
         m_browser->setGeometry(0, 0, 0, 0);
     }
+    setUpSearch();
     return true;
 }
 

@@ -13,6 +13,9 @@
 #include <QList>
 #include <QRect>
 
+class QLineEdit;
+class QTimer;
+
 class QLabel;
 
 namespace glimora::data {
@@ -66,6 +69,10 @@ public:
     // The drill-down step with a chosen value (at level 0, the first level's column name).
     void RunLevel(const QString& value);
     void LoadRecords();
+    // With [show] search on: the search entry and its debounce timer.
+    void setUpSearch();
+    void OnSearchTimeout();
+    QStringList searchColumns() const;
     void SetupFilterLabels();
     void FillFilterList(const QString& column, int listId);
     void BuildFilterWhere();
@@ -173,6 +180,10 @@ private:
     components::CAdodc* m_ownDataControl = nullptr;
     TitleStrip* m_titleStrip = nullptr;
     QHash<int, QRect> m_templatePlaces;
+    QLineEdit* m_searchEntry = nullptr;
+    QTimer* m_searchTimer = nullptr;
+    // The normalised text searched for by the records on display, empty for none.
+    QString m_searchQuery;
 };
 
 } // namespace glimora::query

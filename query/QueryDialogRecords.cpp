@@ -9,6 +9,7 @@
 #include "data/SharedDatabase.h"
 #include "data/ValueReaders.h"
 #include "query/QueryStatements.h"
+#include "query/SearchStatements.h"
 #include "settings/SettingsFile.h"
 #include "ui/DropDownCombo.h"
 #include "ui/OkMessageBox.h"
@@ -164,7 +165,9 @@ void QueryDialog::LoadRecords()
     components::CAdodc* records = dataControl();
     records->SetConnectionString(data::ConnectionString::forDataControl(
         login.serverName, login.databaseName, login.userName, login.password));
-    records->SetRecordSource(QueryStatements::records(select, m_whereClause));
+    records->SetRecordSource(m_searchQuery.isEmpty()
+            ? QueryStatements::records(select, m_whereClause)
+            : SearchStatements::records(select, searchColumns(), m_searchQuery));
     try {
         records->Refresh();
         m_resultCursor = records->Recordset();

@@ -30,6 +30,7 @@ constexpr ControlTemplate controls[] = {
     {1120, K::CheckBox, "导入/恢复前快照", true, 320, 220, 70, 10},
     {1121, K::CheckBox, "定时备份", true, 392, 220, 50, 10},
     {1118, K::CheckBox, "屏幕键盘", true, 117, 84, 110, 10},
+    {1119, K::CheckBox, "查询屏搜索框", true, 117, 220, 90, 10},
 };
 // clang-format on
 

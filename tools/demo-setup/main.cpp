@@ -8,6 +8,7 @@
 #include "data/ConnectionString.h"
 #include "data/DbError.h"
 #include "engine/server/EmbeddedServerSetup.h"
+#include "query/SearchIndex.h"
 #include "settings/SettingsFile.h"
 
 #include "data/Variant.h"
@@ -106,6 +107,12 @@ int main(int argc, char** argv)
         importStatement.replace(QStringLiteral("?%"), records);
         run(*session, importStatement, false);
         addPictures(*session);
+        if (query::SearchIndex::enabled()) {
+            data::Connection connection = data::Connection::create();
+            connection.Open(data::ConnectionString::fromTemplate(
+                QString(), QStringLiteral("sa"), password, QStringLiteral("(LOCAL)"), database));
+            query::SearchIndex::rebuild(connection, query::SearchIndex::columns());
+        }
     } catch (const data::DbError& error) {
         err << "glimora-demo-setup: " << error.description() << '\n';
         return 1;

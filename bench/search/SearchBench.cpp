@@ -1,0 +1,132 @@
+// Times each keystroke of a search, its statement and first page of 20 records, on the
+// embedded server, p95 against SQLite's FTS5 trigram index over the same texts, same run.
+//   glimora_search_bench [rows]   (default 1000000)
+#include "data/BackendRouter.h"
+#include "data/Command.h"
+#include "data/Connection.h"
+#include "data/SearchKeys.h"
+#include "engine/server/EmbeddedBackend.h"
+#include "query/SearchIndex.h"
+#include "query/SearchStatements.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cstdio>
+
+using namespace glimora;
+
+namespace {
+
+const QString Han
+    = QString::fromUtf8("中国银行重庆医院长城饭店乐山大佛血常规单位注射液药品检查治疗手术护理化验西药"
+                        "草成人民新华书店北京上海广州市第一科室门诊住院部");
+
+QString randomText(QRandomGenerator& random)
+{
+    QString text;
+    const int length = 2 + int(random.bounded(6));
+    for (int n = 0; n < length; ++n)
+        text += Han[int(random.bounded(Han.size()))];
+    if (random.bounded(4) == 0)
+        text += QString::number(random.bounded(1000));
+    return text;
+}
+
+double p95(std::vector<double> times)
+{
+    std::sort(times.begin(), times.end());
+    return times.empty() ? 0 : times[std::min(times.size() - 1, size_t(double(times.size()) * 0.95))];
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication application(argc, argv);
+    const long rows = argc > 1 ? std::atol(argv[1]) : 1000000;
+    QTemporaryDir folder;
+    auto backend = std::make_shared<engine::EmbeddedBackend>(folder.filePath(QStringLiteral("sqldata")));
+    data::BackendRouter::setEmbeddedBackend(backend);
+    const QString server = QStringLiteral("Driver={SQL Server};Server=(LOCAL);Uid=sa;pwd=bench;Database=");
+    auto session = backend->open(server, 30);
+    session->execute(QStringLiteral("create database bench"), 30);
+    session->execute(
+        QStringLiteral("use bench create table inquiry (d1 nvarchar(255) null, d2 nvarchar(255) null)"), 30);
+
+    QRandomGenerator random(7);
+    QStringList texts;
+    sqlite3* fts = nullptr;
+    sqlite3_open(":memory:", &fts);
+    sqlite3_exec(
+        fts, "create virtual table f using fts5(t, tokenize='trigram'); begin", nullptr, nullptr, nullptr);
+    sqlite3_stmt* insert = nullptr;
+    sqlite3_prepare_v2(fts, "insert into f (t) values (?)", -1, &insert, nullptr);
+    QStringList batch;
+    for (long n = 0; n < rows; ++n) {
+        const QString text = randomText(random);
+        if (n < 200)
+            texts.append(text);
+        batch.append(QStringLiteral("(N'") + text + QStringLiteral("', N'x')"));
+        const QByteArray utf8 = text.toUtf8();
+        sqlite3_bind_text(insert, 1, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+        sqlite3_step(insert);
+        sqlite3_reset(insert);
+        if (batch.size() == 1000 || n + 1 == rows) {
+            session->execute(QStringLiteral("use bench insert into inquiry (d1, d2) values ")
+                    + batch.join(QLatin1Char(',')),
+                0);
+            batch.clear();
+        }
+    }
+    sqlite3_exec(fts, "commit", nullptr, nullptr, nullptr);
+    sqlite3_finalize(insert);
+
+    data::Connection connection = data::Connection::create();
+    connection.Open(server + QStringLiteral("bench"));
+    QElapsedTimer clock;
+    clock.start();
+    query::SearchIndex::rebuild(connection, { QStringLiteral("d1") });
+    std::printf("rows %ld, index built in %.1f s\n", rows, double(clock.elapsed()) / 1000);
+
+    // Each keystroke of 40 searches: the initials typed one by one, then the text.
+    std::vector<double> ours, theirs;
+    sqlite3_stmt* like = nullptr;
+    sqlite3_prepare_v2(fts, "select t from f where t like ? limit 20", -1, &like, nullptr);
+    for (int s = 0; s < 40; ++s) {
+        const QString text = texts[s * 5];
+        const data::SearchKeys keys = data::SearchKeys::of(text);
+        QStringList queries;
+        for (int n = 1; n <= keys.initials.value(0).size() && n <= 4; ++n)
+            queries.append(keys.initials.value(0).left(n));
+        for (int n = 1; n <= text.size() && n <= 3; ++n)
+            queries.append(text.left(n));
+        for (const QString& q : queries) {
+            clock.restart();
+            data::Command command = data::Command::create();
+            command.SetActiveConnection(connection);
+            command.SetCommandText(
+                query::SearchStatements::records(QStringLiteral("d1, d2"), { QStringLiteral("d1") }, q));
+            data::Recordset page = command.Execute();
+            for (int n = 0; n < 20 && !page.EndOfFile(); ++n)
+                page.MoveNext();
+            ours.push_back(double(clock.nsecsElapsed()) / 1e6);
+
+            clock.restart();
+            const QByteArray pattern = (QStringLiteral("%") + q + QStringLiteral("%")).toUtf8();
+            sqlite3_bind_text(like, 1, pattern.constData(), int(pattern.size()), SQLITE_TRANSIENT);
+            for (int n = 0; n < 20 && sqlite3_step(like) == SQLITE_ROW; ++n) { }
+            sqlite3_reset(like);
+            theirs.push_back(double(clock.nsecsElapsed()) / 1e6);
+        }
+    }
+    std::printf("keystrokes %zu: first page p95 %.1f ms, FTS5 trigram p95 %.1f ms, ratio %.1f\n", ours.size(),
+        p95(ours), p95(theirs), p95(theirs) > 0 ? p95(ours) / p95(theirs) : 0.0);
+    sqlite3_finalize(like);
+    sqlite3_close(fts);
+    return 0;
+}

@@ -1,0 +1,103 @@
+#include "data/SearchKeys.h"
+
+#include "data/PinyinReadings.h"
+
+#include <QMutex>
+
+#include <opencc/opencc.h>
+
+namespace glimora::data {
+
+namespace {
+
+// One converter for the process: opening one reads its dictionaries.
+class TraditionalToSimplified
+{
+public:
+    TraditionalToSimplified()
+        : m_handle(opencc_open("t2s.json"))
+    {
+    }
+    ~TraditionalToSimplified()
+    {
+        if (valid())
+            opencc_close(m_handle);
+    }
+    QString convert(const QString& text)
+    {
+        if (!valid() || text.isEmpty())
+            return text;
+        const QByteArray utf8 = text.toUtf8();
+        QMutexLocker lock(&m_mutex);
+        char* converted = opencc_convert_utf8(m_handle, utf8.constData(), size_t(utf8.size()));
+        if (converted == nullptr)
+            return text;
+        const QString result = QString::fromUtf8(converted);
+        opencc_convert_utf8_free(converted);
+        return result;
+    }
+
+private:
+    bool valid() const { return m_handle != reinterpret_cast<opencc_t>(-1) && m_handle != nullptr; }
+    opencc_t m_handle;
+    QMutex m_mutex;
+};
+
+TraditionalToSimplified& converter()
+{
+    static TraditionalToSimplified instance;
+    return instance;
+}
+
+QString withoutBlanks(const QString& text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text)
+        if (!c.isSpace())
+            out += c;
+    return out;
+}
+
+} // namespace
+
+QString SearchKeys::simplified(const QString& text)
+{
+    return converter().convert(text);
+}
+
+QString SearchKeys::normalisedQuery(const QString& query)
+{
+    return withoutBlanks(simplified(query)).toLower();
+}
+
+SearchKeys SearchKeys::of(const QString& text)
+{
+    SearchKeys keys;
+    keys.text = withoutBlanks(simplified(text)).toLower();
+    // Each variant is grown character by character; a character that is no Han character
+    // stands for itself in both forms.
+    QList<QPair<QString, QString>> variants { { QString(), QString() } };
+    for (const char32_t c : keys.text.toUcs4()) {
+        QStringList readings = PinyinReadings::of(c);
+        if (readings.isEmpty())
+            readings = QStringList { QString::fromUcs4(&c, 1) };
+        QList<QPair<QString, QString>> grown;
+        for (const auto& variant : variants)
+            for (const QString& reading : readings)
+                grown.append({ variant.first + reading.front(), variant.second + reading });
+        // The variant of the usual readings comes first and stays at the cap.
+        if (grown.size() > maxVariants)
+            grown.resize(maxVariants);
+        variants = grown;
+    }
+    for (const auto& variant : variants) {
+        if (!keys.initials.contains(variant.first))
+            keys.initials.append(variant.first);
+        if (!keys.fullPinyin.contains(variant.second))
+            keys.fullPinyin.append(variant.second);
+    }
+    return keys;
+}
+
+} // namespace glimora::data

@@ -1,0 +1,48 @@
+#include "query/QueryDialog.h"
+#include "query/SearchIndex.h"
+
+#include "data/SearchKeys.h"
+#include "settings/SettingsFile.h"
+#include "ui/SharedFonts.h"
+
+#include <QLineEdit>
+#include <QTimer>
+
+namespace glimora::query {
+
+QStringList QueryDialog::searchColumns() const
+{
+    return SearchIndex::columns();
+}
+
+void QueryDialog::setUpSearch()
+{
+    if (!SearchIndex::enabled())
+        return;
+    m_searchEntry = new QLineEdit(this);
+    m_searchEntry->setObjectName(QStringLiteral("searchEntry"));
+    m_searchEntry->setFont(ui::sharedFont(2));
+    m_searchEntry->setPlaceholderText(QString::fromUtf8("搜索：文字、拼音或首字母"));
+    m_searchEntry->setClearButtonEnabled(true);
+    const int height = m_searchEntry->sizeHint().height();
+    // The top right corner stays clear of the centred title.
+    m_searchEntry->setGeometry(width() - 270, 8, 260, height);
+    m_searchEntry->show();
+    m_searchEntry->raise();
+    m_searchTimer = new QTimer(this);
+    m_searchTimer->setSingleShot(true);
+    m_searchTimer->setInterval(150);
+    connect(m_searchTimer, &QTimer::timeout, this, [this] { OnSearchTimeout(); });
+    connect(m_searchEntry, &QLineEdit::textEdited, m_searchTimer, qOverload<>(&QTimer::start));
+}
+
+void QueryDialog::OnSearchTimeout()
+{
+    const QString query = data::SearchKeys::normalisedQuery(m_searchEntry->text());
+    if (query == m_searchQuery || searchColumns().isEmpty())
+        return;
+    m_searchQuery = query;
+    LoadRecords();
+}
+
+} // namespace glimora::query

@@ -1,0 +1,99 @@
+#include "query/SearchIndex.h"
+
+#include "data/Command.h"
+#include "data/SearchKeys.h"
+#include "query/QueryStatements.h"
+#include "query/SearchStatements.h"
+#include "settings/SettingsFile.h"
+
+namespace glimora::query {
+
+namespace {
+
+void run(const data::Connection& connection, const QString& text)
+{
+    data::Command command = data::Command::create();
+    command.SetActiveConnection(connection);
+    command.SetCommandTimeout(0);
+    command.SetCommandText(text);
+    command.Execute();
+}
+
+// Entries go in batches: one statement each would cost a round trip over ODBC.
+constexpr int batchSize = 200;
+
+} // namespace
+
+bool SearchIndex::enabled()
+{
+    return settings::ReadSetting(QStringLiteral("show"), QStringLiteral("search"), QStringLiteral("0"))
+               .trimmed()
+        == QLatin1String("1");
+}
+
+QStringList SearchIndex::columns()
+{
+    QString listed = settings::ReadSetting(QStringLiteral("search"), QStringLiteral("columns"), QString());
+    const bool ownList = !listed.trimmed().isEmpty();
+    if (!ownList)
+        listed = settings::ReadSetting(QStringLiteral("select"), QStringLiteral("select"), QString());
+    QStringList columns;
+    for (const QString& part : listed.split(QLatin1Char(','))) {
+        const QString column = part.trimmed().toLower();
+        if (!QueryStatements::isColumnName(column) || columns.contains(column))
+            continue;
+        const int number = QueryStatements::columnNumber(column);
+        if (ownList || (column.startsWith(QLatin1Char('d')) && number >= 1 && number <= 15))
+            columns.append(column);
+    }
+    return columns;
+}
+
+void SearchIndex::rebuild(const data::Connection& connection, const QStringList& columns,
+    const std::function<void(long, long)>& progress)
+{
+    run(connection, SearchStatements::createIndex());
+    run(connection, SearchStatements::clearIndex());
+    QList<QPair<QString, QString>> values;
+    for (const QString& column : columns) {
+        data::Command command = data::Command::create();
+        command.SetActiveConnection(connection);
+        command.SetCommandTimeout(0);
+        command.SetCommandText(SearchStatements::columnValues(column));
+        data::Recordset rows = command.Execute();
+        for (; !rows.EndOfFile(); rows.MoveNext()) {
+            const data::Variant value = rows.Item(0).Value();
+            if (value.kind() == data::Variant::Kind::String && !value.toString().isEmpty())
+                values.append({ column, value.toString() });
+        }
+    }
+    const long total = long(values.size());
+    QStringList batch;
+    for (long n = 0; n < total; ++n) {
+        const auto& [column, value] = values[n];
+        batch.append(SearchStatements::addEntry(column, value, data::SearchKeys::of(value)));
+        if (batch.size() == batchSize || n + 1 == total) {
+            run(connection, batch.join(QLatin1Char(' ')));
+            batch.clear();
+            if (progress)
+                progress(n + 1, total);
+        }
+    }
+}
+
+void SearchIndex::add(const data::Connection& connection, const QStringList& columns,
+    const QStringList& changedColumns, const QStringList& values)
+{
+    QStringList batch;
+    for (qsizetype n = 0; n < changedColumns.size() && n < values.size(); ++n) {
+        if (columns.contains(changedColumns[n], Qt::CaseInsensitive) && !values[n].isEmpty())
+            batch.append(SearchStatements::addEntry(
+                changedColumns[n].toLower(), values[n], data::SearchKeys::of(values[n])));
+    }
+    if (batch.isEmpty())
+        return;
+    run(connection, SearchStatements::createIndex());
+    run(connection, batch.join(QLatin1Char(' ')));
+}
+
+} // namespace glimora::query
