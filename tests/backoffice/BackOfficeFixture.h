@@ -39,9 +39,11 @@ protected:
         workspace.writeFile("uinfo.ini", settings);
         workspace.seedFromTestData("workbooks/contrast.xls", "Contrast.XLS");
         glimora::settings::Settings::instance().load();
-        // The jobs' statements as they always were; the snapshot tests turn them on.
+        // The jobs' statements as they always were; the snapshot and search tests turn them on.
         glimora::settings::WriteSetting(
             QStringLiteral("backup"), QStringLiteral("snapshots"), QStringLiteral("0"));
+        glimora::settings::WriteSetting(
+            QStringLiteral("show"), QStringLiteral("search"), QStringLiteral("0"));
         backend = std::make_shared<glimora::engine::EmbeddedBackend>(workspace.filePath("sqldata"));
         glimora::data::BackendRouter::setEmbeddedBackend(backend);
         glimora::ui::OkMessageBox::clearShownTexts();
