@@ -56,6 +56,13 @@ bool isSecret(QWidget* entry)
     return edit && edit->echoMode() != QLineEdit::Normal;
 }
 
+// An entry that takes Latin letters as they are typed (the search takes initials, "amxl").
+bool prefersLatin(QWidget* entry)
+{
+    const QLineEdit* edit = EntryTyping::lineEditOf(entry);
+    return edit && edit->inputMethodHints().testFlag(Qt::ImhPreferLatin);
+}
+
 } // namespace
 
 OnScreenKeyboard* OnScreenKeyboard::attachTo(QWidget* screen, OnScreenKeyboardSetting::Scope needed)
@@ -102,6 +109,8 @@ void OnScreenKeyboard::showFor(QWidget* entry)
     if (m_entry != entry) {
         m_spelling.clear();
         m_entry = entry;
+        if (prefersLatin(entry))
+            m_layout = KeyboardLayout::Latin;
     }
     // With the keyboard there to type, a tap on a list's text puts the cursor there; its
     // arrow still opens the list.

@@ -4,6 +4,7 @@
 #include "settings/SettingsFile.h"
 #include "tests/query/QueryStation.h"
 #include "tests/support/KeyTaps.h"
+#include "tests/support/WaitFor.h"
 #include "ui/DropDownCombo.h"
 
 #include <gtest/gtest.h>
@@ -112,4 +113,19 @@ TEST_F(KeyboardQueryScreenTest, WithTheSettingOffATapOpensTheListAsAlways)
     EXPECT_TRUE(from->view()->isVisible());
     from->hidePopup();
     EXPECT_TRUE(dialog.findChildren<ui::OnScreenKeyboard*>().isEmpty());
+}
+
+TEST_F(KeyboardQueryScreenTest, TheSearchEntryTakesLettersAsTypedForItsInitials)
+{
+    QueryDialog dialog;
+    dialog.show();
+    auto* entry = dialog.findChild<QLineEdit*>(QStringLiteral("searchEntry"));
+    ASSERT_NE(entry, nullptr);
+    QTest::mouseClick(entry, Qt::LeftButton, {}, QPoint(5, 5));
+    ui::OnScreenKeyboard* keyboard = ui::OnScreenKeyboard::of(&dialog);
+    ASSERT_NE(keyboard, nullptr);
+    ASSERT_TRUE(keyboard->isVisibleTo(&dialog));
+    ASSERT_TRUE(tapKeys(keyboard, "amxl"));
+    EXPECT_EQ(entry->text(), "amxl");
+    EXPECT_EVENTUALLY(sent().join('\n').contains("amxl"));
 }
