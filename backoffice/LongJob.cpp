@@ -137,16 +137,21 @@ void LongJob::run(JobProgress& progress) const
         }
         progress.update(++sent);
     }
+    // The records are in: a search index that fails is told, never reported as a failed
+    // import, which would be run again and imported twice.
+    QString indexProblem;
+    int indexError = 0;
     if (indexes) {
         try {
             query::SearchIndex::rebuild(data::SharedDatabase::connection(), query::SearchIndex::columns());
         } catch (const data::DbError& error) {
-            end(JobOutcome::Failed, data::ErrorHints::text(error), error.nativeError());
-            return;
+            indexProblem = QString::fromUtf8("数据已导入，但搜索索引未能更新，搜索暂时找不到新导入的记录。\n")
+                + data::ErrorHints::text(error);
+            indexError = error.nativeError();
         }
         progress.update(++sent);
     }
-    end(m_kind == Kind::Restore ? JobOutcome::Restored : JobOutcome::Done, QString(), 0);
+    end(m_kind == Kind::Restore ? JobOutcome::Restored : JobOutcome::Done, indexProblem, indexError);
 }
 
 QString LongJob::kindName() const

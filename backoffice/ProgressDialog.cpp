@@ -107,6 +107,8 @@ void ProgressDialog::OnJobDone(JobOutcome outcome, const QString& errorDescripti
         ui::MainScreen::postCloseRequest();
         break;
     case JobOutcome::Done:
+        if (!errorDescription.isEmpty())
+            ui::OkMessageBox::show(this, errorDescription);
         if (m_job && !m_job->snapshotPath().isEmpty())
             ui::OkMessageBox::show(
                 this, QString::fromUtf8("导入完成。") + snapshotNote(QString::fromUtf8("导入")));

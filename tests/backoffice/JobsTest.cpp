@@ -313,6 +313,20 @@ TEST_F(JobsTest, AnUndoThatFailsBeforeChangingAnythingKeepsNoSnapshotOfItsOwn)
     EXPECT_EQ(backoffice::Snapshots::existing("nivo"), QStringList { damaged });
 }
 
+TEST_F(JobsTest, AnImportWhoseSearchIndexFailsSaysSoButIsNotReportedFailed)
+{
+    settings::WriteSetting("show", "search", "1");
+    settings::WriteSetting("search", "columns", "zz");
+    const QString workbook = workspace.filePath("records.xls");
+    ASSERT_TRUE(QFile::copy(GLIMORA_DEMO_DIR "/records.xls", workbook));
+    openMenu();
+    runJob(ImportButton, workbook);
+    EXPECT_EQ(inquiryCount(), "480");
+    ASSERT_EQ(shown().size(), 1);
+    EXPECT_TRUE(shown()[0].startsWith(utf8("数据已导入，但搜索索引未能更新"))) << shown()[0].toStdString();
+    EXPECT_TRUE(menu->isVisible());
+}
+
 TEST_F(JobsTest, BackUpChangeAndRestore)
 {
     sql("insert inquiry(d1) values('kept') insert inquiry(d1) values('also kept')");
