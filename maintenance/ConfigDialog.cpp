@@ -337,77 +337,62 @@ void ConfigDialog::OnSave()
     }
 }
 
+// A box that switches a setting at once: when uinfo.ini cannot be written the box goes back
+// and says so. True when the setting was written.
+bool ConfigDialog::writeSwitch(int boxId, const std::function<bool(bool)>& write)
+{
+    auto* box = control<QCheckBox>(boxId);
+    if (write(box->isChecked()))
+        return true;
+    box->setChecked(!box->isChecked());
+    ui::OkMessageBox::show(this, notWritten());
+    return false;
+}
+
 // Takes effect at once, for every screen: the setting is read whenever a message is shown.
 void ConfigDialog::OnHintsToggled()
 {
-    auto* box = control<QCheckBox>(HintsBox);
-    if (!data::ErrorHints::setEnabled(box->isChecked())) {
-        box->setChecked(!box->isChecked());
-        ui::OkMessageBox::show(this, notWritten());
-    }
+    writeSwitch(HintsBox, &data::ErrorHints::setEnabled);
 }
 
 // Seen by the query screen the next time a list opens.
 void ConfigDialog::OnTouchToggled()
 {
-    auto* box = control<QCheckBox>(TouchBox);
-    if (!ui::TouchSetting::setEnabled(box->isChecked())) {
-        box->setChecked(!box->isChecked());
-        ui::OkMessageBox::show(this, notWritten());
-    }
+    writeSwitch(TouchBox, &ui::TouchSetting::setEnabled);
 }
 
 // The screens read the setting whenever they draw.
 void ConfigDialog::OnPolishToggled()
 {
-    auto* box = control<QCheckBox>(PolishBox);
-    if (!ui::ScreenPolish::setEnabled(box->isChecked())) {
-        box->setChecked(!box->isChecked());
-        ui::OkMessageBox::show(this, notWritten());
-    } else {
+    if (writeSwitch(PolishBox, &ui::ScreenPolish::setEnabled))
         update();
-    }
 }
 
 // Screens opened from now on take focus by Tab and mark it.
 void ConfigDialog::OnKeyboardToggled()
 {
-    auto* box = control<QCheckBox>(KeyboardBox);
-    if (!ui::KeyboardSetting::setEnabled(box->isChecked())) {
-        box->setChecked(!box->isChecked());
-        ui::OkMessageBox::show(this, notWritten());
-    }
+    writeSwitch(KeyboardBox, &ui::KeyboardSetting::setEnabled);
 }
 
 // The next import or restore saves a snapshot first, and the menu offers to undo it.
 void ConfigDialog::OnSnapshotToggled()
 {
-    auto* box = control<QCheckBox>(SnapshotBox);
-    if (!settings::SnapshotSetting::setEnabled(box->isChecked())) {
-        box->setChecked(!box->isChecked());
-        ui::OkMessageBox::show(this, notWritten());
-    }
+    writeSwitch(SnapshotBox, &settings::SnapshotSetting::setEnabled);
 }
 
 // The station takes its backups from its next start on.
 void ConfigDialog::OnScheduleToggled()
 {
-    auto* box = control<QCheckBox>(ScheduleBox);
-    if (!settings::ScheduleSetting::setEnabled(box->isChecked())) {
-        box->setChecked(!box->isChecked());
-        ui::OkMessageBox::show(this, notWritten());
-    }
+    writeSwitch(ScheduleBox, &settings::ScheduleSetting::setEnabled);
 }
 
 // The query screen opened from now on shows the search entry; an import indexes for it.
 void ConfigDialog::OnSearchToggled()
 {
-    auto* box = control<QCheckBox>(SearchBox);
-    if (!settings::WriteSetting(QStringLiteral("show"), QStringLiteral("search"),
-            box->isChecked() ? QStringLiteral("1") : QStringLiteral("0"))) {
-        box->setChecked(!box->isChecked());
-        ui::OkMessageBox::show(this, notWritten());
-    }
+    writeSwitch(SearchBox, [](bool on) {
+        return settings::WriteSetting(
+            QStringLiteral("show"), QStringLiteral("search"), on ? QStringLiteral("1") : QStringLiteral("0"));
+    });
 }
 
 // Three states for the three scopes: a part-ticked box brings the keyboard to the query screen

@@ -3,6 +3,8 @@
 #include "data/Recordset.h"
 #include "ui/TemplateDialog.h"
 
+#include <functional>
+
 namespace glimora::maintenance {
 
 // System configuration: eight tabs over one editor, each keeping its value in uinfo.ini, in
@@ -47,6 +49,7 @@ private:
     void OnScreenKeyboardToggled();
     void showScreenKeyboardScope();
     void OnSearchToggled();
+    bool writeSwitch(int boxId, const std::function<bool(bool)>& write);
     bool OnMouseWheel(QWidget* receiver, QWheelEvent* event);
 
     void showEditor(const QString& text, bool storable);
