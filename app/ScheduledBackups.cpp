@@ -23,7 +23,7 @@ ScheduledBackups::ScheduledBackups(
     , m_schedule(std::move(schedule))
     , m_database(std::move(database))
     , m_clock(clock ? std::move(clock) : Clock([] { return QDateTime::currentDateTime(); }))
-    , m_taker(taker ? std::move(taker) : Taker(&ScheduledBackups::takeThroughOwnConnection))
+    , m_taker(std::move(taker))
 {
     m_lastSuccess = BackupRetention::lastTaken(m_schedule, m_database);
     connect(&m_timer, &QTimer::timeout, this, &ScheduledBackups::check);
@@ -58,7 +58,7 @@ void ScheduledBackups::check()
     EventLog::write(EventLog::Event::JobStart, QStringLiteral("scheduled backup to ") + m_path);
     const QString database = m_database;
     const QString path = m_path;
-    const Taker taker = m_taker;
+    const Taker taker = m_taker ? m_taker : throughOwnConnection();
     m_attempt
         = std::make_unique<BackgroundAttempt>([taker, database, path] { return taker(database, path); });
     connect(m_attempt.get(), &BackgroundAttempt::finished, this, &ScheduledBackups::ended);
@@ -85,13 +85,22 @@ void ScheduledBackups::ended(const QString& problem)
     emit backupEnded(m_path, problem);
 }
 
-QString ScheduledBackups::takeThroughOwnConnection(const QString& database, const QString& path)
+ScheduledBackups::Taker ScheduledBackups::throughOwnConnection()
 {
     const data::LoginValues login = data::SharedDatabase::login();
+    const data::ConnectionSetup setup = data::ConnectionSetup::fromSettings();
+    return [login, setup](const QString& database, const QString& path) {
+        return takeBackup(setup.connectionString(login.userName, login.password, login.serverName, database),
+            database, path);
+    };
+}
+
+QString ScheduledBackups::takeBackup(
+    const QString& connectionString, const QString& database, const QString& path)
+{
     try {
         data::Connection connection = data::Connection::create();
-        connection.Open(data::ConnectionSetup::fromSettings().connectionString(
-            login.userName, login.password, login.serverName, database));
+        connection.Open(connectionString);
         data::Command command = data::Command::create();
         command.SetActiveConnection(connection);
         for (const QString& statement :

@@ -47,7 +47,10 @@ signals:
     void backupEnded(const QString& path, const QString& problem);
 
 private:
-    static QString takeThroughOwnConnection(const QString& database, const QString& path);
+    // The backup through a connection of its own, made from the login values as they are now:
+    // read here, on the owner's thread, not by the worker while a login may change them.
+    static Taker throughOwnConnection();
+    static QString takeBackup(const QString& connectionString, const QString& database, const QString& path);
     void ended(const QString& problem);
 
     backoffice::BackupSchedule m_schedule;
