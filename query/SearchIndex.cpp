@@ -19,9 +19,6 @@ void run(const data::Connection& connection, const QString& text)
     command.Execute();
 }
 
-// Entries go in batches: one statement each would cost a round trip over ODBC.
-constexpr int batchSize = 200;
-
 } // namespace
 
 bool SearchIndex::enabled()
@@ -52,8 +49,8 @@ QStringList SearchIndex::columns()
 void SearchIndex::rebuild(const data::Connection& connection, const QStringList& columns,
     const std::function<void(long, long)>& progress)
 {
+    run(connection, SearchStatements::dropIndex());
     run(connection, SearchStatements::createIndex());
-    run(connection, SearchStatements::clearIndex());
     QList<QPair<QString, QString>> values;
     for (const QString& column : columns) {
         data::Command command = data::Command::create();
@@ -71,14 +68,23 @@ void SearchIndex::rebuild(const data::Connection& connection, const QStringList&
     QStringList batch;
     for (long n = 0; n < total; ++n) {
         const auto& [column, value] = values[n];
-        batch.append(SearchStatements::addEntry(column, value, data::SearchKeys::of(value)));
-        if (batch.size() == batchSize || n + 1 == total) {
-            run(connection, batch.join(QLatin1Char(' ')));
+        const QStringList rows = SearchStatements::rowsOf(column, value, data::SearchKeys::of(value));
+        if (batch.size() + rows.size() > SearchStatements::maxRows) {
+            run(connection, SearchStatements::insertRows(batch));
             batch.clear();
             if (progress)
-                progress(n + 1, total);
+                progress(n, total);
         }
+        batch.append(rows);
     }
+    if (!batch.isEmpty())
+        run(connection, SearchStatements::insertRows(batch));
+    if (progress)
+        progress(total, total);
+    // The embedded server makes the index of a question when it is first asked of a large
+    // table: asked here, behind the job's progress, no visitor waits for it.
+    for (const QString& column : columns)
+        run(connection, SearchStatements::warmUp(column));
 }
 
 void SearchIndex::add(const data::Connection& connection, const QStringList& columns,

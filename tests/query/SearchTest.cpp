@@ -38,20 +38,18 @@ TEST(SearchKeysTest, ReadingsOfPolyphonesUsualFirst)
 
 TEST(SearchStatementsTest, TextsByteForByte)
 {
-    EXPECT_EQ(SearchStatements::addEntry(u("d1"), u("O'Neil 医院"), SearchKeys::of(u("O'Neil 医院"))),
-        u("if not exists (select 1 from inquiry_search where c='d1' and v=N'O''Neil 医院') insert into "
-          "inquiry_search (c, v, t, i, p) values ('d1', N'O''Neil 医院', N'o''neil医院', N'|o''neilyy|', "
-          "N'|o''neilyiyuan|')"));
+    EXPECT_EQ(SearchStatements::addEntry(u("d1"), u("O'行"), SearchKeys::of(u("O'行"))),
+        u("if not exists (select 1 from inquiry_search where c='d1' and v=N'O''行') insert into "
+          "inquiry_search (c, v, k, r) values ('d1', N'O''行', '006f00278840', 0), "
+          "('d1', N'O''行', '006f00270078', 1), ('d1', N'O''行', '006f00270068', 1), "
+          "('d1', N'O''行', '006f002700780069006e0067', 1), ('d1', N'O''行', '006f002700680061006e0067', 1), "
+          "('d1', N'O''行', '00278840', 2), ('d1', N'O''行', '8840', 2)"));
     EXPECT_EQ(SearchStatements::records(u("d1, d2"), { u("d1"), u("d2") }, u("y'")),
         u("select d1, d2 from inquiry where d1 in (select v from inquiry_search where c='d1' and "
-          "(charindex(N'y''', t) > 0 or charindex(N'|y''', i) > 0 or charindex(N'|y''', p) > 0)) or d2 in "
-          "(select v from inquiry_search where c='d2' and (charindex(N'y''', t) > 0 or charindex(N'|y''', i) "
-          "> 0 "
-          "or charindex(N'|y''', p) > 0)) order by isnull((select min(case when t = N'y''' then 0 when "
-          "charindex(N'y''', t) = 1 or "
-          "charindex(N'|y''', i) > 0 or charindex(N'|y''', p) > 0 then 1 else 2 end) from inquiry_search "
-          "where "
-          "c='d1' and v=inquiry.d1), 2)"));
+          "k >= '00790027' and k < '00790027g') or d2 in (select v from inquiry_search where c='d2' and "
+          "k >= '00790027' and k < '00790027g') order by case when d1 in (select v from inquiry_search "
+          "where c='d1' and r = 0 and k = '00790027') then 0 when d1 in (select v from inquiry_search "
+          "where c='d1' and r < 2 and k >= '00790027' and k < '00790027g') then 1 else 2 end"));
 }
 
 class SearchIndexTest : public ::testing::Test
