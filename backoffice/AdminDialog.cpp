@@ -6,6 +6,7 @@
 #include "data/CatalogueCaptions.h"
 #include "data/DbError.h"
 #include "data/SharedDatabase.h"
+#include "query/SearchIndex.h"
 #include "settings/SettingsFile.h"
 #include "settings/SnapshotSetting.h"
 #include "ui/OkMessageBox.h"
@@ -29,6 +30,7 @@ constexpr int UndoButton = 1009; // shown only while snapshots are taken
 constexpr int DataManageButton = 1010;
 constexpr int LeaveButton = 1011;
 constexpr int PasswordButton = 1012;
+constexpr int SearchIndexButton = 1014; // shown only while the search is on
 constexpr int Title = 1149;
 
 const char* const ReconnectFailed = "初始化失败，请确认您对指定服务器上的SQL是否有足够权限。";
@@ -46,6 +48,7 @@ constexpr MenuButton menuButtons[] = {
     { BackupButton, "备份数据", 3 },
     { RestoreButton, "恢复备份", 4 },
     { UndoButton, "撤销上次导入/恢复", 4 },
+    { SearchIndexButton, "重建搜索索引", 2 },
     { UserManageButton, "用户管理", 5 },
     { DataEntryButton, "数据录入", 6 },
     { DataManageButton, "数据管理", 8 },
@@ -83,6 +86,7 @@ AdminDialog::AdminDialog(std::unique_ptr<MaintenanceScreens> screens, QWidget* p
     onClicked(BackupButton, &AdminDialog::OnBackup);
     onClicked(RestoreButton, &AdminDialog::OnRestore);
     onClicked(UndoButton, &AdminDialog::OnUndo);
+    onClicked(SearchIndexButton, &AdminDialog::OnSearchIndex);
     onClicked(UserManageButton, &AdminDialog::OnUserManage);
     onClicked(DataEntryButton, &AdminDialog::OnDataEntry);
     onClicked(DataManageButton, &AdminDialog::OnDataManage);
@@ -124,6 +128,10 @@ bool AdminDialog::OnInitDialog()
     skinButton(UndoButton)->setCaption(QString::fromUtf8("撤销上次\n导入/恢复"));
     skinButton(UndoButton)->setTextColor(QColor(255, 255, 255));
     control(UndoButton)->setVisible(settings::SnapshotSetting::enabled());
+    skinButton(SearchIndexButton)->setCaptionFont(3);
+    skinButton(SearchIndexButton)->setCaption(QString::fromUtf8("重建\n搜索索引"));
+    skinButton(SearchIndexButton)->setTextColor(QColor(255, 255, 255));
+    control(SearchIndexButton)->setVisible(query::SearchIndex::enabled());
 
     if (!reconnect()) {
         ui::OkMessageBox::show(this, QString::fromUtf8(ReconnectFailed));
@@ -242,6 +250,11 @@ void AdminDialog::OnBackup()
 void AdminDialog::OnRestore()
 {
     afterRestore(JobStarter(this).startRestore());
+}
+
+void AdminDialog::OnSearchIndex()
+{
+    JobStarter(this).startSearchIndex();
 }
 
 void AdminDialog::OnUndo()

@@ -40,6 +40,7 @@ private:
     void OnBackup();
     void OnRestore();
     void OnUndo();
+    void OnSearchIndex();
     // A failed restore leaves the menu without its database; it reconnects or ends.
     void afterRestore(std::optional<JobOutcome> outcome);
     void OnUserManage();

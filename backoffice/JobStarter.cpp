@@ -103,6 +103,11 @@ std::optional<JobOutcome> JobStarter::startUndo()
         QStringLiteral("undo"), snapshot);
 }
 
+JobOutcome JobStarter::startSearchIndex()
+{
+    return run(LongJob::searchIndex());
+}
+
 JobOutcome JobStarter::runWithSnapshot(const LongJob& job, const QString& name, const QString& restoring)
 {
     if (!settings::SnapshotSetting::enabled())

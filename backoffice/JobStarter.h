@@ -11,7 +11,7 @@ namespace glimora::backoffice {
 
 class LongJob;
 
-// The starters of the three long jobs: each asks for the file, builds the job's statements,
+// The starters of the long jobs: each asks for the file, builds the job's statements,
 // hides the menu while the progress dialog runs, and returns when that dialog has closed.
 class JobStarter
 {
@@ -24,6 +24,8 @@ public:
     std::optional<JobOutcome> startRestore();
     // Restores the latest snapshot, after asking; nothing when there is none or the answer is no.
     std::optional<JobOutcome> startUndo();
+    // Builds the search index anew.
+    JobOutcome startSearchIndex();
 
     // The filters of the file dialogs.
     static const QString& workbookFilter();

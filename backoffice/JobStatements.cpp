@@ -69,4 +69,10 @@ QString logBackup()
     return QStringLiteral("BACKUP LOG nivo TO DISK = 'C:Ledgerly_Last.bak' WITH NORECOVERY ");
 }
 
+QString useDatabase(const QString& database)
+{
+    return QStringLiteral("use [") + QString(database).replace(QLatin1Char(']'), QStringLiteral("]]"))
+        + QLatin1Char(']');
+}
+
 } // namespace glimora::backoffice::JobStatements

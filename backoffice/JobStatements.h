@@ -26,6 +26,9 @@ QString dropWorkTable();
 QString killConnections(const QString& database, bool requestIdColumn);
 QString logBackup();
 
+// Makes `database` the connection's own again after a restore, for the work that follows it.
+QString useDatabase(const QString& database);
+
 } // namespace JobStatements
 
 } // namespace glimora::backoffice

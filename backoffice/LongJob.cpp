@@ -12,6 +12,12 @@
 
 namespace glimora::backoffice {
 
+namespace {
+
+constexpr int IndexSteps = 20;
+
+} // namespace
+
 LongJob::LongJob(Kind kind, QList<Step> steps)
     : m_kind(kind)
     , m_steps(std::move(steps))
@@ -54,7 +60,13 @@ LongJob LongJob::restoring(
         steps.append({ JobStatements::logBackup(), OnFailure::GoOn });
     steps.append({ JobStatements::restore(database, backupPath, dropFirst), OnFailure::FailWithReason });
     LongJob job(Kind::Restore, std::move(steps));
+    job.m_database = database;
     return job;
+}
+
+LongJob LongJob::searchIndex()
+{
+    return LongJob(Kind::SearchIndex, {});
 }
 
 LongJob LongJob::withSnapshot(const QString& database, const QString& path) const
@@ -102,9 +114,10 @@ void LongJob::run(JobProgress& progress) const
         if (!m_snapshotPath.isEmpty() && (step.snapshot || step.changesNothing))
             QFile::remove(m_snapshotPath);
     };
-    // An import ends by indexing its records for the search, as a step of its own.
-    const bool indexes = m_kind == Kind::Import && query::SearchIndex::enabled();
-    progress.start(static_cast<int>(m_steps.size()) + (indexes ? 1 : 0));
+    // The index's building counts as steps of its own, so that a rebuild of millions of
+    // records shows that it moves.
+    const int indexSteps = buildsSearchIndex() ? IndexSteps : 0;
+    progress.start(static_cast<int>(m_steps.size()) + indexSteps);
     if (m_kind == Kind::Restore && !reconnectWithoutDatabase()) {
         end(JobOutcome::Failed, QString(), 0);
         return;
@@ -139,19 +152,41 @@ void LongJob::run(JobProgress& progress) const
     }
     // The records are in: a search index that fails is told, never reported as a failed
     // import, which would be run again and imported twice.
-    QString indexProblem;
     int indexError = 0;
-    if (indexes) {
-        try {
-            query::SearchIndex::rebuild(data::SharedDatabase::connection(), query::SearchIndex::columns());
-        } catch (const data::DbError& error) {
-            indexProblem = QString::fromUtf8("数据已导入，但搜索索引未能更新，搜索暂时找不到新导入的记录。\n")
-                + data::ErrorHints::text(error);
-            indexError = error.nativeError();
-        }
-        progress.update(++sent);
-    }
+    const QString indexProblem = indexSteps > 0 ? buildSearchIndex(progress, sent, indexError) : QString();
     end(m_kind == Kind::Restore ? JobOutcome::Restored : JobOutcome::Done, indexProblem, indexError);
+}
+
+bool LongJob::buildsSearchIndex() const
+{
+    return m_kind == Kind::SearchIndex
+        || ((m_kind == Kind::Import || m_kind == Kind::Restore) && query::SearchIndex::enabled());
+}
+
+QString LongJob::buildSearchIndex(JobProgress& progress, int firstStep, int& errorNumber) const
+{
+    try {
+        // The restore left its connection without a database, so as not to be killed.
+        if (m_kind == Kind::Restore) {
+            data::Command& command = data::SharedDatabase::command();
+            command.SetCommandText(JobStatements::useDatabase(m_database));
+            command.Execute();
+        }
+        query::SearchIndex::rebuild(
+            data::SharedDatabase::connection(), query::SearchIndex::columns(), [&](long done, long total) {
+                if (total > 0)
+                    progress.update(firstStep + int(double(done) / double(total) * IndexSteps));
+            });
+        progress.update(firstStep + IndexSteps);
+        return QString();
+    } catch (const data::DbError& error) {
+        errorNumber = error.nativeError();
+        const char* what = m_kind == Kind::Import
+            ? "数据已导入，但搜索索引未能更新，搜索暂时找不到新导入的记录。\n"
+            : m_kind == Kind::Restore ? "数据已恢复，但搜索索引未能重建，搜索可能找不到部分记录。\n"
+                                      : "搜索索引未能重建。\n";
+        return QString::fromUtf8(what) + data::ErrorHints::text(error);
+    }
 }
 
 QString LongJob::kindName() const
@@ -163,6 +198,8 @@ QString LongJob::kindName() const
         return QStringLiteral("backup");
     case Kind::Restore:
         return QStringLiteral("restore");
+    case Kind::SearchIndex:
+        return QStringLiteral("search index");
     }
     return QString();
 }

@@ -7,12 +7,12 @@
 
 namespace glimora::backoffice {
 
-// One of the three long jobs: its statements, built on the user-interface thread, and what
+// One of the long jobs: its statements, built on the user-interface thread, and what
 // to do when one fails. run() sends them through the shared command on the job's thread.
 class LongJob
 {
 public:
-    enum class Kind { Import = 0, Backup = 1, Restore = 2 };
+    enum class Kind { Import = 0, Backup = 1, Restore = 2, SearchIndex = 3 };
 
     static LongJob import(const QString& statement);
     static LongJob backup(const QString& statement);
@@ -21,6 +21,8 @@ public:
     static LongJob restore(const QString& database, const QString& backupPath, const QString& connectSetting);
     // A restore of a snapshot: the file is always checked before anything is killed.
     static LongJob undo(const QString& database, const QString& snapshotPath, const QString& connectSetting);
+    // Builds the search index anew from the records.
+    static LongJob searchIndex();
 
     // The same job, first backing up `database` to `path` and checking that backup; when
     // either fails the job stops before it changes anything.
@@ -53,10 +55,15 @@ private:
     // The restore's own connection, without a database, so that it is not among those killed.
     bool reconnectWithoutDatabase() const;
     QString kindName() const; // as the event log names the job
+    // Whether the job ends by building the search index: imports and restores when the search is on.
+    bool buildsSearchIndex() const;
+    // The index built on the job's own connection; its problem, or empty when it was built.
+    QString buildSearchIndex(JobProgress& progress, int firstStep, int& errorNumber) const;
 
     Kind m_kind;
     QList<Step> m_steps;
     QString m_snapshotPath;
+    QString m_database; // a restore's
 };
 
 } // namespace glimora::backoffice

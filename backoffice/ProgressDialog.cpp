@@ -27,6 +27,8 @@ QString statusText(LongJob::Kind kind)
         return QString::fromUtf8("正在备份，请稍候.......");
     case LongJob::Kind::Restore:
         return QString::fromUtf8("正在恢复，请稍候.......");
+    case LongJob::Kind::SearchIndex:
+        return QString::fromUtf8("正在重建搜索索引，请稍候.......");
     }
     return {};
 }
@@ -102,6 +104,8 @@ void ProgressDialog::OnJobDone(JobOutcome outcome, const QString& errorDescripti
         ui::OkMessageBox::show(this, QString::fromUtf8("系统异常，请稍后重试。"));
         break;
     case JobOutcome::Restored:
+        if (!errorDescription.isEmpty())
+            ui::OkMessageBox::show(this, errorDescription);
         ui::OkMessageBox::show(this,
             QString::fromUtf8("恢复完成，请退出后重新登入。") + snapshotNote(QString::fromUtf8("恢复")));
         ui::MainScreen::postCloseRequest();
@@ -112,6 +116,8 @@ void ProgressDialog::OnJobDone(JobOutcome outcome, const QString& errorDescripti
         if (m_job && !m_job->snapshotPath().isEmpty())
             ui::OkMessageBox::show(
                 this, QString::fromUtf8("导入完成。") + snapshotNote(QString::fromUtf8("导入")));
+        else if (m_job && m_job->kind() == LongJob::Kind::SearchIndex && errorDescription.isEmpty())
+            ui::OkMessageBox::show(this, QString::fromUtf8("搜索索引已重建。"));
         break;
     }
     endDialog(ui::IDOK);

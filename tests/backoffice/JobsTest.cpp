@@ -8,6 +8,7 @@
 #include "data/BackendRouter.h"
 #include "data/SharedDatabase.h"
 #include "platform/EventLog.h"
+#include "query/SearchStatements.h"
 #include "settings/Settings.h"
 #include "settings/SettingsFile.h"
 #include "tests/backoffice/BackOfficeFixture.h"
@@ -39,6 +40,7 @@ constexpr int ImportButton = 1004;
 constexpr int BackupButton = 1005;
 constexpr int RestoreButton = 1006;
 constexpr int UndoButton = 1009;
+constexpr int SearchIndexButton = 1014;
 
 const char* const SystemError = "系统异常，请稍后重试。";
 
@@ -325,6 +327,29 @@ TEST_F(JobsTest, AnImportWhoseSearchIndexFailsSaysSoButIsNotReportedFailed)
     ASSERT_EQ(shown().size(), 1);
     EXPECT_TRUE(shown()[0].startsWith(utf8("数据已导入，但搜索索引未能更新"))) << shown()[0].toStdString();
     EXPECT_TRUE(menu->isVisible());
+}
+
+TEST_F(JobsTest, TheSearchIndexIsRebuiltFromTheMenuAndAfterARestore)
+{
+    settings::WriteSetting("show", "search", "1");
+    settings::WriteSetting("search", "columns", "d1");
+    const auto found = [this](const char* text) {
+        return sql(query::SearchStatements::records("d1", { "d1" }, text)).rows;
+    };
+    sql("insert inquiry(d1) values('kept')");
+    const QString backup = workspace.filePath("before.dbk");
+    sql("backup database nivo to disk='" + backup + "'");
+    sql("delete inquiry insert inquiry(d1) values('new')");
+    openMenu();
+    runJob(SearchIndexButton, QString());
+    EXPECT_EQ(shown(), QStringList { utf8("搜索索引已重建。") });
+    EXPECT_EQ(found("ne"), QList<QStringList> { { "new" } });
+
+    // The backup holds no index: the restore builds one for the records it brought back.
+    runJob(RestoreButton, backup);
+    EXPECT_EQ(shown(), QStringList { utf8("恢复完成，请退出后重新登入。") });
+    EXPECT_EQ(found("ke"), QList<QStringList> { { "kept" } });
+    EXPECT_TRUE(found("ne").isEmpty());
 }
 
 TEST_F(JobsTest, BackUpChangeAndRestore)

@@ -1,6 +1,7 @@
 #include "data/StatementRecorder.h"
 #include "platform/FakeIdleClock.h"
 #include "query/QueryDialog.h"
+#include "query/SearchStatements.h"
 #include "settings/SettingsFile.h"
 #include "tests/query/QueryStation.h"
 #include "tests/support/KeyTaps.h"
@@ -127,5 +128,5 @@ TEST_F(KeyboardQueryScreenTest, TheSearchEntryTakesLettersAsTypedForItsInitials)
     ASSERT_TRUE(keyboard->isVisibleTo(&dialog));
     ASSERT_TRUE(tapKeys(keyboard, "amxl"));
     EXPECT_EQ(entry->text(), "amxl");
-    EXPECT_EVENTUALLY(sent().join('\n').contains("amxl"));
+    EXPECT_EVENTUALLY(sent().join('\n').contains(query::SearchStatements::storedKey("amxl")));
 }

@@ -40,10 +40,11 @@ TEST(SearchStatementsTest, TextsByteForByte)
 {
     EXPECT_EQ(SearchStatements::addEntry(u("d1"), u("O'行"), SearchKeys::of(u("O'行"))),
         u("if not exists (select 1 from inquiry_search where c='d1' and v=N'O''行') insert into "
-          "inquiry_search (c, v, k, r) values ('d1', N'O''行', '006f00278840', 0), "
+          "inquiry_search (c, v, k, r) values ('d1', N'O''行', '006f0027884c', 0), "
           "('d1', N'O''行', '006f00270078', 1), ('d1', N'O''行', '006f00270068', 1), "
           "('d1', N'O''行', '006f002700780069006e0067', 1), ('d1', N'O''行', '006f002700680061006e0067', 1), "
-          "('d1', N'O''行', '00278840', 2), ('d1', N'O''行', '8840', 2)"));
+          "('d1', N'O''行', '006f002700680065006e0067', 1), ('d1', N'O''行', '0027884c', 2), "
+          "('d1', N'O''行', '884c', 2)"));
     EXPECT_EQ(SearchStatements::records(u("d1, d2"), { u("d1"), u("d2") }, u("y'")),
         u("select d1, d2 from inquiry where d1 in (select v from inquiry_search where c='d1' and "
           "k >= '00790027' and k < '00790027g') or d2 in (select v from inquiry_search where c='d2' and "

@@ -145,6 +145,7 @@ const char* const rowsText = R"(
 130 | 1011 | owner-drawn button | "退出系统" | no | 22, 168, 36, 35
 130 | 1149 | centred text | "晴岚查询软件管理后台" | no | 78, 14, 172, 20
 130 | 1009 | owner-drawn button | "撤销上次导入/恢复" | no | 368, 226, 49, 48
+130 | 1014 | owner-drawn button | "重建搜索索引" | no | 66, 226, 49, 48
 131 | 1103 | multi-line edit |  | yes | 116, 111, 325, 89
 131 | 1104 | text |  | yes | 117, 209, 322, 23
 131 | 1105 | ADO data control |  | no | 251, 12, 75, 15
