@@ -1,5 +1,6 @@
 #include "ui/OnScreenKeyboardSetting.h"
 
+#include "platform/PhysicalKeyboard.h"
 #include "settings/SettingsFile.h"
 
 namespace glimora::ui {
@@ -15,6 +16,14 @@ OnScreenKeyboardSetting::Scope OnScreenKeyboardSetting::scope()
 {
     const int value = settings::ReadSettingInt(Section, Key, QStringLiteral("0"));
     return value == QueryScreen || value == Everywhere ? Scope(value) : Off;
+}
+
+bool OnScreenKeyboardSetting::covers(Scope needed)
+{
+    const Scope set = scope();
+    if (needed == Off || set == Off)
+        return false;
+    return set >= needed || !platform::PhysicalKeyboard::attached();
 }
 
 bool OnScreenKeyboardSetting::setScope(Scope scope)

@@ -1,8 +1,10 @@
 #include "ui/OnScreenKeyboard.h"
+#include "platform/PhysicalKeyboard.h"
 #include "settings/SettingsFile.h"
 #include "tests/support/KeyTaps.h"
 #include "tests/support/TempWorkspace.h"
 #include "ui/CandidateBar.h"
+#include "ui/OnScreenKeyboardSetting.h"
 #include "ui/PinyinCandidates.h"
 #include "ui/TemplateDialog.h"
 
@@ -188,4 +190,45 @@ TEST_F(OffKeyboardTest, NoKeyboardAndTheEntryAsItWas)
     EXPECT_EQ(OnScreenKeyboard::of(&login), nullptr);
     touchEntry();
     EXPECT_TRUE(window.findChildren<OnScreenKeyboard*>().isEmpty());
+}
+
+namespace {
+
+const QByteArray keyboardDevice = "I: Bus=0011 Vendor=0001 Product=0001 Version=ab41\n"
+                                  "N: Name=\"AT Translated Set 2 keyboard\"\n"
+                                  "H: Handlers=sysrq kbd event3 leds \n"
+                                  "B: EV=120013\n"
+                                  "B: KEY=402000000 3803078f800d001 feffffdfffefffff fffffffffffffffe\n"
+                                  "B: LED=7\n";
+const QByteArray otherDevices = "N: Name=\"Power Button\"\n"
+                                "H: Handlers=kbd event0 \n"
+                                "B: EV=3\n"
+                                "B: KEY=10000000000000 0\n"
+                                "\n"
+                                "N: Name=\"ILITEK Multi-Touch\"\n"
+                                "H: Handlers=mouse0 event5 \n"
+                                "B: EV=1b\n"
+                                "B: KEY=400 0 0 0 0 0\n";
+
+} // namespace
+
+TEST(PhysicalKeyboardTest, OnlyADeviceWithLetterKeysCountsAndItsAbsenceBringsTheKeyboardToEveryScreen)
+{
+    EXPECT_TRUE(platform::PhysicalKeyboard::listedIn(otherDevices + "\n" + keyboardDevice));
+    EXPECT_FALSE(platform::PhysicalKeyboard::listedIn(otherDevices));
+    EXPECT_FALSE(platform::PhysicalKeyboard::listedIn(QByteArray()));
+
+    TempWorkspace workspace;
+    workspace.writeFile("uinfo.ini", "[show]\nosk=1\n");
+    settings::setSettingsDirectory(QString());
+    workspace.writeFile("devices", otherDevices);
+    qputenv("GLIMORA_INPUT_DEVICES", workspace.filePath("devices").toLocal8Bit());
+    EXPECT_TRUE(ui::OnScreenKeyboardSetting::covers(ui::OnScreenKeyboardSetting::Everywhere));
+    workspace.writeFile("devices", keyboardDevice);
+    EXPECT_FALSE(ui::OnScreenKeyboardSetting::covers(ui::OnScreenKeyboardSetting::Everywhere));
+    EXPECT_TRUE(ui::OnScreenKeyboardSetting::covers(ui::OnScreenKeyboardSetting::QueryScreen));
+    // Unreadable: as with a keyboard, the setting alone decides.
+    qputenv("GLIMORA_INPUT_DEVICES", workspace.filePath("missing").toLocal8Bit());
+    EXPECT_FALSE(ui::OnScreenKeyboardSetting::covers(ui::OnScreenKeyboardSetting::Everywhere));
+    qunsetenv("GLIMORA_INPUT_DEVICES");
 }
