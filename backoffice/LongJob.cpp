@@ -5,6 +5,7 @@
 #include "data/ErrorHints.h"
 #include "data/SharedDatabase.h"
 #include "platform/EventLog.h"
+#include "query/ScreenQuestions.h"
 #include "query/SearchIndex.h"
 
 #include <exception>
@@ -15,6 +16,7 @@ namespace glimora::backoffice {
 namespace {
 
 constexpr int IndexSteps = 20;
+constexpr int QuestionSteps = 10;
 
 } // namespace
 
@@ -114,10 +116,12 @@ void LongJob::run(JobProgress& progress) const
         if (!m_snapshotPath.isEmpty() && (step.snapshot || step.changesNothing))
             QFile::remove(m_snapshotPath);
     };
-    // The index's building counts as steps of its own, so that a rebuild of millions of
+    // The indexes' building counts as steps of its own, so that a rebuild of millions of
     // records shows that it moves.
     const int indexSteps = buildsSearchIndex() ? IndexSteps : 0;
-    progress.start(static_cast<int>(m_steps.size()) + indexSteps);
+    const int questionSteps
+        = changesRecords() && query::ScreenQuestions::askedAfterJobs() ? QuestionSteps : 0;
+    progress.start(static_cast<int>(m_steps.size()) + indexSteps + questionSteps);
     if (m_kind == Kind::Restore && !reconnectWithoutDatabase()) {
         end(JobOutcome::Failed, QString(), 0);
         return;
@@ -153,25 +157,47 @@ void LongJob::run(JobProgress& progress) const
     // The records are in: a search index that fails is told, never reported as a failed
     // import, which would be run again and imported twice.
     int indexError = 0;
-    const QString indexProblem = indexSteps > 0 ? buildSearchIndex(progress, sent, indexError) : QString();
+    const bool onDatabase
+        = m_kind != Kind::Restore || (indexSteps + questionSteps > 0 && useRestoredDatabase());
+    QString indexProblem;
+    if (indexSteps > 0)
+        indexProblem = onDatabase ? buildSearchIndex(progress, sent, indexError) : searchIndexProblem();
+    if (questionSteps > 0 && onDatabase) {
+        // The server makes the indexes of the screen's first questions now, behind the
+        // progress, rather than while the first visitor waits.
+        const int first = sent + indexSteps;
+        query::ScreenQuestions::ask(data::SharedDatabase::connection(),
+            [&](int done, int total) { progress.update(first + done * QuestionSteps / total); });
+    }
     end(m_kind == Kind::Restore ? JobOutcome::Restored : JobOutcome::Done, indexProblem, indexError);
+}
+
+bool LongJob::changesRecords() const
+{
+    return m_kind == Kind::Import || m_kind == Kind::Restore;
+}
+
+bool LongJob::useRestoredDatabase() const
+{
+    // The restore left its connection without a database, so as not to be killed.
+    try {
+        data::Command& command = data::SharedDatabase::command();
+        command.SetCommandText(JobStatements::useDatabase(m_database));
+        command.Execute();
+        return true;
+    } catch (const data::DbError&) {
+        return false;
+    }
 }
 
 bool LongJob::buildsSearchIndex() const
 {
-    return m_kind == Kind::SearchIndex
-        || ((m_kind == Kind::Import || m_kind == Kind::Restore) && query::SearchIndex::enabled());
+    return m_kind == Kind::SearchIndex || (changesRecords() && query::SearchIndex::enabled());
 }
 
 QString LongJob::buildSearchIndex(JobProgress& progress, int firstStep, int& errorNumber) const
 {
     try {
-        // The restore left its connection without a database, so as not to be killed.
-        if (m_kind == Kind::Restore) {
-            data::Command& command = data::SharedDatabase::command();
-            command.SetCommandText(JobStatements::useDatabase(m_database));
-            command.Execute();
-        }
         query::SearchIndex::rebuild(
             data::SharedDatabase::connection(), query::SearchIndex::columns(), [&](long done, long total) {
                 if (total > 0)
@@ -181,11 +207,19 @@ QString LongJob::buildSearchIndex(JobProgress& progress, int firstStep, int& err
         return QString();
     } catch (const data::DbError& error) {
         errorNumber = error.nativeError();
-        const char* what = m_kind == Kind::Import
-            ? "数据已导入，但搜索索引未能更新，搜索暂时找不到新导入的记录。\n"
-            : m_kind == Kind::Restore ? "数据已恢复，但搜索索引未能重建，搜索可能找不到部分记录。\n"
-                                      : "搜索索引未能重建。\n";
-        return QString::fromUtf8(what) + data::ErrorHints::text(error);
+        return searchIndexProblem() + QLatin1Char('\n') + data::ErrorHints::text(error);
+    }
+}
+
+QString LongJob::searchIndexProblem() const
+{
+    switch (m_kind) {
+    case Kind::Import:
+        return QString::fromUtf8("数据已导入，但搜索索引未能更新，搜索暂时找不到新导入的记录。");
+    case Kind::Restore:
+        return QString::fromUtf8("数据已恢复，但搜索索引未能重建，搜索可能找不到部分记录。");
+    default:
+        return QString::fromUtf8("搜索索引未能重建。");
     }
 }
 

@@ -55,10 +55,14 @@ private:
     // The restore's own connection, without a database, so that it is not among those killed.
     bool reconnectWithoutDatabase() const;
     QString kindName() const; // as the event log names the job
+    bool changesRecords() const; // an import or a restore
+    // After a restore, the shared connection on the restored database again; false if it failed.
+    bool useRestoredDatabase() const;
     // Whether the job ends by building the search index: imports and restores when the search is on.
     bool buildsSearchIndex() const;
     // The index built on the job's own connection; its problem, or empty when it was built.
     QString buildSearchIndex(JobProgress& progress, int firstStep, int& errorNumber) const;
+    QString searchIndexProblem() const; // what the job tells when the index was not built
 
     Kind m_kind;
     QList<Step> m_steps;

@@ -9,6 +9,7 @@
 #include "data/SharedDatabase.h"
 #include "data/ValueReaders.h"
 #include "query/QueryStatements.h"
+#include "query/ScreenQuestions.h"
 #include "query/SearchStatements.h"
 #include "settings/SettingsFile.h"
 #include "ui/DropDownCombo.h"
@@ -26,14 +27,6 @@ namespace {
 QString utf8(const char* text)
 {
     return QString::fromUtf8(text);
-}
-
-// The column of filter list n; a setting that is no plain column name counts as none.
-QString filterColumn(int n)
-{
-    const QString column
-        = settings::ReadSetting(QStringLiteral("comfil"), QStringLiteral("com%1").arg(n), QString());
-    return QueryStatements::isColumnName(column) ? column : QString();
 }
 
 } // namespace
@@ -198,7 +191,7 @@ void QueryDialog::SetupFilterLabels()
 {
     for (int n = 1; n <= FilterCount; ++n) {
         filterList(n)->setEnabled(false);
-        const CatalogueEntry* entry = m_catalogue.find(filterColumn(n));
+        const CatalogueEntry* entry = m_catalogue.find(ScreenQuestions::filterColumn(n));
         if (!entry)
             continue;
         filterLabel(n)->setText(entry->chna);
@@ -248,7 +241,7 @@ void QueryDialog::OnFilterDropDown(int id)
     for (int n = 1; n <= FilterCount; ++n) {
         if (filterListId(n) == id) {
             filterList(n)->setPopupFitsEntries(ui::TouchSetting::enabled());
-            FillFilterList(filterColumn(n), id);
+            FillFilterList(ScreenQuestions::filterColumn(n), id);
             return;
         }
     }
@@ -261,7 +254,7 @@ void QueryDialog::BuildFilterWhere()
     std::array<QString, 20> stored;
     for (int n = 1; n <= FilterCount; ++n) {
         const ui::DropDownCombo* list = filterList(n);
-        columns[n] = filterColumn(n);
+        columns[n] = ScreenQuestions::filterColumn(n);
         texts[n] = list->currentText();
         // An entry chosen as it was listed: compared as it is stored.
         const QVariant entry = list->itemData(list->currentIndex());

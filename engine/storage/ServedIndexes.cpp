@@ -306,7 +306,7 @@ void ServedIndexes::refreshStatistics(DatabaseConnection& database, const QStrin
             const qint64 counted = statistics.step()
                 ? statistics.textColumn(0).section(QLatin1Char(' '), 0, 0).toLongLong()
                 : 0;
-            if (changed * 2 > counted)
+            if (changed * 10 > counted)
                 stale.append(name);
         }
     } catch (const ServerError&) {

@@ -47,7 +47,7 @@ public:
     static void serve(DatabaseConnection& database, const TableInfo& table, const Wish& wish);
 
     // Called within the write that changed `changed` rows of `table`: the statistics of its
-    // kept indexes that no longer describe it (it changed by more than half of the rows they
+    // kept indexes that no longer describe it (it changed by more than a tenth of the rows they
     // counted) are taken again from a sample, so that plans follow the table as it grows from
     // its first rows to millions, or empties. Best effort, like serve().
     static void refreshStatistics(DatabaseConnection& database, const QString& table, qint64 changed);

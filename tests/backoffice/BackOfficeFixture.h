@@ -44,6 +44,8 @@ protected:
             QStringLiteral("backup"), QStringLiteral("snapshots"), QStringLiteral("0"));
         glimora::settings::WriteSetting(
             QStringLiteral("show"), QStringLiteral("search"), QStringLiteral("0"));
+        glimora::settings::WriteSetting(
+            QStringLiteral("index"), QStringLiteral("questions"), QStringLiteral("0"));
         backend = std::make_shared<glimora::engine::EmbeddedBackend>(workspace.filePath("sqldata"));
         glimora::data::BackendRouter::setEmbeddedBackend(backend);
         glimora::ui::OkMessageBox::clearShownTexts();

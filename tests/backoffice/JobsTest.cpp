@@ -8,6 +8,7 @@
 #include "data/BackendRouter.h"
 #include "data/SharedDatabase.h"
 #include "platform/EventLog.h"
+#include "query/QueryStatements.h"
 #include "query/SearchStatements.h"
 #include "settings/Settings.h"
 #include "settings/SettingsFile.h"
@@ -350,6 +351,27 @@ TEST_F(JobsTest, TheSearchIndexIsRebuiltFromTheMenuAndAfterARestore)
     EXPECT_EQ(shown(), QStringList { utf8("恢复完成，请退出后重新登入。") });
     EXPECT_EQ(found("ke"), QList<QStringList> { { "kept" } });
     EXPECT_TRUE(found("ne").isEmpty());
+}
+
+TEST_F(JobsTest, WithTheSettingAnImportEndsByAskingTheScreensFirstQuestions)
+{
+    settings::WriteSetting("index", "questions", "1");
+    settings::WriteSetting("comfil", "com1", "d2");
+    settings::WriteSetting("comfil", "com2", "d2; drop table inquiry");
+    const QString workbook = workspace.filePath("records.xls");
+    ASSERT_TRUE(QFile::copy(GLIMORA_DEMO_DIR "/records.xls", workbook));
+    openMenu();
+    const QStringList sent = runJob(ImportButton, workbook);
+    EXPECT_EQ(inquiryCount(), "480");
+    // After the import, the catalogue for the first level, then the level and each list once.
+    const qsizetype catalogue = sent.lastIndexOf(query::QueryStatements::catalogue());
+    ASSERT_GT(catalogue, 0);
+    EXPECT_EQ(sent.mid(catalogue + 1, 2),
+        (QStringList {
+            query::QueryStatements::distinctValues("d1"), query::QueryStatements::distinctValues("d2") }));
+    EXPECT_EQ(sent.filter("d2; drop").size(), 0);
+    EXPECT_EQ(sent.filter(query::QueryStatements::distinctValues("d2")).size(), 1);
+    EXPECT_TRUE(shown().isEmpty());
 }
 
 TEST_F(JobsTest, BackUpChangeAndRestore)
