@@ -2,7 +2,6 @@
 
 #include "backoffice/LoginConnection.h"
 #include "backoffice/RecentUsers.h"
-#include "backoffice/WaitCursor.h"
 #include "data/DbError.h"
 #include "data/SharedDatabase.h"
 #include "platform/ComputerName.h"
@@ -15,6 +14,7 @@
 #include "ui/OkMessageBox.h"
 #include "ui/SharedFonts.h"
 #include "ui/SkinButton.h"
+#include "ui/WaitCursor.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -114,7 +114,7 @@ void LoginDialog::OnLogin()
     }
 
     {
-        WaitCursor wait;
+        ui::WaitCursor wait;
         try {
             LoginConnection::open(login);
         } catch (const data::DbError& error) {

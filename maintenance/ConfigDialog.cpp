@@ -24,6 +24,7 @@
 #include "ui/SkinButton.h"
 #include "ui/TabControl.h"
 #include "ui/TouchSetting.h"
+#include "ui/WaitCursor.h"
 
 #include <QCheckBox>
 #include <QPlainTextEdit>
@@ -338,6 +339,11 @@ void ConfigDialog::OnSave()
             position = end + 1;
         }
         setEditorText(QString());
+        // A new filter column is indexed now, while the administrator waits, not a visitor.
+        if (query::ScreenQuestions::askedAfterJobs()) {
+            const ui::WaitCursor wait;
+            query::ScreenQuestions::ask(data::SharedDatabase::connection());
+        }
     }
 }
 

@@ -34,12 +34,14 @@ QString firstLevel(const data::Connection& connection)
 
 bool ScreenQuestions::askedAfterJobs()
 {
-    return settings::ReadSettingInt(QStringLiteral("index"), QStringLiteral("questions"), QStringLiteral("0")) == 1;
+    return settings::ReadSettingInt(QStringLiteral("index"), QStringLiteral("questions"), QStringLiteral("0"))
+        == 1;
 }
 
 bool ScreenQuestions::setAskedAfterJobs(bool on)
 {
-    return settings::WriteSetting(QStringLiteral("index"), QStringLiteral("questions"), on ? QStringLiteral("1") : QStringLiteral("0"));
+    return settings::WriteSetting(
+        QStringLiteral("index"), QStringLiteral("questions"), on ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
 QString ScreenQuestions::filterColumn(int n)

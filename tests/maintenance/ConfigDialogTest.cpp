@@ -5,6 +5,7 @@
 #include "components/ComponentFactories.h"
 #include "data/CatalogueCaptions.h"
 #include "data/StatementRecorder.h"
+#include "query/QueryStatements.h"
 #include "settings/SettingsFile.h"
 #include "tests/maintenance/MaintenanceStation.h"
 #include "tests/support/WaitFor.h"
@@ -300,6 +301,19 @@ TEST_F(ConfigDialogTest, CorrespondenceLinesWriteTheirKeysAsTyped)
     EXPECT_TRUE(settingsFile().contains("\r\n=\r\n"));
     EXPECT_FALSE(settingsFile().contains("loose text"));
     EXPECT_EQ(settings::ReadSetting("comfil", "com2", ""), "d7");
+}
+
+TEST_F(ConfigDialogTest, WithTheSettingANewFilterColumnIsAskedForOnSave)
+{
+    ASSERT_TRUE(settings::WriteSetting("index", "questions", "1"));
+    ConfigDialog dialog;
+    dialog.chooseTab(ConfigDialog::CorrespondenceTab);
+    editor(dialog)->setPlainText("com2=d7");
+    data::StatementRecorder::start();
+    click(dialog, 1004);
+    data::StatementRecorder::stop();
+    EXPECT_TRUE(data::StatementRecorder::statements().contains(query::QueryStatements::distinctValues("d7")));
+    EXPECT_TRUE(ui::OkMessageBox::shownTexts().isEmpty());
 }
 
 TEST_F(ConfigDialogTest, ASettingNotWrittenIsReportedAndKeepsItsText)

@@ -2,7 +2,7 @@
 
 #include <QApplication>
 
-namespace glimora::backoffice {
+namespace glimora::ui {
 
 // Shows the wait cursor for its lifetime, or until release().
 class WaitCursor
@@ -24,4 +24,4 @@ private:
     bool m_active = true;
 };
 
-} // namespace glimora::backoffice
+} // namespace glimora::ui
