@@ -100,6 +100,19 @@ int main(int argc, char** argv)
         double(inserting) / 1000, double(building) / 1000,
         inserting > 0 ? double(building) / double(inserting) : 0.0);
 
+    if (qEnvironmentVariableIsSet("GLIMORA_BENCH_PLAN")) {
+        data::Command plan = data::Command::create();
+        plan.SetActiveConnection(connection);
+        plan.SetCommandText(QStringLiteral("set showplan_text on"));
+        plan.Execute();
+        plan.SetCommandText(query::SearchStatements::records(
+            QStringLiteral("d1, d2"), { QStringLiteral("d1") }, QStringLiteral("zg")));
+        for (data::Recordset rows = plan.Execute(); !rows.EndOfFile(); rows.MoveNext())
+            std::printf("%s\n", qPrintable(rows.Item(3).Value().toString()));
+        plan.SetCommandText(QStringLiteral("set showplan_text off"));
+        plan.Execute();
+    }
+
     // Each keystroke of 40 searches: the initials typed one by one, then the text.
     std::vector<double> ours, theirs;
     sqlite3_stmt* like = nullptr;
