@@ -3,11 +3,13 @@
 #include "backoffice/AdminStatements.h"
 #include "backoffice/JobStarter.h"
 #include "backoffice/PasswordDialog.h"
+#include "backoffice/StationStatusDialog.h"
 #include "data/CatalogueCaptions.h"
 #include "data/DbError.h"
 #include "data/SharedDatabase.h"
 #include "settings/SettingsFile.h"
 #include "settings/SnapshotSetting.h"
+#include "settings/StatusSetting.h"
 #include "ui/OkMessageBox.h"
 #include "ui/SharedFonts.h"
 #include "ui/SkinButton.h"
@@ -29,6 +31,7 @@ constexpr int UndoButton = 1009; // shown only while snapshots are taken
 constexpr int DataManageButton = 1010;
 constexpr int LeaveButton = 1011;
 constexpr int PasswordButton = 1012;
+constexpr int StatusButton = 1013; // shown only while the stations write their heartbeat
 constexpr int Title = 1149;
 
 const char* const ReconnectFailed = "初始化失败，请确认您对指定服务器上的SQL是否有足够权限。";
@@ -50,6 +53,7 @@ constexpr MenuButton menuButtons[] = {
     { DataEntryButton, "数据录入", 6 },
     { DataManageButton, "数据管理", 8 },
     { PasswordButton, "修改密码", 0 },
+    { StatusButton, "站点状态", 0 },
     { LeaveButton, "退出系统", 0 },
 };
 
@@ -88,6 +92,7 @@ AdminDialog::AdminDialog(std::unique_ptr<MaintenanceScreens> screens, QWidget* p
     onClicked(DataManageButton, &AdminDialog::OnDataManage);
     onClicked(PasswordButton, &AdminDialog::OnPassword);
     onClicked(LeaveButton, &AdminDialog::OnLeave);
+    onClicked(StatusButton, &AdminDialog::OnStatus);
     m_open = OnInitDialog();
 }
 
@@ -124,6 +129,7 @@ bool AdminDialog::OnInitDialog()
     skinButton(UndoButton)->setCaption(QString::fromUtf8("撤销上次\n导入/恢复"));
     skinButton(UndoButton)->setTextColor(QColor(255, 255, 255));
     control(UndoButton)->setVisible(settings::SnapshotSetting::enabled());
+    control(StatusButton)->setVisible(settings::StatusSetting::enabled());
 
     if (!reconnect()) {
         ui::OkMessageBox::show(this, QString::fromUtf8(ReconnectFailed));
@@ -264,6 +270,12 @@ void AdminDialog::OnPassword()
 {
     PasswordDialog dialog;
     dialog.exec();
+}
+
+void AdminDialog::OnStatus()
+{
+    StationStatusDialog page(this);
+    page.exec();
 }
 
 void AdminDialog::OnLeave()

@@ -46,6 +46,7 @@ private:
     void OnDataEntry();
     void OnDataManage();
     void OnPassword();
+    void OnStatus();
     void OnLeave();
     void runWhileHidden(std::unique_ptr<QDialog> dialog);
     void runOver(std::unique_ptr<QDialog> dialog);

@@ -15,6 +15,7 @@
 #include "settings/ScheduleSetting.h"
 #include "settings/SettingsFile.h"
 #include "settings/SnapshotSetting.h"
+#include "settings/StatusSetting.h"
 #include "ui/KeyboardSetting.h"
 #include "ui/OkMessageBox.h"
 #include "ui/OnScreenKeyboardSetting.h"
@@ -50,6 +51,7 @@ constexpr int KeyboardBox = 1117;
 constexpr int SearchBox = 1119;
 constexpr int SnapshotBox = 1120;
 constexpr int ScheduleBox = 1121;
+constexpr int StatusBox = 1122;
 constexpr int ScreenKeyboardBox = 1118;
 constexpr quintptr ConfigHelpContext = 0x20084;
 
@@ -114,6 +116,7 @@ ConfigDialog::ConfigDialog(QWidget* parent)
     onClicked(SearchBox, &ConfigDialog::OnSearchToggled);
     onClicked(SnapshotBox, &ConfigDialog::OnSnapshotToggled);
     onClicked(ScheduleBox, &ConfigDialog::OnScheduleToggled);
+    onClicked(StatusBox, &ConfigDialog::OnStatusToggled);
     onClicked(ScreenKeyboardBox, &ConfigDialog::OnScreenKeyboardToggled);
     onMouseWheel(&ConfigDialog::OnMouseWheel);
     // Return moves on instead of pressing a button, but in the editor it starts a new line:
@@ -152,6 +155,7 @@ void ConfigDialog::OnInitDialog()
         == QLatin1String("1"));
     control<QCheckBox>(SnapshotBox)->setChecked(settings::SnapshotSetting::enabled());
     control<QCheckBox>(ScheduleBox)->setChecked(settings::ScheduleSetting::enabled());
+    control<QCheckBox>(StatusBox)->setChecked(settings::StatusSetting::enabled());
     control<QCheckBox>(ScreenKeyboardBox)->setTristate(true);
     showScreenKeyboardScope();
     setEditorText(readStored(QueryStatementTab));
@@ -384,6 +388,12 @@ void ConfigDialog::OnSnapshotToggled()
 void ConfigDialog::OnScheduleToggled()
 {
     writeSwitch(ScheduleBox, &settings::ScheduleSetting::setEnabled);
+}
+
+// The station writes its heartbeat from its next start on, and the menu shows the status page.
+void ConfigDialog::OnStatusToggled()
+{
+    writeSwitch(StatusBox, &settings::StatusSetting::setEnabled);
 }
 
 // The query screen opened from now on shows the search entry; an import indexes for it.

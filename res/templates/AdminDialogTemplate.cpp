@@ -23,6 +23,8 @@ constexpr ControlTemplate controls[] = {
     {1149, K::CentredText, "晴岚查询软件管理后台", false, 78, 14, 172, 20},
     // Beyond the original menu: shown only while snapshots are taken.
     {1009, K::OwnerDrawnButton, "撤销上次导入/恢复", false, 368, 226, 49, 48},
+    // Shown only while the stations write their heartbeat.
+    {1013, K::OwnerDrawnButton, "站点状态", false, 66, 172, 49, 48},
 };
 // clang-format on
 
