@@ -25,7 +25,8 @@ struct StationHeartbeat::OwnConnection
     QString connectionString;
 };
 
-StationHeartbeat::StationHeartbeat(QString station, int intervalSeconds, Clock clock, Writer writer, QObject* parent)
+StationHeartbeat::StationHeartbeat(
+    QString station, int intervalSeconds, Clock clock, Writer writer, QObject* parent)
     : QObject(parent)
     , m_station(std::move(station))
     , m_intervalSeconds(std::max(intervalSeconds, 1))

@@ -108,19 +108,21 @@ void StationStatusDialog::OnRefresh()
             const bool online = StationPresence::online(lastBeat, beatSeconds, value(11).toDateTime());
             auto* item = new QTreeWidgetItem(list);
             item->setText(NameColumn, text(value(0)));
-            item->setText(PresenceColumn, StationPresence::text(lastBeat, beatSeconds, value(11).toDateTime()));
+            item->setText(
+                PresenceColumn, StationPresence::text(lastBeat, beatSeconds, value(11).toDateTime()));
             item->setForeground(PresenceColumn, online ? QColor(0, 128, 0) : QColor(192, 0, 0));
             item->setText(VersionColumn, text(value(1)));
             item->setText(StartedColumn, timeText(value(2)));
             item->setText(BeatColumn, timeText(value(4)));
             item->setText(QuestionColumn, timeText(value(5)));
             item->setText(ErrorsColumn, QString::number(value(6).toInt64()));
-            item->setText(LastErrorColumn, lastError(value(7).toInt64(), text(value(8))));
-            const QString problem = text(value(10));
+            item->setText(LastErrorColumn, lastError(value(7).toInt64(), text(value(8)).simplified()));
+            const QString problem = text(value(10)).simplified();
             item->setText(BackupColumn,
                 problem.isEmpty() ? timeText(value(9))
                                   : utf8("失败：") + problem
-                        + (value(9).isNull() ? QString() : utf8("（上次成功 ") + timeText(value(9)) + utf8("）")));
+                        + (value(9).isNull() ? QString()
+                                             : utf8("（上次成功 ") + timeText(value(9)) + utf8("）")));
             if (!problem.isEmpty())
                 item->setForeground(BackupColumn, QColor(192, 0, 0));
             rows.MoveNext();

@@ -38,24 +38,26 @@ QString StatusStatements::beat(const StationBeat& beat)
         QStringLiteral("beat_seconds"), QStringLiteral("last_beat"), QStringLiteral("last_question"),
         QStringLiteral("errors"), QStringLiteral("last_error_number"), QStringLiteral("last_error_text"),
         QStringLiteral("last_backup"), QStringLiteral("backup_problem") };
-    const QStringList values = { text(beat.version, 32), time(beat.startedAt), QString::number(beat.beatSeconds),
-        QStringLiteral("getdate()"), time(beat.lastQuestion), QString::number(beat.errors),
-        QString::number(beat.lastErrorNumber), text(beat.lastErrorText, TextLength), time(beat.lastBackup),
-        text(beat.backupProblem, TextLength) };
+    const QStringList values = { text(beat.version, 32), time(beat.startedAt),
+        QString::number(beat.beatSeconds), QStringLiteral("getdate()"), time(beat.lastQuestion),
+        QString::number(beat.errors), QString::number(beat.lastErrorNumber),
+        text(beat.lastErrorText, TextLength), time(beat.lastBackup), text(beat.backupProblem, TextLength) };
     QStringList assignments;
     for (int i = 0; i < columns.size(); ++i)
         assignments.append(columns.at(i) + QLatin1Char('=') + values.at(i));
     return QStringLiteral("update station_status set ") + assignments.join(QStringLiteral(", "))
-        + QStringLiteral(" where station=") + name + QStringLiteral(" if @@rowcount=0 insert into station_status (station, ")
+        + QStringLiteral(" where station=") + name
+        + QStringLiteral(" if @@rowcount=0 insert into station_status (station, ")
         + columns.join(QStringLiteral(", ")) + QStringLiteral(") values (") + name + QStringLiteral(", ")
         + values.join(QStringLiteral(", ")) + QLatin1Char(')');
 }
 
 QString StatusStatements::stations()
 {
-    return QStringLiteral("select station, version, started_at, beat_seconds, last_beat, last_question, errors, "
-                          "last_error_number, last_error_text, last_backup, backup_problem, getdate() "
-                          "from station_status order by station");
+    return QStringLiteral(
+        "select station, version, started_at, beat_seconds, last_beat, last_question, errors, "
+        "last_error_number, last_error_text, last_backup, backup_problem, getdate() "
+        "from station_status order by station");
 }
 
 } // namespace glimora::backoffice

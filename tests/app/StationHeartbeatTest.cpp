@@ -1,5 +1,5 @@
-#include "app/ScheduledBackups.h"
 #include "app/StationHeartbeat.h"
+#include "app/ScheduledBackups.h"
 #include "backoffice/StatusStatements.h"
 #include "platform/EventLog.h"
 #include "tests/query/QueryStation.h"
@@ -97,7 +97,7 @@ TEST(StationHeartbeatOnTheServerTest, TheRowCarriesTheErrorsAndBackupsAndOutlive
                             "from station_status";
     const QStringList expected
         = { QStringLiteral("kiosk-7|30|%1|208|Invalid object name 'inquiry'.|Operating system error 28.")
-                .arg(shownBefore + 2) };
+                  .arg(shownBefore + 2) };
     EXPECT_EQ(station.rows(columns), expected);
 
     station.execute("drop table station_status");

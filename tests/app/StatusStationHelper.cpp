@@ -9,8 +9,8 @@
 #include "settings/StatusSetting.h"
 #include "ui/OkMessageBox.h"
 
-#include <QApplication>
 #include <cstdio>
+#include <QApplication>
 
 using namespace glimora;
 
@@ -31,7 +31,8 @@ int main(int argc, char** argv)
     login.password = arguments.at(2);
 
     ui::OkMessageBox::setAutoAnswer(QMessageBox::Ok);
-    ui::OkMessageBox::show(nullptr, QStringLiteral("disk full at ") + settings::StatusSetting::station(), 1105);
+    ui::OkMessageBox::show(
+        nullptr, QStringLiteral("disk full at ") + settings::StatusSetting::station(), 1105);
 
     const std::unique_ptr<app::StationHeartbeat> heartbeat = app::StationHeartbeat::fromSettings();
     if (!heartbeat)

@@ -19,16 +19,19 @@ namespace {
 const char* const createTable
     = "if object_id('station_status') is null create table station_status "
       "(station nvarchar(64) not null primary key, version nvarchar(32) null, started_at datetime null, "
-      "beat_seconds int not null, last_beat datetime not null, last_question datetime null, errors int not null, "
+      "beat_seconds int not null, last_beat datetime not null, last_question datetime null, errors int not "
+      "null, "
       "last_error_number int not null, last_error_text nvarchar(1000) null, last_backup datetime null, "
       "backup_problem nvarchar(1000) null)";
-const char* const stations = "select station, version, started_at, beat_seconds, last_beat, last_question, errors, "
-                             "last_error_number, last_error_text, last_backup, backup_problem, getdate() "
-                             "from station_status order by station";
+const char* const stations
+    = "select station, version, started_at, beat_seconds, last_beat, last_question, errors, "
+      "last_error_number, last_error_text, last_backup, backup_problem, getdate() "
+      "from station_status order by station";
 
 QTreeWidgetItem* row(StationStatusDialog& page, const QString& station)
 {
-    const QList<QTreeWidgetItem*> found = page.control<QTreeWidget>(1002)->findItems(station, Qt::MatchExactly);
+    const QList<QTreeWidgetItem*> found
+        = page.control<QTreeWidget>(1002)->findItems(station, Qt::MatchExactly);
     return found.isEmpty() ? nullptr : found.first();
 }
 
@@ -45,14 +48,17 @@ TEST_F(BackOfficeTest, TheHeartbeatStatementsKeepOneRowPerStation)
     beat.lastErrorNumber = 208;
     beat.lastErrorText = utf8("对象名 'inquiry' 无效。");
     beat.backupProblem = "Operating system error 28";
-    const QString values = utf8("N'0.1.0', '2026-12-09T08:00:00.000', 60, getdate(), '2026-12-09T08:05:30.250', 2, "
-                                "208, N'对象名 ''inquiry'' 无效。', null, N'Operating system error 28'");
+    const QString values
+        = utf8("N'0.1.0', '2026-12-09T08:00:00.000', 60, getdate(), '2026-12-09T08:05:30.250', 2, "
+               "208, N'对象名 ''inquiry'' 无效。', null, N'Operating system error 28'");
     EXPECT_EQ(StatusStatements::createTable(), createTable);
     EXPECT_EQ(StatusStatements::beat(beat),
-        utf8("update station_status set version=N'0.1.0', started_at='2026-12-09T08:00:00.000', beat_seconds=60, "
+        utf8("update station_status set version=N'0.1.0', started_at='2026-12-09T08:00:00.000', "
+             "beat_seconds=60, "
              "last_beat=getdate(), last_question='2026-12-09T08:05:30.250', errors=2, last_error_number=208, "
              "last_error_text=N'对象名 ''inquiry'' 无效。', last_backup=null, "
-             "backup_problem=N'Operating system error 28' where station=N'north''s' if @@rowcount=0 insert into "
+             "backup_problem=N'Operating system error 28' where station=N'north''s' if @@rowcount=0 insert "
+             "into "
              "station_status (station, version, started_at, beat_seconds, last_beat, last_question, errors, "
              "last_error_number, last_error_text, last_backup, backup_problem) values (N'north''s', ")
             + values + ")");
@@ -85,7 +91,8 @@ TEST(StationPresenceTest, OfflineOnceThreeBeatsAreMissedSinceTheLastOne)
     EXPECT_FALSE(StationPresence::online(beat, 0, beat.addSecs(4)));
     EXPECT_FALSE(StationPresence::online(QDateTime(), 60, beat));
     EXPECT_EQ(StationPresence::text(beat, 60, beat.addSecs(60)), QString::fromUtf8("在线"));
-    EXPECT_EQ(StationPresence::text(beat, 60, beat.addSecs(600)), QString::fromUtf8("离线，自 2026-12-09 10:00:00"));
+    EXPECT_EQ(StationPresence::text(beat, 60, beat.addSecs(600)),
+        QString::fromUtf8("离线，自 2026-12-09 10:00:00"));
 }
 
 TEST_F(BackOfficeTest, TheStatusPageListsTheStationsFromTheMenu)
@@ -98,11 +105,14 @@ TEST_F(BackOfficeTest, TheStatusPageListsTheStationsFromTheMenu)
         EXPECT_FALSE(without.control(1013)->isVisibleTo(&without));
     }
     sql(StatusStatements::createTable()
-        + " insert station_status (station, version, started_at, beat_seconds, last_beat, errors, last_error_number, "
-          "last_error_text, last_backup, backup_problem) values (N'north', N'0.1.0', '2026-12-09T08:00:00', 60, "
+        + " insert station_status (station, version, started_at, beat_seconds, last_beat, errors, "
+          "last_error_number, "
+          "last_error_text, last_backup, backup_problem) values (N'north', N'0.1.0', '2026-12-09T08:00:00', "
+          "60, "
           "getdate(), 0, 0, N'', '2026-12-09T02:00:00', N'') "
           "insert station_status (station, version, beat_seconds, last_beat, errors, last_error_number, "
-          "last_error_text, backup_problem) values (N'south', N'0.1.0', 60, dateadd(minute, -10, getdate()), 4, 208, "
+          "last_error_text, backup_problem) values (N'south', N'0.1.0', 60, dateadd(minute, -10, getdate()), "
+          "4, 208, "
           "N'Invalid object name', N'Operating system error 28')");
 
     data::StatementRecorder::start();
