@@ -6,6 +6,7 @@
 #include "app/KioskPauseScreen.h"
 #include "app/ScheduledBackups.h"
 #include "app/ScreenFactory.h"
+#include "app/StationHeartbeat.h"
 #include "query/QueryDialog.h"
 #include "settings/Settings.h"
 #include "ui/SharedFonts.h"
@@ -70,6 +71,7 @@ bool QueryApp::InitInstance()
     if (login->exec() != QDialog::Accepted)
         return false;
     startScheduledBackups();
+    startHeartbeat();
     std::unique_ptr<QDialog> main
         = m_screens.backOfficeChosen(*login) ? m_screens.createAdminDialog() : m_screens.createQueryDialog();
     runMainScreen(*main);
@@ -141,8 +143,10 @@ bool QueryApp::kioskLogIn()
 {
     KioskLoginScreen screen(app::kioskLogIn);
     const bool loggedIn = screen.tryLogIn() || screen.exec() == QDialog::Accepted;
-    if (loggedIn)
+    if (loggedIn) {
         startScheduledBackups();
+        startHeartbeat();
+    }
     return loggedIn;
 }
 
@@ -153,6 +157,17 @@ void QueryApp::startScheduledBackups()
     m_backups = ScheduledBackups::fromSettings();
     if (m_backups)
         QTimer::singleShot(0, m_backups.get(), &ScheduledBackups::check);
+}
+
+void QueryApp::startHeartbeat()
+{
+    if (m_heartbeat)
+        return;
+    m_heartbeat = StationHeartbeat::fromSettings();
+    if (!m_heartbeat)
+        return;
+    m_heartbeat->setBackups(m_backups.get());
+    QTimer::singleShot(0, m_heartbeat.get(), &StationHeartbeat::beat);
 }
 
 } // namespace glimora::app

@@ -9,6 +9,7 @@
 namespace glimora::app {
 
 class ScheduledBackups;
+class StationHeartbeat;
 class ScreenFactory;
 
 // The order of the run: settings, fonts, login, then exactly one main screen.
@@ -41,12 +42,15 @@ private:
     static void runMainScreen(QDialog& screen);
     // Once logged in, the station keeps the backup schedule of its settings, if any.
     void startScheduledBackups();
+    // ... and, when its settings ask, writes its heartbeat for the status page.
+    void startHeartbeat();
 
     ScreenFactory& m_screens;
     StartMode m_mode;
     std::function<QString()> m_reconnect;
     int m_exitCode = 0;
     std::unique_ptr<ScheduledBackups> m_backups;
+    std::unique_ptr<StationHeartbeat> m_heartbeat;
 };
 
 } // namespace glimora::app

@@ -19,6 +19,7 @@ int main(int argc, char** argv)
     const glimora::ui::QtTranslations qtTexts;
     glimora::components::ComponentFactories::install();
     QApplication::setApplicationName(QStringLiteral("glimora"));
+    QApplication::setApplicationVersion(QStringLiteral(GLIMORA_VERSION));
     // Installs the input filter early, so idle time counts from the first input on.
     glimora::platform::IdleClock::current();
 

@@ -3,12 +3,14 @@
 #include "backoffice/AdminStatements.h"
 #include "backoffice/JobStarter.h"
 #include "backoffice/PasswordDialog.h"
+#include "backoffice/StationStatusDialog.h"
 #include "data/CatalogueCaptions.h"
 #include "data/DbError.h"
 #include "data/SharedDatabase.h"
 #include "query/SearchIndex.h"
 #include "settings/SettingsFile.h"
 #include "settings/SnapshotSetting.h"
+#include "settings/StatusSetting.h"
 #include "ui/OkMessageBox.h"
 #include "ui/SharedFonts.h"
 #include "ui/SkinButton.h"
@@ -31,6 +33,7 @@ constexpr int DataManageButton = 1010;
 constexpr int LeaveButton = 1011;
 constexpr int PasswordButton = 1012;
 constexpr int SearchIndexButton = 1014; // shown only while the search is on
+constexpr int StatusButton = 1013; // shown only while the stations write their heartbeat
 constexpr int Title = 1149;
 
 const char* const ReconnectFailed = "初始化失败，请确认您对指定服务器上的SQL是否有足够权限。";
@@ -53,6 +56,7 @@ constexpr MenuButton menuButtons[] = {
     { DataEntryButton, "数据录入", 6 },
     { DataManageButton, "数据管理", 8 },
     { PasswordButton, "修改密码", 0 },
+    { StatusButton, "站点状态", 0 },
     { LeaveButton, "退出系统", 0 },
 };
 
@@ -92,6 +96,7 @@ AdminDialog::AdminDialog(std::unique_ptr<MaintenanceScreens> screens, QWidget* p
     onClicked(DataManageButton, &AdminDialog::OnDataManage);
     onClicked(PasswordButton, &AdminDialog::OnPassword);
     onClicked(LeaveButton, &AdminDialog::OnLeave);
+    onClicked(StatusButton, &AdminDialog::OnStatus);
     m_open = OnInitDialog();
 }
 
@@ -132,6 +137,7 @@ bool AdminDialog::OnInitDialog()
     skinButton(SearchIndexButton)->setCaption(QString::fromUtf8("重建\n搜索索引"));
     skinButton(SearchIndexButton)->setTextColor(QColor(255, 255, 255));
     control(SearchIndexButton)->setVisible(query::SearchIndex::enabled());
+    control(StatusButton)->setVisible(settings::StatusSetting::enabled());
 
     if (!reconnect()) {
         ui::OkMessageBox::show(this, QString::fromUtf8(ReconnectFailed));
@@ -277,6 +283,12 @@ void AdminDialog::OnPassword()
 {
     PasswordDialog dialog;
     dialog.exec();
+}
+
+void AdminDialog::OnStatus()
+{
+    StationStatusDialog page(this);
+    page.exec();
 }
 
 void AdminDialog::OnLeave()

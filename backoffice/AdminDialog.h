@@ -47,6 +47,7 @@ private:
     void OnDataEntry();
     void OnDataManage();
     void OnPassword();
+    void OnStatus();
     void OnLeave();
     void runWhileHidden(std::unique_ptr<QDialog> dialog);
     void runOver(std::unique_ptr<QDialog> dialog);

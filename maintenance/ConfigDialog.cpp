@@ -16,6 +16,7 @@
 #include "settings/ScheduleSetting.h"
 #include "settings/SettingsFile.h"
 #include "settings/SnapshotSetting.h"
+#include "settings/StatusSetting.h"
 #include "ui/KeyboardSetting.h"
 #include "ui/OkMessageBox.h"
 #include "ui/OnScreenKeyboardSetting.h"
@@ -53,6 +54,7 @@ constexpr int SearchBox = 1119;
 constexpr int SnapshotBox = 1120;
 constexpr int ScheduleBox = 1121;
 constexpr int QuestionsBox = 1125;
+constexpr int StatusBox = 1122;
 constexpr int ScreenKeyboardBox = 1118;
 constexpr quintptr ConfigHelpContext = 0x20084;
 
@@ -118,6 +120,7 @@ ConfigDialog::ConfigDialog(QWidget* parent)
     onClicked(SnapshotBox, &ConfigDialog::OnSnapshotToggled);
     onClicked(ScheduleBox, &ConfigDialog::OnScheduleToggled);
     onClicked(QuestionsBox, &ConfigDialog::OnQuestionsToggled);
+    onClicked(StatusBox, &ConfigDialog::OnStatusToggled);
     onClicked(ScreenKeyboardBox, &ConfigDialog::OnScreenKeyboardToggled);
     onMouseWheel(&ConfigDialog::OnMouseWheel);
     // Return moves on instead of pressing a button, but in the editor it starts a new line:
@@ -157,6 +160,7 @@ void ConfigDialog::OnInitDialog()
     control<QCheckBox>(SnapshotBox)->setChecked(settings::SnapshotSetting::enabled());
     control<QCheckBox>(ScheduleBox)->setChecked(settings::ScheduleSetting::enabled());
     control<QCheckBox>(QuestionsBox)->setChecked(query::ScreenQuestions::askedAfterJobs());
+    control<QCheckBox>(StatusBox)->setChecked(settings::StatusSetting::enabled());
     control<QCheckBox>(ScreenKeyboardBox)->setTristate(true);
     showScreenKeyboardScope();
     setEditorText(readStored(QueryStatementTab));
@@ -400,6 +404,12 @@ void ConfigDialog::OnScheduleToggled()
 void ConfigDialog::OnQuestionsToggled()
 {
     writeSwitch(QuestionsBox, &query::ScreenQuestions::setAskedAfterJobs);
+}
+
+// The station writes its heartbeat from its next start on, and the menu shows the status page.
+void ConfigDialog::OnStatusToggled()
+{
+    writeSwitch(StatusBox, &settings::StatusSetting::setEnabled);
 }
 
 // The query screen opened from now on shows the search entry; an import indexes for it.

@@ -20,6 +20,7 @@ struct LogState
     QString folder;
     QString station;
     std::optional<bool> useJournal;
+    EventLog::ShownErrors shown;
 };
 
 LogState& state()
@@ -102,6 +103,12 @@ QString EventLog::eventName(Event event)
     return QString();
 }
 
+EventLog::ShownErrors EventLog::shownErrors()
+{
+    QMutexLocker lock(&state().mutex);
+    return state().shown;
+}
+
 QString EventLog::fileName()
 {
     QMutexLocker lock(&state().mutex);
@@ -112,6 +119,11 @@ void EventLog::write(Event event, const QString& text, int errorNumber)
 {
     QMutexLocker lock(&state().mutex);
     LogState& log = state();
+    if (event == Event::MessageShown) {
+        ++log.shown.count;
+        log.shown.lastNumber = errorNumber;
+        log.shown.lastText = text;
+    }
     if (!log.useJournal)
         log.useJournal = startedBySystemd();
     const QString station = log.station.isEmpty() ? computerName() : log.station;

@@ -23,6 +23,16 @@ public:
 
     static void write(Event event, const QString& text, int errorNumber = 0);
 
+    // The messages shown to a person since the start, for the station's status: how many,
+    // and the last one's error number (0 when it had none) and text.
+    struct ShownErrors
+    {
+        int count = 0;
+        int lastNumber = 0;
+        QString lastText;
+    };
+    static ShownErrors shownErrors();
+
     static QString eventName(Event event);
     static QString fileName(); // the current file log, empty when none
     static constexpr qint64 MaxFileSize = 1024 * 1024;

@@ -8,6 +8,7 @@
 #include "data/DbError.h"
 #include "data/SharedDatabase.h"
 #include "data/ValueReaders.h"
+#include "query/LastVisitorQuestion.h"
 #include "query/QueryStatements.h"
 #include "query/ScreenQuestions.h"
 #include "query/SearchStatements.h"
@@ -38,6 +39,8 @@ void QueryDialog::RunLevel(const QString& value)
     if (m_drillDown.levelColumn(1).isEmpty())
         return;
     const QString next = m_drillDown.levelColumn(level + 1);
+    if (m_ready)
+        LastVisitorQuestion::noteNow();
     QString statement;
     if (level == 0) {
         statement = QueryStatements::distinctValues(value);
@@ -154,6 +157,8 @@ void QueryDialog::LoadRecords()
         m_whereClause = m_pageWhereClause;
         return;
     }
+    if (m_ready)
+        LastVisitorQuestion::noteNow();
     const data::LoginValues& login = data::SharedDatabase::login();
     components::CAdodc* records = dataControl();
     records->SetConnectionString(data::ConnectionString::forDataControl(
@@ -207,6 +212,8 @@ void QueryDialog::FillFilterList(const QString& column, int listId)
     list->addString(QString());
     if (column.isEmpty())
         return;
+    if (m_ready)
+        LastVisitorQuestion::noteNow();
     data::Command& command = data::SharedDatabase::command();
     command.SetCommandText(QueryStatements::distinctValues(column));
     try {

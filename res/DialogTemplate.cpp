@@ -14,7 +14,7 @@ int mulDiv(int value, int numerator, int denominator)
     return static_cast<int>(product >= 0 ? (product + half) / denominator : (product - half) / denominator);
 }
 
-const std::array<const DialogTemplate*, 9> templates = {
+const std::array<const DialogTemplate*, 10> templates = {
     &aboutDialogTemplate,
     &queryDialogTemplate,
     &loginDialogTemplate,
@@ -24,6 +24,7 @@ const std::array<const DialogTemplate*, 9> templates = {
     &passwordDialogTemplate,
     &dataManageDialogTemplate,
     &userManageDialogTemplate,
+    &stationStatusDialogTemplate,
 };
 
 } // namespace

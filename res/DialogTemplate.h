@@ -93,7 +93,7 @@ struct DialogTemplate
 // The template with that id, or nullptr.
 const DialogTemplate* findDialogTemplate(int id);
 
-// All nine templates, in id order.
+// All the templates, in id order.
 std::span<const DialogTemplate* const> allDialogTemplates();
 
 // The templates, one per file under res/templates.
@@ -106,5 +106,6 @@ extern const DialogTemplate progressDialogTemplate; // 133
 extern const DialogTemplate passwordDialogTemplate; // 175
 extern const DialogTemplate dataManageDialogTemplate; // 176
 extern const DialogTemplate userManageDialogTemplate; // 182
+extern const DialogTemplate stationStatusDialogTemplate; // 183
 
 } // namespace glimora::res

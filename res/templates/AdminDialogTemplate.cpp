@@ -25,6 +25,8 @@ constexpr ControlTemplate controls[] = {
     {1009, K::OwnerDrawnButton, "撤销上次导入/恢复", false, 368, 226, 49, 48},
     // Shown only while the search is on.
     {1014, K::OwnerDrawnButton, "重建搜索索引", false, 66, 226, 49, 48},
+    // Shown only while the stations write their heartbeat.
+    {1013, K::OwnerDrawnButton, "站点状态", false, 66, 172, 49, 48},
 };
 // clang-format on
 

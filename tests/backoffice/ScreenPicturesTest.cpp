@@ -1,6 +1,8 @@
 #include "backoffice/AdminDialog.h"
 #include "backoffice/PasswordDialog.h"
 #include "backoffice/ProgressDialog.h"
+#include "backoffice/StationStatusDialog.h"
+#include "backoffice/StatusStatements.h"
 #include "tests/backoffice/BackOfficeFixture.h"
 
 #include <QDir>
@@ -29,6 +31,19 @@ TEST_F(BackOfficeTest, DISABLED_Pictures)
     {
         backoffice::AdminDialog menu;
         save(menu, "menu-sa");
+    }
+    sql(backoffice::StatusStatements::createTable()
+        + " insert station_status values (N'lobby-1', N'0.1.0', '2026-12-09T07:58:12', 60, getdate(), "
+          "dateadd(second, -40, getdate()), 0, 0, N'', '2026-12-09T02:00:04', N'') "
+          "insert station_status values (N'lobby-2', N'0.1.0', '2026-12-09T07:59:40', 60, "
+          "dateadd(minute, -12, getdate()), dateadd(minute, -15, getdate()), 3, 208, "
+          "N'Invalid object name ''inquiry''.', '2026-12-08T02:00:03', N'Operating system error 28.') "
+          "insert station_status values (N'pharmacy', N'0.1.0', '2026-12-09T08:01:02', 60, getdate(), null, "
+          "1, 0, "
+          "N'请选择对应记录', null, N'')");
+    {
+        backoffice::StationStatusDialog page;
+        save(page, "station-status");
     }
     addUser("ann", "pw1", "0,1,1,1,0,0,0,0,0,0");
     ASSERT_EQ(logInThroughTheLoginDialog("ann", "pw1"), ui::IDOK);

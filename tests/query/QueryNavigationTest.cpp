@@ -1,5 +1,6 @@
 #include "data/StatementRecorder.h"
 #include "platform/FakeIdleClock.h"
+#include "query/LastVisitorQuestion.h"
 #include "query/QueryDialog.h"
 #include "tests/query/QueryStation.h"
 #include "tests/support/CommaDecimalLocale.h"
@@ -124,6 +125,18 @@ TEST_F(NavigationTest, LevelButtonsReplayTheStoredPath)
         (QStringList { "select distinct d3 from inquiry where  d1='C' and d2='B' order by d3",
             Records + " where  d1='C' and d2='B'" }));
     EXPECT_EQ(dialog->level(), 3);
+}
+
+// The status page tells when a visitor last asked: opening the screen is no question.
+TEST_F(NavigationTest, OnlyAVisitorsQuestionIsTimed)
+{
+    const std::optional<QDateTime> before = query::LastVisitorQuestion::at();
+    makeDialog();
+    EXPECT_EQ(query::LastVisitorQuestion::at(), before);
+    const QDateTime asked = QDateTime::currentDateTime();
+    choose("A");
+    ASSERT_TRUE(query::LastVisitorQuestion::at());
+    EXPECT_GE(*query::LastVisitorQuestion::at(), asked);
 }
 
 TEST_F(NavigationTest, LastWithNothingStoredShowsTheTopList)

@@ -95,7 +95,7 @@ TEST(DialogUnits, EveryTemplateIsListedOnceInIdOrder)
         previous = dialog->id;
         ++count;
     }
-    EXPECT_EQ(count, 9);
+    EXPECT_EQ(count, 10);
     EXPECT_EQ(res::findDialogTemplate(101), nullptr);
 }
 

@@ -6,7 +6,7 @@
 
 namespace {
 
-// The controls of the nine screens as the system describes them, one per line:
+// The controls of the screens as the system describes them, one per line:
 // template | id | kind | text | shown | x, y, width, height
 const char* const rowsText = R"(
 100 | - | icon static (icon 128) |  | yes | 11, 17, 20, 20
@@ -146,6 +146,7 @@ const char* const rowsText = R"(
 130 | 1149 | centred text | "晴岚查询软件管理后台" | no | 78, 14, 172, 20
 130 | 1009 | owner-drawn button | "撤销上次导入/恢复" | no | 368, 226, 49, 48
 130 | 1014 | owner-drawn button | "重建搜索索引" | no | 66, 226, 49, 48
+130 | 1013 | owner-drawn button | "站点状态" | no | 66, 172, 49, 48
 131 | 1103 | multi-line edit |  | yes | 116, 111, 325, 89
 131 | 1104 | text |  | yes | 117, 209, 322, 23
 131 | 1105 | ADO data control |  | no | 251, 12, 75, 15
@@ -167,6 +168,7 @@ const char* const rowsText = R"(
 131 | 1118 | check box | "屏幕键盘" | yes | 117, 84, 110, 10
 131 | 1119 | check box | "查询屏搜索框" | yes | 117, 220, 90, 10
 131 | 1125 | check box | "预建索引" | yes | 392, 84, 50, 10
+131 | 1122 | check box | "站点状态" | yes | 215, 220, 100, 10
 133 | 1100 | progress bar | "Progress1" | yes | 33, 38, 141, 8
 133 | 1101 | text | "Static" | yes | 34, 28, 138, 8
 175 | 1002 | password edit |  | yes | 279, 159, 125, 17
@@ -211,6 +213,10 @@ const char* const rowsText = R"(
 182 | 1006 | owner-drawn button | "删除" | yes | 314, 204, 35, 35
 182 | 1007 | owner-drawn button | "保存" | yes | 362, 204, 35, 35
 182 | 1008 | owner-drawn button | "取消" | yes | 410, 204, 35, 35
+183 | 1002 | tree view |  | yes | 14, 80, 420, 150
+183 | 1 | owner-drawn button | "刷新" | yes | 282, 237, 36, 35
+183 | 2 | owner-drawn button | "退出" | yes | 358, 237, 36, 35
+183 | 1170 | centred text | "站点状态" | no | 52, 0, 319, 29
 )";
 
 } // namespace
