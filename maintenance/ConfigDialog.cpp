@@ -13,6 +13,7 @@
 #include "platform/HtmlHelp.h"
 #include "query/ScreenQuestions.h"
 #include "settings/AsciiBlanks.h"
+#include "settings/ExportSetting.h"
 #include "settings/ScheduleSetting.h"
 #include "settings/SettingsFile.h"
 #include "settings/SnapshotSetting.h"
@@ -54,6 +55,7 @@ constexpr int SnapshotBox = 1120;
 constexpr int ScheduleBox = 1121;
 constexpr int QuestionsBox = 1125;
 constexpr int ScreenKeyboardBox = 1118;
+constexpr int ExportBox = 1124;
 constexpr quintptr ConfigHelpContext = 0x20084;
 
 const char* const tabCaptions[ConfigDialog::TabCount]
@@ -119,6 +121,7 @@ ConfigDialog::ConfigDialog(QWidget* parent)
     onClicked(ScheduleBox, &ConfigDialog::OnScheduleToggled);
     onClicked(QuestionsBox, &ConfigDialog::OnQuestionsToggled);
     onClicked(ScreenKeyboardBox, &ConfigDialog::OnScreenKeyboardToggled);
+    onClicked(ExportBox, &ConfigDialog::OnExportToggled);
     onMouseWheel(&ConfigDialog::OnMouseWheel);
     // Return moves on instead of pressing a button, but in the editor it starts a new line:
     // the correspondence tab and the statement console are edited line by line.
@@ -157,6 +160,7 @@ void ConfigDialog::OnInitDialog()
     control<QCheckBox>(SnapshotBox)->setChecked(settings::SnapshotSetting::enabled());
     control<QCheckBox>(ScheduleBox)->setChecked(settings::ScheduleSetting::enabled());
     control<QCheckBox>(QuestionsBox)->setChecked(query::ScreenQuestions::askedAfterJobs());
+    control<QCheckBox>(ExportBox)->setChecked(settings::ExportSetting::enabled());
     control<QCheckBox>(ScreenKeyboardBox)->setTristate(true);
     showScreenKeyboardScope();
     setEditorText(readStored(QueryStatementTab));
@@ -400,6 +404,12 @@ void ConfigDialog::OnScheduleToggled()
 void ConfigDialog::OnQuestionsToggled()
 {
     writeSwitch(QuestionsBox, &query::ScreenQuestions::setAskedAfterJobs);
+}
+
+// Data management opened from now on offers the export.
+void ConfigDialog::OnExportToggled()
+{
+    writeSwitch(ExportBox, &settings::ExportSetting::setEnabled);
 }
 
 // The query screen opened from now on shows the search entry; an import indexes for it.

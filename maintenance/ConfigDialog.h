@@ -47,6 +47,7 @@ private:
     void OnSnapshotToggled();
     void OnScheduleToggled();
     void OnQuestionsToggled();
+    void OnExportToggled();
     void OnScreenKeyboardToggled();
     void showScreenKeyboardScope();
     void OnSearchToggled();

@@ -32,6 +32,7 @@ constexpr ControlTemplate controls[] = {
     {1118, K::CheckBox, "屏幕键盘", true, 117, 84, 110, 10},
     {1119, K::CheckBox, "查询屏搜索框", true, 117, 220, 90, 10},
     {1125, K::CheckBox, "预建索引", true, 392, 84, 50, 10},
+    {1124, K::CheckBox, "数据导出", true, 320, 84, 70, 10},
 };
 // clang-format on
 

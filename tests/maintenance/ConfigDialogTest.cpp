@@ -134,6 +134,8 @@ TEST_F(ConfigDialogTest, TheOptionBoxesWriteTheirSettingsAtOnce)
         { 1121, "定时备份", "schedule", "backup", "snapshots=0\r\n",
             "snapshots=0\r\n[schedule]\r\nbackup=daily 02:00\r\n" },
         { 1125, "预建索引", "index", "questions", "backup=0\r\n", "backup=0\r\n[index]\r\nquestions=1\r\n" },
+        { 1124, "数据导出", "export", "enabled", "questions=0\r\n",
+            "questions=0\r\n[export]\r\nenabled=1\r\n" },
     };
     const auto clickBox = [](ConfigDialog& dialog, int id) {
         auto* box = dialog.control<QCheckBox>(id);
