@@ -139,8 +139,8 @@ bool XlsxRecordWriter::writeHeader(const QStringList& captions)
                      "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\">"
                      "<sheets><sheet name=\"")
         + escapedAttribute(m_sheetName) + "\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>";
-    if (!m_zip.addPart("[Content_Types].xml", contentTypes) || !m_zip.addPart("_rels/.rels", packageRelationships)
-        || !m_zip.addPart("xl/workbook.xml", workbook)
+    if (!m_zip.addPart("[Content_Types].xml", contentTypes)
+        || !m_zip.addPart("_rels/.rels", packageRelationships) || !m_zip.addPart("xl/workbook.xml", workbook)
         || !m_zip.addPart("xl/_rels/workbook.xml.rels", workbookRelationships)
         || !m_zip.addPart("xl/styles.xml", styles) || !m_zip.beginPart("xl/worksheets/sheet1.xml"))
         return false;

@@ -112,7 +112,8 @@ bool ZipStreamWriter::deflate(QByteArrayView bytes, bool last)
     entry.size += quint64(bytes.size());
     // Given no bytes at all, crc32 answers its starting value, not the running one.
     if (!bytes.isEmpty())
-        entry.crc = quint32(crc32(entry.crc, reinterpret_cast<const Bytef*>(bytes.data()), uInt(bytes.size())));
+        entry.crc
+            = quint32(crc32(entry.crc, reinterpret_cast<const Bytef*>(bytes.data()), uInt(bytes.size())));
     stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
     stream.avail_in = uInt(bytes.size());
     do {
