@@ -87,22 +87,24 @@ RecordExport::Result RecordExport::run(const std::function<bool(qint64)>& keepGo
             writer = std::make_unique<XlsxRecordWriter>(file, sheetName());
         if (!writer->writeHeader(captions))
             return failed(writer->errorString());
+        // The writer stops writing before the file is dropped.
+        const auto cancelled = [&] {
+            writer.reset();
+            file.cancelWriting();
+            return Result { Outcome::Cancelled, records, QString() };
+        };
         QList<data::Variant> row;
         while (cursor.fetchFields(row, read)) {
             if (!writer->writeRow(row, columns))
                 return failed(writer->errorString(), records);
             ++records;
-            if (records % RecordsBetweenProgress == 0 && keepGoing && !keepGoing(records)) {
-                file.cancelWriting();
-                return { Outcome::Cancelled, records, QString() };
-            }
+            if (records % RecordsBetweenProgress == 0 && keepGoing && !keepGoing(records))
+                return cancelled();
         }
         result.cursor.reset();
         connection.Close();
-        if (keepGoing && !keepGoing(records)) {
-            file.cancelWriting();
-            return { Outcome::Cancelled, records, QString() };
-        }
+        if (keepGoing && !keepGoing(records))
+            return cancelled();
         if (!writer->finish())
             return failed(writer->errorString(), records);
     } catch (const data::DbError& error) {

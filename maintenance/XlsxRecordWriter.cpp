@@ -6,6 +6,7 @@
 #include <QIODevice>
 
 #include <charconv>
+#include <utility>
 
 namespace glimora::maintenance {
 
@@ -286,9 +287,9 @@ bool XlsxRecordWriter::writeRow(const QList<data::Variant>& row, const QList<int
 
 bool XlsxRecordWriter::flush()
 {
-    if (!m_error.isEmpty() || !m_zip.write(m_buffer))
+    if (!m_error.isEmpty() || !m_zip.write(std::exchange(m_buffer, QByteArray())))
         return false;
-    m_buffer.clear();
+    m_buffer.reserve(FlushAt + 64 * 1024);
     return true;
 }
 

@@ -46,21 +46,82 @@ struct ZipStreamWriter::Deflater
 
 ZipStreamWriter::ZipStreamWriter(QIODevice& device)
     : m_device(device)
+    , m_worker([this] { deflateHandedOver(); })
 {
 }
 
-ZipStreamWriter::~ZipStreamWriter() = default;
+ZipStreamWriter::~ZipStreamWriter()
+{
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_stopping = true;
+    }
+    m_changed.notify_all();
+    m_worker.join();
+}
+
+QString ZipStreamWriter::errorString() const
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    return m_error;
+}
 
 bool ZipStreamWriter::fail(const QString& reason)
 {
+    const std::lock_guard<std::mutex> lock(m_mutex);
     if (m_error.isEmpty())
         m_error = reason;
     return false;
 }
 
+bool ZipStreamWriter::failed() const
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    return !m_error.isEmpty();
+}
+
+// The worker: the pieces of the open part, in order. Only it touches the compressor and the
+// part's entry while pieces wait; the other calls drain first.
+void ZipStreamWriter::deflateHandedOver()
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    for (;;) {
+        m_changed.wait(lock, [this] { return m_stopping || !m_handedOver.empty(); });
+        // A writer given up before its end (a cancel) writes nothing more.
+        if (m_stopping)
+            return;
+        QByteArray piece = std::move(m_handedOver.front());
+        m_handedOver.pop_front();
+        const bool skip = !m_error.isEmpty();
+        m_working = true;
+        lock.unlock();
+        m_changed.notify_all();
+        if (!skip) {
+            // zlib counts in 32 bits.
+            for (QByteArrayView rest(piece); !rest.isEmpty();) {
+                const QByteArrayView part = rest.first(qMin<qsizetype>(rest.size(), 1 << 30));
+                if (!deflate(part, false))
+                    break;
+                rest = rest.sliced(part.size());
+            }
+        }
+        piece = QByteArray();
+        lock.lock();
+        m_working = false;
+        m_changed.notify_all();
+    }
+}
+
+bool ZipStreamWriter::drain()
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_changed.wait(lock, [this] { return m_handedOver.empty() && !m_working; });
+    return m_error.isEmpty();
+}
+
 bool ZipStreamWriter::put(QByteArrayView bytes)
 {
-    if (!m_error.isEmpty())
+    if (failed())
         return false;
     if (m_written + quint64(bytes.size()) > ZipLimit)
         return fail(QStringLiteral("the package would pass 4 GiB"));
@@ -72,7 +133,7 @@ bool ZipStreamWriter::put(QByteArrayView bytes)
 
 bool ZipStreamWriter::beginPart(const QByteArray& name)
 {
-    if (!m_error.isEmpty())
+    if (!drain())
         return false;
     if (m_inPart)
         return fail(QStringLiteral("a part is already open"));
@@ -133,23 +194,27 @@ bool ZipStreamWriter::deflate(QByteArrayView bytes, bool last)
 
 bool ZipStreamWriter::write(QByteArrayView bytes)
 {
-    if (!m_error.isEmpty())
-        return false;
+    return write(bytes.toByteArray());
+}
+
+bool ZipStreamWriter::write(QByteArray&& bytes)
+{
     if (!m_inPart)
         return fail(QStringLiteral("no part is open"));
-    // zlib counts in 32 bits.
-    while (bytes.size() > 0) {
-        const QByteArrayView piece = bytes.first(qMin<qsizetype>(bytes.size(), 1 << 30));
-        if (!deflate(piece, false))
-            return false;
-        bytes = bytes.sliced(piece.size());
-    }
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_changed.wait(lock, [this] { return m_handedOver.size() < 2 || !m_error.isEmpty(); });
+    if (!m_error.isEmpty())
+        return false;
+    if (!bytes.isEmpty())
+        m_handedOver.push_back(std::move(bytes));
+    lock.unlock();
+    m_changed.notify_all();
     return true;
 }
 
 bool ZipStreamWriter::endPart()
 {
-    if (!m_error.isEmpty())
+    if (!drain())
         return false;
     if (!m_inPart)
         return fail(QStringLiteral("no part is open"));
@@ -173,7 +238,7 @@ bool ZipStreamWriter::addPart(const QByteArray& name, QByteArrayView content)
 
 bool ZipStreamWriter::finish()
 {
-    if (!m_error.isEmpty())
+    if (!drain())
         return false;
     if (m_inPart)
         return fail(QStringLiteral("a part is still open"));

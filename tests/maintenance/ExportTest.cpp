@@ -3,6 +3,7 @@
 #include "components/ComponentFactories.h"
 #include "data/ConnectionString.h"
 #include "data/SharedDatabase.h"
+#include "engine/workbook/WorkbookReader.h"
 #include "maintenance/DataManageDialog.h"
 #include "maintenance/RecordExport.h"
 #include "tests/maintenance/MaintenanceStation.h"
@@ -202,6 +203,13 @@ TEST_F(ExportTest, ACancelledExportLeavesNothingBehind)
     QFile after(kept);
     ASSERT_TRUE(after.open(QIODevice::ReadOnly));
     EXPECT_EQ(after.readAll(), "the earlier export");
+
+    // Not cancelled, the same export replaces the file with the whole sheet.
+    EXPECT_EQ(exportOf(kept).run([](qint64) { return true; }).outcome, RecordExport::Outcome::Done);
+    const engine::WorkbookTable sheet = engine::readWorkbookSheet(kept, RecordExport::sheetName(), true);
+    EXPECT_EQ(sheet.columnNames, QStringList({ u("名称"), u("说明") }));
+    ASSERT_EQ(sheet.rows.size(), 2048);
+    EXPECT_EQ(sheet.rows.last().last().toString(), QString(200, u'长'));
 }
 
 // A disk that fills up while the file is written: the export reports a failure and leaves
