@@ -121,7 +121,8 @@ void DataManageDialog::OnInitDialog()
     control(TitleId)->setFont(ui::sharedFont(2));
     control(UploadButton)->setEnabled(false);
     // Off, the screen is as it always was.
-    control(ExportButton)->setVisible(settings::ExportSetting::enabled());
+    if (settings::ExportSetting::enabled())
+        showExportButton(*this);
 
     if (!loadCatalogue())
         return;
@@ -383,6 +384,15 @@ QList<RecordExport::Column> DataManageDialog::exportColumns() const
             result.append({ column.name, column.caption });
     }
     return result;
+}
+
+// The row of buttons moves left by half a step, so that the five stay centred.
+void DataManageDialog::showExportButton(ui::TemplateDialog& dialog)
+{
+    const int halfStep = (dialog.control(UploadButton)->x() - dialog.control(NewRecordButton)->x()) / 2;
+    for (const int id : { NewRecordButton, UploadButton, ExitButton, HelpButton, ExportButton })
+        dialog.control(id)->move(dialog.control(id)->x() - halfStep, dialog.control(id)->y());
+    dialog.control(ExportButton)->show();
 }
 
 void DataManageDialog::OnExport()

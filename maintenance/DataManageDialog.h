@@ -42,6 +42,8 @@ public:
     void setExportRunner(ExportRunner runner) { m_exportRunner = std::move(runner); }
     // What an export writes now: the shown columns in the catalogue's order, under its captions.
     QList<RecordExport::Column> exportColumns() const;
+    // Shows the export button of a screen built from this screen's template.
+    static void showExportButton(ui::TemplateDialog& dialog);
 
 private:
     void OnInitDialog();

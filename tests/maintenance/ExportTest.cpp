@@ -249,18 +249,30 @@ TEST_F(ExportTest, AFullDiskFailsTheExportAndLeavesNothingBehind)
         QStringList { u("导出失败，没有写入文件。\nNo space left on device") });
 }
 
-// Off in a bare uinfo.ini, the screen has no export button.
+// Off in a bare uinfo.ini, the screen has no export button and its buttons stand where they
+// always did; on, the five stand evenly, centred where the four were.
 TEST_F(ExportTest, TheButtonIsThereOnlyWhenTheSettingIsOn)
 {
+    const QList<int> row { 1025, 1020, 1021, 1022 };
+    const ui::TemplateDialog bare(176);
     open("d1,d2", QByteArray());
     {
         DataManageDialog dialog;
         dialog.show();
         EXPECT_FALSE(dialog.control(1026)->isVisible());
+        for (const int id : row)
+            EXPECT_EQ(dialog.control(id)->geometry(), bare.control(id)->geometry()) << id;
     }
     open("d1,d2");
     DataManageDialog dialog;
     dialog.show();
     EXPECT_TRUE(dialog.control(1026)->isVisible());
     EXPECT_EQ(dialog.skinButton(1026)->caption(), u("导出"));
+    const int step = bare.control(1020)->x() - bare.control(1025)->x();
+    for (const int id : row + QList<int> { 1026 }) {
+        EXPECT_EQ(dialog.control(id)->y(), bare.control(1025)->y());
+        EXPECT_EQ(dialog.control(id)->x(),
+            bare.control(1025)->x() - step / 2 + int(row.indexOf(id) < 0 ? 4 : row.indexOf(id)) * step)
+            << id;
+    }
 }
