@@ -1,5 +1,7 @@
+#include "backoffice/JobStarter.h"
 #include "backoffice/JobStatements.h"
 #include "backoffice/LongJob.h"
+#include "backoffice/ProgressDialog.h"
 #include "components/ComponentFactories.h"
 #include "data/ConnectionString.h"
 #include "data/SharedDatabase.h"
@@ -13,6 +15,7 @@
 
 #include <csignal>
 #include <gtest/gtest.h>
+#include <QAbstractButton>
 #include <QDir>
 #include <QFile>
 #include <sys/resource.h>
@@ -247,6 +250,30 @@ TEST_F(ExportTest, AFullDiskFailsTheExportAndLeavesNothingBehind)
     dialog.skinButton(1026)->click();
     EXPECT_EQ(ui::OkMessageBox::shownTexts(),
         QStringList { u("导出失败，没有写入文件。\nNo space left on device") });
+}
+
+// The back office runs the export beside its progress dialog, which tells nothing itself; the
+// dialog's cancel reaches the export, which leaves no file.
+TEST_F(ExportTest, TheProgressDialogRunsTheExportAndPassesOnItsCancel)
+{
+    open();
+    for (const char* record : hardRecords)
+        station->execute(u(record));
+    ui::OkMessageBox::clearShownTexts();
+    const RecordExport::Result whole
+        = backoffice::JobStarter::runExport(exportOf(folder() + u("/whole.csv")));
+    EXPECT_EQ(whole.outcome, RecordExport::Outcome::Done);
+    EXPECT_EQ(whole.records, 4);
+
+    const backoffice::LongJob job = backoffice::LongJob::exporting(exportOf(folder() + u("/cancelled.csv")));
+    backoffice::ProgressDialog dialog;
+    dialog.setJob(job);
+    dialog.control<QAbstractButton>(2)->click(); // before the job has even started
+    dialog.exec();
+    EXPECT_EQ(dialog.outcome(), backoffice::JobOutcome::Cancelled);
+    EXPECT_EQ(job.exportResult().outcome, RecordExport::Outcome::Cancelled);
+    EXPECT_EQ(filesIn(folder()), QStringList { u("whole.csv") });
+    EXPECT_TRUE(ui::OkMessageBox::shownTexts().isEmpty());
 }
 
 // Off in a bare uinfo.ini, the screen has no export button and its buttons stand where they
