@@ -63,7 +63,7 @@ RecordExport::Result RecordExport::run(const std::function<bool(qint64)>& keepGo
         connection.Open(m_connectionString);
         data::ExecuteResult result = connection.session()->execute(m_statement, 0);
         if (!result.cursor)
-            return failed(QStringLiteral("the record source returned no records"));
+            return failed(QString::fromUtf8("记录源没有返回记录。"));
         data::BackendCursor& cursor = *result.cursor;
 
         QList<int> columns;

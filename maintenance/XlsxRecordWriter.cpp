@@ -271,7 +271,7 @@ bool XlsxRecordWriter::writeRow(const QList<data::Variant>& row, const QList<int
 {
     if (m_rows >= MaximumRecords) {
         if (m_error.isEmpty())
-            m_error = QStringLiteral("a sheet holds at most %1 records").arg(MaximumRecords);
+            m_error = QString::fromUtf8("工作表最多容纳 %1 条记录，请导出为 CSV 文件。").arg(MaximumRecords);
         return false;
     }
     ++m_rows;
