@@ -9,6 +9,7 @@ enum class JobOutcome {
     Failed = 0,
     Done = 1, // import or backup
     Restored = 2,
+    Cancelled = 3, // an export stopped on request, leaving no file
 };
 
 // What a long job tells whoever shows its progress. Called on the job's own thread.
@@ -21,6 +22,8 @@ public:
     virtual void update(int step) = 0;
     // `errorDescription` is the server's reason when the job fails and shows it; else empty.
     virtual void end(JobOutcome outcome, const QString& errorDescription) = 0;
+    // Whether the person asked the job to stop; only an export looks.
+    virtual bool cancelRequested() const { return false; }
 };
 
 } // namespace glimora::backoffice

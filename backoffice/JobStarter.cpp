@@ -118,6 +118,15 @@ JobOutcome JobStarter::runWithSnapshot(const LongJob& job, const QString& name, 
     return outcome;
 }
 
+maintenance::RecordExport::Result JobStarter::runExport(const maintenance::RecordExport& job)
+{
+    const LongJob exporting = LongJob::exporting(job);
+    ProgressDialog dialog;
+    dialog.setJob(exporting);
+    dialog.exec();
+    return exporting.exportResult();
+}
+
 JobOutcome JobStarter::run(const LongJob& job)
 {
     ProgressDialog dialog;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "backoffice/JobProgress.h"
+#include "maintenance/RecordExport.h"
 
 #include <optional>
 #include <QString>
@@ -26,6 +27,8 @@ public:
     std::optional<JobOutcome> startUndo();
     // Builds the search index anew.
     JobOutcome startSearchIndex();
+    // Runs an export of data management with its progress and cancel; the screen stays shown.
+    static maintenance::RecordExport::Result runExport(const maintenance::RecordExport& job);
 
     // The filters of the file dialogs.
     static const QString& workbookFilter();

@@ -9,6 +9,7 @@
 #include "query/SearchIndex.h"
 
 #include <exception>
+#include <limits>
 #include <QFile>
 
 namespace glimora::backoffice {
@@ -44,6 +45,43 @@ LongJob LongJob::restore(const QString& database, const QString& backupPath, con
 LongJob LongJob::undo(const QString& database, const QString& snapshotPath, const QString& connectSetting)
 {
     return restoring(database, snapshotPath, connectSetting, true);
+}
+
+LongJob LongJob::exporting(const maintenance::RecordExport& job)
+{
+    LongJob exporting(Kind::Export, {});
+    exporting.m_export = std::make_shared<const maintenance::RecordExport>(job);
+    exporting.m_exportResult = std::make_shared<maintenance::RecordExport::Result>();
+    return exporting;
+}
+
+maintenance::RecordExport::Result LongJob::exportResult() const
+{
+    return m_exportResult ? *m_exportResult : maintenance::RecordExport::Result();
+}
+
+void LongJob::runExport(JobProgress& progress) const
+{
+    using platform::EventLog;
+    using Outcome = maintenance::RecordExport::Outcome;
+    EventLog::write(EventLog::Event::JobStart, kindName());
+    progress.start(0);
+    const maintenance::RecordExport::Result result = m_export->run([&progress](qint64 records) {
+        progress.update(int(qMin<qint64>(records, std::numeric_limits<int>::max())));
+        return !progress.cancelRequested();
+    });
+    *m_exportResult = result;
+    const JobOutcome outcome = result.outcome == Outcome::Done ? JobOutcome::Done
+        : result.outcome == Outcome::Cancelled                 ? JobOutcome::Cancelled
+                                                               : JobOutcome::Failed;
+    EventLog::write(EventLog::Event::JobEnd,
+        kindName()
+            + (outcome == JobOutcome::Failed           ? QStringLiteral(" failed")
+                    : outcome == JobOutcome::Cancelled ? QStringLiteral(" cancelled")
+                                                       : QStringLiteral(" done"))
+            + (result.reason.isEmpty() ? QString() : QStringLiteral(": ") + result.reason),
+        0);
+    progress.end(outcome, result.reason);
 }
 
 LongJob LongJob::restoring(
@@ -100,6 +138,10 @@ bool LongJob::reconnectWithoutDatabase() const
 
 void LongJob::run(JobProgress& progress) const
 {
+    if (m_kind == Kind::Export) {
+        runExport(progress);
+        return;
+    }
     using platform::EventLog;
     // Not the statements: an import's may carry a linked server's password.
     EventLog::write(EventLog::Event::JobStart, kindName());
@@ -234,6 +276,8 @@ QString LongJob::kindName() const
         return QStringLiteral("restore");
     case Kind::SearchIndex:
         return QStringLiteral("search index");
+    case Kind::Export:
+        return QStringLiteral("export");
     }
     return QString();
 }

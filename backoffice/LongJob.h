@@ -1,18 +1,21 @@
 #pragma once
 
 #include "backoffice/JobProgress.h"
+#include "maintenance/RecordExport.h"
 
+#include <memory>
 #include <QList>
 #include <QString>
 
 namespace glimora::backoffice {
 
-// One of the long jobs: its statements, built on the user-interface thread, and what
-// to do when one fails. run() sends them through the shared command on the job's thread.
+// One of the long jobs: its statements, built on the user-interface thread, and what to do
+// when one fails. run() sends them through the shared command on the job's thread. An export
+// sends none: it reads on a connection of its own and can be cancelled.
 class LongJob
 {
 public:
-    enum class Kind { Import = 0, Backup = 1, Restore = 2, SearchIndex = 3 };
+    enum class Kind { Import = 0, Backup = 1, Restore = 2, SearchIndex = 3, Export = 4 };
 
     static LongJob import(const QString& statement);
     static LongJob backup(const QString& statement);
@@ -23,6 +26,7 @@ public:
     static LongJob undo(const QString& database, const QString& snapshotPath, const QString& connectSetting);
     // Builds the search index anew from the records.
     static LongJob searchIndex();
+    static LongJob exporting(const maintenance::RecordExport& job);
 
     // The same job, first backing up `database` to `path` and checking that backup; when
     // either fails the job stops before it changes anything.
@@ -34,6 +38,8 @@ public:
     QStringList statements() const;
 
     void run(JobProgress& progress) const;
+    // How the export ended, once run() has returned; copies of the job share it.
+    maintenance::RecordExport::Result exportResult() const;
 
 private:
     enum class OnFailure {
@@ -63,11 +69,14 @@ private:
     // The index built on the job's own connection; its problem, or empty when it was built.
     QString buildSearchIndex(JobProgress& progress, int firstStep, int& errorNumber) const;
     QString searchIndexProblem() const; // what the job tells when the index was not built
+    void runExport(JobProgress& progress) const;
 
     Kind m_kind;
     QList<Step> m_steps;
     QString m_snapshotPath;
     QString m_database; // a restore's
+    std::shared_ptr<const maintenance::RecordExport> m_export;
+    std::shared_ptr<maintenance::RecordExport::Result> m_exportResult;
 };
 
 } // namespace glimora::backoffice

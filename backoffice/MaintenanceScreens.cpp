@@ -1,5 +1,6 @@
 #include "backoffice/MaintenanceScreens.h"
 
+#include "backoffice/JobStarter.h"
 #include "maintenance/ConfigDialog.h"
 #include "maintenance/DataManageDialog.h"
 #include "maintenance/UserManageDialog.h"
@@ -18,7 +19,9 @@ std::unique_ptr<QDialog> DefaultMaintenanceScreens::userManageDialog()
 
 std::unique_ptr<QDialog> DefaultMaintenanceScreens::dataManageDialog()
 {
-    return std::make_unique<maintenance::DataManageDialog>();
+    auto dialog = std::make_unique<maintenance::DataManageDialog>();
+    dialog->setExportRunner(&JobStarter::runExport);
+    return dialog;
 }
 
 // Data entry is data management opened on a new record.

@@ -16,6 +16,7 @@ namespace {
 
 constexpr int Bar = 1100;
 constexpr int Status = 1101;
+constexpr int CancelButton = 2;
 constexpr int AnimationTimer = 0;
 
 QString statusText(LongJob::Kind kind)
@@ -29,6 +30,8 @@ QString statusText(LongJob::Kind kind)
         return QString::fromUtf8("正在恢复，请稍候.......");
     case LongJob::Kind::SearchIndex:
         return QString::fromUtf8("正在重建搜索索引，请稍候.......");
+    case LongJob::Kind::Export:
+        return QString::fromUtf8("正在导出，请稍候.......");
     }
     return {};
 }
@@ -39,6 +42,7 @@ ProgressDialog::ProgressDialog(QWidget* parent)
     : TemplateDialog(133, parent)
 {
     onTimer(&ProgressDialog::OnTimer);
+    onClicked(CancelButton, &ProgressDialog::OnCancel);
     enableEscapeSwallowing();
 }
 
@@ -66,6 +70,7 @@ void ProgressDialog::OnInitDialog()
         m_worker.reset(QThread::create([this, job] { job.run(*this); }));
         m_worker->start(QThread::HighPriority);
         control<QLabel>(Status)->setText(statusText(job.kind()));
+        control(CancelButton)->setVisible(isExport());
     }
     auto* bar = control<QProgressBar>(Bar);
     bar->setRange(0, 100);
@@ -88,8 +93,21 @@ void ProgressDialog::OnTimer(int timerId)
         const std::lock_guard<std::mutex> lock(m_doneMutex);
         done = std::exchange(m_done, std::nullopt);
     }
+    if (!done && isExport() && m_step > 0 && !m_cancelRequested)
+        control<QLabel>(Status)->setText(
+            QString::fromUtf8("正在导出，已写出 %1 条记录……").arg(m_step.load()));
     if (done)
         OnJobDone(done->first, done->second);
+}
+
+// The job looks between records; the file it was writing is dropped.
+void ProgressDialog::OnCancel()
+{
+    if (!isExport() || m_ended)
+        return;
+    m_cancelRequested = true;
+    control(CancelButton)->setEnabled(false);
+    control<QLabel>(Status)->setText(QString::fromUtf8("正在取消，请稍候......."));
 }
 
 void ProgressDialog::OnJobDone(JobOutcome outcome, const QString& errorDescription)
@@ -97,8 +115,13 @@ void ProgressDialog::OnJobDone(JobOutcome outcome, const QString& errorDescripti
     stopTimer(AnimationTimer);
     m_outcome = outcome;
     m_ended = true;
+    if (isExport()) {
+        endDialog(ui::IDOK);
+        return;
+    }
     switch (outcome) {
     case JobOutcome::Failed:
+    case JobOutcome::Cancelled:
         if (!errorDescription.isEmpty())
             ui::OkMessageBox::show(this, errorDescription);
         ui::OkMessageBox::show(this, QString::fromUtf8("系统异常，请稍后重试。"));
@@ -147,7 +170,10 @@ void ProgressDialog::reject()
 
 void ProgressDialog::start(int) { }
 
-void ProgressDialog::update(int) { }
+void ProgressDialog::update(int step)
+{
+    m_step = step;
+}
 
 void ProgressDialog::end(JobOutcome outcome, const QString& errorDescription)
 {

@@ -13,6 +13,7 @@
 #include "platform/HtmlHelp.h"
 #include "query/ScreenQuestions.h"
 #include "settings/AsciiBlanks.h"
+#include "settings/ExportSetting.h"
 #include "settings/ScheduleSetting.h"
 #include "settings/SettingsFile.h"
 #include "settings/SnapshotSetting.h"
@@ -56,6 +57,7 @@ constexpr int ScheduleBox = 1121;
 constexpr int QuestionsBox = 1125;
 constexpr int StatusBox = 1122;
 constexpr int ScreenKeyboardBox = 1118;
+constexpr int ExportBox = 1124;
 constexpr quintptr ConfigHelpContext = 0x20084;
 
 const char* const tabCaptions[ConfigDialog::TabCount]
@@ -122,6 +124,7 @@ ConfigDialog::ConfigDialog(QWidget* parent)
     onClicked(QuestionsBox, &ConfigDialog::OnQuestionsToggled);
     onClicked(StatusBox, &ConfigDialog::OnStatusToggled);
     onClicked(ScreenKeyboardBox, &ConfigDialog::OnScreenKeyboardToggled);
+    onClicked(ExportBox, &ConfigDialog::OnExportToggled);
     onMouseWheel(&ConfigDialog::OnMouseWheel);
     // Return moves on instead of pressing a button, but in the editor it starts a new line:
     // the correspondence tab and the statement console are edited line by line.
@@ -161,6 +164,7 @@ void ConfigDialog::OnInitDialog()
     control<QCheckBox>(ScheduleBox)->setChecked(settings::ScheduleSetting::enabled());
     control<QCheckBox>(QuestionsBox)->setChecked(query::ScreenQuestions::askedAfterJobs());
     control<QCheckBox>(StatusBox)->setChecked(settings::StatusSetting::enabled());
+    control<QCheckBox>(ExportBox)->setChecked(settings::ExportSetting::enabled());
     control<QCheckBox>(ScreenKeyboardBox)->setTristate(true);
     showScreenKeyboardScope();
     setEditorText(readStored(QueryStatementTab));
@@ -410,6 +414,12 @@ void ConfigDialog::OnQuestionsToggled()
 void ConfigDialog::OnStatusToggled()
 {
     writeSwitch(StatusBox, &settings::StatusSetting::setEnabled);
+}
+
+// Data management opened from now on offers the export.
+void ConfigDialog::OnExportToggled()
+{
+    writeSwitch(ExportBox, &settings::ExportSetting::setEnabled);
 }
 
 // The query screen opened from now on shows the search entry; an import indexes for it.

@@ -48,6 +48,7 @@ private:
     void OnScheduleToggled();
     void OnQuestionsToggled();
     void OnStatusToggled();
+    void OnExportToggled();
     void OnScreenKeyboardToggled();
     void showScreenKeyboardScope();
     void OnSearchToggled();

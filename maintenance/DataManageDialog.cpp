@@ -12,6 +12,7 @@
 #include "maintenance/DataManageStatements.h"
 #include "maintenance/WheelScroll.h"
 #include "platform/HtmlHelp.h"
+#include "settings/ExportSetting.h"
 #include "settings/Settings.h"
 #include "settings/SettingsFile.h"
 #include "ui/FileDialog.h"
@@ -41,6 +42,7 @@ constexpr int NewRecordButton = 1025;
 constexpr int UploadButton = 1020;
 constexpr int ExitButton = 1021;
 constexpr int HelpButton = 1022;
+constexpr int ExportButton = 1026;
 constexpr quintptr DataHelpContext = 0x20082;
 
 bool isPictureColumn(const QString& name)
@@ -68,6 +70,7 @@ DataManageDialog::DataManageDialog(QWidget* parent, Opening opening)
     onClicked(UploadButton, &DataManageDialog::OnUploadPicture);
     onClicked(ExitButton, &DataManageDialog::OnExit);
     onClicked(HelpButton, &DataManageDialog::OnHelp);
+    onClicked(ExportButton, &DataManageDialog::OnExport);
     onDoubleClicked(GridId, &DataManageDialog::OnGridDoubleClicked);
     onMouseWheel(&DataManageDialog::OnMouseWheel);
     enableEnterAsTab();
@@ -108,7 +111,7 @@ void DataManageDialog::OnInitDialog()
         int id;
         const char* caption;
     } buttons[] = { { NewRecordButton, "新增" }, { UploadButton, "图片" }, { ExitButton, "退出" },
-        { HelpButton, "帮助" } };
+        { HelpButton, "帮助" }, { ExportButton, "导出" } };
     for (const auto& button : buttons) {
         ui::SkinButton* skinButton = this->skinButton(button.id);
         skinButton->setCaption(QString::fromUtf8(button.caption));
@@ -117,6 +120,9 @@ void DataManageDialog::OnInitDialog()
     }
     control(TitleId)->setFont(ui::sharedFont(2));
     control(UploadButton)->setEnabled(false);
+    // Off, the screen is as it always was.
+    if (settings::ExportSetting::enabled())
+        showExportButton(*this);
 
     if (!loadCatalogue())
         return;
@@ -181,8 +187,10 @@ void DataManageDialog::loadGrid()
     if (columnList.isEmpty())
         return;
     try {
-        dataControl->SetRecordSource(DataManageStatements::records(columnList, m_filter));
+        const QString source = DataManageStatements::records(columnList, m_filter);
+        dataControl->SetRecordSource(source);
         dataControl->Refresh();
+        m_recordSource = source;
         m_recordset = dataControl->Recordset();
         if (query::SearchIndex::enabled())
             keepSearchIndex();
@@ -191,6 +199,7 @@ void DataManageDialog::loadGrid()
         for (int index = 0; index < columns.Count(); ++index) {
             components::CColumn column = columns.Item(index);
             const QString name = column.Caption();
+            m_columnNames.append(name);
             for (int slot = 1; slot < CatalogueSlots; ++slot) {
                 const data::CatalogueEntry& entry = m_catalogue[slot];
                 if (entry.engl != name)
@@ -339,6 +348,86 @@ bool DataManageDialog::storePicture(const QString& path)
         return false;
     }
     return true;
+}
+
+QList<RecordExport::Column> DataManageDialog::exportColumns() const
+{
+    auto* grid = control<components::CDataGrid>(GridId);
+    components::CColumns columns = grid->Columns();
+    struct Shown
+    {
+        QString name, caption;
+        bool taken = false;
+    };
+    QList<Shown> shown;
+    for (int index = 0; index < columns.Count(); ++index) {
+        components::CColumn column = columns.Item(index);
+        if (column.Visible() && index < m_columnNames.size())
+            shown.append({ m_columnNames.at(index), column.Caption() });
+    }
+    QList<RecordExport::Column> result;
+    for (int slot = 1; slot < CatalogueSlots; ++slot) {
+        const data::CatalogueEntry& entry = m_catalogue[slot];
+        if (entry.engl.isEmpty())
+            continue;
+        for (Shown& column : shown) {
+            if (!column.taken && column.name == entry.engl) {
+                result.append({ column.name, column.caption });
+                column.taken = true;
+                break;
+            }
+        }
+    }
+    // A column the catalogue does not know keeps its place after those it does.
+    for (const Shown& column : std::as_const(shown)) {
+        if (!column.taken)
+            result.append({ column.name, column.caption });
+    }
+    return result;
+}
+
+// The row of buttons moves left by half a step, so that the five stay centred.
+void DataManageDialog::showExportButton(ui::TemplateDialog& dialog)
+{
+    const int halfStep = (dialog.control(UploadButton)->x() - dialog.control(NewRecordButton)->x()) / 2;
+    for (const int id : { NewRecordButton, UploadButton, ExitButton, HelpButton, ExportButton })
+        dialog.control(id)->move(dialog.control(id)->x() - halfStep, dialog.control(id)->y());
+    dialog.control(ExportButton)->show();
+}
+
+void DataManageDialog::OnExport()
+{
+    if (m_recordSource.isEmpty()) {
+        ui::OkMessageBox::show(this, QString::fromUtf8("没有可以导出的记录"));
+        return;
+    }
+    const QString path = ui::FileDialog::getSaveFileNameOfKind(this, RecordExport::fileFilter());
+    if (!settings::Settings::instance().directory.isEmpty())
+        QDir::setCurrent(settings::Settings::instance().directory);
+    if (path.isEmpty())
+        return;
+    const data::LoginValues& login = data::SharedDatabase::login();
+    const RecordExport job(data::ConnectionString::forDataControl(
+                               login.serverName, login.databaseName, login.userName, login.password),
+        m_recordSource, exportColumns(), path);
+    const RecordExport::Result result
+        = m_exportRunner ? m_exportRunner(job) : job.run(std::function<bool(qint64)>());
+    switch (result.outcome) {
+    case RecordExport::Outcome::Done:
+        ui::OkMessageBox::show(this,
+            QString::fromUtf8("导出完成：%1 条记录已写入\n%2")
+                .arg(result.records)
+                .arg(QDir::toNativeSeparators(path)));
+        break;
+    case RecordExport::Outcome::Cancelled:
+        ui::OkMessageBox::show(this, QString::fromUtf8("导出已取消，没有写入文件。"));
+        break;
+    case RecordExport::Outcome::Failed:
+        ui::OkMessageBox::show(this,
+            QString::fromUtf8("导出失败，没有写入文件。")
+                + (result.reason.isEmpty() ? QString() : QStringLiteral("\n") + result.reason));
+        break;
+    }
 }
 
 // A written record's values join the search index; a deleted one's find nothing once gone.

@@ -3,9 +3,11 @@
 #include "data/CatalogueEntry.h"
 #include "data/Recordset.h"
 #include "data/Variant.h"
+#include "maintenance/RecordExport.h"
 #include "ui/TemplateDialog.h"
 
 #include <array>
+#include <functional>
 #include <QSet>
 
 namespace glimora::maintenance {
@@ -34,12 +36,22 @@ public:
 
     const data::Recordset& recordset() const { return m_recordset; }
 
+    // Runs an export and tells how it ended; the back office shows its progress and offers a
+    // cancel. Without one the export runs at once, on this thread.
+    using ExportRunner = std::function<RecordExport::Result(const RecordExport&)>;
+    void setExportRunner(ExportRunner runner) { m_exportRunner = std::move(runner); }
+    // What an export writes now: the shown columns in the catalogue's order, under its captions.
+    QList<RecordExport::Column> exportColumns() const;
+    // Shows the export button of a screen built from this screen's template.
+    static void showExportButton(ui::TemplateDialog& dialog);
+
 private:
     void OnInitDialog();
     bool loadCatalogue();
     void loadGrid();
     void OnNewRecord();
     void OnUploadPicture();
+    void OnExport();
     void OnGridDoubleClicked();
     void keepSearchIndex();
     void OnExit();
@@ -60,6 +72,9 @@ private:
     bool m_closedAtOpening = false;
     bool m_entryOnly = false;
     QSet<int> m_addedRows; // grid rows of the records added here
+    QString m_recordSource; // the statement of the grid's records; empty without one
+    QStringList m_columnNames; // the grid's columns by the names of their fields
+    ExportRunner m_exportRunner;
 };
 
 } // namespace glimora::maintenance

@@ -37,6 +37,36 @@ QString bothCases(const QString& patterns)
     return result.join(QLatin1Char(' '));
 }
 
+// The patterns of a filter in the platform form, one list per description.
+QList<QStringList> patternsOf(const QString& filter)
+{
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QList<QStringList> result;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        if (parts.at(i).isEmpty() && parts.at(i + 1).isEmpty())
+            break;
+        QStringList patterns;
+        for (const QString& pattern : parts.at(i + 1).split(QLatin1Char(';'), Qt::SkipEmptyParts))
+            patterns.append(pattern.trimmed());
+        result.append(patterns);
+    }
+    return result;
+}
+
+QString withExtensionOf(const QString& path, const QList<QStringList>& filters, int chosen)
+{
+    for (const QStringList& patterns : filters) {
+        for (const QString& pattern : patterns) {
+            if (pattern.startsWith(QLatin1String("*.")) && path.endsWith(pattern.mid(1), Qt::CaseInsensitive))
+                return path;
+        }
+    }
+    if (chosen < 0 || chosen >= filters.size() || filters.at(chosen).isEmpty()
+        || !filters.at(chosen).constFirst().startsWith(QLatin1String("*.")))
+        return path;
+    return path + filters.at(chosen).constFirst().mid(1).toLower();
+}
+
 } // namespace
 
 QString FileDialog::getOpenFileName(
@@ -50,8 +80,13 @@ QString FileDialog::getSaveFileName(QWidget* parent, const QString& filter, cons
     return choose(parent, filter, directory, Mode::AnyFile, true);
 }
 
+QString FileDialog::getSaveFileNameOfKind(QWidget* parent, const QString& filter, const QString& directory)
+{
+    return choose(parent, filter, directory, Mode::AnyFile, true, true);
+}
+
 QString FileDialog::choose(
-    QWidget* parent, const QString& filter, const QString& directory, Mode mode, bool save)
+    QWidget* parent, const QString& filter, const QString& directory, Mode mode, bool save, bool ofKind)
 {
     Injected& state = injected();
     state.lastFilter = filter;
@@ -60,7 +95,7 @@ QString FileDialog::choose(
     if (state.nextFileName) {
         const QString answer = *state.nextFileName;
         state.nextFileName.reset();
-        return answer;
+        return ofKind && !answer.isEmpty() ? withExtensionOf(answer, patternsOf(filter), 0) : answer;
     }
     QFileDialog dialog(parent, QString(), directory, toNameFilters(filter));
     // Qt's own dialog matches the patterns without regard to case (RECORDS.XLS and
@@ -68,9 +103,25 @@ QString FileDialog::choose(
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(mode == Mode::ExistingFile ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    const QList<QStringList> kinds = patternsOf(filter);
+    const QStringList nameFilters = toNameFilters(filter).split(QStringLiteral(";;"));
+    if (ofKind) {
+        // The dialog itself adds the extension, so that replacing a file is asked about
+        // under the name that will be written.
+        const auto takeSuffix = [&dialog, &kinds, &nameFilters](const QString& nameFilter) {
+            const qsizetype chosen = nameFilters.indexOf(nameFilter);
+            if (chosen >= 0 && chosen < kinds.size() && !kinds.at(chosen).isEmpty())
+                dialog.setDefaultSuffix(kinds.at(chosen).constFirst().mid(2).toLower());
+        };
+        takeSuffix(nameFilters.value(0));
+        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, takeSuffix);
+    }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return QString();
-    return dialog.selectedFiles().constFirst();
+    if (!ofKind)
+        return dialog.selectedFiles().constFirst();
+    return withExtensionOf(
+        dialog.selectedFiles().constFirst(), kinds, int(nameFilters.indexOf(dialog.selectedNameFilter())));
 }
 
 void FileDialog::setNextFileName(const QString& fileName)

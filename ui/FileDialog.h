@@ -22,6 +22,10 @@ public:
     // A file to be written: any name typed, an existing file only after the person agrees
     // to replace it. Injected names and the last request are shared with the open dialog.
     static QString getSaveFileName(QWidget* parent, const QString& filter, const QString& directory = {});
+    // The same, where the kind of file follows the filter: a name that matches none of the
+    // patterns takes the chosen filter's extension, in lower case ("*.XLSX" gives ".xlsx").
+    static QString getSaveFileNameOfKind(
+        QWidget* parent, const QString& filter, const QString& directory = {});
 
     // The next call returns `fileName` at once (an empty name answers as a cancel).
     static void setNextFileName(const QString& fileName);
@@ -35,8 +39,8 @@ public:
     static QString toNameFilters(const QString& filter);
 
 private:
-    static QString choose(
-        QWidget* parent, const QString& filter, const QString& directory, Mode mode, bool save);
+    static QString choose(QWidget* parent, const QString& filter, const QString& directory, Mode mode,
+        bool save, bool ofKind = false);
 };
 
 } // namespace glimora::ui

@@ -33,6 +33,7 @@ constexpr ControlTemplate controls[] = {
     {1119, K::CheckBox, "查询屏搜索框", true, 117, 220, 90, 10},
     {1125, K::CheckBox, "预建索引", true, 392, 84, 50, 10},
     {1122, K::CheckBox, "站点状态", true, 215, 220, 100, 10},
+    {1124, K::CheckBox, "数据导出", true, 320, 84, 70, 10},
 };
 // clang-format on
 

@@ -19,6 +19,7 @@ constexpr ControlTemplate controls[] = {
     {1022, K::OwnerDrawnButton, "帮助", true, 433, 306, 36, 35},
     {1025, K::OwnerDrawnButton, "新增记录", true, 166, 306, 36, 35},
     {1021, K::OwnerDrawnButton, "退出", true, 344, 306, 36, 35},
+    {1026, K::OwnerDrawnButton, "导出", false, 522, 306, 36, 35},
 };
 // clang-format on
 

@@ -13,6 +13,7 @@ constexpr bool Sorted = true;
 constexpr ControlTemplate controls[] = {
     {1100, K::ProgressBar, "Progress1", true, 33, 38, 141, 8},
     {1101, K::Text, "Static", true, 34, 28, 138, 8},
+    {2, K::PushButton, "取消", false, 81, 52, 50, 14},
 };
 // clang-format on
 

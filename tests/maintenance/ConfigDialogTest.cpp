@@ -136,6 +136,8 @@ TEST_F(ConfigDialogTest, TheOptionBoxesWriteTheirSettingsAtOnce)
         { 1125, "预建索引", "index", "questions", "backup=0\r\n", "backup=0\r\n[index]\r\nquestions=1\r\n" },
         { 1122, "站点状态", "status", "heartbeat", "questions=0\r\n",
             "questions=0\r\n[status]\r\nheartbeat=1\r\n" },
+        { 1124, "数据导出", "export", "enabled", "heartbeat=0\r\n",
+            "heartbeat=0\r\n[export]\r\nenabled=1\r\n" },
     };
     const auto clickBox = [](ConfigDialog& dialog, int id) {
         auto* box = dialog.control<QCheckBox>(id);

@@ -169,8 +169,10 @@ const char* const rowsText = R"(
 131 | 1119 | check box | "查询屏搜索框" | yes | 117, 220, 90, 10
 131 | 1125 | check box | "预建索引" | yes | 392, 84, 50, 10
 131 | 1122 | check box | "站点状态" | yes | 215, 220, 100, 10
+131 | 1124 | check box | "数据导出" | yes | 320, 84, 70, 10
 133 | 1100 | progress bar | "Progress1" | yes | 33, 38, 141, 8
 133 | 1101 | text | "Static" | yes | 34, 28, 138, 8
+133 | 2 | push button | "取消" | no | 81, 52, 50, 14
 175 | 1002 | password edit |  | yes | 279, 159, 125, 17
 175 | 1003 | password edit |  | yes | 279, 191, 125, 17
 175 | 1 | owner-drawn button | "确定" | yes | 282, 237, 36, 35
@@ -186,6 +188,7 @@ const char* const rowsText = R"(
 176 | 1022 | owner-drawn button | "帮助" | yes | 433, 306, 36, 35
 176 | 1025 | owner-drawn button | "新增记录" | yes | 166, 306, 36, 35
 176 | 1021 | owner-drawn button | "退出" | yes | 344, 306, 36, 35
+176 | 1026 | owner-drawn button | "导出" | no | 522, 306, 36, 35
 182 | 1127 | tree view |  | yes | 136, 103, 108, 146
 182 | 1002 | edit |  | yes | 310, 108, 134, 16
 182 | 1003 | password edit |  | yes | 310, 140, 134, 16

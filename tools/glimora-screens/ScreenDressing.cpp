@@ -1,5 +1,7 @@
 #include "tools/glimora-screens/ScreenDressing.h"
 
+#include "maintenance/DataManageDialog.h"
+#include "settings/ExportSetting.h"
 #include "ui/SharedFonts.h"
 #include "ui/SkinButton.h"
 #include "ui/SkinnedDialogColors.h"
@@ -112,11 +114,15 @@ void dressConfig(TemplateDialog& dialog)
     font(dialog, { 1152 }, 2);
 }
 
-// The import at work; the bar a third of the way round its cycle.
+// The import at work; the bar a third of the way round its cycle. With the export on, the
+// export at work instead, with its count and cancel.
 void dressProgress(TemplateDialog& dialog)
 {
+    const bool exporting = settings::ExportSetting::enabled();
     if (auto* status = dialog.control<QLabel>(1101))
-        status->setText(utf8("正在导入，请稍候......."));
+        status->setText(utf8(exporting ? "正在导出，已写出 12800 条记录……" : "正在导入，请稍候......."));
+    if (exporting)
+        dialog.control(2)->show();
     if (auto* bar = dialog.control<QProgressBar>(1100))
         bar->setValue(35);
 }
@@ -129,6 +135,11 @@ void dressDataManage(TemplateDialog& dialog)
     skin(dialog, 1021, 162, 4, "退出");
     skin(dialog, 1022, 162, 4, "帮助");
     dialog.control(1020)->setEnabled(false);
+    // The export, as the screen shows it when its setting is on.
+    if (settings::ExportSetting::enabled()) {
+        skin(dialog, 1026, 162, 4, "导出");
+        maintenance::DataManageDialog::showExportButton(dialog);
+    }
     treeRoot(dialog, 1127, "项目选择器");
     font(dialog, { 1168 }, 2);
 }
