@@ -12,6 +12,7 @@
 #include "maintenance/WheelScroll.h"
 #include "platform/HtmlHelp.h"
 #include "settings/AsciiBlanks.h"
+#include "settings/PrintSetting.h"
 #include "settings/ScheduleSetting.h"
 #include "settings/SettingsFile.h"
 #include "settings/SnapshotSetting.h"
@@ -50,6 +51,7 @@ constexpr int KeyboardBox = 1117;
 constexpr int SearchBox = 1119;
 constexpr int SnapshotBox = 1120;
 constexpr int ScheduleBox = 1121;
+constexpr int PrintBox = 1123;
 constexpr int ScreenKeyboardBox = 1118;
 constexpr quintptr ConfigHelpContext = 0x20084;
 
@@ -114,6 +116,7 @@ ConfigDialog::ConfigDialog(QWidget* parent)
     onClicked(SearchBox, &ConfigDialog::OnSearchToggled);
     onClicked(SnapshotBox, &ConfigDialog::OnSnapshotToggled);
     onClicked(ScheduleBox, &ConfigDialog::OnScheduleToggled);
+    onClicked(PrintBox, &ConfigDialog::OnPrintToggled);
     onClicked(ScreenKeyboardBox, &ConfigDialog::OnScreenKeyboardToggled);
     onMouseWheel(&ConfigDialog::OnMouseWheel);
     // Return moves on instead of pressing a button, but in the editor it starts a new line:
@@ -152,6 +155,7 @@ void ConfigDialog::OnInitDialog()
         == QLatin1String("1"));
     control<QCheckBox>(SnapshotBox)->setChecked(settings::SnapshotSetting::enabled());
     control<QCheckBox>(ScheduleBox)->setChecked(settings::ScheduleSetting::enabled());
+    control<QCheckBox>(PrintBox)->setChecked(settings::PrintSetting::enabled());
     control<QCheckBox>(ScreenKeyboardBox)->setTristate(true);
     showScreenKeyboardScope();
     setEditorText(readStored(QueryStatementTab));
@@ -384,6 +388,12 @@ void ConfigDialog::OnSnapshotToggled()
 void ConfigDialog::OnScheduleToggled()
 {
     writeSwitch(ScheduleBox, &settings::ScheduleSetting::setEnabled);
+}
+
+// The query screen opened from now on offers printing and shows the record's QR code.
+void ConfigDialog::OnPrintToggled()
+{
+    writeSwitch(PrintBox, &settings::PrintSetting::setEnabled);
 }
 
 // The query screen opened from now on shows the search entry; an import indexes for it.

@@ -46,6 +46,7 @@ private:
     void OnKeyboardToggled();
     void OnSnapshotToggled();
     void OnScheduleToggled();
+    void OnPrintToggled();
     void OnScreenKeyboardToggled();
     void showScreenKeyboardScope();
     void OnSearchToggled();

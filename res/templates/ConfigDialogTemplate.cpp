@@ -31,6 +31,7 @@ constexpr ControlTemplate controls[] = {
     {1121, K::CheckBox, "定时备份", true, 392, 220, 50, 10},
     {1118, K::CheckBox, "屏幕键盘", true, 117, 84, 110, 10},
     {1119, K::CheckBox, "查询屏搜索框", true, 117, 220, 90, 10},
+    {1123, K::CheckBox, "打印/二维码", true, 232, 84, 80, 10},
 };
 // clang-format on
 

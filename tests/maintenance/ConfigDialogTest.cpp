@@ -132,6 +132,7 @@ TEST_F(ConfigDialogTest, TheOptionBoxesWriteTheirSettingsAtOnce)
             "keyboard=0\r\n[backup]\r\nsnapshots=10\r\n" },
         { 1121, "定时备份", "schedule", "backup", "snapshots=0\r\n",
             "snapshots=0\r\n[schedule]\r\nbackup=daily 02:00\r\n" },
+        { 1123, "打印/二维码", "print", "enabled", "backup=0\r\n", "backup=0\r\n[print]\r\nenabled=1\r\n" },
     };
     const auto clickBox = [](ConfigDialog& dialog, int id) {
         auto* box = dialog.control<QCheckBox>(id);

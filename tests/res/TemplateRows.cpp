@@ -165,6 +165,7 @@ const char* const rowsText = R"(
 131 | 1121 | check box | "定时备份" | yes | 392, 220, 50, 10
 131 | 1118 | check box | "屏幕键盘" | yes | 117, 84, 110, 10
 131 | 1119 | check box | "查询屏搜索框" | yes | 117, 220, 90, 10
+131 | 1123 | check box | "打印/二维码" | yes | 232, 84, 80, 10
 133 | 1100 | progress bar | "Progress1" | yes | 33, 38, 141, 8
 133 | 1101 | text | "Static" | yes | 34, 28, 138, 8
 175 | 1002 | password edit |  | yes | 279, 159, 125, 17
