@@ -176,15 +176,16 @@ private:
         }
         // The screen's font against the screen's columns: what fits a column there fits here.
         const int screenFont = m_slip.textHeight > 0 ? m_slip.textHeight : 15;
-        QFont font = ui::makeLogicalFont(
-            std::clamp(int(screenFont * m_width / total), 30, m_sizes.text), 0, 400, QString::fromUtf8("楷体"));
+        QFont font = ui::makeLogicalFont(std::clamp(int(screenFont * m_width / total), 30, m_sizes.text), 0,
+            400, QString::fromUtf8("楷体"));
         const double line = QFontMetricsF(font).lineSpacing();
         const double pad = 6;
         const auto row = [&](const QStringList& texts, bool tableRow) {
             QList<QStringList> cells;
             qsizetype most = 1;
             for (int j = 0; j < columns; ++j) {
-                cells << wrapped(j < texts.size() ? texts[j] : QString(), font, widths[j] - 2 * pad, tallestCell());
+                cells << wrapped(
+                    j < texts.size() ? texts[j] : QString(), font, widths[j] - 2 * pad, tallestCell());
                 most = std::max(most, cells.last().size());
             }
             const double height = most * line + 2 * pad;
@@ -211,7 +212,8 @@ private:
         const double line = metrics.lineSpacing();
         double captionWidth = 0;
         for (const QString& caption : m_slip.captions)
-            captionWidth = std::max(captionWidth, metrics.horizontalAdvance(caption + QString::fromUtf8("：")));
+            captionWidth
+                = std::max(captionWidth, metrics.horizontalAdvance(caption + QString::fromUtf8("：")));
         captionWidth = std::min(captionWidth, m_width * 0.4);
         const double valueWidth = m_width - captionWidth;
         const QPen rule(Qt::black, 3, Qt::DashLine);
@@ -225,18 +227,18 @@ private:
         for (const QStringList& record : m_slip.records) {
             // A block for each field: a record longer than the roll's page goes on over the next.
             for (int j = 0; j < m_slip.captions.size(); ++j) {
-                const QStringList caption = wrapped(m_slip.captions[j] + QString::fromUtf8("："), font,
-                    captionWidth, int(line));
+                const QStringList caption
+                    = wrapped(m_slip.captions[j] + QString::fromUtf8("："), font, captionWidth, int(line));
                 const QStringList value
                     = wrapped(j < record.size() ? record[j] : QString(), font, valueWidth, tallestCell());
-                list << Block { line * value.size(), false, [=](QPainter& painter, double top) {
-                                   painter.setFont(font);
-                                   painter.drawText(QRectF(0, top, captionWidth, line), Qt::AlignLeft,
-                                       caption.value(0));
-                                   for (int i = 0; i < value.size(); ++i)
-                                       painter.drawText(QRectF(captionWidth, top + i * line, valueWidth, line),
-                                           Qt::AlignLeft, value[i]);
-                               } };
+                list << Block { line * value.size(), false,
+                    [=](QPainter& painter, double top) {
+                        painter.setFont(font);
+                        painter.drawText(QRectF(0, top, captionWidth, line), Qt::AlignLeft, caption.value(0));
+                        for (int i = 0; i < value.size(); ++i)
+                            painter.drawText(QRectF(captionWidth, top + i * line, valueWidth, line),
+                                Qt::AlignLeft, value[i]);
+                    } };
             }
             list << separator;
         }
@@ -311,8 +313,9 @@ QPageLayout PrintLayout::pageLayout() const
 
 int PrintLayout::render(QPagedPaintDevice& device) const
 {
+    // A printer that has no such paper keeps its own: the layout fills whatever page it gets.
     if (!device.setPageLayout(pageLayout()))
-        return 0;
+        device.setPageSize(pageLayout().pageSize());
     QPainter painter;
     if (!painter.begin(&device))
         return 0;

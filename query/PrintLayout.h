@@ -46,7 +46,7 @@ public:
     Paper paper() const { return m_paper; }
     QPageLayout pageLayout() const;
     // Sets the paper on `device` and paints every page. Returns the pages painted, or 0 when
-    // the device refused the paper, the painter or a page.
+    // the device refused the painter, a page or the finished job.
     int render(QPagedPaintDevice& device) const;
 
     // The lines of `text` in `width`: wrapped at words, inside a word that is wider than the

@@ -16,8 +16,8 @@ QrCode QrCode::encode(const QByteArray& text)
         return code;
     // Byte mode: a link is taken as it is, whatever it holds.
     std::unique_ptr<QRcode, decltype(&QRcode_free)> made(
-        QRcode_encodeData(int(text.size()), reinterpret_cast<const unsigned char*>(text.constData()), 0,
-            QR_ECLEVEL_M),
+        QRcode_encodeData(
+            int(text.size()), reinterpret_cast<const unsigned char*>(text.constData()), 0, QR_ECLEVEL_M),
         &QRcode_free);
     if (!made || made->width <= 0)
         return code;
@@ -72,7 +72,8 @@ void QrCode::paint(QPainter& painter, const QRectF& box) const
             int end = x;
             while (end < m_size && isDark(end, y))
                 ++end;
-            painter.fillRect(QRectF(origin.x() + x * module, origin.y() + y * module, (end - x) * module, module),
+            painter.fillRect(
+                QRectF(origin.x() + x * module, origin.y() + y * module, (end - x) * module, module),
                 Qt::black);
             x = end;
         }

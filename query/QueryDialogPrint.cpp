@@ -45,9 +45,11 @@ void QueryDialog::placePrintButton()
         return;
     const QRect pageUp = control(1137)->geometry();
     const QRect pageDown = control(1138)->geometry();
-    const int height = control(1057)->height();
-    const int top = std::min(pageUp.bottom() + 6, this->height() - height - 2);
-    m_printButton->setGeometry(pageUp.left(), top, pageDown.right() - pageUp.left() + 1, height);
+    // The size of the navigation buttons, whose skin it wears: a wider button would tile it.
+    const QSize size = control(1057)->size();
+    const int top = std::min(pageUp.bottom() + 6, this->height() - size.height() - 2);
+    const int centre = (pageUp.left() + pageDown.right()) / 2;
+    m_printButton->setGeometry(QRect(QPoint(centre - size.width() / 2, top), size));
 }
 
 QString QueryDialog::recordLink() const
@@ -119,8 +121,8 @@ PrintSlip QueryDialog::printSlip() const
     // The cursor is the screen's: it goes back where it was.
     const long position = cursor.AbsolutePosition();
     const bool all = PrintSetting::allRecords();
-    const int most = all ? PrintSetting::limit()
-                         : ResultPage::Geometry::fromSettings().rowsPerPage(displayBottom());
+    const int most
+        = all ? PrintSetting::limit() : ResultPage::Geometry::fromSettings().rowsPerPage(displayBottom());
     if (all)
         cursor.MoveFirst();
     int moved = 0;

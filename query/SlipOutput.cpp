@@ -22,7 +22,8 @@ QString SlipOutput::toPrinter(const PrintLayout& layout, const QString& printerN
     return QString();
 }
 
-QString SlipOutput::toPdf(const PrintLayout& layout, const QString& folder, const QDateTime& at, QString* written)
+QString SlipOutput::toPdf(
+    const PrintLayout& layout, const QString& folder, const QDateTime& at, QString* written)
 {
     const QString refusal = QString::fromUtf8("无法在“%1”保存打印文件，请联系管理员。").arg(folder);
     QDir dir(folder);

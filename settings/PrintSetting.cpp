@@ -43,13 +43,14 @@ QString PrintSetting::printer()
 QString PrintSetting::pdfFolder()
 {
     const QString configured = value("pdf");
-    return configured.isEmpty() ? QString() : QDir(Settings::instance().directory).absoluteFilePath(configured);
+    return configured.isEmpty() ? QString()
+                                : QDir(Settings::instance().directory).absoluteFilePath(configured);
 }
 
 PrintSetting::Paper PrintSetting::paper()
 {
     return value("paper").compare(QLatin1String("receipt"), Qt::CaseInsensitive) == 0 ? Paper::Receipt
-                                                                                        : Paper::A4;
+                                                                                      : Paper::A4;
 }
 
 bool PrintSetting::allRecords()

@@ -31,14 +31,16 @@ PrintSlip pageOfRecords()
     slip.title = QString::fromUtf8("药品及医疗服务价格公示");
     slip.company = QString::fromUtf8("晴川市第一人民医院");
     slip.summary = QString::fromUtf8("当前位置： 西药  胶囊剂");
-    for (const char* caption : { "类别", "剂型", "名称", "规格", "单位", "单价（元）", "医保类别", "厂家或科室", "执行日期", "项目编码" })
+    for (const char* caption : { "类别", "剂型", "名称", "规格", "单位", "单价（元）", "医保类别",
+             "厂家或科室", "执行日期", "项目编码" })
         slip.captions << QString::fromUtf8(caption);
     slip.widths = { 60, 70, 170, 130, 45, 75, 65, 190, 90, 90 };
     for (int n = 1; n <= 14; ++n) {
         slip.records << QStringList { QString::fromUtf8("西药"), QString::fromUtf8("胶囊剂"),
             QString::fromUtf8("阿莫西林胶囊"), QString::fromUtf8("0.25g×24粒"), QString::fromUtf8("盒"),
             QString::number(9 + n * 0.37, 'f', 2), QString::fromUtf8("乙类"),
-            QString::fromUtf8(n % 5 ? "四川科伦药业股份有限公司" : "四川省成都市高新技术产业开发区科伦药业股份有限公司第二制剂分厂"),
+            QString::fromUtf8(n % 5 ? "四川科伦药业股份有限公司"
+                                    : "四川省成都市高新技术产业开发区科伦药业股份有限公司第二制剂分厂"),
             QStringLiteral("2024-03-15"), QStringLiteral("01%1").arg(n, 5, 10, QLatin1Char('0')) };
     }
     slip.link = QStringLiteral("https://intranet.example/item?code=0100001");
@@ -105,7 +107,8 @@ int main(int argc, char** argv)
     const int runs = argc > 1 ? std::max(1, QByteArray(argv[1]).toInt()) : 30;
     const PrintSlip slip = pageOfRecords();
     bool within = true;
-    std::printf("%-10s %10s %10s %10s %10s %8s\n", "paper", "slip p50", "slip p95", "bare p50", "bare p95", "ratio");
+    std::printf(
+        "%-10s %10s %10s %10s %10s %8s\n", "paper", "slip p50", "slip p95", "bare p50", "bare p95", "ratio");
     for (const Paper paper : { Paper::A4, Paper::Receipt }) {
         const PrintLayout layout(slip, paper);
         const Times bare = timed(runs, [&] { barePage(slip, layout.pageLayout()); });

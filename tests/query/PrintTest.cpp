@@ -99,11 +99,13 @@ PrintSlip slipOf(int records)
     slip.title = utf8("药品及医疗服务价格公示");
     slip.company = utf8("晴川市第一人民医院");
     slip.summary = utf8("当前位置： 西药  胶囊剂");
-    slip.captions = QStringList { utf8("名称"), utf8("规格"), utf8("单价（元）"), utf8("厂家或科室"), utf8("项目编码") };
+    slip.captions = QStringList { utf8("名称"), utf8("规格"), utf8("单价（元）"), utf8("厂家或科室"),
+        utf8("项目编码") };
     slip.widths = { 160, 120, 70, 180, 80 };
     for (int n = 1; n <= records; ++n) {
-        slip.records << QStringList { utf8("阿莫西林胶囊"), utf8("0.25g×24粒"), QString::number(9 + n * 0.01, 'f', 2),
-            n == 2 ? utf8(LongMaker) : utf8("石家庄四药有限公司"), QStringLiteral("01%1").arg(n, 5, 10, QLatin1Char('0')) };
+        slip.records << QStringList { utf8("阿莫西林胶囊"), utf8("0.25g×24粒"),
+            QString::number(9 + n * 0.01, 'f', 2), n == 2 ? utf8(LongMaker) : utf8("石家庄四药有限公司"),
+            QStringLiteral("01%1").arg(n, 5, 10, QLatin1Char('0')) };
     }
     slip.link = QStringLiteral("https://intranet.example/item?code=0100001");
     slip.printedAt = QDateTime(QDate(2026, 12, 9), QTime(14, 30, 5));
@@ -136,7 +138,8 @@ TEST(LinkTemplate, IsRefusedUnlessItNamesCataloguedColumnsAndEncodesTheValues)
     const QHash<QString, QString> values { { "d60", "12&x=1" }, { "d8", utf8("阿 #") } };
     EXPECT_EQ(link.expand([&](const QString& column) { return values.value(column); }),
         "https://intranet.example/item?id=12%26x%3D1&code=%E9%98%BF%20%23#top");
-    EXPECT_EQ(link.expand([](const QString& column) { return column == "d8" ? QString("1") : QString(); }), "");
+    EXPECT_EQ(
+        link.expand([](const QString& column) { return column == "d8" ? QString("1") : QString(); }), "");
     EXPECT_EQ(LinkTemplate("{d8").expand([](const QString&) { return QString("1"); }), "");
 }
 
@@ -173,8 +176,16 @@ TEST(PrintLayout, ASlipReadsBackWholeOnA4AndOnAReceipt)
         for (const QStringList& record : slip.records)
             expected += record;
         for (const QString& part : expected)
-            EXPECT_TRUE(text.contains(withoutBlanks(part))) << part.toStdString() << " in " << text.toStdString();
+            EXPECT_TRUE(text.contains(withoutBlanks(part)))
+                << part.toStdString() << " in " << text.toStdString();
         EXPECT_EQ(firstPageCode(pdf), slip.link);
+        // Every font travels with the slip: a printer or a mail reader has no Chinese font of its own.
+        const QStringList fonts = run("pdffonts", { pdf }).split('\n', Qt::SkipEmptyParts).mid(2);
+        EXPECT_FALSE(fonts.isEmpty());
+        const QRegularExpression embedded(
+            QStringLiteral("\\s(yes|no)\\s+(yes|no)\\s+(yes|no)\\s+\\d+\\s+\\d+\\s*$"));
+        for (const QString& font : fonts)
+            EXPECT_EQ(embedded.match(font).captured(1), "yes") << font.toStdString();
     }
 }
 
@@ -209,7 +220,8 @@ TEST(PrintLayout, RecordsRunOverNumberedPagesWithoutLoss)
         ASSERT_GT(pages.size(), 2);
         EXPECT_EQ(pdfPages(pdf), pages.size());
         for (int n = 1; n <= pages.size(); ++n)
-            EXPECT_TRUE(withoutBlanks(pages[n - 1]).contains(withoutBlanks(PrintLayout::pageLine(n, pages.size()))));
+            EXPECT_TRUE(
+                withoutBlanks(pages[n - 1]).contains(withoutBlanks(PrintLayout::pageLine(n, pages.size()))));
         const QString text = pages.join(QString());
         for (const QStringList& record : slip.records)
             EXPECT_EQ(text.count(record.last()), 1) << record.last().toStdString();
@@ -246,7 +258,8 @@ class PrintingScreenTest : public PrintScreenTest
 {
 protected:
     PrintingScreenTest()
-        : PrintScreenTest("enabled=1\r\npdf=slips\r\npaper=a4\r\nlink=https://intranet.example/item?code={d8}\r\n")
+        : PrintScreenTest(
+            "enabled=1\r\npdf=slips\r\npaper=a4\r\nlink=https://intranet.example/item?code={d8}\r\n")
     {
     }
 };
@@ -296,7 +309,8 @@ TEST_F(PrintingScreenTest, TheButtonPrintsThePageAndThePictureViewShowsTheLink)
     for (QWidget* other : dialog.findChildren<QWidget*>()) {
         if (other != button && other->parentWidget() == &dialog && other->isVisible()
             && other->width() < dialog.width()) {
-            EXPECT_FALSE(other->geometry().intersects(button->geometry())) << other->objectName().toStdString();
+            EXPECT_FALSE(other->geometry().intersects(button->geometry()))
+                << other->objectName().toStdString();
         }
     }
 
@@ -304,7 +318,8 @@ TEST_F(PrintingScreenTest, TheButtonPrintsThePageAndThePictureViewShowsTheLink)
     ASSERT_FALSE(slip.records.isEmpty());
     EXPECT_EQ(slip.link, "https://intranet.example/item?code=" + slip.records[0].last());
     QTest::mouseClick(button, Qt::LeftButton);
-    EXPECT_TRUE(ui::OkMessageBox::shownTexts().isEmpty()) << ui::OkMessageBox::shownTexts().join("\n").toStdString();
+    EXPECT_TRUE(ui::OkMessageBox::shownTexts().isEmpty())
+        << ui::OkMessageBox::shownTexts().join("\n").toStdString();
     ASSERT_EQ(slips().size(), 1);
     const QString pdf = station.workspace.filePath("slips/" + slips()[0]);
     const QString text = withoutBlanks(pdfPageTexts(pdf).join(QString()));
@@ -330,8 +345,9 @@ TEST_F(PrintingScreenTest, AMissingPrinterOrFolderSaysSoAndTheScreenGoesOn)
     ASSERT_TRUE(dialog.isReady());
     QTest::mouseClick(dialog.printButton(), Qt::LeftButton);
     EXPECT_EQ(ui::OkMessageBox::shownTexts(),
-        QStringList { utf8("打印机“NoSuchPrinter”不可用，请联系管理员。\n无法在“%1”保存打印文件，请联系管理员。")
-                          .arg(station.workspace.filePath("blocked")) });
+        QStringList {
+            utf8("打印机“NoSuchPrinter”不可用，请联系管理员。\n无法在“%1”保存打印文件，请联系管理员。")
+                .arg(station.workspace.filePath("blocked")) });
     const QString summary = dialog.printSlip().summary;
     QTest::mouseClick(dialog.control(1003), Qt::LeftButton);
     EXPECT_EQ(dialog.level(), 2);
