@@ -1,3 +1,4 @@
+#include "data/Recordset.h"
 #include "query/FieldCatalogue.h"
 #include "query/LinkTemplate.h"
 #include "query/PrintLayout.h"
@@ -352,4 +353,21 @@ TEST_F(PrintingScreenTest, AMissingPrinterOrFolderSaysSoAndTheScreenGoesOn)
     QTest::mouseClick(dialog.control(1003), Qt::LeftButton);
     EXPECT_EQ(dialog.level(), 2);
     EXPECT_NE(dialog.printSlip().summary, summary);
+}
+
+// With records=all the slip holds the result from its first record up to the limit, and the
+// page on display stays where it was.
+TEST_F(PrintingScreenTest, EveryRecordUpToTheLimitWhenAllAreAskedFor)
+{
+    ASSERT_TRUE(settings::WriteSetting("print", "records", "all"));
+    ASSERT_TRUE(settings::WriteSetting("print", "limit", "30"));
+    QueryDialog dialog;
+    ASSERT_TRUE(dialog.isReady());
+    data::Recordset cursor = dialog.resultCursor();
+    cursor.SetAbsolutePosition(5);
+    const PrintSlip slip = dialog.printSlip();
+    EXPECT_EQ(slip.records.size(), 30);
+    EXPECT_EQ(slip.records[0].last(), "0100001");
+    EXPECT_EQ(slip.link, "https://intranet.example/item?code=0100005");
+    EXPECT_EQ(cursor.AbsolutePosition(), 5);
 }
