@@ -14,6 +14,7 @@
 #include "query/ScreenQuestions.h"
 #include "settings/AsciiBlanks.h"
 #include "settings/ExportSetting.h"
+#include "settings/PrintSetting.h"
 #include "settings/ScheduleSetting.h"
 #include "settings/SettingsFile.h"
 #include "settings/SnapshotSetting.h"
@@ -56,6 +57,7 @@ constexpr int SnapshotBox = 1120;
 constexpr int ScheduleBox = 1121;
 constexpr int QuestionsBox = 1125;
 constexpr int StatusBox = 1122;
+constexpr int PrintBox = 1123;
 constexpr int ScreenKeyboardBox = 1118;
 constexpr int ExportBox = 1124;
 constexpr quintptr ConfigHelpContext = 0x20084;
@@ -123,6 +125,7 @@ ConfigDialog::ConfigDialog(QWidget* parent)
     onClicked(ScheduleBox, &ConfigDialog::OnScheduleToggled);
     onClicked(QuestionsBox, &ConfigDialog::OnQuestionsToggled);
     onClicked(StatusBox, &ConfigDialog::OnStatusToggled);
+    onClicked(PrintBox, &ConfigDialog::OnPrintToggled);
     onClicked(ScreenKeyboardBox, &ConfigDialog::OnScreenKeyboardToggled);
     onClicked(ExportBox, &ConfigDialog::OnExportToggled);
     onMouseWheel(&ConfigDialog::OnMouseWheel);
@@ -165,6 +168,7 @@ void ConfigDialog::OnInitDialog()
     control<QCheckBox>(QuestionsBox)->setChecked(query::ScreenQuestions::askedAfterJobs());
     control<QCheckBox>(StatusBox)->setChecked(settings::StatusSetting::enabled());
     control<QCheckBox>(ExportBox)->setChecked(settings::ExportSetting::enabled());
+    control<QCheckBox>(PrintBox)->setChecked(settings::PrintSetting::enabled());
     control<QCheckBox>(ScreenKeyboardBox)->setTristate(true);
     showScreenKeyboardScope();
     setEditorText(readStored(QueryStatementTab));
@@ -420,6 +424,12 @@ void ConfigDialog::OnStatusToggled()
 void ConfigDialog::OnExportToggled()
 {
     writeSwitch(ExportBox, &settings::ExportSetting::setEnabled);
+}
+
+// The query screen opened from now on offers printing and shows the record's QR code.
+void ConfigDialog::OnPrintToggled()
+{
+    writeSwitch(PrintBox, &settings::PrintSetting::setEnabled);
 }
 
 // The query screen opened from now on shows the search entry; an import indexes for it.

@@ -49,6 +49,7 @@ private:
     void OnQuestionsToggled();
     void OnStatusToggled();
     void OnExportToggled();
+    void OnPrintToggled();
     void OnScreenKeyboardToggled();
     void showScreenKeyboardScope();
     void OnSearchToggled();

@@ -207,6 +207,7 @@ bool QueryDialog::OnInitDialog()
         m_browser->setGeometry(0, 0, 0, 0);
     }
     setUpSearch();
+    setUpPrinting();
     return true;
 }
 

@@ -4,6 +4,8 @@
 #include "data/Variant.h"
 #include "query/DrillDown.h"
 #include "query/FieldCatalogue.h"
+#include "query/PrintLayout.h"
+#include "query/QrCode.h"
 #include "query/ValueChoices.h"
 #include "ui/TemplateDialog.h"
 
@@ -27,7 +29,8 @@ class CWebBrowser2;
 } // namespace glimora::components
 namespace glimora::ui {
 class DropDownCombo;
-}
+class SkinButton;
+} // namespace glimora::ui
 
 namespace glimora::query {
 
@@ -76,6 +79,15 @@ public:
     void SetupFilterLabels();
     void FillFilterList(const QString& column, int listId);
     void BuildFilterWhere();
+
+    // With [print] on and a printer or PDF folder: the print button, and what it prints.
+    void setUpPrinting();
+    ui::SkinButton* printButton() const { return m_printButton; }
+    PrintSlip printSlip() const;
+    void OnPrint();
+    // The current record's link from the [print] link template; empty for none.
+    QString recordLink() const;
+    const QrCode& recordQrCode() const { return m_recordQr; }
 
     // The picture view.
     void ShowRecordPicture();
@@ -152,7 +164,10 @@ private:
     bool OnMousePreTranslate(QWidget* receiver, QMouseEvent* event);
     void inputSeen();
 
+    void placePrintButton();
+    QStringList printedRecord(const QList<int>& widths) const;
     void paintPicture(QPainter& painter);
+    void paintRecordQrCode(QPainter& painter);
     void paintResultPage(QPainter& painter);
     QRect pictureBox() const;
     // The secondary page buttons draw the result page at once, in the picture view too.
@@ -182,6 +197,8 @@ private:
     QHash<int, QRect> m_templatePlaces;
     QLineEdit* m_searchEntry = nullptr;
     QTimer* m_searchTimer = nullptr;
+    ui::SkinButton* m_printButton = nullptr;
+    QrCode m_recordQr;
     // The normalised text searched for by the records on display, empty for none.
     QString m_searchQuery;
 };

@@ -234,6 +234,7 @@ void QueryDialog::LayoutPanel()
                 narrows ? int(widget->width() * factor) : widget->width(), widget->height());
         }
     }
+    placePrintButton();
     update();
 }
 

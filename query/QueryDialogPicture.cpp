@@ -86,8 +86,10 @@ void QueryDialog::ShowRecordPicture()
     // Without a current record nothing of the last record may stay on display.
     m_picture = QImage();
     m_pictureData = data::Variant::null();
+    m_recordQr = QrCode();
     if (m_resultCursor.isNull() || m_resultCursor.BOF() || m_resultCursor.EndOfFile())
         return;
+    m_recordQr = QrCode::encode(recordLink().toUtf8());
     try {
         m_pictureData = m_resultCursor.Item(QStringLiteral("d51")).Value();
     } catch (const data::DbError&) {
@@ -122,6 +124,7 @@ void QueryDialog::paintPicture(QPainter& painter)
     case PictureState::NoPicture:
         painter.setFont(ui::sharedFont(2));
         painter.drawText(area, Qt::AlignCenter | Qt::TextSingleLine, RecordPicture::noPictureMessage());
+        paintRecordQrCode(painter);
         return;
     case PictureState::Picture: {
         QWidget* frame = control(1169);
@@ -129,6 +132,7 @@ void QueryDialog::paintPicture(QPainter& painter)
         if (frame->geometry() != box)
             frame->setGeometry(box);
         painter.drawImage(box.adjusted(1, 1, -1, -1), m_picture);
+        paintRecordQrCode(painter);
         return;
     }
     }
