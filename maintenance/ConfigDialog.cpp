@@ -8,9 +8,12 @@
 #include "data/ErrorHints.h"
 #include "data/SharedDatabase.h"
 #include "maintenance/ConfigStatements.h"
+#include "maintenance/ExtensionSettings.h"
 #include "maintenance/StatementOnOneLine.h"
 #include "maintenance/WheelScroll.h"
 #include "platform/HtmlHelp.h"
+#include "query/FieldCatalogue.h"
+#include "query/QueryStatements.h"
 #include "query/ScreenQuestions.h"
 #include "settings/AsciiBlanks.h"
 #include "settings/ExportSetting.h"
@@ -62,8 +65,8 @@ constexpr int ScreenKeyboardBox = 1118;
 constexpr int ExportBox = 1124;
 constexpr quintptr ConfigHelpContext = 0x20084;
 
-const char* const tabCaptions[ConfigDialog::TabCount]
-    = { "查询指令", "导入指令", "数据库名称", "公司名称", "报表名称", "标题名称", "对应关系", "批量处理" };
+const char* const tabCaptions[ConfigDialog::TabCount] = { "查询指令", "导入指令", "数据库名称", "公司名称",
+    "报表名称", "标题名称", "对应关系", "批量处理", "扩展设置" };
 
 struct StoredSetting
 {
@@ -140,8 +143,10 @@ void ConfigDialog::OnInitDialog()
     setColors(ui::SkinnedDialogColors::pattern(161));
     control(ExecuteButton)->setEnabled(false);
     auto* tabs = control<ui::TabControl>(TabsId);
-    for (const char* caption : tabCaptions)
-        tabs->addTab(QString::fromUtf8(caption));
+    for (int tab = 0; tab < TabCount; ++tab) {
+        if (tab != ExtensionTab || ExtensionSettings::inUse())
+            tabs->addTab(QString::fromUtf8(tabCaptions[tab]));
+    }
     tabs->setCurrentIndex(QueryStatementTab);
 
     const struct
@@ -242,6 +247,10 @@ void ConfigDialog::OnTabChanged()
             return;
         }
         control(ExecuteButton)->setEnabled(true);
+        control(EditorId)->setFocus();
+    } else if (m_currentTab == ExtensionTab) {
+        control(ExecuteButton)->setEnabled(false);
+        showEditor(ExtensionSettings::text(), true);
         control(EditorId)->setFocus();
     }
     control(StripId)->update();
@@ -356,7 +365,39 @@ void ConfigDialog::OnSave()
             const ui::WaitCursor wait;
             query::ScreenQuestions::ask(data::SharedDatabase::connection());
         }
+    } else if (m_currentTab == ExtensionTab) {
+        const ExtensionSettings::Parsed parsed = ExtensionSettings::parse(text, loadedCatalogue());
+        if (!parsed.refusal.isEmpty()) {
+            ui::OkMessageBox::show(this, parsed.refusal);
+            return;
+        }
+        if (!ExtensionSettings::write(parsed.entries)) {
+            ui::OkMessageBox::show(this, notWritten());
+            return;
+        }
+        setEditorText(ExtensionSettings::text());
     }
+}
+
+// The field catalogue as the query screen reads it, for checking what names its columns;
+// empty when the server cannot give it.
+query::FieldCatalogue ConfigDialog::loadedCatalogue()
+{
+    query::FieldCatalogue catalogue;
+    try {
+        data::Command& command = data::SharedDatabase::command();
+        command.SetCommandText(query::QueryStatements::catalogue());
+        for (data::Recordset rows = command.Execute(); !rows.EndOfFile(); rows.MoveNext()) {
+            data::CatalogueEntry entry;
+            entry.engl = rows.Item(0).Value().toString();
+            entry.chna = rows.Item(1).Value().toString();
+            if (!catalogue.append(entry))
+                break;
+        }
+    } catch (const data::DbError&) {
+        catalogue.clear();
+    }
+    return catalogue;
 }
 
 // A box that switches a setting at once: when uinfo.ini cannot be written the box goes back
@@ -473,6 +514,8 @@ void ConfigDialog::OnCancel()
         setEditorText(sharedCaption(m_currentTab));
     else if (m_currentTab == CorrespondenceTab)
         setEditorText(correspondenceText());
+    else if (m_currentTab == ExtensionTab)
+        setEditorText(ExtensionSettings::text());
     else
         return;
     control(EditorId)->setFocus();

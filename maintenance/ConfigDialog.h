@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/Recordset.h"
+#include "query/FieldCatalogue.h"
 #include "ui/TemplateDialog.h"
 
 #include <functional>
@@ -23,6 +24,7 @@ public:
         ColumnTitlesTab,
         CorrespondenceTab,
         BatchTab,
+        ExtensionTab, // the newer capabilities' text settings
         TabCount
     };
 
@@ -50,6 +52,7 @@ private:
     void OnStatusToggled();
     void OnExportToggled();
     void OnPrintToggled();
+    static query::FieldCatalogue loadedCatalogue();
     void OnScreenKeyboardToggled();
     void showScreenKeyboardScope();
     void OnSearchToggled();

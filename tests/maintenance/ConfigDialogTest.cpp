@@ -321,6 +321,48 @@ TEST_F(ConfigDialogTest, WithTheSettingANewFilterColumnIsAskedForOnSave)
     EXPECT_TRUE(ui::OkMessageBox::shownTexts().isEmpty());
 }
 
+TEST_F(ConfigDialogTest, TheExtensionTabWritesItsKeysAndRefusesWhatItDoesNotOwn)
+{
+    // The tab is there only while a capability that it serves is on.
+    EXPECT_EQ(ConfigDialog().control<ui::TabControl>(1102)->count(), 8);
+    ASSERT_TRUE(settings::WriteSetting("status", "heartbeat", "1"));
+    ConfigDialog dialog;
+    ASSERT_EQ(dialog.control<ui::TabControl>(1102)->count(), 9);
+    dialog.chooseTab(ConfigDialog::ExtensionTab);
+    EXPECT_TRUE(editor(dialog)->toPlainText().contains("[print]\nprinter=\n"));
+    const QByteArray before = settingsFile();
+    const struct
+    {
+        const char* text;
+        const char* refusal;
+    } refused[] = {
+        { "[system]\ndatabase=other", "第 1 行的节 [system] 不在这里设置，设置未保存。" },
+        { "[status]\nheartbeat=1", "第 2 行不是这里可以设置的项：heartbeat=1，设置未保存。" },
+        { "station=x", "第 1 行不是这里可以设置的项：station=x，设置未保存。" },
+        { "[status]\n\ninterval=-5", "第 3 行的 interval 应是不小于 0 的整数，设置未保存。" },
+        { "[print]\nlink=https://x/?id={d99}", nullptr },
+    };
+    for (const auto& c : refused) {
+        ui::OkMessageBox::clearShownTexts();
+        editor(dialog)->setPlainText(u(c.text));
+        click(dialog, 1004);
+        ASSERT_EQ(ui::OkMessageBox::shownTexts().size(), 1) << c.text;
+        if (c.refusal)
+            EXPECT_EQ(ui::OkMessageBox::shownTexts()[0], u(c.refusal));
+        else
+            EXPECT_TRUE(ui::OkMessageBox::shownTexts()[0].startsWith(u("第 2 行的记录链接无法使用：")));
+        EXPECT_EQ(settingsFile(), before) << c.text;
+    }
+    ui::OkMessageBox::clearShownTexts();
+    editor(dialog)->setPlainText(
+        "[status]\nstation=O'Brien 大厅\n[print]\npdf=slips\nlink=https://x/?id={d1}");
+    click(dialog, 1004);
+    EXPECT_TRUE(ui::OkMessageBox::shownTexts().isEmpty());
+    EXPECT_EQ(settings::ReadSetting("status", "station", ""), u("O'Brien 大厅"));
+    EXPECT_EQ(settings::ReadSetting("print", "link", ""), "https://x/?id={d1}");
+    EXPECT_TRUE(editor(dialog)->toPlainText().contains("pdf=slips\n"));
+}
+
 TEST_F(ConfigDialogTest, ASettingNotWrittenIsReportedAndKeepsItsText)
 {
     ConfigDialog dialog;
