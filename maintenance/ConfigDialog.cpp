@@ -66,7 +66,7 @@ constexpr int ExportBox = 1124;
 constexpr quintptr ConfigHelpContext = 0x20084;
 
 const char* const tabCaptions[ConfigDialog::TabCount] = { "查询指令", "导入指令", "数据库名称", "公司名称",
-    "报表名称", "标题名称", "对应关系", "批量处理", "扩展设置" };
+    "报表名称", "标题名称", "对应关系", "批量处理", "扩展" };
 
 struct StoredSetting
 {

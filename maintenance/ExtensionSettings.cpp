@@ -29,10 +29,11 @@ const QList<Section>& sections()
             { QStringLiteral("backup"), QStringLiteral("backupdir"), QStringLiteral("keepdaily"),
                 QStringLiteral("keepweekly"), QStringLiteral("keepmonthly") },
             { QStringLiteral("keepdaily"), QStringLiteral("keepweekly"), QStringLiteral("keepmonthly") } },
-        { "status", { QStringLiteral("station"), QStringLiteral("interval") }, { QStringLiteral("interval") } },
+        { "status", { QStringLiteral("station"), QStringLiteral("interval") },
+            { QStringLiteral("interval") } },
         { "print",
-            { QStringLiteral("printer"), QStringLiteral("pdf"), QStringLiteral("paper"), QStringLiteral("records"),
-                QStringLiteral("limit"), QStringLiteral("link") },
+            { QStringLiteral("printer"), QStringLiteral("pdf"), QStringLiteral("paper"),
+                QStringLiteral("records"), QStringLiteral("limit"), QStringLiteral("link") },
             { QStringLiteral("limit") } },
     };
     return list;
@@ -56,7 +57,8 @@ QString lineRefused(int number, const QString& why)
 
 bool ExtensionSettings::inUse()
 {
-    const bool search = settings::ReadSetting(QStringLiteral("show"), QStringLiteral("search"), QString()).trimmed()
+    const bool search
+        = settings::ReadSetting(QStringLiteral("show"), QStringLiteral("search"), QString()).trimmed()
         == QLatin1String("1");
     return search || settings::SnapshotSetting::enabled() || settings::ScheduleSetting::enabled()
         || settings::StatusSetting::enabled() || settings::PrintSetting::enabled();
@@ -74,7 +76,8 @@ QString ExtensionSettings::text()
     return lines.join(QLatin1Char('\n'));
 }
 
-ExtensionSettings::Parsed ExtensionSettings::parse(const QString& text, const query::FieldCatalogue& catalogue)
+ExtensionSettings::Parsed ExtensionSettings::parse(
+    const QString& text, const query::FieldCatalogue& catalogue)
 {
     Parsed parsed;
     const Section* current = nullptr;
