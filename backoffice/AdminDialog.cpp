@@ -287,8 +287,8 @@ void AdminDialog::OnPassword()
 
 void AdminDialog::OnStatus()
 {
-    StationStatusDialog page(this);
-    page.exec();
+    // Its frame differs from the menu's: shown in the menu's place.
+    runWhileHidden(std::make_unique<StationStatusDialog>());
 }
 
 void AdminDialog::OnLeave()

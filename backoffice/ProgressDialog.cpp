@@ -96,6 +96,9 @@ void ProgressDialog::OnTimer(int timerId)
     if (!done && isExport() && m_step > 0 && !m_cancelRequested)
         control<QLabel>(Status)->setText(
             QString::fromUtf8("正在导出，已写出 %1 条记录……").arg(m_step.load()));
+    if (!done && m_job && m_job->kind() == LongJob::Kind::SearchIndex && m_steps > 0)
+        control<QLabel>(Status)->setText(
+            QString::fromUtf8("正在重建搜索索引，已完成 %1%……").arg(m_step.load() * 100 / m_steps.load()));
     if (done)
         OnJobDone(done->first, done->second);
 }
@@ -129,7 +132,7 @@ void ProgressDialog::OnJobDone(JobOutcome outcome, const QString& errorDescripti
     case JobOutcome::Restored:
         if (!errorDescription.isEmpty())
             ui::OkMessageBox::show(this, errorDescription);
-        ui::OkMessageBox::show(this,
+        ui::OkMessageBox::inform(this,
             QString::fromUtf8("恢复完成，请退出后重新登入。") + snapshotNote(QString::fromUtf8("恢复")));
         ui::MainScreen::postCloseRequest();
         break;
@@ -137,10 +140,10 @@ void ProgressDialog::OnJobDone(JobOutcome outcome, const QString& errorDescripti
         if (!errorDescription.isEmpty())
             ui::OkMessageBox::show(this, errorDescription);
         if (m_job && !m_job->snapshotPath().isEmpty())
-            ui::OkMessageBox::show(
+            ui::OkMessageBox::inform(
                 this, QString::fromUtf8("导入完成。") + snapshotNote(QString::fromUtf8("导入")));
         else if (m_job && m_job->kind() == LongJob::Kind::SearchIndex && errorDescription.isEmpty())
-            ui::OkMessageBox::show(this, QString::fromUtf8("搜索索引已重建。"));
+            ui::OkMessageBox::inform(this, QString::fromUtf8("搜索索引已重建。"));
         break;
     }
     endDialog(ui::IDOK);
@@ -168,7 +171,10 @@ void ProgressDialog::reject()
         TemplateDialog::reject();
 }
 
-void ProgressDialog::start(int) { }
+void ProgressDialog::start(int steps)
+{
+    m_steps = steps;
+}
 
 void ProgressDialog::update(int step)
 {

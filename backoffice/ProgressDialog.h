@@ -61,6 +61,7 @@ private:
     std::mutex m_doneMutex;
     std::optional<std::pair<JobOutcome, QString>> m_done;
     std::atomic<int> m_step = 0;
+    std::atomic<int> m_steps = 0;
     std::atomic<bool> m_cancelRequested = false;
 };
 

@@ -99,6 +99,8 @@ QString EventLog::eventName(Event event)
         return QStringLiteral("job-end");
     case Event::MessageShown:
         return QStringLiteral("message");
+    case Event::Notice:
+        return QStringLiteral("notice");
     }
     return QString();
 }

@@ -12,7 +12,7 @@ namespace glimora::platform {
 class EventLog
 {
 public:
-    enum class Event { Start, Stop, Login, LoginRefused, JobStart, JobEnd, MessageShown };
+    enum class Event { Start, Stop, Login, LoginRefused, JobStart, JobEnd, MessageShown, Notice };
 
     // The folder of the file log (uinfo.ini's); empty writes no file.
     static void setFolder(const QString& folder);

@@ -56,6 +56,17 @@ int runOpen(QMessageBox& box)
 QMessageBox::StandardButton OkMessageBox::show(QWidget* parent, const QString& text, int errorNumber)
 {
     platform::EventLog::write(platform::EventLog::Event::MessageShown, text, errorNumber);
+    return showBox(parent, text);
+}
+
+QMessageBox::StandardButton OkMessageBox::inform(QWidget* parent, const QString& text)
+{
+    platform::EventLog::write(platform::EventLog::Event::Notice, text);
+    return showBox(parent, text);
+}
+
+QMessageBox::StandardButton OkMessageBox::showBox(QWidget* parent, const QString& text)
+{
     Injected& state = injected();
     state.texts.append(text);
     if (state.next != QMessageBox::NoButton) {

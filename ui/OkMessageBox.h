@@ -13,6 +13,8 @@ class OkMessageBox
 public:
     // Every text shown goes to the event log, with the server's error number when known.
     static QMessageBox::StandardButton show(QWidget* parent, const QString& text, int errorNumber = 0);
+    // The same box for a job done: logged as a notice, not counted among the station's errors.
+    static QMessageBox::StandardButton inform(QWidget* parent, const QString& text);
     // The one question of the system, asked before a record is deleted: Yes and No, No by
     // default. Injected answers and recorded texts are shared with show().
     static bool askYesNo(QWidget* parent, const QString& text);
@@ -28,6 +30,9 @@ public:
 
     static QStringList shownTexts();
     static void clearShownTexts();
+
+private:
+    static QMessageBox::StandardButton showBox(QWidget* parent, const QString& text);
 };
 
 } // namespace glimora::ui

@@ -30,6 +30,9 @@ QPushButton:disabled { background: #6a707a; color: #9aa0a8; }
 QLabel#spelling { color: #ffffff; }
 )";
 
+// About 12 mm on a 17" screen of 1280 x 1024.
+constexpr int FingerSide = 50;
+
 int gapFor(int side)
 {
     return std::max(4, side / 8);
@@ -153,18 +156,26 @@ void OnScreenKeyboard::dock()
 {
     const QScreen* display = m_screen->screen();
     const QSize displaySize = display ? display->size() : m_screen->size();
+    const auto widestFor = [](int side) {
+        const int gap = gapFor(side);
+        int widest = 0;
+        for (const KeyboardLayout layout :
+            { KeyboardLayout::Pinyin, KeyboardLayout::Latin, KeyboardLayout::Digits })
+            widest = std::max(widest, int(widestRow(keyRows(layout)) * (side + gap)) + gap);
+        return widest;
+    };
     if (!m_dock.isGrown()) {
         m_side = keySide(displaySize);
         // A screen as large as the display or larger is sized for by its own size.
         if (m_dock.fillsDisplay(keyboardHeight()))
             m_side = keySide(m_screen->size().expandedTo(displaySize));
+        // A small window grows below its content: keys a little smaller, still for a finger,
+        // rather than a window wider than its own picture.
+        else
+            while (m_side > FingerSide && widestFor(m_side) > m_screen->width())
+                --m_side;
     }
-    const int gap = gapFor(m_side);
-    int widest = 0;
-    for (const KeyboardLayout layout :
-        { KeyboardLayout::Pinyin, KeyboardLayout::Latin, KeyboardLayout::Digits })
-        widest = std::max(widest, int(widestRow(keyRows(layout)) * (m_side + gap)) + gap);
-    m_dock.place(m_entry, keyboardHeight(), widest);
+    m_dock.place(m_entry, keyboardHeight(), widestFor(m_side));
 }
 
 void OnScreenKeyboard::buildKeys()

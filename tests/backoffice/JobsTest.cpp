@@ -342,8 +342,11 @@ TEST_F(JobsTest, TheSearchIndexIsRebuiltFromTheMenuAndAfterARestore)
     sql("backup database nivo to disk='" + backup + "'");
     sql("delete inquiry insert inquiry(d1) values('new')");
     openMenu();
+    const int errors = platform::EventLog::shownErrors().count;
     runJob(SearchIndexButton, QString());
     EXPECT_EQ(shown(), QStringList { utf8("搜索索引已重建。") });
+    // A job done is no error of the station's.
+    EXPECT_EQ(platform::EventLog::shownErrors().count, errors);
     EXPECT_EQ(found("ne"), QList<QStringList> { { "new" } });
 
     // The backup holds no index: the restore builds one for the records it brought back.
