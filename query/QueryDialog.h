@@ -76,6 +76,7 @@ public:
     void setUpSearch();
     void OnSearchTimeout();
     QStringList searchColumns() const;
+
     void SetupFilterLabels();
     void FillFilterList(const QString& column, int listId);
     void BuildFilterWhere();
@@ -103,6 +104,8 @@ public:
     const FieldCatalogue& catalogue() const { return m_catalogue; }
     QString whereClause() const { return m_whereClause; }
     data::Recordset resultCursor() const { return m_resultCursor; }
+    // What the empty result page says for the search on display.
+    QString searchFoundNothing() const;
     int pageStep() const { return m_pageStep; }
     int mode() const { return m_mode; }
     bool pictureView() const { return m_pictureView; }

@@ -15,6 +15,12 @@ QStringList QueryDialog::searchColumns() const
     return SearchIndex::columns();
 }
 
+QString QueryDialog::searchFoundNothing() const
+{
+    return QString::fromUtf8("没有找到与“%1”相符的记录。")
+        .arg(m_searchEntry ? m_searchEntry->text().trimmed() : m_searchQuery);
+}
+
 void QueryDialog::setUpSearch()
 {
     if (!SearchIndex::enabled())

@@ -172,7 +172,7 @@ int ResultPage::draw(QPainter& painter, int left, int right, int bottom)
     if (empty) {
         painter.setFont(ui::sharedFont(2));
         painter.drawText(QRect(QPoint(left, g.topBlank), QPoint(right, bottom)),
-            Qt::AlignCenter | Qt::TextSingleLine, emptyMessage());
+            Qt::AlignCenter | Qt::TextSingleLine, m_emptyMessage);
         painter.restore();
         return -1;
     }

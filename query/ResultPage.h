@@ -66,11 +66,14 @@ public:
     static QStringList cellLines(const QString& text, const QFont& font, int width, int height);
 
     static QString emptyMessage();
+    // What an empty page says instead, for a search that found nothing.
+    void setEmptyMessage(const QString& text) { m_emptyMessage = text; }
 
 private:
     const FieldCatalogue& m_catalogue;
     data::Recordset m_cursor;
     QString m_whereClause;
+    QString m_emptyMessage = emptyMessage();
 };
 
 } // namespace glimora::query

@@ -231,6 +231,13 @@ TEST(SearchScreenTest, TypedTextShowsTheMatchingRecordsPaged)
     EXPECT_EQ(cursor.RecordCount(), found);
     dialog.grab().save(u("/tmp/search-zs.png"));
 
+    // A search that finds nothing says so, not that the station is misconfigured.
+    entry->setText(u("qqqq"));
+    QTest::keyClick(entry, Qt::Key_Q);
+    QTest::qWait(400);
+    EXPECT_TRUE(dialog.resultCursor().EndOfFile());
+    EXPECT_EQ(dialog.searchFoundNothing(), u("没有找到与“qqqqq”相符的记录。"));
+
     // Emptied, the entry gives back the drill-down's records.
     entry->selectAll();
     QTest::keyClick(entry, Qt::Key_Backspace);
