@@ -11,6 +11,7 @@
 #include "ui/SkinButton.h"
 
 #include <QLabel>
+#include <QLineEdit>
 #include <QPainter>
 
 namespace glimora::query {
@@ -90,7 +91,10 @@ PrintSlip QueryDialog::printSlip() const
     slip.printedAt = QDateTime::currentDateTime();
     slip.textHeight = ResultPage::Geometry::fromSettings().summaryHeight;
     QStringList summary;
-    if (m_mode == 0) {
+    if (!m_searchQuery.isEmpty()) {
+        // The records on display are the search's, whatever the path or the lists hold.
+        summary << QString::fromUtf8("搜索：") + m_searchEntry->text().trimmed();
+    } else if (m_mode == 0) {
         summary << control<QLabel>(1141)->text().trimmed();
     } else {
         for (int n = 1; n <= FilterCount; ++n) {

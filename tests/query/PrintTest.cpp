@@ -1,14 +1,17 @@
 #include "data/Recordset.h"
+#include "data/SharedDatabase.h"
 #include "query/FieldCatalogue.h"
 #include "query/LinkTemplate.h"
 #include "query/PrintLayout.h"
 #include "query/QrCode.h"
 #include "query/QueryDialog.h"
+#include "query/SearchIndex.h"
 #include "query/SlipOutput.h"
 #include "settings/PrintSetting.h"
 #include "settings/SettingsFile.h"
 #include "tests/query/QueryStation.h"
 #include "tests/support/TempWorkspace.h"
+#include "tests/support/WaitFor.h"
 #include "ui/OkMessageBox.h"
 #include "ui/SharedFonts.h"
 #include "ui/SkinButton.h"
@@ -17,6 +20,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFontMetricsF>
+#include <QLineEdit>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -370,4 +374,18 @@ TEST_F(PrintingScreenTest, EveryRecordUpToTheLimitWhenAllAreAskedFor)
     EXPECT_EQ(slip.records[0].last(), "0100001");
     EXPECT_EQ(slip.link, "https://intranet.example/item?code=0100005");
     EXPECT_EQ(cursor.AbsolutePosition(), 5);
+}
+
+// The records of a search are printed under the search, not under the path behind it.
+TEST_F(PrintingScreenTest, ASearchIsTheSlipsSummary)
+{
+    ASSERT_TRUE(settings::WriteSetting("show", "search", "1"));
+    QueryDialog dialog;
+    ASSERT_TRUE(dialog.isReady());
+    query::SearchIndex::rebuild(data::SharedDatabase::connection(), query::SearchIndex::columns());
+    auto* entry = dialog.findChild<QLineEdit*>("searchEntry");
+    ASSERT_NE(entry, nullptr);
+    QTest::keyClicks(entry, "amxl");
+    EXPECT_EVENTUALLY(dialog.printSlip().summary.startsWith(utf8("搜索：amxl")));
+    EXPECT_TRUE(dialog.printSlip().records.value(0).join(QString()).contains(utf8("阿莫西林")));
 }
