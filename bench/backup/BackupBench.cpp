@@ -6,6 +6,7 @@
 //
 // "+megabytes" adds that much incompressible ballast to the database, written by SQLite
 // directly: glimora_backup_bench 20000+1000 measures a database of about 1 GB.
+#include "bench/support/PeakMemory.h"
 #include "data/DbError.h"
 #include "engine/server/EmbeddedBackend.h"
 
@@ -39,27 +40,6 @@ double copyMilliseconds(const QString& from, const QString& to)
     ::fsync(descriptor);
     ::close(descriptor);
     return milliseconds(timer);
-}
-
-// Starts a new measure of the peak resident memory of this process.
-void resetPeakMemory()
-{
-    QFile clear(QStringLiteral("/proc/self/clear_refs"));
-    if (clear.open(QIODevice::WriteOnly))
-        clear.write("5");
-}
-
-// The peak resident memory since the last reset, in MB.
-double peakMemory()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024;
-    }
-    return 0;
 }
 
 void addBallast(const QString& file, int megabytes)
@@ -104,16 +84,16 @@ void measure(int rows, int megabytes)
     constexpr int Repeat = 3;
     double backup = 0, restore = 0, copy = 0, backupPeak = 0, restorePeak = 0;
     for (int i = 0; i < Repeat; ++i) {
-        resetPeakMemory();
+        bench::resetPeakMemory();
         timer.start();
         session->execute("backup   database   nivo  to   disk='" + device + "' with init", 0);
         backup += milliseconds(timer);
-        backupPeak = qMax(backupPeak, peakMemory());
-        resetPeakMemory();
+        backupPeak = qMax(backupPeak, bench::peakMemory());
+        bench::resetPeakMemory();
         timer.start();
         session->execute(" restore   database   nivo   from   disk='" + device + "' ", 0);
         restore += milliseconds(timer);
-        restorePeak = qMax(restorePeak, peakMemory());
+        restorePeak = qMax(restorePeak, bench::peakMemory());
         copy += copyMilliseconds(file, directory.filePath("copy.sqlite"));
     }
     backup /= Repeat;

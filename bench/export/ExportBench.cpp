@@ -5,6 +5,7 @@
 //   glimora_export_bench [records...]     (default: 100000 1000000)
 //
 // The sqlite3 shell must be on the PATH.
+#include "bench/support/PeakMemory.h"
 #include "data/BackendRouter.h"
 #include "data/ConnectionString.h"
 #include "data/DbError.h"
@@ -28,25 +29,6 @@ const QString columns = QStringLiteral("d1,d2,d3,d16,d26,d21");
 double milliseconds(const QElapsedTimer& timer)
 {
     return double(timer.nsecsElapsed()) / 1e6;
-}
-
-void resetPeakMemory()
-{
-    QFile clear(QStringLiteral("/proc/self/clear_refs"));
-    if (clear.open(QIODevice::WriteOnly))
-        clear.write("5");
-}
-
-double peakMemory()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024;
-    }
-    return 0;
 }
 
 // `records` rows of varied values, made by doubling a seed and numbering the copies.
@@ -106,7 +88,7 @@ void measure(int records)
         double(QFileInfo(directory.filePath("sqlite.csv")).size()) / 1e6);
     for (const char* extension : { "csv", "xlsx" }) {
         const QString path = directory.filePath(QStringLiteral("export.") + extension);
-        resetPeakMemory();
+        bench::resetPeakMemory();
         QElapsedTimer timer;
         timer.start();
         const auto result = maintenance::RecordExport(connection, source, exported, path).run({});
@@ -114,7 +96,7 @@ void measure(int records)
         if (result.outcome != maintenance::RecordExport::Outcome::Done)
             std::fprintf(stderr, "export failed: %s\n", result.reason.toUtf8().constData());
         std::printf("          export .%-4s %8.1f ms (%.1f MB): ratio %.2f, peak %.0f MB\n", extension, time,
-            double(QFileInfo(path).size()) / 1e6, sqlite > 0 ? time / sqlite : 0.0, peakMemory());
+            double(QFileInfo(path).size()) / 1e6, sqlite > 0 ? time / sqlite : 0.0, bench::peakMemory());
     }
     data::BackendRouter::setEmbeddedBackend(nullptr);
 }
