@@ -215,6 +215,10 @@ void LongJob::run(JobProgress& progress) const
             // Only a visitor's first wait is lost; the records are in.
         }
     }
+    if (m_kind == Kind::SearchIndex && !indexProblem.isEmpty()) {
+        end(JobOutcome::Failed, indexProblem, indexError);
+        return;
+    }
     end(m_kind == Kind::Restore ? JobOutcome::Restored : JobOutcome::Done, indexProblem, indexError);
 }
 

@@ -687,9 +687,9 @@ TEST_F(LongJobTest, AnUnexpectedErrorEndsTheJobAsFailedNotTheProgram)
     EXPECT_EQ(server->batches.value(0), QStringLiteral("insert inquiry select 1"));
 }
 
-// Once the records are in, neither the search index nor the screen's questions may end the
-// program: the import is done, and an index that was not built is told.
-TEST_F(LongJobTest, AFailureAfterTheRecordsAreInEndsTheJobDone)
+// Neither the search index nor the screen's questions may end the program; once an import's
+// records are in, the import is done, and an index that was not built is told.
+TEST_F(LongJobTest, AFailingIndexOrQuestionEndsTheJobNotTheProgram)
 {
     start("[show]\nsearch=1\n[search]\ncolumns=d1\n[index]\nquestions=1\n");
     server->unexpectedFailure = query::QueryStatements::catalogue();
@@ -703,4 +703,9 @@ TEST_F(LongJobTest, AFailureAfterTheRecordsAreInEndsTheJobDone)
     EXPECT_TRUE(progress.reason.startsWith(QString::fromUtf8("数据已导入，但搜索索引未能更新")))
         << progress.reason.toStdString();
     EXPECT_TRUE(progress.reason.contains(QStringLiteral("the driver went away")));
+
+    // A rebuild from the menu has nothing else to have done: its failure is the job's.
+    run(backoffice::LongJob::searchIndex());
+    EXPECT_EQ(progress.outcome, backoffice::JobOutcome::Failed);
+    EXPECT_TRUE(progress.reason.startsWith(QString::fromUtf8("搜索索引未能重建。")));
 }
