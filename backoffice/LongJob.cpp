@@ -208,8 +208,16 @@ void LongJob::run(JobProgress& progress) const
         // The server makes the indexes of the screen's first questions now, behind the
         // progress, rather than while the first visitor waits.
         const int first = sent + indexSteps;
-        query::ScreenQuestions::ask(data::SharedDatabase::connection(),
-            [&](int done, int total) { progress.update(first + done * QuestionSteps / total); });
+        try {
+            query::ScreenQuestions::ask(data::SharedDatabase::connection(),
+                [&](int done, int total) { progress.update(first + done * QuestionSteps / total); });
+        } catch (const std::exception&) { // DbError among them
+            // Only a visitor's first wait is lost; the records are in.
+        }
+    }
+    if (m_kind == Kind::SearchIndex && !indexProblem.isEmpty()) {
+        end(JobOutcome::Failed, indexProblem, indexError);
+        return;
     }
     end(m_kind == Kind::Restore ? JobOutcome::Restored : JobOutcome::Done, indexProblem, indexError);
 }
@@ -250,6 +258,8 @@ QString LongJob::buildSearchIndex(JobProgress& progress, int firstStep, int& err
     } catch (const data::DbError& error) {
         errorNumber = error.nativeError();
         return searchIndexProblem() + QLatin1Char('\n') + data::ErrorHints::text(error);
+    } catch (const std::exception& error) {
+        return searchIndexProblem() + QLatin1Char('\n') + QString::fromLocal8Bit(error.what());
     }
 }
 

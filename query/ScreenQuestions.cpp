@@ -18,14 +18,18 @@ data::Recordset execute(const data::Connection& connection, const QString& text)
     return command.Execute();
 }
 
-// The first level: the first catalogued column with a place in the order, as the screen reads it.
+// The first level: the first catalogued column with a place in the order, as the screen reads it;
+// none when the catalogue cannot be read, which leaves the filter lists to be asked.
 QString firstLevel(const data::Connection& connection)
 {
-    for (data::Recordset rows = execute(connection, QueryStatements::catalogue()); !rows.EndOfFile();
-         rows.MoveNext()) {
-        const QString name = rows.Item(0).Value().toString();
-        if (!rows.Item(3).Value().isNull() && QueryStatements::isColumnName(name))
-            return name;
+    try {
+        for (data::Recordset rows = execute(connection, QueryStatements::catalogue()); !rows.EndOfFile();
+             rows.MoveNext()) {
+            const QString name = rows.Item(0).Value().toString();
+            if (!rows.Item(3).Value().isNull() && QueryStatements::isColumnName(name))
+                return name;
+        }
+    } catch (const data::DbError&) {
     }
     return QString();
 }

@@ -92,9 +92,12 @@ void SearchIndex::add(const data::Connection& connection, const QStringList& col
 {
     QStringList batch;
     for (qsizetype n = 0; n < changedColumns.size() && n < values.size(); ++n) {
-        if (columns.contains(changedColumns[n], Qt::CaseInsensitive) && !values[n].isEmpty())
-            batch.append(SearchStatements::addEntry(
-                changedColumns[n].toLower(), values[n], data::SearchKeys::of(values[n])));
+        if (!columns.contains(changedColumns[n], Qt::CaseInsensitive) || values[n].isEmpty())
+            continue;
+        const data::SearchKeys keys = data::SearchKeys::of(values[n]);
+        // A value of blanks alone has no key; its insert of no rows would fail the whole batch.
+        if (!SearchStatements::keysOf(keys).isEmpty())
+            batch.append(SearchStatements::addEntry(changedColumns[n].toLower(), values[n], keys));
     }
     if (batch.isEmpty())
         return;

@@ -628,19 +628,36 @@ TEST_F(JobsWithTemplateTest, ADamagedBackupDropsNothing)
     EXPECT_EQ(value("select d1 from inquiry"), "precious");
 }
 
-// An error that is not the server's answer ends the job as failed, with what it says, and
-// does not end the back office with the job's thread.
-TEST(LongJobTest, AnUnexpectedErrorEndsTheJobAsFailedNotTheProgram)
+// Long jobs on a server that records every batch and fails where a test says.
+class LongJobTest : public ::testing::Test
 {
-    TempWorkspace workspace;
-    workspace.writeFile("uinfo.ini", "[system]\nengine=odbc\n");
-    settings::Settings::instance().load();
-    auto server = std::make_shared<FakeServer>();
-    server->unexpectedFailure = QStringLiteral("insert inquiry");
-    data::BackendRouter::setOdbcBackend(server);
-    data::SharedDatabase::createObjects();
-    data::SharedDatabase::connection().Open(QStringLiteral("Driver={SQL Server};Server=.;Uid=sa;pwd=secret"));
-    data::SharedDatabase::command().SetActiveConnection(data::SharedDatabase::connection());
+protected:
+    void start(const QByteArray& settings)
+    {
+        workspace.writeFile("uinfo.ini", "[system]\nengine=odbc\n" + settings);
+        settings::Settings::instance().load();
+        data::BackendRouter::setOdbcBackend(server);
+        data::SharedDatabase::createObjects();
+        data::SharedDatabase::connection().Open(
+            QStringLiteral("Driver={SQL Server};Server=.;Uid=sa;pwd=secret"));
+        data::SharedDatabase::command().SetActiveConnection(data::SharedDatabase::connection());
+    }
+    void TearDown() override
+    {
+        data::BackendRouter::setOdbcBackend(nullptr);
+        data::SharedDatabase::releaseObjects();
+        settings::setSettingsDirectory(QString());
+    }
+    // Run on a thread of its own, as the progress dialog runs it.
+    void run(const backoffice::LongJob& job)
+    {
+        std::thread worker([&] { job.run(progress); });
+        worker.join();
+    }
+    static backoffice::LongJob import()
+    {
+        return backoffice::LongJob::import(backoffice::JobStatements::import(" select 1", "x.xls"));
+    }
 
     struct Recorder : backoffice::JobProgress
     {
@@ -654,15 +671,41 @@ TEST(LongJobTest, AnUnexpectedErrorEndsTheJobAsFailedNotTheProgram)
             reason = description;
         }
     } progress;
-    std::thread worker([&] {
-        backoffice::LongJob::import(backoffice::JobStatements::import(" select 1", "x.xls")).run(progress);
-    });
-    worker.join();
+    TempWorkspace workspace;
+    std::shared_ptr<FakeServer> server = std::make_shared<FakeServer>();
+};
+
+// An error that is not the server's answer ends the job as failed, with what it says, and
+// does not end the back office with the job's thread.
+TEST_F(LongJobTest, AnUnexpectedErrorEndsTheJobAsFailedNotTheProgram)
+{
+    start("");
+    server->unexpectedFailure = QStringLiteral("insert inquiry");
+    run(import());
     EXPECT_EQ(progress.outcome, backoffice::JobOutcome::Failed);
     EXPECT_EQ(progress.reason, QStringLiteral("the driver went away"));
     EXPECT_EQ(server->batches.value(0), QStringLiteral("insert inquiry select 1"));
+}
 
-    data::BackendRouter::setOdbcBackend(nullptr);
-    data::SharedDatabase::releaseObjects();
-    settings::setSettingsDirectory(QString());
+// Neither the search index nor the screen's questions may end the program; once an import's
+// records are in, the import is done, and an index that was not built is told.
+TEST_F(LongJobTest, AFailingIndexOrQuestionEndsTheJobNotTheProgram)
+{
+    start("[show]\nsearch=1\n[search]\ncolumns=d1\n[index]\nquestions=1\n");
+    server->unexpectedFailure = query::QueryStatements::catalogue();
+    run(import());
+    EXPECT_EQ(progress.outcome, backoffice::JobOutcome::Done);
+    EXPECT_TRUE(server->batches.contains(query::QueryStatements::catalogue()));
+
+    server->unexpectedFailure = query::SearchStatements::dropIndex();
+    run(import());
+    EXPECT_EQ(progress.outcome, backoffice::JobOutcome::Done);
+    EXPECT_TRUE(progress.reason.startsWith(QString::fromUtf8("数据已导入，但搜索索引未能更新")))
+        << progress.reason.toStdString();
+    EXPECT_TRUE(progress.reason.contains(QStringLiteral("the driver went away")));
+
+    // A rebuild from the menu has nothing else to have done: its failure is the job's.
+    run(backoffice::LongJob::searchIndex());
+    EXPECT_EQ(progress.outcome, backoffice::JobOutcome::Failed);
+    EXPECT_TRUE(progress.reason.startsWith(QString::fromUtf8("搜索索引未能重建。")));
 }

@@ -319,6 +319,15 @@ TEST_F(ConfigDialogTest, WithTheSettingANewFilterColumnIsAskedForOnSave)
     data::StatementRecorder::stop();
     EXPECT_TRUE(data::StatementRecorder::statements().contains(query::QueryStatements::distinctValues("d7")));
     EXPECT_TRUE(ui::OkMessageBox::shownTexts().isEmpty());
+
+    // Without a catalogue to read the first level from, the lists are still asked for.
+    station.execute("drop table contrast");
+    editor(dialog)->setPlainText("com3=d8");
+    data::StatementRecorder::start();
+    click(dialog, 1004);
+    data::StatementRecorder::stop();
+    EXPECT_TRUE(data::StatementRecorder::statements().contains(query::QueryStatements::distinctValues("d8")));
+    EXPECT_EQ(settings::ReadSetting("comfil", "com3", ""), "d8");
 }
 
 TEST_F(ConfigDialogTest, TheExtensionTabWritesItsKeysAndRefusesWhatItDoesNotOwn)

@@ -179,6 +179,10 @@ TEST_F(SearchIndexTest, KeptByEditsAndDeletes)
     EXPECT_EQ(found("rmyh"), QStringList { u("人民银行") });
     SearchIndex::rebuild(connection(), columns);
     EXPECT_EQ(found("xhsd"), QStringList { u("新华书店") });
+    // A value of blanks alone has no key, and the record's other values are still kept.
+    station.execute(u("update inquiry set d1 = N'光明日报', d2 = N' ' where d1 = N'新华书店'"));
+    SearchIndex::add(connection(), columns, { u("d1"), u("d2") }, { u("光明日报"), u(" ") });
+    EXPECT_EQ(found("gmrb"), QStringList { u("光明日报") });
 }
 
 TEST_F(SearchIndexTest, RebuildTellsProgress)
