@@ -1,5 +1,7 @@
 #include "settings/StatusSetting.h"
 
+#include <algorithm>
+
 #include "settings/SettingsFile.h"
 
 namespace glimora::settings {
@@ -36,7 +38,9 @@ int StatusSetting::intervalSeconds()
 {
     bool ok = false;
     const int seconds = read("interval").toInt(&ok);
-    return ok && seconds > 0 ? seconds : DefaultIntervalSeconds;
+    // Beyond an hour a station would be called offline only hours after it stopped, and the
+    // beat's timer would overflow at weeks.
+    return ok && seconds > 0 ? std::min(seconds, MaxIntervalSeconds) : DefaultIntervalSeconds;
 }
 
 } // namespace glimora::settings

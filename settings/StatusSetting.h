@@ -12,6 +12,7 @@ class StatusSetting
 {
 public:
     static constexpr int DefaultIntervalSeconds = 60;
+    static constexpr int MaxIntervalSeconds = 3600;
 
     static bool enabled();
     static bool setEnabled(bool on); // false when uinfo.ini cannot be written

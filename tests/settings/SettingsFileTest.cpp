@@ -1,6 +1,7 @@
 #include "settings/SettingsFile.h"
 #include "settings/IniDocument.h"
 #include "settings/Settings.h"
+#include "settings/StatusSetting.h"
 #include "tests/support/CommaDecimalLocale.h"
 #include "tests/support/NamedPipe.h"
 #include "tests/support/TempWorkspace.h"
@@ -340,4 +341,18 @@ TEST(IniDocumentTest, KeyAppendedBeforeTheBlankLinesThatEndItsSection)
     document.setValue("a", "z", "3");
     document.setValue("b", "y", "4");
     EXPECT_EQ(document.toBytes(), QByteArray("[a]\nx=1\nz=3\n\n\n[b]\ny=4"));
+}
+
+TEST_F(SettingsFileTest, TheHeartbeatIntervalStaysWithinAnHour)
+{
+    const struct
+    {
+        const char* value;
+        int seconds;
+    } cases[] = { { "30", 30 }, { "0", 60 }, { "-5", 60 }, { "soon", 60 }, { "2000000", 3600 },
+        { "99999999999", 60 } };
+    for (const auto& c : cases) {
+        workspace.writeFile("uinfo.ini", QByteArray("[status]\ninterval=") + c.value + "\n");
+        EXPECT_EQ(glimora::settings::StatusSetting::intervalSeconds(), c.seconds) << c.value;
+    }
 }
