@@ -19,6 +19,32 @@ bool needsQuotes(QByteArrayView text)
     return false;
 }
 
+bool isSignedNumber(QByteArrayView text)
+{
+    bool digits = false;
+    bool point = false;
+    for (qsizetype i = 1; i < text.size(); ++i) {
+        if (text[i] >= '0' && text[i] <= '9')
+            digits = true;
+        else if (text[i] == '.' && !point)
+            point = true;
+        else
+            return false;
+    }
+    return digits;
+}
+
+// A spreadsheet runs a field that starts so as a formula; a signed number it reads as the number.
+bool readAsFormula(QByteArrayView text)
+{
+    if (text.isEmpty())
+        return false;
+    const char first = text.front();
+    if (first == '=' || first == '@')
+        return true;
+    return (first == '+' || first == '-') && !isSignedNumber(text);
+}
+
 } // namespace
 
 CsvRecordWriter::CsvRecordWriter(QIODevice& device)
@@ -34,6 +60,8 @@ void CsvRecordWriter::appendField(QByteArray& out, const data::Variant& value)
     ExportedValue::append(out, value);
     if (value.kind() != data::Variant::Kind::String)
         return;
+    if (readAsFormula(QByteArrayView(out).sliced(start)))
+        out.insert(start, '\'');
     const QByteArrayView text = QByteArrayView(out).sliced(start);
     if (!needsQuotes(text))
         return;

@@ -180,6 +180,33 @@ TEST_F(ExportTest, CsvHoldsTheValuesExactly)
           " 两端空格 ,<a>&amp;_x0041_\t,1900-03-01 00:00:00,1234567890123456.78,0\r\n"));
 }
 
+// A text that a spreadsheet opening the CSV would run as a formula is kept a text by a leading
+// apostrophe; a text that is only a signed number, and a number itself, stay as they are.
+TEST_F(ExportTest, CsvTextsThatLookLikeFormulasStayTexts)
+{
+    open();
+    station->execute(u("insert inquiry(d1,d2,d26) values('1','=1+2',-3.5)"));
+    station->execute(u("insert inquiry(d1,d2) values('2','+86 10 1234')"));
+    station->execute(u("insert inquiry(d1,d2) values('3','-HYPERLINK(\"x\")')"));
+    station->execute(u("insert inquiry(d1,d2) values('4','@SUM(A1)')"));
+    station->execute(u("insert inquiry(d1,d2) values('5','-12.50')"));
+    station->execute(u("insert inquiry(d1,d2) values('6','a=b')"));
+    const QString path = folder() + u("/formulas.csv");
+    const RecordExport job(connectionString(), u("select d1,d2,d26 from inquiry order by d1"),
+        { { u("d1"), u("=名称") }, { u("d2"), u("说明") }, { u("d26"), u("价格") } }, path);
+    ASSERT_EQ(job.run({}).outcome, RecordExport::Outcome::Done);
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(file.readAll()),
+        u("\xEF\xBB\xBF'=名称,说明,价格\r\n"
+          "1,'=1+2,-3.50\r\n"
+          "2,'+86 10 1234,\r\n"
+          "3,\"'-HYPERLINK(\"\"x\"\")\",\r\n"
+          "4,'@SUM(A1),\r\n"
+          "5,-12.50,\r\n"
+          "6,a=b,\r\n"));
+}
+
 // A cancel, between records or after the last, leaves no file at all, and a file that was
 // there under the chosen name stays as it was.
 TEST_F(ExportTest, ACancelledExportLeavesNothingBehind)
