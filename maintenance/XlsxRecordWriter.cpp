@@ -6,6 +6,7 @@
 #include <QIODevice>
 
 #include <charconv>
+#include <cmath>
 #include <utility>
 
 namespace glimora::maintenance {
@@ -253,8 +254,10 @@ void XlsxRecordWriter::appendCell(const data::Variant& value)
     case Kind::Double: {
         QByteArray number;
         ExportedValue::append(number, value);
+        // A sheet's number is finite: an infinity or NaN in one damages the workbook.
         const bool exact = value.kind() == Kind::Single || value.kind() == Kind::Double
-            || significantDigits(number) <= ExactDigits;
+            ? std::isfinite(value.toDouble())
+            : significantDigits(number) <= ExactDigits;
         if (!exact) {
             text(QString::fromLatin1(number));
             return;

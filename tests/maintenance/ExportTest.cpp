@@ -207,6 +207,21 @@ TEST_F(ExportTest, CsvTextsThatLookLikeFormulasStayTexts)
           "6,a=b,\r\n"));
 }
 
+// A number beyond a double's range is no number a sheet can hold: its cell keeps it as a text,
+// and the workbook stays readable.
+TEST_F(ExportTest, AnEndlessNumberKeepsTheWorkbookReadable)
+{
+    open();
+    station->execute(u("insert inquiry(d1) values('甲')"));
+    const QString path = folder() + u("/endless.xlsx");
+    const RecordExport job(connectionString(), u("select d1, 1e308*10 as d2 from inquiry"),
+        { { u("d1"), u("名称") }, { u("d2"), u("说明") } }, path);
+    ASSERT_EQ(job.run({}).outcome, RecordExport::Outcome::Done);
+    const engine::WorkbookTable table = engine::readWorkbookSheet(path, RecordExport::sheetName(), true);
+    ASSERT_EQ(table.rows.size(), 1);
+    EXPECT_EQ(table.rows[0][1].toString(), u("inf"));
+}
+
 // A cancel, between records or after the last, leaves no file at all, and a file that was
 // there under the chosen name stays as it was.
 TEST_F(ExportTest, ACancelledExportLeavesNothingBehind)
