@@ -199,8 +199,20 @@ void LongJob::run(JobProgress& progress) const
     // The records are in: a search index that fails is told, never reported as a failed
     // import, which would be run again and imported twice.
     int indexError = 0;
-    const bool onDatabase
-        = m_kind != Kind::Restore || (indexSteps + questionSteps > 0 && useRestoredDatabase());
+    const QString indexProblem = closingWork(progress, sent, indexSteps, questionSteps, indexError);
+    if (m_kind == Kind::SearchIndex && !indexProblem.isEmpty()) {
+        end(JobOutcome::Failed, indexProblem, indexError);
+        return;
+    }
+    end(m_kind == Kind::Restore ? JobOutcome::Restored : JobOutcome::Done, indexProblem, indexError);
+}
+
+QString LongJob::closingWork(
+    JobProgress& progress, int sent, int indexSteps, int questionSteps, int& indexError) const
+{
+    if (indexSteps + questionSteps == 0)
+        return QString();
+    const bool onDatabase = m_kind != Kind::Restore || useRestoredDatabase();
     QString indexProblem;
     if (indexSteps > 0)
         indexProblem = onDatabase ? buildSearchIndex(progress, sent, indexError) : searchIndexProblem();
@@ -215,11 +227,7 @@ void LongJob::run(JobProgress& progress) const
             // Only a visitor's first wait is lost; the records are in.
         }
     }
-    if (m_kind == Kind::SearchIndex && !indexProblem.isEmpty()) {
-        end(JobOutcome::Failed, indexProblem, indexError);
-        return;
-    }
-    end(m_kind == Kind::Restore ? JobOutcome::Restored : JobOutcome::Done, indexProblem, indexError);
+    return indexProblem;
 }
 
 bool LongJob::changesRecords() const

@@ -62,6 +62,10 @@ private:
     bool reconnectWithoutDatabase() const;
     QString kindName() const; // as the event log names the job
     bool changesRecords() const; // an import or a restore
+    // After the steps: the search index and the screen's first questions, as the job has them;
+    // the index's problem, or empty.
+    QString closingWork(
+        JobProgress& progress, int sent, int indexSteps, int questionSteps, int& indexError) const;
     // After a restore, the shared connection on the restored database again; false if it failed.
     bool useRestoredDatabase() const;
     // Whether the job ends by building the search index: imports and restores when the search is on.

@@ -15,6 +15,7 @@
 #include "query/FieldCatalogue.h"
 #include "query/QueryStatements.h"
 #include "query/ScreenQuestions.h"
+#include "query/SearchIndex.h"
 #include "settings/AsciiBlanks.h"
 #include "settings/ExportSetting.h"
 #include "settings/PrintSetting.h"
@@ -165,9 +166,7 @@ void ConfigDialog::OnInitDialog()
     control<QCheckBox>(TouchBox)->setChecked(ui::TouchSetting::enabled());
     control<QCheckBox>(PolishBox)->setChecked(ui::ScreenPolish::enabled());
     control<QCheckBox>(KeyboardBox)->setChecked(ui::KeyboardSetting::enabled());
-    control<QCheckBox>(SearchBox)->setChecked(
-        settings::ReadSetting(QStringLiteral("show"), QStringLiteral("search"), QString()).trimmed()
-        == QLatin1String("1"));
+    control<QCheckBox>(SearchBox)->setChecked(query::SearchIndex::enabled());
     control<QCheckBox>(SnapshotBox)->setChecked(settings::SnapshotSetting::enabled());
     control<QCheckBox>(ScheduleBox)->setChecked(settings::ScheduleSetting::enabled());
     control<QCheckBox>(QuestionsBox)->setChecked(query::ScreenQuestions::askedAfterJobs());
@@ -476,10 +475,7 @@ void ConfigDialog::OnPrintToggled()
 // The query screen opened from now on shows the search entry; an import indexes for it.
 void ConfigDialog::OnSearchToggled()
 {
-    writeSwitch(SearchBox, [](bool on) {
-        return settings::WriteSetting(
-            QStringLiteral("show"), QStringLiteral("search"), on ? QStringLiteral("1") : QStringLiteral("0"));
-    });
+    writeSwitch(SearchBox, &query::SearchIndex::setEnabled);
 }
 
 // Three states for the three scopes: a part-ticked box brings the keyboard to the query screen

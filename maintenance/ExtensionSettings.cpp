@@ -1,6 +1,7 @@
 #include "maintenance/ExtensionSettings.h"
 
 #include "query/LinkTemplate.h"
+#include "query/SearchIndex.h"
 #include "settings/PrintSetting.h"
 #include "settings/ScheduleSetting.h"
 #include "settings/SettingsFile.h"
@@ -57,11 +58,9 @@ QString lineRefused(int number, const QString& why)
 
 bool ExtensionSettings::inUse()
 {
-    const bool search
-        = settings::ReadSetting(QStringLiteral("show"), QStringLiteral("search"), QString()).trimmed()
-        == QLatin1String("1");
-    return search || settings::SnapshotSetting::enabled() || settings::ScheduleSetting::enabled()
-        || settings::StatusSetting::enabled() || settings::PrintSetting::enabled();
+    return query::SearchIndex::enabled() || settings::SnapshotSetting::enabled()
+        || settings::ScheduleSetting::enabled() || settings::StatusSetting::enabled()
+        || settings::PrintSetting::enabled();
 }
 
 QString ExtensionSettings::text()

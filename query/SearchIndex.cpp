@@ -28,6 +28,12 @@ bool SearchIndex::enabled()
         == QLatin1String("1");
 }
 
+bool SearchIndex::setEnabled(bool on)
+{
+    return settings::WriteSetting(
+        QStringLiteral("show"), QStringLiteral("search"), on ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
 QStringList SearchIndex::columns()
 {
     QString listed = settings::ReadSetting(QStringLiteral("search"), QStringLiteral("columns"), QString());

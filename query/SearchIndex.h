@@ -16,6 +16,7 @@ class SearchIndex
 public:
     // Whether [show] search is on.
     static bool enabled();
+    static bool setEnabled(bool on); // false when uinfo.ini cannot be written
     // [search] columns when it lists any, else the text columns (d1..d15) of [select] select.
     static QStringList columns();
     // Builds the index anew from every value of `columns`; `progress` hears values done of all.
