@@ -74,6 +74,7 @@ public:
     void LoadRecords();
     // With [show] search on: the search entry and its debounce timer.
     void setUpSearch();
+    void placeSearchEntry();
     void OnSearchTimeout();
     QStringList searchColumns() const;
 

@@ -160,6 +160,7 @@ void QueryDialog::resizeEvent(QResizeEvent* event)
     TemplateDialog::resizeEvent(event);
     if (m_ready)
         LayoutPanel();
+    placeSearchEntry();
 }
 
 int QueryDialog::displayBottom() const

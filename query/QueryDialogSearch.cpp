@@ -5,7 +5,10 @@
 #include "settings/SettingsFile.h"
 #include "ui/SharedFonts.h"
 
+#include <QFontMetrics>
 #include <QLineEdit>
+
+#include <algorithm>
 #include <QTimer>
 
 namespace glimora::query {
@@ -32,9 +35,7 @@ void QueryDialog::setUpSearch()
     // Letters go straight in: the search itself reads them as pinyin or initials.
     m_searchEntry->setInputMethodHints(Qt::ImhPreferLatin);
     m_searchEntry->setClearButtonEnabled(true);
-    const int height = m_searchEntry->sizeHint().height();
-    // The top right corner stays clear of the centred title.
-    m_searchEntry->setGeometry(width() - 270, 8, 260, height);
+    placeSearchEntry();
     m_searchEntry->show();
     m_searchEntry->raise();
     m_searchTimer = new QTimer(this);
@@ -42,6 +43,19 @@ void QueryDialog::setUpSearch()
     m_searchTimer->setInterval(150);
     connect(m_searchTimer, &QTimer::timeout, this, [this] { OnSearchTimeout(); });
     connect(m_searchEntry, &QLineEdit::textEdited, m_searchTimer, qOverload<>(&QTimer::start));
+}
+
+// In the top right corner, clear of the centred title, at the window's size of the moment.
+void QueryDialog::placeSearchEntry()
+{
+    if (!m_searchEntry)
+        return;
+    constexpr int Margin = 10;
+    const int titleWidth = QFontMetrics(ui::sharedFont(2)).horizontalAdvance(reportTitle());
+    const int room = width() / 2 - titleWidth / 2 - 2 * Margin;
+    const int entryWidth = std::clamp(room, 120, 260);
+    m_searchEntry->setGeometry(
+        width() - entryWidth - Margin, 8, entryWidth, m_searchEntry->sizeHint().height());
 }
 
 void QueryDialog::OnSearchTimeout()

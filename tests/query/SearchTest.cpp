@@ -201,7 +201,9 @@ TEST_F(SearchIndexTest, RebuildTellsProgress)
 #include "data/StatementRecorder.h"
 #include "query/QueryDialog.h"
 #include "settings/SettingsFile.h"
+#include "ui/SharedFonts.h"
 
+#include <QFontMetrics>
 #include <QLineEdit>
 #include <QTest>
 
@@ -217,8 +219,16 @@ TEST(SearchScreenTest, TypedTextShowsTheMatchingRecordsPaged)
     SearchIndex::rebuild(glimora::data::SharedDatabase::connection(), SearchIndex::columns());
     auto* entry = dialog.findChild<QLineEdit*>(QStringLiteral("searchEntry"));
     ASSERT_NE(entry, nullptr);
-    dialog.resize(1280, 800);
+    // The entry keeps to the top right corner, clear of the centred title, at every size.
     dialog.show();
+    for (const int width : { 1280, 1024 }) {
+        dialog.resize(width, 800);
+        const int titleWidth = QFontMetrics(glimora::ui::sharedFont(2))
+                                   .horizontalAdvance(glimora::query::QueryDialog::reportTitle());
+        EXPECT_EQ(entry->geometry().right(), width - 11);
+        EXPECT_GT(entry->geometry().left(), (width + titleWidth) / 2);
+    }
+    dialog.resize(1280, 800);
 
     glimora::data::StatementRecorder::start();
     QTest::keyClicks(entry, QStringLiteral("zs"));
