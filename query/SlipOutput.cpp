@@ -16,6 +16,11 @@ QString SlipOutput::toPrinter(const PrintLayout& layout, const QString& printerN
     if (info.isNull())
         return QString::fromUtf8("打印机“%1”不可用，请联系管理员。").arg(printerName);
     QPrinter printer(info, QPrinter::HighResolution);
+    return toPrinter(layout, printer, printerName);
+}
+
+QString SlipOutput::toPrinter(const PrintLayout& layout, QPrinter& printer, const QString& printerName)
+{
     printer.setDocName(QStringLiteral("glimora"));
     if (layout.render(printer) == 0 || printer.printerState() == QPrinter::Error)
         return QString::fromUtf8("打印机“%1”未能接受打印任务，请联系管理员。").arg(printerName);

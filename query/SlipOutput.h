@@ -3,6 +3,8 @@
 #include <QDateTime>
 #include <QString>
 
+class QPrinter;
+
 namespace glimora::query {
 
 class PrintLayout;
@@ -13,6 +15,8 @@ class SlipOutput
 {
 public:
     static QString toPrinter(const PrintLayout& layout, const QString& printerName);
+    // The slip on a printer already set up; `printerName` is for the message.
+    static QString toPrinter(const PrintLayout& layout, QPrinter& printer, const QString& printerName);
     // Writes slip-<time>.pdf in `folder` (made when missing); `written` gets the file's path.
     static QString toPdf(
         const PrintLayout& layout, const QString& folder, const QDateTime& at, QString* written = nullptr);

@@ -21,6 +21,7 @@
 #include <QFile>
 #include <QFontMetricsF>
 #include <QLineEdit>
+#include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -192,6 +193,18 @@ TEST(PrintLayout, ASlipReadsBackWholeOnA4AndOnAReceipt)
         for (const QString& font : fonts)
             EXPECT_EQ(embedded.match(font).captured(1), "yes") << font.toStdString();
     }
+}
+
+// A printer that will not take the job (here, one whose output cannot be opened) says so by name.
+TEST(SlipOutput, APrinterThatRefusesTheJobSaysSo)
+{
+    TempWorkspace workspace;
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(workspace.filePath("no-such-folder/slip.pdf"));
+    EXPECT_EQ(SlipOutput::toPrinter(PrintLayout(slipOf(3), Paper::Receipt), printer, "前台"),
+        utf8("打印机“前台”未能接受打印任务，请联系管理员。"));
+    EXPECT_FALSE(QFile::exists(workspace.filePath("no-such-folder/slip.pdf")));
 }
 
 // A date or a code wider than its column breaks inside rather than run into the next one.
