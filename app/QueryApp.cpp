@@ -6,6 +6,7 @@
 #include "app/KioskPauseScreen.h"
 #include "app/ScheduledBackups.h"
 #include "app/ScreenFactory.h"
+#include "app/StartupQuestions.h"
 #include "app/StationHeartbeat.h"
 #include "query/QueryDialog.h"
 #include "settings/Settings.h"
@@ -72,6 +73,7 @@ bool QueryApp::InitInstance()
         return false;
     startScheduledBackups();
     startHeartbeat();
+    startStartupQuestions();
     std::unique_ptr<QDialog> main
         = m_screens.backOfficeChosen(*login) ? m_screens.createAdminDialog() : m_screens.createQueryDialog();
     runMainScreen(*main);
@@ -146,6 +148,7 @@ bool QueryApp::kioskLogIn()
     if (loggedIn) {
         startScheduledBackups();
         startHeartbeat();
+        startStartupQuestions();
     }
     return loggedIn;
 }
@@ -168,6 +171,15 @@ void QueryApp::startHeartbeat()
         return;
     m_heartbeat->setBackups(m_backups.get());
     QTimer::singleShot(0, m_heartbeat.get(), &StationHeartbeat::beat);
+}
+
+void QueryApp::startStartupQuestions()
+{
+    if (m_startupQuestions)
+        return;
+    m_startupQuestions = StartupQuestions::fromSettings();
+    if (m_startupQuestions)
+        m_startupQuestions->start();
 }
 
 } // namespace glimora::app

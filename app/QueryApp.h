@@ -9,6 +9,7 @@
 namespace glimora::app {
 
 class ScheduledBackups;
+class StartupQuestions;
 class StationHeartbeat;
 class ScreenFactory;
 
@@ -44,6 +45,8 @@ private:
     void startScheduledBackups();
     // ... and, when its settings ask, writes its heartbeat for the status page.
     void startHeartbeat();
+    // Once per run: a later login of the kiosk finds the indexes built.
+    void startStartupQuestions();
 
     ScreenFactory& m_screens;
     StartMode m_mode;
@@ -51,6 +54,7 @@ private:
     int m_exitCode = 0;
     std::unique_ptr<ScheduledBackups> m_backups;
     std::unique_ptr<StationHeartbeat> m_heartbeat;
+    std::unique_ptr<StartupQuestions> m_startupQuestions;
 };
 
 } // namespace glimora::app
