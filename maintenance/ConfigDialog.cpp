@@ -17,6 +17,7 @@
 #include "query/ScreenQuestions.h"
 #include "query/SearchIndex.h"
 #include "settings/AsciiBlanks.h"
+#include "settings/ChoiceSetting.h"
 #include "settings/ExportSetting.h"
 #include "settings/PrintSetting.h"
 #include "settings/ScheduleSetting.h"
@@ -64,6 +65,7 @@ constexpr int StatusBox = 1122;
 constexpr int PrintBox = 1123;
 constexpr int ScreenKeyboardBox = 1118;
 constexpr int ExportBox = 1124;
+constexpr int TidyBox = 1128;
 constexpr quintptr ConfigHelpContext = 0x20084;
 
 const char* const tabCaptions[ConfigDialog::TabCount] = { "查询指令", "导入指令", "数据库名称", "公司名称",
@@ -128,6 +130,7 @@ ConfigDialog::ConfigDialog(QWidget* parent)
     onClicked(SnapshotBox, &ConfigDialog::OnSnapshotToggled);
     onClicked(ScheduleBox, &ConfigDialog::OnScheduleToggled);
     onClicked(QuestionsBox, &ConfigDialog::OnQuestionsToggled);
+    onClicked(TidyBox, &ConfigDialog::OnTidyToggled);
     onClicked(StatusBox, &ConfigDialog::OnStatusToggled);
     onClicked(PrintBox, &ConfigDialog::OnPrintToggled);
     onClicked(ScreenKeyboardBox, &ConfigDialog::OnScreenKeyboardToggled);
@@ -170,6 +173,7 @@ void ConfigDialog::OnInitDialog()
     control<QCheckBox>(SnapshotBox)->setChecked(settings::SnapshotSetting::enabled());
     control<QCheckBox>(ScheduleBox)->setChecked(settings::ScheduleSetting::enabled());
     control<QCheckBox>(QuestionsBox)->setChecked(query::ScreenQuestions::askedAfterJobs());
+    control<QCheckBox>(TidyBox)->setChecked(settings::ChoiceSetting::tidy());
     control<QCheckBox>(StatusBox)->setChecked(settings::StatusSetting::enabled());
     control<QCheckBox>(ExportBox)->setChecked(settings::ExportSetting::enabled());
     control<QCheckBox>(PrintBox)->setChecked(settings::PrintSetting::enabled());
@@ -452,6 +456,12 @@ void ConfigDialog::OnScheduleToggled()
 void ConfigDialog::OnQuestionsToggled()
 {
     writeSwitch(QuestionsBox, &query::ScreenQuestions::setAskedAfterJobs);
+}
+
+// The query screen opened from now on hides the value buttons that hold no value.
+void ConfigDialog::OnTidyToggled()
+{
+    writeSwitch(TidyBox, &settings::ChoiceSetting::setTidy);
 }
 
 // The station writes its heartbeat from its next start on, and the menu shows the status page.

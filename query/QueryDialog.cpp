@@ -286,6 +286,7 @@ void QueryDialog::ApplyMode()
             control(visibleSlots[n - 1])->show();
         }
         control(visibleSlots[19])->show();
+        tidyValueButtons();
         control(1125)->hide();
         control(1171)->hide();
         control(1141)->show();

@@ -140,6 +140,8 @@ private:
     // Closes the screen through the handler when `error` is a lost connection and one is set.
     bool closeOnLostConnection(const data::DbError& error);
     void showValueButtons();
+    // With [show] tidy: the buttons without a value hidden, the rest spread over their rows.
+    void tidyValueButtons();
     void LayoutPanel();
     void placeTitle(bool pictureView);
     components::CAdodc* dataControl();
@@ -199,6 +201,7 @@ private:
     components::CAdodc* m_ownDataControl = nullptr;
     TitleStrip* m_titleStrip = nullptr;
     QHash<int, QRect> m_templatePlaces;
+    QList<QRect> m_valueButtonPlaces; // of a full level, as the panel was last laid out
     QLineEdit* m_searchEntry = nullptr;
     QTimer* m_searchTimer = nullptr;
     ui::SkinButton* m_printButton = nullptr;

@@ -3,6 +3,8 @@
 #include "query/QueryDialog.h"
 
 #include "data/DbError.h"
+#include "query/ValueButtonRows.h"
+#include "settings/ChoiceSetting.h"
 #include "settings/SettingsFile.h"
 #include "ui/BitmapStatic.h"
 #include "ui/DropDownCombo.h"
@@ -235,8 +237,38 @@ void QueryDialog::LayoutPanel()
                 narrows ? int(widget->width() * factor) : widget->width(), widget->height());
         }
     }
+    m_valueButtonPlaces.clear();
+    for (const int id : valueButtonIds().mid(0, ValueChoices::VisibleButtons))
+        m_valueButtonPlaces.append(control(id)->geometry());
+    tidyValueButtons();
     placePrintButton();
     update();
+}
+
+void QueryDialog::tidyValueButtons()
+{
+    if (m_mode != 0 || !settings::ChoiceSetting::tidy())
+        return;
+    const QList<int> ids = valueButtonIds().mid(0, ValueChoices::VisibleButtons);
+    if (m_valueButtonPlaces.size() != ids.size()) {
+        m_valueButtonPlaces.clear();
+        for (const int id : ids)
+            m_valueButtonPlaces.append(control(id)->geometry());
+    }
+    // The last page of a long level keeps its "更多…" on the last button: its place comes last.
+    const QStringList captions = m_choices.visibleCaptions();
+    QList<int> shown;
+    for (int slot = 0; slot < ids.size(); ++slot) {
+        if (!captions.value(slot).isEmpty())
+            shown.append(slot);
+    }
+    const QList<QRect> places = ValueButtonRows::spread(m_valueButtonPlaces, int(shown.size()));
+    for (int slot = 0; slot < ids.size(); ++slot) {
+        const qsizetype order = shown.indexOf(slot);
+        QWidget* button = control(ids[slot]);
+        button->setVisible(order >= 0);
+        button->setGeometry(order >= 0 ? places[order] : m_valueButtonPlaces[slot]);
+    }
 }
 
 } // namespace glimora::query

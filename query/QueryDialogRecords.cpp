@@ -117,6 +117,7 @@ void QueryDialog::showValueButtons()
         widget->setEnabled(!caption.isEmpty());
         widget->update();
     }
+    tidyValueButtons();
 }
 
 void QueryDialog::OnValueButton(int id)

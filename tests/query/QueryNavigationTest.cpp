@@ -2,6 +2,7 @@
 #include "platform/FakeIdleClock.h"
 #include "query/LastVisitorQuestion.h"
 #include "query/QueryDialog.h"
+#include "query/ValueButtonRows.h"
 #include "tests/query/QueryStation.h"
 #include "tests/support/CommaDecimalLocale.h"
 #include "ui/DropDownCombo.h"
@@ -125,6 +126,69 @@ TEST_F(NavigationTest, LevelButtonsReplayTheStoredPath)
         (QStringList { "select distinct d3 from inquiry where  d1='C' and d2='B' order by d3",
             Records + " where  d1='C' and d2='B'" }));
     EXPECT_EQ(dialog->level(), 3);
+}
+
+// Where a full row stands, a short row spreads its buttons with equal room between them.
+TEST(ValueButtonRows, AShortRowSpreadsAndAFullRowStaysPut)
+{
+    QList<QRect> places;
+    for (int n = 0; n < 20; ++n)
+        places.append(QRect(10 + (n % 10) * 60, n < 10 ? 100 : 180, 50, 40));
+    EXPECT_EQ(query::ValueButtonRows::spread(places, 0), QList<QRect>());
+    const QList<QRect> twelve = query::ValueButtonRows::spread(places, 12);
+    ASSERT_EQ(twelve.size(), 12);
+    EXPECT_EQ(twelve.mid(0, 10), places.mid(0, 10));
+    // 590 pixels across, two buttons of 50: 490 of room, a quarter at either end.
+    EXPECT_EQ(twelve[10], QRect(10 + 122, 180, 50, 40));
+    EXPECT_EQ(twelve[11], QRect(10 + 367 + 50, 180, 50, 40));
+}
+
+namespace {
+
+class TidyNavigationTest : public NavigationTest
+{
+protected:
+    TidyNavigationTest()
+        : NavigationTest("[show]\ntidy=1\n")
+    {
+    }
+    QList<int> shownButtons() const
+    {
+        QList<int> shown;
+        for (const int id : QueryDialog::valueButtonIds().mid(0, 20)) {
+            if (!dialog->control(id)->isHidden())
+                shown.append(id);
+        }
+        return shown;
+    }
+};
+
+} // namespace
+
+// A level of two values shows two buttons spread over the first row, and no "x" buttons; the
+// condition tab and back keep it so, and a level with nothing under it hides every button.
+TEST_F(TidyNavigationTest, EmptyButtonsAreHiddenAndTheRestFillTheirRow)
+{
+    makeDialog();
+    const QList<int> ids = QueryDialog::valueButtonIds().mid(0, 20);
+    ASSERT_EQ(shownButtons(), (QList<int> { ids[0], ids[1] }));
+    const QRect first = dialog->control(ids[0])->geometry();
+    const QRect second = dialog->control(ids[1])->geometry();
+    const QRect rowEnd = dialog->control(ids[9])->geometry();
+    EXPECT_EQ(first.y(), second.y());
+    EXPECT_GT(second.left() - first.right(), first.width());
+    EXPECT_LE(rowEnd.right() - second.right(), second.left() - first.right());
+
+    click(1144); // 条件查询
+    click(1143); // 分类查询
+    EXPECT_EQ(shownButtons(), (QList<int> { ids[0], ids[1] }));
+    EXPECT_EQ(dialog->control(ids[1])->geometry(), second);
+
+    choose("A");
+    choose("B");
+    EXPECT_EQ(shownButtons().size(), 2); // x and y
+    choose("x");
+    EXPECT_EQ(shownButtons(), QList<int>());
 }
 
 // The status page tells when a visitor last asked: opening the screen is no question.
