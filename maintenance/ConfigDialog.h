@@ -49,6 +49,7 @@ private:
     void OnSnapshotToggled();
     void OnScheduleToggled();
     void OnQuestionsToggled();
+    void OnSeveralValuesToggled();
     void OnTidyToggled();
     void OnStatusToggled();
     void OnExportToggled();

@@ -208,6 +208,7 @@ bool QueryDialog::OnInitDialog()
     }
     setUpSearch();
     setUpPrinting();
+    setUpSeveralValues();
     return true;
 }
 

@@ -2,6 +2,7 @@
 
 #include "data/Recordset.h"
 #include "data/Variant.h"
+#include "query/ChosenValues.h"
 #include "query/DrillDown.h"
 #include "query/FieldCatalogue.h"
 #include "query/PrintLayout.h"
@@ -81,6 +82,10 @@ public:
     void SetupFilterLabels();
     void FillFilterList(const QString& column, int listId);
     void BuildFilterWhere();
+    // With [show] multiselect: a tap on an entry of list n ticks it or takes it back.
+    void setUpSeveralValues();
+    void OnFilterPicked(int n, int index);
+    static int filterNumberOf(int listId); // 0 for no filter list
 
     // With [print] on and a printer or PDF folder: the print button, and what it prints.
     void setUpPrinting();
@@ -202,6 +207,10 @@ private:
     TitleStrip* m_titleStrip = nullptr;
     QHash<int, QRect> m_templatePlaces;
     QList<QRect> m_valueButtonPlaces; // of a full level, as the panel was last laid out
+    ChosenValues m_chosen;
+    bool m_chosenSeveral = false; // [show] multiselect, as the screen opened
+    // Of the page on display: each column held to several ticked values, with their text.
+    QHash<QString, QString> m_pageSeveralValues;
     QLineEdit* m_searchEntry = nullptr;
     QTimer* m_searchTimer = nullptr;
     ui::SkinButton* m_printButton = nullptr;

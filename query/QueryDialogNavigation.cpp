@@ -124,6 +124,7 @@ void QueryDialog::OnClear()
 {
     for (int n = 1; n <= FilterCount; ++n)
         filterList(n)->setEditText(QString());
+    m_chosen.clearAll();
 }
 
 void QueryDialog::OnCategoryTab()

@@ -110,7 +110,10 @@ PrintSlip QueryDialog::printSlip() const
     }
     if (cursor.BOF())
         cursor.MoveFirst();
-    const ResultPage::Columns columns = ResultPage(m_catalogue, cursor, m_whereClause).columns();
+    ResultPage page(m_catalogue, cursor, m_whereClause);
+    if (m_searchQuery.isEmpty())
+        page.setSeveralValues(m_pageSeveralValues);
+    const ResultPage::Columns columns = page.columns();
     if (!columns.summary.isEmpty())
         summary << columns.summary;
     slip.summary = summary.join(QStringLiteral("    "));

@@ -12,6 +12,7 @@
 #include "query/QueryStatements.h"
 #include "query/ScreenQuestions.h"
 #include "query/SearchStatements.h"
+#include "settings/ChoiceSetting.h"
 #include "settings/SettingsFile.h"
 #include "ui/DropDownCombo.h"
 #include "ui/OkMessageBox.h"
@@ -20,6 +21,7 @@
 #include "ui/TouchSetting.h"
 
 #include <QLabel>
+#include <QLineEdit>
 
 namespace glimora::query {
 
@@ -36,6 +38,7 @@ void QueryDialog::RunLevel(const QString& value)
 {
     const int level = m_drillDown.level();
     m_whereClause.clear();
+    m_pageSeveralValues.clear();
     if (m_drillDown.levelColumn(1).isEmpty())
         return;
     const QString next = m_drillDown.levelColumn(level + 1);
@@ -223,6 +226,10 @@ void QueryDialog::FillFilterList(const QString& column, int listId)
         if (rows.BOF() && rows.EndOfFile())
             return;
         const int number = QueryStatements::columnNumber(column);
+        const int listNumber = filterNumberOf(listId);
+        // Text and number columns of the equality lists; a date column keeps one value.
+        const bool takesSeveral
+            = m_chosenSeveral && listNumber >= 1 && listNumber <= 13 && (number < 16 || number > 20);
         QString lastText;
         QString lastStored;
         rows.MoveFirst();
@@ -233,11 +240,18 @@ void QueryDialog::FillFilterList(const QString& column, int listId)
             if (!text.isEmpty() && (text != lastText || stored != lastStored)) {
                 const int index = list->addString(text);
                 list->setItemData(index, stored);
+                if (takesSeveral)
+                    list->setItemData(index,
+                        m_chosen.isChosen(listNumber, stored) ? Qt::Checked : Qt::Unchecked,
+                        Qt::CheckStateRole);
             }
             lastText = text;
             lastStored = stored;
             rows.MoveNext();
         }
+        // Emptied with the list, the ticked values stay what it holds.
+        if (takesSeveral && !m_chosen.stored(listNumber).isEmpty())
+            list->setEditText(m_chosen.text(listNumber));
     } catch (const data::DbError& error) {
         if (!closeOnLostConnection(error))
             ui::OkMessageBox::show(this, command.CommandText() + utf8("数据库异常，请检查后再试"));
@@ -260,17 +274,26 @@ void QueryDialog::BuildFilterWhere()
     std::array<QString, 20> columns;
     std::array<QString, 20> texts;
     std::array<QString, 20> stored;
+    std::array<QStringList, 20> anyOf;
     for (int n = 1; n <= FilterCount; ++n) {
         const ui::DropDownCombo* list = filterList(n);
         columns[n] = ScreenQuestions::filterColumn(n);
         texts[n] = list->currentText();
+        // Entries ticked as they were listed, the text not typed over since: compared as stored.
+        if (!m_chosen.stored(n).isEmpty() && texts[n] == m_chosen.text(n)) {
+            if (m_chosen.stored(n).size() == 1)
+                stored[n] = m_chosen.stored(n).first();
+            else
+                anyOf[n] = m_chosen.stored(n);
+            continue;
+        }
         // An entry chosen as it was listed: compared as it is stored.
         const QVariant entry = list->itemData(list->currentIndex());
         if (entry.isValid() && list->itemText(list->currentIndex()) == texts[n])
             stored[n] = entry.toString();
     }
     const QueryStatements::FilterCondition condition
-        = QueryStatements::filterCondition(columns, texts, stored);
+        = QueryStatements::filterCondition(columns, texts, stored, anyOf);
     if (!condition.ok()) {
         ui::OkMessageBox::show(this,
             condition.refusedDate
@@ -280,6 +303,55 @@ void QueryDialog::BuildFilterWhere()
     }
     m_whereClause = condition.where;
     LoadRecords();
+    // A refused statement leaves the page, and what it was held to, as it was.
+    if (m_pageWhereClause == condition.where) {
+        m_pageSeveralValues.clear();
+        for (int n = 1; n <= FilterCount; ++n) {
+            if (!anyOf[n].isEmpty())
+                m_pageSeveralValues.insert(columns[n], m_chosen.text(n));
+        }
+    }
+}
+
+int QueryDialog::filterNumberOf(int listId)
+{
+    for (int n = 1; n <= FilterCount; ++n) {
+        if (filterListId(n) == listId)
+            return n;
+    }
+    return 0;
+}
+
+void QueryDialog::setUpSeveralValues()
+{
+    m_chosenSeveral = settings::ChoiceSetting::multiSelect();
+    if (!m_chosenSeveral)
+        return;
+    for (int n = 1; n <= 13; ++n) {
+        ui::DropDownCombo* list = filterList(n);
+        connect(list, &QComboBox::activated, this, [this, n](int index) { OnFilterPicked(n, index); });
+        // A text typed over the ticked values is what the list holds from then on.
+        if (QLineEdit* edit = list->lineEdit())
+            connect(edit, &QLineEdit::textEdited, this, [this, n] { m_chosen.clear(n); });
+    }
+}
+
+void QueryDialog::OnFilterPicked(int n, int index)
+{
+    ui::DropDownCombo* list = filterList(n);
+    if (list->itemText(index).isEmpty()) {
+        m_chosen.clear(n);
+        return;
+    }
+    // A date column's list keeps one value, as without the setting.
+    if (!list->itemData(index, Qt::CheckStateRole).isValid())
+        return;
+    const QString text = list->itemText(index);
+    const QVariant stored = list->itemData(index);
+    m_chosen.toggle(n, text, stored.isValid() ? stored.toString() : text);
+    list->setItemData(
+        index, m_chosen.isChosen(n, stored.toString()) ? Qt::Checked : Qt::Unchecked, Qt::CheckStateRole);
+    list->setEditText(m_chosen.text(n));
 }
 
 } // namespace glimora::query

@@ -178,7 +178,8 @@ QString QueryStatements::drillDownCondition(
 }
 
 QueryStatements::FilterCondition QueryStatements::filterCondition(const std::array<QString, 20>& columns,
-    const std::array<QString, 20>& texts, const std::array<QString, 20>& stored)
+    const std::array<QString, 20>& texts, const std::array<QString, 20>& stored,
+    const std::array<QStringList, 20>& anyOf)
 {
     FilterCondition result;
     QString condition;
@@ -218,8 +219,31 @@ QueryStatements::FilterCondition QueryStatements::filterCondition(const std::arr
         return true;
     };
 
+    // Appends " and dN in (…)" for list n; false when a value may not stand unquoted.
+    const auto compareAny = [&](const QString& column, int n) {
+        QStringList values;
+        const Form form = conditionForm(columnNumber(column));
+        for (const QString& value : anyOf[n]) {
+            if (form == Form::Quoted) {
+                values << quoted(value);
+                continue;
+            }
+            const QString number = halfWidth(value).trimmed();
+            if (!isNumber(number)) {
+                result.refused = value.trimmed();
+                return false;
+            }
+            values << number;
+        }
+        condition += QStringLiteral(" and ") + column + QStringLiteral(" in (")
+            + values.join(QLatin1Char(',')) + QLatin1Char(')');
+        return true;
+    };
+
     for (int n = 1; n <= 13; ++n) {
-        if (!compare(columns[n], QStringLiteral("="), n))
+        const Form form = conditionForm(columnNumber(columns[n]));
+        const bool several = anyOf[n].size() >= 2 && (form == Form::Quoted || form == Form::Unquoted);
+        if (!(several ? compareAny(columns[n], n) : compare(columns[n], QStringLiteral("="), n)))
             return result;
     }
     // Two ranges: list 16 and 17 bound the column of com16, lists 18 and 19 that of com18.

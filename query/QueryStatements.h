@@ -50,8 +50,11 @@ public:
     };
     // stored[n], when not null, is the entry chosen in list n as it is stored: it is compared
     // as it is, where a typed text loses the blanks around it.
+    // anyOf[n], when it holds two or more values (as stored) of list n (1..13) of a text or number
+    // column, gives " dN in (…)": records that hold any of them. A date column takes one value.
     static FilterCondition filterCondition(const std::array<QString, 20>& columns,
-        const std::array<QString, 20>& texts, const std::array<QString, 20>& stored = {});
+        const std::array<QString, 20>& texts, const std::array<QString, 20>& stored = {},
+        const std::array<QStringList, 20>& anyOf = {});
 
     // Whether `where` holds `column` to one value: an equality, or the range of a single day
     // by which a date column is compared with a day.

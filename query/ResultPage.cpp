@@ -127,7 +127,17 @@ ResultPage::Columns ResultPage::columns() const
         heads << settings::ReadSetting(Show, QStringLiteral("head%1").arg(k), QStringLiteral("d%1").arg(k));
     Columns result;
     const bool onRecord = !m_cursor.isNull() && !m_cursor.EndOfFile() && !m_cursor.BOF();
+    const auto addToSummary = [&](int k, const QString& value) {
+        if (k > 0)
+            result.summary += QString(10, QLatin1Char(' '));
+        result.summary += ColumnDisplayName(heads[k]) + QStringLiteral(" : ") + value;
+    };
     for (int k = 0; k < 4; ++k) {
+        if (onRecord && m_severalValues.contains(heads[k])) {
+            addToSummary(k, m_severalValues.value(heads[k]));
+            heads[k].clear();
+            continue;
+        }
         if (!onRecord || !QueryStatements::fixesColumn(m_whereClause, heads[k])) {
             heads[k].clear();
             continue;
@@ -138,11 +148,8 @@ ResultPage::Columns ResultPage::columns() const
         } catch (const data::DbError&) {
             // The head column is not among the selected ones.
         }
-        if (!value.isEmpty()) {
-            if (k > 0)
-                result.summary += QString(10, QLatin1Char(' '));
-            result.summary += ColumnDisplayName(heads[k]) + QStringLiteral(" : ") + value;
-        }
+        if (!value.isEmpty())
+            addToSummary(k, value);
     }
     while (result.summary.startsWith(QLatin1Char(' ')))
         result.summary.remove(0, 1);

@@ -2,6 +2,7 @@
 
 #include "data/Recordset.h"
 
+#include <QHash>
 #include <QList>
 #include <QRect>
 #include <QString>
@@ -68,12 +69,16 @@ public:
     static QString emptyMessage();
     // What an empty page says instead, for a search that found nothing.
     void setEmptyMessage(const QString& text) { m_emptyMessage = text; }
+    // Columns the condition holds to any of several values, with those values as the lists show
+    // them ("A 或 B"): the summary names them, and their column stays in the table.
+    void setSeveralValues(const QHash<QString, QString>& texts) { m_severalValues = texts; }
 
 private:
     const FieldCatalogue& m_catalogue;
     data::Recordset m_cursor;
     QString m_whereClause;
     QString m_emptyMessage = emptyMessage();
+    QHash<QString, QString> m_severalValues;
 };
 
 } // namespace glimora::query

@@ -447,3 +447,61 @@ TEST_F(NoCloseNavigationTest, WithoutTheClosePictureTheDisplayStillEndsAtTheTabR
     click(1146);
     EXPECT_EQ(dialog->control(1169)->geometry(), QRect(0, 55, 800, dialog->displayBottom() - 55));
 }
+
+namespace {
+
+class SeveralValuesNavigationTest : public NavigationTest
+{
+protected:
+    SeveralValuesNavigationTest()
+        : NavigationTest("[show]\nmultiselect=1\n")
+    {
+        station.execute("insert inquiry(d1,d2,d3) values('O''Neil','B','v')");
+    }
+    // A tap on the entry of the open list, as a finger gives it.
+    void tap(ui::DropDownCombo* list, const QString& text)
+    {
+        list->showPopup();
+        const int index = list->findText(text);
+        ASSERT_GE(index, 0) << text.toStdString();
+        QAbstractItemView* view = list->view();
+        QTest::mouseClick(
+            view->viewport(), Qt::LeftButton, {}, view->visualRect(view->model()->index(index, 0)).center());
+        paint();
+    }
+};
+
+} // namespace
+
+// Ticked values of one list are any of them, each quoted; a second tap takes one back, the
+// list shows them joined, and 清除 forgets them.
+TEST_F(SeveralValuesNavigationTest, ATickedValueAddsToTheListAndASecondTapTakesItBack)
+{
+    makeDialog();
+    dialog->show();
+    click(1144); // 条件查询
+    auto* list = dialog->control<ui::DropDownCombo>(1000);
+    tap(list, "A");
+    tap(list, "O'Neil");
+    EXPECT_EQ(list->currentText(), QString::fromUtf8("A 或 O'Neil"));
+    list->showPopup();
+    EXPECT_EQ(list->itemData(list->findText("A"), Qt::CheckStateRole), Qt::Checked);
+    EXPECT_EQ(list->itemData(list->findText("C"), Qt::CheckStateRole), Qt::Unchecked);
+    list->hidePopup();
+    sent();
+    click(1125); // 查询
+    EXPECT_EQ(sent(), QStringList { Records + " where  d1 in ('A','O''Neil')" });
+    EXPECT_EQ(dialog->resultCursor().RecordCount(), 4);
+    EXPECT_TRUE(dialog->printSlip().summary.contains(QString::fromUtf8(" : A 或 O'Neil")))
+        << dialog->printSlip().summary.toStdString();
+
+    tap(list, "A");
+    EXPECT_EQ(list->currentText(), "O'Neil");
+    sent();
+    click(1125);
+    EXPECT_EQ(sent(), QStringList { Records + " where  d1='O''Neil'" });
+
+    click(1171); // 清除
+    tap(list, "C");
+    EXPECT_EQ(list->currentText(), "C");
+}

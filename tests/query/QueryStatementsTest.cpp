@@ -79,6 +79,26 @@ TEST(QueryStatementsTest, QuotesInsideValuesAreDoubled)
     EXPECT_EQ(QueryStatements::filterCondition(dateColumns, dateTexts, dateStored).where, " d17>='2012'''");
 }
 
+// Several values of one list: any of them, quoted as a text column's or checked as numbers; a
+// date column's list keeps its one value.
+TEST(QueryStatementsTest, SeveralValuesOfAListAreAnyOfThem)
+{
+    Lists columns;
+    Lists texts;
+    std::array<QStringList, 20> anyOf;
+    columns[1] = "d1";
+    anyOf[1] = QStringList { "A", "O'Brien" };
+    columns[2] = "d26";
+    anyOf[2] = QStringList { "1.5", "２" };
+    columns[3] = "d16";
+    texts[3] = "2024-01-01";
+    anyOf[3] = QStringList { "2024-01-01", "2024-01-02" };
+    EXPECT_EQ(QueryStatements::filterCondition(columns, texts, {}, anyOf).where,
+        " d1 in ('A','O''Brien') and d26 in (1.5,2) and d16>='20240101' and d16<'20240102'");
+    anyOf[2] = QStringList { "1", "1 or 1=1" };
+    EXPECT_EQ(QueryStatements::filterCondition(columns, texts, {}, anyOf).refused, "1 or 1=1");
+}
+
 TEST(QueryStatementsTest, FilterConditionsFollowTheColumnType)
 {
     EXPECT_EQ(filter({ { 3, "d22", "15" } }).where, " d22=15");
