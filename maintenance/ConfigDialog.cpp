@@ -65,6 +65,7 @@ constexpr int StatusBox = 1122;
 constexpr int PrintBox = 1123;
 constexpr int ScreenKeyboardBox = 1118;
 constexpr int ExportBox = 1124;
+constexpr int CountsBox = 1126;
 constexpr int SeveralValuesBox = 1127;
 constexpr int TidyBox = 1128;
 constexpr quintptr ConfigHelpContext = 0x20084;
@@ -131,6 +132,7 @@ ConfigDialog::ConfigDialog(QWidget* parent)
     onClicked(SnapshotBox, &ConfigDialog::OnSnapshotToggled);
     onClicked(ScheduleBox, &ConfigDialog::OnScheduleToggled);
     onClicked(QuestionsBox, &ConfigDialog::OnQuestionsToggled);
+    onClicked(CountsBox, &ConfigDialog::OnCountsToggled);
     onClicked(SeveralValuesBox, &ConfigDialog::OnSeveralValuesToggled);
     onClicked(TidyBox, &ConfigDialog::OnTidyToggled);
     onClicked(StatusBox, &ConfigDialog::OnStatusToggled);
@@ -175,6 +177,7 @@ void ConfigDialog::OnInitDialog()
     control<QCheckBox>(SnapshotBox)->setChecked(settings::SnapshotSetting::enabled());
     control<QCheckBox>(ScheduleBox)->setChecked(settings::ScheduleSetting::enabled());
     control<QCheckBox>(QuestionsBox)->setChecked(query::ScreenQuestions::askedAfterJobs());
+    control<QCheckBox>(CountsBox)->setChecked(settings::ChoiceSetting::counts());
     control<QCheckBox>(SeveralValuesBox)->setChecked(settings::ChoiceSetting::multiSelect());
     control<QCheckBox>(TidyBox)->setChecked(settings::ChoiceSetting::tidy());
     control<QCheckBox>(StatusBox)->setChecked(settings::StatusSetting::enabled());
@@ -459,6 +462,12 @@ void ConfigDialog::OnScheduleToggled()
 void ConfigDialog::OnQuestionsToggled()
 {
     writeSwitch(QuestionsBox, &query::ScreenQuestions::setAskedAfterJobs);
+}
+
+// The query screen opened from now on counts the records behind each value button.
+void ConfigDialog::OnCountsToggled()
+{
+    writeSwitch(CountsBox, &settings::ChoiceSetting::setCounts);
 }
 
 // The query screen opened from now on lets a filter list take several values.

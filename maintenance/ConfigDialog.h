@@ -49,6 +49,7 @@ private:
     void OnSnapshotToggled();
     void OnScheduleToggled();
     void OnQuestionsToggled();
+    void OnCountsToggled();
     void OnSeveralValuesToggled();
     void OnTidyToggled();
     void OnStatusToggled();

@@ -196,6 +196,7 @@ bool QueryDialog::OnInitDialog()
     control(1169)->hide();
     LayoutPanel();
     ApplyMode();
+    setUpCounts();
     RunLevel(m_drillDown.levelColumn(1));
     if (m_closedAtSetup)
         return false;

@@ -8,6 +8,7 @@
 #include "query/PrintLayout.h"
 #include "query/QrCode.h"
 #include "query/ValueChoices.h"
+#include "query/ValueCounts.h"
 #include "ui/TemplateDialog.h"
 
 #include <functional>
@@ -84,6 +85,12 @@ public:
     void BuildFilterWhere();
     // With [show] multiselect: a tap on an entry of list n ticks it or takes it back.
     void setUpSeveralValues();
+    // With [show] counts: each value button says how many records it leads to, when the
+    // server counts them within the budget.
+    void setUpCounts();
+    ValueCounts* valueCounts() const { return m_valueCounts.get(); }
+    QStringList withCounts(
+        const QStringList& values, const QStringList& captions, const QString& column, const QString& where);
     void OnFilterPicked(int n, int index);
     static int filterNumberOf(int listId); // 0 for no filter list
 
@@ -208,6 +215,7 @@ private:
     QHash<int, QRect> m_templatePlaces;
     QList<QRect> m_valueButtonPlaces; // of a full level, as the panel was last laid out
     ChosenValues m_chosen;
+    std::unique_ptr<ValueCounts> m_valueCounts;
     bool m_chosenSeveral = false; // [show] multiselect, as the screen opened
     // Of the page on display: each column held to several ticked values, with their text.
     QHash<QString, QString> m_pageSeveralValues;

@@ -82,7 +82,7 @@ void QueryDialog::RunLevel(const QString& value)
                 }
                 rows.MoveNext();
             }
-            m_choices.setValues(values, captions);
+            m_choices.setValues(values, withCounts(values, captions, next, m_whereClause));
         } catch (const data::DbError& error) {
             if (!closeOnLostConnection(error))
                 fail(utf8("数据库异常，请稍后后再试"));
@@ -98,6 +98,25 @@ void QueryDialog::RunLevel(const QString& value)
     breadcrumb->setText(m_drillDown.breadcrumb());
     breadcrumb->repaint();
     LoadRecords();
+}
+
+QStringList QueryDialog::withCounts(
+    const QStringList& values, const QStringList& captions, const QString& column, const QString& where)
+{
+    if (!m_valueCounts)
+        return captions;
+    const std::optional<ValueCounts::Counts> counts = m_valueCounts->count(
+        QueryStatements::valueCounts(column, where), ValueCounts::loginConnectionString());
+    if (!counts)
+        return captions;
+    QStringList counted;
+    for (qsizetype n = 0; n < captions.size(); ++n) {
+        // A value the count did not see (written since) goes without one rather than a wrong one.
+        const auto found = counts->constFind(values.value(n));
+        counted << (found == counts->cend() ? captions[n]
+                                            : captions[n] + QStringLiteral(" (%1)").arg(*found));
+    }
+    return counted;
 }
 
 void QueryDialog::showValueButtons()
@@ -320,6 +339,14 @@ int QueryDialog::filterNumberOf(int listId)
             return n;
     }
     return 0;
+}
+
+void QueryDialog::setUpCounts()
+{
+    if (!settings::ChoiceSetting::counts())
+        return;
+    m_valueCounts = std::make_unique<ValueCounts>();
+    m_valueCounts->open(ValueCounts::loginConnectionString());
 }
 
 void QueryDialog::setUpSeveralValues()

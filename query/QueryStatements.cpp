@@ -134,6 +134,13 @@ QString QueryStatements::distinctValues(const QString& column, const QString& wh
         + QStringLiteral(" order by ") + column;
 }
 
+QString QueryStatements::valueCounts(const QString& column, const QString& where)
+{
+    return QStringLiteral("select ") + column + QStringLiteral(", count(*) from inquiry ")
+        + (where.isEmpty() ? QString() : QStringLiteral("where ") + where + QLatin1Char(' '))
+        + QStringLiteral("group by ") + column;
+}
+
 QString QueryStatements::records(const QString& select, const QString& where)
 {
     if (where.isEmpty())

@@ -19,6 +19,8 @@ public:
     static QString distinctValues(const QString& column);
     // The values of a deeper level under a condition.
     static QString distinctValues(const QString& column, const QString& where);
+    // Each value of a column and how many records hold it, under a condition or none.
+    static QString valueCounts(const QString& column, const QString& where);
     // The records: `select` is the column list of the settings.
     static QString records(const QString& select, const QString& where);
 

@@ -35,6 +35,7 @@ constexpr ControlTemplate controls[] = {
     {1122, K::CheckBox, "站点状态", true, 215, 220, 100, 10},
     {1124, K::CheckBox, "数据导出", true, 320, 84, 70, 10},
     {1123, K::CheckBox, "打印/二维码", true, 232, 84, 80, 10},
+    {1126, K::CheckBox, "按钮显示数量", true, 10, 84, 100, 10},
     {1127, K::CheckBox, "列表多选", true, 10, 96, 100, 10},
     {1128, K::CheckBox, "隐藏空按钮", true, 10, 108, 100, 10},
 };

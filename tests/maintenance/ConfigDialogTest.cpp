@@ -141,6 +141,7 @@ TEST_F(ConfigDialogTest, TheOptionBoxesWriteTheirSettingsAtOnce)
         { 1123, "打印/二维码", "print", "enabled", "enabled=0\r\n", "enabled=0\r\n[print]\r\nenabled=1\r\n" },
         { 1128, "隐藏空按钮", "show", "tidy", "keyboard=0\r\n", "keyboard=0\r\ntidy=1\r\n" },
         { 1127, "列表多选", "show", "multiselect", "tidy=0\r\n", "tidy=0\r\nmultiselect=1\r\n" },
+        { 1126, "按钮显示数量", "show", "counts", "multiselect=0\r\n", "multiselect=0\r\ncounts=1\r\n" },
     };
     const auto clickBox = [](ConfigDialog& dialog, int id) {
         auto* box = dialog.control<QCheckBox>(id);

@@ -79,6 +79,8 @@ protected:
         : QueryScreenTest(demoSettings())
     {
         station.importDemoRecords();
+        // Buttons are pressed by their values here; the counts have tests of their own.
+        settings::WriteSetting("show", "counts", "0");
     }
 };
 

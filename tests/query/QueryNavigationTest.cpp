@@ -505,3 +505,49 @@ TEST_F(SeveralValuesNavigationTest, ATickedValueAddsToTheListAndASecondTapTakesI
     tap(list, "C");
     EXPECT_EQ(list->currentText(), "C");
 }
+
+namespace {
+
+class CountsNavigationTest : public NavigationTest
+{
+protected:
+    CountsNavigationTest()
+        : NavigationTest("[show]\ncounts=1\n")
+    {
+    }
+    QStringList captions() const
+    {
+        QStringList shown;
+        for (const int id : QueryDialog::valueButtonIds().mid(0, 20)) {
+            if (dialog->control(id)->isEnabled())
+                shown << dialog->skinButton(id)->caption();
+        }
+        return shown;
+    }
+};
+
+} // namespace
+
+// The buttons say how many records lie under the path and each value, counted beside the
+// screen's own statements, which stay as they were; a count over its budget leaves the buttons
+// without numbers, and the button still leads to its value.
+TEST_F(CountsNavigationTest, EachButtonSaysHowManyRecordsItLeadsTo)
+{
+    makeDialog();
+    ASSERT_TRUE(dialog->valueCounts());
+    dialog->valueCounts()->setBudget(10000); // a loaded machine may be slow to answer
+    click(1057); // 最前: the first level again
+    EXPECT_EQ(captions(), (QStringList { "A (3)", "C (1)" }));
+    EXPECT_EQ(sent(),
+        (QStringList { "select distinct d1 from inquiry  order by d1",
+            "select d1, count(*) from inquiry group by d1", Records }));
+    choose("A (3)");
+    EXPECT_EQ(captions(), (QStringList { "B (2)", "B2 (1)" }));
+    EXPECT_TRUE(sent().contains("select d2, count(*) from inquiry where  d1='A' group by d2"));
+
+    dialog->valueCounts()->setBudget(0);
+    click(1057);
+    EXPECT_EQ(captions(), (QStringList { "A", "C" }));
+    choose("C");
+    EXPECT_EQ(dialog->level(), 2);
+}

@@ -1,0 +1,127 @@
+#include "query/ValueCounts.h"
+
+#include "data/Command.h"
+#include "data/Connection.h"
+#include "data/ConnectionSetup.h"
+#include "data/DbError.h"
+#include "data/SharedDatabase.h"
+#include "data/ValueReaders.h"
+#include "query/QueryStatements.h"
+
+#include <chrono>
+
+namespace glimora::query {
+
+struct ValueCounts::OwnConnection
+{
+    data::Connection connection;
+    QString connectionString;
+};
+
+ValueCounts::ValueCounts(int budgetMilliseconds)
+    : m_budget(budgetMilliseconds)
+    , m_own(std::make_unique<OwnConnection>())
+    , m_worker([this] { work(); })
+{
+}
+
+ValueCounts::~ValueCounts()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopping = true;
+    }
+    m_changed.notify_all();
+    m_worker.join();
+}
+
+std::optional<ValueCounts::Counts> ValueCounts::count(const QString& statement, const QString& connectionString)
+{
+    if (m_budget <= 0)
+        return std::nullopt;
+    std::future<std::optional<Counts>> answer;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_busy || m_job)
+            return std::nullopt;
+        m_job = std::make_unique<Job>();
+        m_job->statement = statement;
+        m_job->connectionString = connectionString;
+        answer = m_job->result.get_future();
+    }
+    m_changed.notify_all();
+    if (answer.wait_for(std::chrono::milliseconds(m_budget)) != std::future_status::ready)
+        return std::nullopt;
+    return answer.get();
+}
+
+void ValueCounts::open(const QString& connectionString)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_busy || m_job)
+            return;
+        m_job = std::make_unique<Job>();
+        m_job->connectionString = connectionString;
+    }
+    m_changed.notify_all();
+}
+
+QString ValueCounts::loginConnectionString()
+{
+    const data::LoginValues& login = data::SharedDatabase::login();
+    return data::ConnectionSetup::fromSettings().connectionString(
+        login.userName, login.password, login.serverName, login.databaseName);
+}
+
+void ValueCounts::work()
+{
+    for (;;) {
+        std::unique_ptr<Job> job;
+        {
+            std::unique_lock lock(m_mutex);
+            m_changed.wait(lock, [this] { return m_stopping || m_job; });
+            if (m_stopping)
+                return;
+            job = std::move(m_job);
+            m_busy = true;
+        }
+        std::optional<Counts> counts;
+        try {
+            OwnConnection& own = *m_own;
+            if (own.connection.isNull() || own.connection.State() != data::Connection::StateOpen
+                || own.connectionString != job->connectionString) {
+                own.connection = data::Connection::create();
+                own.connection.Open(job->connectionString);
+                own.connectionString = job->connectionString;
+            }
+            if (job->statement.isEmpty()) {
+                job->result.set_value(std::nullopt);
+                std::lock_guard lock(m_mutex);
+                m_busy = false;
+                continue;
+            }
+            data::Command command = data::Command::create();
+            command.SetActiveConnection(own.connection);
+            command.SetCommandText(job->statement);
+            Counts found;
+            for (data::Recordset rows = command.Execute(); !rows.EndOfFile(); rows.MoveNext()) {
+                const data::Variant value = rows.Item(0).Value();
+                // Moments of one day are one button: their counts add up.
+                found[QueryStatements::storedText(value, data::ValueText(value))]
+                    += rows.Item(1).Value().toInt64();
+            }
+            counts = std::move(found);
+        } catch (const data::DbError&) {
+            // The next count opens a new connection.
+            m_own->connection = data::Connection();
+        } catch (const std::exception&) {
+            m_own->connection = data::Connection();
+        }
+        job->result.set_value(std::move(counts));
+        std::lock_guard lock(m_mutex);
+        m_busy = false;
+    }
+}
+
+} // namespace glimora::query
