@@ -1,6 +1,6 @@
 // Times BACKUP DATABASE and RESTORE DATABASE of the embedded server against copying the
-// database file (with the same flush to disk), and prints the times, their ratios and the
-// peak memory (resident) of each.
+// database file (with the same flush to disk), and prints the best time of three runs of
+// each, their ratios and the peak memory (resident) of each.
 //
 //   glimora_backup_bench [rows[+megabytes]...]     (default: 20000 200000)
 //
@@ -81,24 +81,24 @@ void measure(int rows, int megabytes)
 
     const QString device = directory.filePath("nivo.dbk");
     QElapsedTimer timer;
-    constexpr int Repeat = 3;
+    // The best of a few runs of each side: work beside the bench then does not decide the ratio.
+    constexpr int Runs = 3;
     double backup = 0, restore = 0, copy = 0, backupPeak = 0, restorePeak = 0;
-    for (int i = 0; i < Repeat; ++i) {
+    for (int i = 0; i < Runs; ++i) {
+        const auto best
+            = [i](double& kept, double measured) { kept = i == 0 ? measured : qMin(kept, measured); };
         bench::resetPeakMemory();
         timer.start();
         session->execute("backup   database   nivo  to   disk='" + device + "' with init", 0);
-        backup += milliseconds(timer);
+        best(backup, milliseconds(timer));
         backupPeak = qMax(backupPeak, bench::peakMemory());
         bench::resetPeakMemory();
         timer.start();
         session->execute(" restore   database   nivo   from   disk='" + device + "' ", 0);
-        restore += milliseconds(timer);
+        best(restore, milliseconds(timer));
         restorePeak = qMax(restorePeak, bench::peakMemory());
-        copy += copyMilliseconds(file, directory.filePath("copy.sqlite"));
+        best(copy, copyMilliseconds(file, directory.filePath("copy.sqlite")));
     }
-    backup /= Repeat;
-    restore /= Repeat;
-    copy /= Repeat;
     std::printf(
         "%8d rows, %7.1f MB: file copy %8.1f ms | backup %8.1f ms (x%.1f, peak %.0f MB) | restore %8.1f "
         "ms (x%.1f, peak %.0f MB)\n",

@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <memory>
 #include <mutex>
@@ -160,9 +161,98 @@ void copyAndCheck(int device, const BackupFile::Set& set, int out, const QString
         throw damaged(devicePath, outcome.problem);
 }
 
-// Copies the database into the image that `writer` takes, page by page under a single read
-// transaction: a consistent snapshot while other connections keep writing to the
-// write-ahead log.
+ServerError backupAborted(const QString& reason)
+{
+    return ServerError(
+        3013, QStringLiteral("BACKUP DATABASE is terminating abnormally. %1").arg(reason).trimmed(), 16, 1);
+}
+
+// The first value of a statement's first row, as text; empty when there is none.
+QByteArray firstValue(sqlite3* db, const char* sql)
+{
+    sqlite3_stmt* statement = nullptr;
+    QByteArray value;
+    if (sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) == SQLITE_OK
+        && sqlite3_step(statement) == SQLITE_ROW)
+        value = reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
+    sqlite3_finalize(statement);
+    return value;
+}
+
+// Whether the file itself holds the snapshot that `source` reads, and keeps holding it
+// while that read transaction lasts. With a rollback journal it does: the read lock keeps
+// writers out. With write-ahead logging it does once every frame up to the snapshot is
+// copied into the file, which this checkpoint tries: no checkpoint copies frames past the
+// snapshot of a reader, so when nothing of the log is left the file is the snapshot. An
+// older reader still in the log, or a writer ahead of the snapshot, leaves frames behind.
+bool fileHoldsSnapshot(sqlite3* source, const QString& path)
+{
+    const QByteArray mode = firstValue(source, "PRAGMA journal_mode");
+    if (mode == "delete" || mode == "truncate" || mode == "persist")
+        return true;
+    if (mode != "wal")
+        return false;
+    Handle checkpointer;
+    if (sqlite3_open_v2(
+            QFile::encodeName(path).constData(), checkpointer.out(), SQLITE_OPEN_READWRITE, nullptr)
+        != SQLITE_OK)
+        return false;
+    // A connection sees the log only once it has read the file.
+    if (sqlite3_exec(checkpointer.get(), "SELECT 1 FROM sqlite_schema LIMIT 1", nullptr, nullptr, nullptr)
+        != SQLITE_OK)
+        return false;
+    int logFrames = -1;
+    int copiedFrames = -1;
+    return sqlite3_wal_checkpoint_v2(
+               checkpointer.get(), "main", SQLITE_CHECKPOINT_PASSIVE, &logFrames, &copiedFrames)
+        == SQLITE_OK
+        && logFrames >= 0 && logFrames == copiedFrames;
+}
+
+// Copies the first `size` bytes of the database file into the image, read straight into
+// the writer's blocks. Read through SQLite's own handle on the file: a second descriptor
+// of this process, once closed, would drop the locks that SQLite holds on it.
+void copyFile(sqlite3_file* file, qint64 size, ImageStreamWriter& writer, const QString& device)
+{
+    for (qint64 done = 0; done < size;) {
+        qint64 room = 0;
+        char* into = writer.room(&room);
+        const qint64 amount = qMin(room, size - done);
+        const int rc = file->pMethods->xRead(file, into, int(amount), done);
+        if (rc != SQLITE_OK)
+            throw backupAborted(QString::fromUtf8(sqlite3_errstr(rc)));
+        if (!writer.appended(amount))
+            BackupFile::failDevice(device, writer.error());
+        done += amount;
+    }
+}
+
+// Copies the database page by page through SQLite, which reads each page from the log or
+// the file as the snapshot of `source` has it.
+void copyPages(sqlite3* source, ImageStreamWriter& writer, const QString& device)
+{
+    Handle image;
+    *image.out() = ImageFileVfs::open(writer);
+    sqlite3_backup* copy = image.get() ? sqlite3_backup_init(image.get(), "main", source, "main") : nullptr;
+    if (!copy)
+        throw backupAborted(QString());
+    int rc = SQLITE_OK;
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        rc = sqlite3_backup_step(copy, -1);
+        if (rc != SQLITE_BUSY && rc != SQLITE_LOCKED)
+            break;
+        sqlite3_sleep(10);
+    }
+    sqlite3_backup_finish(copy);
+    if (rc == SQLITE_FULL || (rc & 0xff) == SQLITE_IOERR)
+        BackupFile::failDevice(device, writer.error() ? writer.error() : rc == SQLITE_FULL ? ENOSPC : EIO);
+    if (rc != SQLITE_DONE)
+        throw backupAborted(QString::fromUtf8(sqlite3_errstr(rc)));
+}
+
+// Copies the database into the image that `writer` takes under a single read transaction:
+// a consistent snapshot while other connections keep writing to the write-ahead log. The
+// file is copied as it is when it holds that snapshot, else SQLite copies its pages.
 void snapshot(const Catalogue::DatabaseEntry& entry, ImageStreamWriter& writer, const QString& device)
 {
     {
@@ -173,30 +263,20 @@ void snapshot(const Catalogue::DatabaseEntry& entry, ImageStreamWriter& writer, 
             throw ServerError(3201,
                 QStringLiteral("Cannot open the file of database '%1' to back it up.").arg(entry.name), 16,
                 1);
-        Handle image;
-        *image.out() = ImageFileVfs::open(writer);
-        sqlite3_backup* copy
-            = image.get() ? sqlite3_backup_init(image.get(), "main", source.get(), "main") : nullptr;
-        if (!copy)
-            throw ServerError(3013, QStringLiteral("BACKUP DATABASE is terminating abnormally."), 16, 1);
-        int rc = SQLITE_OK;
-        for (int attempt = 0; attempt < 1000; ++attempt) {
-            rc = sqlite3_backup_step(copy, -1);
-            if (rc != SQLITE_BUSY && rc != SQLITE_LOCKED)
-                break;
-            sqlite3_sleep(10);
-        }
-        sqlite3_backup_finish(copy);
-        if (rc == SQLITE_FULL || (rc & 0xff) == SQLITE_IOERR)
-            BackupFile::failDevice(device,
-                writer.error()          ? writer.error()
-                    : rc == SQLITE_FULL ? ENOSPC
-                                        : EIO);
-        if (rc != SQLITE_DONE)
-            throw ServerError(3013,
-                QStringLiteral("BACKUP DATABASE is terminating abnormally. %1")
-                    .arg(QString::fromUtf8(sqlite3_errstr(rc))),
-                16, 1);
+        const qint64 pages = sqlite3_exec(source.get(), "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK
+            ? firstValue(source.get(), "PRAGMA page_count").toLongLong()
+            : 0;
+        const qint64 size = pages * firstValue(source.get(), "PRAGMA page_size").toLongLong();
+        sqlite3_file* file = nullptr;
+        sqlite3_int64 fileSize = 0;
+        if (pages > 0 && size > 0
+            && sqlite3_file_control(source.get(), "main", SQLITE_FCNTL_FILE_POINTER, &file) == SQLITE_OK
+            && file && file->pMethods && file->pMethods->xFileSize(file, &fileSize) == SQLITE_OK
+            && fileSize >= size && fileHoldsSnapshot(source.get(), entry.path))
+            copyFile(file, size, writer, device);
+        else
+            copyPages(source.get(), writer, device);
+        sqlite3_exec(source.get(), "COMMIT", nullptr, nullptr, nullptr);
     }
     // The image is stored with a rollback journal, so a copy of it opens without side files.
     if (writer.size() > journalFormatOffset + 1 && !writer.write("\1\1", 2, journalFormatOffset))

@@ -93,6 +93,18 @@ bool ImageStreamWriter::write(const char* data, qint64 size, qint64 at)
     return true;
 }
 
+char* ImageStreamWriter::room(qint64* size)
+{
+    *size = BlockSize - m_filled;
+    return m_block.data() + m_filled;
+}
+
+bool ImageStreamWriter::appended(qint64 size)
+{
+    m_filled += size;
+    return m_filled < BlockSize || completeBlock();
+}
+
 qint64 ImageStreamWriter::read(char* data, qint64 size, qint64 at)
 {
     qint64 done = 0;

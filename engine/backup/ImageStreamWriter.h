@@ -25,6 +25,11 @@ public:
     ImageStreamWriter& operator=(const ImageStreamWriter&) = delete;
 
     bool write(const char* data, qint64 size, qint64 at);
+    // For an image copied in order from a file: the free part of the block being gathered,
+    // `size` bytes long, for the bytes that follow all written so far; appended() takes
+    // the first `size` of them. So a copy reads straight into the block.
+    char* room(qint64* size);
+    bool appended(qint64 size);
     // The bytes read, the rest of `size` filled with zeros; -1 on an error.
     qint64 read(char* data, qint64 size, qint64 at);
     bool truncate(qint64 size);

@@ -276,6 +276,31 @@ TEST_F(BackupTest, SnapshotIsConsistentWhileAnotherProcessWrites)
     EXPECT_EQ(rowCount(), QString::number(Rows));
 }
 
+// A backup holds every committed row, also those that only the write-ahead log holds:
+// behind a reader of an older snapshot, which keeps them from the file, or not.
+TEST_F(BackupTest, ABackupHoldsTheRowsStillInTheLog)
+{
+    auto master = seed(3);
+    const QString path = filePath("nivo.dbk");
+    sqlite3* reader = nullptr;
+    ASSERT_EQ(
+        sqlite3_open(QFile::encodeName(dataDirectory() + "/nivo.sqlite").constData(), &reader), SQLITE_OK);
+    ASSERT_EQ(
+        sqlite3_exec(reader, "BEGIN; SELECT count(*) FROM inquiry", nullptr, nullptr, nullptr), SQLITE_OK);
+    auto nivo = connect("sa", "Secret1", "nivo");
+    run(*nivo,
+        "insert inquiry(d1) values('behind the reader') insert inquiry(d1) values('behind the reader')");
+    run(*master, backupStatement("nivo", path));
+    run(*master, restoreStatement("early", path));
+    EXPECT_EQ(rowCount("early"), "5");
+    sqlite3_close(reader);
+    run(*nivo, "insert inquiry(d1) values('in the log')");
+    run(*master, backupStatement("nivo", path));
+    run(*master, restoreStatement("late", path));
+    EXPECT_EQ(rowCount("late"), "6");
+    EXPECT_EQ(integrityOf(dataDirectory() + "/late.sqlite"), "ok");
+}
+
 TEST_F(BackupTest, RestoreKilledAtAnyPointLeavesTheOldOrTheNewDatabase)
 {
     auto master = seed(3);
