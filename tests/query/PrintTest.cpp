@@ -16,6 +16,7 @@
 #include "ui/SharedFonts.h"
 #include "ui/SkinButton.h"
 
+#include <csignal>
 #include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
@@ -26,6 +27,7 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTest>
+#include <sys/resource.h>
 
 using namespace glimora;
 using query::FieldCatalogue;
@@ -205,6 +207,25 @@ TEST(SlipOutput, APrinterThatRefusesTheJobSaysSo)
     EXPECT_EQ(SlipOutput::toPrinter(PrintLayout(slipOf(3), Paper::Receipt), printer, "前台"),
         utf8("打印机“前台”未能接受打印任务，请联系管理员。"));
     EXPECT_FALSE(QFile::exists(workspace.filePath("no-such-folder/slip.pdf")));
+}
+
+// A disk that fills while the slip is written: the visitor is told, and no cut-off PDF is left
+// in the folder. The process's file-size limit stands in for the full disk.
+TEST(SlipOutput, AFolderWhoseDiskIsFullSaysSoAndKeepsNoPartOfTheSlip)
+{
+    TempWorkspace workspace;
+    rlimit original {};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &original), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = original;
+    limited.rlim_cur = 16 * 1024;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const QString message = SlipOutput::toPdf(
+        PrintLayout(slipOf(3), Paper::A4), workspace.filePath("slips"), slipOf(3).printedAt);
+    setrlimit(RLIMIT_FSIZE, &original);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(message, utf8("无法在“%1”保存打印文件，请联系管理员。").arg(workspace.filePath("slips")));
+    EXPECT_TRUE(QDir(workspace.filePath("slips")).entryList(QDir::Files).isEmpty());
 }
 
 // A date or a code wider than its column breaks inside rather than run into the next one.
