@@ -371,4 +371,11 @@ TEST_F(ExportTest, TheButtonIsThereOnlyWhenTheSettingIsOn)
             bare.control(1025)->x() - step / 2 + int(row.indexOf(id) < 0 ? 4 : row.indexOf(id)) * step)
             << id;
     }
+
+    // Data entry is a right of its own, which reads nothing out: it keeps the four buttons.
+    DataManageDialog entry(nullptr, DataManageDialog::Opening::NewRecord);
+    entry.show();
+    EXPECT_FALSE(entry.control(1026)->isVisible());
+    for (const int id : row)
+        EXPECT_EQ(entry.control(id)->geometry(), bare.control(id)->geometry()) << id;
 }
