@@ -125,8 +125,10 @@ PrintSlip QueryDialog::printSlip() const
     // The cursor is the screen's: it goes back where it was.
     const long position = cursor.AbsolutePosition();
     const bool all = PrintSetting::allRecords();
-    const int most
-        = all ? PrintSetting::limit() : ResultPage::Geometry::fromSettings().rowsPerPage(displayBottom());
+    // The picture view's page is its one record.
+    const int most = all ? PrintSetting::limit()
+        : m_pictureView  ? 1
+                         : ResultPage::Geometry::fromSettings().rowsPerPage(displayBottom());
     if (all)
         cursor.MoveFirst();
     int moved = 0;

@@ -372,6 +372,12 @@ TEST_F(PrintingScreenTest, TheButtonPrintsThePageAndThePictureViewShowsTheLink)
     ASSERT_TRUE(dialog.pictureView());
     ASSERT_FALSE(dialog.recordQrCode().isNull());
     EXPECT_EQ(decoded(dialog.grab().toImage()), slip.link);
+    // There the record on display is the page: the slip holds it alone, with its link.
+    QTest::mouseClick(dialog.control(1138), Qt::LeftButton);
+    const PrintSlip picture = dialog.printSlip();
+    ASSERT_EQ(picture.records.size(), 1);
+    EXPECT_EQ(picture.records[0], slip.records.value(1));
+    EXPECT_EQ(picture.link, "https://intranet.example/item?code=" + slip.records.value(1).last());
 }
 
 // A missing printer or a folder that cannot be written says so, and the screen goes on.
