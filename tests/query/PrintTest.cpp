@@ -416,6 +416,18 @@ TEST_F(PrintingScreenTest, EveryRecordUpToTheLimitWhenAllAreAskedFor)
     EXPECT_EQ(cursor.AbsolutePosition(), 5);
 }
 
+// A number with more digits than the screen's rounding keeps goes into the link exactly: the
+// code names its own record, not a neighbour.
+TEST_F(PrintingScreenTest, TheLinkHoldsANumberExactly)
+{
+    station.execute("update inquiry set d26=1234567890123456.78");
+    ASSERT_TRUE(settings::WriteSetting("print", "link", "https://intranet.example/item?price={d26}"));
+    QueryDialog dialog;
+    ASSERT_TRUE(dialog.isReady());
+    EXPECT_EQ(
+        dialog.printSlip().link.toStdString(), "https://intranet.example/item?price=1234567890123456.78");
+}
+
 // The records of a search are printed under the search, not under the path behind it.
 TEST_F(PrintingScreenTest, ASearchIsTheSlipsSummary)
 {
