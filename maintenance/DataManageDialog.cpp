@@ -120,8 +120,8 @@ void DataManageDialog::OnInitDialog()
     }
     control(TitleId)->setFont(ui::sharedFont(2));
     control(UploadButton)->setEnabled(false);
-    // Off, the screen is as it always was.
-    if (settings::ExportSetting::enabled())
+    // Off, the screen is as it always was. Data entry, a right of its own, reads nothing out.
+    if (settings::ExportSetting::enabled() && !m_entryOnly)
         showExportButton(*this);
 
     if (!loadCatalogue())

@@ -53,8 +53,10 @@ const QString& RecordExport::sheetName()
 RecordExport::Result RecordExport::run(const std::function<bool(qint64)>& keepGoing) const
 {
     // Written beside the chosen name and renamed onto it at the end; dropped otherwise.
+    // Unbuffered: a write that the disk cuts short is told to the writer that made it, where
+    // the file's own buffer would lose it at the commit and keep a cut-off file.
     QSaveFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return failed(file.errorString());
     qint64 records = 0;
     try {

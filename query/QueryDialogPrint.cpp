@@ -60,6 +60,17 @@ QString QueryDialog::recordLink() const
         return QString();
     return LinkTemplate(PrintSetting::linkTemplate()).expand([&cursor](const QString& column) {
         try {
+            // The screen rounds a number through a double; a code in the link must not be.
+            // Zero places go, as on screen.
+            const data::Variant value = cursor.Item(column).Value();
+            if (value.kind() == data::Variant::Kind::Decimal) {
+                QString text = value.toDecimal().toString();
+                const qsizetype point = text.indexOf(QLatin1Char('.'));
+                if (point >= 0
+                    && QStringView(text).sliced(point + 1).count(QLatin1Char('0')) == text.size() - point - 1)
+                    text.truncate(point);
+                return text;
+            }
             return ResultPage::FormatCellValue(cursor, 0, column);
         } catch (const data::DbError&) {
             // The record query does not select the column.
@@ -128,8 +139,10 @@ PrintSlip QueryDialog::printSlip() const
     // The cursor is the screen's: it goes back where it was.
     const long position = cursor.AbsolutePosition();
     const bool all = PrintSetting::allRecords();
-    const int most
-        = all ? PrintSetting::limit() : ResultPage::Geometry::fromSettings().rowsPerPage(displayBottom());
+    // The picture view's page is its one record.
+    const int most = all ? PrintSetting::limit()
+        : m_pictureView  ? 1
+                         : ResultPage::Geometry::fromSettings().rowsPerPage(displayBottom());
     if (all)
         cursor.MoveFirst();
     int moved = 0;

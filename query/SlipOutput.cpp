@@ -2,11 +2,13 @@
 
 #include "query/PrintLayout.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QPdfWriter>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QSaveFile>
 
 namespace glimora::query {
 
@@ -39,17 +41,21 @@ QString SlipOutput::toPdf(
     // Two slips in one millisecond keep both.
     for (int n = 2; QFile::exists(path); ++n)
         path = dir.absoluteFilePath(stem + QStringLiteral("-%1.pdf").arg(n));
+    // The PDF writer does not tell of a write that failed (a full disk): the slip is made in
+    // memory and written in one checked piece, under its name only when it is whole.
+    QBuffer pdf;
+    pdf.open(QIODevice::WriteOnly);
     bool rendered = false;
     {
-        QPdfWriter writer(path);
+        QPdfWriter writer(&pdf);
         writer.setCreator(QStringLiteral("glimora"));
         writer.setResolution(600);
         rendered = layout.render(writer) > 0;
     }
-    if (!rendered) {
-        QFile::remove(path);
+    QSaveFile file(path);
+    if (!rendered || !file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)
+        || file.write(pdf.data()) != pdf.data().size() || !file.commit())
         return refusal;
-    }
     if (written)
         *written = path;
     return QString();

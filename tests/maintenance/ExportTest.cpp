@@ -18,6 +18,8 @@
 #include <QAbstractButton>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
 #include <sys/resource.h>
 
 using namespace glimora;
@@ -279,6 +281,31 @@ TEST_F(ExportTest, AFullDiskFailsTheExportAndLeavesNothingBehind)
     EXPECT_FALSE(csv.reason.isEmpty());
     EXPECT_TRUE(filesIn(folder()).isEmpty()) << filesIn(folder()).join(u(" ")).toStdString();
 
+    // The disk fills at the workbook's last bytes, which the file layer holds back until the
+    // end. Texts that do not pack make a workbook larger than the database's own files grow.
+    QStringList rows;
+    for (int n = 0; n < 256; ++n) {
+        QString text;
+        for (int i = 0; i < 255; ++i)
+            text += QChar(0x4E00 + QRandomGenerator::global()->bounded(20000));
+        rows << u("('%1','%1','r')").arg(text);
+    }
+    station->execute(u("insert inquiry(d1,d2,d3) values") + rows.join(u(",")));
+    for (int n = 0; n < 5; ++n)
+        station->execute(u("insert inquiry(d1,d2,d3) select d2,d1,d3 from inquiry where d3='r'"));
+    const RecordExport job
+        = exportOf(folder() + u("/tail.xlsx"), u("select d1,d2 from inquiry where d3='r'"));
+    ASSERT_EQ(job.run({}).outcome, RecordExport::Outcome::Done);
+    limited.rlim_cur = rlim_t(QFileInfo(job.path()).size() - 10);
+    ASSERT_TRUE(QFile::remove(job.path()));
+    std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const RecordExport::Result tail = job.run({});
+    setrlimit(RLIMIT_FSIZE, &original);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(tail.outcome, RecordExport::Outcome::Failed);
+    EXPECT_TRUE(filesIn(folder()).isEmpty()) << filesIn(folder()).join(u(" ")).toStdString();
+
     // The screen says so, in so many words.
     DataManageDialog dialog;
     dialog.setExportRunner([](const RecordExport& job) {
@@ -344,4 +371,11 @@ TEST_F(ExportTest, TheButtonIsThereOnlyWhenTheSettingIsOn)
             bare.control(1025)->x() - step / 2 + int(row.indexOf(id) < 0 ? 4 : row.indexOf(id)) * step)
             << id;
     }
+
+    // Data entry is a right of its own, which reads nothing out: it keeps the four buttons.
+    DataManageDialog entry(nullptr, DataManageDialog::Opening::NewRecord);
+    entry.show();
+    EXPECT_FALSE(entry.control(1026)->isVisible());
+    for (const int id : row)
+        EXPECT_EQ(entry.control(id)->geometry(), bare.control(id)->geometry()) << id;
 }

@@ -16,6 +16,7 @@
 #include "ui/SharedFonts.h"
 #include "ui/SkinButton.h"
 
+#include <csignal>
 #include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
@@ -26,6 +27,7 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTest>
+#include <sys/resource.h>
 
 using namespace glimora;
 using query::FieldCatalogue;
@@ -207,6 +209,25 @@ TEST(SlipOutput, APrinterThatRefusesTheJobSaysSo)
     EXPECT_FALSE(QFile::exists(workspace.filePath("no-such-folder/slip.pdf")));
 }
 
+// A disk that fills while the slip is written: the visitor is told, and no cut-off PDF is left
+// in the folder. The process's file-size limit stands in for the full disk.
+TEST(SlipOutput, AFolderWhoseDiskIsFullSaysSoAndKeepsNoPartOfTheSlip)
+{
+    TempWorkspace workspace;
+    rlimit original {};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &original), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = original;
+    limited.rlim_cur = 16 * 1024;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const QString message = SlipOutput::toPdf(
+        PrintLayout(slipOf(3), Paper::A4), workspace.filePath("slips"), slipOf(3).printedAt);
+    setrlimit(RLIMIT_FSIZE, &original);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(message, utf8("无法在“%1”保存打印文件，请联系管理员。").arg(workspace.filePath("slips")));
+    EXPECT_TRUE(QDir(workspace.filePath("slips")).entryList(QDir::Files).isEmpty());
+}
+
 // A date or a code wider than its column breaks inside rather than run into the next one.
 TEST(PrintLayout, AWordWiderThanItsColumnBreaksInsideItAndTheLastLineRoomIsElided)
 {
@@ -351,6 +372,12 @@ TEST_F(PrintingScreenTest, TheButtonPrintsThePageAndThePictureViewShowsTheLink)
     ASSERT_TRUE(dialog.pictureView());
     ASSERT_FALSE(dialog.recordQrCode().isNull());
     EXPECT_EQ(decoded(dialog.grab().toImage()), slip.link);
+    // There the record on display is the page: the slip holds it alone, with its link.
+    QTest::mouseClick(dialog.control(1138), Qt::LeftButton);
+    const PrintSlip picture = dialog.printSlip();
+    ASSERT_EQ(picture.records.size(), 1);
+    EXPECT_EQ(picture.records[0], slip.records.value(1));
+    EXPECT_EQ(picture.link, "https://intranet.example/item?code=" + slip.records.value(1).last());
 }
 
 // A missing printer or a folder that cannot be written says so, and the screen goes on.
@@ -387,6 +414,18 @@ TEST_F(PrintingScreenTest, EveryRecordUpToTheLimitWhenAllAreAskedFor)
     EXPECT_EQ(slip.records[0].last(), "0100001");
     EXPECT_EQ(slip.link, "https://intranet.example/item?code=0100005");
     EXPECT_EQ(cursor.AbsolutePosition(), 5);
+}
+
+// A number with more digits than the screen's rounding keeps goes into the link exactly: the
+// code names its own record, not a neighbour.
+TEST_F(PrintingScreenTest, TheLinkHoldsANumberExactly)
+{
+    station.execute("update inquiry set d26=1234567890123456.78");
+    ASSERT_TRUE(settings::WriteSetting("print", "link", "https://intranet.example/item?price={d26}"));
+    QueryDialog dialog;
+    ASSERT_TRUE(dialog.isReady());
+    EXPECT_EQ(
+        dialog.printSlip().link.toStdString(), "https://intranet.example/item?price=1234567890123456.78");
 }
 
 // The records of a search are printed under the search, not under the path behind it.
