@@ -115,17 +115,31 @@ QString SearchStatements::warmUp(const QString& column)
 QString SearchStatements::records(const QString& select, const QStringList& columns, const QString& query)
 {
     const QString stored = storedKey(query.left(maxKeyLength));
-    QStringList conditions;
-    for (const QString& column : columns)
-        conditions.append(column + QStringLiteral(" in ") + valuesOf(column, startsWith(stored)));
+    const QString exact = QStringLiteral("r = 0 and k = '") + stored + QLatin1Char('\'');
+    const QString prefix = QStringLiteral("r < 2 and ") + startsWith(stored);
+    // One branch for each rank, and for the last rank one for each column, each reading the
+    // records of its values as it finds them, never a record that a branch before it gave.
+    const auto branch
+        = [&](int rank, const QString& column, const QString& condition, const QString& besides) {
+              return QStringLiteral("select ") + select + QStringLiteral(", ") + QString::number(rank)
+                  + QStringLiteral(" as search_rank from (select distinct v from inquiry_search where c='")
+                  + column + QStringLiteral("' and ") + condition
+                  + QStringLiteral(") as found cross join inquiry where inquiry.") + column
+                  + QStringLiteral(" = found.v") + besides;
+          };
     const QString first = columns.value(0);
-    return QStringLiteral("select ") + select + QStringLiteral(" from inquiry where ")
-        + conditions.join(QStringLiteral(" or ")) + QStringLiteral(" order by case when ") + first
-        + QStringLiteral(" in ")
-        + valuesOf(first, QStringLiteral("r = 0 and k = '") + stored + QLatin1Char('\''))
-        + QStringLiteral(" then 0 when ") + first + QStringLiteral(" in ")
-        + valuesOf(first, QStringLiteral("r < 2 and ") + startsWith(stored))
-        + QStringLiteral(" then 1 else 2 end");
+    QStringList branches { branch(0, first, exact, QString()),
+        branch(1, first, prefix, QStringLiteral(" and found.v not in ") + valuesOf(first, exact)),
+        branch(
+            2, first, startsWith(stored), QStringLiteral(" and found.v not in ") + valuesOf(first, prefix)) };
+    QString besides;
+    for (qsizetype n = 1; n < columns.size(); ++n) {
+        const QString& before = columns[n - 1];
+        besides += QStringLiteral(" and (inquiry.") + before + QStringLiteral(" is null or inquiry.") + before
+            + QStringLiteral(" not in ") + valuesOf(before, startsWith(stored)) + QLatin1Char(')');
+        branches.append(branch(2, columns[n], startsWith(stored), besides));
+    }
+    return branches.join(QStringLiteral(" union all ")) + QStringLiteral(" order by search_rank");
 }
 
 } // namespace glimora::query

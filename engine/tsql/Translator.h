@@ -29,6 +29,8 @@ public:
     {
         QString sql;
         QList<ResultColumn> columns;
+        // The select item behind each column; null for the columns of a `*`.
+        QList<const ast::Expr*> items;
     };
 
     explicit Translator(TranslationContext& context);
