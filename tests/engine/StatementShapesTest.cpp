@@ -63,4 +63,42 @@ TEST_F(StatementShapesTest, UnionAllBranchesOfOrderedConstantsAreNotSorted)
     EXPECT_EQ(errorOf(*m_session, "select name from t union all select name from t order by id"), 104);
 }
 
+TEST_F(StatementShapesTest, RowsOfConstantsStoreAndFailAsTheGeneralWay)
+{
+    run(*m_session,
+        "create table r(i int null, b bigint null, d decimal(5,2) null, n nvarchar(4) null, "
+        "v varchar(10) not null, t datetime null)");
+    // A row with a sum leaves the rows to the general way.
+    const QString general = QStringLiteral(", (1+1, 0, 0, N'', 'sum', null)");
+    const auto stored = [&](const QString& values) {
+        run(*m_session, "delete from r");
+        const Rows count = run(*m_session, "insert into r values " + values + " select @@rowcount");
+        EXPECT_EQ(count.rows.value(0).value(0), QString::number(values.count(QStringLiteral("), (")) + 1));
+        return run(*m_session, "select i, b, d, n, v, t from r where v <> 'sum' order by v").rows;
+    };
+    const QString rows
+        = QStringLiteral("(1, 3000000000, 1.5, N'é''x', 'a%2b%1', '2024-01-02'), "
+                         "(null, -2, 12, N'', '  ', null), (-7, null, null, N'中文', '0', '20240103')");
+    const QList<QStringList> bound = stored(rows);
+    EXPECT_EQ(bound,
+        (QList<QStringList> { { "NULL", "-2", "12.00", "", "  ", "NULL" },
+            { "-7", "NULL", "NULL", "中文", "0", "2024-01-03 00:00:00" },
+            { "1", "3000000000", "1.50", "é'x", "a%2b%1", "2024-01-02 00:00:00" } }));
+    EXPECT_EQ(stored(rows + general), bound);
+
+    // A failing row fails the statement with the general way's error, and stores nothing.
+    run(*m_session, "delete from r");
+    for (const char* failing : { "(1, 1, 1, N'ok', null, null)", "('x', 1, 1, N'ok', 'v', null)",
+             "(1, 1, 1234.5, N'ok', 'v', null)", "(1, 1, 1, N'toolong', 'v', null)" }) {
+        const QString values = QStringLiteral("(5, 5, 5, N'a', 'first', null), ") + failing;
+        QString boundMessage, generalMessage;
+        const int boundError = errorOf(*m_session, "insert into r values " + values, &boundMessage);
+        EXPECT_NE(boundError, 0) << failing;
+        EXPECT_EQ(
+            boundError, errorOf(*m_session, "insert into r values " + values + general, &generalMessage));
+        EXPECT_EQ(boundMessage, generalMessage);
+        EXPECT_EQ(column(*m_session, "select count(*) from r"), QStringList { "0" }) << failing;
+    }
+}
+
 } // namespace
