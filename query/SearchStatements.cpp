@@ -56,10 +56,14 @@ QList<SearchStatements::Key> SearchStatements::keysOf(const data::SearchKeys& ke
 
 QString SearchStatements::storedKey(const QString& key)
 {
-    QString stored;
-    stored.reserve(key.size() * 4);
-    for (const QChar unit : key)
-        stored += QStringLiteral("%1").arg(unit.unicode(), 4, 16, QLatin1Char('0'));
+    static constexpr char digits[] = "0123456789abcdef";
+    QString stored(key.size() * 4, Qt::Uninitialized);
+    QChar* out = stored.data();
+    for (const QChar unit : key) {
+        const char16_t code = unit.unicode();
+        for (int shift = 12; shift >= 0; shift -= 4)
+            *out++ = QLatin1Char(digits[(code >> shift) & 0xf]);
+    }
     return stored;
 }
 
@@ -94,9 +98,18 @@ QStringList SearchStatements::rowsOf(
     QStringList rows;
     const QString start
         = QStringLiteral("('") + column + QStringLiteral("', ") + text(value) + QStringLiteral(", '");
-    for (const Key& key : keysOf(keys))
-        rows.append(start + storedKey(key.key) + QStringLiteral("', ") + QString::number(int(key.kind))
-            + QLatin1Char(')'));
+    const QList<Key> found = keysOf(keys);
+    rows.reserve(found.size());
+    for (const Key& key : found) {
+        QString row;
+        row.reserve(start.size() + key.key.size() * 4 + 5);
+        row += start;
+        row += storedKey(key.key);
+        row += QStringLiteral("', ");
+        row += QChar(u'0' + int(key.kind));
+        row += QLatin1Char(')');
+        rows.append(row);
+    }
     return rows;
 }
 
