@@ -56,10 +56,14 @@ QList<SearchStatements::Key> SearchStatements::keysOf(const data::SearchKeys& ke
 
 QString SearchStatements::storedKey(const QString& key)
 {
-    QString stored;
-    stored.reserve(key.size() * 4);
-    for (const QChar unit : key)
-        stored += QStringLiteral("%1").arg(unit.unicode(), 4, 16, QLatin1Char('0'));
+    static constexpr char digits[] = "0123456789abcdef";
+    QString stored(key.size() * 4, Qt::Uninitialized);
+    QChar* out = stored.data();
+    for (const QChar unit : key) {
+        const char16_t code = unit.unicode();
+        for (int shift = 12; shift >= 0; shift -= 4)
+            *out++ = QLatin1Char(digits[(code >> shift) & 0xf]);
+    }
     return stored;
 }
 
@@ -94,9 +98,18 @@ QStringList SearchStatements::rowsOf(
     QStringList rows;
     const QString start
         = QStringLiteral("('") + column + QStringLiteral("', ") + text(value) + QStringLiteral(", '");
-    for (const Key& key : keysOf(keys))
-        rows.append(start + storedKey(key.key) + QStringLiteral("', ") + QString::number(int(key.kind))
-            + QLatin1Char(')'));
+    const QList<Key> found = keysOf(keys);
+    rows.reserve(found.size());
+    for (const Key& key : found) {
+        QString row;
+        row.reserve(start.size() + key.key.size() * 4 + 5);
+        row += start;
+        row += storedKey(key.key);
+        row += QStringLiteral("', ");
+        row += QChar(u'0' + int(key.kind));
+        row += QLatin1Char(')');
+        rows.append(row);
+    }
     return rows;
 }
 
@@ -115,17 +128,31 @@ QString SearchStatements::warmUp(const QString& column)
 QString SearchStatements::records(const QString& select, const QStringList& columns, const QString& query)
 {
     const QString stored = storedKey(query.left(maxKeyLength));
-    QStringList conditions;
-    for (const QString& column : columns)
-        conditions.append(column + QStringLiteral(" in ") + valuesOf(column, startsWith(stored)));
+    const QString exact = QStringLiteral("r = 0 and k = '") + stored + QLatin1Char('\'');
+    const QString prefix = QStringLiteral("r < 2 and ") + startsWith(stored);
+    // One branch for each rank, and for the last rank one for each column, each reading the
+    // records of its values as it finds them, never a record that a branch before it gave.
+    const auto branch
+        = [&](int rank, const QString& column, const QString& condition, const QString& besides) {
+              return QStringLiteral("select ") + select + QStringLiteral(", ") + QString::number(rank)
+                  + QStringLiteral(" as search_rank from (select distinct v from inquiry_search where c='")
+                  + column + QStringLiteral("' and ") + condition
+                  + QStringLiteral(") as found cross join inquiry where inquiry.") + column
+                  + QStringLiteral(" = found.v") + besides;
+          };
     const QString first = columns.value(0);
-    return QStringLiteral("select ") + select + QStringLiteral(" from inquiry where ")
-        + conditions.join(QStringLiteral(" or ")) + QStringLiteral(" order by case when ") + first
-        + QStringLiteral(" in ")
-        + valuesOf(first, QStringLiteral("r = 0 and k = '") + stored + QLatin1Char('\''))
-        + QStringLiteral(" then 0 when ") + first + QStringLiteral(" in ")
-        + valuesOf(first, QStringLiteral("r < 2 and ") + startsWith(stored))
-        + QStringLiteral(" then 1 else 2 end");
+    QStringList branches { branch(0, first, exact, QString()),
+        branch(1, first, prefix, QStringLiteral(" and found.v not in ") + valuesOf(first, exact)),
+        branch(
+            2, first, startsWith(stored), QStringLiteral(" and found.v not in ") + valuesOf(first, prefix)) };
+    QString besides;
+    for (qsizetype n = 1; n < columns.size(); ++n) {
+        const QString& before = columns[n - 1];
+        besides += QStringLiteral(" and (inquiry.") + before + QStringLiteral(" is null or inquiry.") + before
+            + QStringLiteral(" not in ") + valuesOf(before, startsWith(stored)) + QLatin1Char(')');
+        branches.append(branch(2, columns[n], startsWith(stored), besides));
+    }
+    return branches.join(QStringLiteral(" union all ")) + QStringLiteral(" order by search_rank");
 }
 
 } // namespace glimora::query

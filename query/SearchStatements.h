@@ -48,7 +48,9 @@ public:
     // A question of the same shape as the records' search of `column`, that finds nothing.
     static QString warmUp(const QString& column);
     // The records whose searchable columns match `query` (already normalised, not empty):
-    // `select` is the column list; exact and prefix matches of the first column first.
+    // `select` is the column list, followed by a column search_rank that no catalogue shows;
+    // exact and prefix matches of the first column first, in a form that the embedded server
+    // answers without sorting, so the first page comes before the last match is found.
     static QString records(const QString& select, const QStringList& columns, const QString& query);
 };
 

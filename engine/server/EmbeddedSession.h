@@ -74,8 +74,9 @@ private:
     void outsideDeadline(const std::function<void()>& work);
     void runChange(const ast::Statement& statement, BatchState& state);
     // Runs an insert, update or delete once; `streamRowset` lets an insert's worksheet rows
-    // stream into it.
-    void runChangeOnce(const ast::Statement& statement, BatchState& state, bool streamRowset);
+    // stream into it, `bindValues` an insert's rows of constants go through one prepared row.
+    void runChangeOnce(
+        const ast::Statement& statement, BatchState& state, bool streamRowset, bool bindValues);
     // An insert whose only source is one worksheet, read in a single scan.
     static bool rowsetMayStream(const ast::Statement& statement);
     // Under SET SHOWPLAN_TEXT ON: SQLite's plan of `sql` as the result, instead of running it.
@@ -128,6 +129,7 @@ private:
     std::vector<std::unique_ptr<RowsetStream>> m_rowsetStreams;
     bool m_mayStreamRowset = false; // the next openrowset(...) may stream
     bool m_lastChangeStreamed = false; // the running change reads streamed rows
+    bool m_lastChangeBound = false; // the running change binds its rows of constants
     int m_rowsetCounter = 0;
     qint64 m_rowCount = 0;
     std::optional<qint64> m_identity; // @@IDENTITY

@@ -211,28 +211,41 @@ void EmbeddedSession::runChange(const Statement& statement, BatchState& state)
     // A worksheet's rows first stream straight into the table. Whatever stops that (a column
     // turning to another kind late, a bad value, a damaged file) has rolled the statement
     // back, and it runs again over the loaded rows, failing or not exactly as it always has.
+    // Rows of constants go through one prepared row; a failure among them rolls the statement
+    // back, and it runs again the general way, so that it fails with the same error.
     const bool streamRowset = !m_showPlan && rowsetMayStream(statement);
     try {
-        return runChangeOnce(statement, state, streamRowset);
+        return runChangeOnce(statement, state, streamRowset, true);
     } catch (...) {
-        if (!m_lastChangeStreamed || m_killRequested || m_deadline.hasExpired())
+        if (!(m_lastChangeStreamed || m_lastChangeBound) || m_killRequested || m_deadline.hasExpired())
             throw;
     }
-    runChangeOnce(statement, state, false);
+    runChangeOnce(statement, state, false, false);
 }
 
-void EmbeddedSession::runChangeOnce(const Statement& statement, BatchState& state, bool streamRowset)
+void EmbeddedSession::runChangeOnce(
+    const Statement& statement, BatchState& state, bool streamRowset, bool bindValues)
 {
     const bool insert = statement.kind == Statement::Kind::Insert;
     const QString verb = insert                     ? QStringLiteral("INSERT")
         : statement.kind == Statement::Kind::Update ? QStringLiteral("UPDATE")
                                                     : QStringLiteral("DELETE");
     m_lastChangeStreamed = false;
+    m_lastChangeBound = false;
     m_mayStreamRowset = streamRowset;
     Translator translator(*this);
+    std::optional<Translator::BoundInsert> bound;
+    if (insert && bindValues && !m_showPlan && !statement.rows.isEmpty()) {
+        try {
+            bound = translator.boundInsert(statement);
+        } catch (const ServerError&) {
+            // The general translation below fails the same way.
+        }
+    }
     QString sql;
     try {
-        sql = insert                                    ? translator.insert(statement)
+        sql = bound                                     ? bound->sql
+            : insert                                    ? translator.insert(statement)
             : statement.kind == Statement::Kind::Update ? translator.update(statement)
                                                         : translator.remove(statement);
     } catch (...) {
@@ -262,11 +275,30 @@ void EmbeddedSession::runChangeOnce(const Statement& statement, BatchState& stat
                 maintenanceCache.emplace(*m_database, *table);
         }
         SqliteStatement change(*m_database, sql);
-        change.step();
+        if (bound) {
+            m_lastChangeBound = true;
+            for (const QList<Translator::BoundValue>& row : bound->rows) {
+                for (int i = 0; i < row.size(); ++i) {
+                    const Translator::BoundValue& value = row[i];
+                    if (value.kind == Translator::BoundValue::Kind::Text)
+                        change.bindText(i + 1, value.text);
+                    else if (value.kind == Translator::BoundValue::Kind::Integer)
+                        change.bindInt(i + 1, value.integer);
+                    else
+                        change.bindNull(i + 1);
+                }
+                change.step();
+                changed += sqlite3_changes(m_database->handle());
+                change.reset();
+            }
+        } else {
+            change.step();
+            // Taken now: what the index work below runs must not count as the statement's.
+            changed = sqlite3_changes(m_database->handle());
+        }
         // The rows are in: running the statement again would not mend what fails after.
         m_lastChangeStreamed = false;
-        // Taken now: what the index work below runs must not count as the statement's.
-        changed = sqlite3_changes(m_database->handle());
+        m_lastChangeBound = false;
         lastRowid = sqlite3_last_insert_rowid(m_database->handle());
         if (table && statement.kind != Statement::Kind::Update) {
             outsideDeadline([&] {

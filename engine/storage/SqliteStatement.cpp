@@ -45,6 +45,16 @@ void SqliteStatement::bindInt(int index, qint64 value)
     sqlite3_bind_int64(m_statement, index, value);
 }
 
+void SqliteStatement::bindNull(int index)
+{
+    sqlite3_bind_null(m_statement, index);
+}
+
+void SqliteStatement::reset()
+{
+    sqlite3_reset(m_statement);
+}
+
 QString SqliteStatement::textColumn(int index) const
 {
     const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_statement, index));

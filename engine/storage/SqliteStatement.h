@@ -26,6 +26,9 @@ public:
 
     void bindText(int index, const QString& value);
     void bindInt(int index, qint64 value);
+    void bindNull(int index);
+    // Ready to run again, with the same bindings until they are replaced.
+    void reset();
     QString textColumn(int index) const;
     qint64 intColumn(int index) const;
 

@@ -338,10 +338,19 @@ StatementPtr BatchParser::parseInsert()
         do {
             expectSymbol("(");
             QList<ExprPtr> row;
+            row.reserve(statement->rows.isEmpty() ? 4 : statement->rows.first().size());
             do {
                 if (peek().isWord("default"))
                     throw ServerError::notSupported(QStringLiteral("DEFAULT"));
-                row.append(parseExpr());
+                // A constant alone is its own expression: the many of a batch of rows skip
+                // the climb through every level of precedence.
+                const Token& value = peek();
+                const bool constant = value.kind == Kind::String || value.kind == Kind::NationalString
+                    || value.kind == Kind::Number || value.isWord("null");
+                if (constant && (peek(1).isSymbol(",") || peek(1).isSymbol(")")))
+                    row.append(parsePrimary());
+                else
+                    row.append(parseExpr());
             } while (acceptSymbol(","));
             expectSymbol(")");
             statement->rows.append(row);

@@ -41,14 +41,10 @@ QString Translator::quoteName(const QString& name)
 
 QString Translator::convertCall(const QString& sql, const SqlType& type, bool store, int style)
 {
+    // In one pass: a "%2" in the text of `sql` is no place for the type.
     return QStringLiteral("tsql_convert(%1,%2,%3,%4,%5,%6,%7)")
-        .arg(sql)
-        .arg(type.code())
-        .arg(type.length)
-        .arg(type.precision)
-        .arg(type.scale)
-        .arg(style)
-        .arg(store ? 1 : 0);
+        .arg(sql, QString::number(type.code()), QString::number(type.length), QString::number(type.precision),
+            QString::number(type.scale), QString::number(style), QString::number(store ? 1 : 0));
 }
 
 QString Translator::convertFrom(
@@ -60,6 +56,12 @@ QString Translator::convertFrom(
         return convertCall(number, to, store, style);
     }
     return convertCall(sql, to, store, style);
+}
+
+bool Translator::convertsAlike(const SqlType& first, const SqlType& second)
+{
+    // convertFrom() reads of the source type only this.
+    return first.isExactNumeric() == second.isExactNumeric();
 }
 
 TableInfo Translator::resolveTable(const QString& database, const QString& name)

@@ -7,6 +7,8 @@
 #include <QList>
 #include <QString>
 
+#include <optional>
+
 namespace glimora::engine {
 
 // One column of a result set as the translator knows it before the rows come.
@@ -29,12 +31,32 @@ public:
     {
         QString sql;
         QList<ResultColumn> columns;
+        // The select item behind each column; null for the columns of a `*`.
+        QList<const ast::Expr*> items;
     };
 
     explicit Translator(TranslationContext& context);
 
     Query select(const ast::Select& select);
     QString insert(const ast::Statement& statement);
+    // A value of an INSERT ... VALUES row, bound to its statement instead of written into it.
+    struct BoundValue
+    {
+        enum class Kind { Null, Text, Integer };
+        Kind kind = Kind::Null;
+        QString text;
+        qint64 integer = 0;
+    };
+    // A multi-row INSERT ... VALUES of constants as the statement of one row, with parameters
+    // ?1, ?2 ... for its columns, and the values of every row; the rows store exactly what
+    // insert() stores. Nothing when a value is no text, integer, decimal or NULL, or when rows
+    // would convert a column differently: then only insert() translates it.
+    struct BoundInsert
+    {
+        QString sql;
+        QList<QList<BoundValue>> rows;
+    };
+    std::optional<BoundInsert> boundInsert(const ast::Statement& statement);
     QString update(const ast::Statement& statement);
     QString remove(const ast::Statement& statement);
     // One expression without any table, for variables, PRINT and IF.
@@ -49,6 +71,8 @@ public:
     // places and a float by its value, as SQL Server converts them.
     static QString convertFrom(
         const QString& sql, const SqlType& from, const SqlType& to, bool store, int style = 0);
+    // Whether convertFrom() converts values of the two types alike.
+    static bool convertsAlike(const SqlType& first, const SqlType& second);
 
     // A piece of SQLite SQL, the T-SQL type of its value, and the column it reads, if any.
     struct Fragment
@@ -105,6 +129,8 @@ private:
     static void toDecimalText(Fragment& side);
     Fragment decimalArithmetic(const ast::Expr& e, const Fragment& left, const Fragment& right);
     Fragment literal(const ast::Expr& expr);
+    // The columns that an INSERT writes, as indexes into `table`'s columns.
+    QList<int> insertTargets(const ast::Statement& statement, const TableInfo& table);
     // Neither a number, a date nor binary: compared with the TSQL collation.
     static bool isTextLike(const SqlType& type);
     static bool isFloat(const SqlType& type);

@@ -7,29 +7,95 @@ namespace glimora::engine {
 
 using namespace ast;
 
-QString Translator::insert(const Statement& statement)
+QList<int> Translator::insertTargets(const Statement& statement, const TableInfo& table)
 {
-    const TableInfo table = resolveTable(statement.name, statement.table);
     QList<int> targets;
     if (statement.columns.isEmpty()) {
         for (int i = 0; i < table.columns.size(); ++i) {
             if (!table.columns[i].identity)
                 targets.append(i);
         }
-    } else {
-        for (const QString& name : statement.columns) {
-            const int index = table.indexOf(name);
-            if (index < 0)
-                throw ServerError::invalidColumn(name);
-            if (table.columns[index].identity)
-                throw ServerError(544,
-                    QStringLiteral("Cannot insert explicit value for identity column in table '%1' when "
-                                   "IDENTITY_INSERT is set to OFF.")
-                        .arg(table.name),
-                    16);
-            targets.append(index);
-        }
+        return targets;
     }
+    for (const QString& name : statement.columns) {
+        const int index = table.indexOf(name);
+        if (index < 0)
+            throw ServerError::invalidColumn(name);
+        if (table.columns[index].identity)
+            throw ServerError(544,
+                QStringLiteral("Cannot insert explicit value for identity column in table '%1' when "
+                               "IDENTITY_INSERT is set to OFF.")
+                    .arg(table.name),
+                16);
+        targets.append(index);
+    }
+    return targets;
+}
+
+std::optional<Translator::BoundInsert> Translator::boundInsert(const Statement& statement)
+{
+    if (statement.rows.isEmpty() || statement.defaultValues)
+        return std::nullopt;
+    const TableInfo table = resolveTable(statement.name, statement.table);
+    const QList<int> targets = insertTargets(statement, table);
+    BoundInsert bound;
+    bound.rows.reserve(statement.rows.size());
+    QList<SqlType> types;
+    for (const QList<ExprPtr>& row : statement.rows) {
+        if (row.size() != targets.size())
+            return std::nullopt;
+        QList<BoundValue> values;
+        values.reserve(row.size());
+        for (int i = 0; i < row.size(); ++i) {
+            const Expr& e = *row[i];
+            BoundValue value;
+            SqlType type;
+            if (e.kind == Expr::Kind::String) {
+                // A text is its own value; its length does not change how it converts.
+                value.kind = BoundValue::Kind::Text;
+                value.text = e.text;
+                type = SqlType::of(e.national ? SqlType::Base::NVarChar : SqlType::Base::VarChar, 1);
+            } else if (e.kind == Expr::Kind::Number) {
+                const Fragment fragment = literal(e);
+                type = fragment.type;
+                bool integer = false;
+                value.integer = fragment.sql == e.text ? e.text.toLongLong(&integer) : 0;
+                if (integer) {
+                    value.kind = BoundValue::Kind::Integer;
+                } else if (fragment.sql == quoteText(e.text)) {
+                    value.kind = BoundValue::Kind::Text;
+                    value.text = e.text;
+                } else {
+                    return std::nullopt; // a float: SQLite reads its text itself
+                }
+            } else if (e.kind != Expr::Kind::Null) {
+                return std::nullopt;
+            }
+            if (types.size() <= i)
+                types.append(type);
+            else if (!convertsAlike(type, types[i]))
+                return std::nullopt;
+            values.append(value);
+        }
+        bound.rows.append(values);
+    }
+    QStringList names;
+    QStringList parameters;
+    for (int i = 0; i < targets.size(); ++i) {
+        names.append(quoteName(table.columns[targets[i]].name));
+        parameters.append(convertFrom(
+            QLatin1Char('?') + QString::number(i + 1), types.value(i), table.columns[targets[i]].type, true));
+    }
+    bound.sql = QStringLiteral("INSERT INTO ") + table.sqlName + QStringLiteral(" (")
+        + names.join(QStringLiteral(", ")) + QStringLiteral(") VALUES (")
+        + parameters.join(QStringLiteral(", ")) + QLatin1Char(')');
+    return bound;
+}
+
+QString Translator::insert(const Statement& statement)
+{
+    const TableInfo table = resolveTable(statement.name, statement.table);
+    const QList<int> targets = insertTargets(statement, table);
     QStringList names;
     for (int index : targets)
         names.append(quoteName(table.columns[index].name));

@@ -3,9 +3,41 @@
 
 #include "engine/server/ServerError.h"
 
+#include <optional>
+
 namespace glimora::engine {
 
 using namespace ast;
+
+namespace {
+
+// The integer that `e` is, when it is an integer constant.
+std::optional<qint64> integerConstant(const Expr* e)
+{
+    if (!e || e->kind != Expr::Kind::Number)
+        return std::nullopt;
+    bool ok = false;
+    const qint64 value = e->text.toLongLong(&ok);
+    return ok ? std::optional<qint64>(value) : std::nullopt;
+}
+
+// Whether UNION ALL branches already come in the order that `item` asks for: the column it
+// names is a constant in each branch, and the constants follow that order. Then the rows are
+// not sorted, so that the first ones are read before the last branch runs.
+bool branchesInOrder(const QList<Translator::Query>& branches, int column, bool descending)
+{
+    std::optional<qint64> previous;
+    for (const Translator::Query& branch : branches) {
+        const std::optional<qint64> value
+            = integerConstant(column < branch.items.size() ? branch.items[column] : nullptr);
+        if (!value || (previous && (descending ? *value > *previous : *value < *previous)))
+            return false;
+        previous = value;
+    }
+    return true;
+}
+
+} // namespace
 
 Translator::Query Translator::select(const Select& select)
 {
@@ -28,6 +60,8 @@ Translator::Query Translator::selectWithNames(
 {
     Scope scope;
     Query query = selectCore(select, parent, forcedNames, scope);
+    QList<Query> branches { query };
+    bool allKept = true;
     for (const auto& [kind, branch] : select.unions) {
         if (branch->top)
             throw ServerError::notSupported(QStringLiteral("TOP in a UNION"));
@@ -39,8 +73,11 @@ Translator::Query Translator::selectWithNames(
                                "an equal number of expressions in their target lists."),
                 16);
         query.sql += QLatin1Char(' ') + kind.toUpper() + QLatin1Char(' ') + part.sql;
+        branches.append(part);
+        allKept = allKept && kind == QLatin1String("union all");
     }
     if (!select.orderBy.isEmpty()) {
+        int orderedColumn = -1;
         QStringList items;
         for (const OrderItem& item : select.orderBy) {
             QString sql;
@@ -57,6 +94,7 @@ Translator::Query Translator::selectWithNames(
                         16);
                 sql = e.text;
                 type = query.columns[ordinal - 1].type;
+                orderedColumn = ordinal - 1;
                 done = true;
             }
             if (!done && e.kind == Expr::Kind::Column && e.qualifier.isEmpty()) {
@@ -68,6 +106,7 @@ Translator::Query Translator::selectWithNames(
                         // The column goes out under the name it was given here, if any.
                         sql = quoteName(i < forcedNames.size() ? forcedNames[i] : column.name);
                         type = column.type;
+                        orderedColumn = i;
                         done = true;
                         break;
                     }
@@ -102,7 +141,10 @@ Translator::Query Translator::selectWithNames(
                 sql += QStringLiteral(" COLLATE DECIMAL");
             items.append(sql + (item.descending ? QStringLiteral(" DESC") : QStringLiteral(" ASC")));
         }
-        query.sql += QStringLiteral(" ORDER BY ") + items.join(QStringLiteral(", "));
+        const bool inOrder = allKept && branches.size() > 1 && select.orderBy.size() == 1
+            && orderedColumn >= 0 && branchesInOrder(branches, orderedColumn, select.orderBy[0].descending);
+        if (!inOrder)
+            query.sql += QStringLiteral(" ORDER BY ") + items.join(QStringLiteral(", "));
     }
     if (select.top) {
         Scope empty;
@@ -138,6 +180,7 @@ Translator::Query Translator::selectCore(
                     query.columns.append(
                         { column.name, column.type, source.isTable ? source.table.name : QString(),
                             source.isTable ? column.name : QString() });
+                    query.items.append(nullptr);
                 }
             }
             if (!matched) {
@@ -156,6 +199,7 @@ Translator::Query Translator::selectCore(
             name = fragment.baseColumn.isEmpty() ? item.expr->text : fragment.baseColumn;
         items.append(fragment.sql);
         query.columns.append({ name, fragment.type, fragment.baseTable, fragment.baseColumn });
+        query.items.append(item.expr.get());
     }
     for (int i = 0; i < items.size(); ++i) {
         const QString name = i < forcedNames.size() ? forcedNames[i] : query.columns[i].name;
