@@ -193,6 +193,7 @@ bool QueryDialog::OnInitDialog()
         data::CatalogueCaptions::shared().reportTitle = utf8("公共信息查询表");
     }
     SetupFilterLabels();
+    nameControlsForScreenReaders();
     control(1169)->hide();
     LayoutPanel();
     ApplyMode();
@@ -208,6 +209,7 @@ bool QueryDialog::OnInitDialog()
     }
     setUpSearch();
     setUpPrinting();
+    setUpReadAloud();
     return true;
 }
 

@@ -236,6 +236,7 @@ void QueryDialog::LayoutPanel()
         }
     }
     placePrintButton();
+    placeReadAloudButton();
     update();
 }
 

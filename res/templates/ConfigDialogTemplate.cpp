@@ -35,6 +35,7 @@ constexpr ControlTemplate controls[] = {
     {1122, K::CheckBox, "站点状态", true, 215, 220, 100, 10},
     {1124, K::CheckBox, "数据导出", true, 320, 84, 70, 10},
     {1123, K::CheckBox, "打印/二维码", true, 232, 84, 80, 10},
+    {1131, K::CheckBox, "朗读", true, 10, 144, 100, 10},
 };
 // clang-format on
 

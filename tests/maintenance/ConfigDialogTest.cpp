@@ -139,6 +139,7 @@ TEST_F(ConfigDialogTest, TheOptionBoxesWriteTheirSettingsAtOnce)
         { 1124, "数据导出", "export", "enabled", "heartbeat=0\r\n",
             "heartbeat=0\r\n[export]\r\nenabled=1\r\n" },
         { 1123, "打印/二维码", "print", "enabled", "enabled=0\r\n", "enabled=0\r\n[print]\r\nenabled=1\r\n" },
+        { 1131, "朗读", "show", "speech", "keyboard=0\r\n", "keyboard=0\r\nspeech=1\r\n" },
     };
     const auto clickBox = [](ConfigDialog& dialog, int id) {
         auto* box = dialog.control<QCheckBox>(id);
