@@ -62,7 +62,8 @@ void QueryDialog::placeReadAloudButton()
     constexpr int Margin = 4;
     const QRect tab = control(1143)->geometry();
     int right = width() - Margin;
-    if (const QWidget* large = findChild<QWidget*>(QStringLiteral("largeTextButton"), Qt::FindDirectChildrenOnly);
+    if (const QWidget* large
+        = findChild<QWidget*>(QStringLiteral("largeTextButton"), Qt::FindDirectChildrenOnly);
         large && !large->isHidden())
         right -= tab.width() + Margin;
     m_readAloudButton->setGeometry(right - tab.width(), tab.y(), tab.width(), tab.height());

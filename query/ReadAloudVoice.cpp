@@ -56,7 +56,8 @@ bool ReadAloudVoice::start()
         return false;
     m_speech = new QTextToSpeech(name, this);
     if (m_speech->state() == QTextToSpeech::Error) {
-        qWarning().noquote() << "glimora: the speech engine" << name << "did not start:" << m_speech->errorString();
+        qWarning().noquote() << "glimora: the speech engine" << name
+                             << "did not start:" << m_speech->errorString();
         return false;
     }
     // A Chinese voice of the mainland first, then any other Chinese one.

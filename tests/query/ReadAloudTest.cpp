@@ -102,11 +102,13 @@ TEST_F(ReadAloudScreenTest, TheButtonStandsAtTheRightOfTheTabBandOnlyWhenOn)
         dialog.resize(size);
         dialog.show();
         const QRect tab = dialog.control(1143)->geometry();
-        EXPECT_EQ(button->geometry(), QRect(size.width() - 4 - tab.width(), tab.y(), tab.width(), tab.height()));
+        EXPECT_EQ(
+            button->geometry(), QRect(size.width() - 4 - tab.width(), tab.y(), tab.width(), tab.height()));
         for (QWidget* other : dialog.findChildren<QWidget*>()) {
             if (other != button && other->parentWidget() == &dialog && other->isVisible()
                 && other != dialog.control(1148) && other->width() < dialog.width()) {
-                EXPECT_FALSE(other->geometry().intersects(button->geometry())) << other->objectName().toStdString();
+                EXPECT_FALSE(other->geometry().intersects(button->geometry()))
+                    << other->objectName().toStdString();
             }
         }
     }
@@ -154,7 +156,8 @@ TEST_F(ReadAloudScreenTest, WithoutAnEngineTheButtonSaysSo)
     QueryDialog dialog;
     ASSERT_TRUE(dialog.isReady());
     QTest::mouseClick(dialog.readAloudButton(), Qt::LeftButton);
-    EXPECT_EQ(ui::OkMessageBox::shownTexts(), QStringList { utf8("朗读不可用：本机没有可用的语音引擎，请联系管理员。") });
+    EXPECT_EQ(ui::OkMessageBox::shownTexts(),
+        QStringList { utf8("朗读不可用：本机没有可用的语音引擎，请联系管理员。") });
     QTest::mouseClick(dialog.control(1003), Qt::LeftButton);
     EXPECT_EQ(dialog.level(), 2);
 }
@@ -189,7 +192,8 @@ TEST_F(ReadAloudScreenTest, EveryButtonAndListHasANameAndARole)
             EXPECT_EQ(accessible->role(), expected) << accessible->text(QAccessible::Name).toStdString();
         }
     }
-    EXPECT_EQ(interfaceOf(dialog.control(1000))->text(QAccessible::Name), dialog.control<QLabel>(1034)->text());
+    EXPECT_EQ(
+        interfaceOf(dialog.control(1000))->text(QAccessible::Name), dialog.control<QLabel>(1034)->text());
     EXPECT_EQ(interfaceOf(dialog.control(1125))->text(QAccessible::Name), utf8("查询"));
     EXPECT_EQ(interfaceOf(dialog.control(1171))->text(QAccessible::Name), utf8("清除"));
     EXPECT_EQ(interfaceOf(dialog.readAloudButton())->text(QAccessible::Name), utf8("朗读"));
@@ -198,7 +202,8 @@ TEST_F(ReadAloudScreenTest, EveryButtonAndListHasANameAndARole)
     EXPECT_EQ(tab->text(QAccessible::Name), utf8("分类查询"));
     tab->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
     EXPECT_EQ(dialog.mode(), 0);
-    EXPECT_EQ(interfaceOf(dialog.skinButton(1003))->text(QAccessible::Name), dialog.skinButton(1003)->caption());
+    EXPECT_EQ(
+        interfaceOf(dialog.skinButton(1003))->text(QAccessible::Name), dialog.skinButton(1003)->caption());
 }
 
 // What the button reads, spoken by espeak-ng's Mandarin voice into a file, is not silence.
