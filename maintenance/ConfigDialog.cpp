@@ -20,6 +20,7 @@
 #include "settings/ChoiceSetting.h"
 #include "settings/ExportSetting.h"
 #include "settings/PrintSetting.h"
+#include "settings/ReadAloudSetting.h"
 #include "settings/ScheduleSetting.h"
 #include "settings/SettingsFile.h"
 #include "settings/SnapshotSetting.h"
@@ -68,6 +69,7 @@ constexpr int ExportBox = 1124;
 constexpr int CountsBox = 1126;
 constexpr int SeveralValuesBox = 1127;
 constexpr int TidyBox = 1128;
+constexpr int ReadAloudBox = 1131;
 constexpr quintptr ConfigHelpContext = 0x20084;
 
 const char* const tabCaptions[ConfigDialog::TabCount] = { "查询指令", "导入指令", "数据库名称", "公司名称",
@@ -137,6 +139,7 @@ ConfigDialog::ConfigDialog(QWidget* parent)
     onClicked(TidyBox, &ConfigDialog::OnTidyToggled);
     onClicked(StatusBox, &ConfigDialog::OnStatusToggled);
     onClicked(PrintBox, &ConfigDialog::OnPrintToggled);
+    onClicked(ReadAloudBox, &ConfigDialog::OnReadAloudToggled);
     onClicked(ScreenKeyboardBox, &ConfigDialog::OnScreenKeyboardToggled);
     onClicked(ExportBox, &ConfigDialog::OnExportToggled);
     onMouseWheel(&ConfigDialog::OnMouseWheel);
@@ -183,6 +186,7 @@ void ConfigDialog::OnInitDialog()
     control<QCheckBox>(StatusBox)->setChecked(settings::StatusSetting::enabled());
     control<QCheckBox>(ExportBox)->setChecked(settings::ExportSetting::enabled());
     control<QCheckBox>(PrintBox)->setChecked(settings::PrintSetting::enabled());
+    control<QCheckBox>(ReadAloudBox)->setChecked(settings::ReadAloudSetting::enabled());
     control<QCheckBox>(ScreenKeyboardBox)->setTristate(true);
     showScreenKeyboardScope();
     setEditorText(readStored(QueryStatementTab));
@@ -492,6 +496,12 @@ void ConfigDialog::OnStatusToggled()
 void ConfigDialog::OnExportToggled()
 {
     writeSwitch(ExportBox, &settings::ExportSetting::setEnabled);
+}
+
+// The query screen opened from now on offers its read-aloud button.
+void ConfigDialog::OnReadAloudToggled()
+{
+    writeSwitch(ReadAloudBox, &settings::ReadAloudSetting::setEnabled);
 }
 
 // The query screen opened from now on offers printing and shows the record's QR code.

@@ -59,6 +59,7 @@ private:
     void OnScreenKeyboardToggled();
     void showScreenKeyboardScope();
     void OnSearchToggled();
+    void OnReadAloudToggled();
     bool writeSwitch(int boxId, const std::function<bool(bool)>& write);
     bool OnMouseWheel(QWidget* receiver, QWheelEvent* event);
 

@@ -193,6 +193,7 @@ bool QueryDialog::OnInitDialog()
         data::CatalogueCaptions::shared().reportTitle = utf8("公共信息查询表");
     }
     SetupFilterLabels();
+    nameControlsForScreenReaders();
     control(1169)->hide();
     LayoutPanel();
     ApplyMode();
@@ -210,6 +211,7 @@ bool QueryDialog::OnInitDialog()
     setUpSearch();
     setUpPrinting();
     setUpSeveralValues();
+    setUpReadAloud();
     return true;
 }
 

@@ -36,6 +36,7 @@ class SkinButton;
 
 namespace glimora::query {
 
+class ReadAloudVoice;
 class TitleStrip;
 
 // The public query screen: a drill-down through value buttons (mode 0) or up to 19 filter
@@ -102,6 +103,14 @@ public:
     // The current record's link from the [print] link template; empty for none.
     QString recordLink() const;
     const QrCode& recordQrCode() const { return m_recordQr; }
+
+    // With [show] speech on: the read-aloud button, what it reads, and its voice.
+    void setUpReadAloud();
+    ui::SkinButton* readAloudButton() const { return m_readAloudButton; }
+    // The summary line and the record last touched on the result page (the page's first
+    // until one is touched), or the current record of the picture view.
+    QString readAloudText() const;
+    void OnReadAloud();
 
     // The picture view.
     void ShowRecordPicture();
@@ -183,6 +192,10 @@ private:
     void inputSeen();
 
     void placePrintButton();
+    void placeReadAloudButton();
+    void noteTouchedRow(const QPoint& at);
+    // What a screen reader announces for the controls whose names are not their captions.
+    void nameControlsForScreenReaders();
     QStringList printedRecord(const QList<int>& widths) const;
     void paintPicture(QPainter& painter);
     void paintRecordQrCode(QPainter& painter);
@@ -223,6 +236,11 @@ private:
     QTimer* m_searchTimer = nullptr;
     ui::SkinButton* m_printButton = nullptr;
     QrCode m_recordQr;
+    ui::SkinButton* m_readAloudButton = nullptr;
+    ReadAloudVoice* m_voice = nullptr;
+    // The row of the result page touched last, with the page's first record at the time.
+    int m_touchedRow = -1;
+    long m_touchedPageStart = 0;
     // The normalised text searched for by the records on display, empty for none.
     QString m_searchQuery;
 };

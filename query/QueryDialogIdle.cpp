@@ -89,11 +89,15 @@ bool QueryDialog::OnKeyPreTranslate(QWidget*, QKeyEvent* event)
     return false;
 }
 
-bool QueryDialog::OnMousePreTranslate(QWidget*, QMouseEvent* event)
+bool QueryDialog::OnMousePreTranslate(QWidget* receiver, QMouseEvent* event)
 {
     if (event->type() == QEvent::MouseButtonPress
-        && (event->button() == Qt::LeftButton || event->button() == Qt::RightButton))
+        && (event->button() == Qt::LeftButton || event->button() == Qt::RightButton)) {
         inputSeen();
+        // The result page is painted on the screen itself.
+        if (receiver == this && event->button() == Qt::LeftButton)
+            noteTouchedRow(event->position().toPoint());
+    }
     return false;
 }
 

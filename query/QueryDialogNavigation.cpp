@@ -243,6 +243,7 @@ void QueryDialog::LayoutPanel()
         m_valueButtonPlaces.append(control(id)->geometry());
     tidyValueButtons();
     placePrintButton();
+    placeReadAloudButton();
     update();
 }
 

@@ -191,6 +191,7 @@ void QueryDialog::LoadRecords()
             : SearchStatements::records(select, searchColumns(), m_searchQuery));
     try {
         records->Refresh();
+        m_touchedRow = -1;
         m_resultCursor = records->Recordset();
         if (!(m_resultCursor.BOF() && m_resultCursor.EndOfFile()))
             m_resultCursor.MoveFirst();
@@ -225,6 +226,7 @@ void QueryDialog::SetupFilterLabels()
         filterLabel(n)->setText(entry->chna);
         filterLabel(n)->setFont(ui::sharedFont(3));
         filterList(n)->setEnabled(true);
+        filterList(n)->setAccessibleName(entry->chna);
     }
 }
 

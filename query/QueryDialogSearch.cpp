@@ -32,6 +32,7 @@ void QueryDialog::setUpSearch()
     m_searchEntry->setObjectName(QStringLiteral("searchEntry"));
     m_searchEntry->setFont(ui::sharedFont(2));
     m_searchEntry->setPlaceholderText(QString::fromUtf8("搜索：文字、拼音或首字母"));
+    m_searchEntry->setAccessibleName(QString::fromUtf8("搜索"));
     // Letters go straight in: the search itself reads them as pinyin or initials.
     m_searchEntry->setInputMethodHints(Qt::ImhPreferLatin);
     m_searchEntry->setClearButtonEnabled(true);

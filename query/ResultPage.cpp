@@ -56,6 +56,15 @@ int ResultPage::Geometry::rowsPerPage(int bottom) const
     return std::max(0, (bottom - fBlank - summaryHeight - tabHead - topBlank + nameMove) / rowHeight);
 }
 
+int ResultPage::Geometry::rowAt(int y, int bottom) const
+{
+    const int firstRowTop = topBlank - nameMove + fBlank + summaryHeight + tabHead;
+    if (rowHeight <= 0 || y < firstRowTop)
+        return -1;
+    const int row = (y - firstRowTop) / rowHeight;
+    return row < rowsPerPage(bottom) ? row : -1;
+}
+
 ResultPage::ResultPage(const FieldCatalogue& catalogue, data::Recordset cursor, const QString& whereClause)
     : m_catalogue(catalogue)
     , m_cursor(std::move(cursor))

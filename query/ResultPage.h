@@ -37,6 +37,8 @@ public:
         QRect titleBox(int right) const;
         // Rows whose bottom does not pass `bottom`.
         int rowsPerPage(int bottom) const;
+        // The page's row, from 0, at height `y`; -1 above the rows or below the last one.
+        int rowAt(int y, int bottom) const;
     };
 
     ResultPage(const FieldCatalogue& catalogue, data::Recordset cursor, const QString& whereClause);

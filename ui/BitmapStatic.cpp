@@ -1,5 +1,6 @@
 #include "ui/BitmapStatic.h"
 
+#include "ui/BitmapStaticAccessible.h"
 #include "ui/FocusMark.h"
 #include "ui/KeyboardSetting.h"
 #include "ui/SkinStore.h"
@@ -18,6 +19,17 @@ BitmapStatic::BitmapStatic(int bitmapId, bool notifies, QWidget* parent)
 {
     // A tab is reached by the Tab key when the keyboard is in use; a tap never leaves focus.
     setFocusPolicy(notifies && KeyboardSetting::enabled() ? Qt::TabFocus : Qt::NoFocus);
+    BitmapStaticAccessible::install();
+}
+
+QAccessible::Role BitmapStatic::accessibleRole() const
+{
+    return m_role.value_or(m_notifies ? QAccessible::Button : QAccessible::Graphic);
+}
+
+void BitmapStatic::setAccessibleRole(QAccessible::Role role)
+{
+    m_role = role;
 }
 
 void BitmapStatic::setBitmapId(int id)

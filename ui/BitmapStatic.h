@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QAccessible>
 #include <QWidget>
+
+#include <optional>
 
 namespace glimora::ui {
 
@@ -20,6 +23,10 @@ public:
     // The bitmap's own size; the template rectangle when it cannot be loaded.
     QSize bitmapSize() const;
 
+    // What a screen reader calls it: a button when it notifies, otherwise a picture, unless set.
+    QAccessible::Role accessibleRole() const;
+    void setAccessibleRole(QAccessible::Role role);
+
 signals:
     void clicked();
     void doubleClicked();
@@ -35,6 +42,7 @@ private:
     int m_bitmapId;
     bool m_notifies;
     bool m_focusedByKey = false;
+    std::optional<QAccessible::Role> m_role;
 };
 
 } // namespace glimora::ui

@@ -51,6 +51,8 @@ SkinButton::SkinButton(const QString& windowText, QWidget* parent)
 void SkinButton::setCaption(const QString& caption)
 {
     m_caption = caption;
+    // A screen reader says what the button shows, not the template's text behind it.
+    setAccessibleName(caption);
     update();
 }
 

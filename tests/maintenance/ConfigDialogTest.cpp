@@ -142,6 +142,7 @@ TEST_F(ConfigDialogTest, TheOptionBoxesWriteTheirSettingsAtOnce)
         { 1128, "隐藏空按钮", "show", "tidy", "keyboard=0\r\n", "keyboard=0\r\ntidy=1\r\n" },
         { 1127, "列表多选", "show", "multiselect", "tidy=0\r\n", "tidy=0\r\nmultiselect=1\r\n" },
         { 1126, "按钮显示数量", "show", "counts", "multiselect=0\r\n", "multiselect=0\r\ncounts=1\r\n" },
+        { 1131, "朗读", "show", "speech", "counts=0\r\n", "counts=0\r\nspeech=1\r\n" },
     };
     const auto clickBox = [](ConfigDialog& dialog, int id) {
         auto* box = dialog.control<QCheckBox>(id);
