@@ -56,6 +56,9 @@ private:
     void OnScreenKeyboardToggled();
     void showScreenKeyboardScope();
     void OnSearchToggled();
+    void OnLargeTextToggled();
+    void showLargeTextMode();
+    void OnContrastToggled();
     bool writeSwitch(int boxId, const std::function<bool(bool)>& write);
     bool OnMouseWheel(QWidget* receiver, QWheelEvent* event);
 

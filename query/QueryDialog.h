@@ -16,6 +16,7 @@
 #include <QRect>
 
 class QLineEdit;
+class QPushButton;
 class QTimer;
 
 class QLabel;
@@ -90,6 +91,14 @@ public:
     // The current record's link from the [print] link template; empty for none.
     QString recordLink() const;
     const QrCode& recordQrCode() const { return m_recordQr; }
+
+    // With [show] largetext 1 or 2: the 大字 button, and the large text it switches.
+    void setUpLargeText();
+    void setLargeText(bool on);
+    bool largeText() const { return m_largeText; }
+    QPushButton* largeTextButton() const { return m_largeTextButton; }
+    // Whether the screen starts (and goes back to, when idle) in large text.
+    static bool startsLarge();
 
     // The picture view.
     void ShowRecordPicture();
@@ -169,6 +178,11 @@ private:
     void inputSeen();
 
     void placePrintButton();
+    void placeLargeTextButton();
+    void fitLargeText();
+    QSize tabSize(int templateHeight) const;
+    // One of the shared fonts, enlarged in large text.
+    QFont screenFont(int sharedFontIndex) const;
     QStringList printedRecord(const QList<int>& widths) const;
     void paintPicture(QPainter& painter);
     void paintRecordQrCode(QPainter& painter);
@@ -202,6 +216,8 @@ private:
     QLineEdit* m_searchEntry = nullptr;
     QTimer* m_searchTimer = nullptr;
     ui::SkinButton* m_printButton = nullptr;
+    QPushButton* m_largeTextButton = nullptr;
+    bool m_largeText = false;
     QrCode m_recordQr;
     // The normalised text searched for by the records on display, empty for none.
     QString m_searchQuery;

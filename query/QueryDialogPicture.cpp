@@ -57,6 +57,7 @@ void QueryDialog::paintResultPage(QPainter& painter)
     if (QWidget* frame = control(1169); !frame->isHidden())
         frame->hide();
     ResultPage page(m_catalogue, m_resultCursor, m_whereClause);
+    page.setLargeText(m_largeText);
     if (!m_searchQuery.isEmpty())
         page.setEmptyMessage(searchFoundNothing());
     const int step = page.draw(painter, 0, width(), displayBottom());
@@ -124,7 +125,7 @@ void QueryDialog::paintPicture(QPainter& painter)
     case PictureState::Cleared:
         return;
     case PictureState::NoPicture:
-        painter.setFont(ui::sharedFont(2));
+        painter.setFont(screenFont(2));
         painter.drawText(area, Qt::AlignCenter | Qt::TextSingleLine, RecordPicture::noPictureMessage());
         paintRecordQrCode(painter);
         return;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFont>
 #include <QWidget>
 
 namespace glimora::ui {
@@ -16,6 +17,11 @@ public:
     int bitmapId() const { return m_bitmapId; }
     void setBitmapId(int id);
     bool notifies() const { return m_notifies; }
+
+    // A caption drawn over the picture's face instead of the label painted in it (a tab in
+    // large text); an empty text shows the picture as it is.
+    void setCaption(const QString& text, const QFont& font);
+    QString caption() const { return m_caption; }
 
     // The bitmap's own size; the template rectangle when it cannot be loaded.
     QSize bitmapSize() const;
@@ -35,6 +41,8 @@ private:
     int m_bitmapId;
     bool m_notifies;
     bool m_focusedByKey = false;
+    QString m_caption;
+    QFont m_captionFont;
 };
 
 } // namespace glimora::ui

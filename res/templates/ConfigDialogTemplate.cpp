@@ -35,6 +35,8 @@ constexpr ControlTemplate controls[] = {
     {1122, K::CheckBox, "站点状态", true, 215, 220, 100, 10},
     {1124, K::CheckBox, "数据导出", true, 320, 84, 70, 10},
     {1123, K::CheckBox, "打印/二维码", true, 232, 84, 80, 10},
+    {1129, K::CheckBox, "大字模式", true, 10, 120, 100, 10},
+    {1130, K::CheckBox, "高对比度", true, 10, 132, 100, 10},
 };
 // clang-format on
 
