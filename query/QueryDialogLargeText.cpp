@@ -70,10 +70,12 @@ void QueryDialog::setLargeText(bool on)
         m_largeTextButton->setChecked(on);
         m_largeTextButton->setFont(screenFont(4));
         m_largeTextButton->setStyleSheet(ui::ContrastSetting::enabled()
-                ? QStringLiteral("QPushButton { background: #FFEB3B; color: black; border: 2px solid black;"
-                                 " border-radius: 6px; } QPushButton:checked { background: black; color: white; }")
-                : QStringLiteral("QPushButton { background: #174E9C; color: white; border: 1px solid #EAF2FC;"
-                                 " border-radius: 6px; } QPushButton:checked { background: #F2A12C; color: #0B254A; }"));
+                ? QStringLiteral(
+                    "QPushButton { background: #FFEB3B; color: black; border: 2px solid black;"
+                    " border-radius: 6px; } QPushButton:checked { background: black; color: white; }")
+                : QStringLiteral(
+                    "QPushButton { background: #174E9C; color: white; border: 1px solid #EAF2FC;"
+                    " border-radius: 6px; } QPushButton:checked { background: #F2A12C; color: #0B254A; }"));
     }
     if (m_ready || m_largeTextButton)
         LayoutPanel();
@@ -123,7 +125,8 @@ void QueryDialog::fitLargeText()
             continue;
         const QFontMetrics metrics(label->font());
         const int height = std::max(label->height(), metrics.height() + 2);
-        const int wide = std::min(width(), std::max(label->width(), metrics.horizontalAdvance(label->text()) + 4));
+        const int wide
+            = std::min(width(), std::max(label->width(), metrics.horizontalAdvance(label->text()) + 4));
         const int left = std::clamp(label->geometry().center().x() - wide / 2, 0, width() - wide);
         label->setGeometry(left, list->y() - height, wide, height);
         label->raise();

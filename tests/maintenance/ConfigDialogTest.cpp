@@ -139,6 +139,7 @@ TEST_F(ConfigDialogTest, TheOptionBoxesWriteTheirSettingsAtOnce)
         { 1124, "数据导出", "export", "enabled", "heartbeat=0\r\n",
             "heartbeat=0\r\n[export]\r\nenabled=1\r\n" },
         { 1123, "打印/二维码", "print", "enabled", "enabled=0\r\n", "enabled=0\r\n[print]\r\nenabled=1\r\n" },
+        { 1130, "高对比度", "show", "contrast", "keyboard=0\r\n", "keyboard=0\r\ncontrast=1\r\n" },
     };
     const auto clickBox = [](ConfigDialog& dialog, int id) {
         auto* box = dialog.control<QCheckBox>(id);
@@ -185,6 +186,31 @@ TEST_F(ConfigDialogTest, TheScreenKeyboardBoxStepsThroughItsThreeScopes)
         EXPECT_EQ(box->text(), u(step.caption));
         ConfigDialog again;
         EXPECT_EQ(again.control<QCheckBox>(1118)->checkState(), step.state) << step.value;
+    }
+    EXPECT_TRUE(ui::OkMessageBox::shownTexts().isEmpty());
+}
+
+// Large text is off in a bare uinfo.ini; its box steps through the button alone, the button
+// with a large start, and off.
+TEST_F(ConfigDialogTest, TheLargeTextBoxStepsThroughItsThreeModes)
+{
+    ConfigDialog dialog;
+    auto* box = dialog.control<QCheckBox>(1129);
+    EXPECT_EQ(box->checkState(), Qt::Unchecked);
+    EXPECT_EQ(box->text(), u("大字模式"));
+    const struct
+    {
+        const char* value;
+        Qt::CheckState state;
+        const char* caption;
+    } steps[] = { { "1", Qt::PartiallyChecked, "大字模式：按钮" }, { "2", Qt::Checked, "大字模式：默认大字" },
+        { "0", Qt::Unchecked, "大字模式" } };
+    for (const auto& step : steps) {
+        QTest::mouseClick(box, Qt::LeftButton, Qt::NoModifier, QPoint(8, box->height() / 2));
+        EXPECT_EQ(settings::ReadSetting("show", "largetext", ""), step.value);
+        EXPECT_EQ(box->text(), u(step.caption));
+        ConfigDialog again;
+        EXPECT_EQ(again.control<QCheckBox>(1129)->checkState(), step.state) << step.value;
     }
     EXPECT_TRUE(ui::OkMessageBox::shownTexts().isEmpty());
 }

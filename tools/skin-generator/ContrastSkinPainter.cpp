@@ -133,7 +133,8 @@ QImage ContrastSkinPainter::tabRowPiece(const QSize& size, const QString& text) 
     if (!text.isEmpty()) {
         painter.setPen(Edge);
         painter.setFont(labelFont(14));
-        painter.drawText(QRect(0, 0, size.width() - 10, size.height() - 2), Qt::AlignRight | Qt::AlignVCenter, text);
+        painter.drawText(
+            QRect(0, 0, size.width() - 10, size.height() - 2), Qt::AlignRight | Qt::AlignVCenter, text);
     }
     return image;
 }
@@ -147,7 +148,8 @@ QImage ContrastSkinPainter::plainPage(const QSize& size, int headerHeight, const
     const int titleSize = std::max(18, headerHeight / 5);
     painter.setFont(labelFont(titleSize));
     const int left = std::max(24, size.width() / 24);
-    painter.drawText(QRect(left, 0, size.width() - left, headerHeight - 4), Qt::AlignLeft | Qt::AlignVCenter, subtitle);
+    painter.drawText(
+        QRect(left, 0, size.width() - left, headerHeight - 4), Qt::AlignLeft | Qt::AlignVCenter, subtitle);
     return image;
 }
 
