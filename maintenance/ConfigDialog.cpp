@@ -25,7 +25,9 @@
 #include "settings/SettingsFile.h"
 #include "settings/SnapshotSetting.h"
 #include "settings/StatusSetting.h"
+#include "ui/ContrastSetting.h"
 #include "ui/KeyboardSetting.h"
+#include "ui/LargeTextSetting.h"
 #include "ui/OkMessageBox.h"
 #include "ui/OnScreenKeyboardSetting.h"
 #include "ui/ScreenPolish.h"
@@ -70,6 +72,8 @@ constexpr int CountsBox = 1126;
 constexpr int SeveralValuesBox = 1127;
 constexpr int TidyBox = 1128;
 constexpr int ReadAloudBox = 1131;
+constexpr int LargeTextBox = 1129;
+constexpr int ContrastBox = 1130;
 constexpr quintptr ConfigHelpContext = 0x20084;
 
 const char* const tabCaptions[ConfigDialog::TabCount] = { "查询指令", "导入指令", "数据库名称", "公司名称",
@@ -142,6 +146,8 @@ ConfigDialog::ConfigDialog(QWidget* parent)
     onClicked(ReadAloudBox, &ConfigDialog::OnReadAloudToggled);
     onClicked(ScreenKeyboardBox, &ConfigDialog::OnScreenKeyboardToggled);
     onClicked(ExportBox, &ConfigDialog::OnExportToggled);
+    onClicked(LargeTextBox, &ConfigDialog::OnLargeTextToggled);
+    onClicked(ContrastBox, &ConfigDialog::OnContrastToggled);
     onMouseWheel(&ConfigDialog::OnMouseWheel);
     // Return moves on instead of pressing a button, but in the editor it starts a new line:
     // the correspondence tab and the statement console are edited line by line.
@@ -189,6 +195,9 @@ void ConfigDialog::OnInitDialog()
     control<QCheckBox>(ReadAloudBox)->setChecked(settings::ReadAloudSetting::enabled());
     control<QCheckBox>(ScreenKeyboardBox)->setTristate(true);
     showScreenKeyboardScope();
+    control<QCheckBox>(LargeTextBox)->setTristate(true);
+    showLargeTextMode();
+    control<QCheckBox>(ContrastBox)->setChecked(ui::ContrastSetting::enabled());
     setEditorText(readStored(QueryStatementTab));
     control(EditorId)->setFocus();
     control(TitleId)->setFont(ui::sharedFont(2));
@@ -538,6 +547,36 @@ void ConfigDialog::showScreenKeyboardScope()
     auto* box = control<QCheckBox>(ScreenKeyboardBox);
     box->setCheckState(states[scope]);
     box->setText(QString::fromUtf8(captions[scope]));
+}
+
+// A part-ticked box shows the query screen's 大字 button, a ticked one also starts the screen
+// large. Query screens opened from now on see it.
+void ConfigDialog::OnLargeTextToggled()
+{
+    const Qt::CheckState state = control<QCheckBox>(LargeTextBox)->checkState();
+    const ui::LargeTextSetting::Mode mode = state == Qt::Checked ? ui::LargeTextSetting::StartLarge
+        : state == Qt::PartiallyChecked                          ? ui::LargeTextSetting::Button
+                                                                 : ui::LargeTextSetting::Off;
+    if (!ui::LargeTextSetting::setMode(mode))
+        ui::OkMessageBox::show(this, notWritten());
+    showLargeTextMode();
+}
+
+void ConfigDialog::showLargeTextMode()
+{
+    static const char* const captions[] = { "大字模式", "大字模式：按钮", "大字模式：默认大字" };
+    static const Qt::CheckState states[] = { Qt::Unchecked, Qt::PartiallyChecked, Qt::Checked };
+    const int mode = int(ui::LargeTextSetting::mode());
+    auto* box = control<QCheckBox>(LargeTextBox);
+    box->setCheckState(states[mode]);
+    box->setText(QString::fromUtf8(captions[mode]));
+}
+
+// Every screen draws its skins from the high-contrast set from its next draw on.
+void ConfigDialog::OnContrastToggled()
+{
+    if (writeSwitch(ContrastBox, &ui::ContrastSetting::setEnabled))
+        update();
 }
 
 void ConfigDialog::OnCancel()

@@ -60,6 +60,9 @@ private:
     void showScreenKeyboardScope();
     void OnSearchToggled();
     void OnReadAloudToggled();
+    void OnLargeTextToggled();
+    void showLargeTextMode();
+    void OnContrastToggled();
     bool writeSwitch(int boxId, const std::function<bool(bool)>& write);
     bool OnMouseWheel(QWidget* receiver, QWheelEvent* event);
 

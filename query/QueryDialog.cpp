@@ -212,6 +212,7 @@ bool QueryDialog::OnInitDialog()
     setUpPrinting();
     setUpSeveralValues();
     setUpReadAloud();
+    setUpLargeText();
     return true;
 }
 
@@ -294,7 +295,7 @@ void QueryDialog::ApplyMode()
         control(1125)->hide();
         control(1171)->hide();
         control(1141)->show();
-        control(1141)->setFont(ui::sharedFont(1));
+        control(1141)->setFont(screenFont(1));
         for (const int id : { 1057, 1058, 1059, 1060 })
             control(id)->setEnabled(true);
         if (m_drillDown.level() > 0) {
@@ -315,6 +316,9 @@ void QueryDialog::ApplyMode()
         BuildFilterWhere();
         control(1141)->hide();
     }
+    // Large captions of the lists or of the breadcrumb, whichever shows, set the tab row's place.
+    if (m_largeText)
+        LayoutPanel();
 }
 
 bool QueryDialog::OnSysCommand(unsigned int commandId)

@@ -18,6 +18,7 @@
 #include <QRect>
 
 class QLineEdit;
+class QPushButton;
 class QTimer;
 
 class QLabel;
@@ -111,6 +112,13 @@ public:
     // until one is touched), or the current record of the picture view.
     QString readAloudText() const;
     void OnReadAloud();
+    // With [show] largetext 1 or 2: the 大字 button, and the large text it switches.
+    void setUpLargeText();
+    void setLargeText(bool on);
+    bool largeText() const { return m_largeText; }
+    QPushButton* largeTextButton() const { return m_largeTextButton; }
+    // Whether the screen starts (and goes back to, when idle) in large text.
+    static bool startsLarge();
 
     // The picture view.
     void ShowRecordPicture();
@@ -196,6 +204,11 @@ private:
     void noteTouchedRow(const QPoint& at);
     // What a screen reader announces for the controls whose names are not their captions.
     void nameControlsForScreenReaders();
+    void placeLargeTextButton();
+    void fitLargeText();
+    QSize tabSize(int templateHeight) const;
+    // One of the shared fonts, enlarged in large text.
+    QFont screenFont(int sharedFontIndex) const;
     QStringList printedRecord(const QList<int>& widths) const;
     void paintPicture(QPainter& painter);
     void paintRecordQrCode(QPainter& painter);
@@ -235,6 +248,8 @@ private:
     QLineEdit* m_searchEntry = nullptr;
     QTimer* m_searchTimer = nullptr;
     ui::SkinButton* m_printButton = nullptr;
+    QPushButton* m_largeTextButton = nullptr;
+    bool m_largeText = false;
     QrCode m_recordQr;
     ui::SkinButton* m_readAloudButton = nullptr;
     ReadAloudVoice* m_voice = nullptr;

@@ -66,6 +66,9 @@ void QueryDialog::IdleCheck()
     if (ui::OnScreenKeyboard* keyboard = ui::OnScreenKeyboard::of(this))
         keyboard->hideKeyboard();
     control(1169)->hide();
+    // The next visitor starts from the screen's own text size.
+    if (m_largeTextButton && m_largeText != startsLarge())
+        setLargeText(startsLarge());
     if (!m_browser)
         return;
     m_browser->setGeometry(0, topBlank, width(), displayBottom() - topBlank);

@@ -198,20 +198,22 @@ void QueryDialog::LayoutPanel()
 
     auto* closePicture = control<ui::BitmapStatic>(1140);
     const QSize closeSize = closePicture->bitmapSize();
-    const int rowTop = panel->y() - closeSize.height();
+    const QSize tab = tabSize(closeSize.height());
+    const int rowTop = panel->y() - tab.height();
     const int tabs[] = { 1143, 1144, 1145, 1146 };
     for (int i = 0; i < 4; ++i)
-        control(tabs[i])->setGeometry(102 * i, rowTop, 100, closeSize.height());
-    int lastRight = 306 + 100;
-    closePicture->setGeometry(408, rowTop, closeSize.width() - 2, closeSize.height());
+        control(tabs[i])->setGeometry((tab.width() + 2) * i, rowTop, tab.width(), tab.height());
+    const int closeLeft = 4 * (tab.width() + 2);
+    int lastRight = closeLeft - 2;
+    closePicture->setGeometry(closeLeft, rowTop, closeSize.width() - 2, tab.height());
     if (settings::ReadSetting(QStringLiteral("system"), QStringLiteral("close"), QStringLiteral("yes"))
         == QStringLiteral("yes")) {
         closePicture->show();
-        lastRight = 408 + closeSize.width() - 2;
+        lastRight = closeLeft + closeSize.width() - 2;
     } else {
         closePicture->hide();
     }
-    control(1148)->setGeometry(lastRight + 2, rowTop, std::max(0, width - lastRight - 2), closeSize.height());
+    control(1148)->setGeometry(lastRight + 2, rowTop, std::max(0, width - lastRight - 2), tab.height());
 
     for (const int id : moved)
         control(id)->setGeometry(m_templatePlaces.value(id).translated(dx, dy));
@@ -238,11 +240,13 @@ void QueryDialog::LayoutPanel()
                 narrows ? int(widget->width() * factor) : widget->width(), widget->height());
         }
     }
+    fitLargeText();
     m_valueButtonPlaces.clear();
     for (const int id : valueButtonIds().mid(0, ValueChoices::VisibleButtons))
         m_valueButtonPlaces.append(control(id)->geometry());
     tidyValueButtons();
     placePrintButton();
+    placeLargeTextButton();
     placeReadAloudButton();
     update();
 }

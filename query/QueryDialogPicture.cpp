@@ -59,6 +59,7 @@ void QueryDialog::paintResultPage(QPainter& painter)
     ResultPage page(m_catalogue, m_resultCursor, m_whereClause);
     if (m_searchQuery.isEmpty())
         page.setSeveralValues(m_pageSeveralValues);
+    page.setLargeText(m_largeText);
     if (!m_searchQuery.isEmpty())
         page.setEmptyMessage(searchFoundNothing());
     const int step = page.draw(painter, 0, width(), displayBottom());
@@ -126,7 +127,7 @@ void QueryDialog::paintPicture(QPainter& painter)
     case PictureState::Cleared:
         return;
     case PictureState::NoPicture:
-        painter.setFont(ui::sharedFont(2));
+        painter.setFont(screenFont(2));
         painter.drawText(area, Qt::AlignCenter | Qt::TextSingleLine, RecordPicture::noPictureMessage());
         paintRecordQrCode(painter);
         return;

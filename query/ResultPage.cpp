@@ -5,6 +5,7 @@
 #include "query/FieldCatalogue.h"
 #include "query/QueryStatements.h"
 #include "settings/SettingsFile.h"
+#include "ui/LargeText.h"
 #include "ui/ScreenPolish.h"
 #include "ui/SharedFonts.h"
 
@@ -176,9 +177,34 @@ ResultPage::Columns ResultPage::columns() const
     return result;
 }
 
+ResultPage::Flow ResultPage::flow(const QList<int>& widths, double scale, int pageWidth, bool wrap)
+{
+    Flow result;
+    int x = 0;
+    for (const int width : widths) {
+        Place place;
+        if (width == 0) {
+            result.places << place;
+            continue;
+        }
+        place.width = wrap ? std::min(int(std::ceil(width * scale)), std::max(1, pageWidth)) : width;
+        if (wrap && x > 0 && x + place.width > pageWidth) {
+            ++result.bands;
+            x = 0;
+        }
+        place.band = result.bands - 1;
+        place.x = x;
+        x += place.width;
+        result.places << place;
+    }
+    return result;
+}
+
 int ResultPage::draw(QPainter& painter, int left, int right, int bottom)
 {
-    const Geometry g = Geometry::fromSettings();
+    Geometry g = Geometry::fromSettings();
+    const QFont cellFont = m_largeText ? ui::LargeText::enlarged(ui::sharedFont(3)) : ui::sharedFont(3);
+    const double scale = m_largeText ? ui::LargeText::scale(ui::sharedFont(3)) : 1.0;
     painter.save();
     painter.fillRect(QRect(QPoint(left, g.topBlank), QPoint(right, bottom)), Qt::white);
     painter.setPen(Blue);
@@ -186,7 +212,7 @@ int ResultPage::draw(QPainter& painter, int left, int right, int bottom)
 
     const bool empty = m_cursor.isNull() || (m_cursor.BOF() && m_cursor.EndOfFile());
     if (empty) {
-        painter.setFont(ui::sharedFont(2));
+        painter.setFont(m_largeText ? ui::LargeText::enlarged(ui::sharedFont(2)) : ui::sharedFont(2));
         painter.drawText(QRect(QPoint(left, g.topBlank), QPoint(right, bottom)),
             Qt::AlignCenter | Qt::TextSingleLine, m_emptyMessage);
         painter.restore();
@@ -197,7 +223,22 @@ int ResultPage::draw(QPainter& painter, int left, int right, int bottom)
         m_cursor.MoveFirst();
 
     const Columns layout = columns();
-    painter.setFont(ui::sharedFont(3));
+    const Flow flowed = flow(layout.widths, scale, right - left - 4, m_largeText);
+    // A record's lines each take a caption line and a row of the enlarged heights.
+    const int headHeight = m_largeText ? int(std::ceil(g.tabHead * scale)) : g.tabHead;
+    int lineHeight = m_largeText ? int(std::ceil(g.rowHeight * scale)) : g.rowHeight;
+    if (m_largeText) {
+        g.summaryHeight = std::max(g.summaryHeight, QFontMetrics(cellFont).height());
+        // A page holds one record at least, or paging would never move: its lines take one
+        // text line each where the enlarged rows would not fit.
+        const int room
+            = bottom - (g.topBlank - g.nameMove + g.fBlank + g.summaryHeight + headHeight * flowed.bands);
+        if (lineHeight * flowed.bands > room)
+            lineHeight = std::max(QFontMetrics(cellFont).lineSpacing() + 4, room / flowed.bands);
+        g.tabHead = headHeight * flowed.bands;
+        g.rowHeight = lineHeight * flowed.bands;
+    }
+    painter.setFont(cellFont);
     const int y1 = g.topBlank - g.nameMove + g.fBlank + g.summaryHeight;
     int summaryTop = y1 - g.summaryHeight;
     // A font taller than its row would sit on the rule under it.
@@ -208,26 +249,34 @@ int ResultPage::draw(QPainter& painter, int left, int right, int bottom)
     painter.drawLine(2, y1, right - 2, y1);
 
     const int fieldCount = int(layout.widths.size());
-    const QList<int>& widths = layout.widths;
-    int x = 0;
+    const QList<Place>& places = flowed.places;
     for (int j = 0; j < fieldCount; ++j) {
-        if (widths[j] == 0)
+        const Place& place = places[j];
+        if (place.width == 0)
             continue;
-        painter.drawLine(x + 2, y1, x + 2, bottom - 1);
-        painter.drawText(QRect(x + 2, y1, widths[j], g.tabHead),
+        const int headTop = y1 + place.band * headHeight;
+        if (flowed.bands == 1)
+            painter.drawLine(place.x + 2, y1, place.x + 2, bottom - 1);
+        else
+            painter.drawLine(place.x + 2, headTop, place.x + 2, headTop + headHeight);
+        painter.drawText(QRect(place.x + 2, headTop, place.width, headHeight),
             Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, layout.captions[j]);
-        x += widths[j];
     }
 
     int rowsDrawn = 0;
     for (int rowTop = y1 + g.tabHead; g.rowHeight > 0 && rowTop + g.rowHeight <= bottom;
          rowTop += g.rowHeight) {
         painter.drawLine(2, rowTop, right - 2, rowTop);
+        for (const Place& place : places) {
+            const int top = rowTop + place.band * lineHeight;
+            if (place.width > 0 && flowed.bands > 1)
+                painter.drawLine(place.x + 2, top, place.x + 2, top + lineHeight);
+        }
         if (m_cursor.EndOfFile())
             continue;
-        int cellX = 2;
         for (int j = 0; j < fieldCount; ++j) {
-            if (widths[j] == 0)
+            const Place& place = places[j];
+            if (place.width == 0)
                 continue;
             QString text;
             try {
@@ -235,11 +284,10 @@ int ResultPage::draw(QPainter& painter, int left, int right, int bottom)
             } catch (const data::DbError&) {
                 text = QStringLiteral("*");
             }
-            const QStringList lines = cellLines(text, painter.font(), widths[j], g.rowHeight);
-            painter.drawText(QRect(cellX, rowTop, widths[j], g.rowHeight),
+            const QStringList lines = cellLines(text, painter.font(), place.width, lineHeight);
+            painter.drawText(QRect(place.x + 2, rowTop + place.band * lineHeight, place.width, lineHeight),
                 Qt::AlignCenter | (lines.size() == 1 ? Qt::TextSingleLine : 0),
                 lines.join(QLatin1Char('\n')));
-            cellX += widths[j];
         }
         m_cursor.MoveNext();
         ++rowsDrawn;

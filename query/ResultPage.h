@@ -68,6 +68,28 @@ public:
     // fits, otherwise wrapped onto the lines that the height holds, the last one elided.
     static QStringList cellLines(const QString& text, const QFont& font, int width, int height);
 
+    // Where each column of `widths` stands on a record's row: on which of the record's lines
+    // (its band), from which x and how wide. Ordinary, the columns stand side by side at their
+    // widths, as far right as they go. In large text they are `scale` times as wide and a
+    // column that would pass `pageWidth` starts the record's next line: fewer columns on a
+    // line and more lines to a record, rather than a cut.
+    struct Place
+    {
+        int band = 0;
+        int x = 0;
+        int width = 0;
+    };
+    struct Flow
+    {
+        QList<Place> places; // one for each of `widths`; width 0 for a column not shown
+        int bands = 1;
+    };
+    static Flow flow(const QList<int>& widths, double scale, int pageWidth, bool wrap);
+
+    // Large text: cells, captions and messages in enlarged fonts (ui/LargeText), the columns
+    // and rows as much larger, flowed onto as many lines as the page's width needs.
+    void setLargeText(bool on) { m_largeText = on; }
+
     static QString emptyMessage();
     // What an empty page says instead, for a search that found nothing.
     void setEmptyMessage(const QString& text) { m_emptyMessage = text; }
@@ -81,6 +103,7 @@ private:
     QString m_whereClause;
     QString m_emptyMessage = emptyMessage();
     QHash<QString, QString> m_severalValues;
+    bool m_largeText = false;
 };
 
 } // namespace glimora::query

@@ -1,5 +1,6 @@
 #include "query/TitleStrip.h"
 
+#include "ui/ContrastSetting.h"
 #include "ui/SharedFonts.h"
 
 #include <QPainter>
@@ -26,7 +27,8 @@ void TitleStrip::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.setFont(ui::sharedFont(2));
-    painter.setPen(Qt::white);
+    // The high-contrast banner is light.
+    painter.setPen(ui::ContrastSetting::enabled() ? Qt::black : Qt::white);
     painter.drawText(rect(), Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, m_title);
 }
 

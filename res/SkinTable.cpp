@@ -62,4 +62,9 @@ QString skinResourcePath(int id)
     return QStringLiteral(":/skins/%1.png").arg(id);
 }
 
+QString contrastSkinResourcePath(int id)
+{
+    return QStringLiteral(":/skins/contrast/%1.png").arg(id);
+}
+
 } // namespace glimora::res

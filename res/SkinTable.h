@@ -29,5 +29,7 @@ const SkinEntry* findSkinEntry(int id);
 
 // The compiled-in resource path of a skin: ":/skins/<id>.png".
 QString skinResourcePath(int id);
+// The compiled-in path of a skin's high-contrast picture: ":/skins/contrast/<id>.png".
+QString contrastSkinResourcePath(int id);
 
 } // namespace glimora::res

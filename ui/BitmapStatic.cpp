@@ -5,6 +5,7 @@
 #include "ui/KeyboardSetting.h"
 #include "ui/SkinStore.h"
 
+#include <algorithm>
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -38,6 +39,13 @@ void BitmapStatic::setBitmapId(int id)
     update();
 }
 
+void BitmapStatic::setCaption(const QString& text, const QFont& font)
+{
+    m_caption = text;
+    m_captionFont = font;
+    update();
+}
+
 QSize BitmapStatic::bitmapSize() const
 {
     const QPixmap skin = SkinStore::load(m_bitmapId);
@@ -52,6 +60,16 @@ void BitmapStatic::paintEvent(QPaintEvent*)
     QPainter painter(this);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawPixmap(rect(), skin);
+    if (!m_caption.isEmpty()) {
+        // The face's own colour, taken beside the painted label, covers that label.
+        const QImage image = skin.toImage();
+        const QColor face = image.pixelColor(std::min(4, image.width() - 1), image.height() / 2);
+        const QRect inside = rect().adjusted(3, 3, -3, -3);
+        painter.fillRect(inside, face);
+        painter.setFont(m_captionFont);
+        painter.setPen(qGray(face.rgb()) < 128 ? Qt::white : Qt::black);
+        painter.drawText(inside, Qt::AlignCenter | Qt::TextSingleLine, m_caption);
+    }
     FocusMark::paint(painter, *this, m_focusedByKey);
 }
 

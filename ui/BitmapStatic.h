@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAccessible>
+#include <QFont>
 #include <QWidget>
 
 #include <optional>
@@ -19,6 +20,11 @@ public:
     int bitmapId() const { return m_bitmapId; }
     void setBitmapId(int id);
     bool notifies() const { return m_notifies; }
+
+    // A caption drawn over the picture's face instead of the label painted in it (a tab in
+    // large text); an empty text shows the picture as it is.
+    void setCaption(const QString& text, const QFont& font);
+    QString caption() const { return m_caption; }
 
     // The bitmap's own size; the template rectangle when it cannot be loaded.
     QSize bitmapSize() const;
@@ -43,6 +49,8 @@ private:
     bool m_notifies;
     bool m_focusedByKey = false;
     std::optional<QAccessible::Role> m_role;
+    QString m_caption;
+    QFont m_captionFont;
 };
 
 } // namespace glimora::ui

@@ -4,12 +4,15 @@
 
 #include "res/SkinTable.h"
 #include "settings/SettingsFile.h"
+#include "ui/ContrastSetting.h"
 #include "ui/FocusMark.h"
 #include "ui/KeyboardSetting.h"
+#include "ui/LargeText.h"
 #include "ui/ScreenPolish.h"
 #include "ui/SharedFonts.h"
 #include "ui/SkinStore.h"
 
+#include <algorithm>
 #include <QFocusEvent>
 #include <QFontMetrics>
 #include <QMouseEvent>
@@ -68,6 +71,14 @@ void SkinButton::setCaptionFont(int sharedFontIndex)
     update();
 }
 
+void SkinButton::setLargeText(bool on)
+{
+    m_largeText = on;
+    if (m_plain)
+        setFont(on ? LargeText::enlarged(ui::sharedFont(m_fontIndex)) : ui::sharedFont(m_fontIndex));
+    update();
+}
+
 void SkinButton::setTextColor(const QColor& color)
 {
     m_textColor = color;
@@ -99,6 +110,9 @@ int SkinButton::gbkLength(const QString& text)
 
 QColor SkinButton::captionColor() const
 {
+    // The high-contrast skins are light: a light caption would vanish on them.
+    if (ContrastSetting::enabled())
+        return isEnabled() ? QColor(Qt::black) : QColor(0x47, 0x47, 0x47);
     if (isEnabled())
         return m_textColor;
     // On a greyed skin the light grey would hardly show.
@@ -125,6 +139,8 @@ SkinButton::CaptionLayout SkinButton::captionLayout() const
     const int charWidth
         = settings::ReadSettingInt(QStringLiteral("show"), QStringLiteral("f1w"), QStringLiteral("7"));
     layout.oneLine = charWidth != 0 && gbkLength(text) < 75 / charWidth && m_bitmapId == DefaultSkin;
+    if (m_largeText)
+        return largeLayout(layout, text);
     if (ScreenPolish::enabled())
         return polishedLayout(layout, text);
     if (layout.oneLine)
@@ -160,6 +176,21 @@ SkinButton::CaptionLayout SkinButton::polishedLayout(CaptionLayout layout, const
     return layout;
 }
 
+// On one line where it fits the button, otherwise wrapped and centred on the whole button.
+SkinButton::CaptionLayout SkinButton::largeLayout(CaptionLayout layout, const QString& text) const
+{
+    layout.font = LargeText::enlarged(layout.font);
+    const QFontMetrics metrics(layout.font);
+    layout.rect = rect();
+    layout.oneLine = metrics.horizontalAdvance(text) <= width();
+    if (!layout.oneLine) {
+        const QRect bounds
+            = metrics.boundingRect(QRect(0, 0, width(), 0), Qt::AlignHCenter | Qt::TextWrapAnywhere, text);
+        layout.rect.setTop(std::max(0, (height() - bounds.height()) / 2));
+    }
+    return layout;
+}
+
 bool SkinButton::shouldTurnPlain() const
 {
     if (m_bitmapId != DefaultSkin)
@@ -173,7 +204,7 @@ bool SkinButton::shouldTurnPlain() const
 void SkinButton::turnPlain()
 {
     m_plain = true;
-    setFont(ui::sharedFont(m_fontIndex));
+    setFont(m_largeText ? LargeText::enlarged(ui::sharedFont(m_fontIndex)) : ui::sharedFont(m_fontIndex));
     update();
 }
 
@@ -205,7 +236,9 @@ void SkinButton::paintEvent(QPaintEvent* event)
     if (layout.oneLine)
         painter.drawText(layout.rect, Qt::AlignCenter | Qt::TextSingleLine, m_caption);
     else
-        painter.drawText(layout.rect, Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, m_caption);
+        painter.drawText(layout.rect,
+            Qt::AlignHCenter | Qt::AlignTop | (m_largeText ? Qt::TextWrapAnywhere : Qt::TextWordWrap),
+            m_caption);
     FocusMark::paint(painter, *this, m_focusedByKey);
 }
 

@@ -33,6 +33,10 @@ public:
 
     bool isPressed() const { return m_pressed; }
 
+    // Large text: the caption in its font enlarged (ui/LargeText), never shrunk to fit.
+    bool isLargeText() const { return m_largeText; }
+    void setLargeText(bool on);
+
     // True once the button has become an ordinary push button ("ower" 0).
     bool isPlain() const { return m_plain; }
 
@@ -61,6 +65,7 @@ protected:
 
 private:
     CaptionLayout polishedLayout(CaptionLayout layout, const QString& text) const;
+    CaptionLayout largeLayout(CaptionLayout layout, const QString& text) const;
     bool shouldTurnPlain() const;
     void turnPlain();
 
@@ -70,6 +75,7 @@ private:
     QColor m_textColor { 0, 0, 200 };
     bool m_pressed = false;
     bool m_plain = false;
+    bool m_largeText = false;
     bool m_focusedByKey = false;
 };
 

@@ -2,15 +2,17 @@
 
 #include "res/SkinTable.h"
 #include "settings/SettingsFile.h"
+#include "ui/ContrastSetting.h"
 
 #include <QDir>
 #include <QFileInfo>
 
 namespace glimora::ui {
 
-QPixmap SkinStore::load(int id)
+namespace {
+
+QPixmap loadFrom(const QDir& folder, int id)
 {
-    const QDir folder(overrideFolder());
     for (const QString& suffix : { QStringLiteral("png"), QStringLiteral("bmp") }) {
         const QString path = folder.filePath(QStringLiteral("%1.%2").arg(id).arg(suffix));
         // A pipe would block the screen that asks, a device might never end.
@@ -20,7 +22,24 @@ QPixmap SkinStore::load(int id)
         if (!replacement.isNull())
             return replacement;
     }
-    return QPixmap(res::skinResourcePath(id));
+    return QPixmap();
+}
+
+} // namespace
+
+QPixmap SkinStore::load(int id)
+{
+    const QDir folder(overrideFolder());
+    // A skin the high-contrast set lacks is taken from the ordinary one.
+    if (ContrastSetting::enabled()) {
+        QPixmap contrast = loadFrom(QDir(folder.filePath(QStringLiteral("contrast"))), id);
+        if (contrast.isNull())
+            contrast = QPixmap(res::contrastSkinResourcePath(id));
+        if (!contrast.isNull())
+            return contrast;
+    }
+    const QPixmap replacement = loadFrom(folder, id);
+    return replacement.isNull() ? QPixmap(res::skinResourcePath(id)) : replacement;
 }
 
 QString SkinStore::overrideFolder()

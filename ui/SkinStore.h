@@ -8,7 +8,8 @@ namespace glimora::ui {
 // Skin bitmaps by id. A station can be re-skinned without a rebuild: a file
 // skins/<id>.png (or .bmp) in the folder of uinfo.ini replaces the compiled-in picture.
 // Nothing is cached: every load reads the file again, so a replaced file shows at the
-// next draw.
+// next draw. With the high-contrast setting on, the pictures of skins/contrast/ (or the
+// compiled-in contrast set) come first.
 class SkinStore
 {
 public:

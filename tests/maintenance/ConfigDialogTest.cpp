@@ -143,6 +143,7 @@ TEST_F(ConfigDialogTest, TheOptionBoxesWriteTheirSettingsAtOnce)
         { 1127, "列表多选", "show", "multiselect", "tidy=0\r\n", "tidy=0\r\nmultiselect=1\r\n" },
         { 1126, "按钮显示数量", "show", "counts", "multiselect=0\r\n", "multiselect=0\r\ncounts=1\r\n" },
         { 1131, "朗读", "show", "speech", "counts=0\r\n", "counts=0\r\nspeech=1\r\n" },
+        { 1130, "高对比度", "show", "contrast", "speech=0\r\n", "speech=0\r\ncontrast=1\r\n" },
     };
     const auto clickBox = [](ConfigDialog& dialog, int id) {
         auto* box = dialog.control<QCheckBox>(id);
@@ -189,6 +190,31 @@ TEST_F(ConfigDialogTest, TheScreenKeyboardBoxStepsThroughItsThreeScopes)
         EXPECT_EQ(box->text(), u(step.caption));
         ConfigDialog again;
         EXPECT_EQ(again.control<QCheckBox>(1118)->checkState(), step.state) << step.value;
+    }
+    EXPECT_TRUE(ui::OkMessageBox::shownTexts().isEmpty());
+}
+
+// Large text is off in a bare uinfo.ini; its box steps through the button alone, the button
+// with a large start, and off.
+TEST_F(ConfigDialogTest, TheLargeTextBoxStepsThroughItsThreeModes)
+{
+    ConfigDialog dialog;
+    auto* box = dialog.control<QCheckBox>(1129);
+    EXPECT_EQ(box->checkState(), Qt::Unchecked);
+    EXPECT_EQ(box->text(), u("大字模式"));
+    const struct
+    {
+        const char* value;
+        Qt::CheckState state;
+        const char* caption;
+    } steps[] = { { "1", Qt::PartiallyChecked, "大字模式：按钮" }, { "2", Qt::Checked, "大字模式：默认大字" },
+        { "0", Qt::Unchecked, "大字模式" } };
+    for (const auto& step : steps) {
+        QTest::mouseClick(box, Qt::LeftButton, Qt::NoModifier, QPoint(8, box->height() / 2));
+        EXPECT_EQ(settings::ReadSetting("show", "largetext", ""), step.value);
+        EXPECT_EQ(box->text(), u(step.caption));
+        ConfigDialog again;
+        EXPECT_EQ(again.control<QCheckBox>(1129)->checkState(), step.state) << step.value;
     }
     EXPECT_TRUE(ui::OkMessageBox::shownTexts().isEmpty());
 }

@@ -265,7 +265,7 @@ TEST_F(DemoQueryScreenTest, TheTabsAndListsAreReachedByTabWithKeyboardOn)
         auto* firstList = dialog.control<ui::DropDownCombo>(1000);
         ASSERT_TRUE(firstList->isVisible()) << "Space on 条件查询 shows the filter lists";
         QWidget* next = pressTab();
-        // Past the other tabs and the buttons at the band's right end.
+        // The tab row's own buttons (大字, 朗读) come before the lists.
         for (int n = 0; n < 6 && next != firstList; ++n)
             next = pressTab();
         EXPECT_EQ(next, firstList);

@@ -7,6 +7,7 @@
 #include "platform/FakeIdleClock.h"
 #include "query/QueryDialog.h"
 #include "settings/Settings.h"
+#include "ui/ContrastSetting.h"
 #include "ui/DropDownCombo.h"
 #include "ui/OkMessageBox.h"
 #include "ui/OnScreenKeyboard.h"
@@ -91,6 +92,37 @@ void renderKeyboard(query::QueryDialog& dialog, const std::function<void(const c
     tapKeys(*keyboard, { QString::fromUtf8("清空"), QString::fromUtf8("拼音"), QString::fromUtf8("隐藏") });
 }
 
+// The first level and the filter lists in ordinary and large text, on the ordinary and the
+// high-contrast skins; the workspace's contrast setting is put back afterwards.
+void renderTextModes(query::QueryDialog& dialog, const std::function<void(const char*)>& save)
+{
+    const bool contrast = ui::ContrastSetting::enabled();
+    const bool large = dialog.largeText();
+    const struct
+    {
+        bool contrast;
+        bool large;
+        const char* category;
+        const char* filters;
+    } modes[] = { { false, false, "10a-plain", "10b-plain-filters" },
+        { false, true, "11a-large", "11b-large-filters" },
+        { true, false, "12a-contrast", "12b-contrast-filters" },
+        { true, true, "13a-contrast-large", "13b-contrast-large-filters" } };
+    for (const auto& mode : modes) {
+        ui::ContrastSetting::setEnabled(mode.contrast);
+        dialog.setLargeText(mode.large);
+        click(dialog, 1143);
+        click(dialog, 1145);
+        click(dialog, 1057);
+        save(mode.category);
+        click(dialog, 1144);
+        save(mode.filters);
+    }
+    ui::ContrastSetting::setEnabled(contrast);
+    dialog.setLargeText(large);
+    click(dialog, 1143);
+}
+
 } // namespace
 
 int renderQueryScreens(const QDir& folder, const QString& password)
@@ -173,6 +205,8 @@ int renderQueryScreens(const QDir& folder, const QString& password)
         }
         save("9-home-page");
         clock.touch();
+        if (dialog.largeTextButton() && width != 1920)
+            renderTextModes(dialog, save);
         dialog.hide();
     }
     platform::IdleClock::setCurrent(nullptr);

@@ -1,7 +1,9 @@
-// skin-generator <folder>: paints every skin bitmap and the icon into <folder>/<id>.png.
+// skin-generator <folder>: paints every skin bitmap and the icon into <folder>/<id>.png, and the
+// high-contrast set into <folder>/contrast/<id>.png.
 // The pictures are committed under res/skins, so the build never runs this.
 
 #include "res/SkinTable.h"
+#include "tools/skin-generator/ContrastSkinPainter.h"
 #include "tools/skin-generator/SkinPainter.h"
 
 #include <QDir>
@@ -31,6 +33,22 @@ int main(int argc, char** argv)
         const QString path = folder.filePath(QStringLiteral("%1.png").arg(skin.id));
         if (image.size() != skin.size() || !image.save(path, "PNG")) {
             err << "cannot paint skin " << skin.id << "\n";
+            ++failures;
+        }
+    }
+    const glimora::tools::ContrastSkinPainter contrastPainter;
+    const QDir contrastFolder(folder.filePath(QStringLiteral("contrast")));
+    if (!QDir().mkpath(contrastFolder.path())) {
+        err << "cannot create " << contrastFolder.path() << "\n";
+        return 1;
+    }
+    for (const glimora::res::SkinEntry& skin : glimora::res::skinEntries()) {
+        const QImage image = contrastPainter.paint(skin.id);
+        if (image.isNull())
+            continue;
+        const QString path = contrastFolder.filePath(QStringLiteral("%1.png").arg(skin.id));
+        if (image.size() != skin.size() || !image.save(path, "PNG")) {
+            err << "cannot paint contrast skin " << skin.id << "\n";
             ++failures;
         }
     }
