@@ -35,7 +35,8 @@ ValueCounts::~ValueCounts()
     m_worker.join();
 }
 
-std::optional<ValueCounts::Counts> ValueCounts::count(const QString& statement, const QString& connectionString)
+std::optional<ValueCounts::Counts> ValueCounts::count(
+    const QString& statement, const QString& connectionString)
 {
     if (m_budget <= 0)
         return std::nullopt;

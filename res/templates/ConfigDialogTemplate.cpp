@@ -38,9 +38,9 @@ constexpr ControlTemplate controls[] = {
     {1126, K::CheckBox, "按钮显示数量", true, 10, 84, 100, 10},
     {1127, K::CheckBox, "列表多选", true, 10, 96, 100, 10},
     {1128, K::CheckBox, "隐藏空按钮", true, 10, 108, 100, 10},
-    {1131, K::CheckBox, "朗读", true, 10, 144, 100, 10},
     {1129, K::CheckBox, "大字模式", true, 10, 120, 100, 10},
     {1130, K::CheckBox, "高对比度", true, 10, 132, 100, 10},
+    {1131, K::CheckBox, "朗读", true, 10, 144, 100, 10},
 };
 // clang-format on
 

@@ -1,3 +1,4 @@
+#include "ui/LargeText.h"
 #include "data/StatementRecorder.h"
 #include "platform/FakeIdleClock.h"
 #include "query/QueryDialog.h"
@@ -5,7 +6,6 @@
 #include "tests/query/QueryStation.h"
 #include "ui/BitmapStatic.h"
 #include "ui/DropDownCombo.h"
-#include "ui/LargeText.h"
 #include "ui/SharedFonts.h"
 #include "ui/SkinButton.h"
 
@@ -82,7 +82,8 @@ TEST_F(LargeTextTest, TheButtonMakesCapitalsAtLeastNineteenPixelsHighUntilTheHom
     QTest::mouseClick(button, Qt::LeftButton);
     ASSERT_TRUE(dialog->largeText());
     for (int n = 1; n <= 6; ++n)
-        EXPECT_GE(capHeight(ui::LargeText::enlarged(ui::sharedFont(n))), ui::LargeText::MinimumCapPixels) << n;
+        EXPECT_GE(capHeight(ui::LargeText::enlarged(ui::sharedFont(n))), ui::LargeText::MinimumCapPixels)
+            << n;
     for (const int id : QueryDialog::valueButtonIds().mid(0, 20) + QList<int> { 1057, 1137, 1125 })
         EXPECT_GE(capHeight(dialog->skinButton(id)->captionLayout().font), 19) << id;
     EXPECT_GE(capHeight(dialog->filterLabel(1)->font()), 19);
@@ -134,7 +135,8 @@ TEST_F(LargeTextTest, PagingInLargeTextReachesEveryRecord)
         click(1144);
         dialog->filterList(1)->setEditText(QString::fromUtf8("中成药"));
         click(1125);
-        const QStringList counted = station->rows("select count(*) from inquiry where " + dialog->whereClause());
+        const QStringList counted
+            = station->rows("select count(*) from inquiry where " + dialog->whereClause());
         ASSERT_EQ(counted.size(), 1) << dialog->whereClause().toStdString();
         const long records = long(counted.first().toDouble());
         ASSERT_GT(records, 10);

@@ -101,9 +101,12 @@ TEST_F(ReadAloudScreenTest, TheButtonStandsAtTheRightOfTheTabBandOnlyWhenOn)
     for (const QSize size : { QSize(1280, 1024), QSize(1024, 768) }) {
         dialog.resize(size);
         dialog.show();
-        const QRect tab = dialog.control(1143)->geometry();
-        EXPECT_EQ(
-            button->geometry(), QRect(size.width() - 4 - tab.width(), tab.y(), tab.width(), tab.height()));
+        // Left of the 大字 button, which the demo shows at the band's right end.
+        ASSERT_TRUE(dialog.largeTextButton() && dialog.largeTextButton()->isVisible());
+        const QRect large = dialog.largeTextButton()->geometry();
+        EXPECT_EQ(large.right(), size.width() - 5);
+        EXPECT_EQ(button->geometry(),
+            QRect(large.left() - 4 - large.width(), large.y(), large.width(), large.height()));
         for (QWidget* other : dialog.findChildren<QWidget*>()) {
             if (other != button && other->parentWidget() == &dialog && other->isVisible()
                 && other != dialog.control(1148) && other->width() < dialog.width()) {

@@ -171,6 +171,11 @@ const char* const rowsText = R"(
 131 | 1122 | check box | "站点状态" | yes | 215, 220, 100, 10
 131 | 1124 | check box | "数据导出" | yes | 320, 84, 70, 10
 131 | 1123 | check box | "打印/二维码" | yes | 232, 84, 80, 10
+131 | 1126 | check box | "按钮显示数量" | yes | 10, 84, 100, 10
+131 | 1127 | check box | "列表多选" | yes | 10, 96, 100, 10
+131 | 1128 | check box | "隐藏空按钮" | yes | 10, 108, 100, 10
+131 | 1129 | check box | "大字模式" | yes | 10, 120, 100, 10
+131 | 1130 | check box | "高对比度" | yes | 10, 132, 100, 10
 131 | 1131 | check box | "朗读" | yes | 10, 144, 100, 10
 133 | 1100 | progress bar | "Progress1" | yes | 33, 38, 141, 8
 133 | 1101 | text | "Static" | yes | 34, 28, 138, 8

@@ -23,7 +23,8 @@ double luminance(QRgb colour)
         const double c = value / 255.0;
         return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
     };
-    return 0.2126 * channel(qRed(colour)) + 0.7152 * channel(qGreen(colour)) + 0.0722 * channel(qBlue(colour));
+    return 0.2126 * channel(qRed(colour)) + 0.7152 * channel(qGreen(colour))
+        + 0.0722 * channel(qBlue(colour));
 }
 
 double contrastRatio(QRgb a, QRgb b)
