@@ -115,6 +115,11 @@ TEST_F(ReadAloudScreenTest, TheButtonStandsAtTheRightOfTheTabBandOnlyWhenOn)
             }
         }
     }
+    // Large text widens the tabs: the two buttons widen with them and stay apart.
+    QTest::mouseClick(dialog.largeTextButton(), Qt::LeftButton);
+    ASSERT_TRUE(dialog.largeText());
+    EXPECT_EQ(button->size(), dialog.largeTextButton()->size());
+    EXPECT_FALSE(button->geometry().intersects(dialog.largeTextButton()->geometry()));
 }
 
 // The button reads the record last touched on the page, the page's first until one is, and
