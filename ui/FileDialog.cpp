@@ -1,6 +1,10 @@
 #include "ui/FileDialog.h"
 
+#include "ui/OkMessageBox.h"
+
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QStringList>
 
 #include <optional>
@@ -67,6 +71,18 @@ QString withExtensionOf(const QString& path, const QList<QStringList>& filters, 
     return path + filters.at(chosen).constFirst().mid(1).toLower();
 }
 
+// A name typed with an extension of another kind gets the kind's own: the dialog asked about
+// replacing the name typed, not the one to be written, so an existing file of that name is asked
+// about here. "" when the visitor keeps it.
+QString askedBeforeReplacing(QWidget* parent, const QString& selected, const QString& written)
+{
+    if (written == selected || !QFileInfo::exists(written))
+        return written;
+    const QString question
+        = QString::fromUtf8("“%1”已存在，要替换它吗？").arg(QDir::toNativeSeparators(written));
+    return OkMessageBox::askYesNo(parent, question) ? written : QString();
+}
+
 } // namespace
 
 QString FileDialog::getOpenFileName(
@@ -95,7 +111,9 @@ QString FileDialog::choose(
     if (state.nextFileName) {
         const QString answer = *state.nextFileName;
         state.nextFileName.reset();
-        return ofKind && !answer.isEmpty() ? withExtensionOf(answer, patternsOf(filter), 0) : answer;
+        return ofKind && !answer.isEmpty()
+            ? askedBeforeReplacing(parent, answer, withExtensionOf(answer, patternsOf(filter), 0))
+            : answer;
     }
     QFileDialog dialog(parent, QString(), directory, toNameFilters(filter));
     // Qt's own dialog matches the patterns without regard to case (RECORDS.XLS and
@@ -120,8 +138,9 @@ QString FileDialog::choose(
         return QString();
     if (!ofKind)
         return dialog.selectedFiles().constFirst();
-    return withExtensionOf(
-        dialog.selectedFiles().constFirst(), kinds, int(nameFilters.indexOf(dialog.selectedNameFilter())));
+    const QString selected = dialog.selectedFiles().constFirst();
+    return askedBeforeReplacing(parent, selected,
+        withExtensionOf(selected, kinds, int(nameFilters.indexOf(dialog.selectedNameFilter()))));
 }
 
 void FileDialog::setNextFileName(const QString& fileName)

@@ -14,6 +14,8 @@
 
 #include <functional>
 #include <gtest/gtest.h>
+#include <QFile>
+#include <QTemporaryDir>
 
 using namespace glimora::ui;
 
@@ -162,6 +164,28 @@ TEST(FileDialog, InjectedNameAnswersOnceAndTheRequestIsKept)
 
     FileDialog::setNextFileName(QString());
     EXPECT_EQ(FileDialog::getOpenFileName(nullptr, QStringLiteral("morvex(*.dbk)|*.dbk||")), QString());
+}
+
+// A name of another kind gets the kind's extension; a file of that name is not replaced unasked.
+TEST(FileDialog, TheNameWrittenIsAskedAboutBeforeItIsReplaced)
+{
+    QTemporaryDir folder;
+    const QString typed = folder.filePath("a.txt");
+    const QString filter = QStringLiteral("(*.csv)|*.csv||");
+    FileDialog::setNextFileName(typed);
+    EXPECT_EQ(FileDialog::getSaveFileNameOfKind(nullptr, filter), typed + ".csv");
+    QFile existing(typed + ".csv");
+    ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
+    existing.close();
+    OkMessageBox::clearShownTexts();
+    OkMessageBox::setNextAnswer(QMessageBox::No);
+    FileDialog::setNextFileName(typed);
+    EXPECT_EQ(FileDialog::getSaveFileNameOfKind(nullptr, filter), QString());
+    EXPECT_EQ(OkMessageBox::shownTexts(),
+        QStringList { QString::fromUtf8("“%1”已存在，要替换它吗？").arg(typed + ".csv") });
+    OkMessageBox::setNextAnswer(QMessageBox::Yes);
+    FileDialog::setNextFileName(typed);
+    EXPECT_EQ(FileDialog::getSaveFileNameOfKind(nullptr, filter), typed + ".csv");
 }
 
 struct FilterCase
