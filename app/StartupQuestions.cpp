@@ -2,7 +2,6 @@
 
 #include "app/BackgroundAttempt.h"
 #include "data/Connection.h"
-#include "data/ConnectionSetup.h"
 #include "data/DbError.h"
 #include "data/SharedDatabase.h"
 #include "query/ScreenQuestions.h"
@@ -22,11 +21,8 @@ std::unique_ptr<StartupQuestions> StartupQuestions::fromSettings(QObject* parent
 {
     if (!query::ScreenQuestions::askedAfterJobs())
         return nullptr;
-    // The login values as they are now, read here and not by the worker while a login may
-    // change them.
-    const data::LoginValues login = data::SharedDatabase::login();
-    const QString connectionString = data::ConnectionSetup::fromSettings().connectionString(
-        login.userName, login.password, login.serverName, login.databaseName);
+    // Read here and not by the worker, while a login may change it.
+    const QString connectionString = data::SharedDatabase::loginConnectionString();
     const Asker asker = [connectionString]() -> QString {
         try {
             data::Connection connection = data::Connection::create();

@@ -88,4 +88,11 @@ void SharedDatabase::setRecordset(const Recordset& result)
     current = result;
 }
 
+QString SharedDatabase::loginConnectionString()
+{
+    const LoginValues& values = login();
+    return ConnectionSetup::fromSettings().connectionString(
+        values.userName, values.password, values.serverName, values.databaseName);
+}
+
 } // namespace glimora::data

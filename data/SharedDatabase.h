@@ -24,6 +24,9 @@ public:
     // A screen replaces it with a new result after closing it: recordset() = command().Execute().
     static Recordset& recordset();
     static LoginValues& login();
+    // A connection string for a connection of its own, from the login as it is now: read on
+    // the screens' thread, for a worker to open.
+    static QString loginConnectionString();
 
     // The one way to (re)open the shared connection: the connection string is made from the
     // `connect` setting and the login values for `database` (empty: none named), kept in

@@ -106,7 +106,7 @@ QStringList QueryDialog::withCounts(
     if (!m_valueCounts)
         return captions;
     const std::optional<ValueCounts::Counts> counts = m_valueCounts->count(
-        QueryStatements::valueCounts(column, where), ValueCounts::loginConnectionString());
+        QueryStatements::valueCounts(column, where), data::SharedDatabase::loginConnectionString());
     if (!counts)
         return captions;
     QStringList counted;
@@ -348,7 +348,7 @@ void QueryDialog::setUpCounts()
     if (!settings::ChoiceSetting::counts())
         return;
     m_valueCounts = std::make_unique<ValueCounts>();
-    m_valueCounts->open(ValueCounts::loginConnectionString());
+    m_valueCounts->open(data::SharedDatabase::loginConnectionString());
 }
 
 void QueryDialog::setUpSeveralValues()

@@ -2,9 +2,7 @@
 
 #include "data/Command.h"
 #include "data/Connection.h"
-#include "data/ConnectionSetup.h"
 #include "data/DbError.h"
-#include "data/SharedDatabase.h"
 #include "data/ValueReaders.h"
 #include "query/QueryStatements.h"
 
@@ -66,13 +64,6 @@ void ValueCounts::open(const QString& connectionString)
         m_job->connectionString = connectionString;
     }
     m_changed.notify_all();
-}
-
-QString ValueCounts::loginConnectionString()
-{
-    const data::LoginValues& login = data::SharedDatabase::login();
-    return data::ConnectionSetup::fromSettings().connectionString(
-        login.userName, login.password, login.serverName, login.databaseName);
 }
 
 void ValueCounts::work()

@@ -32,8 +32,6 @@ public:
     // `connectionString`; nothing when the budget ran out, a count was under way, or the server
     // refused it.
     std::optional<Counts> count(const QString& statement, const QString& connectionString);
-    // The text of a connection for the counts, from the login as it is now.
-    static QString loginConnectionString();
     void setBudget(int milliseconds) { m_budget = milliseconds; }
     // Opens the connection ahead, without waiting: a login may take longer than the budget.
     void open(const QString& connectionString);
