@@ -4,6 +4,7 @@
 #include "data/Connection.h"
 #include "data/DbError.h"
 #include "data/SharedDatabase.h"
+#include "platform/EventLog.h"
 #include "query/ScreenQuestions.h"
 
 namespace glimora::app {
@@ -13,6 +14,12 @@ StartupQuestions::StartupQuestions(Asker asker, QObject* parent)
     , m_attempt(std::make_unique<BackgroundAttempt>(std::move(asker)))
 {
     connect(m_attempt.get(), &BackgroundAttempt::finished, this, &StartupQuestions::finished);
+    // Nobody waits for these questions, so a failure is only ever seen in the log.
+    connect(this, &StartupQuestions::finished, this, [](const QString& problem) {
+        if (!problem.isEmpty())
+            platform::EventLog::write(platform::EventLog::Event::Notice,
+                QStringLiteral("the first questions at start failed: ") + problem);
+    });
 }
 
 StartupQuestions::~StartupQuestions() = default;
@@ -32,6 +39,8 @@ std::unique_ptr<StartupQuestions> StartupQuestions::fromSettings(QObject* parent
             return QString();
         } catch (const data::DbError& error) {
             return error.description();
+        } catch (const std::exception& error) {
+            return QString::fromLocal8Bit(error.what());
         }
     };
     return std::make_unique<StartupQuestions>(asker, parent);

@@ -7,6 +7,7 @@
 #include "query/FieldCatalogue.h"
 #include "query/PrintLayout.h"
 #include "query/QrCode.h"
+#include "query/ResultPage.h"
 #include "query/ValueChoices.h"
 #include "query/ValueCounts.h"
 #include "ui/TemplateDialog.h"
@@ -137,6 +138,8 @@ public:
     // What the empty result page says for the search on display.
     QString searchFoundNothing() const;
     int pageStep() const { return m_pageStep; }
+    // Where the page on display put its record rows.
+    ResultPage::DrawnRows drawnRows() const { return m_drawnRows; }
     int mode() const { return m_mode; }
     bool pictureView() const { return m_pictureView; }
     const QImage& picture() const { return m_picture; }
@@ -202,6 +205,8 @@ private:
     void placePrintButton();
     void placeReadAloudButton();
     void noteTouchedRow(const QPoint& at);
+    // The lists that the page on display holds to several values, by column, as they show them.
+    QHash<QString, QString> pageSeveralValues() const;
     // What a screen reader announces for the controls whose names are not their captions.
     void nameControlsForScreenReaders();
     void placeLargeTextButton();
@@ -244,7 +249,9 @@ private:
     std::unique_ptr<ValueCounts> m_valueCounts;
     bool m_chosenSeveral = false; // [show] multiselect, as the screen opened
     // Of the page on display: each column held to several ticked values, with their text.
+    // The lists held to several values, and the condition of the page they were asked for.
     QHash<QString, QString> m_pageSeveralValues;
+    QString m_severalValuesWhere;
     QLineEdit* m_searchEntry = nullptr;
     QTimer* m_searchTimer = nullptr;
     ui::SkinButton* m_printButton = nullptr;
@@ -255,6 +262,7 @@ private:
     ReadAloudVoice* m_voice = nullptr;
     // The row of the result page touched last, with the page's first record at the time.
     int m_touchedRow = -1;
+    ResultPage::DrawnRows m_drawnRows;
     long m_touchedPageStart = 0;
     // The normalised text searched for by the records on display, empty for none.
     QString m_searchQuery;

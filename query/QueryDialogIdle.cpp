@@ -1,6 +1,7 @@
 // The home page: shown over the display area while nobody touches the station, hidden at
 // the first key or button press.
 #include "query/QueryDialog.h"
+#include "query/ReadAloudVoice.h"
 
 #include "components/CWebBrowser2.h"
 #include "platform/IdleClock.h"
@@ -66,6 +67,10 @@ void QueryDialog::IdleCheck()
     if (ui::OnScreenKeyboard* keyboard = ui::OnScreenKeyboard::of(this))
         keyboard->hideKeyboard();
     control(1169)->hide();
+    // The next visitor neither hears nor is read the record the last one touched.
+    if (m_voice)
+        m_voice->stop();
+    m_touchedRow = -1;
     // The next visitor starts from the screen's own text size.
     if (m_largeTextButton && m_largeText != startsLarge())
         setLargeText(startsLarge());

@@ -57,12 +57,12 @@ void QueryDialog::paintResultPage(QPainter& painter)
     if (QWidget* frame = control(1169); !frame->isHidden())
         frame->hide();
     ResultPage page(m_catalogue, m_resultCursor, m_whereClause);
-    if (m_searchQuery.isEmpty())
-        page.setSeveralValues(m_pageSeveralValues);
+    page.setSeveralValues(pageSeveralValues());
     page.setLargeText(m_largeText);
     if (!m_searchQuery.isEmpty())
         page.setEmptyMessage(searchFoundNothing());
     const int step = page.draw(painter, 0, width(), displayBottom());
+    m_drawnRows = page.drawnRows();
     if (step < 0)
         return;
     m_pageStep = step;

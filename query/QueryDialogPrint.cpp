@@ -122,8 +122,7 @@ PrintSlip QueryDialog::printSlip() const
     if (cursor.BOF())
         cursor.MoveFirst();
     ResultPage page(m_catalogue, cursor, m_whereClause);
-    if (m_searchQuery.isEmpty())
-        page.setSeveralValues(m_pageSeveralValues);
+    page.setSeveralValues(pageSeveralValues());
     const ResultPage::Columns columns = page.columns();
     if (!columns.summary.isEmpty())
         summary << columns.summary;

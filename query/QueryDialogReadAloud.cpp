@@ -74,7 +74,7 @@ void QueryDialog::noteTouchedRow(const QPoint& at)
 {
     if (!m_readAloudButton || m_pictureView || m_resultCursor.isNull())
         return;
-    const int row = ResultPage::Geometry::fromSettings().rowAt(at.y(), displayBottom());
+    const int row = m_drawnRows.rowAt(at.y());
     // A touch beside the rows keeps the record touched before.
     if (row < 0)
         return;
@@ -89,7 +89,8 @@ QString QueryDialog::readAloudText() const
     // A touch on a page turned since stands for no record of the page on display.
     const bool touched
         = !m_pictureView && m_touchedRow >= 0 && m_resultCursor.AbsolutePosition() == m_touchedPageStart;
-    return ReadAloudText::ofRecord(m_catalogue, m_resultCursor, m_whereClause, touched ? m_touchedRow : 0);
+    return ReadAloudText::ofRecord(
+        m_catalogue, m_resultCursor, m_whereClause, touched ? m_touchedRow : 0, pageSeveralValues());
 }
 
 void QueryDialog::OnReadAloud()

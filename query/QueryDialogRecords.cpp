@@ -38,7 +38,6 @@ void QueryDialog::RunLevel(const QString& value)
 {
     const int level = m_drillDown.level();
     m_whereClause.clear();
-    m_pageSeveralValues.clear();
     if (m_drillDown.levelColumn(1).isEmpty())
         return;
     const QString next = m_drillDown.levelColumn(level + 1);
@@ -326,12 +325,21 @@ void QueryDialog::BuildFilterWhere()
     LoadRecords();
     // A refused statement leaves the page, and what it was held to, as it was.
     if (m_pageWhereClause == condition.where) {
+        m_severalValuesWhere = condition.where;
         m_pageSeveralValues.clear();
         for (int n = 1; n <= FilterCount; ++n) {
             if (!anyOf[n].isEmpty())
                 m_pageSeveralValues.insert(columns[n], m_chosen.text(n));
         }
     }
+}
+
+QHash<QString, QString> QueryDialog::pageSeveralValues() const
+{
+    // A page asked since, of a step, a search or other lists, holds nothing to several values.
+    if (!m_searchQuery.isEmpty() || m_severalValuesWhere != m_pageWhereClause)
+        return {};
+    return m_pageSeveralValues;
 }
 
 int QueryDialog::filterNumberOf(int listId)

@@ -60,14 +60,16 @@ QString ReadAloudText::compose(const QString& summary, const QStringList& captio
     return sentences.join(QString());
 }
 
-QString ReadAloudText::ofRecord(
-    const FieldCatalogue& catalogue, data::Recordset cursor, const QString& whereClause, int offset)
+QString ReadAloudText::ofRecord(const FieldCatalogue& catalogue, data::Recordset cursor,
+    const QString& whereClause, int offset, const QHash<QString, QString>& severalValues)
 {
     if (cursor.isNull() || (cursor.BOF() && cursor.EndOfFile()))
         return QString();
     if (cursor.BOF())
         cursor.MoveFirst();
-    const ResultPage::Columns columns = ResultPage(catalogue, cursor, whereClause).columns();
+    ResultPage page(catalogue, cursor, whereClause);
+    page.setSeveralValues(severalValues);
+    const ResultPage::Columns columns = page.columns();
     int moved = 0;
     for (; moved < offset && !cursor.EndOfFile(); ++moved)
         cursor.MoveNext();

@@ -2,6 +2,7 @@
 
 #include "data/Recordset.h"
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -15,9 +16,10 @@ class ReadAloudText
 {
 public:
     // The record `offset` rows below the cursor's on the page, which stays where it was; the
-    // summary line alone when no record stands there, empty without records.
-    static QString ofRecord(
-        const FieldCatalogue& catalogue, data::Recordset cursor, const QString& whereClause, int offset);
+    // summary line alone when no record stands there, empty without records. `severalValues`
+    // are the lists held to several values, as the page's summary names them.
+    static QString ofRecord(const FieldCatalogue& catalogue, data::Recordset cursor,
+        const QString& whereClause, int offset, const QHash<QString, QString>& severalValues = {});
 
     static QString compose(const QString& summary, const QStringList& captions, const QStringList& values);
 

@@ -92,4 +92,10 @@ QString ReadAloudVoice::say(const QString& text)
     return QString();
 }
 
+void ReadAloudVoice::stop()
+{
+    if (m_speech)
+        m_speech->stop();
+}
+
 } // namespace glimora::query

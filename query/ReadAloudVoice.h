@@ -24,6 +24,8 @@ public:
     // Stops any reading and starts reading `text`; empty once started, otherwise what the
     // visitor is told.
     QString say(const QString& text);
+    // Stops any reading; nothing when none started.
+    void stop();
     bool speaksChinese() const;
 
     static QString unavailableMessage();

@@ -57,13 +57,12 @@ int ResultPage::Geometry::rowsPerPage(int bottom) const
     return std::max(0, (bottom - fBlank - summaryHeight - tabHead - topBlank + nameMove) / rowHeight);
 }
 
-int ResultPage::Geometry::rowAt(int y, int bottom) const
+int ResultPage::DrawnRows::rowAt(int y) const
 {
-    const int firstRowTop = topBlank - nameMove + fBlank + summaryHeight + tabHead;
-    if (rowHeight <= 0 || y < firstRowTop)
+    if (height <= 0 || y < top)
         return -1;
-    const int row = (y - firstRowTop) / rowHeight;
-    return row < rowsPerPage(bottom) ? row : -1;
+    const int row = (y - top) / height;
+    return row < count ? row : -1;
 }
 
 ResultPage::ResultPage(const FieldCatalogue& catalogue, data::Recordset cursor, const QString& whereClause)
@@ -264,6 +263,7 @@ int ResultPage::draw(QPainter& painter, int left, int right, int bottom)
     }
 
     int rowsDrawn = 0;
+    m_drawnRows = { y1 + g.tabHead, g.rowHeight, 0 };
     for (int rowTop = y1 + g.tabHead; g.rowHeight > 0 && rowTop + g.rowHeight <= bottom;
          rowTop += g.rowHeight) {
         painter.drawLine(2, rowTop, right - 2, rowTop);
@@ -292,6 +292,7 @@ int ResultPage::draw(QPainter& painter, int left, int right, int bottom)
         m_cursor.MoveNext();
         ++rowsDrawn;
     }
+    m_drawnRows.count = rowsDrawn;
     const int pageStep = m_cursor.EndOfFile() ? g.rowsPerPage(bottom) : rowsDrawn;
     for (int i = 0; i < rowsDrawn; ++i) {
         try {

@@ -37,9 +37,18 @@ public:
         QRect titleBox(int right) const;
         // Rows whose bottom does not pass `bottom`.
         int rowsPerPage(int bottom) const;
-        // The page's row, from 0, at height `y`; -1 above the rows or below the last one.
-        int rowAt(int y, int bottom) const;
     };
+
+    // Where the last draw put the record rows; large text makes them taller than the settings'.
+    struct DrawnRows
+    {
+        int top = 0;
+        int height = 0;
+        int count = 0;
+        // The page's row, from 0, at height `y`; -1 above the rows or below the last one.
+        int rowAt(int y) const;
+    };
+    DrawnRows drawnRows() const { return m_drawnRows; }
 
     ResultPage(const FieldCatalogue& catalogue, data::Recordset cursor, const QString& whereClause);
 
@@ -104,6 +113,7 @@ private:
     QString m_emptyMessage = emptyMessage();
     QHash<QString, QString> m_severalValues;
     bool m_largeText = false;
+    DrawnRows m_drawnRows;
 };
 
 } // namespace glimora::query

@@ -1,6 +1,8 @@
 #include "app/StartupQuestions.h"
+#include "platform/EventLog.h"
 #include "settings/SettingsFile.h"
 #include "tests/query/QueryStation.h"
+#include "tests/support/TempWorkspace.h"
 #include "tests/support/WaitFor.h"
 
 #include <gtest/gtest.h>
@@ -57,4 +59,21 @@ TEST(StartupQuestionsTest, TheScreensFirstQuestionsFindTheirIndexesBuilt)
 
     ASSERT_TRUE(settings::WriteSetting("index", "questions", "0"));
     EXPECT_FALSE(StartupQuestions::fromSettings());
+}
+
+// Nobody waits for the questions: what went wrong is written to the log, not dropped.
+TEST(StartupQuestionsTest, AFailureIsLogged)
+{
+    TempWorkspace workspace;
+    platform::EventLog::setUseJournal(false);
+    platform::EventLog::setFolder(workspace.path());
+    StartupQuestions questions([] { return QStringLiteral("Login failed for user 'sa'."); });
+    bool ended = false;
+    QObject::connect(&questions, &StartupQuestions::finished, [&] { ended = true; });
+    questions.start();
+    EXPECT_EVENTUALLY(ended);
+    platform::EventLog::setFolder(QString());
+    const QString log = QString::fromUtf8(workspace.readFile("glimora.log"));
+    EXPECT_TRUE(log.contains("the first questions at start failed: Login failed for user 'sa'."))
+        << log.toStdString();
 }

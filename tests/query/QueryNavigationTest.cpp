@@ -494,6 +494,8 @@ TEST_F(SeveralValuesNavigationTest, ATickedValueAddsToTheListAndASecondTapTakesI
     EXPECT_EQ(dialog->resultCursor().RecordCount(), 4);
     EXPECT_TRUE(dialog->printSlip().summary.contains(QString::fromUtf8(" : A 或 O'Neil")))
         << dialog->printSlip().summary.toStdString();
+    EXPECT_TRUE(dialog->readAloudText().contains(QString::fromUtf8("A 或 O'Neil")))
+        << dialog->readAloudText().toStdString();
 
     tap(list, "A");
     EXPECT_EQ(list->currentText(), "O'Neil");

@@ -46,11 +46,12 @@ protected:
         return dialog.printSlip().records.value(row);
     }
 
-    static void touchRow(QueryDialog& dialog, int row)
+    // A tap on a row, `down` of its height from its top, where the page on display drew it.
+    static void touchRow(QueryDialog& dialog, int row, double down = 0.5)
     {
-        const query::ResultPage::Geometry g = query::ResultPage::Geometry::fromSettings();
-        const int y = g.topBlank - g.nameMove + g.fBlank + g.summaryHeight + g.tabHead + row * g.rowHeight
-            + g.rowHeight / 2;
+        dialog.grab();
+        const query::ResultPage::DrawnRows rows = dialog.drawnRows();
+        const int y = rows.top + row * rows.height + int(rows.height * down);
         QTest::mouseClick(&dialog, Qt::LeftButton, Qt::NoModifier, QPoint(dialog.width() / 3, y));
     }
 
@@ -149,6 +150,13 @@ TEST_F(ReadAloudScreenTest, ItReadsTheRecordUnderTheFingerOrTheCurrentOne)
     ASSERT_GT(dialog.pageStep(), 2);
     QTest::mouseClick(dialog.control(1138), Qt::LeftButton);
     EXPECT_TRUE(reads(dialog.readAloudText(), pageRecord(dialog, 0)));
+
+    // Large text makes the rows taller: low in the first row is still the first record.
+    QTest::mouseClick(dialog.largeTextButton(), Qt::LeftButton);
+    ASSERT_TRUE(dialog.largeText());
+    touchRow(dialog, 0, 0.9);
+    EXPECT_TRUE(reads(dialog.readAloudText(), pageRecord(dialog, 0))) << dialog.readAloudText().toStdString();
+    QTest::mouseClick(dialog.largeTextButton(), Qt::LeftButton);
 
     QTest::mouseClick(dialog.control(1146), Qt::LeftButton);
     QTest::mouseClick(dialog.control(1138), Qt::LeftButton);
