@@ -1,0 +1,139 @@
+#include "engine/tds/TdsServer.h"
+
+#include "engine/tds/TdsSession.h"
+#include "platform/ComputerName.h"
+
+#include <QTcpSocket>
+#include <QTextStream>
+#include <QThread>
+
+namespace glimora::engine::tds {
+
+namespace {
+
+// The client stopped reading its results or went away: its session ends here.
+struct ClientGone
+{
+};
+
+constexpr qint64 UnsentLimit = 256 * 1024;
+constexpr int WaitSliceMs = 500;
+
+void log(const QString& line)
+{
+    QTextStream(stderr) << "glimora-server: " << line << Qt::endl;
+}
+
+} // namespace
+
+TdsServer::TdsServer(std::shared_ptr<EmbeddedBackend> backend, Limits limits, QObject* parent)
+    : QTcpServer(parent)
+    , m_backend(std::move(backend))
+    , m_limits(limits)
+    , m_serverName(platform::computerName())
+{
+}
+
+TdsServer::~TdsServer()
+{
+    m_stopping = true;
+    close();
+    // Sessions notice within a wait slice and end; the backend outlives them through its share.
+    while (m_open.load() > 0)
+        QThread::msleep(20);
+}
+
+void TdsServer::incomingConnection(qintptr descriptor)
+{
+    if (m_open.load() >= m_limits.sessions) {
+        QTcpSocket refused;
+        refused.setSocketDescriptor(descriptor);
+        log(QStringLiteral("refused %1: %2 sessions open").arg(refused.peerAddress().toString()).arg(m_open.load()));
+        refused.abort();
+        return;
+    }
+    ++m_open;
+    QThread* thread = QThread::create([this, descriptor] {
+        serve(descriptor);
+        --m_open;
+    });
+    connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+    thread->start();
+}
+
+void TdsServer::serve(qintptr descriptor)
+{
+    QTcpSocket socket;
+    if (!socket.setSocketDescriptor(descriptor))
+        return;
+    const QString peer = socket.peerAddress().toString() + u':' + QString::number(socket.peerPort());
+    const int stallMs = m_limits.stallMs;
+    auto send = [&](const QByteArray& packet) {
+        socket.write(packet);
+        int waited = 0;
+        while (socket.bytesToWrite() > UnsentLimit) {
+            if (socket.state() != QAbstractSocket::ConnectedState || m_stopping)
+                throw ClientGone {};
+            if (!socket.waitForBytesWritten(WaitSliceMs)) {
+                waited += WaitSliceMs;
+                if (waited >= stallMs || socket.state() != QAbstractSocket::ConnectedState)
+                    throw ClientGone {};
+            } else {
+                waited = 0;
+            }
+        }
+    };
+    MessageReader reader(LargestPacketSize, m_limits.largestLoginMessage);
+    QString reason;
+    try {
+        TdsSession session(m_backend, send, m_serverName);
+        int waited = 0;
+        bool wasLoggedIn = false;
+        while (!m_stopping) {
+            Message message;
+            const MessageReader::Result result = reader.next(message);
+            if (result == MessageReader::Result::Failed) {
+                reason = reader.error();
+                break;
+            }
+            if (result == MessageReader::Result::Ready) {
+                waited = 0;
+                if (!session.handle(message)) {
+                    reason = session.closeReason();
+                    break;
+                }
+                if (session.loggedIn() && !wasLoggedIn) {
+                    wasLoggedIn = true;
+                    reader.setLargestPacket(session.packetSize());
+                    reader.setLargestMessage(m_limits.largestMessage);
+                }
+                continue;
+            }
+            while (socket.bytesToWrite() > 0 && socket.waitForBytesWritten(WaitSliceMs)) { }
+            if (socket.bytesAvailable() == 0 && !socket.waitForReadyRead(WaitSliceMs)) {
+                if (socket.state() != QAbstractSocket::ConnectedState)
+                    break;
+                // An idle station may wait for ever; half a message or a login may not.
+                waited += WaitSliceMs;
+                if ((reader.inMessage() || !session.loggedIn()) && waited >= stallMs) {
+                    reason = QStringLiteral("stalled for %1 s").arg(stallMs / 1000);
+                    break;
+                }
+                continue;
+            }
+            waited = 0;
+            reader.feed(socket.readAll());
+        }
+        socket.flush();
+        while (socket.bytesToWrite() > 0 && socket.waitForBytesWritten(WaitSliceMs)) { }
+    } catch (const ClientGone&) {
+        reason = QStringLiteral("the client stopped reading");
+    } catch (const std::exception& error) {
+        reason = QString::fromUtf8(error.what());
+    }
+    if (!reason.isEmpty())
+        log(QStringLiteral("closed %1: %2").arg(peer, reason));
+    socket.abort();
+}
+
+} // namespace glimora::engine::tds

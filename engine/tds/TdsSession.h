@@ -1,0 +1,58 @@
+#pragma once
+
+#include "engine/tds/TdsPacket.h"
+
+#include <memory>
+#include <QString>
+
+namespace glimora::data {
+class BackendSession;
+}
+
+namespace glimora::engine {
+class EmbeddedBackend;
+}
+
+namespace glimora::engine::tds {
+
+// One client of the server, from its PRELOGIN to its last batch, over the embedded server.
+// It takes whole messages and sends its answers through the packet writer's sink; it knows
+// nothing of sockets, so the same code runs under the network loop, the tests and the fuzzer.
+class TdsSession
+{
+public:
+    TdsSession(std::shared_ptr<EmbeddedBackend> backend, PacketWriter::Sink sink, QString serverName);
+    ~TdsSession();
+
+    // Handles one message; false when the connection must close (after a refused login, or
+    // a request that breaks the protocol). closeReason() then says why, for the log.
+    bool handle(const Message& message);
+
+    bool loggedIn() const { return m_session != nullptr; }
+    // The packet size both sides use since the login.
+    int packetSize() const { return m_packetSize; }
+    QString closeReason() const { return m_closeReason; }
+    QString userName() const { return m_userName; }
+
+private:
+    bool preLogin(const Message& message);
+    bool login(const Message& message);
+    void batch(const Message& message);
+    void sendError(int number, int state, int severity, const QString& text, int line = 1);
+    bool refuse(const QString& why);
+    // ENVCHANGE and message 5701 when a batch moved the session to another database.
+    void databaseChanged(const QString& from, const QString& to);
+
+    std::shared_ptr<EmbeddedBackend> m_backend;
+    PacketWriter m_writer;
+    QString m_serverName;
+    std::unique_ptr<data::BackendSession> m_session;
+    QString m_database;
+    QString m_userName;
+    quint32 m_tdsVersion = 0x74000004;
+    int m_packetSize = 4096;
+    bool m_preLoginDone = false;
+    QString m_closeReason;
+};
+
+} // namespace glimora::engine::tds

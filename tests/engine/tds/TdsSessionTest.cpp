@@ -1,0 +1,133 @@
+#include "engine/server/EmbeddedBackend.h"
+#include "engine/tds/TdsBytes.h"
+#include "engine/tds/TdsLogin.h"
+#include "engine/tds/TdsSession.h"
+
+#include <gtest/gtest.h>
+#include <QTemporaryDir>
+
+using namespace glimora;
+using namespace glimora::engine::tds;
+
+namespace {
+
+QByteArray ucs2(const QString& text)
+{
+    QByteArray out;
+    TdsWriter(out).ucs2(text);
+    return out;
+}
+
+Message batch(const QString& text, quint32 headerLength = 22)
+{
+    QByteArray payload;
+    TdsWriter writer(payload);
+    writer.u32(headerLength);
+    writer.u32(18);
+    writer.u16(2);
+    writer.u64(0);
+    writer.u32(1);
+    return { PacketType::SqlBatch, 1, payload + ucs2(text) };
+}
+
+Message login(const QString& user, const QString& password)
+{
+    Login7 login;
+    login.tdsVersion = 0x74000004;
+    login.packetSize = 8192;
+    login.userName = user;
+    login.password = password;
+    return { PacketType::Login7, 1, login7Payload(login) };
+}
+
+// A session over a fresh embedded server, each answer's payload without packet headers.
+class TdsSessionTest : public ::testing::Test
+{
+protected:
+    TdsSessionTest()
+        : m_backend(std::make_shared<engine::EmbeddedBackend>(m_directory.filePath(QStringLiteral("sqldata"))))
+    {
+    }
+
+    std::unique_ptr<TdsSession> newSession()
+    {
+        return std::make_unique<TdsSession>(
+            m_backend, [this](const QByteArray& packet) { m_answer += packet.mid(8); }, QStringLiteral("host"));
+    }
+
+    bool send(TdsSession& session, const Message& message)
+    {
+        m_answer.clear();
+        return session.handle(message);
+    }
+
+    QTemporaryDir m_directory;
+    std::shared_ptr<engine::EmbeddedBackend> m_backend;
+    QByteArray m_answer;
+};
+
+} // namespace
+
+TEST_F(TdsSessionTest, LoginsAreTheEmbeddedServersWithItsRefusals)
+{
+    auto session = newSession();
+    const QByteArray preLogin("\x01\x00\x06\x00\x01\xFF\x00", 7); // encryption off
+    ASSERT_TRUE(send(*session, { PacketType::PreLogin, 1, preLogin }));
+    EXPECT_EQ(parsePreLogin(m_answer, nullptr)->encryption, Encryption::NotSupported);
+    ASSERT_TRUE(send(*session, login(QStringLiteral("sa"), QStringLiteral("Secret1"))));
+    EXPECT_TRUE(session->loggedIn());
+    EXPECT_EQ(session->packetSize(), 8192);
+    EXPECT_TRUE(m_answer.contains(ucs2(QStringLiteral("Changed database context to 'master'."))));
+    EXPECT_TRUE(m_answer.contains(QByteArray("\xAD\x32\x00", 3))); // LOGINACK
+    EXPECT_TRUE(m_answer.contains(ucs2(QStringLiteral("8192"))));
+
+    for (const QString& user : { QStringLiteral("sa"), QStringLiteral("nobody") }) {
+        auto refused = newSession();
+        EXPECT_FALSE(send(*refused, login(user, QStringLiteral("wrong"))));
+        EXPECT_TRUE(m_answer.startsWith(QByteArray("\xAA", 1)));
+        EXPECT_TRUE(m_answer.contains(QByteArray("\x18\x48\x00\x00\x01\x0E", 6))); // 18456, state 1, level 14
+        EXPECT_TRUE(m_answer.contains(ucs2(QStringLiteral("Login failed for user '%1'.").arg(user))));
+        EXPECT_FALSE(refused->loggedIn());
+    }
+}
+
+TEST_F(TdsSessionTest, RefusesWhatItCannotServeBeforeTheLogin)
+{
+    auto requiresEncryption = newSession();
+    EXPECT_FALSE(send(*requiresEncryption, { PacketType::PreLogin, 1, QByteArray("\x01\x00\x06\x00\x01\xFF\x03", 7) }));
+    EXPECT_EQ(parsePreLogin(m_answer, nullptr)->encryption, Encryption::NotSupported);
+    EXPECT_TRUE(requiresEncryption->closeReason().contains(QStringLiteral("encryption")));
+
+    auto early = newSession();
+    EXPECT_FALSE(send(*early, batch(QStringLiteral("select 1"))));
+    EXPECT_TRUE(m_answer.isEmpty());
+    auto garbled = newSession();
+    EXPECT_FALSE(send(*garbled, { PacketType::Login7, 1, QByteArray(200, '\xFF') }));
+}
+
+TEST_F(TdsSessionTest, BatchesAnswerResultsErrorsAndCounts)
+{
+    auto session = newSession();
+    ASSERT_TRUE(send(*session, login(QStringLiteral("sa"), QStringLiteral("Secret1"))));
+
+    ASSERT_TRUE(send(*session, batch(QStringLiteral("select 7 as n"))));
+    EXPECT_TRUE(m_answer.startsWith(QByteArray("\x81\x01\x00", 3)));
+    EXPECT_TRUE(m_answer.contains(QByteArray("\xD1\x04\x07\0\0\0", 6)));
+    EXPECT_TRUE(m_answer.endsWith(QByteArray("\xFD\x10\x00\xC1\x00\x01\0\0\0\0\0\0\0", 13)));
+
+    ASSERT_TRUE(send(*session, batch(QStringLiteral("select * from nope"))));
+    EXPECT_TRUE(m_answer.startsWith(QByteArray("\xAA", 1)));
+    EXPECT_TRUE(m_answer.contains(ucs2(QStringLiteral("Invalid object name 'nope'."))));
+    EXPECT_TRUE(m_answer.endsWith(QByteArray("\xFD\x02\x00\x00\x00\0\0\0\0\0\0\0\0", 13)));
+
+    ASSERT_TRUE(send(*session, batch(QStringLiteral("create database nivo"))));
+    ASSERT_TRUE(send(*session, batch(QStringLiteral("use nivo create table t(a int) insert t values(1),(2)"))));
+    EXPECT_TRUE(m_answer.contains(ucs2(QStringLiteral("Changed database context to 'nivo'."))));
+    EXPECT_TRUE(m_answer.endsWith(QByteArray("\xFD\x10\x00\x00\x00\x02\0\0\0\0\0\0\0", 13)));
+
+    // A header length of 2 GB is an error for that request, not a read past the message.
+    ASSERT_TRUE(send(*session, batch(QStringLiteral("select 1"), 0x7FFFFFFF)));
+    EXPECT_TRUE(m_answer.startsWith(QByteArray("\xAA", 1)));
+    ASSERT_TRUE(send(*session, batch(QStringLiteral("select 1"))));
+    EXPECT_TRUE(m_answer.startsWith(QByteArray("\x81", 1)));
+}

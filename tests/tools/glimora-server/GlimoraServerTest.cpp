@@ -1,0 +1,207 @@
+#include "data/DbError.h"
+#include "data/OdbcBackend.h"
+#include "engine/server/EmbeddedBackend.h"
+#include "tests/engine/EngineTestSupport.h"
+
+#include <gtest/gtest.h>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+
+using namespace glimora;
+using engine::test::Rows;
+using engine::test::run;
+
+namespace {
+
+const char* const EveryType
+    = "create table kinds(n nvarchar(20) null, v varchar(20) null, i int null, b bigint null, f bit null,"
+      " x float null, r real null, d decimal(18,2) null, m money null, dt datetime null,"
+      " sd smalldatetime null, p image null, vb varbinary(max) null, k int not null)"
+      " insert kinds values(N'内科é', '名称', -7, 9000000000, 1, 1.5, 0.25, 1234567890123456.78, -12.3456,"
+      " '2024-02-29 13:45:10.123', '2024-02-29 13:45', 0x89504E470D0A, 0x0001, 1)"
+      " insert kinds values(null, null, null, null, null, null, null, null, null, null, null, null, null, 2)";
+
+// glimora-server on a free loopback port over a fresh folder, for one test.
+class GlimoraServerTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_directory.isValid());
+        m_server.setProcessChannelMode(QProcess::SeparateChannels);
+        m_server.start(QStringLiteral(GLIMORA_SERVER_PATH),
+            { QStringLiteral("--data-dir"), dataDirectory(), QStringLiteral("--listen"),
+                QStringLiteral("127.0.0.1:0"), QStringLiteral("--max-sessions"), QStringLiteral("8") });
+        ASSERT_TRUE(m_server.waitForStarted(10000));
+        while (!m_server.canReadLine())
+            ASSERT_TRUE(m_server.waitForReadyRead(10000)) << m_server.readAllStandardError().toStdString();
+        const QString line = QString::fromUtf8(m_server.readLine()).trimmed();
+        m_port = line.section(u':', -1).toInt();
+        ASSERT_GT(m_port, 0) << line.toStdString();
+    }
+
+    void TearDown() override
+    {
+        m_server.terminate();
+        if (!m_server.waitForFinished(10000))
+            m_server.kill();
+    }
+
+    QString dataDirectory() const { return m_directory.filePath(QStringLiteral("sqldata")); }
+
+    QString odbc(const QString& user, const QString& password, const QString& database = QString()) const
+    {
+        return QStringLiteral("Driver={SQL Server};Server=127.0.0.1;Port=%1;TDS_Version=7.4;ClientCharset=UTF-8;"
+                              "Database=%2;Uid=%3;pwd=%4")
+            .arg(m_port)
+            .arg(database, user, password);
+    }
+
+    std::unique_ptr<data::BackendSession> overTds(const QString& database = QString())
+    {
+        return m_odbc.open(odbc(QStringLiteral("sa"), QStringLiteral("Secret1"), database), 10);
+    }
+
+    // The same folder opened in this process, as a station on the server's own computer does.
+    std::unique_ptr<data::BackendSession> embedded(const QString& database)
+    {
+        if (!m_embedded)
+            m_embedded = std::make_unique<engine::EmbeddedBackend>(dataDirectory());
+        return m_embedded->open(engine::test::connectionString(
+                                    QStringLiteral("sa"), QStringLiteral("Secret1"), database),
+            10);
+    }
+
+    struct TsqlRun
+    {
+        QString out;
+        QString err;
+    };
+    TsqlRun tsql(const QString& password, const QByteArray& script)
+    {
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("TDSVER"), QStringLiteral("7.4"));
+        environment.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
+        process.setProcessEnvironment(environment);
+        process.start(QStringLiteral("tsql"),
+            { QStringLiteral("-H"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"), QString::number(m_port),
+                QStringLiteral("-U"), QStringLiteral("sa"), QStringLiteral("-P"), password, QStringLiteral("-o"),
+                QStringLiteral("q") });
+        EXPECT_TRUE(process.waitForStarted(10000));
+        process.write(script);
+        process.closeWriteChannel();
+        EXPECT_TRUE(process.waitForFinished(30000));
+        return { QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError()) };
+    }
+
+    QTemporaryDir m_directory;
+    QProcess m_server;
+    int m_port = 0;
+    data::OdbcBackend m_odbc;
+    std::unique_ptr<engine::EmbeddedBackend> m_embedded;
+};
+
+int loginError(data::Backend& backend, const QString& connection, QString* message)
+{
+    try {
+        backend.open(connection, 10);
+    } catch (const data::DbError& error) {
+        *message = error.description();
+        return error.nativeError();
+    }
+    return 0;
+}
+
+} // namespace
+
+TEST_F(GlimoraServerTest, OdbcLogsInAndIsRefusedAsTheEmbeddedServerRefuses)
+{
+    auto session = overTds();
+    EXPECT_EQ(session->currentDatabase(), QStringLiteral("master"));
+    session.reset();
+    QString message;
+    EXPECT_EQ(loginError(m_odbc, odbc(QStringLiteral("sa"), QStringLiteral("wrong")), &message), 18456);
+    EXPECT_TRUE(message.endsWith(QStringLiteral("Login failed for user 'sa'."))) << message.toStdString();
+    EXPECT_EQ(loginError(m_odbc, odbc(QStringLiteral("sa"), QStringLiteral("Secret1"), QStringLiteral("nope")),
+                  &message),
+        4060);
+}
+
+TEST_F(GlimoraServerTest, EveryTypeAndItsNullReadsOverOdbcAsEmbedded)
+{
+    auto setup = overTds();
+    run(*setup, QStringLiteral("create database nivo"));
+    run(*setup, QStringLiteral("use nivo ") + QString::fromUtf8(EveryType));
+    const QString select = QStringLiteral("select * from kinds order by k");
+    const Rows wire = run(*overTds(QStringLiteral("nivo")), select);
+    const Rows local = run(*embedded(QStringLiteral("nivo")), select);
+    ASSERT_EQ(wire.rows.size(), 2);
+    EXPECT_EQ(wire.rows, local.rows);
+    ASSERT_EQ(wire.fields.size(), local.fields.size());
+    for (qsizetype i = 0; i < wire.fields.size(); ++i) {
+        SCOPED_TRACE(local.fields[i].name.toStdString());
+        EXPECT_EQ(wire.fields[i].name, local.fields[i].name);
+        EXPECT_EQ(int(wire.fields[i].type), int(local.fields[i].type));
+        EXPECT_EQ(wire.fields[i].scale, local.fields[i].scale);
+    }
+    EXPECT_EQ(wire.rows[0][0], QStringLiteral("内科é"));
+    EXPECT_EQ(wire.rows[0][7], QStringLiteral("1234567890123456.78"));
+    EXPECT_EQ(wire.rows[1][0], QStringLiteral("NULL"));
+}
+
+TEST_F(GlimoraServerTest, ErrorsCountsAndSeveralStatementsOverOdbc)
+{
+    auto session = overTds();
+    QString message;
+    EXPECT_EQ(engine::test::errorOf(*session, QStringLiteral("select * from nope"), &message), 208);
+    EXPECT_TRUE(message.endsWith(QStringLiteral("Invalid object name 'nope'."))) << message.toStdString();
+    run(*session, QStringLiteral("create database nivo"));
+    run(*session, QStringLiteral("use nivo"));
+    EXPECT_EQ(session->currentDatabase(), QStringLiteral("nivo"));
+    run(*session, QStringLiteral("create table t(a int, b nvarchar(10))"));
+    EXPECT_EQ(run(*session, QStringLiteral("insert t values(1,'x'),(2,'y'),(3,'z')")).rowsAffected, 3);
+    EXPECT_EQ(run(*session, QStringLiteral("update t set b='w' where a>1")).rowsAffected, 2);
+    const Rows inserted
+        = run(*session, QStringLiteral("insert t values(4,'v') select count(*) as n, max(a) from t"));
+    EXPECT_EQ(inserted.rows, (QList<QStringList> { { QStringLiteral("4"), QStringLiteral("4") } }));
+    // The session goes on after an error.
+    EXPECT_EQ(engine::test::column(*session, QStringLiteral("select b from t where a=2")),
+        QStringList { QStringLiteral("w") });
+}
+
+TEST_F(GlimoraServerTest, TsqlRunsQueriesAndSeesErrorsAndRefusals)
+{
+    run(*overTds(), QStringLiteral("create database nivo"));
+    const TsqlRun ok = tsql(QStringLiteral("Secret1"),
+        "use nivo\ngo\ncreate table t(a int, d decimal(10,3), s nvarchar(9))\ngo\n"
+        "insert t values(1, -2.5, N'内'),(2, null, null)\ngo\n"
+        "select a, d, s from t order by a\ngo\nselect * from missing\ngo\nexit\n");
+    EXPECT_TRUE(ok.out.contains(QStringLiteral("1\t-2.500\t内"))) << ok.out.toStdString();
+    EXPECT_TRUE(ok.out.contains(QStringLiteral("2\tNULL\tNULL"))) << ok.out.toStdString();
+    EXPECT_TRUE((ok.out + ok.err).contains(QStringLiteral("Invalid object name 'missing'.")))
+        << ok.err.toStdString();
+
+    const TsqlRun refused = tsql(QStringLiteral("wrong"), "select 1\ngo\nexit\n");
+    EXPECT_TRUE((refused.out + refused.err).contains(QStringLiteral("Login failed for user 'sa'.")))
+        << refused.err.toStdString();
+}
+
+TEST_F(GlimoraServerTest, GarbageAndStalledClientsCostOnlyTheirOwnSession)
+{
+    QTcpSocket garbage;
+    garbage.connectToHost(QStringLiteral("127.0.0.1"), quint16(m_port));
+    ASSERT_TRUE(garbage.waitForConnected(5000));
+    garbage.write(QByteArray("\x12\x01\xFF\xFF\0\0\0\0garbage", 15)); // longer than any packet
+    ASSERT_TRUE(garbage.waitForDisconnected(10000) || garbage.state() == QAbstractSocket::UnconnectedState);
+
+    QTcpSocket stalled;
+    stalled.connectToHost(QStringLiteral("127.0.0.1"), quint16(m_port));
+    ASSERT_TRUE(stalled.waitForConnected(5000));
+    stalled.write(QByteArray("\x12\x00\x00\x20\0\0\0\0half", 12)); // half a packet, never finished
+    stalled.flush();
+    auto session = overTds();
+    EXPECT_EQ(engine::test::column(*session, QStringLiteral("select 5")), QStringList { QStringLiteral("5") });
+}
