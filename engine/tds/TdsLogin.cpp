@@ -146,7 +146,8 @@ std::optional<Login7> parseLogin7(const QByteArray& payload, QString* why)
         const quint16 characters = entry.u16();
         if (characters > LongestLoginText
             || (characters > 0
-                && (offset < Login7FixedSize || qsizetype(offset) + qsizetype(characters) * 2 > payload.size()))) {
+                && (offset < Login7FixedSize
+                    || qsizetype(offset) + qsizetype(characters) * 2 > payload.size()))) {
             fail(why, QStringLiteral("LOGIN7 new password malformed"));
             return std::nullopt;
         }

@@ -48,7 +48,9 @@ void TdsServer::incomingConnection(qintptr descriptor)
     if (m_open.load() >= m_limits.sessions) {
         QTcpSocket refused;
         refused.setSocketDescriptor(descriptor);
-        log(QStringLiteral("refused %1: %2 sessions open").arg(refused.peerAddress().toString()).arg(m_open.load()));
+        log(QStringLiteral("refused %1: %2 sessions open")
+                .arg(refused.peerAddress().toString())
+                .arg(m_open.load()));
         refused.abort();
         return;
     }

@@ -95,9 +95,9 @@ bool TdsSession::handle(const Message& message)
     case PacketType::Rpc:
     case PacketType::TransactionManager:
     case PacketType::BulkLoad:
-        sendError(
-            0, 1, 16, QStringLiteral("This server takes SQL batches only; request type %1 is not served.")
-                          .arg(int(message.type)));
+        sendError(0, 1, 16,
+            QStringLiteral("This server takes SQL batches only; request type %1 is not served.")
+                .arg(int(message.type)));
         token::done(m_writer.payload(), token::Done, token::DoneError, 0, 0);
         m_writer.endMessage();
         return true;
@@ -149,7 +149,8 @@ bool TdsSession::login(const Message& message)
         using data::ConnectionString;
         const QString connection = QStringLiteral("UID=")
             + ConnectionString::quoteValue(request->userName, QStringLiteral("The user name"))
-            + QStringLiteral(";PWD=") + ConnectionString::quoteValue(request->password, QStringLiteral("The password"))
+            + QStringLiteral(";PWD=")
+            + ConnectionString::quoteValue(request->password, QStringLiteral("The password"))
             + QStringLiteral(";DATABASE=")
             + ConnectionString::quoteValue(request->database, QStringLiteral("The database name"));
         m_session = m_backend->open(connection, LoginTimeoutSeconds);

@@ -337,7 +337,8 @@ void ResultEncoder::metadata(QByteArray& out) const
                     : column.wire == Wire::VarChar ? BigVarChar
                     : column.wire == Wire::NChar   ? NCharType
                                                    : NVarCharType);
-            writer.u16(column.size < 0 ? MaxMarker : quint16(column.size * (isNational(column.wire) ? 2 : 1)));
+            writer.u16(
+                column.size < 0 ? MaxMarker : quint16(column.size * (isNational(column.wire) ? 2 : 1)));
             writer.bytes(token::serverCollation());
             break;
         case Wire::Binary:
@@ -348,7 +349,9 @@ void ResultEncoder::metadata(QByteArray& out) const
         case Wire::Text:
         case Wire::NText:
         case Wire::Image:
-            writer.u8(column.wire == Wire::Text ? TextType : column.wire == Wire::NText ? NTextType : ImageType);
+            writer.u8(column.wire == Wire::Text  ? TextType
+                    : column.wire == Wire::NText ? NTextType
+                                                 : ImageType);
             writer.u32(quint32(column.size));
             if (column.wire != Wire::Image)
                 writer.bytes(token::serverCollation());

@@ -29,7 +29,8 @@ int tdsMessages(const uint8_t* data, size_t size)
                 fuzzCheck(!why.isEmpty(), "a refused login says why");
                 continue;
             }
-            fuzzCheck(login->userName.size() <= LongestLoginText && login->password.size() <= LongestLoginText,
+            fuzzCheck(
+                login->userName.size() <= LongestLoginText && login->password.size() <= LongestLoginText,
                 "login texts stay within their limit");
             // What was read, written again, reads the same.
             const std::optional<Login7> again = parseLogin7(login7Payload(*login), nullptr);

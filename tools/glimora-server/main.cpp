@@ -125,8 +125,8 @@ int main(int argc, char* argv[])
     limits.sessions = options.sessions;
     engine::tds::TdsServer server(backend, limits);
     if (!server.listen(options.address, options.port)) {
-        err << "glimora-server: cannot listen on " << options.address.toString() << ':' << options.port << ": "
-            << server.errorString() << Qt::endl;
+        err << "glimora-server: cannot listen on " << options.address.toString() << ':' << options.port
+            << ": " << server.errorString() << Qt::endl;
         return 1;
     }
     out << "glimora-server: listening on " << server.serverAddress().toString() << ':' << server.serverPort()

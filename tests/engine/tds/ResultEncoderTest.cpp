@@ -41,14 +41,15 @@ struct WireCase
 TEST(ResultEncoderTest, ValuesTravelInSqlServersForm)
 {
     const QList<WireCase> cases {
-        { "int", SqlType::of(Base::Int), data::Variant::fromInt32(-2), QByteArray("\x04\xFE\xFF\xFF\xFF", 5) },
+        { "int", SqlType::of(Base::Int), data::Variant::fromInt32(-2),
+            QByteArray("\x04\xFE\xFF\xFF\xFF", 5) },
         { "bigint", SqlType::of(Base::BigInt), data::Variant::fromInt64(1),
             QByteArray("\x08\x01\0\0\0\0\0\0\0", 9) },
         { "bit", SqlType::of(Base::Bit), data::Variant::fromBoolean(true), QByteArray("\x01\x01", 2) },
         { "decimal(18,2)", SqlType::of(Base::Decimal, 0, 18, 2), data::Variant::fromDecimal({ -1250, 2 }),
             QByteArray("\x09\x00\xE2\x04\0\0\0\0\0\0", 10) },
-        { "decimal with fewer places", SqlType::of(Base::Decimal, 0, 9, 2), data::Variant::fromDecimal({ 5, 0 }),
-            QByteArray("\x05\x01\xF4\x01\0\0", 6) },
+        { "decimal with fewer places", SqlType::of(Base::Decimal, 0, 9, 2),
+            data::Variant::fromDecimal({ 5, 0 }), QByteArray("\x05\x01\xF4\x01\0\0", 6) },
         { "numeric(38,0) beyond 64 bits", SqlType::of(Base::Numeric, 0, 38, 0),
             data::Variant::fromDecimal({ data::Decimal::Digits(1) << 64, 0 }),
             QByteArray("\x11\x01\0\0\0\0\0\0\0\0\x01\0\0\0\0\0\0\0", 18) },
@@ -58,11 +59,13 @@ TEST(ResultEncoderTest, ValuesTravelInSqlServersForm)
             QByteArray("\x08\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF", 9) },
         { "float", SqlType::of(Base::Float), data::Variant::fromDouble(1.5),
             QByteArray("\x08\0\0\0\0\0\0\xF8\x3F", 9) },
-        { "real", SqlType::of(Base::Real), data::Variant::fromSingle(1.5f), QByteArray("\x04\0\0\xC0\x3F", 5) },
+        { "real", SqlType::of(Base::Real), data::Variant::fromSingle(1.5f),
+            QByteArray("\x04\0\0\xC0\x3F", 5) },
         { "datetime", SqlType::of(Base::DateTime), data::Variant::fromDateTime(at("1900-01-02T00:00:01.000")),
             QByteArray("\x08\x01\0\0\0\x2C\x01\0\0", 9) },
         { "datetime's last tick rounds into the next day", SqlType::of(Base::DateTime),
-            data::Variant::fromDateTime(at("1899-12-31T23:59:59.999")), QByteArray("\x08\0\0\0\0\0\0\0\0", 9) },
+            data::Variant::fromDateTime(at("1899-12-31T23:59:59.999")),
+            QByteArray("\x08\0\0\0\0\0\0\0\0", 9) },
         { "smalldatetime", SqlType::of(Base::SmallDateTime),
             data::Variant::fromDateTime(at("1900-01-03T01:01:00.000")), QByteArray("\x04\x02\0\x3D\0", 5) },
         { "nvarchar", SqlType::of(Base::NVarChar, 10), data::Variant::fromString(QStringLiteral("é内")),
@@ -82,9 +85,10 @@ TEST(ResultEncoderTest, NullsGoInTheBitmapOfAnNbcRow)
 {
     data::FieldInfo field;
     const ResultEncoder encoder({ field, field, field, field, field, field, field, field, field },
-        { SqlType::of(Base::Int), SqlType::of(Base::DateTime), SqlType::of(Base::Image), SqlType::of(Base::Money),
-            SqlType::of(Base::Decimal, 0, 18, 2), SqlType::of(Base::NVarChar, SqlType::MaxLength),
-            SqlType::of(Base::VarChar, 5), SqlType::of(Base::Bit), SqlType::of(Base::Int) });
+        { SqlType::of(Base::Int), SqlType::of(Base::DateTime), SqlType::of(Base::Image),
+            SqlType::of(Base::Money), SqlType::of(Base::Decimal, 0, 18, 2),
+            SqlType::of(Base::NVarChar, SqlType::MaxLength), SqlType::of(Base::VarChar, 5),
+            SqlType::of(Base::Bit), SqlType::of(Base::Int) });
     QByteArray out;
     QList<data::Variant> row(9, data::Variant::null());
     row[8] = data::Variant::fromInt32(7);
@@ -114,11 +118,13 @@ TEST(ResultEncoderTest, MetadataDescribesEachColumn)
     data::FieldInfo picture;
     picture.name = QStringLiteral("d51");
     picture.baseTable = QStringLiteral("inquiry");
-    const ResultEncoder encoder({ name, picture }, { SqlType::of(Base::VarChar, 50), SqlType::of(Base::Image) });
+    const ResultEncoder encoder(
+        { name, picture }, { SqlType::of(Base::VarChar, 50), SqlType::of(Base::Image) });
     QByteArray out;
     encoder.metadata(out);
     QByteArray expected("\x81\x02\x00", 3);
-    expected += QByteArray("\0\0\0\0\x09\0\xA7\x32\0", 9) + token::serverCollation() + QByteArray("\x02\x64\0\x31\0", 5);
+    expected += QByteArray("\0\0\0\0\x09\0\xA7\x32\0", 9) + token::serverCollation()
+        + QByteArray("\x02\x64\0\x31\0", 5);
     expected += QByteArray("\0\0\0\0\x09\0\x22\xFF\xFF\xFF\x7F\x01\x07\0", 14);
     for (const char c : QByteArray("inquiry"))
         expected += QByteArray(1, c) + QByteArray(1, '\0');

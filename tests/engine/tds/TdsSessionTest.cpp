@@ -1,7 +1,7 @@
+#include "engine/tds/TdsSession.h"
 #include "engine/server/EmbeddedBackend.h"
 #include "engine/tds/TdsBytes.h"
 #include "engine/tds/TdsLogin.h"
-#include "engine/tds/TdsSession.h"
 
 #include <gtest/gtest.h>
 #include <QTemporaryDir>
@@ -45,14 +45,16 @@ class TdsSessionTest : public ::testing::Test
 {
 protected:
     TdsSessionTest()
-        : m_backend(std::make_shared<engine::EmbeddedBackend>(m_directory.filePath(QStringLiteral("sqldata"))))
+        : m_backend(
+            std::make_shared<engine::EmbeddedBackend>(m_directory.filePath(QStringLiteral("sqldata"))))
     {
     }
 
     std::unique_ptr<TdsSession> newSession()
     {
         return std::make_unique<TdsSession>(
-            m_backend, [this](const QByteArray& packet) { m_answer += packet.mid(8); }, QStringLiteral("host"));
+            m_backend, [this](const QByteArray& packet) { m_answer += packet.mid(8); },
+            QStringLiteral("host"));
     }
 
     bool send(TdsSession& session, const Message& message)
@@ -94,7 +96,8 @@ TEST_F(TdsSessionTest, LoginsAreTheEmbeddedServersWithItsRefusals)
 TEST_F(TdsSessionTest, RefusesWhatItCannotServeBeforeTheLogin)
 {
     auto requiresEncryption = newSession();
-    EXPECT_FALSE(send(*requiresEncryption, { PacketType::PreLogin, 1, QByteArray("\x01\x00\x06\x00\x01\xFF\x03", 7) }));
+    EXPECT_FALSE(send(
+        *requiresEncryption, { PacketType::PreLogin, 1, QByteArray("\x01\x00\x06\x00\x01\xFF\x03", 7) }));
     EXPECT_EQ(parsePreLogin(m_answer, nullptr)->encryption, Encryption::NotSupported);
     EXPECT_TRUE(requiresEncryption->closeReason().contains(QStringLiteral("encryption")));
 
@@ -121,7 +124,8 @@ TEST_F(TdsSessionTest, BatchesAnswerResultsErrorsAndCounts)
     EXPECT_TRUE(m_answer.endsWith(QByteArray("\xFD\x02\x00\x00\x00\0\0\0\0\0\0\0\0", 13)));
 
     ASSERT_TRUE(send(*session, batch(QStringLiteral("create database nivo"))));
-    ASSERT_TRUE(send(*session, batch(QStringLiteral("use nivo create table t(a int) insert t values(1),(2)"))));
+    ASSERT_TRUE(
+        send(*session, batch(QStringLiteral("use nivo create table t(a int) insert t values(1),(2)"))));
     EXPECT_TRUE(m_answer.contains(ucs2(QStringLiteral("Changed database context to 'nivo'."))));
     EXPECT_TRUE(m_answer.endsWith(QByteArray("\xFD\x10\x00\x00\x00\x02\0\0\0\0\0\0\0", 13)));
 

@@ -4,10 +4,12 @@
 #include "tests/engine/EngineTestSupport.h"
 
 #include <gtest/gtest.h>
+#include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QThread>
 
 using namespace glimora;
 using engine::test::Rows;
@@ -51,10 +53,24 @@ protected:
 
     QString dataDirectory() const { return m_directory.filePath(QStringLiteral("sqldata")); }
 
+    // Whether the server's log holds `text`, waiting a while for it to arrive.
+    bool serverLogged(const QString& text)
+    {
+        m_server.setReadChannel(QProcess::StandardError);
+        for (int attempt = 0; attempt < 20; ++attempt) {
+            m_log += QString::fromUtf8(m_server.readAllStandardError());
+            if (m_log.contains(text))
+                return true;
+            m_server.waitForReadyRead(250);
+        }
+        return false;
+    }
+
     QString odbc(const QString& user, const QString& password, const QString& database = QString()) const
     {
-        return QStringLiteral("Driver={SQL Server};Server=127.0.0.1;Port=%1;TDS_Version=7.4;ClientCharset=UTF-8;"
-                              "Database=%2;Uid=%3;pwd=%4")
+        return QStringLiteral(
+            "Driver={SQL Server};Server=127.0.0.1;Port=%1;TDS_Version=7.4;ClientCharset=UTF-8;"
+            "Database=%2;Uid=%3;pwd=%4")
             .arg(m_port)
             .arg(database, user, password);
     }
@@ -69,9 +85,8 @@ protected:
     {
         if (!m_embedded)
             m_embedded = std::make_unique<engine::EmbeddedBackend>(dataDirectory());
-        return m_embedded->open(engine::test::connectionString(
-                                    QStringLiteral("sa"), QStringLiteral("Secret1"), database),
-            10);
+        return m_embedded->open(
+            engine::test::connectionString(QStringLiteral("sa"), QStringLiteral("Secret1"), database), 10);
     }
 
     struct TsqlRun
@@ -79,26 +94,44 @@ protected:
         QString out;
         QString err;
     };
-    TsqlRun tsql(const QString& password, const QByteArray& script)
+    // tsql by host and port, or by a server entry of its own configuration when `encryption` is set.
+    TsqlRun tsql(const QString& password, const QByteArray& script, const QString& encryption = QString())
     {
         QProcess process;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("TDSVER"), QStringLiteral("7.4"));
         environment.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
+        QStringList where { QStringLiteral("-H"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"),
+            QString::number(m_port) };
+        if (!encryption.isEmpty()) {
+            const QString configuration = m_directory.filePath(QStringLiteral("freetds.conf"));
+            QFile file(configuration);
+            EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(
+                QStringLiteral("[glimora]\nhost = 127.0.0.1\nport = %1\ntds version = 7.4\nencryption = %2\n")
+                    .arg(m_port)
+                    .arg(encryption)
+                    .toUtf8());
+            file.close();
+            environment.insert(QStringLiteral("FREETDSCONF"), configuration);
+            where = QStringList { QStringLiteral("-S"), QStringLiteral("glimora") };
+        }
         process.setProcessEnvironment(environment);
         process.start(QStringLiteral("tsql"),
-            { QStringLiteral("-H"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"), QString::number(m_port),
-                QStringLiteral("-U"), QStringLiteral("sa"), QStringLiteral("-P"), password, QStringLiteral("-o"),
-                QStringLiteral("q") });
+            where
+                + QStringList { QStringLiteral("-U"), QStringLiteral("sa"), QStringLiteral("-P"), password,
+                    QStringLiteral("-o"), QStringLiteral("q") });
         EXPECT_TRUE(process.waitForStarted(10000));
         process.write(script);
         process.closeWriteChannel();
         EXPECT_TRUE(process.waitForFinished(30000));
-        return { QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError()) };
+        return { QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError()) };
     }
 
     QTemporaryDir m_directory;
     QProcess m_server;
+    QString m_log;
     int m_port = 0;
     data::OdbcBackend m_odbc;
     std::unique_ptr<engine::EmbeddedBackend> m_embedded;
@@ -125,8 +158,8 @@ TEST_F(GlimoraServerTest, OdbcLogsInAndIsRefusedAsTheEmbeddedServerRefuses)
     QString message;
     EXPECT_EQ(loginError(m_odbc, odbc(QStringLiteral("sa"), QStringLiteral("wrong")), &message), 18456);
     EXPECT_TRUE(message.endsWith(QStringLiteral("Login failed for user 'sa'."))) << message.toStdString();
-    EXPECT_EQ(loginError(m_odbc, odbc(QStringLiteral("sa"), QStringLiteral("Secret1"), QStringLiteral("nope")),
-                  &message),
+    EXPECT_EQ(loginError(m_odbc,
+                  odbc(QStringLiteral("sa"), QStringLiteral("Secret1"), QStringLiteral("nope")), &message),
         4060);
 }
 
@@ -187,6 +220,35 @@ TEST_F(GlimoraServerTest, TsqlRunsQueriesAndSeesErrorsAndRefusals)
     const TsqlRun refused = tsql(QStringLiteral("wrong"), "select 1\ngo\nexit\n");
     EXPECT_TRUE((refused.out + refused.err).contains(QStringLiteral("Login failed for user 'sa'.")))
         << refused.err.toStdString();
+
+    // Until the server speaks TLS, a client that insists on it is turned away, and the log says why.
+    const TsqlRun encrypted
+        = tsql(QStringLiteral("Secret1"), "select 42\ngo\nexit\n", QStringLiteral("require"));
+    EXPECT_FALSE(encrypted.out.contains(QStringLiteral("42"))) << encrypted.out.toStdString();
+    EXPECT_TRUE((encrypted.out + encrypted.err).contains(QStringLiteral("connection failed")));
+    EXPECT_TRUE(
+        serverLogged(QStringLiteral("the client requires encryption, which this server does not offer yet")));
+}
+
+TEST_F(GlimoraServerTest, SessionsBeyondTheLimitAreTurnedAwayUntilOneCloses)
+{
+    std::vector<std::unique_ptr<data::BackendSession>> sessions;
+    for (int i = 0; i < 8; ++i)
+        sessions.push_back(overTds());
+    EXPECT_THROW(overTds(), data::DbError);
+    EXPECT_TRUE(serverLogged(QStringLiteral("8 sessions open")));
+    sessions.pop_back();
+    // The closed session's thread ends once it sees the connection gone.
+    std::unique_ptr<data::BackendSession> again;
+    for (int attempt = 0; attempt < 50 && !again; ++attempt) {
+        try {
+            again = overTds();
+        } catch (const data::DbError&) {
+            QThread::msleep(100);
+        }
+    }
+    ASSERT_TRUE(again);
+    EXPECT_EQ(engine::test::column(*again, QStringLiteral("select 1")), QStringList { QStringLiteral("1") });
 }
 
 TEST_F(GlimoraServerTest, GarbageAndStalledClientsCostOnlyTheirOwnSession)
@@ -203,5 +265,22 @@ TEST_F(GlimoraServerTest, GarbageAndStalledClientsCostOnlyTheirOwnSession)
     stalled.write(QByteArray("\x12\x00\x00\x20\0\0\0\0half", 12)); // half a packet, never finished
     stalled.flush();
     auto session = overTds();
-    EXPECT_EQ(engine::test::column(*session, QStringLiteral("select 5")), QStringList { QStringLiteral("5") });
+    EXPECT_EQ(
+        engine::test::column(*session, QStringLiteral("select 5")), QStringList { QStringLiteral("5") });
+}
+
+TEST(GlimoraServerOptionsTest, RefusesToListenOffLoopbackWithoutEncryption)
+{
+    QTemporaryDir directory;
+    for (const char* address : { "0.0.0.0:1433", "192.0.2.1:0", "[::]:0" }) {
+        QProcess server;
+        server.start(QStringLiteral(GLIMORA_SERVER_PATH),
+            { QStringLiteral("--data-dir"), directory.path(), QStringLiteral("--listen"),
+                QString::fromLatin1(address) });
+        ASSERT_TRUE(server.waitForFinished(10000)) << address;
+        EXPECT_EQ(server.exitCode(), 2) << address;
+        EXPECT_TRUE(QString::fromUtf8(server.readAllStandardError())
+                        .contains(QStringLiteral("loopback address only")))
+            << address;
+    }
 }
