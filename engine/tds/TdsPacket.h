@@ -51,6 +51,11 @@ public:
     Result next(Message& message);
     // Whether part of a message (or of a packet) has arrived and the rest is awaited.
     bool inMessage() const { return m_started || !m_buffer.isEmpty(); }
+    // Whether the bytes after the last whole message begin an attention packet.
+    bool attentionWaiting() const
+    {
+        return m_buffer.size() > m_consumed && quint8(m_buffer[m_consumed]) == quint8(PacketType::Attention);
+    }
     QString error() const { return m_error; }
 
 private:

@@ -3,9 +3,13 @@
 #include "engine/tds/TdsSession.h"
 #include "platform/ComputerName.h"
 
+#include <cerrno>
+#include <poll.h>
 #include <QTcpSocket>
 #include <QTextStream>
 #include <QThread>
+#include <sys/socket.h>
+#include <thread>
 
 namespace glimora::engine::tds {
 
@@ -18,6 +22,47 @@ struct ClientGone
 
 constexpr qint64 UnsentLimit = 256 * 1024;
 constexpr int WaitSliceMs = 500;
+
+// Watches the connection while a request runs: the client's attention packet, or its going
+// away, stops the request. It only peeks, so the attention is read as usual afterwards.
+class AttentionWatch
+{
+public:
+    AttentionWatch(qintptr descriptor, TdsSession& session)
+        : m_thread([this, descriptor, &session] { watch(int(descriptor), session); })
+    {
+    }
+    ~AttentionWatch()
+    {
+        m_done = true;
+        m_thread.join();
+    }
+
+private:
+    void watch(int descriptor, TdsSession& session)
+    {
+        while (!m_done) {
+            pollfd ready { descriptor, POLLIN, 0 };
+            if (::poll(&ready, 1, 50) <= 0)
+                continue;
+            unsigned char first = 0;
+            const ssize_t peeked = ::recv(descriptor, &first, 1, MSG_PEEK | MSG_DONTWAIT);
+            if (peeked == 0 || (peeked == 1 && first == quint8(PacketType::Attention))) {
+                session.cancel();
+                return;
+            }
+            if (peeked < 0 && errno != EAGAIN && errno != EINTR) {
+                session.cancel();
+                return;
+            }
+            // Anything else waits its turn; the client only sends it after the answer.
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+    }
+
+    std::atomic<bool> m_done { false };
+    std::thread m_thread;
+};
 
 void log(const QString& line)
 {
@@ -100,7 +145,16 @@ void TdsServer::serve(qintptr descriptor)
             }
             if (result == MessageReader::Result::Ready) {
                 waited = 0;
-                if (!session.handle(message)) {
+                bool handled = false;
+                if (message.type == PacketType::SqlBatch || message.type == PacketType::Rpc) {
+                    if (reader.attentionWaiting())
+                        session.cancel();
+                    AttentionWatch watch(socket.socketDescriptor(), session);
+                    handled = session.handle(message);
+                } else {
+                    handled = session.handle(message);
+                }
+                if (!handled) {
                     reason = session.closeReason();
                     break;
                 }

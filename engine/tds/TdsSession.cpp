@@ -63,6 +63,13 @@ TdsSession::TdsSession(std::shared_ptr<EmbeddedBackend> backend, PacketWriter::S
 
 TdsSession::~TdsSession() = default;
 
+void TdsSession::cancel()
+{
+    m_cancelled = true;
+    if (auto* embedded = dynamic_cast<EmbeddedSession*>(m_session.get()))
+        embedded->cancel();
+}
+
 bool TdsSession::refuse(const QString& why)
 {
     m_closeReason = why;
@@ -88,7 +95,10 @@ bool TdsSession::handle(const Message& message)
         batch(message);
         return true;
     case PacketType::Attention:
-        // Requests run to their end before the next is read: nothing is left to cancel.
+        // The request it stopped has ended by now; this acknowledges the attention.
+        m_cancelled = false;
+        if (auto* embedded = dynamic_cast<EmbeddedSession*>(m_session.get()))
+            embedded->clearCancel();
         token::done(m_writer.payload(), token::Done, token::DoneAttention, 0, 0);
         m_writer.endMessage();
         return true;
@@ -195,6 +205,11 @@ void TdsSession::databaseChanged(const QString& from, const QString& to)
 void TdsSession::batch(const Message& message)
 {
     QByteArray& out = m_writer.payload();
+    if (m_cancelled) {
+        token::done(out, token::Done, token::DoneError, 0, 0);
+        m_writer.endMessage();
+        return;
+    }
     TdsReader reader(message.payload);
     // ALL_HEADERS: its length counts itself; a length beyond the message is not believed.
     const quint32 headers = reader.u32();
@@ -215,6 +230,12 @@ void TdsSession::batch(const Message& message)
         result = m_session->execute(batch, 0);
     } catch (const data::DbError& error) {
         databaseChanged(before, m_session->currentDatabase());
+        if (m_cancelled) {
+            // The client drops all but the attention's acknowledgement.
+            token::done(out, token::Done, token::DoneError, 0, 0);
+            m_writer.endMessage();
+            return;
+        }
         sendError(error.nativeError() > 0 ? error.nativeError() : 50000, error.state(), error.severity(),
             error.description(), error.lineNumber());
         token::done(out, token::Done, token::DoneError, 0, 0);
@@ -245,7 +266,7 @@ void TdsSession::batch(const Message& message)
     quint64 rows = 0;
     try {
         QList<data::Variant> row;
-        while (result.cursor->fetchRow(row)) {
+        while (!m_cancelled && result.cursor->fetchRow(row)) {
             encoder.row(out, row);
             ++rows;
             m_writer.sendFull();

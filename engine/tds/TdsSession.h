@@ -2,6 +2,7 @@
 
 #include "engine/tds/TdsPacket.h"
 
+#include <atomic>
 #include <memory>
 #include <QString>
 
@@ -28,6 +29,10 @@ public:
     // a request that breaks the protocol). closeReason() then says why, for the log.
     bool handle(const Message& message);
 
+    // The client's attention: stops the request at work; the attention message itself,
+    // read after it, is answered once the request has ended. Safe from any thread.
+    void cancel();
+
     bool loggedIn() const { return m_session != nullptr; }
     // The packet size both sides use since the login.
     int packetSize() const { return m_packetSize; }
@@ -52,6 +57,7 @@ private:
     quint32 m_tdsVersion = 0x74000004;
     int m_packetSize = 4096;
     bool m_preLoginDone = false;
+    std::atomic<bool> m_cancelled { false };
     QString m_closeReason;
 };
 

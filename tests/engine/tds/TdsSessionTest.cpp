@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <QTemporaryDir>
+#include <QThread>
 
 using namespace glimora;
 using namespace glimora::engine::tds;
@@ -134,4 +135,23 @@ TEST_F(TdsSessionTest, BatchesAnswerResultsErrorsAndCounts)
     EXPECT_TRUE(m_answer.startsWith(QByteArray("\xAA", 1)));
     ASSERT_TRUE(send(*session, batch(QStringLiteral("select 1"))));
     EXPECT_TRUE(m_answer.startsWith(QByteArray("\x81", 1)));
+}
+
+TEST_F(TdsSessionTest, AttentionStopsTheBatchAtWorkAndIsAcknowledged)
+{
+    auto session = newSession();
+    ASSERT_TRUE(send(*session, login(QStringLiteral("sa"), QStringLiteral("Secret1"))));
+    m_answer.clear();
+    std::unique_ptr<QThread> running(QThread::create([&] {
+        session->handle(batch(QStringLiteral("declare @i int set @i = 0 while 1 = 1 set @i = @i + 1")));
+    }));
+    running->start();
+    // Until the batch has begun, an attention would find nothing to stop.
+    while (!running->wait(20))
+        session->cancel();
+    EXPECT_FALSE(m_answer.contains(QByteArray("\xAA", 1)));
+    ASSERT_TRUE(send(*session, { PacketType::Attention, 1, {} }));
+    EXPECT_EQ(m_answer, QByteArray("\xFD\x20\x00\x00\x00\0\0\0\0\0\0\0\0", 13));
+    ASSERT_TRUE(send(*session, batch(QStringLiteral("select 1"))));
+    EXPECT_TRUE(m_answer.contains(QByteArray("\xD1\x04\x01\0\0\0", 6)));
 }

@@ -1,6 +1,7 @@
 #include "data/DbError.h"
 #include "data/OdbcBackend.h"
 #include "engine/server/EmbeddedBackend.h"
+#include "engine/tds/TdsLogin.h"
 #include "tests/engine/EngineTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -136,6 +137,32 @@ protected:
     data::OdbcBackend m_odbc;
     std::unique_ptr<engine::EmbeddedBackend> m_embedded;
 };
+
+QByteArray packet(quint8 type, const QByteArray& payload)
+{
+    const int length = int(payload.size()) + 8;
+    return QByteArray(1, char(type)) + QByteArray(1, '\x01') + char(length >> 8) + char(length)
+        + QByteArray("\0\0\1\0", 4) + payload;
+}
+
+// The payload of the server's next whole answer.
+QByteArray answer(QTcpSocket& socket)
+{
+    QByteArray payload;
+    for (;;) {
+        while (socket.bytesAvailable() < 8)
+            if (!socket.waitForReadyRead(20000))
+                return payload;
+        const QByteArray header = socket.peek(8);
+        const int length = (quint8(header[2]) << 8) | quint8(header[3]);
+        while (socket.bytesAvailable() < length)
+            if (!socket.waitForReadyRead(20000))
+                return payload;
+        payload += socket.read(length).mid(8);
+        if (header[1] & 1)
+            return payload;
+    }
+}
 
 int loginError(data::Backend& backend, const QString& connection, QString* message)
 {
@@ -283,4 +310,31 @@ TEST(GlimoraServerOptionsTest, RefusesToListenOffLoopbackWithoutEncryption)
                         .contains(QStringLiteral("loopback address only")))
             << address;
     }
+}
+
+TEST_F(GlimoraServerTest, AttentionStopsARunningBatch)
+{
+    overTds().reset(); // sa's password is set by the first login
+    QTcpSocket socket;
+    socket.connectToHost(QStringLiteral("127.0.0.1"), quint16(m_port));
+    ASSERT_TRUE(socket.waitForConnected(5000));
+    engine::tds::Login7 login;
+    login.tdsVersion = 0x74000004;
+    login.packetSize = 4096;
+    login.userName = QStringLiteral("sa");
+    login.password = QStringLiteral("Secret1");
+    socket.write(packet(16, engine::tds::login7Payload(login)));
+    ASSERT_TRUE(answer(socket).contains(QByteArray("\xAD", 1)));
+
+    QByteArray batch("\x16\0\0\0\x12\0\0\0\x02\0\0\0\0\0\0\0\0\0\x01\0\0\0", 22);
+    for (const QChar c : QStringLiteral("declare @i int set @i = 0 while 1 = 1 set @i = @i + 1"))
+        batch += QByteArray(1, char(c.unicode())) + QByteArray(1, '\0');
+    socket.write(packet(1, batch));
+    // Still at work, so no answer; the attention then comes on its own, as a client's cancel.
+    EXPECT_FALSE(socket.waitForReadyRead(500));
+    socket.write(packet(6, {}));
+    // The stopped batch's answer, then the acknowledgement of the attention.
+    const QByteArray stopped = answer(socket);
+    EXPECT_FALSE(stopped.contains(QByteArray("\xAA", 1)));
+    EXPECT_EQ(answer(socket), QByteArray("\xFD\x20\x00\x00\x00\0\0\0\0\0\0\0\0", 13));
 }
