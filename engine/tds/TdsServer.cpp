@@ -1,5 +1,6 @@
 #include "engine/tds/TdsServer.h"
 
+#include "engine/tds/LoginThrottle.h"
 #include "engine/tds/TdsSession.h"
 #include "platform/ComputerName.h"
 
@@ -74,6 +75,7 @@ void log(const QString& line)
 TdsServer::TdsServer(std::shared_ptr<EmbeddedBackend> backend, Limits limits, QObject* parent)
     : QTcpServer(parent)
     , m_backend(std::move(backend))
+    , m_throttle(std::make_shared<LoginThrottle>())
     , m_limits(limits)
     , m_serverName(platform::computerName())
 {
@@ -134,6 +136,7 @@ void TdsServer::serve(qintptr descriptor)
     QString reason;
     try {
         TdsSession session(m_backend, send, m_serverName);
+        session.setLoginThrottle(m_throttle, socket.peerAddress().toString());
         int waited = 0;
         bool wasLoggedIn = false;
         while (!m_stopping) {

@@ -14,6 +14,8 @@ namespace glimora::engine::tds {
 
 // Serves an embedded server's folder over TCP. Each connection runs on a thread of its own
 // with blocking reads, so a slow batch holds up only its own client.
+class LoginThrottle;
+
 class TdsServer : public QTcpServer
 {
 public:
@@ -37,6 +39,7 @@ private:
     void serve(qintptr descriptor);
 
     std::shared_ptr<EmbeddedBackend> m_backend;
+    std::shared_ptr<LoginThrottle> m_throttle;
     Limits m_limits;
     QString m_serverName;
     std::atomic<int> m_open { 0 };

@@ -5,9 +5,13 @@
 #include "engine/server/EmbeddedBackend.h"
 #include "engine/server/EmbeddedSession.h"
 #include "engine/storage/SessionCursor.h"
+#include "engine/tds/LoginThrottle.h"
 #include "engine/tds/TdsBytes.h"
 #include "engine/tds/TdsLogin.h"
 #include "engine/tds/TdsTokens.h"
+
+#include <QDateTime>
+#include <QThread>
 
 namespace glimora::engine::tds {
 
@@ -68,6 +72,12 @@ void TdsSession::cancel()
     m_cancelled = true;
     if (auto* embedded = dynamic_cast<EmbeddedSession*>(m_session.get()))
         embedded->cancel();
+}
+
+void TdsSession::setLoginThrottle(std::shared_ptr<LoginThrottle> throttle, const QString& address)
+{
+    m_throttle = std::move(throttle);
+    m_address = address;
 }
 
 bool TdsSession::refuse(const QString& why)
@@ -139,6 +149,11 @@ bool TdsSession::login(const Message& message)
         return refuse(why);
     m_userName = request->userName;
     auto fail = [&](int number, int severity, int state, const QString& text) {
+        if (m_throttle) {
+            const qint64 delay = m_throttle->failed(m_address, QDateTime::currentMSecsSinceEpoch());
+            if (delay > 0)
+                QThread::msleep(quint64(delay));
+        }
         sendError(number, state, severity, text);
         token::done(m_writer.payload(), token::Done, token::DoneError, 0, 0);
         m_writer.endMessage();
@@ -169,6 +184,8 @@ bool TdsSession::login(const Message& message)
             return fail(18456, 14, 1, loginFailed);
         return fail(error.nativeError(), error.severity(), error.state(), error.description());
     }
+    if (m_throttle)
+        m_throttle->succeeded(m_address);
     if (const auto* embedded = dynamic_cast<const EmbeddedSession*>(m_session.get()))
         m_writer.setSpid(quint16(embedded->spid()));
 

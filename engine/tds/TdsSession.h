@@ -19,6 +19,8 @@ namespace glimora::engine::tds {
 // One client of the server, from its PRELOGIN to its last batch, over the embedded server.
 // It takes whole messages and sends its answers through the packet writer's sink; it knows
 // nothing of sockets, so the same code runs under the network loop, the tests and the fuzzer.
+class LoginThrottle;
+
 class TdsSession
 {
 public:
@@ -32,6 +34,8 @@ public:
     // The client's attention: stops the request at work; the attention message itself,
     // read after it, is answered once the request has ended. Safe from any thread.
     void cancel();
+    // Failed logins from `address` are answered later and later (see LoginThrottle).
+    void setLoginThrottle(std::shared_ptr<LoginThrottle> throttle, const QString& address);
 
     bool loggedIn() const { return m_session != nullptr; }
     // The packet size both sides use since the login.
@@ -58,6 +62,8 @@ private:
     int m_packetSize = 4096;
     bool m_preLoginDone = false;
     std::atomic<bool> m_cancelled { false };
+    std::shared_ptr<LoginThrottle> m_throttle;
+    QString m_address;
     QString m_closeReason;
 };
 

@@ -1,3 +1,4 @@
+#include "engine/tds/LoginThrottle.h"
 #include "engine/tds/TdsBytes.h"
 #include "engine/tds/TdsLogin.h"
 
@@ -82,4 +83,23 @@ TEST(Login7Test, RefusesLengthsItCannotBelieve)
     longPassword.password = QString(LongestLoginText + 1, u'p');
     EXPECT_FALSE(parseLogin7(login7Payload(longPassword), &why));
     EXPECT_FALSE(parseLogin7(payload.left(93), &why));
+}
+
+TEST(LoginThrottleTest, SlowsRepeatedFailuresOfOneAddressOnly)
+{
+    LoginThrottle throttle;
+    const QString guesser = QStringLiteral("192.0.2.7");
+    QList<qint64> delays;
+    for (int i = 0; i < 10; ++i)
+        delays.append(throttle.failed(guesser, 1000 + i));
+    EXPECT_EQ(delays,
+        (QList<qint64> { 0, 0, 0, 1000, 2000, 4000, 8000, 16000, 16000, LoginThrottle::LongestDelayMs }));
+    EXPECT_EQ(throttle.failed(QStringLiteral("192.0.2.8"), 2000), 0);
+    // A quiet spell, or a login that succeeds, starts the count again.
+    EXPECT_EQ(throttle.failed(guesser, 2000 + LoginThrottle::WindowMs), 0);
+    throttle.failed(guesser, 3000 + LoginThrottle::WindowMs);
+    throttle.failed(guesser, 3000 + LoginThrottle::WindowMs);
+    EXPECT_EQ(throttle.failed(guesser, 3000 + LoginThrottle::WindowMs), 1000);
+    throttle.succeeded(guesser);
+    EXPECT_EQ(throttle.failed(guesser, 4000 + LoginThrottle::WindowMs), 0);
 }

@@ -286,6 +286,18 @@ TEST_F(GlimoraServerTest, GarbageAndStalledClientsCostOnlyTheirOwnSession)
     garbage.write(QByteArray("\x12\x01\xFF\xFF\0\0\0\0garbage", 15)); // longer than any packet
     ASSERT_TRUE(garbage.waitForDisconnected(10000) || garbage.state() == QAbstractSocket::UnconnectedState);
 
+    // A login that never ends (a password of 100 MB, say) is cut off at the login's cap.
+    QTcpSocket endless;
+    endless.connectToHost(QStringLiteral("127.0.0.1"), quint16(m_port));
+    ASSERT_TRUE(endless.waitForConnected(5000));
+    const QByteArray piece = QByteArray("\x10\x00\x10\x00\0\0\1\0", 8) + QByteArray(4088, 'p');
+    for (int i = 0; i < 25600 && endless.state() == QAbstractSocket::ConnectedState; ++i) {
+        endless.write(piece);
+        endless.waitForBytesWritten(1000);
+    }
+    EXPECT_TRUE(endless.state() == QAbstractSocket::UnconnectedState || endless.waitForDisconnected(10000));
+    EXPECT_TRUE(serverLogged(QStringLiteral("message longer than 65536 bytes")));
+
     QTcpSocket stalled;
     stalled.connectToHost(QStringLiteral("127.0.0.1"), quint16(m_port));
     ASSERT_TRUE(stalled.waitForConnected(5000));
