@@ -83,11 +83,20 @@ TdsServer::TdsServer(std::shared_ptr<EmbeddedBackend> backend, Limits limits, QO
 
 TdsServer::~TdsServer()
 {
+    stop(-1);
+}
+
+bool TdsServer::stop(int graceMs)
+{
     m_stopping = true;
     close();
     // Sessions notice within a wait slice and end; the backend outlives them through its share.
-    while (m_open.load() > 0)
+    for (int waited = 0; m_open.load() > 0; waited += 20) {
+        if (graceMs >= 0 && waited >= graceMs)
+            return false;
         QThread::msleep(20);
+    }
+    return true;
 }
 
 void TdsServer::incomingConnection(qintptr descriptor)

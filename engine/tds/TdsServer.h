@@ -31,6 +31,9 @@ public:
     ~TdsServer() override;
 
     int openSessions() const { return m_open.load(); }
+    // Stops listening and lets sessions end between requests; false when some are still at
+    // work after `graceMs` (the process may then end under them: SQLite keeps its files whole).
+    bool stop(int graceMs);
 
 protected:
     void incomingConnection(qintptr descriptor) override;

@@ -8,6 +8,7 @@
 #include "engine/tds/LoginThrottle.h"
 #include "engine/tds/TdsBytes.h"
 #include "engine/tds/TdsLogin.h"
+#include "engine/tds/TdsRpc.h"
 #include "engine/tds/TdsTokens.h"
 
 #include <QDateTime>
@@ -113,6 +114,8 @@ bool TdsSession::handle(const Message& message)
         m_writer.endMessage();
         return true;
     case PacketType::Rpc:
+        rpc(message);
+        return true;
     case PacketType::TransactionManager:
     case PacketType::BulkLoad:
         sendError(0, 1, 16,
@@ -239,8 +242,13 @@ void TdsSession::batch(const Message& message)
     }
     TdsReader text(message.payload);
     text.bytes(headers);
-    const QString batch = text.ucs2(text.remaining() / 2);
+    run(text.ucs2(text.remaining() / 2), token::Done, 0);
+    m_writer.endMessage();
+}
 
+void TdsSession::run(const QString& batch, token::DoneKind kind, quint16 more)
+{
+    QByteArray& out = m_writer.payload();
     const QString before = m_database;
     data::ExecuteResult result;
     try {
@@ -249,27 +257,24 @@ void TdsSession::batch(const Message& message)
         databaseChanged(before, m_session->currentDatabase());
         if (m_cancelled) {
             // The client drops all but the attention's acknowledgement.
-            token::done(out, token::Done, token::DoneError, 0, 0);
-            m_writer.endMessage();
+            token::done(out, kind, token::DoneError | more, 0, 0);
             return;
         }
         sendError(error.nativeError() > 0 ? error.nativeError() : 50000, error.state(), error.severity(),
             error.description(), error.lineNumber());
-        token::done(out, token::Done, token::DoneError, 0, 0);
-        m_writer.endMessage();
+        token::done(out, kind, token::DoneError | more, 0, 0);
         return;
     }
     databaseChanged(before, m_session->currentDatabase());
     if (!result.cursor || result.cursor->fields().isEmpty()) {
         if (result.rowsAffected >= 0)
-            token::done(out, token::Done, token::DoneCount, 0, quint64(result.rowsAffected));
+            token::done(out, kind, token::DoneCount | more, 0, quint64(result.rowsAffected));
         else
-            token::done(out, token::Done, token::DoneFinal, 0, 0);
-        m_writer.endMessage();
+            token::done(out, kind, token::DoneFinal | more, 0, 0);
         return;
     }
     if (result.rowsAffected >= 0)
-        token::done(out, token::Done, token::DoneMore | token::DoneCount, 0, quint64(result.rowsAffected));
+        token::done(out, kind, token::DoneMore | token::DoneCount, 0, quint64(result.rowsAffected));
     const QList<data::FieldInfo> fields = result.cursor->fields();
     QList<SqlType> types;
     if (const auto* cursor = dynamic_cast<const SessionCursor*>(result.cursor.get())) {
@@ -291,11 +296,35 @@ void TdsSession::batch(const Message& message)
     } catch (const data::DbError& error) {
         sendError(error.nativeError() > 0 ? error.nativeError() : 50000, error.state(), error.severity(),
             error.description(), error.lineNumber());
-        token::done(out, token::Done, token::DoneError | token::DoneCount, token::CommandSelect, rows);
+        token::done(out, kind, token::DoneError | token::DoneCount | more, token::CommandSelect, rows);
+        return;
+    }
+    token::done(out, kind, token::DoneCount | more, token::CommandSelect, rows);
+}
+
+void TdsSession::rpc(const Message& message)
+{
+    QByteArray& out = m_writer.payload();
+    QString why;
+    const std::optional<RpcRequest> request = parseRpc(message.payload, &why);
+    std::optional<QString> batch;
+    if (request && request->procedure == QLatin1String("sp_executesql"))
+        batch = executeSqlBatch(*request, &why);
+    else if (request)
+        why = QStringLiteral("This server does not serve the procedure '%1' as an RPC request yet.")
+                  .arg(request->procedure);
+    if (m_cancelled || !batch) {
+        if (!m_cancelled)
+            sendError(request ? 2812 : 0, 1, 16, why);
+        token::done(out, token::DoneProc, token::DoneError, 0, 0);
         m_writer.endMessage();
         return;
     }
-    token::done(out, token::Done, token::DoneCount, token::CommandSelect, rows);
+    run(*batch, token::DoneInProc, token::DoneMore);
+    TdsWriter writer(out);
+    writer.u8(0x79); // RETURNSTATUS
+    writer.u32(0);
+    token::done(out, token::DoneProc, token::DoneFinal, 0, 0);
     m_writer.endMessage();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/tds/TdsPacket.h"
+#include "engine/tds/TdsTokens.h"
 
 #include <atomic>
 #include <memory>
@@ -47,6 +48,10 @@ private:
     bool preLogin(const Message& message);
     bool login(const Message& message);
     void batch(const Message& message);
+    void rpc(const Message& message);
+    // Runs a batch and writes its tokens, `more` added to its last DONE (of `kind`); the
+    // caller ends the message.
+    void run(const QString& batch, token::DoneKind kind, quint16 more);
     void sendError(int number, int state, int severity, const QString& text, int line = 1);
     bool refuse(const QString& why);
     // ENVCHANGE and message 5701 when a batch moved the session to another database.

@@ -5,6 +5,7 @@
 #include "engine/tds/TdsServer.h"
 
 #include <csignal>
+#include <cstdlib>
 #include <QCoreApplication>
 #include <QDir>
 #include <QHostAddress>
@@ -139,5 +140,11 @@ int main(int argc, char* argv[])
         std::signal(SIGTERM, onSignal);
         std::signal(SIGINT, onSignal);
     }
-    return application.exec();
+    const int status = application.exec();
+    if (!server.stop(5000)) {
+        err << "glimora-server: stopped with " << server.openSessions() << " sessions still at work"
+            << Qt::endl;
+        std::_Exit(status);
+    }
+    return status;
 }

@@ -155,3 +155,61 @@ TEST_F(TdsSessionTest, AttentionStopsTheBatchAtWorkAndIsAcknowledged)
     ASSERT_TRUE(send(*session, batch(QStringLiteral("select 1"))));
     EXPECT_TRUE(m_answer.contains(QByteArray("\xD1\x04\x01\0\0\0", 6)));
 }
+
+TEST_F(TdsSessionTest, SpExecuteSqlRunsWithItsParameters)
+{
+    auto session = newSession();
+    ASSERT_TRUE(send(*session, login(QStringLiteral("sa"), QStringLiteral("Secret1"))));
+    auto nvarchar = [](TdsWriter& writer, const QString& name, const QString& value) {
+        writer.bVarchar(name);
+        writer.u8(0);
+        writer.u8(0xE7);
+        writer.u16(8000);
+        writer.bytes(QByteArray("\x04\x08\xD0\x00\x00", 5));
+        writer.u16(quint16(value.size() * 2));
+        writer.ucs2(value);
+    };
+    QByteArray payload;
+    TdsWriter writer(payload);
+    writer.u32(22);
+    writer.u32(18);
+    writer.u16(2);
+    writer.u64(0);
+    writer.u32(1);
+    writer.u16(0xFFFF);
+    writer.u16(10); // sp_executesql
+    writer.u16(0);
+    nvarchar(writer, QString(), QStringLiteral("select @a + 1 as n, @s as s, @d as d, @z as z"));
+    nvarchar(writer, QString(), QStringLiteral("@a int, @s nvarchar(10), @d decimal(9,2), @z int"));
+    writer.bVarchar(QStringLiteral("@a"));
+    writer.u8(0);
+    writer.u8(0x26);
+    writer.u8(4);
+    writer.u8(4);
+    writer.u32(41);
+    nvarchar(writer, QStringLiteral("@s"), QStringLiteral("内'x"));
+    writer.bVarchar(QStringLiteral("@d"));
+    writer.u8(0);
+    writer.bytes(QByteArray("\x6A\x05\x09\x02\x05\x00\xE2\x04\x00\x00", 10)); // -12.50
+    writer.bVarchar(QStringLiteral("@z"));
+    writer.u8(0);
+    writer.bytes(QByteArray("\x26\x04\x00", 3)); // NULL
+    ASSERT_TRUE(send(*session, { PacketType::Rpc, 1, payload }));
+    EXPECT_FALSE(m_answer.contains(QByteArray("\xAA", 1)));
+    EXPECT_TRUE(m_answer.contains(QByteArray("\x04\x2A\0\0\0", 5)));
+    EXPECT_TRUE(m_answer.contains(ucs2(QStringLiteral("内'x"))));
+    EXPECT_TRUE(m_answer.contains(QByteArray("\x00\xE2\x04\0\0", 5)));
+    // The result's DONEINPROC, the return status, and DONEPROC.
+    EXPECT_TRUE(m_answer.endsWith(QByteArray("\xFF\x11\x00\xC1\x00\x01\0\0\0\0\0\0\0", 13)
+        + QByteArray("\x79\0\0\0\0", 5) + QByteArray("\xFE\0\0\0\0\0\0\0\0\0\0\0\0", 13)));
+
+    // Procedures not served yet are an error of that request only.
+    payload.truncate(22);
+    writer.u16(0xFFFF);
+    writer.u16(11); // sp_prepare
+    writer.u16(0);
+    ASSERT_TRUE(send(*session, { PacketType::Rpc, 1, payload }));
+    EXPECT_TRUE(m_answer.startsWith(QByteArray("\xAA", 1)));
+    ASSERT_TRUE(send(*session, batch(QStringLiteral("select 1"))));
+    EXPECT_TRUE(m_answer.contains(QByteArray("\xD1\x04\x01\0\0\0", 6)));
+}
