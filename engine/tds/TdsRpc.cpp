@@ -39,9 +39,10 @@ QString quoted(const QString& text, bool national)
 
 QString decodeVarchar(const QByteArray& bytes, const QByteArray& collation)
 {
-    const quint32 info = collation.size() >= 4 ? quint32(quint8(collation[0])) | (quint32(quint8(collation[1])) << 8)
+    const quint32 info = collation.size() >= 4
+        ? quint32(quint8(collation[0])) | (quint32(quint8(collation[1])) << 8)
             | (quint32(quint8(collation[2])) << 16) | (quint32(quint8(collation[3])) << 24)
-                                               : 0;
+        : 0;
     const quint32 lcid = info & 0xFFFFF;
     const bool utf8 = (info >> 20) & 0x40; // fUTF8 among the collation's flags
     if (utf8)
@@ -117,9 +118,9 @@ std::optional<QString> scalarLiteral(quint8 type, const QByteArray& value)
     case 0x3C:
     case 0x7A:
     case 0x6E: {
-        qint64 units = value.size() == 4
-            ? littleSigned(value)
-            : qint64((quint64(quint32(littleSigned(value.left(4)))) << 32) | quint32(littleSigned(value.mid(4))));
+        qint64 units = value.size() == 4 ? littleSigned(value)
+                                         : qint64((quint64(quint32(littleSigned(value.left(4)))) << 32)
+                                             | quint32(littleSigned(value.mid(4))));
         return data::Decimal { units, 4 }.toString();
     }
     case 0x3D:
@@ -369,7 +370,7 @@ std::optional<RpcRequest> parseRpc(const QByteArray& payload, QString* why)
         request.procedure = procedureOf(reader.u16());
     } else {
         request.procedure = reader.ucs2(nameLength).toLower();
-        for (const char* prefix : { "sys.", "dbo.", "master.." , "master.dbo."})
+        for (const char* prefix : { "sys.", "dbo.", "master..", "master.dbo." })
             if (request.procedure.startsWith(QLatin1String(prefix)))
                 request.procedure = request.procedure.mid(qsizetype(std::strlen(prefix)));
     }
@@ -396,7 +397,8 @@ std::optional<QString> executeSqlBatch(const RpcRequest& request, QString* why)
 {
     if (request.parameters.isEmpty() || request.parameters[0].isNull) {
         if (why)
-            *why = QStringLiteral("Procedure or function 'sp_executesql' expects parameter '@statement', which was not supplied.");
+            *why = QStringLiteral("Procedure or function 'sp_executesql' expects parameter '@statement', "
+                                  "which was not supplied.");
         return std::nullopt;
     }
     const QString statement = request.parameters[0].text;

@@ -11,6 +11,8 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QThread>
+#include <sql.h>
+#include <sqlext.h>
 
 using namespace glimora;
 using engine::test::Rows;
@@ -349,4 +351,44 @@ TEST_F(GlimoraServerTest, AttentionStopsARunningBatch)
     const QByteArray stopped = answer(socket);
     EXPECT_FALSE(stopped.contains(QByteArray("\xAA", 1)));
     EXPECT_EQ(answer(socket), QByteArray("\xFD\x20\x00\x00\x00\0\0\0\0\0\0\0\0", 13));
+}
+
+// FreeTDS sends a statement with bound parameters as sp_executesql.
+TEST_F(GlimoraServerTest, BoundParametersTravelAsSpExecuteSql)
+{
+    overTds().reset(); // sa's password is set by the first login
+    SQLHENV environment = SQL_NULL_HENV;
+    SQLHDBC connection = SQL_NULL_HDBC;
+    SQLHSTMT statement = SQL_NULL_HSTMT;
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &environment)));
+    SQLSetEnvAttr(environment, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, environment, &connection)));
+    const QByteArray text = odbc(QStringLiteral("sa"), QStringLiteral("Secret1")).toUtf8();
+    ASSERT_TRUE(SQL_SUCCEEDED(
+        SQLDriverConnect(connection, nullptr, reinterpret_cast<SQLCHAR*>(const_cast<char*>(text.constData())),
+            SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT)));
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, connection, &statement)));
+    SQLINTEGER number = 41;
+    SQLLEN numberLength = 0;
+    char name[] = "o'k";
+    SQLLEN nameLength = SQL_NTS;
+    SQLBindParameter(
+        statement, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, &number, 0, &numberLength);
+    SQLBindParameter(statement, 2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 10, 0, name, 0, &nameLength);
+    SQLCHAR query[] = "select ? + 1, ?";
+    const SQLRETURN executed = SQLExecDirect(statement, query, SQL_NTS);
+    EXPECT_TRUE(SQL_SUCCEEDED(executed));
+    SQLINTEGER result = 0;
+    char resultName[16] = {};
+    SQLLEN got = 0;
+    if (SQL_SUCCEEDED(executed) && SQL_SUCCEEDED(SQLFetch(statement))) {
+        SQLGetData(statement, 1, SQL_C_SLONG, &result, 0, &got);
+        SQLGetData(statement, 2, SQL_C_CHAR, resultName, sizeof resultName, &got);
+    }
+    EXPECT_EQ(result, 42);
+    EXPECT_STREQ(resultName, "o'k");
+    SQLFreeHandle(SQL_HANDLE_STMT, statement);
+    SQLDisconnect(connection);
+    SQLFreeHandle(SQL_HANDLE_DBC, connection);
+    SQLFreeHandle(SQL_HANDLE_ENV, environment);
 }
