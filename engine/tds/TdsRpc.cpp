@@ -401,12 +401,17 @@ std::optional<QString> executeSqlBatch(const RpcRequest& request, QString* why)
                                   "which was not supplied.");
         return std::nullopt;
     }
-    const QString statement = request.parameters[0].text;
     if (request.parameters.size() < 2)
-        return statement;
+        return request.parameters[0].text;
+    return parameterBatch(
+        request.parameters[0].text, request.parameters[1].text, request.parameters.mid(2), why);
+}
+
+std::optional<QString> parameterBatch(
+    const QString& statement, const QString& definitions, const QList<RpcParameter>& values, QString* why)
+{
     QString batch;
-    const QStringList declared = declarations(request.parameters[1].text);
-    const QList<RpcParameter> values = request.parameters.mid(2);
+    const QStringList declared = declarations(definitions);
     for (qsizetype i = 0; i < declared.size(); ++i) {
         QString declaration = declared[i];
         const qsizetype space = declaration.indexOf(u' ');

@@ -29,5 +29,8 @@ std::optional<RpcRequest> parseRpc(const QByteArray& payload, QString* why);
 // sp_executesql's call as one batch: each declared parameter a variable set to its value,
 // then the statement on the same line, so that errors keep the statement's line numbers.
 std::optional<QString> executeSqlBatch(const RpcRequest& request, QString* why);
+// The same for a statement, its declarations and the values given by name or position.
+std::optional<QString> parameterBatch(
+    const QString& statement, const QString& definitions, const QList<RpcParameter>& values, QString* why);
 
 } // namespace glimora::engine::tds

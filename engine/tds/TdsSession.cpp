@@ -308,22 +308,66 @@ void TdsSession::rpc(const Message& message)
     QString why;
     const std::optional<RpcRequest> request = parseRpc(message.payload, &why);
     std::optional<QString> batch;
-    if (request && request->procedure == QLatin1String("sp_executesql"))
+    std::optional<int> handle; // sp_prepare's answer, as its output parameter
+    bool done = false; // a request that runs nothing
+    const QString procedure = request ? request->procedure : QString();
+    const QList<RpcParameter> parameters = request ? request->parameters : QList<RpcParameter>();
+    if (procedure == QLatin1String("sp_executesql")) {
         batch = executeSqlBatch(*request, &why);
-    else if (request)
+    } else if (procedure == QLatin1String("sp_prepare") || procedure == QLatin1String("sp_prepexec")) {
+        if (parameters.size() < 3 || parameters[2].isNull) {
+            why = QStringLiteral(
+                "Procedure or function '%1' expects parameter '@stmt', which was not supplied.")
+                      .arg(procedure);
+        } else if (m_prepared.size() >= 10000) {
+            why = QStringLiteral("This session holds too many prepared statements.");
+        } else {
+            handle = ++m_lastHandle;
+            m_prepared.insert(*handle, { parameters[1].text, parameters[2].text });
+            if (procedure == QLatin1String("sp_prepexec"))
+                batch = parameterBatch(parameters[2].text, parameters[1].text, parameters.mid(3), &why);
+            else
+                done = true;
+        }
+    } else if (procedure == QLatin1String("sp_execute") || procedure == QLatin1String("sp_unprepare")) {
+        const int number = parameters.isEmpty() ? 0 : parameters[0].literal.toInt();
+        const auto prepared = m_prepared.constFind(number);
+        if (prepared == m_prepared.constEnd()) {
+            why = QStringLiteral("Could not find prepared statement with handle %1.").arg(number);
+        } else if (procedure == QLatin1String("sp_unprepare")) {
+            m_prepared.remove(number);
+            done = true;
+        } else {
+            batch = parameterBatch(prepared->statement, prepared->definitions, parameters.mid(1), &why);
+        }
+    } else if (request) {
         why = QStringLiteral("This server does not serve the procedure '%1' as an RPC request yet.")
-                  .arg(request->procedure);
-    if (m_cancelled || !batch) {
+                  .arg(procedure);
+    }
+    if (m_cancelled || (!batch && !done)) {
         if (!m_cancelled)
             sendError(request ? 2812 : 0, 1, 16, why);
         token::done(out, token::DoneProc, token::DoneError, 0, 0);
         m_writer.endMessage();
         return;
     }
-    run(*batch, token::DoneInProc, token::DoneMore);
+    if (batch)
+        run(*batch, token::DoneInProc, token::DoneMore);
     TdsWriter writer(out);
     writer.u8(0x79); // RETURNSTATUS
     writer.u32(0);
+    if (handle) {
+        writer.u8(0xAC); // RETURNVALUE: the handle, an int output parameter
+        writer.u16(0);
+        writer.bVarchar(parameters[0].name);
+        writer.u8(0x01);
+        writer.u32(0);
+        writer.u16(0x0001);
+        writer.u8(0x26);
+        writer.u8(4);
+        writer.u8(4);
+        writer.u32(quint32(*handle));
+    }
     token::done(out, token::DoneProc, token::DoneFinal, 0, 0);
     m_writer.endMessage();
 }

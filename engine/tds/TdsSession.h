@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <memory>
+#include <QHash>
 #include <QString>
 
 namespace glimora::data {
@@ -67,6 +68,13 @@ private:
     int m_packetSize = 4096;
     bool m_preLoginDone = false;
     std::atomic<bool> m_cancelled { false };
+    struct Prepared
+    {
+        QString definitions;
+        QString statement;
+    };
+    QHash<int, Prepared> m_prepared; // sp_prepare's handles
+    int m_lastHandle = 0;
     std::shared_ptr<LoginThrottle> m_throttle;
     QString m_address;
     QString m_closeReason;

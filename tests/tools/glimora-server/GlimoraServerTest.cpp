@@ -353,8 +353,9 @@ TEST_F(GlimoraServerTest, AttentionStopsARunningBatch)
     EXPECT_EQ(answer(socket), QByteArray("\xFD\x20\x00\x00\x00\0\0\0\0\0\0\0\0", 13));
 }
 
-// FreeTDS sends a statement with bound parameters as sp_executesql.
-TEST_F(GlimoraServerTest, BoundParametersTravelAsSpExecuteSql)
+// FreeTDS sends a statement with bound parameters as sp_executesql, a prepared one as sp_prepexec
+// and sp_execute.
+TEST_F(GlimoraServerTest, BoundParametersTravelAsRpcRequests)
 {
     overTds().reset(); // sa's password is set by the first login
     SQLHENV environment = SQL_NULL_HENV;
@@ -376,17 +377,25 @@ TEST_F(GlimoraServerTest, BoundParametersTravelAsSpExecuteSql)
         statement, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, &number, 0, &numberLength);
     SQLBindParameter(statement, 2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 10, 0, name, 0, &nameLength);
     SQLCHAR query[] = "select ? + 1, ?";
-    const SQLRETURN executed = SQLExecDirect(statement, query, SQL_NTS);
-    EXPECT_TRUE(SQL_SUCCEEDED(executed));
-    SQLINTEGER result = 0;
-    char resultName[16] = {};
-    SQLLEN got = 0;
-    if (SQL_SUCCEEDED(executed) && SQL_SUCCEEDED(SQLFetch(statement))) {
-        SQLGetData(statement, 1, SQL_C_SLONG, &result, 0, &got);
-        SQLGetData(statement, 2, SQL_C_CHAR, resultName, sizeof resultName, &got);
-    }
-    EXPECT_EQ(result, 42);
-    EXPECT_STREQ(resultName, "o'k");
+    auto check = [&](SQLRETURN executed, int expected) {
+        EXPECT_TRUE(SQL_SUCCEEDED(executed));
+        SQLINTEGER result = 0;
+        char resultName[16] = {};
+        SQLLEN got = 0;
+        if (SQL_SUCCEEDED(executed) && SQL_SUCCEEDED(SQLFetch(statement))) {
+            SQLGetData(statement, 1, SQL_C_SLONG, &result, 0, &got);
+            SQLGetData(statement, 2, SQL_C_CHAR, resultName, sizeof resultName, &got);
+        }
+        SQLCloseCursor(statement);
+        EXPECT_EQ(result, expected);
+        EXPECT_STREQ(resultName, "o'k");
+    };
+    check(SQLExecDirect(statement, query, SQL_NTS), 42);
+    // Prepared once, run twice: sp_prepexec, then sp_execute with the handle it gave.
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLPrepare(statement, query, SQL_NTS)));
+    check(SQLExecute(statement), 42);
+    number = 99;
+    check(SQLExecute(statement), 100);
     SQLFreeHandle(SQL_HANDLE_STMT, statement);
     SQLDisconnect(connection);
     SQLFreeHandle(SQL_HANDLE_DBC, connection);
