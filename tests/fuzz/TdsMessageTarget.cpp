@@ -1,5 +1,6 @@
 #include "engine/tds/TdsLogin.h"
 #include "engine/tds/TdsPacket.h"
+#include "engine/tds/TdsRpc.h"
 #include "tests/fuzz/FuzzTargets.h"
 
 namespace glimora::fuzz {
@@ -7,6 +8,7 @@ namespace glimora::fuzz {
 using namespace engine::tds;
 
 // Bytes: the first says how the rest arrives (slice length), the rest is what a client sent.
+// Each message is read as a PRELOGIN, a LOGIN7 and an RPC request.
 int tdsMessages(const uint8_t* data, size_t size)
 {
     if (size < 1 || size > 256 * 1024)
@@ -24,6 +26,13 @@ int tdsMessages(const uint8_t* data, size_t size)
             fuzzCheck(message.payload.size() <= cap, "a message stays within the cap");
             parsePreLogin(message.payload, nullptr);
             QString why;
+            if (const std::optional<RpcRequest> rpc = parseRpc(message.payload, &why)) {
+                for (const RpcParameter& parameter : rpc->parameters)
+                    fuzzCheck(!parameter.literal.isEmpty(), "every parameter reads as T-SQL");
+                executeSqlBatch(*rpc, &why);
+            } else {
+                fuzzCheck(!why.isEmpty(), "a refused request says why");
+            }
             const std::optional<Login7> login = parseLogin7(message.payload, &why);
             if (!login) {
                 fuzzCheck(!why.isEmpty(), "a refused login says why");
