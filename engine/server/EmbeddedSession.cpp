@@ -209,10 +209,23 @@ QStringList EmbeddedSession::primaryKeyColumns(const QString& table)
     }
 }
 
+void EmbeddedSession::cancel()
+{
+    m_cancelRequested = true;
+}
+
+void EmbeddedSession::clearCancel()
+{
+    m_cancelRequested = false;
+}
+
 int EmbeddedSession::interruptCheck(void* session)
 {
     const auto* self = static_cast<const EmbeddedSession*>(session);
-    return self->m_killRequested || (!self->m_buildingIndex && self->m_deadline.hasExpired()) ? 1 : 0;
+    return self->m_killRequested || self->m_cancelRequested
+            || (!self->m_buildingIndex && self->m_deadline.hasExpired())
+        ? 1
+        : 0;
 }
 
 void EmbeddedSession::stopIfKilled() const

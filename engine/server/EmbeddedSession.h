@@ -40,6 +40,12 @@ public:
     bool keepsResultsOpen() const override { return true; }
 
     int spid() const { return m_spid; }
+    // Stops the running batch at its next step, as a client's attention does: the statement
+    // at work ends with nothing changed and the batch goes no further. Batches stop at once
+    // until clearCancel(), since an attention may arrive before the request it stops begins.
+    // Safe from any thread.
+    void cancel();
+    void clearCancel();
     QString currentDatabase() const override;
 
 private:
@@ -142,6 +148,7 @@ private:
     bool m_buildingIndex = false; // the deadline waits while an index is built
     // Set by the kill watcher while a request runs: the request ends and rolls back.
     std::atomic<bool> m_killRequested { false };
+    std::atomic<bool> m_cancelRequested { false };
     // Held while the session runs a request; the kill watcher only acts when it is free.
     std::mutex m_busy;
     QDeadlineTimer m_deadline;

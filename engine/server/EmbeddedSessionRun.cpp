@@ -217,7 +217,8 @@ void EmbeddedSession::runChange(const Statement& statement, BatchState& state)
     try {
         return runChangeOnce(statement, state, streamRowset, true);
     } catch (...) {
-        if (!(m_lastChangeStreamed || m_lastChangeBound) || m_killRequested || m_deadline.hasExpired())
+        if (!(m_lastChangeStreamed || m_lastChangeBound) || m_killRequested || m_cancelRequested
+            || m_deadline.hasExpired())
             throw;
     }
     runChangeOnce(statement, state, false, false);

@@ -47,7 +47,7 @@ EmbeddedSession::Variable EmbeddedSession::evaluate(const ExprPtr& expr, const S
 bool EmbeddedSession::evaluateCondition(const ExprPtr& expr)
 {
     stopIfKilled();
-    if (m_deadline.hasExpired())
+    if (m_deadline.hasExpired() || m_cancelRequested)
         throw ServerError(0, QStringLiteral("Query timeout expired"), 16).setAbortsBatch();
     Translator translator(*this);
     const Translator::Query query = translator.expression(expr);

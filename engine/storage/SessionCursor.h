@@ -17,6 +17,7 @@ public:
     }
 
     const QList<data::FieldInfo>& fields() const override { return m_cursor->fields(); }
+    const QList<SqlType>& columnTypes() const { return m_cursor->columnTypes(); }
     bool fetchRow(QList<data::Variant>& row) override { return m_cursor->fetchRow(row); }
     bool fetchFields(QList<data::Variant>& row, const QList<bool>& read) override
     {

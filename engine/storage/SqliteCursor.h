@@ -25,6 +25,8 @@ public:
     ~SqliteCursor() override;
 
     const QList<data::FieldInfo>& fields() const override { return m_fields; }
+    // The T-SQL types of the columns, finer than fields() tells (money, smalldatetime, char).
+    const QList<SqlType>& columnTypes() const { return m_types; }
     bool fetchRow(QList<data::Variant>& row) override;
     // SQLite reads a value only when asked for it: a picture left out is never read.
     bool fetchFields(QList<data::Variant>& row, const QList<bool>& read) override;

@@ -54,5 +54,5 @@ TEST_P(FuzzFindingsTest, SavedInputsRunClean)
 INSTANTIATE_TEST_SUITE_P(Fuzzers, FuzzFindingsTest,
     ::testing::Values(Target { "sql", sqlBatch }, Target { "backup", backupDevice },
         Target { "settings", settingsFile }, Target { "connection_string", connectionString },
-        Target { "picture", recordPicture }),
+        Target { "picture", recordPicture }, Target { "tds", tdsMessages }),
     [](const ::testing::TestParamInfo<Target>& info) { return std::string(info.param.name); });

@@ -19,6 +19,8 @@ int settingsFile(const uint8_t* data, size_t size);
 int connectionString(const uint8_t* data, size_t size);
 // The stored bytes of a record's picture, decoded as the query screen decodes them.
 int recordPicture(const uint8_t* data, size_t size);
+// A client's bytes put together into TDS messages; logins read and written back.
+int tdsMessages(const uint8_t* data, size_t size);
 
 // A QCoreApplication when the process has none (the fuzzers); tests bring their own.
 void ensureApplication();
