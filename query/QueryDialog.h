@@ -8,6 +8,7 @@
 #include "query/PrintLayout.h"
 #include "query/QrCode.h"
 #include "query/ResultPage.h"
+#include "query/QueryStatements.h"
 #include "query/ValueChoices.h"
 #include "query/ValueCounts.h"
 #include "ui/TemplateDialog.h"
@@ -95,6 +96,10 @@ public:
     QStringList withCounts(
         const QStringList& values, const QStringList& captions, const QString& column, const QString& where);
     void OnFilterPicked(int n, int index);
+    // The condition of the lists, list `without` left out (0 for none); `anyOf` gets each
+    // list's ticked values.
+    QueryStatements::FilterCondition listsCondition(int without, std::array<QStringList, 20>& anyOf) const;
+    void showEntryCounts(ui::DropDownCombo* list, const QString& column, int n);
     static int filterNumberOf(int listId); // 0 for no filter list
 
     // With [print] on and a printer or PDF folder: the print button, and what it prints.

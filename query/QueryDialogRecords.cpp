@@ -272,6 +272,8 @@ void QueryDialog::FillFilterList(const QString& column, int listId)
         // Emptied with the list, the ticked values stay what it holds.
         if (takesSeveral && !m_chosen.stored(listNumber).isEmpty())
             list->setEditText(m_chosen.text(listNumber));
+        if (m_valueCounts && listNumber >= 1 && listNumber <= 13 && number >= 1 && number <= 50)
+            showEntryCounts(list, column, listNumber);
     } catch (const data::DbError& error) {
         if (!closeOnLostConnection(error))
             ui::OkMessageBox::show(this, command.CommandText() + utf8("数据库异常，请检查后再试"));
@@ -289,13 +291,15 @@ void QueryDialog::OnFilterDropDown(int id)
     }
 }
 
-void QueryDialog::BuildFilterWhere()
+QueryStatements::FilterCondition QueryDialog::listsCondition(
+    int without, std::array<QStringList, 20>& anyOf) const
 {
     std::array<QString, 20> columns;
     std::array<QString, 20> texts;
     std::array<QString, 20> stored;
-    std::array<QStringList, 20> anyOf;
     for (int n = 1; n <= FilterCount; ++n) {
+        if (n == without)
+            continue;
         const ui::DropDownCombo* list = filterList(n);
         columns[n] = ScreenQuestions::filterColumn(n);
         texts[n] = list->currentText();
@@ -312,8 +316,13 @@ void QueryDialog::BuildFilterWhere()
         if (entry.isValid() && list->itemText(list->currentIndex()) == texts[n])
             stored[n] = entry.toString();
     }
-    const QueryStatements::FilterCondition condition
-        = QueryStatements::filterCondition(columns, texts, stored, anyOf);
+    return QueryStatements::filterCondition(columns, texts, stored, anyOf);
+}
+
+void QueryDialog::BuildFilterWhere()
+{
+    std::array<QStringList, 20> anyOf;
+    const QueryStatements::FilterCondition condition = listsCondition(0, anyOf);
     if (!condition.ok()) {
         ui::OkMessageBox::show(this,
             condition.refusedDate
@@ -329,7 +338,7 @@ void QueryDialog::BuildFilterWhere()
         m_pageSeveralValues.clear();
         for (int n = 1; n <= FilterCount; ++n) {
             if (!anyOf[n].isEmpty())
-                m_pageSeveralValues.insert(columns[n], m_chosen.text(n));
+                m_pageSeveralValues.insert(ScreenQuestions::filterColumn(n), m_chosen.text(n));
         }
     }
 }
@@ -340,6 +349,29 @@ QHash<QString, QString> QueryDialog::pageSeveralValues() const
     if (!m_searchQuery.isEmpty() || m_severalValuesWhere != m_pageWhereClause)
         return {};
     return m_pageSeveralValues;
+}
+
+void QueryDialog::showEntryCounts(ui::DropDownCombo* list, const QString& column, int n)
+{
+    // Each entry counts as a pick would: with what the other lists hold, in place of this one's.
+    std::array<QStringList, 20> anyOf;
+    const QueryStatements::FilterCondition others = listsCondition(n, anyOf);
+    if (!others.ok())
+        return;
+    const std::optional<ValueCounts::Counts> counts
+        = m_valueCounts->count(QueryStatements::valueCounts(column, others.where),
+            data::SharedDatabase::loginConnectionString(), QueryStatements::columnNumber(column));
+    if (!counts)
+        return;
+    for (int index = 0; index < list->count(); ++index) {
+        // An entry the count did not see goes without a number rather than a wrong one.
+        const auto found = counts->constFind(list->itemData(index).toString());
+        if (list->itemText(index).isEmpty() || found == counts->cend())
+            continue;
+        list->setItemData(index, *found, ui::DropDownCombo::CountRole);
+        list->setItemData(
+            index, list->itemText(index) + QStringLiteral(" (%1)").arg(*found), Qt::AccessibleTextRole);
+    }
 }
 
 int QueryDialog::filterNumberOf(int listId)
@@ -356,6 +388,8 @@ void QueryDialog::setUpCounts()
     if (!settings::ChoiceSetting::counts())
         return;
     m_valueCounts = std::make_unique<ValueCounts>();
+    for (int n = 1; n <= 13; ++n)
+        filterList(n)->showCounts();
     m_valueCounts->open(data::SharedDatabase::loginConnectionString());
 }
 

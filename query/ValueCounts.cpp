@@ -10,6 +10,26 @@
 
 namespace glimora::query {
 
+namespace {
+
+bool isNumber(const data::Variant& value)
+{
+    using Kind = data::Variant::Kind;
+    switch (value.kind()) {
+    case Kind::Int16:
+    case Kind::Int32:
+    case Kind::Int64:
+    case Kind::Single:
+    case Kind::Double:
+    case Kind::Decimal:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
 struct ValueCounts::OwnConnection
 {
     data::Connection connection;
@@ -34,7 +54,7 @@ ValueCounts::~ValueCounts()
 }
 
 std::optional<ValueCounts::Counts> ValueCounts::count(
-    const QString& statement, const QString& connectionString)
+    const QString& statement, const QString& connectionString, int entryColumn)
 {
     if (m_budget <= 0)
         return std::nullopt;
@@ -46,6 +66,7 @@ std::optional<ValueCounts::Counts> ValueCounts::count(
         m_job = std::make_unique<Job>();
         m_job->statement = statement;
         m_job->connectionString = connectionString;
+        m_job->entryColumn = entryColumn;
         answer = m_job->result.get_future();
     }
     m_changed.notify_all();
@@ -99,9 +120,14 @@ void ValueCounts::work()
             Counts found;
             for (data::Recordset rows = command.Execute(); !rows.EndOfFile(); rows.MoveNext()) {
                 const data::Variant value = rows.Item(0).Value();
+                const QString shown = job->entryColumn == 0
+                    ? data::ValueText(value)
+                    : QueryStatements::filterEntryText(value, job->entryColumn);
+                // 12.345 shows as the entry 12.35, which finds only the records of 12.35.
+                if (job->entryColumn > 20 && !(isNumber(value) && value.toDouble() == shown.toDouble()))
+                    continue;
                 // Moments of one day are one button: their counts add up.
-                found[QueryStatements::storedText(value, data::ValueText(value))]
-                    += rows.Item(1).Value().toInt64();
+                found[QueryStatements::storedText(value, shown)] += rows.Item(1).Value().toInt64();
             }
             counts = std::move(found);
         } catch (const data::DbError&) {

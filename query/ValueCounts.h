@@ -30,8 +30,11 @@ public:
 
     // Sends `statement` (a value and its count per row) through a connection of
     // `connectionString`; nothing when the budget ran out, a count was under way, or the server
-    // refused it.
-    std::optional<Counts> count(const QString& statement, const QString& connectionString);
+    // refused it. With `entryColumn`, the number of a filter list's column, the values are
+    // compared as that list shows them, and a number counts only where it is exactly the one
+    // its entry compares with.
+    std::optional<Counts> count(
+        const QString& statement, const QString& connectionString, int entryColumn = 0);
     void setBudget(int milliseconds) { m_budget = milliseconds; }
     // Opens the connection ahead, without waiting: a login may take longer than the budget.
     void open(const QString& connectionString);
@@ -41,6 +44,7 @@ private:
     {
         QString statement;
         QString connectionString;
+        int entryColumn = 0;
         std::promise<std::optional<Counts>> result;
     };
     struct OwnConnection;

@@ -13,10 +13,31 @@
 #include <QPropertyAnimation>
 #include <QScreen>
 #include <QScrollBar>
+#include <QStyledItemDelegate>
 
 #include <algorithm>
 
 namespace glimora::ui {
+
+namespace {
+
+// The combo box's own delegate draws the same, less the count.
+class CountedEntries : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        const QVariant count = index.data(DropDownCombo::CountRole);
+        if (count.isValid())
+            option->text += QStringLiteral(" (%1)").arg(count.toLongLong());
+    }
+};
+
+} // namespace
 
 DropDownCombo::DropDownCombo(bool sorted, QWidget* parent)
     : QComboBox(parent)
@@ -169,6 +190,12 @@ bool DropDownCombo::forwardTyping(QEvent* event)
         return true;
     }
     return false;
+}
+
+void DropDownCombo::showCounts()
+{
+    if (!dynamic_cast<CountedEntries*>(itemDelegate()))
+        setItemDelegate(new CountedEntries(this));
 }
 
 int DropDownCombo::compare(const QString& a, const QString& b)

@@ -33,6 +33,11 @@ public:
     // types into it: then the tap is for typing and the arrow opens the list).
     void setTextTapOpensList(bool opens) { m_textTapOpensList = opens; }
 
+    // An entry's number of records: the open list shows it after the entry's text, and it is
+    // never part of the text, which is what a pick puts into the box.
+    static constexpr int CountRole = Qt::UserRole + 1;
+    void showCounts();
+
     // Adds an entry (at its sorted place when sorted) and returns its index.
     int addString(const QString& text);
     void insertString(int index, const QString& text);

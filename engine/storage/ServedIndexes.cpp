@@ -166,7 +166,7 @@ ServedIndexes::Wish ServedIndexes::wish(const ast::Select& select, const TableIn
 {
     if (!select.hasFrom || !select.from.joins.isEmpty()
         || select.from.first.kind != ast::TableSource::Kind::Table || !select.unions.isEmpty()
-        || !select.groupBy.isEmpty())
+        || select.groupBy.size() > 1 || (!select.groupBy.isEmpty() && select.distinct))
         return {};
     const QString& exposed
         = select.from.first.alias.isEmpty() ? select.from.first.name : select.from.first.alias;
@@ -223,7 +223,13 @@ ServedIndexes::Wish ServedIndexes::wish(const ast::Select& select, const TableIn
         return {};
 
     byRowid = false;
-    if (select.distinct && select.items.size() == 1)
+    if (!select.groupBy.isEmpty()) {
+        // The counts of a filter list's values under one other list's value: an index for
+        // each pair of lists at most, rather than one for every set of lists a visitor fills.
+        if (wish.equal.size() > 1)
+            return {};
+        wish.ordered = columnOf(select.groupBy[0]);
+    } else if (select.distinct && select.items.size() == 1)
         wish.ordered = columnOf(select.items[0].expr);
     else if (!select.distinct && !select.orderBy.isEmpty())
         wish.ordered = columnOf(select.orderBy[0].expr);

@@ -13,7 +13,8 @@ class DatabaseConnection;
 // Indexes that the server keeps by itself for the questions clients ask of large tables. For
 // "select distinct c from t where a = x and b = y order by c" it keeps an index on (a, b, c),
 // so that SQLite answers by seeking from one value of c to the next instead of reading the
-// whole table; a condition on a column alone gets an index on that column. Each is built on
+// whole table; a condition on a column alone gets an index on that column. The counts of
+// "select c, count(*) from t where a = x group by c" get (a, c) in the same way. Each is built on
 // the first such question once the table holds Threshold rows, with its statistics, and an
 // index that a longer one starts with is dropped. They live in the database file under
 // reserved names, so T-SQL never lists them, DROP TABLE takes them along, and backups

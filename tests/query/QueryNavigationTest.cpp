@@ -88,6 +88,17 @@ protected:
         return statements;
     }
     long position() const { return dialog->resultCursor().AbsolutePosition(); }
+    // A tap on the entry of the open list, as a finger gives it.
+    void tap(ui::DropDownCombo* list, const QString& text)
+    {
+        list->showPopup();
+        const int index = list->findText(text);
+        ASSERT_GE(index, 0) << text.toStdString();
+        QAbstractItemView* view = list->view();
+        QTest::mouseClick(
+            view->viewport(), Qt::LeftButton, {}, view->visualRect(view->model()->index(index, 0)).center());
+        paint();
+    }
 
     platform::FakeIdleClock clock;
     QueryStation station;
@@ -458,17 +469,6 @@ protected:
     {
         station.execute("insert inquiry(d1,d2,d3) values('O''Neil','B','v')");
     }
-    // A tap on the entry of the open list, as a finger gives it.
-    void tap(ui::DropDownCombo* list, const QString& text)
-    {
-        list->showPopup();
-        const int index = list->findText(text);
-        ASSERT_GE(index, 0) << text.toStdString();
-        QAbstractItemView* view = list->view();
-        QTest::mouseClick(
-            view->viewport(), Qt::LeftButton, {}, view->visualRect(view->model()->index(index, 0)).center());
-        paint();
-    }
 };
 
 } // namespace
@@ -552,4 +552,73 @@ TEST_F(CountsNavigationTest, EachButtonSaysHowManyRecordsItLeadsTo)
     EXPECT_EQ(captions(), (QStringList { "A", "C" }));
     choose("C");
     EXPECT_EQ(dialog->level(), 2);
+}
+
+namespace {
+
+// The entries of an open list as the list shows them, and as a screen reader reads them.
+QStringList entries(const ui::DropDownCombo* list)
+{
+    QStringList shown;
+    for (int n = 1; n < list->count(); ++n) {
+        const QVariant count = list->itemData(n, ui::DropDownCombo::CountRole);
+        const QString text
+            = list->itemText(n) + (count.isValid() ? QStringLiteral(" (%1)").arg(count.toInt()) : "");
+        EXPECT_EQ(list->itemData(n, Qt::AccessibleTextRole).toString(), count.isValid() ? text : QString());
+        shown << text;
+    }
+    return shown;
+}
+
+class CountedListsTest : public NavigationTest
+{
+protected:
+    CountedListsTest()
+        : NavigationTest("com2=d2\n[show]\ncounts=1\nmultiselect=1\n")
+    {
+    }
+};
+
+} // namespace
+
+// Each entry counts the records a pick leads to under what the other lists hold, the lists'
+// statements stay as they are, and a pick puts the bare value into the list.
+TEST_F(CountedListsTest, EachEntrySaysHowManyRecordsAPickLeadsTo)
+{
+    makeDialog();
+    dialog->show();
+    dialog->valueCounts()->setBudget(10000);
+    click(1144); // 条件查询
+    auto* kinds = dialog->filterList(1);
+    auto* forms = dialog->filterList(2);
+    sent();
+    kinds->showPopup();
+    EXPECT_EQ(entries(kinds), (QStringList { "A (3)", "C (1)" }));
+    kinds->hidePopup();
+    tap(forms, "B");
+    sent();
+    kinds->showPopup();
+    EXPECT_EQ(sent(),
+        (QStringList { "select distinct d1 from inquiry  order by d1",
+            "select d1, count(*) from inquiry where  d2='B' group by d1" }));
+    EXPECT_EQ(entries(kinds), (QStringList { "A (2)", "C (1)" }));
+    tap(kinds, "A");
+    EXPECT_EQ(kinds->currentText(), "A");
+    tap(kinds, "C");
+    EXPECT_EQ(kinds->currentText(), QString::fromUtf8("A 或 C"));
+    sent();
+    click(1125); // 查询
+    EXPECT_EQ(sent(), QStringList { Records + " where  d1 in ('A','C') and d2='B'" });
+    EXPECT_EQ(dialog->resultCursor().RecordCount(), 3);
+    EXPECT_TRUE(dialog->printSlip().summary.contains(QString::fromUtf8(" : A 或 C")))
+        << dialog->printSlip().summary.toStdString();
+
+    forms->showPopup();
+    EXPECT_TRUE(sent().contains("select d2, count(*) from inquiry where  d1 in ('A','C') group by d2"));
+    EXPECT_EQ(entries(forms), (QStringList { "B (3)", "B2 (1)" }));
+    forms->hidePopup();
+    // Over the budget the entries go without counts.
+    dialog->valueCounts()->setBudget(0);
+    kinds->showPopup();
+    EXPECT_EQ(entries(kinds), (QStringList { "A", "C" }));
 }

@@ -191,6 +191,11 @@ int renderQueryScreens(const QDir& folder, const QString& password)
         makers->showPopup();
         save("7b-maker-list-open");
         makers->hidePopup();
+        // With counts on, the makers' entries count under the kind chosen.
+        list->setEditText(QString::fromUtf8("西药"));
+        makers->showPopup();
+        save("7c-maker-list-under-kind");
+        makers->hidePopup();
         list->setEditText(QString::fromUtf8("没有这一类"));
         click(dialog, 1125);
         save("8-empty-result");
