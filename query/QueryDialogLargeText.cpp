@@ -155,9 +155,9 @@ void QueryDialog::fitLargeText()
     std::map<int, QList<std::pair<int, bool>>, std::greater<>> rows;
     for (int n = 1; n <= FilterCount; ++n) {
         ui::DropDownCombo* list = filterList(n);
+        list->resize(list->width(), std::max(list->height(), list->sizeHint().height()));
         // The second list of a range has its label elsewhere, and no caption in it.
         const bool labelAbove = std::abs(filterLabel(n)->geometry().bottom() - list->y()) <= list->height();
-        list->resize(list->width(), std::max(list->height(), list->sizeHint().height()));
         if (!list->isHidden())
             rows[list->y()].append({ n, labelAbove });
     }

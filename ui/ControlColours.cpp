@@ -48,8 +48,9 @@ QString ControlColours::bandButtonStyleSheet()
     return ContrastSetting::enabled()
         ? QStringLiteral("QPushButton { background: #FFEB3B; color: black; border: 2px solid black;"
                          " border-radius: 6px; } QPushButton:checked { background: black; color: white; }")
-        : QStringLiteral("QPushButton { background: #174E9C; color: white; border: 1px solid #EAF2FC;"
-                         " border-radius: 6px; } QPushButton:checked { background: #F2A12C; color: #0B254A; }");
+        : QStringLiteral(
+            "QPushButton { background: #174E9C; color: white; border: 1px solid #EAF2FC;"
+            " border-radius: 6px; } QPushButton:checked { background: #F2A12C; color: #0B254A; }");
 }
 
 void ControlColours::applyTo(QWidget* control)
@@ -65,7 +66,8 @@ void ControlColours::applyTo(QWidget* control)
     auto* entry = qobject_cast<QLineEdit*>(control);
     if (entry && !qobject_cast<QComboBox*>(entry->parentWidget()))
         // The palette's colours stand: a colour set here would draw the hint in half its strength.
-        entry->setStyleSheet(on ? QStringLiteral("QLineEdit { border: 2px solid black; padding: 1px 4px; }") : QString());
+        entry->setStyleSheet(
+            on ? QStringLiteral("QLineEdit { border: 2px solid black; padding: 1px 4px; }") : QString());
 }
 
 } // namespace glimora::ui
