@@ -8,6 +8,8 @@
 #include "settings/SettingsFile.h"
 #include "ui/SharedFonts.h"
 
+#include <algorithm>
+#include <QLineEdit>
 #include <QPainter>
 
 namespace glimora::query {
@@ -29,6 +31,9 @@ void QueryDialog::placeTitle(bool pictureView)
     QRect box = g.titleBox(width());
     if (pictureView)
         box.setBottom(g.topBlank - g.nameMove + g.fBlank - 1);
+    // A large title keeps left of the search entry, which takes the room its hint needs.
+    if (m_largeText && m_searchEntry)
+        box.setRight(std::min(box.right(), m_searchEntry->x() - 10));
     if (m_titleStrip->geometry() != box)
         m_titleStrip->setGeometry(box);
     m_titleStrip->setTitle(reportTitle());
