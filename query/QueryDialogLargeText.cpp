@@ -1,7 +1,6 @@
 // Large text: the 大字 button in the tab band, and what it enlarges on the screen.
 #include "query/QueryDialog.h"
 
-#include "query/TitleStrip.h"
 #include "ui/BitmapStatic.h"
 #include "ui/ControlColours.h"
 #include "ui/DropDownCombo.h"
@@ -88,8 +87,6 @@ void QueryDialog::styleUnskinnedControls()
     }
     for (int n = 1; n <= FilterCount; ++n)
         ui::ControlColours::applyTo(filterList(n));
-    if (m_titleStrip)
-        m_titleStrip->setFont(screenFont(2));
     if (m_searchEntry) {
         m_searchEntry->setFont(screenFont(2));
         ui::ControlColours::applyTo(m_searchEntry);
