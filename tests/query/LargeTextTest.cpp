@@ -243,10 +243,11 @@ TEST_F(LargeTextTest, EveryCaptionStandsWholeAndNothingOverlaps)
                     << label->text().toStdString();
             }
             for (QWidget* other : placed) {
-                if (other != widget)
+                if (other != widget) {
                     EXPECT_FALSE(widget->geometry().intersects(other->geometry()))
                         << size.width() << " " << widget->metaObject()->className() << " "
                         << widget->geometry().y() << " " << other->geometry().y();
+                }
             }
         }
         EXPECT_LE(dialog->control(1143)->geometry().bottom(), dialog->filterLabel(1)->y());
