@@ -213,6 +213,7 @@ bool QueryDialog::OnInitDialog()
     setUpSeveralValues();
     setUpReadAloud();
     setUpLargeText();
+    styleUnskinnedControls();
     return true;
 }
 

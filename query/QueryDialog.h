@@ -113,7 +113,7 @@ public:
 
     // With [show] speech on: the read-aloud button, what it reads, and its voice.
     void setUpReadAloud();
-    ui::SkinButton* readAloudButton() const { return m_readAloudButton; }
+    QPushButton* readAloudButton() const { return m_readAloudButton; }
     // The summary line and the record last touched on the result page (the page's first
     // until one is touched), or the current record of the picture view.
     QString readAloudText() const;
@@ -177,8 +177,11 @@ private:
     // Closes the screen through the handler when `error` is a lost connection and one is set.
     bool closeOnLostConnection(const data::DbError& error);
     void showValueButtons();
-    // With [show] tidy: the buttons without a value hidden, the rest spread over their rows.
+    // The value buttons in use at their places: with [show] tidy those without a value hidden
+    // and the rest spread over their rows; in large text fewer and wider to a row.
     void tidyValueButtons();
+    // As many to a row as let every caption of the level stand whole in large text.
+    int valueButtonsPerRow() const;
     void LayoutPanel();
     void placeTitle(bool pictureView);
     components::CAdodc* dataControl();
@@ -216,6 +219,9 @@ private:
     void nameControlsForScreenReaders();
     void placeLargeTextButton();
     void fitLargeText();
+    void widenPair(int firstId, int secondId, int left);
+    // The fonts and colours of the controls no skin draws, for the text size and skin set of the moment.
+    void styleUnskinnedControls();
     QSize tabSize(int templateHeight) const;
     // One of the shared fonts, enlarged in large text.
     QFont screenFont(int sharedFontIndex) const;
@@ -263,7 +269,7 @@ private:
     QPushButton* m_largeTextButton = nullptr;
     bool m_largeText = false;
     QrCode m_recordQr;
-    ui::SkinButton* m_readAloudButton = nullptr;
+    QPushButton* m_readAloudButton = nullptr;
     ReadAloudVoice* m_voice = nullptr;
     // The row of the result page touched last, with the page's first record at the time.
     int m_touchedRow = -1;

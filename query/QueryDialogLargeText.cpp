@@ -2,7 +2,7 @@
 #include "query/QueryDialog.h"
 
 #include "ui/BitmapStatic.h"
-#include "ui/ContrastSetting.h"
+#include "ui/ControlColours.h"
 #include "ui/DropDownCombo.h"
 #include "ui/KeyboardSetting.h"
 #include "ui/LargeText.h"
@@ -12,11 +12,14 @@
 
 #include <QFontMetrics>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
+#include <functional>
+#include <map>
 
 namespace glimora::query {
 
@@ -66,20 +69,29 @@ void QueryDialog::setLargeText(bool on)
         control<ui::BitmapStatic>(TabIds[i])->setCaption(
             on ? QString::fromUtf8(TabCaptions[i]) : QString(), screenFont(4));
     }
-    if (m_largeTextButton) {
+    if (m_largeTextButton)
         m_largeTextButton->setChecked(on);
-        m_largeTextButton->setFont(screenFont(4));
-        m_largeTextButton->setStyleSheet(ui::ContrastSetting::enabled()
-                ? QStringLiteral(
-                    "QPushButton { background: #FFEB3B; color: black; border: 2px solid black;"
-                    " border-radius: 6px; } QPushButton:checked { background: black; color: white; }")
-                : QStringLiteral(
-                    "QPushButton { background: #174E9C; color: white; border: 1px solid #EAF2FC;"
-                    " border-radius: 6px; } QPushButton:checked { background: #F2A12C; color: #0B254A; }"));
-    }
+    styleUnskinnedControls();
     if (m_ready || m_largeTextButton)
         LayoutPanel();
     update();
+}
+
+void QueryDialog::styleUnskinnedControls()
+{
+    for (QPushButton* button : { m_largeTextButton, m_readAloudButton }) {
+        if (!button)
+            continue;
+        button->setFont(screenFont(4));
+        button->setStyleSheet(ui::ControlColours::bandButtonStyleSheet());
+    }
+    for (int n = 1; n <= FilterCount; ++n)
+        ui::ControlColours::applyTo(filterList(n));
+    if (m_searchEntry) {
+        m_searchEntry->setFont(screenFont(2));
+        ui::ControlColours::applyTo(m_searchEntry);
+        placeSearchEntry();
+    }
 }
 
 // The size of one tab: the template's, or in large text as large as its caption needs.
@@ -104,8 +116,31 @@ void QueryDialog::placeLargeTextButton()
     m_largeTextButton->raise();
 }
 
+// Two buttons side by side share the room from the first's left to the second's right, as far
+// as `left` where one's caption would not fit.
+void QueryDialog::widenPair(int firstId, int secondId, int left)
+{
+    ui::SkinButton* first = skinButton(firstId);
+    ui::SkinButton* second = skinButton(secondId);
+    if (!first || !second)
+        return;
+    constexpr int Gap = 6;
+    const QFontMetrics metrics(ui::LargeText::enlarged(ui::sharedFont(first->captionFont())));
+    int needed = 0;
+    for (const ui::SkinButton* button : { first, second })
+        needed = std::max(needed, metrics.horizontalAdvance(button->caption()) + 10);
+    const int right = second->geometry().right();
+    const int start = std::min(first->x(), std::max(left, right + 1 - 2 * needed - Gap));
+    const int wide = (right + 1 - start - Gap) / 2;
+    if (wide <= first->width() && wide <= second->width())
+        return;
+    first->setGeometry(start, first->y(), wide, first->height());
+    second->setGeometry(right + 1 - wide, second->y(), wide, second->height());
+}
+
 // Large captions need taller labels and lists than the template's: a list grows downwards,
-// its label stands right above it, over the room the template leaves between the rows.
+// its label stands right above it, wrapped to its width, and each row of lists rises above the
+// labels of the row under it. The buttons beside them widen to hold their captions.
 void QueryDialog::fitLargeText()
 {
     if (!m_largeText)
@@ -115,28 +150,49 @@ void QueryDialog::fitLargeText()
     if (breadcrumb->height() < needed)
         breadcrumb->setGeometry(
             breadcrumb->x(), breadcrumb->y() - (needed - breadcrumb->height()), breadcrumb->width(), needed);
+
+    // The lists on screen, row by row, from the bottom row up; each with whether its label is its own.
+    std::map<int, QList<std::pair<int, bool>>, std::greater<>> rows;
     for (int n = 1; n <= FilterCount; ++n) {
         ui::DropDownCombo* list = filterList(n);
         list->resize(list->width(), std::max(list->height(), list->sizeHint().height()));
-        // A caption wider than its list reaches over its neighbours', which are centred.
-        QLabel* label = filterLabel(n);
         // The second list of a range has its label elsewhere, and no caption in it.
-        if (std::abs(label->geometry().bottom() - list->y()) > list->height())
-            continue;
-        const QFontMetrics metrics(label->font());
-        const int height = std::max(label->height(), metrics.height() + 2);
-        const int wide
-            = std::min(width(), std::max(label->width(), metrics.horizontalAdvance(label->text()) + 4));
-        const int left = std::clamp(label->geometry().center().x() - wide / 2, 0, width() - wide);
-        label->setGeometry(left, list->y() - height, wide, height);
-        label->raise();
+        const bool labelAbove = std::abs(filterLabel(n)->geometry().bottom() - list->y()) <= list->height();
+        if (!list->isHidden())
+            rows[list->y()].append({ n, labelAbove });
     }
-    // The tab row stands above whatever grew into its place.
     int top = INT_MAX;
-    for (int n = 1; n <= FilterCount; ++n) {
-        if (!filterLabel(n)->isHidden() && filterLabel(n)->y() < filterList(n)->y())
-            top = std::min(top, filterLabel(n)->y());
+    for (const auto& [rowTop, row] : rows) {
+        int bottom = rowTop;
+        for (const auto& [n, labelAbove] : row)
+            bottom = std::max(bottom, filterList(n)->geometry().bottom());
+        const int lift = top == INT_MAX ? 0 : std::max(0, bottom + 4 - top);
+        for (const auto& [n, labelAbove] : row) {
+            ui::DropDownCombo* list = filterList(n);
+            list->move(list->x(), list->y() - lift);
+            top = std::min(top, list->y());
+            QLabel* label = filterLabel(n);
+            if (!labelAbove || label->text().isEmpty())
+                continue;
+            const QFontMetrics metrics(label->font());
+            const int lines = int(ui::LargeText::lines(label->text(), label->font(), list->width()).size());
+            const int height = lines * metrics.lineSpacing() + 2;
+            label->setGeometry(list->x(), list->y() - height, list->width(), height);
+            label->raise();
+            top = std::min(top, label->y());
+        }
     }
+
+    // The page buttons stand clear of the value buttons, the lists and the query buttons.
+    int besideRight = 0;
+    for (const int id :
+        valueButtonIds().mid(0, ValueChoices::VisibleButtons) + QList<int> { 1074, 1076, 1077, 1125 })
+        besideRight = std::max(besideRight, control(id)->geometry().right());
+    for (const auto& [firstId, secondId] : { std::pair { 1057, 1058 }, { 1059, 1060 }, { 1137, 1138 } })
+        widenPair(firstId, secondId, besideRight + 8);
+    widenPair(1171, 1125, control(1171)->x());
+
+    // The tab row stands above whatever grew into its place.
     if (!breadcrumb->isHidden())
         top = std::min(top, breadcrumb->y());
     const int lift = control(1143)->geometry().bottom() + 1 - top;

@@ -8,11 +8,14 @@
 #include "settings/SettingsFile.h"
 #include "ui/BitmapStatic.h"
 #include "ui/DropDownCombo.h"
+#include "ui/LargeText.h"
 #include "ui/OnScreenKeyboard.h"
+#include "ui/SharedFonts.h"
 #include "ui/SkinButton.h"
 
 #include <QLabel>
 
+#include <algorithm>
 #include <climits>
 
 namespace glimora::query {
@@ -244,7 +247,7 @@ void QueryDialog::LayoutPanel()
     m_valueButtonPlaces.clear();
     for (const int id : valueButtonIds().mid(0, ValueChoices::VisibleButtons))
         m_valueButtonPlaces.append(control(id)->geometry());
-    tidyValueButtons();
+    showValueButtons();
     placePrintButton();
     placeLargeTextButton();
     placeReadAloudButton();
@@ -253,7 +256,7 @@ void QueryDialog::LayoutPanel()
 
 void QueryDialog::tidyValueButtons()
 {
-    if (m_mode != 0 || !settings::ChoiceSetting::tidy())
+    if (m_mode != 0)
         return;
     const QList<int> ids = valueButtonIds().mid(0, ValueChoices::VisibleButtons);
     if (m_valueButtonPlaces.size() != ids.size()) {
@@ -261,20 +264,40 @@ void QueryDialog::tidyValueButtons()
         for (const int id : ids)
             m_valueButtonPlaces.append(control(id)->geometry());
     }
+    const bool tidy = settings::ChoiceSetting::tidy();
+    const int perRow = m_choices.buttons() / ValueButtonRows::Rows;
+    const QList<QRect> full = ValueButtonRows::widened(m_valueButtonPlaces, perRow);
     // The last page of a long level keeps its "更多…" on the last button: its place comes last.
     const QStringList captions = m_choices.visibleCaptions();
     QList<int> shown;
-    for (int slot = 0; slot < ids.size(); ++slot) {
-        if (!captions.value(slot).isEmpty())
+    for (int slot = 0; slot < m_choices.buttons(); ++slot) {
+        if (!tidy || !captions.value(slot).isEmpty())
             shown.append(slot);
     }
-    const QList<QRect> places = ValueButtonRows::spread(m_valueButtonPlaces, int(shown.size()));
+    const QList<QRect> places = tidy ? ValueButtonRows::spread(full, int(shown.size()), perRow) : full;
     for (int slot = 0; slot < ids.size(); ++slot) {
         const qsizetype order = shown.indexOf(slot);
         QWidget* button = control(ids[slot]);
         button->setVisible(order >= 0);
         button->setGeometry(order >= 0 ? places[order] : m_valueButtonPlaces[slot]);
     }
+}
+
+int QueryDialog::valueButtonsPerRow() const
+{
+    if (!m_largeText || m_valueButtonPlaces.size() != ValueChoices::VisibleButtons)
+        return ValueButtonRows::PerRow;
+    const ui::SkinButton* first = skinButton(valueButtonIds().first());
+    const QFont font = ui::LargeText::enlarged(ui::sharedFont(first ? first->captionFont() : 1));
+    QStringList captions = m_choices.captions();
+    captions << ValueChoices::moreCaption();
+    for (const int perRow : { 10, 5, 4, 3, 2 }) {
+        const QSize size = ValueButtonRows::widened(m_valueButtonPlaces, perRow).first().size();
+        if (std::all_of(captions.cbegin(), captions.cend(),
+                [&](const QString& caption) { return ui::LargeText::fits(caption, font, size); }))
+            return perRow;
+    }
+    return 1;
 }
 
 } // namespace glimora::query

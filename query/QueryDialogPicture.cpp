@@ -8,6 +8,9 @@
 #include "settings/SettingsFile.h"
 #include "ui/SharedFonts.h"
 
+#include <algorithm>
+#include <QFontMetrics>
+#include <QLineEdit>
 #include <QPainter>
 
 namespace glimora::query {
@@ -29,6 +32,22 @@ void QueryDialog::placeTitle(bool pictureView)
     QRect box = g.titleBox(width());
     if (pictureView)
         box.setBottom(g.topBlank - g.nameMove + g.fBlank - 1);
+    // A large title stands on one line in the middle of the banner, left of the search entry,
+    // which takes the room its hint needs; one too long for that keeps the ordinary size.
+    QFont font = ui::sharedFont(2);
+    if (m_largeText) {
+        if (m_searchEntry)
+            box.setRight(std::min(box.right(), m_searchEntry->x() - 10));
+        const QFont large = screenFont(2);
+        const QFontMetrics metrics(large);
+        if (metrics.horizontalAdvance(reportTitle()) <= box.width() && metrics.height() <= g.topBlank) {
+            font = large;
+            box.setTop((g.topBlank - metrics.height()) / 2);
+            box.setHeight(metrics.height());
+        }
+    }
+    if (m_titleStrip->font() != font)
+        m_titleStrip->setFont(font);
     if (m_titleStrip->geometry() != box)
         m_titleStrip->setGeometry(box);
     m_titleStrip->setTitle(reportTitle());

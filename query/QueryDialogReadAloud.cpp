@@ -8,8 +8,11 @@
 #include "settings/ReadAloudSetting.h"
 #include "ui/BitmapStatic.h"
 #include "ui/DropDownCombo.h"
+#include "ui/KeyboardSetting.h"
 #include "ui/OkMessageBox.h"
 #include "ui/SkinButton.h"
+
+#include <QPushButton>
 
 namespace glimora::query {
 
@@ -44,11 +47,11 @@ void QueryDialog::setUpReadAloud()
 {
     if (!settings::ReadAloudSetting::enabled())
         return;
-    m_readAloudButton = new ui::SkinButton(QString(), this);
+    // Drawn by the style like the 大字 button beside it, so that it scales with the tabs.
+    m_readAloudButton = new QPushButton(utf8("朗读"), this);
     m_readAloudButton->setObjectName(QStringLiteral("readAloudButton"));
-    m_readAloudButton->setBitmapId(160);
-    m_readAloudButton->setCaptionFont(4);
-    m_readAloudButton->setCaption(utf8("朗读"));
+    m_readAloudButton->setAccessibleName(utf8("朗读"));
+    m_readAloudButton->setFocusPolicy(ui::KeyboardSetting::enabled() ? Qt::TabFocus : Qt::NoFocus);
     connect(m_readAloudButton, &QPushButton::clicked, this, [this] { OnReadAloud(); });
     placeReadAloudButton();
     m_readAloudButton->show();

@@ -12,6 +12,7 @@
 #include "query/QueryStatements.h"
 #include "query/ScreenQuestions.h"
 #include "query/SearchStatements.h"
+#include "query/ValueButtonRows.h"
 #include "settings/ChoiceSetting.h"
 #include "settings/SettingsFile.h"
 #include "ui/DropDownCombo.h"
@@ -123,6 +124,7 @@ void QueryDialog::showValueButtons()
     const bool plain
         = settings::ReadSetting(QStringLiteral("show"), QStringLiteral("ower"), QStringLiteral("1"))
         == QStringLiteral("0");
+    m_choices.setButtons(ValueButtonRows::Rows * valueButtonsPerRow());
     const QStringList captions = m_choices.visibleCaptions();
     const QList<int> ids = valueButtonIds();
     for (int slot = 1; slot <= ids.size(); ++slot) {

@@ -54,7 +54,10 @@ void QueryDialog::placeSearchEntry()
     constexpr int Margin = 10;
     const int titleWidth = QFontMetrics(ui::sharedFont(2)).horizontalAdvance(reportTitle());
     const int room = width() / 2 - titleWidth / 2 - 2 * Margin;
-    const int entryWidth = std::clamp(room, 120, 260);
+    // In large text as wide as its hint, up to half the window; the title moves left of it.
+    const int hint
+        = QFontMetrics(m_searchEntry->font()).horizontalAdvance(m_searchEntry->placeholderText()) + 72;
+    const int entryWidth = m_largeText ? std::min(hint, width() / 2 - Margin) : std::clamp(room, 120, 260);
     m_searchEntry->setGeometry(
         width() - entryWidth - Margin, 8, entryWidth, m_searchEntry->sizeHint().height());
 }

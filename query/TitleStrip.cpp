@@ -13,6 +13,7 @@ TitleStrip::TitleStrip(QWidget* parent)
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setAttribute(Qt::WA_NoSystemBackground);
     setFocusPolicy(Qt::NoFocus);
+    setFont(ui::sharedFont(2));
 }
 
 void TitleStrip::setTitle(const QString& title)
@@ -26,7 +27,7 @@ void TitleStrip::setTitle(const QString& title)
 void TitleStrip::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    painter.setFont(ui::sharedFont(2));
+    painter.setFont(font());
     // The high-contrast banner is light.
     painter.setPen(ui::ContrastSetting::enabled() ? Qt::black : Qt::white);
     painter.drawText(rect(), Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, m_title);

@@ -6,7 +6,8 @@ namespace glimora::query {
 
 // The report title over the banner. The screen paints under its controls, and the title
 // box starts on the banner picture, so the title is drawn by this transparent strip that
-// stands above the banner and lets every input through.
+// stands above the banner and lets every input through, in its font (the shared font 2, or
+// that enlarged).
 class TitleStrip : public QWidget
 {
     Q_OBJECT

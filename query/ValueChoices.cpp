@@ -1,14 +1,22 @@
 #include "query/ValueChoices.h"
 
-namespace glimora::query {
+#include <algorithm>
 
-namespace {
-constexpr int PerPage = ValueChoices::VisibleButtons - 1;
-}
+namespace glimora::query {
 
 QString ValueChoices::moreCaption()
 {
     return QString::fromUtf8("更多…");
+}
+
+void ValueChoices::setButtons(int buttons)
+{
+    buttons = std::clamp(buttons, 2, int(VisibleButtons));
+    if (buttons == m_buttons)
+        return;
+    const int first = isPaged() ? m_page * (m_buttons - 1) : 0;
+    m_buttons = buttons;
+    m_page = isPaged() ? first / (m_buttons - 1) : 0;
 }
 
 void ValueChoices::setValues(const QStringList& values, const QStringList& captions)
@@ -22,7 +30,8 @@ int ValueChoices::pageCount() const
 {
     if (!isPaged())
         return 1;
-    return int((m_values.size() + PerPage - 1) / PerPage);
+    const int perPage = m_buttons - 1;
+    return int((m_values.size() + perPage - 1) / perPage);
 }
 
 void ValueChoices::nextPage()
@@ -36,8 +45,9 @@ QStringList ValueChoices::visibleCaptions() const
     if (!isPaged()) {
         captions = m_captions;
     } else {
-        captions = m_captions.mid(m_page * PerPage, PerPage);
-        while (captions.size() < PerPage)
+        const int perPage = m_buttons - 1;
+        captions = m_captions.mid(m_page * perPage, perPage);
+        while (captions.size() < perPage)
             captions << QString();
         captions << moreCaption();
     }
@@ -48,9 +58,9 @@ QStringList ValueChoices::visibleCaptions() const
 
 QString ValueChoices::visibleValue(int slot) const
 {
-    if (slot < 1 || slot > VisibleButtons || isMoreButton(slot))
+    if (slot < 1 || slot > m_buttons || isMoreButton(slot))
         return QString();
-    const int first = isPaged() ? m_page * PerPage : 0;
+    const int first = isPaged() ? m_page * (m_buttons - 1) : 0;
     return m_values.value(first + slot - 1);
 }
 

@@ -41,6 +41,29 @@ QPixmap greyed(const QPixmap& skin)
     return QPixmap::fromImage(image);
 }
 
+// A skin on a button of another size, as large text makes them: its corners as they are, its
+// edges and middle stretched between them, where tiling would repeat its rounded ends.
+void drawStretched(QPainter& painter, const QPixmap& skin, const QRect& target)
+{
+    const int cx = std::min(skin.width() / 3, target.width() / 2);
+    const int cy = std::min(skin.height() / 3, target.height() / 2);
+    const int sourceX[] = { 0, cx, skin.width() - cx, skin.width() };
+    const int sourceY[] = { 0, cy, skin.height() - cy, skin.height() };
+    const int targetX[] = { target.left(), target.left() + cx, target.right() + 1 - cx, target.right() + 1 };
+    const int targetY[] = { target.top(), target.top() + cy, target.bottom() + 1 - cy, target.bottom() + 1 };
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    for (int row = 0; row < 3; ++row) {
+        for (int column = 0; column < 3; ++column) {
+            const QRect from(
+                QPoint(sourceX[column], sourceY[row]), QPoint(sourceX[column + 1] - 1, sourceY[row + 1] - 1));
+            const QRect to(
+                QPoint(targetX[column], targetY[row]), QPoint(targetX[column + 1] - 1, targetY[row + 1] - 1));
+            if (from.isValid() && to.isValid())
+                painter.drawPixmap(to, skin, from);
+        }
+    }
+}
+
 } // namespace
 
 SkinButton::SkinButton(const QString& windowText, QWidget* parent)
@@ -176,17 +199,17 @@ SkinButton::CaptionLayout SkinButton::polishedLayout(CaptionLayout layout, const
     return layout;
 }
 
-// On one line where it fits the button, otherwise wrapped and centred on the whole button.
+// On one line where it fits, otherwise broken into lines (ui/LargeText), centred on the button.
 SkinButton::CaptionLayout SkinButton::largeLayout(CaptionLayout layout, const QString& text) const
 {
     layout.font = LargeText::enlarged(layout.font);
     const QFontMetrics metrics(layout.font);
-    layout.rect = rect();
-    layout.oneLine = metrics.horizontalAdvance(text) <= width();
+    layout.rect = LargeText::captionRoom(rect());
+    layout.oneLine = metrics.horizontalAdvance(text) <= layout.rect.width();
     if (!layout.oneLine) {
-        const QRect bounds
-            = metrics.boundingRect(QRect(0, 0, width(), 0), Qt::AlignHCenter | Qt::TextWrapAnywhere, text);
-        layout.rect.setTop(std::max(0, (height() - bounds.height()) / 2));
+        const int lines = int(LargeText::lines(text, layout.font, layout.rect.width()).size());
+        const int high = lines * metrics.lineSpacing() - metrics.leading();
+        layout.rect.setTop(std::max(0, (height() - high) / 2));
     }
     return layout;
 }
@@ -222,8 +245,12 @@ void SkinButton::paintEvent(QPaintEvent* event)
     if (!skin.isNull()) {
         if (!isEnabled() && ScreenPolish::enabled())
             skin = greyed(skin);
-        painter.setBrushOrigin(0, 0);
-        painter.fillRect(rect(), QBrush(skin));
+        if (m_largeText) {
+            drawStretched(painter, skin, rect());
+        } else {
+            painter.setBrushOrigin(0, 0);
+            painter.fillRect(rect(), QBrush(skin));
+        }
     }
     if (m_pressed)
         return;
@@ -233,12 +260,19 @@ void SkinButton::paintEvent(QPaintEvent* event)
     const CaptionLayout layout = captionLayout();
     painter.setFont(layout.font);
     painter.setPen(captionColor());
-    if (layout.oneLine)
+    if (layout.oneLine) {
         painter.drawText(layout.rect, Qt::AlignCenter | Qt::TextSingleLine, m_caption);
-    else
-        painter.drawText(layout.rect,
-            Qt::AlignHCenter | Qt::AlignTop | (m_largeText ? Qt::TextWrapAnywhere : Qt::TextWordWrap),
-            m_caption);
+    } else if (m_largeText) {
+        const QFontMetrics metrics(layout.font);
+        int top = layout.rect.top();
+        for (const QString& line : LargeText::lines(m_caption, layout.font, layout.rect.width())) {
+            painter.drawText(QRect(layout.rect.left(), top, layout.rect.width(), metrics.height()),
+                Qt::AlignHCenter | Qt::AlignTop | Qt::TextSingleLine, line);
+            top += metrics.lineSpacing();
+        }
+    } else {
+        painter.drawText(layout.rect, Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, m_caption);
+    }
     FocusMark::paint(painter, *this, m_focusedByKey);
 }
 

@@ -104,4 +104,24 @@ TEST(ValueChoicesTest, EveryValueOfALongLevelIsReachable)
     EXPECT_FALSE(choices.isPaged());
     EXPECT_EQ(choices.visibleCaptions(), values.mid(0, 20));
     EXPECT_FALSE(choices.isMoreButton(20));
+
+    // Large text's ten buttons: nine values a page, the page kept on the value first on display.
+    choices.setValues(values);
+    for (int page = 0; page < 3; ++page)
+        choices.nextPage();
+    choices.setButtons(10);
+    EXPECT_EQ(choices.visibleValue(1), values[57 - 57 % 9]);
+    EXPECT_TRUE(choices.isMoreButton(10));
+    EXPECT_EQ(choices.visibleCaptions()[9], ValueChoices::moreCaption());
+    EXPECT_EQ(choices.visibleCaptions()[10], QString());
+    EXPECT_EQ(choices.visibleValue(11), QString());
+    seen.clear();
+    for (int page = 0; page < choices.pageCount(); ++page) {
+        for (int slot = 1; slot < 10; ++slot) {
+            if (const QString value = choices.visibleValue(slot); !value.isEmpty() && !seen.contains(value))
+                seen << value;
+        }
+        choices.nextPage();
+    }
+    EXPECT_EQ(seen.size(), values.size());
 }

@@ -180,3 +180,76 @@ TEST_F(LargeTextTest, OffInABareSettingsFileNothingChanges)
     EXPECT_EQ(dialog->filterLabel(1)->font(), ui::sharedFont(3));
     EXPECT_EQ(dialog->control(1141)->font(), ui::sharedFont(1));
 }
+
+// At both screen sizes every caption stands whole: the value buttons, fewer and wider to a row
+// where counts lengthen them, every value still reached through "更多…"; the labels of the
+// filter lists wrapped above their lists, clear of every other list and label; the buttons
+// beside them on one line each.
+TEST_F(LargeTextTest, EveryCaptionStandsWholeAndNothingOverlaps)
+{
+    for (const QSize size : { QSize(1024, 768), QSize(1280, 1024) }) {
+        open("largetext=2\n", size);
+        ASSERT_TRUE(dialog->largeText());
+        const auto whole = [](const ui::SkinButton* button) {
+            const ui::SkinButton::CaptionLayout layout = button->captionLayout();
+            return ui::LargeText::fits(button->caption(), layout.font, button->size());
+        };
+        for (int step = 0; step < 2; ++step) {
+            QStringList reached;
+            const QStringList values = dialog->valueChoices().values();
+            for (int page = 0; page < dialog->valueChoices().pageCount(); ++page) {
+                QList<QRect> taken;
+                for (const int id : QueryDialog::valueButtonIds().mid(0, 20)) {
+                    const ui::SkinButton* button = dialog->skinButton(id);
+                    if (button->isHidden())
+                        continue;
+                    EXPECT_TRUE(whole(button)) << button->caption().toStdString() << " " << size.width();
+                    EXPECT_TRUE(dialog->rect().contains(button->geometry()));
+                    for (const QRect& other : taken)
+                        EXPECT_FALSE(other.intersects(button->geometry())) << id;
+                    taken << button->geometry();
+                    const int slot = int(QueryDialog::valueButtonIds().indexOf(id)) + 1;
+                    if (!dialog->valueChoices().isMoreButton(slot))
+                        reached << dialog->valueChoices().visibleValue(slot);
+                }
+                if (dialog->valueChoices().isPaged())
+                    click(QueryDialog::valueButtonIds()[dialog->valueChoices().buttons() - 1]);
+            }
+            reached.removeAll(QString());
+            EXPECT_EQ(reached.size(), values.size()) << size.width();
+            click(QueryDialog::valueButtonIds().first());
+        }
+        for (const int id : { 1057, 1058, 1059, 1060, 1137, 1138 })
+            EXPECT_TRUE(whole(dialog->skinButton(id))) << id << " " << size.width();
+
+        click(1144);
+        EXPECT_TRUE(whole(dialog->skinButton(1171)));
+        EXPECT_TRUE(whole(dialog->skinButton(1125)));
+        QList<QWidget*> placed;
+        for (int n = 1; n <= QueryDialog::FilterCount; ++n) {
+            QLabel* label = dialog->filterLabel(n);
+            // Lists 14 and 15 stand outside the window, in the template's place.
+            if (!dialog->filterList(n)->isHidden()
+                && dialog->rect().contains(dialog->filterList(n)->geometry()))
+                placed << dialog->filterList(n);
+            if (!label->isHidden() && !label->text().isEmpty() && dialog->rect().contains(label->geometry()))
+                placed << label;
+        }
+        for (QWidget* widget : placed) {
+            if (auto* label = qobject_cast<QLabel*>(widget)) {
+                const QFontMetrics metrics(label->font());
+                const QStringList lines = ui::LargeText::lines(label->text(), label->font(), label->width());
+                EXPECT_LE(int(lines.size()) * metrics.lineSpacing(), label->height())
+                    << label->text().toStdString();
+            }
+            for (QWidget* other : placed) {
+                if (other != widget) {
+                    EXPECT_FALSE(widget->geometry().intersects(other->geometry()))
+                        << size.width() << " " << widget->metaObject()->className() << " "
+                        << widget->geometry().y() << " " << other->geometry().y();
+                }
+            }
+        }
+        EXPECT_LE(dialog->control(1143)->geometry().bottom(), dialog->filterLabel(1)->y());
+    }
+}

@@ -152,6 +152,13 @@ TEST(ValueButtonRows, AShortRowSpreadsAndAFullRowStaysPut)
     // 590 pixels across, two buttons of 50: 490 of room, a quarter at either end.
     EXPECT_EQ(twelve[10], QRect(10 + 122, 180, 50, 40));
     EXPECT_EQ(twelve[11], QRect(10 + 367 + 50, 180, 50, 40));
+
+    // Four to a row over the same 590 pixels with the same gaps of 10: 140 wide.
+    const QList<QRect> wide = query::ValueButtonRows::widened(places, 4);
+    ASSERT_EQ(wide.size(), 8);
+    EXPECT_EQ(wide[0], QRect(10, 100, 140, 40));
+    EXPECT_EQ(wide[7], QRect(10 + 3 * 150, 180, 140, 40));
+    EXPECT_EQ(query::ValueButtonRows::spread(wide, 6, 4)[4].width(), 140);
 }
 
 namespace {

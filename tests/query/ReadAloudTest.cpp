@@ -8,7 +8,9 @@
 #include "ui/BitmapStatic.h"
 #include "ui/DropDownCombo.h"
 #include "ui/OkMessageBox.h"
+
 #include "ui/SkinButton.h"
+#include <QPushButton>
 
 #include <gtest/gtest.h>
 #include <QAccessible>
@@ -90,15 +92,15 @@ TEST_F(ReadAloudScreenTest, TheButtonStandsAtTheRightOfTheTabBandOnlyWhenOn)
         QueryDialog dialog;
         ASSERT_TRUE(dialog.isReady());
         EXPECT_EQ(dialog.readAloudButton(), nullptr);
-        EXPECT_TRUE(dialog.findChildren<ui::SkinButton*>("readAloudButton").isEmpty());
+        EXPECT_TRUE(dialog.findChildren<QPushButton*>("readAloudButton").isEmpty());
     }
     ASSERT_TRUE(settings::ReadAloudSetting::setEnabled(true));
     QueryDialog dialog;
     ASSERT_TRUE(dialog.isReady());
     dialog.setWindowState(Qt::WindowNoState);
-    ui::SkinButton* button = dialog.readAloudButton();
+    QPushButton* button = dialog.readAloudButton();
     ASSERT_NE(button, nullptr);
-    EXPECT_EQ(button->caption(), utf8("朗读"));
+    EXPECT_EQ(button->text(), utf8("朗读"));
     for (const QSize size : { QSize(1280, 1024), QSize(1024, 768) }) {
         dialog.resize(size);
         dialog.show();

@@ -1,9 +1,15 @@
 #include "res/SkinTable.h"
 #include "settings/SettingsFile.h"
 #include "tests/support/TempWorkspace.h"
+#include "ui/ControlColours.h"
 #include "ui/SharedFonts.h"
 #include "ui/SkinButton.h"
 #include "ui/SkinStore.h"
+
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
 
 #include <QHash>
 #include <QImage>
@@ -70,10 +76,8 @@ QImage rendered(int skin, const QString& caption, bool enabled)
 // The caption's colour is that of its strokes' cores, the changed pixel that stands out most
 // from what lay under it (the edges are blends); its background is the commonest of the pixels
 // it covered.
-double captionContrast(int skin, bool enabled)
+double textContrast(const QImage& blank, const QImage& captioned)
 {
-    const QImage blank = rendered(skin, QStringLiteral(" "), enabled);
-    const QImage captioned = rendered(skin, QString::fromUtf8("查询"), enabled);
     QList<QRgb> text;
     QList<QRgb> under;
     for (int y = 0; y < blank.height(); ++y) {
@@ -91,6 +95,17 @@ double captionContrast(int skin, bool enabled)
     for (const QRgb pixel : text)
         best = std::max(best, contrastRatio(pixel, background));
     return best;
+}
+
+double captionContrast(int skin, bool enabled)
+{
+    return textContrast(
+        rendered(skin, QStringLiteral(" "), enabled), rendered(skin, QString::fromUtf8("查询"), enabled));
+}
+
+QImage grabbed(QWidget& widget)
+{
+    return widget.grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
 
 class ContrastSkinsTest : public ::testing::Test
@@ -152,4 +167,48 @@ TEST_F(ContrastSkinsTest, OffTheOrdinarySkinsShow)
     workspace.writeFile("uinfo.ini", "[show]\n");
     EXPECT_TRUE(same(ui::SkinStore::load(158), res::skinResourcePath(158)));
     EXPECT_FALSE(same(ui::SkinStore::load(158), res::contrastSkinResourcePath(158)));
+}
+
+// The controls no skin draws: the search entry's hint and text, a list's selected entry, the
+// band's buttons up and down.
+TEST_F(ContrastSkinsTest, TheControlsNoSkinDrawsReadAtSevenToOneToo)
+{
+    QLineEdit entry;
+    entry.setFont(ui::sharedFont(2));
+    entry.resize(260, 40);
+    ui::ControlColours::applyTo(&entry);
+    const QImage empty = grabbed(entry);
+    entry.setPlaceholderText(QString::fromUtf8("搜索：文字"));
+    EXPECT_GE(textContrast(empty, grabbed(entry)), 7.0) << "hint";
+    entry.setPlaceholderText(QString());
+    entry.setText(QStringLiteral("xiyao"));
+    EXPECT_GE(textContrast(empty, grabbed(entry)), 7.0) << "text";
+
+    const auto selectedEntry = [](const QString& text) {
+        QComboBox list;
+        list.addItems({ text, text });
+        ui::ControlColours::applyTo(&list);
+        list.resize(200, 36);
+        list.showPopup();
+        QAbstractItemView* view = list.view();
+        view->setCurrentIndex(view->model()->index(0, 0));
+        const QImage picture = grabbed(*view);
+        list.hidePopup();
+        return picture;
+    };
+    EXPECT_GE(textContrast(selectedEntry(QStringLiteral(" ")), selectedEntry(QString::fromUtf8("片剂"))), 7.0)
+        << "list";
+
+    for (const bool checked : { false, true }) {
+        const auto band = [checked](const QString& text) {
+            QPushButton button(text);
+            button.setCheckable(true);
+            button.setChecked(checked);
+            button.setFont(ui::sharedFont(4));
+            button.setStyleSheet(ui::ControlColours::bandButtonStyleSheet());
+            button.resize(100, 36);
+            return grabbed(button);
+        };
+        EXPECT_GE(textContrast(band(QStringLiteral(" ")), band(QString::fromUtf8("朗读"))), 7.0) << checked;
+    }
 }

@@ -92,8 +92,23 @@ void renderKeyboard(query::QueryDialog& dialog, const std::function<void(const c
     tapKeys(*keyboard, { QString::fromUtf8("清空"), QString::fromUtf8("拼音"), QString::fromUtf8("隐藏") });
 }
 
-// The first level and the filter lists in ordinary and large text, on the ordinary and the
-// high-contrast skins; the workspace's contrast setting is put back afterwards.
+// With [show] multiselect: the first two values of the first list ticked, the list open over
+// them; taken back afterwards.
+void renderTicked(query::QueryDialog& dialog, const std::function<void(const char*)>& save, const char* state)
+{
+    auto* list = dialog.control<ui::DropDownCombo>(1000);
+    list->showPopup();
+    settle();
+    for (int index = 1; index <= 2 && index < list->count(); ++index)
+        emit list->activated(index);
+    save(state);
+    list->hidePopup();
+    click(dialog, 1171);
+}
+
+// The first level, a level further down, its last, the filter lists and a list with ticked
+// values in ordinary and large text, on the ordinary and the high-contrast skins; the
+// workspace's contrast setting is put back afterwards.
 void renderTextModes(query::QueryDialog& dialog, const std::function<void(const char*)>& save)
 {
     const bool contrast = ui::ContrastSetting::enabled();
@@ -102,21 +117,33 @@ void renderTextModes(query::QueryDialog& dialog, const std::function<void(const 
     {
         bool contrast;
         bool large;
-        const char* category;
-        const char* filters;
-    } modes[] = { { false, false, "10a-plain", "10b-plain-filters" },
-        { false, true, "11a-large", "11b-large-filters" },
-        { true, false, "12a-contrast", "12b-contrast-filters" },
-        { true, true, "13a-contrast-large", "13b-contrast-large-filters" } };
+        const char* name;
+    } modes[] = { { false, false, "plain" }, { false, true, "large" }, { true, false, "contrast" },
+        { true, true, "contrast-large" } };
+    int number = 10;
     for (const auto& mode : modes) {
+        const auto state = [&](const char* letter, const char* what) {
+            return QStringLiteral("%1%2-%3%4")
+                .arg(number)
+                .arg(QLatin1String(letter))
+                .arg(QLatin1String(mode.name), QLatin1String(what))
+                .toLatin1();
+        };
         ui::ContrastSetting::setEnabled(mode.contrast);
         dialog.setLargeText(mode.large);
         click(dialog, 1143);
         click(dialog, 1145);
         click(dialog, 1057);
-        save(mode.category);
+        save(state("a", ""));
+        click(dialog, 1003);
+        save(state("c", "-level-two"));
+        click(dialog, 1003);
+        save(state("d", "-level-three"));
+        click(dialog, 1057);
         click(dialog, 1144);
-        save(mode.filters);
+        save(state("b", "-filters"));
+        renderTicked(dialog, save, state("e", "-ticked"));
+        ++number;
     }
     ui::ContrastSetting::setEnabled(contrast);
     dialog.setLargeText(large);
@@ -191,6 +218,7 @@ int renderQueryScreens(const QDir& folder, const QString& password)
         makers->showPopup();
         save("7b-maker-list-open");
         makers->hidePopup();
+        renderTicked(dialog, save, "7d-several-ticked");
         // With counts on, the makers' entries count under the kind chosen.
         list->setEditText(QString::fromUtf8("西药"));
         makers->showPopup();
