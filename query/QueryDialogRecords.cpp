@@ -112,9 +112,8 @@ QStringList QueryDialog::withCounts(
     QStringList counted;
     for (qsizetype n = 0; n < captions.size(); ++n) {
         // A value the count did not see (written since) goes without one rather than a wrong one.
-        const auto found = counts->constFind(values.value(n));
-        counted << (found == counts->cend() ? captions[n]
-                                            : captions[n] + QStringLiteral(" (%1)").arg(*found));
+        const std::optional<qint64> found = ValueCounts::countOf(*counts, values.value(n));
+        counted << (found ? captions[n] + QStringLiteral(" (%1)").arg(*found) : captions[n]);
     }
     return counted;
 }
@@ -367,8 +366,8 @@ void QueryDialog::showEntryCounts(ui::DropDownCombo* list, const QString& column
         return;
     for (int index = 0; index < list->count(); ++index) {
         // An entry the count did not see goes without a number rather than a wrong one.
-        const auto found = counts->constFind(list->itemData(index).toString());
-        if (list->itemText(index).isEmpty() || found == counts->cend())
+        const std::optional<qint64> found = ValueCounts::countOf(*counts, list->itemData(index).toString());
+        if (list->itemText(index).isEmpty() || !found)
             continue;
         list->setItemData(index, *found, ui::DropDownCombo::CountRole);
         list->setItemData(

@@ -61,7 +61,9 @@ std::optional<ValueCounts::Counts> ValueCounts::count(
     std::future<std::optional<Counts>> answer;
     {
         std::lock_guard lock(m_mutex);
-        if (m_busy || m_job)
+        // A connection still opening is no count under way: the screen's first level, shown
+        // while it opens, waits for it within the budget.
+        if ((m_busy && !m_opening) || (m_job && !m_job->statement.isEmpty()))
             return std::nullopt;
         m_job = std::make_unique<Job>();
         m_job->statement = statement;
@@ -73,6 +75,23 @@ std::optional<ValueCounts::Counts> ValueCounts::count(
     if (answer.wait_for(std::chrono::milliseconds(m_budget)) != std::future_status::ready)
         return std::nullopt;
     return answer.get();
+}
+
+std::optional<qint64> ValueCounts::countOf(const Counts& counts, const QString& value)
+{
+    if (const auto found = counts.constFind(value); found != counts.cend())
+        return *found;
+    // A server comparing without case groups "A" and "a" under whichever it met first; the
+    // button may show the other. Two groups of one letter case apart are told apart exactly.
+    std::optional<qint64> only;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
+        if (it.key().compare(value, Qt::CaseInsensitive) != 0)
+            continue;
+        if (only)
+            return std::nullopt;
+        only = it.value();
+    }
+    return only;
 }
 
 void ValueCounts::open(const QString& connectionString)
@@ -98,6 +117,7 @@ void ValueCounts::work()
                 return;
             job = std::move(m_job);
             m_busy = true;
+            m_opening = job->statement.isEmpty();
         }
         std::optional<Counts> counts;
         try {

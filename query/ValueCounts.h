@@ -36,6 +36,8 @@ public:
     std::optional<Counts> count(
         const QString& statement, const QString& connectionString, int entryColumn = 0);
     void setBudget(int milliseconds) { m_budget = milliseconds; }
+    // The count of `value` (as the screen shows it) in `counts`, none when it was not counted.
+    static std::optional<qint64> countOf(const Counts& counts, const QString& value);
     // Opens the connection ahead, without waiting: a login may take longer than the budget.
     void open(const QString& connectionString);
 
@@ -56,6 +58,7 @@ private:
     std::condition_variable m_changed;
     std::unique_ptr<Job> m_job; // waiting for the worker
     bool m_busy = false;
+    bool m_opening = false; // the job under way only opens the connection
     bool m_stopping = false;
     std::thread m_worker; // last: started once the rest is ready
 };

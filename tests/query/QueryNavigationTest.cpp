@@ -1,3 +1,4 @@
+#include "data/SharedDatabase.h"
 #include "data/StatementRecorder.h"
 #include "platform/FakeIdleClock.h"
 #include "query/LastVisitorQuestion.h"
@@ -559,6 +560,27 @@ TEST_F(CountsNavigationTest, EachButtonSaysHowManyRecordsItLeadsTo)
     EXPECT_EQ(captions(), (QStringList { "A", "C" }));
     choose("C");
     EXPECT_EQ(dialog->level(), 2);
+}
+
+// The connection opening ahead is no count under way: the screen's first count waits for it
+// within its budget. A value shown in another letter case than the server grouped it under
+// finds its count, unless two groups differ only in case.
+TEST_F(CountsNavigationTest, TheFirstCountWaitsForTheOpeningConnectionAndCaseDoesNotHideACount)
+{
+    makeDialog();
+    const QString login = data::SharedDatabase::loginConnectionString();
+    query::ValueCounts counts(10000);
+    counts.open(login);
+    const auto first = counts.count("select d1, count(*) from inquiry group by d1", login);
+    ASSERT_TRUE(first);
+    EXPECT_EQ(query::ValueCounts::countOf(*first, "A"), 3);
+
+    using Counts = query::ValueCounts::Counts;
+    EXPECT_EQ(query::ValueCounts::countOf(Counts { { "a", 4 } }, "A"), 4);
+    EXPECT_EQ(query::ValueCounts::countOf(Counts { { "a", 1 }, { "A", 3 } }, "A"), 3);
+    EXPECT_EQ(query::ValueCounts::countOf(Counts { { "a", 1 }, { "A", 3 } }, "b"), std::nullopt);
+    EXPECT_EQ(
+        query::ValueCounts::countOf(Counts { { "a", 1 }, { "A", 3 } }, QString::fromUtf8("á")), std::nullopt);
 }
 
 namespace {
