@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -127,8 +128,10 @@ CheckOutcome checkImage(sqlite3* db)
 
 // Copies the image of `set` to `out` (or only reads it when `out` is negative) and checks it
 // against its checksum, while SQLite checks the same image where it lies on the device: the
-// two reads run side by side. Throws when either finds a fault, the checksum's first.
-void copyAndCheck(int device, const BackupFile::Set& set, int out, const QString& devicePath)
+// two reads run side by side, and `afterCopy` runs while the check may still go on. Throws
+// when either finds a fault, the checksum's first.
+void copyAndCheck(int device, const BackupFile::Set& set, int out, const QString& devicePath,
+    const std::function<void()>& afterCopy = {})
 {
     // Handed over under a mutex of the C++ library as well as by the thread's end: a thread
     // checker sees this hand-over, which it cannot see inside Qt.
@@ -147,6 +150,8 @@ void copyAndCheck(int device, const BackupFile::Set& set, int out, const QString
     check->start();
     try {
         BackupFile::copyImage(device, set, out, 0, devicePath);
+        if (afterCopy)
+            afterCopy();
     } catch (...) {
         check->wait();
         const std::lock_guard<std::mutex> lock(outcomeMutex); // the outcome is ours to drop
@@ -507,11 +512,15 @@ QString DatabaseBackup::extract(int device, const BackupFile::Set& set, const QS
             throw cannotExtract();
     }
     try {
-        copyAndCheck(device, set, out.get(), devicePath);
-        // The live database runs with write-ahead logging; the copy takes that mode in place.
-        if (set.imageSize > journalFormatOffset + 1)
-            BackupFile::writeAt(out.get(), "\2\2", 2, journalFormatOffset, temporary);
-        BackupFile::syncAndClose(out, temporary);
+        // Flushed while the check still runs, so that the disk and the check work at once.
+        copyAndCheck(device, set, out.get(), devicePath, [&] {
+            // The live database runs with write-ahead logging; the copy takes that mode in place.
+            if (set.imageSize > journalFormatOffset + 1)
+                BackupFile::writeAt(out.get(), "\2\2", 2, journalFormatOffset, temporary);
+            BackupFile::syncFile(out.get(), temporary);
+        });
+        if (!out.close())
+            throw cannotExtract();
     } catch (...) {
         out.close();
         QFile::remove(temporary);

@@ -3,6 +3,7 @@
 #include "engine/backup/ImageStreamWriter.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <QByteArray>
 #include <sqlite3.h>
@@ -15,6 +16,11 @@ namespace {
 
 constexpr char VfsName[] = "glimora-image";
 
+// A check reads the image a page at a time, mostly in the order of the file (a b-tree's
+// leaves, an overflow chain): read in pieces of this size once it goes in order, a page
+// costs a copy instead of a system call.
+constexpr int AheadSize = 256 << 10;
+
 struct ImageFile
 {
     sqlite3_file base;
@@ -22,6 +28,11 @@ struct ImageFile
     sqlite3_int64 offset;
     sqlite3_int64 limit; // -1: none
     ImageStreamWriter* writer; // takes every call when set
+    // Read-only images: bytes of the file from aheadAt, and where the last read ended.
+    char* ahead;
+    int aheadSize;
+    sqlite3_int64 aheadAt;
+    sqlite3_int64 lastEnd;
 };
 
 ImageFile* imageOf(sqlite3_file* file)
@@ -29,31 +40,65 @@ ImageFile* imageOf(sqlite3_file* file)
     return reinterpret_cast<ImageFile*>(file);
 }
 
-int closeImage(sqlite3_file*)
+int closeImage(sqlite3_file* file)
 {
+    std::free(imageOf(file)->ahead);
+    imageOf(file)->ahead = nullptr;
     return SQLITE_OK; // the descriptor is the caller's
 }
 
-int readImage(sqlite3_file* file, void* buffer, int amount, sqlite3_int64 at)
+// Reads from `at` of the image into `out` as far as the file goes; the bytes read, or -1.
+qint64 readFile(const ImageFile* image, char* out, qint64 amount, sqlite3_int64 at)
 {
-    const ImageFile* image = imageOf(file);
-    if (image->writer) {
-        const qint64 read = image->writer->read(static_cast<char*>(buffer), amount, at);
-        return read < 0 ? SQLITE_IOERR_READ : read < amount ? SQLITE_IOERR_SHORT_READ : SQLITE_OK;
-    }
-    char* out = static_cast<char*>(buffer);
-    int done = 0;
+    qint64 done = 0;
     while (done < amount) {
         const ssize_t n
             = ::pread(image->descriptor, out + done, size_t(amount - done), image->offset + at + done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
-            return SQLITE_IOERR_READ;
+            return -1;
         if (n == 0)
             break;
-        done += int(n);
+        done += n;
     }
+    return done;
+}
+
+// Serves a read of a read-only image from the bytes read ahead, reading the next piece
+// when the reads go in order; false when the read is to go to the file.
+bool readAhead(ImageFile* image, char* out, int amount, sqlite3_int64 at)
+{
+    const bool inOrder = at == image->lastEnd;
+    image->lastEnd = at + amount;
+    const auto holds
+        = [&] { return at >= image->aheadAt && at + amount <= image->aheadAt + image->aheadSize; };
+    if (!holds()) {
+        if (!inOrder || amount >= AheadSize)
+            return false;
+        const qint64 got = readFile(image, image->ahead, AheadSize, at);
+        image->aheadAt = at;
+        image->aheadSize = int(qMax<qint64>(got, 0));
+        if (!holds())
+            return false;
+    }
+    std::memcpy(out, image->ahead + (at - image->aheadAt), size_t(amount));
+    return true;
+}
+
+int readImage(sqlite3_file* file, void* buffer, int amount, sqlite3_int64 at)
+{
+    ImageFile* image = imageOf(file);
+    if (image->writer) {
+        const qint64 read = image->writer->read(static_cast<char*>(buffer), amount, at);
+        return read < 0 ? SQLITE_IOERR_READ : read < amount ? SQLITE_IOERR_SHORT_READ : SQLITE_OK;
+    }
+    char* out = static_cast<char*>(buffer);
+    if (image->ahead && readAhead(image, out, amount, at))
+        return SQLITE_OK;
+    const qint64 done = readFile(image, out, amount, at);
+    if (done < 0)
+        return SQLITE_IOERR_READ;
     if (done < amount) {
         std::memset(out + done, 0, size_t(amount - done));
         return SQLITE_IOERR_SHORT_READ;
@@ -177,8 +222,15 @@ int openImage(sqlite3_vfs*, const char* name, sqlite3_file* file, int flags, int
     image->offset = sqlite3_uri_int64(name, "offset", -1);
     image->limit = sqlite3_uri_int64(name, "size", -1);
     image->writer = reinterpret_cast<ImageStreamWriter*>(quintptr(sqlite3_uri_int64(name, "writer", 0)));
+    image->ahead = nullptr;
+    image->aheadSize = 0;
+    image->aheadAt = 0;
+    image->lastEnd = -1;
     if (image->descriptor < 0 || image->offset < 0)
         return SQLITE_CANTOPEN;
+    // Without the memory the image is read a page at a time.
+    if ((flags & SQLITE_OPEN_READONLY) && !image->writer)
+        image->ahead = static_cast<char*>(std::malloc(AheadSize));
     file->pMethods = &methods;
     if (outFlags)
         *outFlags = flags;

@@ -1,8 +1,14 @@
 #include "engine/backup/ImageStreamWriter.h"
+#include "engine/backup/ImageFileVfs.h"
 #include "engine/backup/SetChecksum.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
 #include <QTemporaryFile>
+#include <sqlite3.h>
 #include <unistd.h>
 
 using namespace glimora::engine;
@@ -75,4 +81,54 @@ TEST(ImageStreamWriterTest, TheChecksumIsThatOfTheBytesOnTheDeviceWhateverTheOrd
         EXPECT_EQ(
             writer.checksum(header, QStringLiteral("device")), checksumOnDevice(descriptor, size, header));
     }
+}
+
+// A check reads the image where it lies, behind a header and before the next set, partly
+// in order and partly not: every read must give the bytes of the image, none of its
+// neighbours'.
+TEST(ImageFileVfsTest, ReadsGiveTheImageInAnyOrder)
+{
+    QTemporaryDir directory;
+    const QByteArray path = QFile::encodeName(directory.filePath("image.sqlite"));
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.constData(), &db), SQLITE_OK);
+    // Records of a page and a half: each one's overflow page follows it.
+    ASSERT_EQ(sqlite3_exec(db,
+                  "CREATE TABLE t(b BLOB); WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+                  "WHERE i < 700) INSERT INTO t SELECT randomblob(6000) FROM n;",
+                  nullptr, nullptr, nullptr),
+        SQLITE_OK);
+    QFile original(QString::fromLocal8Bit(path));
+    ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+    const QByteArray image = original.readAll();
+    QTemporaryFile device;
+    ASSERT_TRUE(device.open());
+    ASSERT_TRUE(device.write(QByteArray(ImageOffset, 'h') + image + QByteArray(1 << 20, 'n')));
+    ASSERT_TRUE(device.flush());
+    sqlite3* copy = ImageFileVfs::open(int(device.handle()), ImageOffset, image.size(), true);
+    ASSERT_NE(copy, nullptr);
+
+    const auto text = [](sqlite3* on, const char* sql, qint64 row = 0) {
+        sqlite3_stmt* statement = nullptr;
+        sqlite3_prepare_v2(on, sql, -1, &statement, nullptr);
+        sqlite3_bind_int64(statement, 1, row);
+        QByteArray value;
+        if (sqlite3_step(statement) == SQLITE_ROW)
+            value = QByteArray(static_cast<const char*>(sqlite3_column_blob(statement, 0)),
+                sqlite3_column_bytes(statement, 0));
+        sqlite3_finalize(statement);
+        return value;
+    };
+    EXPECT_EQ(text(copy, "PRAGMA quick_check"), "ok");
+    QList<qint64> rows;
+    for (qint64 row = 1; row <= 700; ++row)
+        rows << row;
+    std::shuffle(rows.begin(), rows.end(), *QRandomGenerator::global());
+    for (const qint64 row : rows) {
+        const char* const sql = "SELECT b FROM t WHERE rowid = ?";
+        ASSERT_TRUE(text(copy, sql, row) == text(db, sql, row)) << "row " << row;
+    }
+    EXPECT_EQ(text(copy, "SELECT sum(length(b)) FROM t"), "4200000");
+    sqlite3_close(copy);
+    sqlite3_close(db);
 }
