@@ -79,7 +79,8 @@ int main(int argc, char** argv)
     workbook.writeHeader({ QStringLiteral("d1"), QStringLiteral("d2") });
     for (long n = 0; n < rows; ++n) {
         const QString text = randomText(random);
-        workbook.writeRow({ data::Variant::fromString(text), data::Variant::fromString(QStringLiteral("x")) }, { 0, 1 });
+        workbook.writeRow(
+            { data::Variant::fromString(text), data::Variant::fromString(QStringLiteral("x")) }, { 0, 1 });
         if (n < 200)
             texts.append(text);
         batch.append(QStringLiteral("(N'") + text + QStringLiteral("', N'x')"));
@@ -103,15 +104,17 @@ int main(int argc, char** argv)
 
     // The import that the index's build follows, of the same rows, as the back office runs it.
     session->execute(QStringLiteral("create database imported"), 30);
-    session->execute(QStringLiteral(
-                         "use imported create table inquiry (d1 nvarchar(255) null, d2 nvarchar(255) null)"),
+    session->execute(
+        QStringLiteral("use imported create table inquiry (d1 nvarchar(255) null, d2 nvarchar(255) null)"),
         30);
     clock.restart();
     const qint64 imported
         = session
-              ->execute(QStringLiteral("use imported insert inquiry (d1, d2) select f1, f2 from openrowset("
-                                       "'MicroSoft.Jet.OleDB.4.0','Excel 5.0;HDR=no;Database=%1',records$) where f1 <> 'd1'")
-                            .arg(workbookFile.fileName()),
+              ->execute(
+                  QStringLiteral(
+                      "use imported insert inquiry (d1, d2) select f1, f2 from openrowset("
+                      "'MicroSoft.Jet.OleDB.4.0','Excel 5.0;HDR=no;Database=%1',records$) where f1 <> 'd1'")
+                      .arg(workbookFile.fileName()),
                   0)
               .rowsAffected;
     const qint64 importing = clock.elapsed();
@@ -124,8 +127,8 @@ int main(int argc, char** argv)
     const qint64 building = clock.elapsed();
     std::printf("rows %ld: imported %lld in %.1f s, inserted in %.1f s, index built in %.1f s; "
                 "build/import %.2f, build/insert %.2f\n",
-        rows, qlonglong(imported), double(importing) / 1000, double(inserting) / 1000, double(building) / 1000,
-        importing > 0 ? double(building) / double(importing) : 0.0,
+        rows, qlonglong(imported), double(importing) / 1000, double(inserting) / 1000,
+        double(building) / 1000, importing > 0 ? double(building) / double(importing) : 0.0,
         inserting > 0 ? double(building) / double(inserting) : 0.0);
 
     if (qEnvironmentVariableIsSet("GLIMORA_BENCH_PLAN")) {
@@ -163,6 +166,8 @@ int main(int argc, char** argv)
             for (int n = 0; n < 20 && !page.EndOfFile(); ++n)
                 page.MoveNext();
             ours.push_back(double(clock.nsecsElapsed()) / 1e6);
+            if (qEnvironmentVariableIsSet("GLIMORA_BENCH_EACH"))
+                std::printf("%8.1f ms  %s\n", ours.back(), qPrintable(q));
 
             clock.restart();
             const QByteArray pattern = (QStringLiteral("%") + q + QStringLiteral("%")).toUtf8();
