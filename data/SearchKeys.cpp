@@ -71,10 +71,43 @@ QString SearchKeys::normalisedQuery(const QString& query)
     return withoutBlanks(simplified(query)).toLower();
 }
 
+namespace {
+
+SearchKeys keysOfSimplified(const QString& simplified);
+
+} // namespace
+
 SearchKeys SearchKeys::of(const QString& text)
 {
+    return keysOfSimplified(simplified(text));
+}
+
+QList<SearchKeys> SearchKeys::of(const QStringList& texts)
+{
+    // A line break ends every phrase of the converter's dictionaries, as a blank does: the
+    // texts converted as lines of one text come out as each would alone.
+    QString joined;
+    for (const QString& text : texts) {
+        QString line = text;
+        line.replace(QLatin1Char('\n'), QLatin1Char(' '));
+        joined += line;
+        joined += QLatin1Char('\n');
+    }
+    QStringList lines = simplified(joined).split(QLatin1Char('\n'));
+    QList<SearchKeys> keys;
+    keys.reserve(texts.size());
+    const bool whole = lines.size() == texts.size() + 1;
+    for (qsizetype n = 0; n < texts.size(); ++n)
+        keys.append(whole ? keysOfSimplified(lines[n]) : of(texts[n]));
+    return keys;
+}
+
+namespace {
+
+SearchKeys keysOfSimplified(const QString& simplified)
+{
     SearchKeys keys;
-    keys.text = withoutBlanks(simplified(text)).toLower();
+    keys.text = withoutBlanks(simplified).toLower();
     // Each variant is grown character by character; a character that is no Han character
     // stands for itself in both forms.
     QList<QPair<QString, QString>> variants { { QString(), QString() } };
@@ -87,8 +120,8 @@ SearchKeys SearchKeys::of(const QString& text)
             for (const QString& reading : readings)
                 grown.append({ variant.first + reading.front(), variant.second + reading });
         // The variant of the usual readings comes first and stays at the cap.
-        if (grown.size() > maxVariants)
-            grown.resize(maxVariants);
+        if (grown.size() > SearchKeys::maxVariants)
+            grown.resize(SearchKeys::maxVariants);
         variants = grown;
     }
     for (const auto& variant : variants) {
@@ -99,5 +132,7 @@ SearchKeys SearchKeys::of(const QString& text)
     }
     return keys;
 }
+
+} // namespace
 
 } // namespace glimora::data

@@ -6,6 +6,8 @@
 #include "query/SearchStatements.h"
 #include "settings/SettingsFile.h"
 
+#include <QSet>
+
 namespace glimora::query {
 
 namespace {
@@ -57,6 +59,8 @@ void SearchIndex::rebuild(const data::Connection& connection, const QStringList&
 {
     run(connection, SearchStatements::dropIndex());
     run(connection, SearchStatements::createIndex());
+    // The values are told apart here rather than by the server, whose distinct sorts them all;
+    // one the server holds equal to another is found twice, and the search keeps it once.
     QList<QPair<QString, QString>> values;
     for (const QString& column : columns) {
         data::Command command = data::Command::create();
@@ -64,27 +68,75 @@ void SearchIndex::rebuild(const data::Connection& connection, const QStringList&
         command.SetCommandTimeout(0);
         command.SetCommandText(SearchStatements::columnValues(column));
         data::Recordset rows = command.Execute();
+        QSet<QString> seen;
         for (; !rows.EndOfFile(); rows.MoveNext()) {
             const data::Variant value = rows.Item(0).Value();
-            if (value.kind() == data::Variant::Kind::String && !value.toString().isEmpty())
-                values.append({ column, value.toString() });
+            if (value.kind() != data::Variant::Kind::String)
+                continue;
+            QString text = value.toString();
+            if (text.isEmpty() || seen.contains(text))
+                continue;
+            seen.insert(text);
+            values.append({ column, std::move(text) });
         }
     }
     const long total = long(values.size());
-    QStringList batch;
-    for (long n = 0; n < total; ++n) {
-        const auto& [column, value] = values[n];
-        const QStringList rows = SearchStatements::rowsOf(column, value, data::SearchKeys::of(value));
-        if (batch.size() + rows.size() > SearchStatements::maxRows) {
-            run(connection, SearchStatements::insertRows(batch));
-            batch.clear();
-            if (progress)
-                progress(n, total);
+    // One transaction: a commit of each statement would wait for the disk each time.
+    run(connection, QStringLiteral("begin transaction"));
+    try {
+        QStringList valueRows, chunkRows;
+        SearchStatements::Chunk chunk;
+        QString chunkColumn;
+        long id = 0;
+        const auto endChunk = [&] {
+            if (chunk.isEmpty())
+                return;
+            chunkRows.append(chunk.row(chunkColumn));
+            chunk = {};
+        };
+        QList<data::SearchKeys> block;
+        for (long n = 0; n < total; ++n) {
+            const auto& [column, value] = values[n];
+            if (n % SearchStatements::maxRows == 0) {
+                QStringList texts;
+                for (long m = n; m < total && m < n + SearchStatements::maxRows; ++m)
+                    texts.append(values[m].second);
+                block = data::SearchKeys::of(texts);
+            }
+            const data::SearchKeys& keys = block[n % SearchStatements::maxRows];
+            // A value of blanks alone has no key.
+            if (keys.text.isEmpty())
+                continue;
+            if (column != chunkColumn || chunk.size() == SearchStatements::chunkValues) {
+                endChunk();
+                chunkColumn = column;
+            }
+            chunk.add(++id, keys);
+            valueRows.append(SearchStatements::valueRow(column, id, value, keys));
+            if (valueRows.size() == SearchStatements::maxRows) {
+                run(connection, SearchStatements::insertValues(valueRows));
+                valueRows.clear();
+                if (progress)
+                    progress(n, total);
+            }
+            if (chunkRows.size() == SearchStatements::maxRows / SearchStatements::chunkValues) {
+                run(connection, SearchStatements::insertChunks(chunkRows));
+                chunkRows.clear();
+            }
         }
-        batch.append(rows);
+        endChunk();
+        if (!valueRows.isEmpty())
+            run(connection, SearchStatements::insertValues(valueRows));
+        if (!chunkRows.isEmpty())
+            run(connection, SearchStatements::insertChunks(chunkRows));
+        run(connection, QStringLiteral("commit transaction"));
+    } catch (...) {
+        try {
+            run(connection, QStringLiteral("if @@trancount > 0 rollback transaction"));
+        } catch (const std::exception&) { // DbError among them
+        }
+        throw;
     }
-    if (!batch.isEmpty())
-        run(connection, SearchStatements::insertRows(batch));
     if (progress)
         progress(total, total);
     // The embedded server makes the index of a question when it is first asked of a large
@@ -101,8 +153,8 @@ void SearchIndex::add(const data::Connection& connection, const QStringList& col
         if (!columns.contains(changedColumns[n], Qt::CaseInsensitive) || values[n].isEmpty())
             continue;
         const data::SearchKeys keys = data::SearchKeys::of(values[n]);
-        // A value of blanks alone has no key; its insert of no rows would fail the whole batch.
-        if (!SearchStatements::keysOf(keys).isEmpty())
+        // A value of blanks alone has no key.
+        if (!keys.text.isEmpty())
             batch.append(SearchStatements::addEntry(changedColumns[n].toLower(), values[n], keys));
     }
     if (batch.isEmpty())

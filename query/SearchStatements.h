@@ -7,44 +7,64 @@
 
 namespace glimora::query {
 
-// The statements of the text search and of its index `inquiry_search`: for each distinct value
-// of a searchable column, one row for each key it is found by (every tail of its text, every
-// reading of its initials and of its full pinyin), so that every match is a prefix of a key and
-// the server answers it by seeking an index rather than reading every value. The index holds
-// values, not records, so a record is found through its value wherever it is, and a value left
-// behind by a delete finds nothing.
+// The statements of the text search and of its index: `inquiry_search_value` holds each
+// distinct value of a searchable column once, with a number, its text as compared (`t`),
+// its readings (`p`) and a key of its text (`k`, for seeking exact and prefix matches);
+// `inquiry_search_chunk` holds the texts and the starts of the readings of a run of numbered
+// values in one row, so that a substring or a reading is looked for in a few thousand rows
+// rather than in every value, and then only among the values of the runs that hold it. The
+// index holds values, not records, so a record is found through its value wherever it is,
+// and a value left behind by a delete finds nothing.
 class SearchStatements
 {
 public:
-    // Keys are kept to this many characters; a longer query is matched by its start.
+    // Keys and readings are kept to this many characters; a longer query is matched by its start.
     static constexpr int maxKeyLength = 40;
+    // Values in one run of `inquiry_search_chunk`.
+    static constexpr int chunkValues = 250;
+    // A run keeps the readings' starts of this many letters: initials, and full pinyin.
+    static constexpr int chunkInitials = 4;
+    static constexpr int chunkPinyin = 10;
 
-    // How a key stands to its value: the whole text, a reading of it, or a tail of the text.
-    enum class KeyKind { WholeText = 0, Reading = 1, Tail = 2 };
-    struct Key
-    {
-        QString key;
-        KeyKind kind;
-    };
-    // The keys of a value, each once, with its closest kind.
-    static QList<Key> keysOf(const data::SearchKeys& keys);
     // A key as stored: its UTF-16 code units in hexadecimal, so that "starts with" is a range
     // that every collation of every server orders the same way.
     static QString storedKey(const QString& key);
+    // The readings of a value as `p` holds them: each distinct one after a blank.
+    static QString readingsOf(const data::SearchKeys& keys);
+
+    // A run of values being gathered for one row of `inquiry_search_chunk`.
+    class Chunk
+    {
+    public:
+        void add(long id, const data::SearchKeys& keys);
+        bool isEmpty() const { return m_count == 0; }
+        int size() const { return m_count; }
+        QString row(const QString& column) const;
+        const QString& texts() const { return m_texts; }
+        const QString& readings() const { return m_readings; }
+
+    private:
+        long m_first = 0, m_last = 0;
+        int m_count = 0;
+        QString m_texts, m_readings;
+    };
 
     // Creates the index when it is missing.
     static QString createIndex();
-    // Drops the index, so that a rebuild fills an empty table and its server index is made once.
+    // Drops the index, so that a rebuild fills empty tables and the server's index is made once.
     static QString dropIndex();
-    // The distinct non-empty values of a searchable column.
+    // The non-empty values of a searchable column, each as often as records hold it.
     static QString columnValues(const QString& column);
-    // Adds the keys of values that the index may not hold yet (an edit's).
-    static QString addEntry(const QString& column, const QString& value, const data::SearchKeys& keys);
-    // The rows of the keys of one value, for insertRows().
-    static QStringList rowsOf(const QString& column, const QString& value, const data::SearchKeys& keys);
+    // The row of one value, for insertValues().
+    static QString valueRow(
+        const QString& column, long id, const QString& value, const data::SearchKeys& keys);
     // Adds rows known to be new (a rebuild's) in one statement; SQL Server takes 1000 at most.
     static constexpr int maxRows = 1000;
-    static QString insertRows(const QStringList& rows);
+    static QString insertValues(const QStringList& rows);
+    static QString insertChunks(const QStringList& rows);
+    // Adds a value that the index may not hold yet (an edit's), numbered after the last, in a
+    // run of its own.
+    static QString addEntry(const QString& column, const QString& value, const data::SearchKeys& keys);
     // A question of the same shape as the records' search of `column`, that finds nothing.
     static QString warmUp(const QString& column);
     // The records whose searchable columns match `query` (already normalised, not empty):

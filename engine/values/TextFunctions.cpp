@@ -2,6 +2,12 @@
 
 #include "engine/values/FunctionValues.h"
 
+#include <cstring>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace glimora::engine {
 
 using namespace FunctionValues;
@@ -86,10 +92,75 @@ void substringFunction(sqlite3_context* context, int, sqlite3_value** values)
     resultText(context, length > 0 ? text.mid(start - 1, length) : QString());
 }
 
+// Text of ASCII without capitals and of U+3000..U+9FFF (kana, CJK symbols and ideographs), none
+// of which a case folding maps onto another character, is found case-insensitively where its
+// bytes are. Looked at byte by byte (a lead byte tells the length of its character), so that
+// the loop runs at the speed of memory.
+bool plainText(const unsigned char* text, int size)
+{
+    int i = 0;
+#ifdef __SSE2__
+    // Sixteen bytes at a time: the bytes less 0x80 compare as signed bytes.
+    const __m128i bias = _mm_set1_epi8(char(0x80));
+    const auto below
+        = [&](__m128i bytes, int limit) { return _mm_cmplt_epi8(bytes, _mm_set1_epi8(char(limit - 0x80))); };
+    __m128i other = _mm_setzero_si128();
+    for (; i + 16 <= size; i += 16) {
+        const __m128i bytes = _mm_sub_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i)), bias);
+        const __m128i capital = _mm_andnot_si128(below(bytes, 'A'), below(bytes, 'Z' + 1));
+        const __m128i lead = _mm_andnot_si128(below(bytes, 0xc0), below(bytes, 0xe3));
+        const __m128i high = _mm_andnot_si128(below(bytes, 0xea), _mm_set1_epi8(char(0xff)));
+        other = _mm_or_si128(other, _mm_or_si128(capital, _mm_or_si128(lead, high)));
+    }
+    if (_mm_movemask_epi8(other) != 0)
+        return false;
+#endif
+    bool found = false;
+    for (; i < size; ++i) {
+        const unsigned char byte = text[i];
+        found |= (byte >= 'A' && byte <= 'Z') || (byte >= 0xc0 && byte < 0xe3) || byte >= 0xea;
+    }
+    return !found;
+}
+
+// charindex over such texts: the position in characters, 0 when not found.
+qint64 plainCharindex(const QByteArray& needle, const unsigned char* text, int size, qint64 start)
+{
+    int from = 0;
+    qint64 position = 1;
+    for (; position < start && from < size; ++position)
+        from += text[from] < 0x80 ? 1 : 3;
+    if (from >= size)
+        return 0;
+    const void* found = memmem(text + from, size_t(size - from), needle.constData(), size_t(needle.size()));
+    if (!found)
+        return 0;
+    const auto* end = static_cast<const unsigned char*>(found);
+    for (const unsigned char* at = text + from; at < end; ++at)
+        if ((*at & 0xc0) != 0x80)
+            ++position;
+    return position;
+}
+
 void charindexFunction(sqlite3_context* context, int count, sqlite3_value** values)
 {
     if (anyNull(qMin(count, 2), values))
         return sqlite3_result_null(context);
+    if (sqlite3_value_type(values[0]) == SQLITE_TEXT && sqlite3_value_type(values[1]) == SQLITE_TEXT) {
+        QByteArray needle(
+            reinterpret_cast<const char*>(sqlite3_value_text(values[0])), sqlite3_value_bytes(values[0]));
+        for (char& byte : needle)
+            if (byte >= 'A' && byte <= 'Z')
+                byte = char(byte + ('a' - 'A'));
+        const auto* text = sqlite3_value_text(values[1]);
+        const int size = sqlite3_value_bytes(values[1]);
+        if (!needle.isEmpty()
+            && plainText(reinterpret_cast<const unsigned char*>(needle.constData()), int(needle.size()))
+            && plainText(text, size)) {
+            const qint64 start = count > 2 && !isNull(values[2]) ? sqlite3_value_int64(values[2]) : 1;
+            return sqlite3_result_int64(context, plainCharindex(needle, text, size, start));
+        }
+    }
     const QString needle = textOf(values[0]);
     const QString haystack = textOf(values[1]);
     qint64 start = count > 2 && !isNull(values[2]) ? sqlite3_value_int64(values[2]) : 1;

@@ -150,6 +150,19 @@ TEST_F(TypesTest, StringFunctions)
     EXPECT_EQ(int(rows.fields[2].type), 3);
 }
 
+// Texts of ASCII and CJK alone are looked for byte by byte, the others character by character:
+// both answer alike, positions in characters, capitals folded.
+TEST_F(TypesTest, CharindexOfEveryKindOfText)
+{
+    const Rows rows = run(*m_session,
+        "select charindex(N'银行', N'中国银行'), charindex(N'ct检', N'CT检查'), charindex(N'Ab', N'xxaB'), "
+        "charindex(N'行', N'行中行', 2), charindex(N'行', N'行中', 9), charindex(N'b', "
+        "N'abcdefghijklmnopqrstuvwxyz'), "
+        "charindex(N'检', N'é检'), charindex(N's', N'ſ'), charindex(N'z', N'中国'), "
+        "charindex(N'9x', N'一二三四五六七八九十一二三四五六9X')");
+    EXPECT_EQ(rows.rows[0], (QStringList { "3", "1", "3", "3", "0", "2", "2", "1", "0", "17" }));
+}
+
 TEST_F(TypesTest, SelectForms)
 {
     run(*m_session,

@@ -36,32 +36,6 @@ TEST(SearchKeysTest, ReadingsOfPolyphonesUsualFirst)
     EXPECT_EQ(many.initials.value(0), u("xxxxxxxx"));
 }
 
-TEST(SearchStatementsTest, TextsByteForByte)
-{
-    EXPECT_EQ(SearchStatements::addEntry(u("d1"), u("O'行"), SearchKeys::of(u("O'行"))),
-        u("if not exists (select 1 from inquiry_search where c='d1' and v=N'O''行') insert into "
-          "inquiry_search (c, v, k, r) values ('d1', N'O''行', '006f0027884c', 0), "
-          "('d1', N'O''行', '006f00270078', 1), ('d1', N'O''行', '006f00270068', 1), "
-          "('d1', N'O''行', '006f002700780069006e0067', 1), ('d1', N'O''行', '006f002700680061006e0067', 1), "
-          "('d1', N'O''行', '006f002700680065006e0067', 1), ('d1', N'O''行', '0027884c', 2), "
-          "('d1', N'O''行', '884c', 2)"));
-    EXPECT_EQ(SearchStatements::records(u("d1, d2"), { u("d1"), u("d2") }, u("y'")),
-        u("select d1, d2, 0 as search_rank from (select distinct v from inquiry_search where c='d1' and "
-          "r = 0 and k = '00790027') as found cross join inquiry where inquiry.d1 = found.v union all "
-          "select d1, d2, 1 as search_rank from (select distinct v from inquiry_search where c='d1' and "
-          "r < 2 and k >= '00790027' and k < '00790027g') as found cross join inquiry where inquiry.d1 = "
-          "found.v and found.v not in (select v from inquiry_search where c='d1' and r = 0 and "
-          "k = '00790027') union all "
-          "select d1, d2, 2 as search_rank from (select distinct v from inquiry_search where c='d1' and "
-          "k >= '00790027' and k < '00790027g') as found cross join inquiry where inquiry.d1 = found.v and "
-          "found.v not in (select v from inquiry_search where c='d1' and r < 2 and k >= '00790027' and "
-          "k < '00790027g') union all "
-          "select d1, d2, 2 as search_rank from (select distinct v from inquiry_search where c='d2' and "
-          "k >= '00790027' and k < '00790027g') as found cross join inquiry where inquiry.d2 = found.v and "
-          "(inquiry.d1 is null or inquiry.d1 not in (select v from inquiry_search where c='d1' and "
-          "k >= '00790027' and k < '00790027g')) order by search_rank"));
-}
-
 class SearchIndexTest : public ::testing::Test
 {
 protected:
@@ -194,6 +168,30 @@ TEST_F(SearchIndexTest, KeptByEditsAndDeletes)
     station.execute(u("update inquiry set d1 = N'光明日报', d2 = N' ' where d1 = N'新华书店'"));
     SearchIndex::add(connection(), columns, { u("d1"), u("d2") }, { u("光明日报"), u(" ") });
     EXPECT_EQ(found("gmrb"), QStringList { u("光明日报") });
+    // An edit's value with a quote is numbered after the others and found every way.
+    station.execute(u("insert into inquiry (d1) values (N'O''行')"));
+    SearchIndex::add(connection(), columns, { u("d1") }, { u("O'行") });
+    SearchIndex::add(connection(), columns, { u("d1") }, { u("O'行") });
+    for (const char* query : { "o'x", "o'hang", "'行", "O'行" })
+        EXPECT_EQ(found(query), QStringList { u("O'行") }) << query;
+}
+
+TEST_F(SearchIndexTest, AllColumnsAreTheRecordsOwnAndTheRank)
+{
+    EXPECT_EQ(station.rows(SearchStatements::records(u("*"), columns, u("zgyh"))).join(u("\n")),
+        station.rows(u("select *, 1 from inquiry where d1 = N'中国银行'")).join(u("\n")));
+}
+
+TEST_F(SearchIndexTest, LongTextsAndQueries)
+{
+    // Past the length of a key the text is still compared whole, and a reading by its start.
+    const QString longText = u("中国银行") + QString(50, u'x') + u("终点");
+    station.execute(u("insert into inquiry (d1) values (N'%1')").arg(longText));
+    SearchIndex::rebuild(connection(), columns);
+    const QString normalised = SearchKeys::normalisedQuery(longText);
+    EXPECT_EQ(found(normalised.toUtf8().constData()), QStringList { longText });
+    EXPECT_EQ(found("终点"), QStringList { longText });
+    EXPECT_EQ(found((u("zgyh") + QString(60, u'x')).toUtf8().constData()), QStringList { longText });
 }
 
 TEST_F(SearchIndexTest, RebuildTellsProgress)
