@@ -36,6 +36,45 @@ TEST(SearchKeysTest, ReadingsOfPolyphonesUsualFirst)
     EXPECT_EQ(many.initials.value(0), u("xxxxxxxx"));
 }
 
+// The edit's entry and the records' search as sent, a quote in the value and in the query.
+TEST(SearchStatementsTest, TextsByteForByte)
+{
+    EXPECT_EQ(SearchStatements::addEntry(u("d1"), u("O'行"), SearchKeys::of(u("O'行"))).toStdString(),
+        "if not exists (select 1 from inquiry_search_value where c='d1' and k='006f0027884c' and v=N'O''行') "
+        "begin insert into inquiry_search_value (c, id, v, t, p, k) select 'd1', isnull(max(id), 0) "
+        "+ 1, N'O''行', N'o''行', N' o''x o''h o''xing o''hang o''heng', '006f0027884c' "
+        "from inquiry_search_value insert into inquiry_search_chunk (c, lo, hi, t, p) select 'd1', "
+        "(select max(id) from inquiry_search_value), (select max(id) from inquiry_search_value), "
+        "N'\to''行\t', "
+        "N' o''x o''h\to''xing\to''hang\to''heng' end");
+    EXPECT_EQ(SearchStatements::records(u("d1, d2"), { u("d1"), u("d2") }, u("y'")).toStdString(),
+        "select d1, d2, 0 as search_rank from (select distinct x.v from inquiry_search_value x where "
+        "x.c='d1' and x.k = '00790027' and x.t = N'y''') as found cross join inquiry where inquiry.d1 "
+        "= found.v union all select d1, d2, 1 as search_rank from (select distinct x.v from "
+        "inquiry_search_value "
+        "x where x.c='d1' and x.k >= '00790027' and x.k < '00790027g' and charindex(N'y''', x.t) = "
+        "1 and not x.t = N'y''') as found cross join inquiry where inquiry.d1 = found.v union all select "
+        "d1, d2, 1 as search_rank from (select distinct x.v from inquiry_search_chunk r cross join "
+        "inquiry_search_value x where r.c='d1' and (charindex(N' y''', r.p) > 0 or charindex(N'\ty''', "
+        "r.p) > 0) and x.id >= r.lo and x.id <= r.hi and charindex(N' y''', x.p) > 0 and charindex(N'y''', "
+        "x.t) <> 1) as found cross join inquiry where inquiry.d1 = found.v union all select d1, d2, "
+        "2 as search_rank from (select distinct x.v from inquiry_search_chunk r cross join "
+        "inquiry_search_value "
+        "x where r.c='d1' and charindex(N'y''', r.t) > 0 and x.id >= r.lo and x.id <= r.hi and "
+        "charindex(N'y''', "
+        "x.t) > 1 and charindex(N' y''', x.p) = 0) as found cross join inquiry where inquiry.d1 = found.v "
+        "union all select d1, d2, 2 as search_rank from (select distinct x.v from inquiry_search_chunk "
+        "r cross join inquiry_search_value x where r.c='d2' and (charindex(N'y''', r.t) > 0 or (charindex(N' "
+        "y''', r.p) > 0 or charindex(N'\ty''', r.p) > 0)) and x.id >= r.lo and x.id <= r.hi and "
+        "(charindex(N'y''', "
+        "x.t) > 0 or charindex(N' y''', x.p) > 0)) as found cross join inquiry where inquiry.d2 = found.v "
+        "and (inquiry.d1 is null or inquiry.d1 not in (select distinct x.v from inquiry_search_chunk "
+        "r cross join inquiry_search_value x where r.c='d1' and (charindex(N'y''', r.t) > 0 or (charindex(N' "
+        "y''', r.p) > 0 or charindex(N'\ty''', r.p) > 0)) and x.id >= r.lo and x.id <= r.hi and "
+        "(charindex(N'y''', "
+        "x.t) > 0 or charindex(N' y''', x.p) > 0))) order by search_rank");
+}
+
 class SearchIndexTest : public ::testing::Test
 {
 protected:
