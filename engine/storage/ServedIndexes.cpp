@@ -268,10 +268,15 @@ void ServedIndexes::serve(DatabaseConnection& database, const TableInfo& table, 
     try {
         if (!isLarge(database, table))
             return;
+        int kept = 0;
         for (const DatabaseConnection::IndexKey& index : database.indexes(table.name)) {
             if (serves(index.columns, wish))
                 return;
+            if (index.name.startsWith(Prefix))
+                ++kept;
         }
+        if (kept >= MostKept)
+            return;
     } catch (const ServerError&) {
         return;
     }

@@ -23,6 +23,9 @@ class ServedIndexes
 {
 public:
     static constexpr qint64 Threshold = 10000;
+    // Kept indexes of one table at most: every insert updates each of them, and visitors who
+    // combine lists at will would otherwise add one for every pair they try.
+    static constexpr int MostKept = 24;
     static inline const QString Prefix = QStringLiteral("__glimora_index_");
 
     // What a query over one table asks for: the columns it compares with constants by

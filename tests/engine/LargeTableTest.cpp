@@ -275,6 +275,41 @@ TEST_F(LargeTableTest, AnEmptiedTableTakesAWholeImportWithItsIndexesBuiltAgain)
     EXPECT_EQ(integrityOf(file()), QStringLiteral("ok"));
 }
 
+// Visitors combining lists at will earn kept indexes up to a bound, and are answered alike
+// beyond it.
+TEST_F(LargeTableTest, KeptIndexesStopAtTheirBound)
+{
+    auto session = stationDatabase();
+    run(*session, "create table wide (c1 int, c2 int, c3 int, c4 int, c5 int, c6 int, c7 int, c8 int)");
+    QStringList values;
+    for (int i = 0; i < 40; ++i)
+        values.append(QStringLiteral("(%1,%2,%3,%4,%5,%6,%7,%8)")
+                          .arg(i % 2)
+                          .arg(i % 3)
+                          .arg(i % 4)
+                          .arg(i % 5)
+                          .arg(i % 6)
+                          .arg(i % 7)
+                          .arg(i % 8)
+                          .arg(i % 9));
+    run(*session, "insert wide values " + values.join(QLatin1Char(',')));
+    for (int i = 0; i < 9; ++i) // 20,480 rows
+        run(*session, "insert wide select * from wide");
+    for (int under = 1; under <= 8; ++under) {
+        for (int counted = 1; counted <= 8; ++counted) {
+            if (under != counted)
+                run(*session,
+                    QStringLiteral("select c%1, count(*) from wide where c%2=1 group by c%1")
+                        .arg(counted)
+                        .arg(under));
+        }
+    }
+    EXPECT_EQ(servedIndexes(file()).size(), ServedIndexes::MostKept);
+    // Beyond the bound the answers are the same, without an index of their own.
+    EXPECT_EQ(run(*session, "select c1, count(*) from wide where c8=1 group by c1").rows,
+        QList<QStringList>({ { "0", "1024" }, { "1", "1536" } }));
+}
+
 TEST_F(LargeTableTest, AnImportWhoseIndexesCannotBeBuiltAgainFailsWholeAndKeepsThem)
 {
     auto session = seed(9); // 20,480 rows
