@@ -365,13 +365,14 @@ void QueryDialog::showEntryCounts(ui::DropDownCombo* list, const QString& column
     if (!counts)
         return;
     for (int index = 0; index < list->count(); ++index) {
-        // An entry the count did not see goes without a number rather than a wrong one.
-        const std::optional<qint64> found = ValueCounts::countOf(*counts, list->itemData(index).toString());
-        if (list->itemText(index).isEmpty() || !found)
+        if (list->itemText(index).isEmpty())
             continue;
-        list->setItemData(index, *found, ui::DropDownCombo::CountRole);
+        // The entries are the whole table's values: one that the other lists' records lack
+        // leads to none, and saying so spares the visitor an empty page.
+        const qint64 found = ValueCounts::countOf(*counts, list->itemData(index).toString()).value_or(0);
+        list->setItemData(index, found, ui::DropDownCombo::CountRole);
         list->setItemData(
-            index, list->itemText(index) + QStringLiteral(" (%1)").arg(*found), Qt::AccessibleTextRole);
+            index, list->itemText(index) + QStringLiteral(" (%1)").arg(found), Qt::AccessibleTextRole);
     }
 }
 

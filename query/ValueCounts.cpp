@@ -28,6 +28,39 @@ bool isNumber(const data::Variant& value)
     }
 }
 
+// Whether the number `value` is exactly the one the entry `shown` compares with: through a
+// double, 12345678901234567 would pass for the entry 12345678901234568.
+bool isExactly(const data::Variant& value, const QString& shown)
+{
+    using Kind = data::Variant::Kind;
+    switch (value.kind()) {
+    case Kind::Int16:
+    case Kind::Int32:
+    case Kind::Int64: {
+        bool ok = false;
+        return shown.toLongLong(&ok) == value.toInt64() && ok;
+    }
+    case Kind::Decimal: {
+        data::Decimal entry;
+        if (!data::Decimal::parse(shown, entry))
+            return false;
+        data::Decimal held = value.toDecimal();
+        // Compared at the larger scale; each holds few enough places for that to fit.
+        while (held.scale < entry.scale) {
+            held.unscaledValue *= 10;
+            ++held.scale;
+        }
+        while (entry.scale < held.scale) {
+            entry.unscaledValue *= 10;
+            ++entry.scale;
+        }
+        return held.unscaledValue == entry.unscaledValue;
+    }
+    default:
+        return isNumber(value) && value.toDouble() == shown.toDouble();
+    }
+}
+
 } // namespace
 
 struct ValueCounts::OwnConnection
@@ -144,7 +177,7 @@ void ValueCounts::work()
                     ? data::ValueText(value)
                     : QueryStatements::filterEntryText(value, job->entryColumn);
                 // 12.345 shows as the entry 12.35, which finds only the records of 12.35.
-                if (job->entryColumn > 20 && !(isNumber(value) && value.toDouble() == shown.toDouble()))
+                if (job->entryColumn > 20 && !isExactly(value, shown))
                     continue;
                 // Moments of one day are one button: their counts add up.
                 found[QueryStatements::storedText(value, shown)] += rows.Item(1).Value().toInt64();

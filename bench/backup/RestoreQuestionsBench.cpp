@@ -86,7 +86,8 @@ void fill(const QString& path, int rows)
     QRandomGenerator random(17);
     for (int i = 0; i < rows; ++i) {
         const QByteArray texts[] = { QStringLiteral("类别%1").arg(random.bounded(20)).toUtf8(),
-            QStringLiteral("剂型%1").arg(random.bounded(50)).toUtf8(), QStringLiteral("药品名称%1").arg(i).toUtf8(),
+            QStringLiteral("剂型%1").arg(random.bounded(50)).toUtf8(),
+            QStringLiteral("药品名称%1").arg(i).toUtf8(),
             QStringLiteral("规格%1").arg(random.bounded(500)).toUtf8(),
             QStringLiteral("制药厂%1").arg(random.bounded(300)).toUtf8(),
             QStringLiteral("单位%1").arg(random.bounded(30)).toUtf8(),
@@ -143,8 +144,8 @@ void restoreAndAsk(const char* label, const QString& device, bool questions)
         { "filter list d6", QueryStatements::distinctValues("d6") },
         { "filter list d16", QueryStatements::distinctValues("d16") },
     };
-    std::printf("  %s: restore job %.0f ms, of which its closing questions %.0f ms\n", label, progress.total(),
-        progress.closing());
+    std::printf("  %s: restore job %.0f ms, of which its closing questions %.0f ms\n", label,
+        progress.total(), progress.closing());
     for (const auto& question : questionsAsked) {
         const double first = ask(station, question.text);
         double warm = 0;
@@ -152,8 +153,8 @@ void restoreAndAsk(const char* label, const QString& device, bool questions)
             const double again = ask(station, question.text);
             warm = i == 0 ? again : qMin(warm, again);
         }
-        std::printf("    %-24s first %8.1f ms (%s 20 ms)   asked again %6.1f ms   ratio %6.1f\n", question.name,
-            first, first <= 20 ? "within" : "OVER", warm, warm > 0 ? first / warm : 0.0);
+        std::printf("    %-24s first %8.1f ms (%s 20 ms)   asked again %6.1f ms   ratio %6.1f\n",
+            question.name, first, first <= 20 ? "within" : "OVER", warm, warm > 0 ? first / warm : 0.0);
     }
     station.Close();
 }
@@ -177,14 +178,15 @@ void run(int rows)
         auto session = backend->open(QStringLiteral("Server=.;Database=;Uid=sa;pwd=") + Password, 0);
         session->execute(QStringLiteral("create database nivo"), 0);
         session->execute(
-            QStringLiteral("use nivo create table inquiry(d1 nvarchar(255) null,d2 nvarchar(255) null,"
-                           "d3 nvarchar(255) null,d5 nvarchar(255) null,d6 nvarchar(255) null,d7 nvarchar(255) "
-                           "null,d16 datetime null,d26 decimal(18,2) null,d51 image null,"
-                           "d60 decimal(18,0) not null primary key identity(1,1)) "
-                           "create table contrast(chna varchar(50) null,engl varchar(50) null,withe int null,"
-                           "nub int null,nober int not null primary key,sort int null) "
-                           "insert contrast values(N'类别','d1',0,0,1,1),(N'剂型','d2',0,0,2,2),"
-                           "(N'金额','d26',0,0,3,3)"),
+            QStringLiteral(
+                "use nivo create table inquiry(d1 nvarchar(255) null,d2 nvarchar(255) null,"
+                "d3 nvarchar(255) null,d5 nvarchar(255) null,d6 nvarchar(255) null,d7 nvarchar(255) "
+                "null,d16 datetime null,d26 decimal(18,2) null,d51 image null,"
+                "d60 decimal(18,0) not null primary key identity(1,1)) "
+                "create table contrast(chna varchar(50) null,engl varchar(50) null,withe int null,"
+                "nub int null,nober int not null primary key,sort int null) "
+                "insert contrast values(N'类别','d1',0,0,1,1),(N'剂型','d2',0,0,2,2),"
+                "(N'金额','d26',0,0,3,3)"),
             0);
     }
     QElapsedTimer timer;
@@ -207,8 +209,8 @@ void run(int rows)
     command.Execute();
     timer.start();
     query::ScreenQuestions::ask(data::SharedDatabase::connection());
-    std::printf("the screen's first questions asked once, building their indexes, in %.0f ms\n",
-        milliseconds(timer));
+    std::printf(
+        "the screen's first questions asked once, building their indexes, in %.0f ms\n", milliseconds(timer));
     command.SetCommandText(QStringLiteral("backup database nivo to disk='") + indexed + "' with init");
     command.Execute();
 

@@ -4,6 +4,7 @@
 #include "query/LastVisitorQuestion.h"
 #include "query/QueryDialog.h"
 #include "query/ValueButtonRows.h"
+#include "settings/SettingsFile.h"
 #include "tests/query/QueryStation.h"
 #include "tests/support/CommaDecimalLocale.h"
 #include "ui/DropDownCombo.h"
@@ -646,8 +647,29 @@ TEST_F(CountedListsTest, EachEntrySaysHowManyRecordsAPickLeadsTo)
     EXPECT_TRUE(sent().contains("select d2, count(*) from inquiry where  d1 in ('A','C') group by d2"));
     EXPECT_EQ(entries(forms), (QStringList { "B (3)", "B2 (1)" }));
     forms->hidePopup();
+    // A value that the other lists' records lack says so.
+    click(1171); // 清除
+    tap(forms, "B2");
+    kinds->showPopup();
+    EXPECT_EQ(entries(kinds), (QStringList { "A (1)", "C (0)" }));
+    kinds->hidePopup();
     // Over the budget the entries go without counts.
     dialog->valueCounts()->setBudget(0);
     kinds->showPopup();
     EXPECT_EQ(entries(kinds), (QStringList { "A", "C" }));
+}
+
+// A number longer than a double holds counts only where a pick of its entry finds it.
+TEST_F(CountedListsTest, ALongNumberCountsOnlyWhereItsEntryFindsIt)
+{
+    station.execute(
+        "update inquiry set d21=7 where d3='x' update inquiry set d21=12345678901234567 where d3='y'");
+    ASSERT_TRUE(settings::WriteSetting("comfil", "com3", "d21"));
+    makeDialog();
+    dialog->show();
+    dialog->valueCounts()->setBudget(10000);
+    click(1144); // 条件查询
+    auto* numbers = dialog->filterList(3);
+    numbers->showPopup();
+    EXPECT_EQ(entries(numbers), (QStringList { "0 (0)", "12345678901234568 (0)", "7 (1)" }));
 }
