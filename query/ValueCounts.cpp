@@ -169,6 +169,9 @@ void ValueCounts::work()
             }
             data::Command command = data::Command::create();
             command.SetActiveConnection(own.connection);
+            // A count past its budget is shown to nobody, but closing the screen waits for it:
+            // a server gone quiet costs that wait this long at most, not the usual 30 s.
+            command.SetCommandTimeout(CommandTimeoutSeconds);
             command.SetCommandText(job->statement);
             Counts found;
             for (data::Recordset rows = command.Execute(); !rows.EndOfFile(); rows.MoveNext()) {

@@ -20,6 +20,7 @@ class ValueCounts
 {
 public:
     static constexpr int BudgetMilliseconds = 200;
+    static constexpr int CommandTimeoutSeconds = 5;
     // Each value's count, by the text the screen compares the value with.
     using Counts = QHash<QString, qint64>;
 
