@@ -11,6 +11,7 @@
 // Target: each first question within 20 ms.
 #include "backoffice/JobProgress.h"
 #include "backoffice/LongJob.h"
+#include "bench/support/DirectFill.h"
 #include "data/BackendRouter.h"
 #include "data/Command.h"
 #include "data/DbError.h"
@@ -76,13 +77,7 @@ private:
 
 void fill(const QString& path, int rows)
 {
-    sqlite3* db = nullptr;
-    sqlite3_open(QFile::encodeName(path).constData(), &db);
-    engine::SqlFunctions::install(db);
-    sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
-    sqlite3_stmt* insert = nullptr;
-    sqlite3_prepare_v2(
-        db, "INSERT INTO inquiry(d1,d2,d3,d5,d6,d7,d16,d26) VALUES(?,?,?,?,?,?,?,?)", -1, &insert, nullptr);
+    bench::DirectFill fill(path, "INSERT INTO inquiry(d1,d2,d3,d5,d6,d7,d16,d26) VALUES(?,?,?,?,?,?,?,?)");
     QRandomGenerator random(17);
     for (int i = 0; i < rows; ++i) {
         const QByteArray texts[] = { QStringLiteral("类别%1").arg(random.bounded(20)).toUtf8(),
@@ -94,14 +89,9 @@ void fill(const QString& path, int rows)
             QDate(2012, 1, 1).addDays(random.bounded(2000)).toString("yyyy-MM-dd 00:00:00.000").toUtf8(),
             QByteArray::number(random.bounded(1000) + 1) + ".50" };
         for (int c = 0; c < 8; ++c)
-            sqlite3_bind_text(insert, c + 1, texts[c].constData(), -1, SQLITE_TRANSIENT);
-        sqlite3_step(insert);
-        sqlite3_reset(insert);
+            fill.text(c + 1, texts[c]);
+        fill.insertRow();
     }
-    sqlite3_finalize(insert);
-    sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
-    sqlite3_exec(db, "PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr);
-    sqlite3_close(db);
 }
 
 // The question on `connection`, every row read as the screen reads them.

@@ -17,6 +17,7 @@
 //
 // The rows: 20 categories (d1), 50 forms (d2), 300 makers (d6), 1,000 amounts (d26), dates
 // over 2,000 days (d16), a unique name (d3).
+#include "bench/support/DirectFill.h"
 #include "data/DbError.h"
 #include "engine/server/EmbeddedBackend.h"
 #include "engine/values/SqlFunctions.h"
@@ -104,13 +105,8 @@ QString form(int i)
 
 void fill(const QString& path, int rows)
 {
-    sqlite3* db = nullptr;
-    sqlite3_open(QFile::encodeName(path).constData(), &db);
-    engine::SqlFunctions::install(db);
-    sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
-    sqlite3_stmt* insert = nullptr;
-    sqlite3_prepare_v2(
-        db, "INSERT INTO inquiry(d1,d2,d3,d6,d16,d26) VALUES(?,?,?,?,?,?)", -1, &insert, nullptr);
+    // Everything into the file itself, which the baseline copies.
+    bench::DirectFill fill(path, "INSERT INTO inquiry(d1,d2,d3,d6,d16,d26) VALUES(?,?,?,?,?,?)");
     QRandomGenerator random(17);
     for (int i = 0; i < rows; ++i) {
         const QByteArray texts[] = { category(random.bounded(20)).toUtf8(), form(random.bounded(50)).toUtf8(),
@@ -119,15 +115,9 @@ void fill(const QString& path, int rows)
             QDate(2012, 1, 1).addDays(random.bounded(2000)).toString("yyyy-MM-dd 00:00:00.000").toUtf8(),
             QByteArray::number(random.bounded(1000) + 1) + ".50" };
         for (int c = 0; c < 6; ++c)
-            sqlite3_bind_text(insert, c + 1, texts[c].constData(), -1, SQLITE_TRANSIENT);
-        sqlite3_step(insert);
-        sqlite3_reset(insert);
+            fill.text(c + 1, texts[c]);
+        fill.insertRow();
     }
-    sqlite3_finalize(insert);
-    sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
-    // Everything into the file itself, which the baseline copies.
-    sqlite3_exec(db, "PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr);
-    sqlite3_close(db);
 }
 
 // A statement of the screen, asked once per value of its list.

@@ -8,6 +8,7 @@
 //   glimora_engine_bench --write-workbooks <folder>   (records.xlsx, records.xls and their CSV)
 //   glimora_engine_bench --import-peak <workbook>     (one import; prints peak memory in kB)
 //   glimora_engine_bench --import-file <workbook> <csv>   (another writer's 100,000 rows)
+#include "bench/support/DirectFill.h"
 #include "data/DbError.h"
 #include "engine/server/EmbeddedBackend.h"
 #include "engine/values/SqlFunctions.h"
@@ -73,32 +74,18 @@ double sqliteMilliseconds(sqlite3* db, const QString& sql, int repeat, qint64& r
 
 void fill(const QString& path, int rows)
 {
-    sqlite3* db = nullptr;
-    sqlite3_open(QFile::encodeName(path).constData(), &db);
-    engine::SqlFunctions::install(db);
-    sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
-    sqlite3_stmt* insert = nullptr;
-    sqlite3_prepare_v2(
-        db, "INSERT INTO inquiry(d1,d2,d3,d16,d21,d26) VALUES(?,?,?,?,?,?)", -1, &insert, nullptr);
+    bench::DirectFill fill(path, "INSERT INTO inquiry(d1,d2,d3,d16,d21,d26) VALUES(?,?,?,?,?,?)");
     QRandomGenerator random(42);
     for (int i = 0; i < rows; ++i) {
-        const QByteArray d1 = QStringLiteral("类别%1").arg(random.bounded(20)).toUtf8();
-        const QByteArray d2 = QStringLiteral("Sub%1").arg(random.bounded(50)).toUtf8();
-        const QByteArray d3 = QStringLiteral("Item number %1").arg(i).toUtf8();
-        const QByteArray d16
-            = QDate(2010, 1, 1).addDays(random.bounded(2000)).toString("yyyy-MM-dd 00:00:00.000").toUtf8();
-        sqlite3_bind_text(insert, 1, d1.constData(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_text(insert, 2, d2.constData(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_text(insert, 3, d3.constData(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_text(insert, 4, d16.constData(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_int(insert, 5, random.bounded(100));
-        sqlite3_bind_double(insert, 6, random.bounded(100000) / 100.0);
-        sqlite3_step(insert);
-        sqlite3_reset(insert);
+        fill.text(1, QStringLiteral("类别%1").arg(random.bounded(20)).toUtf8());
+        fill.text(2, QStringLiteral("Sub%1").arg(random.bounded(50)).toUtf8());
+        fill.text(3, QStringLiteral("Item number %1").arg(i).toUtf8());
+        fill.text(
+            4, QDate(2010, 1, 1).addDays(random.bounded(2000)).toString("yyyy-MM-dd 00:00:00.000").toUtf8());
+        fill.integer(5, random.bounded(100));
+        fill.number(6, random.bounded(100000) / 100.0);
+        fill.insertRow();
     }
-    sqlite3_finalize(insert);
-    sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
-    sqlite3_close(db);
 }
 
 void addZipEntry(zip_t* archive, const char* name, const QByteArray& content)
