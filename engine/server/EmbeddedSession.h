@@ -4,6 +4,7 @@
 #include "engine/rowset/RowsetTable.h"
 #include "engine/server/Catalogue.h"
 #include "engine/server/DatabasePermissions.h"
+#include "engine/storage/CountsCache.h"
 #include "engine/storage/DatabaseConnection.h"
 #include "engine/storage/SqliteCursor.h"
 #include "engine/tsql/TranslationContext.h"
@@ -127,6 +128,7 @@ private:
     int m_spid = 0;
     int m_busyTimeoutMs = 0;
     std::shared_ptr<DatabaseConnection> m_database;
+    CountsCache m_counts; // grouped counts kept while the database is unchanged
     QString m_databaseName; // stays readable from any thread after a kill lets go of m_database
     DatabasePermissions m_permissions;
     std::weak_ptr<SqliteCursor> m_openCursor;

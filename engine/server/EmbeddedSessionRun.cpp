@@ -165,10 +165,21 @@ void EmbeddedSession::runSelect(const Statement& statement, BatchState& state, b
     }
     if (m_showPlan)
         return planOf(query.sql, state);
+    const bool keepsCounts = !state.cursor && CountsCache::mayKeep(query.sql);
+    if (keepsCounts) {
+        if (std::optional<SqliteCursor::Rows> kept = m_counts.find(m_database, query.sql)) {
+            state.cursor = std::make_shared<SqliteCursor>(m_database, std::move(*kept));
+            return;
+        }
+    }
     auto cursor = std::make_shared<SqliteCursor>(m_database, query.sql, query.columns);
     if (state.cursor) {
         cursor->discard();
         return;
+    }
+    if (keepsCounts && cursor->readAhead(CountsCache::MostRows + 1)) {
+        if (std::optional<SqliteCursor::Rows> rows = cursor->drainedRows())
+            m_counts.keep(m_database, query.sql, std::move(*rows));
     }
     // Only the last statement may stream: what follows it must not run under its read.
     if (!lastInBatch)

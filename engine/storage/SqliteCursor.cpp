@@ -80,9 +80,25 @@ SqliteCursor::SqliteCursor(
     }
 }
 
+SqliteCursor::SqliteCursor(std::shared_ptr<DatabaseConnection> connection, Rows rows)
+    : m_connection(std::move(connection))
+    , m_types(std::move(rows.types))
+    , m_fields(std::move(rows.fields))
+    , m_drained(true)
+    , m_buffer(std::move(rows.rows))
+{
+}
+
 SqliteCursor::~SqliteCursor()
 {
     sqlite3_finalize(m_statement);
+}
+
+std::optional<SqliteCursor::Rows> SqliteCursor::drainedRows() const
+{
+    if (!m_drained || m_pendingError || m_bufferIndex != 0)
+        return std::nullopt;
+    return Rows { m_types, m_fields, m_buffer };
 }
 
 void SqliteCursor::advance()
@@ -99,16 +115,11 @@ void SqliteCursor::advance()
 
 bool SqliteCursor::fetchRow(QList<data::Variant>& row)
 {
-    if (m_drained) {
-        if (m_bufferIndex >= m_buffer.size()) {
-            if (m_pendingError)
-                throw toDbError(*std::exchange(m_pendingError, std::nullopt));
-            return false;
-        }
+    if (m_bufferIndex < m_buffer.size()) {
         row = m_buffer[m_bufferIndex++];
         return true;
     }
-    if (!m_hasRow) {
+    if (m_drained || !m_hasRow) {
         if (m_pendingError)
             throw toDbError(*std::exchange(m_pendingError, std::nullopt));
         return false;
@@ -120,7 +131,7 @@ bool SqliteCursor::fetchRow(QList<data::Variant>& row)
 
 bool SqliteCursor::fetchFields(QList<data::Variant>& row, const QList<bool>& read)
 {
-    if (m_drained)
+    if (m_drained || m_bufferIndex < m_buffer.size())
         return data::BackendCursor::fetchFields(row, read);
     if (!m_hasRow) {
         if (m_pendingError)
@@ -143,6 +154,19 @@ void SqliteCursor::drain()
         advance();
     }
     m_drained = true;
+}
+
+bool SqliteCursor::readAhead(int most)
+{
+    while (m_hasRow && !m_drained && m_buffer.size() < most) {
+        QList<data::Variant> row;
+        readRow(row);
+        m_buffer.append(row);
+        advance();
+    }
+    if (!m_hasRow)
+        m_drained = true;
+    return m_drained;
 }
 
 void SqliteCursor::discard()

@@ -22,7 +22,18 @@ public:
     // Prepares and steps to the first row; throws ServerError when that fails.
     SqliteCursor(std::shared_ptr<DatabaseConnection> connection, const QString& sql,
         const QList<ResultColumn>& columns);
+    // What a drained cursor holds, to be read again by another.
+    struct Rows
+    {
+        QList<SqlType> types;
+        QList<data::FieldInfo> fields;
+        QList<QList<data::Variant>> rows;
+    };
+    // A cursor over rows read before, drained from the start.
+    SqliteCursor(std::shared_ptr<DatabaseConnection> connection, Rows rows);
     ~SqliteCursor() override;
+    // Every row of a cursor drained before any was fetched, none when its read failed.
+    std::optional<Rows> drainedRows() const;
 
     const QList<data::FieldInfo>& fields() const override { return m_fields; }
     // The T-SQL types of the columns, finer than fields() tells (money, smalldatetime, char).
@@ -35,6 +46,9 @@ public:
     bool isReading() const { return m_hasRow && !m_drained; }
     // Reads every remaining row into memory and releases the statement.
     void drain();
+    // Reads up to `most` rows ahead into memory; true when that reached the end, and the cursor
+    // is drained.
+    bool readAhead(int most);
     // Steps through every row without keeping them.
     void discard();
 
