@@ -166,8 +166,9 @@ void EmbeddedSession::runSelect(const Statement& statement, BatchState& state, b
     if (m_showPlan)
         return planOf(query.sql, state);
     const bool keepsCounts = !state.cursor && CountsCache::mayKeep(query.sql);
+    const QString countsKey = keepsCounts ? CountsCache::keyOf(query.sql, query.columns) : QString();
     if (keepsCounts) {
-        if (std::optional<SqliteCursor::Rows> kept = m_counts.find(m_database, query.sql)) {
+        if (std::optional<SqliteCursor::Rows> kept = m_counts.find(m_database, countsKey)) {
             state.cursor = std::make_shared<SqliteCursor>(m_database, std::move(*kept));
             return;
         }
@@ -179,7 +180,7 @@ void EmbeddedSession::runSelect(const Statement& statement, BatchState& state, b
     }
     if (keepsCounts && cursor->readAhead(CountsCache::MostRows + 1)) {
         if (std::optional<SqliteCursor::Rows> rows = cursor->drainedRows())
-            m_counts.keep(m_database, query.sql, std::move(*rows));
+            m_counts.keep(m_database, countsKey, std::move(*rows));
     }
     // Only the last statement may stream: what follows it must not run under its read.
     if (!lastInBatch)

@@ -12,7 +12,8 @@ qint64 pragma(sqlite3* db, const char* name)
 {
     sqlite3_stmt* statement = nullptr;
     qint64 value = -1;
-    if (sqlite3_prepare_v2(db, name, -1, &statement, nullptr) == SQLITE_OK && sqlite3_step(statement) == SQLITE_ROW)
+    if (sqlite3_prepare_v2(db, name, -1, &statement, nullptr) == SQLITE_OK
+        && sqlite3_step(statement) == SQLITE_ROW)
         value = sqlite3_column_int64(statement, 0);
     sqlite3_finalize(statement);
     return value;
@@ -26,7 +27,7 @@ bool CountsCache::mayKeep(const QString& sql)
         return false;
     // What gives other rows for the same data: the clock, chance, a temporary table.
     static const char* const changing[]
-        = { "random", "now", "date", "time", "julianday", "newid", "rand", "temp.", "#" };
+        = { "random", "now", "date", "time", "julianday", "newid", "rand", "identity", "temp.", "#" };
     for (const char* word : changing) {
         if (sql.contains(QLatin1String(word), Qt::CaseInsensitive))
             return false;
@@ -34,26 +35,46 @@ bool CountsCache::mayKeep(const QString& sql)
     return true;
 }
 
-CountsCache::Stamp CountsCache::stampOf(DatabaseConnection& database)
+QString CountsCache::keyOf(const QString& sql, const QList<ResultColumn>& columns)
 {
-    sqlite3* db = database.handle();
-    return { pragma(db, "PRAGMA data_version"), pragma(db, "PRAGMA schema_version"),
-        qint64(sqlite3_total_changes64(db)) };
+    QString key = sql;
+    for (const ResultColumn& column : columns) {
+        key += QStringLiteral("\x1f%1 %2 %3 %4 %5")
+                   .arg(column.name)
+                   .arg(int(column.type.base))
+                   .arg(column.type.length)
+                   .arg(column.type.precision)
+                   .arg(column.type.scale);
+    }
+    return key;
 }
 
-bool CountsCache::holds(const std::shared_ptr<DatabaseConnection>& database, const Stamp& now) const
+std::optional<CountsCache::Stamp> CountsCache::stampOf(DatabaseConnection& database)
 {
-    return m_database.lock() == database && now == m_stamp;
+    sqlite3* db = database.handle();
+    if (database.inTransaction() || sqlite3_get_autocommit(db) == 0)
+        return std::nullopt;
+    const Stamp stamp { pragma(db, "PRAGMA data_version"), pragma(db, "PRAGMA schema_version"),
+        qint64(sqlite3_total_changes64(db)) };
+    if (stamp.dataVersion < 0 || stamp.schemaVersion < 0)
+        return std::nullopt;
+    return stamp;
+}
+
+bool CountsCache::holds(
+    const std::shared_ptr<DatabaseConnection>& database, const std::optional<Stamp>& now) const
+{
+    return now && m_database.lock() == database && *now == m_stamp;
 }
 
 std::optional<SqliteCursor::Rows> CountsCache::find(
     const std::shared_ptr<DatabaseConnection>& database, const QString& sql)
 {
-    const Stamp now = stampOf(*database);
+    const std::optional<Stamp> now = stampOf(*database);
     if (!holds(database, now)) {
         m_answers.clear();
         m_database = database;
-        m_stamp = now;
+        m_stamp = now.value_or(Stamp {});
         return std::nullopt;
     }
     const auto found = m_answers.constFind(sql);

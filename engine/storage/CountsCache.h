@@ -21,15 +21,20 @@ class CountsCache
 {
 public:
     // Rows of larger answers are not kept.
-    static constexpr int MostRows = 10000;
-    static constexpr int MostAnswers = 64;
+    static constexpr int MostRows = 1000;
+    static constexpr int MostAnswers = 32;
 
     // Whether the answer of `sql` may be kept: a grouped select that gives the same rows for
     // the same data.
     static bool mayKeep(const QString& sql);
+    // What an answer is kept under: its statement, and the names and types of the columns it
+    // is read as, since two statements of one text may differ in them (count and count_big).
+    static QString keyOf(const QString& sql, const QList<ResultColumn>& columns);
 
-    std::optional<SqliteCursor::Rows> find(const std::shared_ptr<DatabaseConnection>& database, const QString& sql);
-    void keep(const std::shared_ptr<DatabaseConnection>& database, const QString& sql, SqliteCursor::Rows rows);
+    std::optional<SqliteCursor::Rows> find(
+        const std::shared_ptr<DatabaseConnection>& database, const QString& sql);
+    void keep(
+        const std::shared_ptr<DatabaseConnection>& database, const QString& sql, SqliteCursor::Rows rows);
 
 private:
     struct Stamp
@@ -39,9 +44,11 @@ private:
         qint64 changes = -1;
         bool operator==(const Stamp&) const = default;
     };
-    static Stamp stampOf(DatabaseConnection& database);
+    // None when the connection is inside a transaction, which may yet roll back, or when it
+    // could not tell its state: either way nothing is kept or given.
+    static std::optional<Stamp> stampOf(DatabaseConnection& database);
     // Whether `database` is the connection the answers were read through, and unchanged since.
-    bool holds(const std::shared_ptr<DatabaseConnection>& database, const Stamp& now) const;
+    bool holds(const std::shared_ptr<DatabaseConnection>& database, const std::optional<Stamp>& now) const;
 
     // Not kept alive here: a restore's new connection must not meet the answers of the old.
     std::weak_ptr<DatabaseConnection> m_database;

@@ -160,7 +160,14 @@ bool SqliteCursor::readAhead(int most)
 {
     while (m_hasRow && !m_drained && m_buffer.size() < most) {
         QList<data::Variant> row;
-        readRow(row);
+        try {
+            readRow(row);
+        } catch (const data::DbError&) {
+            // The row stays where it is, to fail when it is fetched, as it would have.
+            return false;
+        } catch (const ServerError&) {
+            return false;
+        }
         m_buffer.append(row);
         advance();
     }

@@ -52,14 +52,30 @@ TEST(CountsCacheTest, AnswersStandOnlyWhileTheDatabaseDoes)
     EXPECT_TRUE(changedBy(other, "DROP INDEX ta"));
     EXPECT_FALSE(changedBy(own, "SELECT count(*) FROM t")) << "a read is no change";
 
+    // Inside a transaction nothing is kept or given: it may yet roll back.
+    exec(own, "BEGIN; INSERT INTO t VALUES (9)");
+    EXPECT_FALSE(cache.find(own, sql));
+    answer(cache, own, sql);
+    EXPECT_FALSE(cache.find(own, sql));
+    exec(own, "ROLLBACK");
+    EXPECT_FALSE(cache.find(own, sql));
+
     answer(cache, own, sql);
     EXPECT_FALSE(cache.find(other, sql));
     answer(cache, own, sql);
     own = DatabaseConnection::open("counts", path, 1000);
     EXPECT_FALSE(cache.find(own, sql)) << "a new connection of the same name";
 
+    // One text read as other types is another answer (count and count_big).
+    const QList<ResultColumn> counted { { "a", SqlType::of(SqlType::Base::Int), {}, {} } };
+    const QList<ResultColumn> countedBig { { "a", SqlType::of(SqlType::Base::BigInt), {}, {} } };
+    EXPECT_NE(CountsCache::keyOf(sql, counted), CountsCache::keyOf(sql, countedBig));
+
     EXPECT_TRUE(CountsCache::mayKeep("SELECT d1, count(*) FROM inquiry WHERE d2 = 'x' GROUP BY d1"));
     EXPECT_FALSE(CountsCache::mayKeep("SELECT d1 FROM inquiry"));
-    EXPECT_FALSE(CountsCache::mayKeep("SELECT d1, count(*) FROM inquiry WHERE d16 < datetime('now') GROUP BY d1"));
+    EXPECT_FALSE(
+        CountsCache::mayKeep("SELECT d1, count(*) FROM inquiry WHERE d16 < datetime('now') GROUP BY d1"));
     EXPECT_FALSE(CountsCache::mayKeep("SELECT d1, count(*) FROM temp.\"#t\" GROUP BY d1"));
+    EXPECT_FALSE(
+        CountsCache::mayKeep("SELECT d1, count(*), tsql_identity('inquiry') FROM inquiry GROUP BY d1"));
 }
