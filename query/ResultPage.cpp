@@ -263,7 +263,6 @@ int ResultPage::draw(QPainter& painter, int left, int right, int bottom)
     }
 
     int rowsDrawn = 0;
-    m_drawnRows = { y1 + g.tabHead, g.rowHeight, 0 };
     for (int rowTop = y1 + g.tabHead; g.rowHeight > 0 && rowTop + g.rowHeight <= bottom;
          rowTop += g.rowHeight) {
         painter.drawLine(2, rowTop, right - 2, rowTop);
@@ -292,7 +291,7 @@ int ResultPage::draw(QPainter& painter, int left, int right, int bottom)
         m_cursor.MoveNext();
         ++rowsDrawn;
     }
-    m_drawnRows.count = rowsDrawn;
+    m_drawnRows = { y1 + g.tabHead, g.rowHeight, rowsDrawn };
     const int pageStep = m_cursor.EndOfFile() ? g.rowsPerPage(bottom) : rowsDrawn;
     for (int i = 0; i < rowsDrawn; ++i) {
         try {

@@ -12,22 +12,6 @@ namespace glimora::query {
 
 namespace {
 
-bool isNumber(const data::Variant& value)
-{
-    using Kind = data::Variant::Kind;
-    switch (value.kind()) {
-    case Kind::Int16:
-    case Kind::Int32:
-    case Kind::Int64:
-    case Kind::Single:
-    case Kind::Double:
-    case Kind::Decimal:
-        return true;
-    default:
-        return false;
-    }
-}
-
 // Whether the number `value` is exactly the one the entry `shown` compares with: through a
 // double, 12345678901234567 would pass for the entry 12345678901234568.
 bool isExactly(const data::Variant& value, const QString& shown)
@@ -56,8 +40,11 @@ bool isExactly(const data::Variant& value, const QString& shown)
         }
         return held.unscaledValue == entry.unscaledValue;
     }
+    case Kind::Single:
+    case Kind::Double:
+        return value.toDouble() == shown.toDouble();
     default:
-        return isNumber(value) && value.toDouble() == shown.toDouble();
+        return false;
     }
 }
 
